@@ -1,0 +1,112 @@
+#pragma once
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <QByteArray>
+#include <QString>
+
+class QWidget;
+namespace playback {
+class MediaPlayer;
+}
+
+namespace platform {
+
+// The per-user store of named text values. Keys compare without case. write() raises a runtime
+// error when the store cannot be written.
+class SettingsBackend {
+public:
+    virtual ~SettingsBackend() = default;
+    virtual std::optional<QString> read(const QString& key) = 0;
+    virtual void write(const QString& key, const QString& value) = 0;
+};
+
+struct RegistryValue {
+    uint32_t type = 1; // 1 text, 4 32-bit number
+    QByteArray data;   // as the registry returns it, a text with its terminating zero
+};
+
+class Registry {
+public:
+    virtual ~Registry() = default;
+    virtual std::optional<RegistryValue> query(uint32_t root, const QString& subkey, const QString& name) = 0;
+};
+
+class SystemInfo {
+public:
+    virtual ~SystemInfo() = default;
+    // 1 for the family whose screen saver asks for the password itself, 2 where the desktop does.
+    virtual uint32_t platformId() = 0;
+    // The program's data folder, where the default media file lives; empty when unknown.
+    virtual QString windowsDirectory() = 0;
+    virtual QString programFolder() = 0;
+    // Where the play list goes when the program folder is not writable.
+    virtual QString userDataFolder() = 0;
+};
+
+class WindowSystem {
+public:
+    virtual ~WindowSystem() = default;
+    virtual bool topLevelWindowExists(const QString& caption) = 0;
+    virtual void makeTopmost(QWidget* window) = 0;
+    // The pointer display count: shown while it is 0 or more. Returns the new count.
+    virtual int showCursor(bool show) = 0;
+    virtual void setScreenSaverRunning(bool running) = 0;
+};
+
+class Dialogs {
+public:
+    virtual ~Dialogs() = default;
+    // A modal message box; style as the classic message-box flags (64 information, OK). Returns the
+    // button pressed (1 OK).
+    virtual int messageBox(const QString& text, int style, const QString& title) = 0;
+};
+
+class Passwords {
+public:
+    virtual ~Passwords() = default;
+    virtual void changePassword(const QString& provider, int64_t ownerWindow) = 0;
+    // 0 when the password was not verified.
+    virtual int16_t verifyScreenSavePassword(QWidget* window) = 0;
+};
+
+class Process {
+public:
+    virtual ~Process() = default;
+    // Ends the program with the given exit code as soon as control returns to the event loop.
+    virtual void endProgram(int code) = 0;
+    virtual bool programEnded() const = 0;
+};
+
+class MediaEngine {
+public:
+    virtual ~MediaEngine() = default;
+    virtual playback::MediaPlayer* createPlayer(QWidget* parent) = 0;
+};
+
+struct Platform {
+    SettingsBackend* settings = nullptr;
+    Registry* registry = nullptr;
+    SystemInfo* system = nullptr;
+    WindowSystem* windows = nullptr;
+    Dialogs* dialogs = nullptr;
+    Passwords* passwords = nullptr;
+    Process* process = nullptr;
+    MediaEngine* media = nullptr;
+};
+
+// The platform in force; installed by main() or by a test.
+Platform& current();
+void install(const Platform& platform);
+
+// Each service on its own.
+inline SettingsBackend& settings() { return *current().settings; }
+inline Registry& registry() { return *current().registry; }
+inline SystemInfo& system() { return *current().system; }
+inline WindowSystem& windows() { return *current().windows; }
+inline Dialogs& dialogs() { return *current().dialogs; }
+inline Passwords& passwords() { return *current().passwords; }
+inline Process& process() { return *current().process; }
+inline MediaEngine& media() { return *current().media; }
+
+} // namespace platform

@@ -1,0 +1,134 @@
+#include "platform/inprocess/InProcessPlatform.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QWidget>
+#include "platform/linux/IniSettingsBackend.h"
+#include "runtime/Form.h"
+#include "runtime/RuntimeError.h"
+
+namespace platform {
+
+QString MemorySettingsBackend::find(const QString& key) const {
+    for (auto it = values.begin(); it != values.end(); ++it)
+        if (it.key().compare(key, Qt::CaseInsensitive) == 0) return it.key();
+    return QString();
+}
+
+std::optional<QString> MemorySettingsBackend::read(const QString& key) {
+    const QString k = find(key);
+    if (k.isEmpty()) return std::nullopt;
+    return values.value(k);
+}
+
+void MemorySettingsBackend::write(const QString& key, const QString& value) {
+    if (failWrites) throw runtime::RuntimeError(runtime::ErrorKind::Failed, QStringLiteral("store not writable"));
+    const QString k = find(key);
+    values[k.isEmpty() ? key : k] = value;
+}
+
+InProcessPlatform::InProcessPlatform() : m_memory(std::make_unique<MemorySettingsBackend>()) {
+    m_settings = m_memory.get();
+    const QString root = m_dir.path();
+    windowsDirectoryValue = root + QStringLiteral("/windows");
+    programFolderValue = root + QStringLiteral("/program");
+    userDataFolderValue = root + QStringLiteral("/data");
+    QDir().mkpath(windowsDirectoryValue);
+    QDir().mkpath(programFolderValue);
+    QDir().mkpath(userDataFolderValue);
+}
+
+InProcessPlatform::~InProcessPlatform() = default;
+
+void InProcessPlatform::install() {
+    Platform p;
+    p.settings = m_settings;
+    p.registry = this;
+    p.system = this;
+    p.windows = this;
+    p.dialogs = this;
+    p.passwords = this;
+    p.process = this;
+    p.media = this;
+    platform::install(p);
+}
+
+void InProcessPlatform::useSettingsFile(const QString& path) {
+    m_file = std::make_unique<IniSettingsBackend>(path);
+    m_settings = m_file.get();
+    if (current().registry == this) install();
+}
+
+static QString registryKey(const QString& subkey, const QString& name) {
+    return subkey.toLower() + QLatin1Char('\\') + name.toLower();
+}
+
+std::optional<RegistryValue> InProcessPlatform::query(uint32_t root, const QString& subkey, const QString& name) {
+    registryQueries << QStringLiteral("%1:%2:%3").arg(root, 0, 16).arg(subkey, name);
+    auto it = m_registry.find(registryKey(subkey, name));
+    if (it == m_registry.end()) return std::nullopt;
+    return *it;
+}
+
+void InProcessPlatform::setRegistryText(const QString& subkey, const QString& name, const QString& text) {
+    RegistryValue v;
+    v.type = 1;
+    v.data = text.toLatin1() + '\0';
+    m_registry[registryKey(subkey, name)] = v;
+}
+
+void InProcessPlatform::setRegistryNumber(const QString& subkey, const QString& name, uint32_t value) {
+    RegistryValue v;
+    v.type = 4;
+    for (int i = 0; i < 4; ++i) v.data.append(char((value >> (8 * i)) & 0xFF));
+    m_registry[registryKey(subkey, name)] = v;
+}
+
+bool InProcessPlatform::topLevelWindowExists(const QString& caption) {
+    if (foreignWindows.contains(caption)) return true;
+    const auto widgets = QApplication::topLevelWidgets();
+    for (QWidget* w : widgets) {
+        if (w->windowTitle() != caption) continue;
+        if (auto* f = qobject_cast<runtime::Form*>(w)) {
+            if (f->isLoaded()) return true;
+        } else if (w->isVisible()) {
+            return true;
+        }
+    }
+    return false;
+}
+
+void InProcessPlatform::makeTopmost(QWidget* window) {
+    ++topmostCalls;
+    if (window && !(window->windowFlags() & Qt::WindowStaysOnTopHint)) {
+        const bool visible = window->isVisible();
+        window->setWindowFlag(Qt::WindowStaysOnTopHint, true);
+        if (visible) window->show();
+    }
+}
+
+int InProcessPlatform::messageBox(const QString& text, int style, const QString& title) {
+    messageBoxes.append({text, style, title});
+    if (onMessageBox) onMessageBox();
+    return messageBoxAnswers.isEmpty() ? 1 : messageBoxAnswers.dequeue();
+}
+
+void InProcessPlatform::changePassword(const QString& provider, int64_t ownerWindow) {
+    passwordChanges.append({provider, ownerWindow});
+}
+
+int16_t InProcessPlatform::verifyScreenSavePassword(QWidget*) {
+    ++verifyCalls;
+    cursorCountAtVerify = cursor.count();
+    return verifyAnswers.isEmpty() ? int16_t(1) : verifyAnswers.dequeue();
+}
+
+void InProcessPlatform::endProgram(int code) {
+    if (!endedWith) endedWith = code;
+}
+
+playback::MediaPlayer* InProcessPlatform::createPlayer(QWidget* parent) {
+    return playerFactory ? playerFactory(parent) : nullptr;
+}
+
+} // namespace platform

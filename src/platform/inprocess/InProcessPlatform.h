@@ -1,0 +1,106 @@
+#pragma once
+#include <QHash>
+#include <QList>
+#include <QMap>
+#include <QPair>
+#include <QQueue>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <functional>
+#include <memory>
+#include "platform/CursorCount.h"
+#include "platform/Platform.h"
+
+namespace platform {
+
+class MemorySettingsBackend : public SettingsBackend {
+public:
+    std::optional<QString> read(const QString& key) override;
+    void write(const QString& key, const QString& value) override;
+    bool failWrites = false;
+    QMap<QString, QString> values; // keys in the case they were first written
+
+private:
+    QString find(const QString& key) const;
+};
+
+// Every service inside the process, with the answers a test gives and a record of the calls.
+class InProcessPlatform : public Registry,
+                          public SystemInfo,
+                          public WindowSystem,
+                          public Dialogs,
+                          public Passwords,
+                          public Process,
+                          public MediaEngine {
+public:
+    InProcessPlatform();
+    ~InProcessPlatform() override;
+
+    // Installs this platform as the current one.
+    void install();
+    // Uses the real settings file at that path instead of the memory store.
+    void useSettingsFile(const QString& path);
+    SettingsBackend& settingsBackend() { return *m_settings; }
+    MemorySettingsBackend* memorySettings() { return m_memory.get(); }
+
+    // Registry
+    std::optional<RegistryValue> query(uint32_t root, const QString& subkey, const QString& name) override;
+    void setRegistryText(const QString& subkey, const QString& name, const QString& text);
+    void setRegistryNumber(const QString& subkey, const QString& name, uint32_t value);
+    QStringList registryQueries;
+
+    // SystemInfo
+    uint32_t platformId() override { return platformIdValue; }
+    QString windowsDirectory() override { return windowsDirectoryValue; }
+    QString programFolder() override { return programFolderValue; }
+    QString userDataFolder() override { return userDataFolderValue; }
+    uint32_t platformIdValue = 2;
+    QString windowsDirectoryValue, programFolderValue, userDataFolderValue;
+
+    // WindowSystem
+    bool topLevelWindowExists(const QString& caption) override;
+    void makeTopmost(QWidget* window) override;
+    int showCursor(bool show) override { return cursor.change(show); }
+    void setScreenSaverRunning(bool running) override { screenSaverRunningCalls << running; }
+    QStringList foreignWindows; // captions of other programs' windows
+    int topmostCalls = 0;
+    CursorCount cursor;
+    QList<bool> screenSaverRunningCalls;
+
+    // Dialogs
+    struct MessageBoxCall {
+        QString text;
+        int style;
+        QString title;
+    };
+    int messageBox(const QString& text, int style, const QString& title) override;
+    QList<MessageBoxCall> messageBoxes;
+    QQueue<int> messageBoxAnswers;
+    std::function<void()> onMessageBox;
+
+    // Passwords
+    void changePassword(const QString& provider, int64_t ownerWindow) override;
+    int16_t verifyScreenSavePassword(QWidget* window) override;
+    QList<QPair<QString, int64_t>> passwordChanges;
+    QQueue<int16_t> verifyAnswers; // 1 when empty
+    int verifyCalls = 0;
+    int cursorCountAtVerify = 0;
+
+    // Process
+    void endProgram(int code) override;
+    bool programEnded() const override { return endedWith.has_value(); }
+    std::optional<int> endedWith;
+
+    // MediaEngine
+    playback::MediaPlayer* createPlayer(QWidget* parent) override;
+    std::function<playback::MediaPlayer*(QWidget*)> playerFactory;
+
+private:
+    std::unique_ptr<MemorySettingsBackend> m_memory;
+    std::unique_ptr<SettingsBackend> m_file;
+    SettingsBackend* m_settings = nullptr;
+    QHash<QString, RegistryValue> m_registry;
+    QTemporaryDir m_dir;
+};
+
+} // namespace platform

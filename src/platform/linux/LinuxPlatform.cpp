@@ -1,0 +1,117 @@
+#include "platform/linux/LinuxPlatform.h"
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QMessageBox>
+#include <QStandardPaths>
+#include <QWidget>
+#include "platform/linux/IniSettingsBackend.h"
+#include "platform/linux/X11Windows.h"
+#include "platform/mpv/MpvEngine.h"
+
+namespace platform {
+
+QString LinuxSystemInfo::programFolder() { return QCoreApplication::applicationDirPath(); }
+
+QString LinuxSystemInfo::windowsDirectory() {
+    const QString app = QCoreApplication::applicationDirPath();
+    const QString installed = QDir::cleanPath(app + QStringLiteral("/../share/lumora"));
+    if (QFileInfo(installed).isDir()) return installed;
+    const QString build = app + QStringLiteral("/data");
+    if (QFileInfo(build).isDir()) return build;
+    return QString();
+}
+
+QString LinuxSystemInfo::userDataFolder() {
+    QString base = qEnvironmentVariable("XDG_DATA_HOME");
+    if (base.isEmpty() || !QDir::isAbsolutePath(base)) base = QDir::homePath() + QStringLiteral("/.local/share");
+    return base + QStringLiteral("/larkspur/lumora");
+}
+
+bool X11WindowSystem::topLevelWindowExists(const QString& caption) { return x11::windowWithCaptionExists(caption); }
+
+void X11WindowSystem::makeTopmost(QWidget* window) {
+    if (!window) return;
+    if (!(window->windowFlags() & Qt::WindowStaysOnTopHint)) {
+        const bool visible = window->isVisible();
+        window->setWindowFlag(Qt::WindowStaysOnTopHint, true);
+        if (visible) window->show();
+    }
+    if (window->isVisible()) window->raise();
+}
+
+int X11WindowSystem::showCursor(bool show) {
+    const int count = m_cursor.change(show);
+    if (!m_cursor.visible() && !m_blankCursorSet) {
+        QGuiApplication::setOverrideCursor(Qt::BlankCursor);
+        m_blankCursorSet = true;
+    } else if (m_cursor.visible() && m_blankCursorSet) {
+        QGuiApplication::restoreOverrideCursor();
+        m_blankCursorSet = false;
+    }
+    return count;
+}
+
+int WidgetDialogs::messageBox(const QString& text, int style, const QString& title) {
+    QMessageBox box;
+    box.setText(text);
+    box.setWindowTitle(title);
+    switch (style & 0xF0) {
+    case 16: box.setIcon(QMessageBox::Critical); break;
+    case 32: box.setIcon(QMessageBox::Question); break;
+    case 48: box.setIcon(QMessageBox::Warning); break;
+    case 64: box.setIcon(QMessageBox::Information); break;
+    default: break;
+    }
+    switch (style & 0x0F) {
+    case 1: box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel); break;
+    case 3: box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel); break;
+    case 4: box.setStandardButtons(QMessageBox::Yes | QMessageBox::No); break;
+    default: box.setStandardButtons(QMessageBox::Ok); break;
+    }
+    box.setWindowFlag(Qt::WindowStaysOnTopHint, true);
+    switch (box.exec()) {
+    case QMessageBox::Ok: return 1;
+    case QMessageBox::Cancel: return 2;
+    case QMessageBox::Yes: return 6;
+    case QMessageBox::No: return 7;
+    default: return 1;
+    }
+}
+
+void DesktopPasswords::changePassword(const QString&, int64_t) {
+    // The desktop's own screen locker keeps the password; there is nothing to change here.
+    QMessageBox box(QMessageBox::Information, QStringLiteral("Lumora"),
+                    QStringLiteral("The screen-saver password is set by your desktop's screen locker."),
+                    QMessageBox::Ok);
+    box.exec();
+}
+
+void EventLoopProcess::endProgram(int code) {
+    m_ended = true;
+    m_code = code;
+    QCoreApplication::exit(code);
+}
+
+LinuxPlatform::LinuxPlatform()
+    : m_settings(std::make_unique<IniSettingsBackend>()), m_media(std::make_unique<mpv::MpvEngine>()) {}
+
+LinuxPlatform::~LinuxPlatform() = default;
+
+Platform LinuxPlatform::services() const {
+    Platform p;
+    p.settings = m_settings.get();
+    p.registry = const_cast<NoRegistry*>(&m_registry);
+    p.system = const_cast<LinuxSystemInfo*>(&m_system);
+    p.windows = const_cast<X11WindowSystem*>(&m_windows);
+    p.dialogs = const_cast<WidgetDialogs*>(&m_dialogs);
+    p.passwords = const_cast<DesktopPasswords*>(&m_passwords);
+    p.process = const_cast<EventLoopProcess*>(&m_process);
+    p.media = m_media.get();
+    return p;
+}
+
+} // namespace platform

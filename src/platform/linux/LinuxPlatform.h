@@ -1,0 +1,76 @@
+#pragma once
+#include <memory>
+#include "platform/CursorCount.h"
+#include "platform/Platform.h"
+
+namespace platform {
+
+class LinuxSystemInfo : public SystemInfo {
+public:
+    uint32_t platformId() override { return 2; }
+    QString windowsDirectory() override;
+    QString programFolder() override;
+    QString userDataFolder() override;
+};
+
+class NoRegistry : public Registry {
+public:
+    std::optional<RegistryValue> query(uint32_t, const QString&, const QString&) override { return std::nullopt; }
+};
+
+class X11WindowSystem : public WindowSystem {
+public:
+    bool topLevelWindowExists(const QString& caption) override;
+    void makeTopmost(QWidget* window) override;
+    int showCursor(bool show) override;
+    void setScreenSaverRunning(bool running) override { m_running = running; }
+    bool screenSaverRunning() const { return m_running; }
+
+private:
+    CursorCount m_cursor;
+    bool m_blankCursorSet = false;
+    bool m_running = false;
+};
+
+class WidgetDialogs : public Dialogs {
+public:
+    int messageBox(const QString& text, int style, const QString& title) override;
+};
+
+class DesktopPasswords : public Passwords {
+public:
+    void changePassword(const QString& provider, int64_t ownerWindow) override;
+    int16_t verifyScreenSavePassword(QWidget*) override { return 1; }
+};
+
+class EventLoopProcess : public Process {
+public:
+    void endProgram(int code) override;
+    bool programEnded() const override { return m_ended; }
+    int exitCode() const { return m_code; }
+
+private:
+    bool m_ended = false;
+    int m_code = 0;
+};
+
+// The whole set for the desktop.
+class LinuxPlatform {
+public:
+    LinuxPlatform();
+    ~LinuxPlatform();
+    Platform services() const;
+    EventLoopProcess& process() { return m_process; }
+
+private:
+    std::unique_ptr<SettingsBackend> m_settings;
+    NoRegistry m_registry;
+    LinuxSystemInfo m_system;
+    X11WindowSystem m_windows;
+    WidgetDialogs m_dialogs;
+    DesktopPasswords m_passwords;
+    EventLoopProcess m_process;
+    std::unique_ptr<MediaEngine> m_media;
+};
+
+} // namespace platform

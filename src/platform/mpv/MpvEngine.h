@@ -1,0 +1,22 @@
+#pragma once
+#include "platform/Platform.h"
+
+namespace platform::mpv {
+
+struct MpvOptions {
+    bool nullAudio = false; // ao=null: tests, and machines without sound
+    bool untimed = false;   // decode as fast as possible: tests reach the end of a clip quickly
+};
+
+// Creates libmpv players rendering through the software surface.
+class MpvEngine : public MediaEngine {
+public:
+    explicit MpvEngine(MpvOptions options = {}) : m_options(options) {}
+    playback::MediaPlayer* createPlayer(QWidget* parent) override;
+    const MpvOptions& options() const { return m_options; }
+
+private:
+    MpvOptions m_options;
+};
+
+} // namespace platform::mpv

@@ -1,0 +1,72 @@
+#include "playback/MediaPlayer.h"
+
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include "runtime/RuntimeError.h"
+
+namespace playback {
+
+MediaPlayer::MediaPlayer(QWidget* parent) : QWidget(parent) {
+    setObjectName(QStringLiteral("WindowsMediaPlayer1"));
+    setMouseTracking(true);
+    setFocusPolicy(Qt::StrongFocus);
+    setContextMenuPolicy(Qt::PreventContextMenu);
+}
+
+void MediaPlayer::invoke(const QString& method) {
+    if (method.compare(QStringLiteral("stop"), Qt::CaseInsensitive) == 0) return stop();
+    if (method.compare(QStringLiteral("play"), Qt::CaseInsensitive) == 0) return play();
+    if (method.compare(QStringLiteral("close"), Qt::CaseInsensitive) == 0) return closeMedia();
+    throw runtime::RuntimeError(runtime::ErrorKind::Failed,
+                                QStringLiteral("Object doesn't support this property or method"));
+}
+
+int keyAsciiOf(const QKeyEvent* event) {
+    const QString text = event->text();
+    return text.isEmpty() ? 0 : text.at(0).unicode();
+}
+
+int buttonCodeOf(Qt::MouseButtons buttons) {
+    int code = 0;
+    if (buttons & Qt::LeftButton) code |= 1;
+    if (buttons & Qt::RightButton) code |= 2;
+    if (buttons & Qt::MiddleButton) code |= 4;
+    return code;
+}
+
+int shiftCodeOf(Qt::KeyboardModifiers modifiers) {
+    int code = 0;
+    if (modifiers & Qt::ShiftModifier) code |= 1;
+    if (modifiers & Qt::ControlModifier) code |= 2;
+    if (modifiers & Qt::AltModifier) code |= 4;
+    return code;
+}
+
+void MediaPlayer::mousePressEvent(QMouseEvent* event) {
+    m_pressed = true;
+    const QPoint p = event->position().toPoint();
+    emit MouseDown(buttonCodeOf(event->button()), shiftCodeOf(event->modifiers()), p.x(), p.y());
+}
+
+void MediaPlayer::mouseReleaseEvent(QMouseEvent* event) {
+    if (m_pressed && rect().contains(event->position().toPoint()) && event->button() == Qt::LeftButton) {
+        m_pressed = false;
+        emit Click();
+        return;
+    }
+    m_pressed = false;
+}
+
+void MediaPlayer::mouseMoveEvent(QMouseEvent* event) {
+    const QPoint p = event->position().toPoint();
+    emit MouseMove(buttonCodeOf(event->buttons()), shiftCodeOf(event->modifiers()), p.x(), p.y());
+}
+
+void MediaPlayer::keyPressEvent(QKeyEvent* event) {
+    emit KeyPress(keyAsciiOf(event));
+    event->accept();
+}
+
+void MediaPlayer::contextMenuEvent(QContextMenuEvent* event) { event->accept(); }
+
+} // namespace playback

@@ -1,0 +1,57 @@
+#pragma once
+#include <QString>
+#include <QWidget>
+
+namespace playback {
+
+// What the players ask of the media control: a widget inside the player form that plays one item.
+class MediaPlayer : public QWidget {
+    Q_OBJECT
+public:
+    enum PlayState { Undefined = 0, Stopped = 1, Paused = 2, Playing = 3, Transitioning = 9, Ready = 10 };
+
+    explicit MediaPlayer(QWidget* parent = nullptr);
+
+    // Setting the URL opens the item and starts it at once, replacing the current one.
+    virtual void setURL(const QString& url) = 0;
+    // Spelled exactly as last set.
+    virtual QString URL() const = 0;
+    // Stopped (1) once the item has ended, was stopped, or could not be played.
+    virtual int playState() const = 0;
+    // controls.play: (re)starts; after the end the same item plays again from its start.
+    virtual void play() = 0;
+    virtual void stop() = 0;
+    // Releases the current item.
+    virtual void closeMedia() = 0;
+    virtual void setMute(bool mute) = 0;
+    virtual bool mute() const = 0;
+
+    // A method requested by name; an unknown name is an error.
+    void invoke(const QString& method);
+    // ZOrder: in front of the form's other contents.
+    void ZOrder() { raise(); }
+
+signals:
+    void Click();
+    void KeyPress(int keyAscii);
+    void MouseDown(int button, int shift, int x, int y);
+    void MouseMove(int button, int shift, int x, int y);
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+
+private:
+    bool m_pressed = false;
+};
+
+// The key code a key press reports: its character, or 0 for keys that type none.
+int keyAsciiOf(const QKeyEvent* event);
+// Button and shift codes of a mouse event: 1 left, 2 right, 4 middle; 1 shift, 2 control, 4 alt.
+int buttonCodeOf(Qt::MouseButtons buttons);
+int shiftCodeOf(Qt::KeyboardModifiers modifiers);
+
+} // namespace playback

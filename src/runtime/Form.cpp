@@ -1,0 +1,141 @@
+#include "runtime/Form.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QEventLoop>
+#include "runtime/Convert.h"
+#include "runtime/FormRegistry.h"
+#include "runtime/Guard.h"
+#include "runtime/RuntimeError.h"
+#include "runtime/Twips.h"
+
+namespace runtime {
+
+Form::Form(const QString& name, QWidget* parent) : QWidget(parent) {
+    setObjectName(name);
+    setAttribute(Qt::WA_QuitOnClose, false);
+}
+
+Form::~Form() {
+    if (m_modalLoop) m_modalLoop->quit();
+    FormRegistry::instance().forget(this);
+}
+
+void Form::Load() {
+    if (m_loaded || m_loading || m_unloadDone) return;
+    m_loading = true;
+    m_loaded = true;
+    FormRegistry::instance().loaded(this);
+    Form_Load();
+    m_loading = false;
+}
+
+void Form::Show() {
+    Load();
+    if (!m_loaded) return; // the load unloaded the form again
+    QWidget::show();
+}
+
+void Form::ShowModal() {
+    Load();
+    if (!m_loaded) return;
+    setWindowModality(Qt::ApplicationModal);
+    QWidget::show();
+    QEventLoop loop;
+    m_modalLoop = &loop;
+    QPointer<Form> self(this);
+    loop.exec();
+    if (self) {
+        m_modalLoop = nullptr;
+        setWindowModality(Qt::NonModal);
+    }
+}
+
+bool Form::Unload() {
+    if (!m_loaded) return true;
+    if (m_queryingUnload || m_unloadDone) return false;
+    m_queryingUnload = true;
+    QPointer<Form> self(this);
+    bool allowed = Form_QueryUnload();
+    if (!self) return true;
+    m_queryingUnload = false;
+    if (!allowed) return false;
+
+    m_unloadDone = true;
+    skipOnError([&] { Form_Unload(); });
+    if (!self) return true;
+    m_loaded = false;
+    QWidget::hide();
+    if (m_modalLoop) m_modalLoop->quit();
+    skipOnError([&] { Form_Terminate(); });
+    if (self) FormRegistry::instance().unloaded(this);
+    return true;
+}
+
+int Form::leftTwips() const { return pixelsToTwips(isWindow() ? geometry().x() : x()); }
+int Form::topTwips() const { return pixelsToTwips(isWindow() ? geometry().y() : y()); }
+int Form::widthTwips() const { return pixelsToTwips(width()); }
+int Form::heightTwips() const { return pixelsToTwips(height()); }
+
+void Form::setLeftTwips(double twips) { move(twipsToPixels(twips), y()); }
+void Form::setTopTwips(double twips) { move(x(), twipsToPixels(twips)); }
+
+void Form::setWidthTwips(double twips) {
+    if (twips < 0) throw RuntimeError(ErrorKind::InvalidValue, QStringLiteral("Invalid property value"));
+    resize(twipsToPixels(twips), height());
+}
+
+void Form::setHeightTwips(double twips) {
+    if (twips < 0) throw RuntimeError(ErrorKind::InvalidValue, QStringLiteral("Invalid property value"));
+    resize(width(), twipsToPixels(twips));
+}
+
+static int halfOfRest(double screen, int size) { return static_cast<int>(roundHalfEven(screen - size)) / 2; }
+
+void Form::centreOnScreen() {
+    move(twipsToPixels(halfOfRest(screenWidthTwips(), widthTwips())),
+         twipsToPixels(halfOfRest(screenHeightTwips(), heightTwips())));
+}
+
+void Form::CloseWithShrink() {
+    if (m_shrinking || !m_loaded) return;
+    m_shrinking = true;
+    QPointer<Form> self(this);
+    auto stillHere = [&] { return self && m_loaded; };
+    try {
+        int n = toInt16(heightTwips() / 6.0);
+        for (int i = 1; i <= n; ++i) {
+            QCoreApplication::processEvents();
+            if (!stillHere()) return;
+            setHeightTwips(heightTwips() - 24);
+            setTopTwips(halfOfRest(screenHeightTwips(), heightTwips()));
+        }
+        n = toInt16(widthTwips() / 6.0);
+        for (int i = 1; i <= n; ++i) {
+            QCoreApplication::processEvents();
+            if (!stillHere()) return;
+            setWidthTwips(widthTwips() - 24);
+            setLeftTwips(halfOfRest(screenWidthTwips(), widthTwips()));
+            if (widthTwips() <= 11) break;
+        }
+    } catch (const std::exception&) {
+        // a refused size ends the animation; the form closes below
+    }
+    if (stillHere()) {
+        m_shrinking = false;
+        Unload();
+    }
+}
+
+void Form::closeEvent(QCloseEvent* event) {
+    // The window system's close goes through the same unload, which the form may refuse.
+    if (m_loaded && !Unload()) event->ignore();
+    else event->accept();
+}
+
+void Form::hideEvent(QHideEvent* event) {
+    QWidget::hideEvent(event);
+    if (m_modalLoop && !event->spontaneous()) m_modalLoop->quit();
+}
+
+} // namespace runtime

@@ -1,0 +1,96 @@
+#include "runtime/FormRegistry.h"
+
+#include <QCoreApplication>
+#include "runtime/Form.h"
+
+namespace runtime {
+
+FormRegistry& FormRegistry::instance() {
+    static FormRegistry registry;
+    return registry;
+}
+
+void FormRegistry::registerForm(const QString& name, Factory factory) { m_factories[name] = std::move(factory); }
+void FormRegistry::unregisterForm(const QString& name) { m_factories.remove(name); }
+bool FormRegistry::isRegistered(const QString& name) const { return m_factories.contains(name); }
+
+Form* FormRegistry::get(const QString& name) {
+    if (Form* f = find(name)) return f;
+    auto it = m_factories.find(name);
+    if (it == m_factories.end()) return nullptr;
+    Form* f = (*it)();
+    if (!f) return nullptr;
+    f->setObjectName(name);
+    m_forms[name] = f;
+    return f;
+}
+
+Form* FormRegistry::load(const QString& name) {
+    Form* f = get(name);
+    if (f) f->Load();
+    return f && f->isLoaded() ? f : nullptr;
+}
+
+Form* FormRegistry::show(const QString& name) {
+    Form* f = get(name);
+    if (f) f->Show();
+    return f && f->isLoaded() ? f : nullptr;
+}
+
+Form* FormRegistry::find(const QString& name) const {
+    auto it = m_forms.find(name);
+    if (it == m_forms.end() || !*it || (*it)->isUnloading()) return nullptr;
+    return *it;
+}
+
+int FormRegistry::loadedCount() const {
+    int n = 0;
+    for (const auto& f : m_loaded)
+        if (f && f->isLoaded()) ++n;
+    return n;
+}
+
+QStringList FormRegistry::loadedNames() const {
+    QStringList names;
+    for (const auto& f : m_loaded)
+        if (f && f->isLoaded()) names << f->formName();
+    return names;
+}
+
+void FormRegistry::loaded(Form* form) {
+    if (!m_loaded.contains(form)) m_loaded.append(form);
+}
+
+void FormRegistry::unloaded(Form* form) {
+    m_loaded.removeAll(form);
+    for (auto it = m_forms.begin(); it != m_forms.end();) {
+        if (*it == form || !*it) it = m_forms.erase(it);
+        else ++it;
+    }
+    form->deleteLater();
+    if (loadedCount() == 0 && m_quitWhenEmpty) QCoreApplication::exit(0);
+}
+
+void FormRegistry::forget(Form* form) {
+    m_loaded.removeAll(form);
+    for (auto it = m_forms.begin(); it != m_forms.end();) {
+        if (*it == form || !*it) it = m_forms.erase(it);
+        else ++it;
+    }
+}
+
+void FormRegistry::reset() {
+    bool quit = m_quitWhenEmpty;
+    m_quitWhenEmpty = false;
+    for (const auto& f : QVector<QPointer<Form>>(m_loaded))
+        if (f) f->Unload();
+    for (const auto& f : QVector<QPointer<Form>>(m_loaded))
+        delete f.data();
+    for (auto& f : m_forms)
+        if (f) delete f.data();
+    m_forms.clear();
+    m_loaded.clear();
+    m_quitWhenEmpty = quit;
+}
+
+} // namespace runtime

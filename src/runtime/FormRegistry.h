@@ -1,0 +1,53 @@
+#pragma once
+#include <functional>
+#include <QHash>
+#include <QPointer>
+#include <QString>
+#include <QVector>
+
+namespace runtime {
+
+class Form;
+
+// Forms by name: created on first use, forgotten when unloaded. When the last loaded form is
+// unloaded the application quits.
+class FormRegistry {
+public:
+    using Factory = std::function<Form*()>;
+    static FormRegistry& instance();
+
+    void registerForm(const QString& name, Factory factory);
+    void unregisterForm(const QString& name);
+    bool isRegistered(const QString& name) const;
+
+    // The form object, created (not loaded) on first use; null when no such form is registered.
+    Form* get(const QString& name);
+    Form* load(const QString& name);
+    Form* show(const QString& name);
+    // The existing form or null; never creates one.
+    Form* find(const QString& name) const;
+    template <class T> T* get(const QString& name) { return qobject_cast<T*>(get(name)); }
+    template <class T> T* load(const QString& name) { return qobject_cast<T*>(load(name)); }
+
+    int loadedCount() const;
+    QStringList loadedNames() const;
+    void setQuitWhenEmpty(bool quit) { m_quitWhenEmpty = quit; }
+    bool quitWhenEmpty() const { return m_quitWhenEmpty; }
+    // Tests: unload and release every form.
+    void reset();
+
+    // Called by Form.
+    void loaded(Form* form);
+    void unloaded(Form* form);
+    void forget(Form* form);
+
+private:
+    QHash<QString, Factory> m_factories;
+    QHash<QString, QPointer<Form>> m_forms;
+    QVector<QPointer<Form>> m_loaded;
+    bool m_quitWhenEmpty = true;
+};
+
+inline FormRegistry& forms() { return FormRegistry::instance(); }
+
+} // namespace runtime

@@ -1,0 +1,23 @@
+#pragma once
+#include <QGuiApplication>
+#include <QScreen>
+#include <cmath>
+
+namespace runtime {
+
+// Dialog geometry is kept in twips: 1440 to the inch, 15 to a pixel at 96 dpi.
+constexpr int kTwipsPerPixel = 15;
+
+inline int twipsToPixels(double twips) { return static_cast<int>(std::lround(twips / kTwipsPerPixel)); }
+inline int pixelsToTwips(int pixels) { return pixels * kTwipsPerPixel; }
+
+inline QSize screenPixels() {
+    QScreen* s = QGuiApplication::primaryScreen();
+    return s ? s->geometry().size() : QSize(640, 480);
+}
+inline double screenWidthTwips() { return screenPixels().width() * double(kTwipsPerPixel); }
+inline double screenHeightTwips() { return screenPixels().height() * double(kTwipsPerPixel); }
+inline double twipsPerPixelX() { return kTwipsPerPixel; }
+inline double twipsPerPixelY() { return kTwipsPerPixel; }
+
+} // namespace runtime

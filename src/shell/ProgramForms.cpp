@@ -1,0 +1,10 @@
+#include "config/frmConfigure.h"
+#include "runtime/FormRegistry.h"
+#include "shell/VIDEOSCR.h"
+#include "shell/frmAbout640x480.h"
+
+void registerProgramForms() {
+    auto& r = runtime::forms();
+    r.registerForm(QStringLiteral("frmAbout640x480"), [] { return new frmAbout640x480; });
+    r.registerForm(QStringLiteral("frmConfigure"), [] { return new frmConfigure; });
+}

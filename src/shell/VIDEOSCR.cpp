@@ -1,0 +1,96 @@
+#include "shell/VIDEOSCR.h"
+
+#include <cmath>
+#include <cstdio>
+#include "platform/Platform.h"
+#include "runtime/Convert.h"
+#include "runtime/FormRegistry.h"
+#include "runtime/Guard.h"
+#include "runtime/Twips.h"
+#include "shell/Settings.h"
+
+using namespace runtime;
+
+namespace VIDEOSCR {
+
+int64_t PreviewHostWindow = 0;
+int16_t TwipsPerPixelX = 15;
+int16_t TwipsPerPixelY = 15;
+
+bool NoWindowWithCaption(const QString& caption) {
+    return !platform::current().windows || !platform::windows().topLevelWindowExists(caption);
+}
+
+int64_t readHandle(const QString& arguments) {
+    const double n = leadingNumber(arguments.mid(2));
+    try {
+        return toInt32(n);
+    } catch (const RuntimeError&) {
+        // Window handles are 32-bit; anything larger names no window.
+        return 0;
+    }
+}
+
+static int16_t pixelsOf(double twips, double twipsPerPixel) {
+    const int32_t t = toInt32(twips);
+    const int32_t p = toInt32(twipsPerPixel);
+    return toInt16(p == 0 ? 0.0 : double(t / p));
+}
+
+int16_t screenWidthPixels() { return pixelsOf(screenWidthTwips(), twipsPerPixelX()); }
+int16_t screenHeightPixels() { return pixelsOf(screenHeightTwips(), twipsPerPixelY()); }
+
+static bool modeFlag(const char* key, const char* defaultValue) {
+    const QString def = QString::fromLatin1(defaultValue);
+    try {
+        return textToBool(GetSetting(QString::fromLatin1(key), def));
+    } catch (const RuntimeError&) {
+        // The program never stores anything else; a hand-edited value means the default.
+        return textToBool(def);
+    }
+}
+
+void Main(const QString& arguments) {
+    const bool fullScreen = modeFlag("AbsoluteFullScreenDisplayMode", "False");
+    const bool threeQuarters = modeFlag("ThreeQuartersScreenMode", "False");
+    const bool oneHalf = modeFlag("OneHalfScreenDisplayMode", "False");
+    const bool oneFourth = modeFlag("OneFourthScreenDisplayMode", "False");
+    const bool oneEighth = modeFlag("OneEighthScreenDisplayMode", "True");
+    const bool oneSixteenth = modeFlag("OneSixteenthScreenDisplayMode", "False");
+
+    // An unwritable store must not keep the screen saver from running; the players fall back to
+    // their defaults.
+    skipOnError([] {
+        const int16_t w = screenWidthPixels();
+        const int16_t h = screenHeightPixels();
+        try {
+            SaveSetting(QStringLiteral("WidthOfScreenResolution"), QString::number(w));
+            SaveSetting(QStringLiteral("HeightOfScreenResolution"), QString::number(h));
+        } catch (const std::exception& e) {
+            std::fprintf(stderr, "lumora: %s\n", e.what());
+        }
+    });
+    skipOnError([] { TwipsPerPixelX = toInt16(twipsPerPixelX()); });
+    skipOnError([] { TwipsPerPixelY = toInt16(twipsPerPixelY()); });
+
+    QString sw = arguments.left(2).toUpper();
+    if (sw.isEmpty()) sw = QStringLiteral("/C");
+
+    if (sw == QLatin1String("/C")) {
+        forms().show(QStringLiteral("frmAbout640x480"));
+    } else if (sw == QLatin1String("/S")) {
+        if (!NoWindowWithCaption(QString::fromLatin1(kMainFormCaption))) return;
+        const QString floating = QStringLiteral("frmFloatingOneFourthMovie");
+        for (bool partial : {oneSixteenth, oneEighth, oneFourth, oneHalf, threeQuarters})
+            if (partial) forms().show(floating);
+        if (fullScreen) forms().show(QStringLiteral("frmAbsoluteFullScreenVideo"));
+    } else if (sw == QLatin1String("/P")) {
+        PreviewHostWindow = readHandle(arguments);
+        forms().load(QStringLiteral("ControlForm"));
+    } else if (sw == QLatin1String("/A")) {
+        PreviewHostWindow = readHandle(arguments);
+        platform::passwords().changePassword(QStringLiteral("SCRSAVE"), PreviewHostWindow);
+    }
+}
+
+} // namespace VIDEOSCR

@@ -1,0 +1,31 @@
+#pragma once
+#include <cstdint>
+#include <QString>
+
+// The program's entry module: the switch dispatch and the values it shares with the forms.
+namespace VIDEOSCR {
+
+extern int64_t PreviewHostWindow;
+extern int16_t TwipsPerPixelX;
+extern int16_t TwipsPerPixelY;
+
+constexpr const char* kMainFormCaption = "Screen Saver Main Form";
+
+// Runs once with the argument string (the switch and what follows it, e.g. "/p 1234").
+void Main(const QString& arguments);
+
+// True when no top-level window bears the caption.
+bool NoWindowWithCaption(const QString& caption);
+
+// The window handle after the first two characters: the leading number, rounded, 0 when none or
+// when it does not fit a window handle.
+int64_t readHandle(const QString& arguments);
+
+// The screen size in pixels, as Main stores it.
+int16_t screenWidthPixels();
+int16_t screenHeightPixels();
+
+} // namespace VIDEOSCR
+
+// Registers every form the program reaches by name.
+void registerProgramForms();

@@ -1,0 +1,27 @@
+#pragma once
+#include <QString>
+#include <QStringList>
+
+// The playlist file "lumoraplus.ini": line 1 a header text kept verbatim, line 2 the count as " N ",
+// then one entry per line, every line ending in CR LF, in the system's 8-bit encoding.
+
+struct PlayListData {
+    QString header;
+    QStringList entries;
+};
+
+// "lumoraplus.ini" in the program folder when the user may write there, else in the user data folder.
+QString playListFilePath();
+
+// Never fails: a missing or unreadable file gives an empty header and no entries; a count line without
+// a usable 16-bit number gives no entries; a file that ends early keeps the entries read so far.
+PlayListData readPlayList(const QString& path);
+
+// Writes the whole file aside and renames it over the old one, so the old file stays whole when the
+// write fails. Creates the folder when needed. Failure raises runtime::RuntimeError (Failed) naming
+// the path and the reason.
+void writePlayList(const QString& path, const PlayListData& data);
+
+// Deletes the playlist file when FileExists reports it; a missing file is no error. A file that is
+// there but cannot be removed raises runtime::RuntimeError (Failed).
+void DeletePlayListFile();

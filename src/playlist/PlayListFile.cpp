@@ -1,14 +1,14 @@
 #include "playlist/PlayListFile.h"
 
+#include "platform/Platform.h"
+#include "runtime/Convert.h"
+#include "runtime/RuntimeError.h"
+#include "shell/SystemServices.h"
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
-#include "platform/Platform.h"
-#include "runtime/Convert.h"
-#include "runtime/RuntimeError.h"
-#include "shell/SystemServices.h"
 
 namespace {
 
@@ -23,8 +23,10 @@ QString joinPath(const QString& folder, const QString& name) {
 // Only blanks are trimmed; a tab belongs to the entry.
 QString trimBlanks(const QString& text) {
     qsizetype begin = 0, end = text.size();
-    while (begin < end && text[begin] == QLatin1Char(' ')) ++begin;
-    while (end > begin && text[end - 1] == QLatin1Char(' ')) --end;
+    while (begin < end && text[begin] == QLatin1Char(' '))
+        ++begin;
+    while (end > begin && text[end - 1] == QLatin1Char(' '))
+        --end;
     return text.mid(begin, end - begin);
 }
 
@@ -80,14 +82,16 @@ PlayListData readPlayList(const QString& path) {
     data.header = line;
     if (!reader.next(line)) return data;
     const int count = entryCount(line);
-    for (int i = 0; i < count && reader.next(line); ++i) data.entries << trimBlanks(line);
+    for (int i = 0; i < count && reader.next(line); ++i)
+        data.entries << trimBlanks(line);
     return data;
 }
 
 void writePlayList(const QString& path, const PlayListData& data) {
     auto fail = [&](const QString& reason) {
-        throw runtime::RuntimeError(runtime::ErrorKind::Failed,
-                                    QStringLiteral("Cannot write the play list file %1: %2").arg(path, reason));
+        throw runtime::RuntimeError(
+            runtime::ErrorKind::Failed,
+            QStringLiteral("Cannot write the play list file %1: %2").arg(path, reason));
     };
 
     const QString folder = QFileInfo(path).absolutePath();
@@ -97,7 +101,8 @@ void writePlayList(const QString& path, const PlayListData& data) {
     const QByteArray crlf("\r\n");
     bytes += data.header.toLocal8Bit() + crlf;
     bytes += ' ' + QByteArray::number(data.entries.size()) + ' ' + crlf;
-    for (const QString& entry : data.entries) bytes += entry.toLocal8Bit() + crlf;
+    for (const QString& entry : data.entries)
+        bytes += entry.toLocal8Bit() + crlf;
 
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) fail(file.errorString());
@@ -114,6 +119,7 @@ void DeletePlayListFile() {
     if (!FileExists(path)) return;
     QFile file(path);
     if (!file.remove())
-        throw runtime::RuntimeError(runtime::ErrorKind::Failed,
-                                    QStringLiteral("Cannot delete the play list file %1: %2").arg(path, file.errorString()));
+        throw runtime::RuntimeError(
+            runtime::ErrorKind::Failed,
+            QStringLiteral("Cannot delete the play list file %1: %2").arg(path, file.errorString()));
 }

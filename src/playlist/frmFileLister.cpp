@@ -1,14 +1,14 @@
 #include "playlist/frmFileLister.h"
 
-#include <QLabel>
-#include <QListWidget>
-#include <QPalette>
-#include <QVBoxLayout>
 #include "platform/Platform.h"
 #include "playlist/PlayListFile.h"
 #include "runtime/FormRegistry.h"
 #include "runtime/Guard.h"
 #include "runtime/RuntimeError.h"
+#include <QLabel>
+#include <QListWidget>
+#include <QPalette>
+#include <QVBoxLayout>
 
 namespace {
 const QString kFormName = QStringLiteral("frmFileLister");
@@ -28,7 +28,9 @@ frmFileLister::frmFileLister(QWidget* parent) : runtime::Form(kFormName, parent)
     resize(480, 360);
 }
 
-int frmFileLister::listCount() const { return List1->count(); }
+int frmFileLister::listCount() const {
+    return List1->count();
+}
 
 QString frmFileLister::listItem(int index) const {
     const QListWidgetItem* item = index >= 0 ? List1->item(index) : nullptr;
@@ -41,24 +43,29 @@ void frmFileLister::addItem(const QString& entry) {
     List1->addItem(entry);
 }
 
-QString frmFileLister::header() const { return Label1->text(); }
+QString frmFileLister::header() const {
+    return Label1->text();
+}
 
 void frmFileLister::LoadPlayList() {
     const PlayListData data = readPlayList(playListFilePath());
     Label1->setText(data.header);
-    for (const QString& entry : data.entries) addItem(entry);
+    for (const QString& entry : data.entries)
+        addItem(entry);
 }
 
 bool frmFileLister::SavePlayList() {
     PlayListData data;
     data.header = header();
-    for (int i = 0; i < List1->count(); ++i) data.entries << List1->item(i)->text();
+    for (int i = 0; i < List1->count(); ++i)
+        data.entries << List1->item(i)->text();
     try {
         writePlayList(playListFilePath(), data);
         return true;
     } catch (const runtime::RuntimeError& e) {
-        platform::dialogs().messageBox(QStringLiteral("The play list was not saved.\n\n%1").arg(QString::fromUtf8(e.what())),
-                                       kExclamation, kMessageTitle);
+        platform::dialogs().messageBox(
+            QStringLiteral("The play list was not saved.\n\n%1").arg(QString::fromUtf8(e.what())),
+            kExclamation, kMessageTitle);
         return false;
     }
 }

@@ -1,15 +1,15 @@
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
-#include <QEvent>
-#include <QFile>
-#include <QLabel>
-#include <QListWidget>
 #include "platform/inprocess/InProcessPlatform.h"
 #include "playlist/PlayListFile.h"
 #include "playlist/frmFileLister.h"
 #include "runtime/FormRegistry.h"
 #include "runtime/RuntimeError.h"
+#include <QCoreApplication>
+#include <QEvent>
+#include <QFile>
+#include <QLabel>
+#include <QListWidget>
 
 namespace {
 
@@ -137,17 +137,20 @@ TEST_F(FileListerTest, FailedSaveTellsTheUserAndKeepsListAndFile) {
     const auto& box = m_platform.messageBoxes.front();
     EXPECT_EQ(box.style, 48);
     EXPECT_EQ(box.title, QString::fromUtf8(kTitle));
-    EXPECT_TRUE(box.text.contains(blocker + QStringLiteral("/data/lumoraplus.ini"))) << box.text.toStdString();
+    EXPECT_TRUE(box.text.contains(blocker + QStringLiteral("/data/lumoraplus.ini")))
+        << box.text.toStdString();
     EXPECT_EQ(lister->listCount(), 2);
     EXPECT_EQ(lister->listItem(1), QStringLiteral("/new.mpg"));
-    EXPECT_EQ(bytesOf(oldProgram + QStringLiteral("/lumoraplus.ini")), QByteArray("1000\r\n 1 \r\n/kept.mpg\r\n"));
+    EXPECT_EQ(bytesOf(oldProgram + QStringLiteral("/lumoraplus.ini")),
+              QByteArray("1000\r\n 1 \r\n/kept.mpg\r\n"));
 }
 
 TEST_F(FileListerTest, ListHoldsAtMost32767Entries) {
     frmFileLister* lister = fileLister();
     ASSERT_NE(lister, nullptr);
     lister->List1->setUpdatesEnabled(false);
-    for (int i = 0; i < 32767; ++i) lister->addItem(QStringLiteral("/e%1").arg(i));
+    for (int i = 0; i < 32767; ++i)
+        lister->addItem(QStringLiteral("/e%1").arg(i));
     EXPECT_EQ(lister->listCount(), 32767);
     try {
         lister->addItem(QStringLiteral("/one too many"));

@@ -1,6 +1,9 @@
-// Placeholder until the libmpv player lands.
 #include "platform/mpv/MpvEngine.h"
 
+#include "platform/mpv/MpvPlayer.h"
+
 namespace platform::mpv {
-playback::MediaPlayer* MpvEngine::createPlayer(QWidget*) { return nullptr; }
-}
+
+playback::MediaPlayer* MpvEngine::createPlayer(QWidget* parent) { return new MpvPlayer(parent, m_options); }
+
+} // namespace platform::mpv

@@ -1,0 +1,321 @@
+#include "platform/mpv/MpvPlayer.h"
+
+#include <clocale>
+#include <cstdlib>
+#include <cstring>
+#include <mpv/client.h>
+#include <mpv/render.h>
+#include <QPaintEvent>
+#include <QPainter>
+
+namespace platform::mpv {
+
+namespace {
+
+// The software renderer takes its fastest path with 64-byte aligned lines.
+constexpr size_t kLineAlignment = 64;
+
+void setOption(mpv_handle* mpv, const char* name, const char* value) {
+    // An option this libmpv does not know is not worth failing over.
+    mpv_set_option_string(mpv, name, value);
+}
+
+} // namespace
+
+void MpvPlayer::AlignedFree::operator()(uchar* p) const { std::free(p); }
+
+MpvPlayer::MpvPlayer(QWidget* parent, MpvOptions options) : MediaPlayer(parent), m_options(options) {
+    setAttribute(Qt::WA_OpaquePaintEvent);
+
+    // libmpv refuses to start unless numbers are formatted the C way; Qt sets the user's locale.
+    const char* numeric = std::setlocale(LC_NUMERIC, nullptr);
+    if (!numeric || std::strcmp(numeric, "C") != 0) std::setlocale(LC_NUMERIC, "C");
+
+    m_mpv = mpv_create();
+    if (!m_mpv) return;
+
+    setOption(m_mpv, "config", "no");
+    setOption(m_mpv, "terminal", "no");
+    setOption(m_mpv, "msg-level", "all=no");
+    setOption(m_mpv, "vo", "libmpv");
+    setOption(m_mpv, "hwdec", "auto-safe");
+    setOption(m_mpv, "idle", "yes");
+    setOption(m_mpv, "keep-open", "no");
+    setOption(m_mpv, "force-window", "no");
+    setOption(m_mpv, "keepaspect", "no");
+    setOption(m_mpv, "audio-display", "no");
+    setOption(m_mpv, "osc", "no");
+    setOption(m_mpv, "osd-level", "0");
+    setOption(m_mpv, "input-default-bindings", "no");
+    setOption(m_mpv, "input-vo-keyboard", "no");
+    setOption(m_mpv, "input-cursor", "no");
+    setOption(m_mpv, "stop-screensaver", "no");
+    // Each built-in script is a thread of its own, and none of them has anything to do here.
+    setOption(m_mpv, "load-scripts", "no");
+    setOption(m_mpv, "ytdl", "no");
+    setOption(m_mpv, "load-stats-overlay", "no");
+    setOption(m_mpv, "load-osd-console", "no");
+    setOption(m_mpv, "load-auto-profiles", "no");
+    setOption(m_mpv, "audio-client-name", "lumora");
+    if (m_options.nullAudio || m_options.untimed) setOption(m_mpv, "ao", "null");
+    if (m_options.untimed) {
+        setOption(m_mpv, "untimed", "yes");
+        setOption(m_mpv, "ao-null-untimed", "yes");
+    }
+
+    if (mpv_initialize(m_mpv) < 0) {
+        mpv_terminate_destroy(m_mpv);
+        m_mpv = nullptr;
+        return;
+    }
+    mpv_observe_property(m_mpv, 0, "pause", MPV_FORMAT_FLAG);
+    mpv_observe_property(m_mpv, 0, "vo-configured", MPV_FORMAT_FLAG);
+
+    mpv_render_param params[] = {
+        {MPV_RENDER_PARAM_API_TYPE, const_cast<char*>(MPV_RENDER_API_TYPE_SW)},
+        {MPV_RENDER_PARAM_INVALID, nullptr},
+    };
+    if (mpv_render_context_create(&m_render, m_mpv, params) < 0) m_render = nullptr;
+    if (m_render) mpv_render_context_set_update_callback(m_render, &MpvPlayer::renderUpdateCallback, this);
+    mpv_set_wakeup_callback(m_mpv, &MpvPlayer::wakeupCallback, this);
+}
+
+MpvPlayer::~MpvPlayer() {
+    // Callbacks first, so no thread of libmpv reaches this object once it starts going away; calls
+    // already posted die with the object.
+    if (m_render) mpv_render_context_set_update_callback(m_render, nullptr, nullptr);
+    if (m_mpv) mpv_set_wakeup_callback(m_mpv, nullptr, nullptr);
+    if (m_render) mpv_render_context_free(m_render);
+    if (m_mpv) mpv_terminate_destroy(m_mpv);
+}
+
+void MpvPlayer::wakeupCallback(void* player) {
+    auto* self = static_cast<MpvPlayer*>(player);
+    if (!self->m_wakeupPending.exchange(true))
+        QMetaObject::invokeMethod(self, &MpvPlayer::drainEvents, Qt::QueuedConnection);
+}
+
+void MpvPlayer::renderUpdateCallback(void* player) {
+    auto* self = static_cast<MpvPlayer*>(player);
+    if (!self->m_renderPending.exchange(true))
+        QMetaObject::invokeMethod(self, &MpvPlayer::onRenderUpdate, Qt::QueuedConnection);
+}
+
+void MpvPlayer::setState(int state) {
+    if (m_state == state) return;
+    m_state = state;
+    emit playStateChanged(state);
+}
+
+void MpvPlayer::load() {
+    m_redirected = false;
+    m_activeEntry = 0;
+    if (!m_mpv) {
+        m_entry = 0;
+        setState(Stopped);
+        return;
+    }
+    const QByteArray path = m_url.toUtf8();
+    const char* command[] = {"loadfile", path.constData(), "replace", nullptr};
+    mpv_node result{};
+    if (mpv_command_ret(m_mpv, command, &result) < 0) {
+        m_entry = 0;
+        setState(Stopped);
+        return;
+    }
+    // The new entry's id tells its events apart from those the replaced item still sends.
+    m_entry = -1;
+    if (result.format == MPV_FORMAT_NODE_MAP) {
+        for (int i = 0; i < result.u.list->num; ++i) {
+            const mpv_node& value = result.u.list->values[i];
+            if (std::strcmp(result.u.list->keys[i], "playlist_entry_id") == 0 && value.format == MPV_FORMAT_INT64)
+                m_entry = value.u.int64;
+        }
+    }
+    mpv_free_node_contents(&result);
+    int no = 0;
+    mpv_set_property(m_mpv, "pause", MPV_FORMAT_FLAG, &no);
+    setState(Transitioning);
+}
+
+void MpvPlayer::setURL(const QString& url) {
+    m_url = url;
+    if (url.isEmpty()) return closeMedia();
+    load();
+}
+
+void MpvPlayer::play() {
+    if (m_state == Paused && m_mpv) {
+        int no = 0;
+        mpv_set_property(m_mpv, "pause", MPV_FORMAT_FLAG, &no);
+        return;
+    }
+    if (m_state == Stopped && !m_url.isEmpty()) load();
+}
+
+void MpvPlayer::stop() {
+    if (m_mpv) {
+        const char* command[] = {"stop", nullptr};
+        mpv_command(m_mpv, command);
+    }
+    setState(Stopped);
+}
+
+void MpvPlayer::closeMedia() {
+    stop();
+    m_url.clear();
+    m_entry = 0;
+    clearFrame();
+}
+
+void MpvPlayer::setMute(bool mute) {
+    if (!m_mpv) return;
+    int flag = mute ? 1 : 0;
+    mpv_set_property(m_mpv, "mute", MPV_FORMAT_FLAG, &flag);
+}
+
+bool MpvPlayer::mute() const {
+    int flag = 0;
+    if (m_mpv) mpv_get_property(m_mpv, "mute", MPV_FORMAT_FLAG, &flag);
+    return flag != 0;
+}
+
+double MpvPlayer::position() const {
+    double seconds = 0;
+    if (m_mpv && mpv_get_property(m_mpv, "time-pos", MPV_FORMAT_DOUBLE, &seconds) < 0) seconds = 0;
+    return seconds;
+}
+
+void MpvPlayer::drainEvents() {
+    // Cleared before draining, so a wakeup that comes in meanwhile posts another round.
+    m_wakeupPending = false;
+    while (m_mpv) {
+        const mpv_event* event = mpv_wait_event(m_mpv, 0);
+        if (event->event_id == MPV_EVENT_NONE) break;
+        handleEvent(*event);
+    }
+}
+
+void MpvPlayer::handleEvent(const mpv_event& event) {
+    const bool ours = m_entry != 0 && m_activeEntry == m_entry;
+    switch (event.event_id) {
+    case MPV_EVENT_START_FILE: {
+        const auto* start = static_cast<const mpv_event_start_file*>(event.data);
+        if (m_entry == -1) m_entry = start->playlist_entry_id;
+        m_activeEntry = start->playlist_entry_id;
+        if (m_activeEntry == m_entry) setState(Transitioning);
+        break;
+    }
+    case MPV_EVENT_PLAYBACK_RESTART:
+        if (ours && m_state != Stopped) setState(m_paused ? Paused : Playing);
+        break;
+    case MPV_EVENT_END_FILE: {
+        const auto* end = static_cast<const mpv_event_end_file*>(event.data);
+        if (m_entry == 0 || end->playlist_entry_id != m_entry) break;
+        if (end->reason == MPV_END_FILE_REASON_REDIRECT && end->playlist_insert_num_entries > 0) {
+            // A play list file: its first entry stands in for it; the rest are not ours to play.
+            m_entry = end->playlist_insert_id;
+            m_redirected = true;
+            break;
+        }
+        if (m_redirected) {
+            const char* command[] = {"stop", nullptr};
+            mpv_command_async(m_mpv, 0, command);
+        }
+        m_activeEntry = 0;
+        setState(Stopped);
+        break;
+    }
+    case MPV_EVENT_PROPERTY_CHANGE: {
+        const auto* property = static_cast<const mpv_event_property*>(event.data);
+        const bool flag = property->format == MPV_FORMAT_FLAG && *static_cast<int*>(property->data) != 0;
+        if (std::strcmp(property->name, "pause") == 0) {
+            m_paused = flag;
+            if (ours && m_state == Playing && flag) setState(Paused);
+            else if (ours && m_state == Paused && !flag) setState(Playing);
+        } else if (std::strcmp(property->name, "vo-configured") == 0) {
+            m_videoConfigured = flag;
+            // A sound file after a video must not leave the video's last picture behind.
+            if (!flag) clearFrame();
+        }
+        break;
+    }
+    default:
+        break;
+    }
+}
+
+void MpvPlayer::onRenderUpdate() {
+    m_renderPending = false;
+    if (!m_render) return;
+    if (!(mpv_render_context_update(m_render) & MPV_RENDER_UPDATE_FRAME)) return;
+    // A hidden player still takes each frame off libmpv's hands, or its video thread would wait.
+    renderFrame(!isVisible());
+}
+
+void MpvPlayer::renderFrame(bool skip) {
+    int dontBlock = 0;
+    if (skip) {
+        int yes = 1;
+        mpv_render_param params[] = {
+            {MPV_RENDER_PARAM_SKIP_RENDERING, &yes},
+            {MPV_RENDER_PARAM_BLOCK_FOR_TARGET_TIME, &dontBlock},
+            {MPV_RENDER_PARAM_INVALID, nullptr},
+        };
+        mpv_render_context_render(m_render, params);
+        return;
+    }
+
+    const qreal ratio = devicePixelRatioF();
+    const QSize size = (QSizeF(this->size()) * ratio).toSize();
+    if (size.isEmpty()) return;
+    if (m_frame.size() != size) {
+        const size_t stride = (size_t(size.width()) * 4 + kLineAlignment - 1) / kLineAlignment * kLineAlignment;
+        m_frame = QImage();
+        m_pixels.reset(static_cast<uchar*>(std::aligned_alloc(kLineAlignment, stride * size_t(size.height()))));
+        if (!m_pixels) return;
+        m_frame = QImage(m_pixels.get(), size.width(), size.height(), qsizetype(stride), QImage::Format_RGB32);
+        m_frame.setDevicePixelRatio(ratio);
+    }
+    int surface[2] = {m_frame.width(), m_frame.height()};
+    size_t stride = size_t(m_frame.bytesPerLine());
+    char format[] = "bgr0";
+    mpv_render_param params[] = {
+        {MPV_RENDER_PARAM_SW_SIZE, surface},
+        {MPV_RENDER_PARAM_SW_FORMAT, format},
+        {MPV_RENDER_PARAM_SW_STRIDE, &stride},
+        {MPV_RENDER_PARAM_SW_POINTER, m_pixels.get()},
+        // Nothing here waits for a vertical blank, and the GUI thread must not sleep in libmpv.
+        {MPV_RENDER_PARAM_BLOCK_FOR_TARGET_TIME, &dontBlock},
+        {MPV_RENDER_PARAM_INVALID, nullptr},
+    };
+    if (mpv_render_context_render(m_render, params) < 0) return;
+    m_hasFrame = true;
+    ++m_renderedFrames;
+    update();
+}
+
+void MpvPlayer::clearFrame() {
+    if (!m_hasFrame) return;
+    m_hasFrame = false;
+    update();
+}
+
+void MpvPlayer::paintEvent(QPaintEvent* event) {
+    QPainter painter(this);
+    if (m_hasFrame) painter.drawImage(QRectF(rect()), m_frame);
+    else painter.fillRect(event->rect(), Qt::black);
+}
+
+void MpvPlayer::resizeEvent(QResizeEvent* event) {
+    MediaPlayer::resizeEvent(event);
+    if (m_render && m_hasFrame && m_videoConfigured && isVisible()) renderFrame(false);
+}
+
+void MpvPlayer::showEvent(QShowEvent* event) {
+    MediaPlayer::showEvent(event);
+    // Frames were skipped while hidden; draw the current one at once rather than at the next frame.
+    if (m_render && m_videoConfigured) renderFrame(false);
+}
+
+} // namespace platform::mpv

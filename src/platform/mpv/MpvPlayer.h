@@ -1,0 +1,84 @@
+#pragma once
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <QImage>
+#include "platform/mpv/MpvEngine.h"
+#include "playback/MediaPlayer.h"
+
+struct mpv_handle;
+struct mpv_render_context;
+struct mpv_event;
+
+namespace platform::mpv {
+
+// A libmpv core rendering through the software surface into an image this widget paints, so it
+// works on every Qt platform. mpv owns no window: all mouse and key input stays with the widget.
+//
+// closeMedia() stops and forgets the item: URL() becomes "" and play() has nothing to restart.
+class MpvPlayer : public playback::MediaPlayer {
+    Q_OBJECT
+public:
+    explicit MpvPlayer(QWidget* parent = nullptr, MpvOptions options = {});
+    ~MpvPlayer() override;
+
+    void setURL(const QString& url) override;
+    QString URL() const override { return m_url; }
+    int playState() const override { return m_state; }
+    void play() override;
+    void stop() override;
+    void closeMedia() override;
+    void setMute(bool mute) override;
+    bool mute() const override;
+
+    // Seconds into the current item; 0 when nothing is loaded.
+    double position() const;
+    // Frames drawn into the widget's image since creation (frames skipped while hidden excluded).
+    int renderedFrames() const { return m_renderedFrames; }
+
+signals:
+    void playStateChanged(int state);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+private:
+    static void wakeupCallback(void* player);
+    static void renderUpdateCallback(void* player);
+
+    void drainEvents();
+    void handleEvent(const mpv_event& event);
+    void onRenderUpdate();
+    void renderFrame(bool skip);
+    void clearFrame();
+    void load();
+    void setState(int state);
+
+    struct AlignedFree {
+        void operator()(uchar* p) const;
+    };
+
+    MpvOptions m_options;
+    mpv_handle* m_mpv = nullptr;
+    mpv_render_context* m_render = nullptr;
+    std::atomic<bool> m_wakeupPending{false};
+    std::atomic<bool> m_renderPending{false};
+
+    QString m_url;
+    int m_state = Undefined;
+    // The playlist entry our last load created; events of earlier entries arrive late and are ignored.
+    int64_t m_entry = 0;
+    int64_t m_activeEntry = 0;
+    bool m_redirected = false;
+    bool m_paused = false;
+    bool m_videoConfigured = false;
+
+    std::unique_ptr<uchar, AlignedFree> m_pixels;
+    QImage m_frame;
+    bool m_hasFrame = false;
+    int m_renderedFrames = 0;
+};
+
+} // namespace platform::mpv

@@ -1,0 +1,25 @@
+#pragma once
+#include <QString>
+
+// Media clips made with ffmpeg at test time, for tests that play real files.
+namespace testsupport {
+
+enum class ClipKind {
+    MpegVideo,   // MPEG-1 video of ffmpeg's test pattern with a tone, for a .mpg name
+    AviVideo,    // MPEG-4 part 2 video of the test pattern with a tone, for an .avi name
+    WavSound,    // a sine tone as PCM, for a .wav name
+    Mp3Sound,    // a sine tone as MP3, for an .mp3 name
+    SolidColour, // MPEG-1 video of one colour (the colour argument), no sound, for a .mpg name
+    Unplayable,  // fixed garbage bytes, no media at all, whatever the name says (e.g. .avi)
+};
+
+// Makes dir/name (creating dir) and returns its full path. The container follows the name's
+// extension; pictures are 320x240 at 25 frames a second. A clip already made with the same path
+// and arguments in this run is reused. On failure the test fails and "" is returned.
+QString makeClip(const QString& dir, const QString& name, ClipKind kind, double seconds = 1.0,
+                 const QString& colour = QStringLiteral("red"));
+
+// A folder for this run's clips, removed when the test program ends.
+QString clipFolder();
+
+} // namespace testsupport

@@ -1,4 +1,6 @@
 #include "config/frmConfigure.h"
+#include "playback/frmAbsoluteFullScreenVideo.h"
+#include "playlist/frmFileLister.h"
 #include "runtime/FormRegistry.h"
 #include "shell/VIDEOSCR.h"
 #include "shell/frmAbout640x480.h"
@@ -7,4 +9,6 @@ void registerProgramForms() {
     auto& r = runtime::forms();
     r.registerForm(QStringLiteral("frmAbout640x480"), [] { return new frmAbout640x480; });
     r.registerForm(QStringLiteral("frmConfigure"), [] { return new frmConfigure; });
+    r.registerForm(QStringLiteral("frmAbsoluteFullScreenVideo"), [] { return new frmAbsoluteFullScreenVideo; });
+    registerPlaylistForms();
 }

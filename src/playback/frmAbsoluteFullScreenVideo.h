@@ -1,0 +1,52 @@
+#pragma once
+#include "playback/Movement.h"
+#include "playback/PlayerForm.h"
+
+class QLabel;
+
+// The player of the absolute full-screen mode: covers the screen, stays on top, hides the pointer,
+// plays one file in a loop or steps through the play list, and ends on the first mouse movement,
+// click or key.
+class frmAbsoluteFullScreenVideo : public playback::PlayerForm {
+    Q_OBJECT
+public:
+    frmAbsoluteFullScreenVideo();
+    ~frmAbsoluteFullScreenVideo() override;
+
+    QLabel* lblTripOff = nullptr;
+
+    bool playInRandomOrder = false;
+    bool reactToPlayerMouse = true; // DoNotIgnoreMouseMovent
+    playback::LastMouse formMouse, labelMouse, playerMouse;
+
+    void Timer4_Timer();
+    void Timer2_Timer();
+    void Form_Click();
+    void Form_KeyPress(int keyAscii);
+    void Form_MouseMove(int button, int shift, double x, double y);
+    void lblTripOff_Click();
+    void lblTripOff_MouseMove(int button, int shift, double x, double y);
+    void WindowsMediaPlayer1_Click();
+    void WindowsMediaPlayer1_KeyPress(int keyAscii);
+    void WindowsMediaPlayer1_MouseDown(int button, int shift, int x, int y);
+    void WindowsMediaPlayer1_MouseMove(int button, int shift, int x, int y);
+
+protected:
+    void Form_Load() override;
+    void Form_Unload() override;
+    void Form_Terminate() override;
+    void passwordRefused() override;
+
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void stopByName();
+    void unloadEditor();
+    void stopAndClose();
+    void endFromMouseMove();
+    bool m_missingMedia = false;
+};

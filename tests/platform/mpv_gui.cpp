@@ -1,16 +1,16 @@
 // The libmpv player on real clips that ffmpeg makes for the run.
-#include <algorithm>
-#include <memory>
-#include <vector>
-#include <gtest/gtest.h>
+#include "platform/mpv/MpvEngine.h"
+#include "platform/mpv/MpvPlayer.h"
+#include "support/Clips.h"
 #include <QDir>
 #include <QImage>
 #include <QSet>
 #include <QSignalSpy>
 #include <QTest>
-#include "support/Clips.h"
-#include "platform/mpv/MpvEngine.h"
-#include "platform/mpv/MpvPlayer.h"
+#include <algorithm>
+#include <gtest/gtest.h>
+#include <memory>
+#include <vector>
 
 using platform::mpv::MpvEngine;
 using platform::mpv::MpvOptions;
@@ -32,7 +32,8 @@ QString clip(const QString& name, ClipKind kind, double seconds = 1.0, const QSt
 // Every state the player passes through, in order.
 struct StateLog {
     explicit StateLog(MpvPlayer& player) {
-        QObject::connect(&player, &MpvPlayer::playStateChanged, &player, [this](int s) { states.push_back(s); });
+        QObject::connect(&player, &MpvPlayer::playStateChanged, &player,
+                         [this](int s) { states.push_back(s); });
     }
     bool contains(int state) const { return std::find(states.begin(), states.end(), state) != states.end(); }
     int count(int state) const { return int(std::count(states.begin(), states.end(), state)); }
@@ -46,13 +47,18 @@ bool waitForState(const MediaPlayer& player, int state, int timeout = kTimeout) 
 int distinctColours(const QImage& image) {
     QSet<QRgb> colours;
     for (int y = 0; y < image.height(); y += 4)
-        for (int x = 0; x < image.width(); x += 4) colours.insert(image.pixel(x, y) & 0xffffff);
+        for (int x = 0; x < image.width(); x += 4)
+            colours.insert(image.pixel(x, y) & 0xffffff);
     return int(colours.size());
 }
 
-bool isRed(QRgb pixel) { return qRed(pixel) > 200 && qGreen(pixel) < 60 && qBlue(pixel) < 60; }
+bool isRed(QRgb pixel) {
+    return qRed(pixel) > 200 && qGreen(pixel) < 60 && qBlue(pixel) < 60;
+}
 
-int threadCount() { return int(QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot).size()); }
+int threadCount() {
+    return int(QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot).size());
+}
 
 } // namespace
 
@@ -244,8 +250,10 @@ TEST(MpvPlayer, PlayersComeAndGoWithoutLeavingThreads) {
         player->resize(160, 120);
         if (i % 3) player->show();
         player->setURL(file);
-        if (i % 4 == 0) ASSERT_TRUE(waitForState(*player, MediaPlayer::Playing));
-        else QTest::qWait(5);
+        if (i % 4 == 0)
+            ASSERT_TRUE(waitForState(*player, MediaPlayer::Playing));
+        else
+            QTest::qWait(5);
         delete player;
     }
     QTest::qWait(50); // calls posted by the players' last callbacks must find nobody

@@ -1,14 +1,15 @@
 #include "Clips.h"
 
-#include <gtest/gtest.h>
+#include <QCoreApplication>
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QHash>
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <gtest/gtest.h>
 
 namespace testsupport {
 
@@ -20,19 +21,20 @@ QStringList ffmpegArguments(ClipKind kind, double seconds, const QString& colour
     const QString tone = QStringLiteral("sine=frequency=440:sample_rate=44100:duration=") + length;
     switch (kind) {
     case ClipKind::MpegVideo:
-        return {"-f", "lavfi", "-i", pattern, "-f", "lavfi", "-i", tone,
-                "-c:v", "mpeg1video", "-q:v", "4", "-c:a", "mp2", "-b:a", "128k"};
+        return {"-f",   "lavfi",      "-i",   pattern, "-f",   "lavfi", "-i",   tone,
+                "-c:v", "mpeg1video", "-q:v", "4",     "-c:a", "mp2",   "-b:a", "128k"};
     case ClipKind::AviVideo:
-        return {"-f", "lavfi", "-i", pattern, "-f", "lavfi", "-i", tone,
-                "-c:v", "mpeg4", "-q:v", "4", "-c:a", "pcm_s16le"};
+        return {"-f", "lavfi", "-i",    pattern, "-f", "lavfi", "-i",
+                tone, "-c:v",  "mpeg4", "-q:v",  "4",  "-c:a",  "pcm_s16le"};
     case ClipKind::WavSound:
         return {"-f", "lavfi", "-i", tone, "-c:a", "pcm_s16le"};
     case ClipKind::Mp3Sound:
         return {"-f", "lavfi", "-i", tone, "-c:a", "libmp3lame", "-b:a", "128k"};
     case ClipKind::SolidColour:
-        return {"-f", "lavfi", "-i",
-                QStringLiteral("color=c=%1:size=320x240:rate=25:duration=%2").arg(colour, length),
-                "-c:v", "mpeg1video", "-q:v", "2"};
+        return {"-f",   "lavfi",
+                "-i",   QStringLiteral("color=c=%1:size=320x240:rate=25:duration=%2").arg(colour, length),
+                "-c:v", "mpeg1video",
+                "-q:v", "2"};
     case ClipKind::Unplayable:
         break;
     }
@@ -43,43 +45,73 @@ bool writeGarbage(const QString& path) {
     // Seeded, so every run gets the same bytes and a failure can be reproduced.
     QRandomGenerator random(20240229);
     QByteArray bytes(64 * 1024, Qt::Uninitialized);
-    for (char& byte : bytes) byte = char(random.bounded(256));
+    for (char& byte : bytes)
+        byte = char(random.bounded(256));
     QFile file(path);
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
+// Made clips are kept in the build tree by their ffmpeg arguments, so the many test programs of
+// one run (and later runs) make each clip once; the caller gets a copy under the name it wants.
+QString cachedClip(const QStringList& arguments, const QString& suffix) {
+    const QString cacheDir = QStringLiteral(LUMORA_BINARY_DIR "/test-clip-cache");
+    const QByteArray hash =
+        QCryptographicHash::hash(arguments.join(QChar(0)).toUtf8(), QCryptographicHash::Sha1).toHex();
+    const QString cached = cacheDir + '/' + QString::fromLatin1(hash) + '.' + suffix;
+    if (QFileInfo::exists(cached)) return cached;
+    if (!QDir().mkpath(cacheDir)) {
+        ADD_FAILURE() << "cannot create " << cacheDir.toStdString();
+        return {};
+    }
+    // Made under a name of its own and renamed, so programs running side by side never see half a clip.
+    const QString partial =
+        QStringLiteral("%1.%2.part.%3").arg(cached).arg(QCoreApplication::applicationPid()).arg(suffix);
+    QProcess ffmpeg;
+    ffmpeg.start(QStringLiteral("ffmpeg"),
+                 QStringList{"-nostdin", "-hide_banner", "-loglevel", "error", "-y"} << arguments << partial);
+    if (!ffmpeg.waitForFinished(60000) || ffmpeg.exitStatus() != QProcess::NormalExit ||
+        ffmpeg.exitCode() != 0 || !QFileInfo::exists(partial)) {
+        ADD_FAILURE() << "ffmpeg could not make " << cached.toStdString() << ": "
+                      << ffmpeg.errorString().toStdString() << " "
+                      << ffmpeg.readAllStandardError().toStdString();
+        QFile::remove(partial);
+        return {};
+    }
+    if (!QFile::rename(partial, cached)) {
+        QFile::remove(partial);
+        if (!QFileInfo::exists(cached)) {
+            ADD_FAILURE() << "cannot store " << cached.toStdString();
+            return {};
+        }
+    }
+    return cached;
+}
+
 } // namespace
 
-QString makeClip(const QString& dir, const QString& name, ClipKind kind, double seconds, const QString& colour) {
-    static QHash<QString, QString> made; // path -> the arguments it was made with
+QString makeClip(const QString& dir, const QString& name, ClipKind kind, double seconds,
+                 const QString& colour) {
     const QString path = QDir(dir).absoluteFilePath(name);
-    const QString key = QStringLiteral("%1|%2|%3").arg(int(kind)).arg(seconds).arg(colour);
-    if (made.value(path) == key && QFileInfo::exists(path)) return path;
-    made.remove(path);
-
     if (!QDir().mkpath(dir)) {
         ADD_FAILURE() << "cannot create " << dir.toStdString();
         return {};
     }
+    QFile::remove(path);
     if (kind == ClipKind::Unplayable) {
         if (!writeGarbage(path)) {
             ADD_FAILURE() << "cannot write " << path.toStdString();
             return {};
         }
-    } else {
-        QProcess ffmpeg;
-        QStringList arguments{"-nostdin", "-hide_banner", "-loglevel", "error", "-y"};
-        arguments << ffmpegArguments(kind, seconds, colour) << "-t" << QString::number(seconds, 'f', 3) << path;
-        ffmpeg.start(QStringLiteral("ffmpeg"), arguments);
-        if (!ffmpeg.waitForFinished(60000) || ffmpeg.exitStatus() != QProcess::NormalExit ||
-            ffmpeg.exitCode() != 0 || !QFileInfo::exists(path)) {
-            ADD_FAILURE() << "ffmpeg could not make " << path.toStdString() << ": "
-                          << ffmpeg.errorString().toStdString() << " "
-                          << ffmpeg.readAllStandardError().toStdString();
-            return {};
-        }
+        return path;
     }
-    made.insert(path, key);
+    const QStringList arguments = ffmpegArguments(kind, seconds, colour)
+                                  << "-t" << QString::number(seconds, 'f', 3);
+    const QString cached = cachedClip(arguments, QFileInfo(name).suffix());
+    if (cached.isEmpty()) return {};
+    if (!QFile::copy(cached, path)) {
+        ADD_FAILURE() << "cannot copy " << cached.toStdString() << " to " << path.toStdString();
+        return {};
+    }
     return path;
 }
 

@@ -13,9 +13,10 @@ enum class ClipKind {
     Unplayable,  // fixed garbage bytes, no media at all, whatever the name says (e.g. .avi)
 };
 
-// Makes dir/name (creating dir) and returns its full path. The container follows the name's
-// extension; pictures are 320x240 at 25 frames a second. A clip already made with the same path
-// and arguments in this run is reused. On failure the test fails and "" is returned.
+// Writes a fresh dir/name (creating dir) and returns its full path. The container follows the name's
+// extension; pictures are 320x240 at 25 frames a second. ffmpeg runs once per kind, length, colour
+// and extension: made clips are kept in the build tree and copied from there. On failure the
+// current test fails and "" is returned.
 QString makeClip(const QString& dir, const QString& name, ClipKind kind, double seconds = 1.0,
                  const QString& colour = QStringLiteral("red"));
 

@@ -4,6 +4,8 @@
 
 namespace platform::mpv {
 
-playback::MediaPlayer* MpvEngine::createPlayer(QWidget* parent) { return new MpvPlayer(parent, m_options); }
+playback::MediaPlayer* MpvEngine::createPlayer(QWidget* parent) {
+    return new MpvPlayer(parent, m_options);
+}
 
 } // namespace platform::mpv

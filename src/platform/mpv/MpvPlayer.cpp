@@ -1,12 +1,13 @@
 #include "platform/mpv/MpvPlayer.h"
 
+#include <QElapsedTimer>
+#include <QPaintEvent>
+#include <QPainter>
 #include <clocale>
 #include <cstdlib>
 #include <cstring>
 #include <mpv/client.h>
 #include <mpv/render.h>
-#include <QPaintEvent>
-#include <QPainter>
 
 namespace platform::mpv {
 
@@ -14,6 +15,7 @@ namespace {
 
 // The software renderer takes its fastest path with 64-byte aligned lines.
 constexpr size_t kLineAlignment = 64;
+constexpr qint64 kShutdownLimitMs = 1000;
 
 void setOption(mpv_handle* mpv, const char* name, const char* value) {
     // An option this libmpv does not know is not worth failing over.
@@ -22,7 +24,9 @@ void setOption(mpv_handle* mpv, const char* name, const char* value) {
 
 } // namespace
 
-void MpvPlayer::AlignedFree::operator()(uchar* p) const { std::free(p); }
+void MpvPlayer::AlignedFree::operator()(uchar* p) const {
+    std::free(p);
+}
 
 MpvPlayer::MpvPlayer(QWidget* parent, MpvOptions options) : MediaPlayer(parent), m_options(options) {
     setAttribute(Qt::WA_OpaquePaintEvent);
@@ -85,8 +89,34 @@ MpvPlayer::~MpvPlayer() {
     // already posted die with the object.
     if (m_render) mpv_render_context_set_update_callback(m_render, nullptr, nullptr);
     if (m_mpv) mpv_set_wakeup_callback(m_mpv, nullptr, nullptr);
-    if (m_render) mpv_render_context_free(m_render);
+    if (m_render) {
+        shutDownVideo();
+        mpv_render_context_free(m_render);
+    }
     if (m_mpv) mpv_terminate_destroy(m_mpv);
+}
+
+void MpvPlayer::shutDownVideo() {
+    // libmpv's video thread waits up to a fifth of a second for each frame to be taken, and freeing
+    // the render context waits for that thread: stop, and take frames until the core is idle.
+    const char* command[] = {"stop", nullptr};
+    if (mpv_command(m_mpv, command) < 0) return;
+    QElapsedTimer elapsed;
+    elapsed.start();
+    while (elapsed.elapsed() < kShutdownLimitMs) {
+        mpv_render_context_update(m_render);
+        int yes = 1;
+        int dontBlock = 0;
+        mpv_render_param params[] = {
+            {MPV_RENDER_PARAM_SKIP_RENDERING, &yes},
+            {MPV_RENDER_PARAM_BLOCK_FOR_TARGET_TIME, &dontBlock},
+            {MPV_RENDER_PARAM_INVALID, nullptr},
+        };
+        mpv_render_context_render(m_render, params);
+        int idle = 0;
+        if (mpv_get_property(m_mpv, "idle-active", MPV_FORMAT_FLAG, &idle) >= 0 && idle) return;
+        mpv_wait_event(m_mpv, 0.005);
+    }
 }
 
 void MpvPlayer::wakeupCallback(void* player) {
@@ -128,7 +158,8 @@ void MpvPlayer::load() {
     if (result.format == MPV_FORMAT_NODE_MAP) {
         for (int i = 0; i < result.u.list->num; ++i) {
             const mpv_node& value = result.u.list->values[i];
-            if (std::strcmp(result.u.list->keys[i], "playlist_entry_id") == 0 && value.format == MPV_FORMAT_INT64)
+            if (std::strcmp(result.u.list->keys[i], "playlist_entry_id") == 0 &&
+                value.format == MPV_FORMAT_INT64)
                 m_entry = value.u.int64;
         }
     }
@@ -231,8 +262,10 @@ void MpvPlayer::handleEvent(const mpv_event& event) {
         const bool flag = property->format == MPV_FORMAT_FLAG && *static_cast<int*>(property->data) != 0;
         if (std::strcmp(property->name, "pause") == 0) {
             m_paused = flag;
-            if (ours && m_state == Playing && flag) setState(Paused);
-            else if (ours && m_state == Paused && !flag) setState(Playing);
+            if (ours && m_state == Playing && flag)
+                setState(Paused);
+            else if (ours && m_state == Paused && !flag)
+                setState(Playing);
         } else if (std::strcmp(property->name, "vo-configured") == 0) {
             m_videoConfigured = flag;
             // A sound file after a video must not leave the video's last picture behind.
@@ -270,11 +303,14 @@ void MpvPlayer::renderFrame(bool skip) {
     const QSize size = (QSizeF(this->size()) * ratio).toSize();
     if (size.isEmpty()) return;
     if (m_frame.size() != size) {
-        const size_t stride = (size_t(size.width()) * 4 + kLineAlignment - 1) / kLineAlignment * kLineAlignment;
+        const size_t stride =
+            (size_t(size.width()) * 4 + kLineAlignment - 1) / kLineAlignment * kLineAlignment;
         m_frame = QImage();
-        m_pixels.reset(static_cast<uchar*>(std::aligned_alloc(kLineAlignment, stride * size_t(size.height()))));
+        m_pixels.reset(
+            static_cast<uchar*>(std::aligned_alloc(kLineAlignment, stride * size_t(size.height()))));
         if (!m_pixels) return;
-        m_frame = QImage(m_pixels.get(), size.width(), size.height(), qsizetype(stride), QImage::Format_RGB32);
+        m_frame =
+            QImage(m_pixels.get(), size.width(), size.height(), qsizetype(stride), QImage::Format_RGB32);
         m_frame.setDevicePixelRatio(ratio);
     }
     int surface[2] = {m_frame.width(), m_frame.height()};
@@ -303,8 +339,10 @@ void MpvPlayer::clearFrame() {
 
 void MpvPlayer::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
-    if (m_hasFrame) painter.drawImage(QRectF(rect()), m_frame);
-    else painter.fillRect(event->rect(), Qt::black);
+    if (m_hasFrame)
+        painter.drawImage(QRectF(rect()), m_frame);
+    else
+        painter.fillRect(event->rect(), Qt::black);
 }
 
 void MpvPlayer::resizeEvent(QResizeEvent* event) {

@@ -1,10 +1,10 @@
 #pragma once
+#include "platform/mpv/MpvEngine.h"
+#include "playback/MediaPlayer.h"
+#include <QImage>
 #include <atomic>
 #include <cstdint>
 #include <memory>
-#include <QImage>
-#include "platform/mpv/MpvEngine.h"
-#include "playback/MediaPlayer.h"
 
 struct mpv_handle;
 struct mpv_render_context;
@@ -53,6 +53,7 @@ private:
     void onRenderUpdate();
     void renderFrame(bool skip);
     void clearFrame();
+    void shutDownVideo();
     void load();
     void setState(int state);
 

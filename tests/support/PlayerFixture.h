@@ -1,0 +1,27 @@
+#pragma once
+#include <gtest/gtest.h>
+#include <QPointer>
+#include <QStringList>
+#include "platform/inprocess/InProcessPlatform.h"
+#include "support/FakeMediaPlayer.h"
+
+namespace testsupport {
+
+// An in-process platform whose players are fakes, a play list written to the playlist file, and
+// the program's forms registered.
+class PlayerFixture : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    void setting(const QString& key, const QString& value);
+    QString stored(const QString& key) const;
+    void writePlayList(const QStringList& entries);
+    // Every fake player created so far; the last one belongs to the newest player form.
+    FakeMediaPlayer* player() const;
+
+    platform::InProcessPlatform platform;
+    QList<QPointer<FakeMediaPlayer>> players;
+};
+
+} // namespace testsupport

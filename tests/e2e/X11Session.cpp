@@ -1,0 +1,251 @@
+#include "X11Session.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QThread>
+#include <cstdlib>
+#include <cstring>
+#include <xcb/xcb.h>
+#include <xcb/xproto.h>
+
+namespace e2e {
+
+X11Session& X11Session::instance() {
+    static X11Session session;
+    return session;
+}
+
+X11Session::X11Session() {
+    m_display = qEnvironmentVariable("LUMORA_E2E_DISPLAY");
+    if (m_display.isEmpty()) {
+        for (int n = 150; n < 200 && m_display.isEmpty(); ++n)
+            if (!QFileInfo::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(n)) &&
+                !QFileInfo::exists(QStringLiteral("/tmp/.X%1-lock").arg(n)))
+                m_display = QStringLiteral(":%1").arg(n);
+        m_xvfb = std::make_unique<QProcess>();
+        m_xvfb->start(QStringLiteral("Xvfb"), {m_display, QStringLiteral("-screen"), QStringLiteral("0"),
+                                               QStringLiteral("1280x1024x24"), QStringLiteral("-nolisten"),
+                                               QStringLiteral("tcp")});
+        m_xvfb->waitForStarted();
+    }
+    QElapsedTimer t;
+    t.start();
+    const QByteArray name = m_display.toLatin1();
+    while (t.elapsed() < 5000) {
+        m_conn = xcb_connect(name.constData(), nullptr);
+        if (m_conn && !xcb_connection_has_error(m_conn)) break;
+        if (m_conn) xcb_disconnect(m_conn);
+        m_conn = nullptr;
+        QThread::msleep(100);
+    }
+}
+
+X11Session::~X11Session() {
+    if (m_conn) xcb_disconnect(m_conn);
+    if (m_xvfb) {
+        m_xvfb->terminate();
+        m_xvfb->waitForFinished(2000);
+    }
+}
+
+static xcb_screen_t* screenOf(xcb_connection_t* c) { return xcb_setup_roots_iterator(xcb_get_setup(c)).data; }
+
+static QString windowName(xcb_connection_t* c, xcb_window_t w) {
+    auto ask = [&](xcb_atom_t prop) {
+        xcb_get_property_reply_t* r =
+            xcb_get_property_reply(c, xcb_get_property(c, 0, w, prop, XCB_ATOM_ANY, 0, 1024), nullptr);
+        QString s;
+        if (r && r->format == 8)
+            s = QString::fromUtf8(static_cast<const char*>(xcb_get_property_value(r)), xcb_get_property_value_length(r));
+        free(r);
+        return s;
+    };
+    const char* netName = "_NET_WM_NAME";
+    xcb_intern_atom_reply_t* a = xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, strlen(netName), netName), nullptr);
+    QString s = a ? ask(a->atom) : QString();
+    free(a);
+    return s.isEmpty() ? ask(XCB_ATOM_WM_NAME) : s;
+}
+
+QList<TopWindow> X11Session::topWindows() {
+    QList<TopWindow> out;
+    if (!m_conn) return out;
+    xcb_query_tree_reply_t* tree = xcb_query_tree_reply(m_conn, xcb_query_tree(m_conn, screenOf(m_conn)->root), nullptr);
+    if (!tree) return out;
+    const xcb_window_t* kids = xcb_query_tree_children(tree);
+    for (int i = 0; i < xcb_query_tree_children_length(tree); ++i) {
+        TopWindow w{kids[i], windowName(m_conn, kids[i]), QRect(), false};
+        if (auto* g = xcb_get_geometry_reply(m_conn, xcb_get_geometry(m_conn, kids[i]), nullptr)) {
+            w.geometry = QRect(g->x, g->y, g->width, g->height);
+            free(g);
+        }
+        if (auto* at = xcb_get_window_attributes_reply(m_conn, xcb_get_window_attributes(m_conn, kids[i]), nullptr)) {
+            w.mapped = at->map_state == XCB_MAP_STATE_VIEWABLE;
+            free(at);
+        }
+        out << w;
+    }
+    free(tree);
+    return out;
+}
+
+QList<TopWindow> X11Session::mappedWindowsNamed(const QString& name) {
+    QList<TopWindow> out;
+    for (const TopWindow& w : topWindows())
+        if (w.mapped && w.name == name) out << w;
+    return out;
+}
+
+QImage X11Session::grabScreen() {
+    if (!m_conn) return QImage();
+    xcb_screen_t* s = screenOf(m_conn);
+    xcb_get_image_reply_t* r = xcb_get_image_reply(
+        m_conn, xcb_get_image(m_conn, XCB_IMAGE_FORMAT_Z_PIXMAP, s->root, 0, 0, s->width_in_pixels,
+                              s->height_in_pixels, ~0u),
+        nullptr);
+    if (!r) return QImage();
+    QImage img(xcb_get_image_data(r), s->width_in_pixels, s->height_in_pixels, QImage::Format_RGB32);
+    QImage copy = img.copy();
+    free(r);
+    return copy;
+}
+
+QRgb X11Session::pixel(int x, int y) {
+    if (!m_conn) return 0;
+    xcb_get_image_reply_t* r = xcb_get_image_reply(
+        m_conn, xcb_get_image(m_conn, XCB_IMAGE_FORMAT_Z_PIXMAP, screenOf(m_conn)->root, x, y, 1, 1, ~0u), nullptr);
+    if (!r) return 0;
+    QRgb v = 0;
+    if (xcb_get_image_data_length(r) >= 4) std::memcpy(&v, xcb_get_image_data(r), 4);
+    free(r);
+    return v | 0xFF000000u;
+}
+
+uint32_t X11Session::createWindow(const QString& caption) {
+    xcb_window_t w = xcb_generate_id(m_conn);
+    xcb_screen_t* s = screenOf(m_conn);
+    xcb_create_window(m_conn, XCB_COPY_FROM_PARENT, w, s->root, 10, 10, 100, 80, 0, XCB_WINDOW_CLASS_INPUT_OUTPUT,
+                      s->root_visual, 0, nullptr);
+    const QByteArray name = caption.toUtf8();
+    xcb_change_property(m_conn, XCB_PROP_MODE_REPLACE, w, XCB_ATOM_WM_NAME, XCB_ATOM_STRING, 8, name.size(),
+                        name.constData());
+    xcb_flush(m_conn);
+    return w;
+}
+
+void X11Session::destroyWindow(uint32_t id) {
+    xcb_destroy_window(m_conn, id);
+    xcb_flush(m_conn);
+}
+
+bool X11Session::xdotool(const QStringList& args) {
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("DISPLAY"), m_display);
+    p.setProcessEnvironment(env);
+    p.start(QStringLiteral("xdotool"), args);
+    return p.waitForFinished(5000) && p.exitCode() == 0;
+}
+
+bool X11Session::savePng(const QString& path) { return grabScreen().save(path); }
+
+ProgramRun::ProgramRun() {
+    QDir().mkpath(programFolder());
+    QDir().mkpath(mediaFolder());
+    QDir().mkpath(QFileInfo(settingsFile()).path());
+    QFile::copy(QStringLiteral(LUMORA_BINARY_DIR "/lumora"), programFolder() + QStringLiteral("/lumora"));
+    QFile::setPermissions(programFolder() + QStringLiteral("/lumora"),
+                          QFileDevice::ExeOwner | QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+}
+
+ProgramRun::~ProgramRun() {
+    if (m_process.state() != QProcess::NotRunning) {
+        m_process.kill();
+        m_process.waitForFinished(3000);
+    }
+}
+
+void ProgramRun::writeSettings(const QStringList& lines) {
+    QFile f(settingsFile());
+    f.open(QIODevice::WriteOnly | QIODevice::Truncate);
+    f.write("[lumora]\n");
+    for (const QString& l : lines) f.write(l.toUtf8() + '\n');
+}
+
+QString ProgramRun::readSettings() const {
+    QFile f(settingsFile());
+    return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
+}
+
+void ProgramRun::writePlayList(const QStringList& entries) {
+    QFile f(programFolder() + QStringLiteral("/lumoraplus.ini"));
+    f.open(QIODevice::WriteOnly | QIODevice::Truncate);
+    f.write("1000\r\n " + QByteArray::number(entries.size()) + " \r\n");
+    for (const QString& e : entries) f.write(e.toUtf8() + "\r\n");
+}
+
+QProcessEnvironment ProgramRun::environment() const {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("DISPLAY"), X11Session::instance().display());
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), m_dir.path() + QStringLiteral("/config"));
+    env.insert(QStringLiteral("XDG_DATA_HOME"), m_dir.path() + QStringLiteral("/data"));
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_dir.path());
+    env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    return env;
+}
+
+QProcess& ProgramRun::start(const QString& sw) {
+    m_process.setProcessEnvironment(environment());
+    m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    m_process.start(programFolder() + QStringLiteral("/lumora"), {sw});
+    m_process.waitForStarted(5000);
+    return m_process;
+}
+
+std::unique_ptr<QProcess> ProgramRun::startAnother(const QString& sw) {
+    auto p = std::make_unique<QProcess>();
+    p->setProcessEnvironment(environment());
+    p->start(programFolder() + QStringLiteral("/lumora"), {sw});
+    p->waitForStarted(5000);
+    return p;
+}
+
+int ProgramRun::waitForEnd(int timeoutMs) {
+    QElapsedTimer t;
+    t.start();
+    if (!m_process.waitForFinished(timeoutMs)) return -1;
+    return int(t.elapsed());
+}
+
+QString makeColourClip(const QString& path, const QStringList& colours, double seconds) {
+    QStringList args{QStringLiteral("-loglevel"), QStringLiteral("error"), QStringLiteral("-y")};
+    QString filter;
+    for (int i = 0; i < colours.size(); ++i) {
+        args << QStringLiteral("-f") << QStringLiteral("lavfi") << QStringLiteral("-i")
+             << QStringLiteral("color=c=%1:s=320x240:r=25:d=%2").arg(colours[i]).arg(seconds);
+        filter += QStringLiteral("[%1:v]").arg(i);
+    }
+    filter += QStringLiteral("concat=n=%1:v=1:a=0[v]").arg(colours.size());
+    args << QStringLiteral("-filter_complex") << filter << QStringLiteral("-map") << QStringLiteral("[v]")
+         << QStringLiteral("-c:v") << QStringLiteral("mpeg1video") << QStringLiteral("-q:v") << QStringLiteral("2")
+         << path;
+    QProcess p;
+    p.start(QStringLiteral("ffmpeg"), args);
+    if (!p.waitForFinished(60000) || p.exitCode() != 0) return QString();
+    return path;
+}
+
+QString colourName(QRgb rgb) {
+    const int r = qRed(rgb), g = qGreen(rgb), b = qBlue(rgb);
+    if (r > 160 && g < 90 && b < 90) return QStringLiteral("red");
+    if (g > 100 && r < 90 && b < 90) return QStringLiteral("green");
+    if (b > 160 && r < 90 && g < 90) return QStringLiteral("blue");
+    if (r < 30 && g < 30 && b < 30) return QStringLiteral("black");
+    if (r > 220 && g > 220 && b > 220) return QStringLiteral("white");
+    return QStringLiteral("other");
+}
+
+} // namespace e2e

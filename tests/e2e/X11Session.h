@@ -1,0 +1,83 @@
+#pragma once
+#include <QImage>
+#include <QProcess>
+#include <QRect>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <memory>
+
+#include <ostream>
+
+struct xcb_connection_t;
+
+inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
+
+namespace e2e {
+
+struct TopWindow {
+    uint32_t id;
+    QString name;
+    QRect geometry;
+    bool mapped;
+};
+
+// A connection to the test X server ($LUMORA_E2E_DISPLAY, else an Xvfb of its own at 1280x1024).
+class X11Session {
+public:
+    static X11Session& instance();
+    QString display() const { return m_display; }
+    bool ok() const { return m_conn != nullptr; }
+
+    QList<TopWindow> topWindows();
+    QList<TopWindow> mappedWindowsNamed(const QString& name);
+    QImage grabScreen();
+    QRgb pixel(int x, int y);
+    // A window of "another program" with the given caption; destroyed by the returned id.
+    uint32_t createWindow(const QString& caption);
+    void destroyWindow(uint32_t id);
+    // Runs xdotool with the arguments; true on success.
+    bool xdotool(const QStringList& args);
+    bool savePng(const QString& path);
+
+private:
+    X11Session();
+    ~X11Session();
+    QString m_display;
+    xcb_connection_t* m_conn = nullptr;
+    std::unique_ptr<QProcess> m_xvfb;
+};
+
+// The program copied into a folder of its own with its own settings and data homes, so runs leave
+// nothing behind in the build and see no one else's settings or play list.
+class ProgramRun {
+public:
+    ProgramRun();
+    ~ProgramRun();
+    QString programFolder() const { return m_dir.path() + QStringLiteral("/program"); }
+    QString settingsFile() const { return m_dir.path() + QStringLiteral("/config/larkspur/lumora.ini"); }
+    QString mediaFolder() const { return m_dir.path() + QStringLiteral("/media"); }
+    void writeSettings(const QStringList& lines);
+    QString readSettings() const;
+    void writePlayList(const QStringList& entries);
+
+    QProcess& start(const QString& sw);
+    // Another run of the same program, alongside the first.
+    std::unique_ptr<QProcess> startAnother(const QString& sw);
+    QProcess& process() { return m_process; }
+    // Milliseconds until the program ended, or -1 when it was still running after timeoutMs.
+    int waitForEnd(int timeoutMs);
+
+private:
+    QProcessEnvironment environment() const;
+    QTemporaryDir m_dir;
+    QProcess m_process;
+};
+
+// A clip of solid colours one after another, each `seconds` long, made with ffmpeg.
+QString makeColourClip(const QString& path, const QStringList& colours, double seconds);
+
+// Names the colour of a pixel: "red", "green", "blue", "black", "white" or "other".
+QString colourName(QRgb rgb);
+
+} // namespace e2e

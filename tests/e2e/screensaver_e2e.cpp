@@ -1,0 +1,200 @@
+#include <gtest/gtest.h>
+#include <QElapsedTimer>
+#include <QSet>
+#include <QThread>
+#include "X11Session.h"
+
+using e2e::ProgramRun;
+using e2e::X11Session;
+
+namespace {
+
+const QString kMainForm = QStringLiteral("Screen Saver Main Form");
+
+class EndToEnd : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(X11Session::instance().ok()) << "no X server at " << X11Session::instance().display().toStdString();
+        // Park the pointer away from where the tests move it.
+        x().xdotool({QStringLiteral("mousemove"), QStringLiteral("5"), QStringLiteral("5")});
+    }
+    X11Session& x() { return X11Session::instance(); }
+
+    // Waits until pred holds; the milliseconds it took, or -1.
+    template <class Pred> int waitFor(Pred pred, int timeoutMs) {
+        QElapsedTimer t;
+        t.start();
+        while (t.elapsed() < timeoutMs) {
+            if (pred()) return int(t.elapsed());
+            QThread::msleep(20);
+        }
+        return -1;
+    }
+    bool coversScreen() {
+        for (const auto& w : x().mappedWindowsNamed(kMainForm))
+            if (w.geometry == QRect(0, 0, 1280, 1024)) return true;
+        return false;
+    }
+    QString centreColour() { return e2e::colourName(x().pixel(640, 512)); }
+
+    // Full screen, one file in a loop.
+    void fullScreenSettings(ProgramRun& run, const QString& media, const QStringList& more = {}) {
+        run.writeSettings(QStringList{QStringLiteral("AbsoluteFullScreenDisplayMode=True"),
+                                      QStringLiteral("OneEighthScreenDisplayMode=False"),
+                                      QStringLiteral("VideoFile=") + media} +
+                          more);
+    }
+};
+
+TEST_F(EndToEnd, ConfigureShowsTheSplashThenTheConfigurationWindowAndRecordsTheScreen) {
+    ProgramRun run;
+    run.start(QStringLiteral("/c"));
+    auto splashShown = [&] {
+        for (const auto& w : x().topWindows())
+            if (w.mapped && w.geometry.size() == QSize(506, 327)) return true;
+        return false;
+    };
+    ASSERT_GE(waitFor(splashShown, 3000), 0);
+    QThread::msleep(300);
+    x().savePng(QStringLiteral(LUMORA_BINARY_DIR "/e2e-splash.png"));
+    // The splash is centred and shows its picture, not a blank window.
+    const QImage screen = x().grabScreen();
+    const QRect splash((1280 - 506) / 2, (1024 - 327) / 2, 506, 327);
+    QSet<QRgb> colours;
+    for (int y = splash.top() + 10; y < splash.bottom() - 30; y += 17)
+        for (int xx = splash.left() + 10; xx < splash.right() - 10; xx += 23) colours.insert(screen.pixel(xx, y));
+    EXPECT_GT(colours.size(), 20);
+
+    const QString config = QStringLiteral("Lumora Video & Multimedia Screensaver");
+    const int shown = waitFor([&] { return !x().mappedWindowsNamed(config).isEmpty(); }, 10000);
+    ASSERT_GE(shown, 0);
+    EXPECT_FALSE(splashShown());
+    const QString settings = run.readSettings();
+    EXPECT_TRUE(settings.contains(QStringLiteral("WidthOfScreenResolution=1280"))) << settings.toStdString();
+    EXPECT_TRUE(settings.contains(QStringLiteral("HeightOfScreenResolution=1024"))) << settings.toStdString();
+}
+
+TEST_F(EndToEnd, RunOpensNothingWhileAMainFormExists) {
+    ProgramRun run;
+    fullScreenSettings(run, QStringLiteral("/nonexistent.mpg"));
+    const uint32_t other = x().createWindow(kMainForm);
+    run.start(QStringLiteral("/s"));
+    const int ended = run.waitForEnd(3000);
+    x().destroyWindow(other);
+    ASSERT_GE(ended, 0);
+    EXPECT_EQ(run.process().exitCode(), 0);
+    EXPECT_FALSE(coversScreen());
+}
+
+TEST_F(EndToEnd, FullScreenCoversTheScreenLoopsTheClipAndEndsOnAMouseMove) {
+    ProgramRun run;
+    // Red for a second, then blue: the colour at the centre shows where the clip is.
+    const QString clip = e2e::makeColourClip(run.mediaFolder() + QStringLiteral("/red then blue.mpg"),
+                                             {QStringLiteral("red"), QStringLiteral("blue")}, 1.0);
+    ASSERT_FALSE(clip.isEmpty());
+    fullScreenSettings(run, clip);
+    run.start(QStringLiteral("/s"));
+    const int covered = waitFor([&] { return coversScreen(); }, 3000);
+    ASSERT_GE(covered, 0);
+    EXPECT_LE(covered, 1000);
+
+    // A second run meanwhile opens nothing and leaves quietly.
+    auto second = run.startAnother(QStringLiteral("/s"));
+    ASSERT_TRUE(second->waitForFinished(3000));
+    EXPECT_EQ(second->exitCode(), 0);
+    EXPECT_EQ(x().mappedWindowsNamed(kMainForm).size(), 1);
+
+    // Blue, then red again within a second of the end as the clip restarts.
+    ASSERT_GE(waitFor([&] { return centreColour() == QLatin1String("blue"); }, 5000), 0);
+    x().savePng(QStringLiteral(LUMORA_BINARY_DIR "/e2e-fullscreen.png"));
+    const int restarted = waitFor([&] { return centreColour() == QLatin1String("red"); }, 4000);
+    ASSERT_GE(restarted, 0);
+    // The blue second, plus at most one second of polling.
+    EXPECT_LE(restarted, 2300);
+    EXPECT_TRUE(run.process().state() == QProcess::Running);
+
+    // The first movement over the player is recorded, the next one of 20 pixels ends it.
+    x().xdotool({QStringLiteral("mousemove"), QStringLiteral("600"), QStringLiteral("500")});
+    QThread::msleep(300);
+    ASSERT_EQ(run.process().state(), QProcess::Running);
+    x().xdotool({QStringLiteral("mousemove"), QStringLiteral("620"), QStringLiteral("500")});
+    const int ended = run.waitForEnd(3000);
+    ASSERT_GE(ended, 0);
+    EXPECT_LE(ended, 1000);
+    EXPECT_EQ(run.process().exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(run.process().exitCode(), 0);
+    EXPECT_FALSE(coversScreen());
+}
+
+TEST_F(EndToEnd, FullScreenEndsOnAKeyPress) {
+    ProgramRun run;
+    const QString clip = e2e::makeColourClip(run.mediaFolder() + QStringLiteral("/green.mpg"),
+                                             {QStringLiteral("green")}, 3.0);
+    ASSERT_FALSE(clip.isEmpty());
+    fullScreenSettings(run, clip);
+    run.start(QStringLiteral("/s"));
+    ASSERT_GE(waitFor([&] { return centreColour() == QLatin1String("green"); }, 4000), 0);
+    x().xdotool({QStringLiteral("key"), QStringLiteral("x")});
+    const int ended = run.waitForEnd(3000);
+    ASSERT_GE(ended, 0);
+    EXPECT_LE(ended, 1000);
+    EXPECT_EQ(run.process().exitCode(), 0);
+}
+
+TEST_F(EndToEnd, PlayListInOrderShowsTheEntriesInRotationOrder) {
+    ProgramRun run;
+    const QStringList colours{QStringLiteral("red"), QStringLiteral("green"), QStringLiteral("blue")};
+    QStringList entries;
+    for (const QString& c : colours) {
+        // Longer than the first poll, so the first entry is still on when the player grows to the screen.
+        entries << e2e::makeColourClip(run.mediaFolder() + QStringLiteral("/%1.mpg").arg(c), {c}, 2.0);
+        ASSERT_FALSE(entries.last().isEmpty());
+    }
+    run.writePlayList(entries);
+    fullScreenSettings(run, QStringLiteral("/somewhere/stored.mpg"),
+                       {QStringLiteral("PlaySingleFile=False"), QStringLiteral("PlayMultipleFiles=True"),
+                        QStringLiteral("PlayInRandomOrder=False")});
+    run.start(QStringLiteral("/s"));
+    ASSERT_GE(waitFor([&] { return coversScreen(); }, 3000), 0);
+    // A stored single file gives way to the play list: entry 1, 2, 0, 1.
+    QStringList seen;
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < 15000 && seen.size() < 4) {
+        const QString c = centreColour();
+        if (colours.contains(c) && (seen.isEmpty() || seen.last() != c)) seen << c;
+        QThread::msleep(40);
+    }
+    EXPECT_EQ(seen, (QStringList{QStringLiteral("green"), QStringLiteral("blue"), QStringLiteral("red"),
+                                 QStringLiteral("green")}));
+    x().xdotool({QStringLiteral("key"), QStringLiteral("Escape")});
+    EXPECT_GE(run.waitForEnd(3000), 0);
+    EXPECT_EQ(run.process().exitCode(), 0);
+}
+
+TEST_F(EndToEnd, BadInputNeverCrashes) {
+    {
+        // Garbage in the settings file.
+        ProgramRun run;
+        QStringList junk{QStringLiteral("AbsoluteFullScreenDisplayMode=maybe"), QStringLiteral("OneEighthScreenDisplayMode=\x01\x02"),
+                         QStringLiteral("WidthOfScreenResolution=@Variant(garbage"), QStringLiteral("=novalue"),
+                         QStringLiteral("no equals sign at all"), QStringLiteral("[another group")};
+        run.writeSettings(junk);
+        run.start(QStringLiteral("/s"));
+        // One-eighth falls back to its default, whose player is not registered yet: nothing opens.
+        ASSERT_GE(run.waitForEnd(5000), 0);
+        EXPECT_EQ(run.process().exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(run.process().exitCode(), 0);
+    }
+    for (const QString& sw : {QStringLiteral("/P"), QStringLiteral("/p not-a-number"), QStringLiteral("/p 99999999999999"),
+                              QStringLiteral("/x"), QString(10000, QLatin1Char('/'))}) {
+        SCOPED_TRACE(sw.left(20).toStdString());
+        ProgramRun run;
+        run.start(sw);
+        ASSERT_GE(run.waitForEnd(5000), 0);
+        EXPECT_EQ(run.process().exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(run.process().exitCode(), 0);
+    }
+}
+
+} // namespace

@@ -194,7 +194,6 @@ void MpvPlayer::stop() {
 
 void MpvPlayer::closeMedia() {
     stop();
-    m_url.clear();
     m_entry = 0;
     clearFrame();
 }

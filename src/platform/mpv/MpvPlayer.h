@@ -15,7 +15,8 @@ namespace platform::mpv {
 // A libmpv core rendering through the software surface into an image this widget paints, so it
 // works on every Qt platform. mpv owns no window: all mouse and key input stays with the widget.
 //
-// closeMedia() stops and forgets the item: URL() becomes "" and play() has nothing to restart.
+// closeMedia() stops and releases the item but keeps its URL, so that a later play() opens it again:
+// after a refused password the full-screen player plays on.
 class MpvPlayer : public playback::MediaPlayer {
     Q_OBJECT
 public:

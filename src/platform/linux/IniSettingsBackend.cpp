@@ -45,15 +45,18 @@ void IniSettingsBackend::write(const QString& key, const QString& value) {
     QDir().mkpath(QFileInfo(m_path).absolutePath());
     QSettings s(m_path, QSettings::IniFormat);
     // A file that exists but cannot be read must not be replaced by one that holds only this value.
-    if (s.status() == QSettings::AccessError || (QFileInfo::exists(m_path) && !QFileInfo(m_path).isReadable()))
+    if (s.status() == QSettings::AccessError || (QFileInfo::exists(m_path) && !QFileInfo(m_path).isReadable()) ||
+        !s.isWritable())
         throw runtime::RuntimeError(runtime::ErrorKind::Failed,
-                                    QStringLiteral("The settings file %1 cannot be read").arg(m_path));
+                                    QStringLiteral("The settings file %1 cannot be read or written").arg(m_path));
     s.beginGroup(kGroup);
     QString k = storedKey(s, key);
     s.setValue(k.isEmpty() ? key : k, value);
     s.endGroup();
     s.sync();
-    if (s.status() != QSettings::NoError)
+    // A damaged file reads with a format error but is rewritten whole by this save; only a failed
+    // write is a failure. QSettings keeps the first error only, hence the writability check above.
+    if (s.status() == QSettings::AccessError)
         throw runtime::RuntimeError(runtime::ErrorKind::Failed,
                                     QStringLiteral("The settings could not be saved to %1").arg(m_path));
 }

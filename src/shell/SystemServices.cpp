@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include "platform/Platform.h"
 #include "runtime/Convert.h"
 #include "runtime/Guard.h"
@@ -56,7 +57,8 @@ int16_t readPasswordFlag() {
 
 bool FileExists(const QString& path) {
     try {
-        if (path.isEmpty()) return false;
+        // No file name holds a zero character; Qt would warn about it on every call.
+        if (path.isEmpty() || path.contains(QChar(0))) return false;
         const QFileInfo info(path);
         const QString name = info.fileName();
         if (name.isEmpty()) return false;
@@ -65,8 +67,19 @@ bool FileExists(const QString& path) {
         if (info.path().contains(QLatin1Char('*')) || info.path().contains(QLatin1Char('?'))) return false;
         QDir dir(info.path());
         if (!dir.exists()) return false;
-        const QStringList hits = dir.entryList(QStringList{name}, QDir::Files | QDir::Hidden | QDir::System);
-        return !hits.isEmpty();
+        // Only * and ? are wildcards; a bracket is part of the name, as in "film [2].mpg".
+        QString pattern;
+        for (QChar c : name) {
+            if (c == QLatin1Char('*')) pattern += QStringLiteral(".*");
+            else if (c == QLatin1Char('?')) pattern += QLatin1Char('.');
+            else pattern += QRegularExpression::escape(QString(c));
+        }
+        const QRegularExpression match(QRegularExpression::anchoredPattern(pattern),
+                                       QRegularExpression::DotMatchesEverythingOption);
+        const QStringList files = dir.entryList(QDir::Files | QDir::Hidden | QDir::System);
+        for (const QString& file : files)
+            if (match.match(file).hasMatch()) return true;
+        return false;
     } catch (...) {
         return false;
     }

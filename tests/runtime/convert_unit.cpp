@@ -1,11 +1,11 @@
-#include <gtest/gtest.h>
-#include <QSet>
-#include <cmath>
-#include <optional>
 #include "runtime/Convert.h"
 #include "runtime/Random.h"
 #include "runtime/RuntimeError.h"
 #include "runtime/Twips.h"
+#include <QSet>
+#include <cmath>
+#include <gtest/gtest.h>
+#include <optional>
 
 using namespace runtime;
 
@@ -42,7 +42,7 @@ TEST(Convert, SixteenAndThirtyTwoBitRangesOverflow) {
     EXPECT_EQ(toInt16(32767), 32767);
     EXPECT_EQ(toInt16(32767.4), 32767);
     EXPECT_EQ(errorOf([] { toInt16(32767.5); }), ErrorKind::Overflow); // rounds to 32768
-    EXPECT_EQ(toInt16(-32768.5), -32768);                             // the even neighbour is in range
+    EXPECT_EQ(toInt16(-32768.5), -32768);                              // the even neighbour is in range
     EXPECT_EQ(errorOf([] { toInt16(-32769); }), ErrorKind::Overflow);
     EXPECT_EQ(errorOf([] { toInt16(40000); }), ErrorKind::Overflow);
     EXPECT_EQ(errorOf([] { toInt16(INFINITY); }), ErrorKind::Overflow);

@@ -1,4 +1,5 @@
-#include <gtest/gtest.h>
+#include "runtime/Form.h"
+#include "runtime/FormRegistry.h"
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QPointer>
@@ -6,8 +7,7 @@
 #include <QTimer>
 #include <QVector>
 #include <cstdlib>
-#include "runtime/Form.h"
-#include "runtime/FormRegistry.h"
+#include <gtest/gtest.h>
 
 using runtime::Form;
 using runtime::forms;
@@ -35,10 +35,14 @@ protected:
     void Form_Terminate() override { ++terminates; }
 };
 
-QSize screenSize() { return QGuiApplication::primaryScreen()->geometry().size(); }
+QSize screenSize() {
+    return QGuiApplication::primaryScreen()->geometry().size();
+}
 
 // Lets released forms go.
-void flushDeletes() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
+void flushDeletes() {
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
 
 class FormTest : public ::testing::Test {
 protected:
@@ -159,8 +163,10 @@ TEST_F(FormTest, ShowModalReturnsWhenTheFormIsUnloaded) {
 TEST_F(FormTest, CentresOnTheScreen) {
     const QSize screen = screenSize();
     // Even and odd leftovers, a form as large as the screen, and one larger than it.
-    const QVector<QSize> sizes{{506, 327},      {101, 99},
-                               {200, 150},      {screen.width(), screen.height()},
+    const QVector<QSize> sizes{{506, 327},
+                               {101, 99},
+                               {200, 150},
+                               {screen.width(), screen.height()},
                                {screen.width() + 41, screen.height() + 3}};
     for (const QSize& size : sizes) {
         ProbeForm f;
@@ -202,7 +208,8 @@ TEST_F(FormTest, CloseWithShrinkShrinksAroundTheCentreWhileEventsRunAndCloses) {
     EXPECT_TRUE(singleShotSawShrinking) << "pending events run while the form shrinks";
     ASSERT_GT(heights.size(), 10);
     EXPECT_EQ(heights.front(), 200);
-    for (int i = 1; i < heights.size(); ++i) ASSERT_LE(heights[i], heights[i - 1]) << "step " << i;
+    for (int i = 1; i < heights.size(); ++i)
+        ASSERT_LE(heights[i], heights[i - 1]) << "step " << i;
     EXPECT_LE(heights.back(), 4) << "the height phase runs down to nothing";
     EXPECT_EQ(offCentre, 0) << "the top edge follows the shrinking height";
 

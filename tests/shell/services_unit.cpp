@@ -1,9 +1,9 @@
-#include <gtest/gtest.h>
+#include "platform/inprocess/InProcessPlatform.h"
+#include "shell/SystemServices.h"
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
-#include "platform/inprocess/InProcessPlatform.h"
-#include "shell/SystemServices.h"
+#include <gtest/gtest.h>
 
 namespace {
 
@@ -57,7 +57,8 @@ TEST_F(Services, RootsThatAreNotPredefinedAreNeverQueried) {
     for (uint32_t root : {0u, 1u, 0x7FFFFFFFu, 0x80000007u, 0x8000FFFFu, 0xFFFFFFFFu}) {
         EXPECT_EQ(ReadRegistryString(root, kDesktop, kUsePassword), QString()) << std::hex << root;
     }
-    EXPECT_TRUE(platform.registryQueries.isEmpty()) << qPrintable(platform.registryQueries.join(QLatin1Char(' ')));
+    EXPECT_TRUE(platform.registryQueries.isEmpty())
+        << qPrintable(platform.registryQueries.join(QLatin1Char(' ')));
 }
 
 TEST_F(Services, PasswordFlagIsTheLeadingNumberOfTheSwitch) {
@@ -81,7 +82,8 @@ TEST_F(Services, PasswordFlagIsTheLeadingNumberOfTheSwitch) {
     platform.registryQueries.clear();
     readPasswordFlag();
     ASSERT_EQ(platform.registryQueries.size(), 1);
-    EXPECT_EQ(platform.registryQueries.front(), QStringLiteral("80000001:Control Panel\\Desktop:ScreenSaveUsePassword"));
+    EXPECT_EQ(platform.registryQueries.front(),
+              QStringLiteral("80000001:Control Panel\\Desktop:ScreenSaveUsePassword"));
 }
 
 TEST_F(Services, PlatformIdentifierComesFromTheSystem) {
@@ -134,6 +136,7 @@ TEST(FileExists, FilesMatchFoldersDoNot) {
     withNul.insert(root.size() + 3, QChar(0));
     EXPECT_FALSE(FileExists(withNul));
     EXPECT_FALSE(FileExists(root + QLatin1Char('/') + QString(10000, QLatin1Char('a'))));
-    EXPECT_FALSE(FileExists(root + QLatin1Char('/') + QString(10000, QLatin1Char('a')) + QStringLiteral("*")));
+    EXPECT_FALSE(
+        FileExists(root + QLatin1Char('/') + QString(10000, QLatin1Char('a')) + QStringLiteral("*")));
     EXPECT_FALSE(FileExists(QString(10000, QLatin1Char('/'))));
 }

@@ -1,16 +1,16 @@
-#include <gtest/gtest.h>
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
-#include <QRegularExpression>
-#include <QTemporaryDir>
-#include <optional>
-#include <unistd.h>
 #include "platform/inprocess/InProcessPlatform.h"
 #include "platform/linux/IniSettingsBackend.h"
 #include "runtime/Convert.h"
 #include "runtime/RuntimeError.h"
 #include "shell/Settings.h"
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+#include <optional>
+#include <unistd.h>
 
 using platform::IniSettingsBackend;
 
@@ -30,8 +30,10 @@ protected:
     }
     void TearDown() override {
         if (QFileInfo::exists(path)) QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
-        if (m_hadHome) qputenv("XDG_CONFIG_HOME", m_oldHome);
-        else qunsetenv("XDG_CONFIG_HOME");
+        if (m_hadHome)
+            qputenv("XDG_CONFIG_HOME", m_oldHome);
+        else
+            qunsetenv("XDG_CONFIG_HOME");
         platform::install(platform::Platform{});
     }
 
@@ -85,7 +87,8 @@ TEST_F(SettingsFile, LivesInTheConfigurationHomeUnderTheApplicationAndSection) {
 
     // A relative configuration home is not a home; the user's ~/.config is.
     qputenv("XDG_CONFIG_HOME", "relative/dir");
-    EXPECT_EQ(IniSettingsBackend::defaultFilePath(), QDir::homePath() + QStringLiteral("/.config/larkspur/lumora.ini"));
+    EXPECT_EQ(IniSettingsBackend::defaultFilePath(),
+              QDir::homePath() + QStringLiteral("/.config/larkspur/lumora.ini"));
 }
 
 TEST_F(SettingsFile, KeysCompareWithoutCaseAndKeepOneEntry) {
@@ -104,10 +107,13 @@ TEST_F(SettingsFile, KeysCompareWithoutCaseAndKeepOneEntry) {
 
     // A key that a person typed in another case in the file is found as well.
     writeFile("[lumora]\nonefourthscreendisplaymode=True\n");
-    EXPECT_EQ(GetSetting(QStringLiteral("OneFourthScreenDisplayMode"), QStringLiteral("False")), QStringLiteral("True"));
+    EXPECT_EQ(GetSetting(QStringLiteral("OneFourthScreenDisplayMode"), QStringLiteral("False")),
+              QStringLiteral("True"));
     SaveSetting(QStringLiteral("OneFourthScreenDisplayMode"), QStringLiteral("False"));
-    EXPECT_EQ(GetSetting(QStringLiteral("onefourthscreendisplaymode"), QStringLiteral("True")), QStringLiteral("False"));
-    EXPECT_EQ(QString::fromUtf8(fileText()).count(QStringLiteral("screendisplaymode="), Qt::CaseInsensitive), 1);
+    EXPECT_EQ(GetSetting(QStringLiteral("onefourthscreendisplaymode"), QStringLiteral("True")),
+              QStringLiteral("False"));
+    EXPECT_EQ(QString::fromUtf8(fileText()).count(QStringLiteral("screendisplaymode="), Qt::CaseInsensitive),
+              1);
 
     // The in-memory store the other tests use behaves the same.
     platform::MemorySettingsBackend memory;
@@ -118,19 +124,22 @@ TEST_F(SettingsFile, KeysCompareWithoutCaseAndKeepOneEntry) {
 }
 
 TEST_F(SettingsFile, StoredBooleansAndIntegersConvertAsTheReadersExpect) {
-    const QList<QPair<QString, bool>> booleans{{QStringLiteral("True"), true},  {QStringLiteral("true"), true},
-                                               {QStringLiteral("TRUE"), true},  {QStringLiteral("1"), true},
-                                               {QStringLiteral("False"), false}, {QStringLiteral("0"), false}};
+    const QList<QPair<QString, bool>> booleans{
+        {QStringLiteral("True"), true}, {QStringLiteral("true"), true},   {QStringLiteral("TRUE"), true},
+        {QStringLiteral("1"), true},    {QStringLiteral("False"), false}, {QStringLiteral("0"), false}};
     for (const auto& [text, expected] : booleans) {
         SaveSetting(QStringLiteral("PlaySingleFile"), text);
-        EXPECT_EQ(runtime::textToBool(GetSetting(QStringLiteral("PlaySingleFile"), QStringLiteral("True"))), expected)
+        EXPECT_EQ(runtime::textToBool(GetSetting(QStringLiteral("PlaySingleFile"), QStringLiteral("True"))),
+                  expected)
             << qPrintable(text);
     }
     SaveSetting(QStringLiteral("PlayMultipleFiles"), runtime::boolToText(true));
-    EXPECT_TRUE(runtime::textToBool(GetSetting(QStringLiteral("PlayMultipleFiles"), QStringLiteral("False"))));
+    EXPECT_TRUE(
+        runtime::textToBool(GetSetting(QStringLiteral("PlayMultipleFiles"), QStringLiteral("False"))));
 
     SaveSetting(QStringLiteral("FireGradInterval"), QStringLiteral("6000"));
-    EXPECT_EQ(runtime::textToInt16(GetSetting(QStringLiteral("FireGradInterval"), QStringLiteral("30000"))), 6000);
+    EXPECT_EQ(runtime::textToInt16(GetSetting(QStringLiteral("FireGradInterval"), QStringLiteral("30000"))),
+              6000);
     SaveSetting(QStringLiteral("FireGradInterval"), QStringLiteral("40000"));
     try {
         runtime::textToInt16(GetSetting(QStringLiteral("FireGradInterval"), QStringLiteral("6000")));
@@ -140,17 +149,20 @@ TEST_F(SettingsFile, StoredBooleansAndIntegersConvertAsTheReadersExpect) {
     }
     SaveSetting(QStringLiteral("BackDropColor"), QString::number(0xFFFFFF));
     EXPECT_EQ(GetSetting(QStringLiteral("BackDropColor"), QStringLiteral("0")), QStringLiteral("16777215"));
-    EXPECT_EQ(runtime::textToInt32(GetSetting(QStringLiteral("BackDropColor"), QStringLiteral("0"))), 16777215);
+    EXPECT_EQ(runtime::textToInt32(GetSetting(QStringLiteral("BackDropColor"), QStringLiteral("0"))),
+              16777215);
 }
 
 TEST_F(SettingsFile, EmptyTextIsAValueAndOnlyAMissingKeyGivesTheDefault) {
     SaveSetting(QStringLiteral("VideoFile"), QString());
-    const QString read = GetSetting(QStringLiteral("VideoFile"), QStringLiteral("/usr/share/lumora/lumora.mpg"));
+    const QString read =
+        GetSetting(QStringLiteral("VideoFile"), QStringLiteral("/usr/share/lumora/lumora.mpg"));
     EXPECT_TRUE(read.isEmpty()) << qPrintable(read);
     // Each reader keeps its own default for a missing key.
     EXPECT_EQ(GetSetting(QStringLiteral("Green_Level"), QStringLiteral("255")), QStringLiteral("255"));
     EXPECT_EQ(GetSetting(QStringLiteral("FireGradInterval"), QStringLiteral("6000")), QStringLiteral("6000"));
-    EXPECT_EQ(GetSetting(QStringLiteral("FireGradInterval"), QStringLiteral("30000")), QStringLiteral("30000"));
+    EXPECT_EQ(GetSetting(QStringLiteral("FireGradInterval"), QStringLiteral("30000")),
+              QStringLiteral("30000"));
     SaveSetting(QStringLiteral("Green_Level"), QStringLiteral("100"));
     EXPECT_EQ(GetSetting(QStringLiteral("Green_Level"), QStringLiteral("255")), QStringLiteral("100"));
     // A value looking like a number stays text exactly as stored.
@@ -179,7 +191,8 @@ TEST_F(SettingsFile, FreeTextRoundTripsUnchanged) {
     };
     for (const QString& value : values) {
         SaveSetting(QStringLiteral("VideoFile"), value);
-        EXPECT_EQ(GetSetting(QStringLiteral("VideoFile"), QStringLiteral("default")), value) << qPrintable(value);
+        EXPECT_EQ(GetSetting(QStringLiteral("VideoFile"), QStringLiteral("default")), value)
+            << qPrintable(value);
         // Read back by a second program from the file itself.
         IniSettingsBackend other(path);
         EXPECT_EQ(other.read(QStringLiteral("videofile")), value) << qPrintable(value);
@@ -216,7 +229,8 @@ TEST_F(SettingsFile, DamagedFileNeverFailsAReader) {
     };
     for (const QByteArray& text : damaged) {
         writeFile(text);
-        EXPECT_EQ(GetSetting(QStringLiteral("FireGradInterval"), QStringLiteral("6000")), QStringLiteral("6000"));
+        EXPECT_EQ(GetSetting(QStringLiteral("FireGradInterval"), QStringLiteral("6000")),
+                  QStringLiteral("6000"));
         EXPECT_EQ(GetSetting(QStringLiteral("MouseSensitivity"), QStringLiteral("4")), QStringLiteral("4"))
             << "a key of another section is not ours";
         // A write goes through and reads back.

@@ -2,6 +2,7 @@
 #include <cstdint>
 #include <QTimer>
 #include "playback/MediaPlayer.h"
+#include "runtime/Guard.h"
 #include "runtime/Form.h"
 
 namespace playback {
@@ -35,6 +36,12 @@ public:
     void hidePointer();
     void restorePointer();
     bool passwordInForce() const;
+    // One step on the media control, skipped on error and when there is no control.
+    template <class Step> void withPlayer(Step&& step) {
+        runtime::skipOnError([&] {
+            if (WindowsMediaPlayer1) step(*WindowsMediaPlayer1);
+        });
+    }
     // Back colour from a colour number &H00BBGGRR.
     void setBackColour(int32_t colour);
 

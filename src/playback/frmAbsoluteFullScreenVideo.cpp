@@ -119,9 +119,7 @@ void frmAbsoluteFullScreenVideo::Form_Load() {
     lblTripOff->setGeometry(QRect(QPoint(0, 0), screenSizeInPixels()));
     skipOnError([&] { setTimerInterval(Timer2, fireGradInterval); });
 
-    skipOnError([&] {
-        if (WindowsMediaPlayer1) WindowsMediaPlayer1->setURL(currentMediaPath);
-    });
+    withPlayer([&](playback::MediaPlayer& p) { p.setURL(currentMediaPath); });
     skipOnError([&] {
         if (!singleFileMode && WindowsMediaPlayer1 && WindowsMediaPlayer1->URL() == startUpFileName)
             playback::PlayNextInOrder(*this);
@@ -135,9 +133,7 @@ void frmAbsoluteFullScreenVideo::Timer4_Timer() {
         if (singleFileMode) WindowsMediaPlayer1->play();
         else pickNext();
     });
-    skipOnError([&] {
-        if (WindowsMediaPlayer1) WindowsMediaPlayer1->setGeometry(QRect(QPoint(0, 0), screenSizeInPixels()));
-    });
+    withPlayer([&](playback::MediaPlayer& p) { p.setGeometry(QRect(QPoint(0, 0), screenSizeInPixels())); });
     skipOnError([&] { applyMutePreference(); });
     skipOnError([&] { platform::windows().makeTopmost(this); });
 }
@@ -148,20 +144,14 @@ void frmAbsoluteFullScreenVideo::Timer2_Timer() {
 }
 
 void frmAbsoluteFullScreenVideo::stopByName() {
-    skipOnError([&] {
-        if (WindowsMediaPlayer1) WindowsMediaPlayer1->invoke(QStringLiteral("stop"));
-    });
+    withPlayer([&](playback::MediaPlayer& p) { p.invoke(QStringLiteral("stop")); });
 }
 
 void frmAbsoluteFullScreenVideo::unloadEditor() { skipOnError([] { unloadFileLister(); }); }
 
 void frmAbsoluteFullScreenVideo::stopAndClose() {
-    skipOnError([&] {
-        if (WindowsMediaPlayer1) WindowsMediaPlayer1->stop();
-    });
-    skipOnError([&] {
-        if (WindowsMediaPlayer1) WindowsMediaPlayer1->closeMedia();
-    });
+    withPlayer([&](playback::MediaPlayer& p) { p.stop(); });
+    withPlayer([&](playback::MediaPlayer& p) { p.closeMedia(); });
 }
 
 void frmAbsoluteFullScreenVideo::Form_Click() {
@@ -192,9 +182,7 @@ void frmAbsoluteFullScreenVideo::lblTripOff_MouseMove(int, int, double x, double
 }
 
 void frmAbsoluteFullScreenVideo::lblTripOff_Click() {
-    skipOnError([&] {
-        if (WindowsMediaPlayer1) WindowsMediaPlayer1->stop();
-    });
+    withPlayer([&](playback::MediaPlayer& p) { p.stop(); });
     unloadEditor();
     Unload();
 }
@@ -225,12 +213,8 @@ void frmAbsoluteFullScreenVideo::WindowsMediaPlayer1_MouseMove(int, int, int x, 
 }
 
 void frmAbsoluteFullScreenVideo::passwordRefused() {
-    skipOnError([&] {
-        if (WindowsMediaPlayer1) WindowsMediaPlayer1->play();
-    });
-    skipOnError([&] {
-        if (WindowsMediaPlayer1) WindowsMediaPlayer1->ZOrder();
-    });
+    withPlayer([&](playback::MediaPlayer& p) { p.play(); });
+    withPlayer([&](playback::MediaPlayer& p) { p.ZOrder(); });
 }
 
 void frmAbsoluteFullScreenVideo::Form_Unload() {

@@ -28,6 +28,8 @@ public:
     static X11Session& instance();
     QString display() const { return m_display; }
     bool ok() const { return m_conn != nullptr; }
+    // For tests that speak to the X server directly.
+    xcb_connection_t* connection() const { return m_conn; }
 
     QList<TopWindow> topWindows();
     QList<TopWindow> mappedWindowsNamed(const QString& name);

@@ -84,6 +84,30 @@ public:
     virtual playback::MediaPlayer* createPlayer(QWidget* parent) = 0;
 };
 
+// A window's client area in pixels; right and bottom lie just outside it.
+struct WindowRect {
+    int32_t left = 0;
+    int32_t top = 0;
+    int32_t right = 0;
+    int32_t bottom = 0;
+};
+
+// The window of another program that shows the screen saver's preview, named by its window id.
+class PreviewHost {
+public:
+    virtual ~PreviewHost() = default;
+    // False for 0 and for an id that names no window; never disturbs the program.
+    virtual bool isWindow(int64_t window) = 0;
+    // All zero when there is no such window.
+    virtual WindowRect clientRect(int64_t window) = 0;
+    // Makes the picture a child window of the host at the picture's geometry and shows it. Raises a
+    // runtime error when the host cannot take it.
+    virtual void embed(QWidget* picture, int64_t host) = 0;
+    // Takes the picture out of the host and back into its hidden form, alive. Raises a runtime error
+    // when that fails.
+    virtual void giveBack(QWidget* picture, QWidget* form) = 0;
+};
+
 struct Platform {
     SettingsBackend* settings = nullptr;
     Registry* registry = nullptr;
@@ -93,6 +117,7 @@ struct Platform {
     Passwords* passwords = nullptr;
     Process* process = nullptr;
     MediaEngine* media = nullptr;
+    PreviewHost* preview = nullptr;
 };
 
 // The platform in force; installed by main() or by a test.
@@ -108,5 +133,6 @@ inline Dialogs& dialogs() { return *current().dialogs; }
 inline Passwords& passwords() { return *current().passwords; }
 inline Process& process() { return *current().process; }
 inline MediaEngine& media() { return *current().media; }
+inline PreviewHost& preview() { return *current().preview; }
 
 } // namespace platform

@@ -2,6 +2,7 @@
 #include "playback/frmAbsoluteFullScreenVideo.h"
 #include "playlist/frmFileLister.h"
 #include "runtime/FormRegistry.h"
+#include "shell/ControlForm.h"
 #include "shell/VIDEOSCR.h"
 #include "shell/frmAbout640x480.h"
 
@@ -10,5 +11,6 @@ void registerProgramForms() {
     r.registerForm(QStringLiteral("frmAbout640x480"), [] { return new frmAbout640x480; });
     r.registerForm(QStringLiteral("frmConfigure"), [] { return new frmConfigure; });
     r.registerForm(QStringLiteral("frmAbsoluteFullScreenVideo"), [] { return new frmAbsoluteFullScreenVideo; });
+    r.registerForm(QStringLiteral("ControlForm"), [] { return new ControlForm; });
     registerPlaylistForms();
 }

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <optional>
 #include "platform/Platform.h"
 #include "runtime/Convert.h"
 #include "runtime/FormRegistry.h"
@@ -21,7 +22,29 @@ bool NoWindowWithCaption(const QString& caption) {
     return !platform::current().windows || !platform::windows().topLevelWindowExists(caption);
 }
 
+// X tools write window ids as "0x" and hex digits; blanks are skipped as in a decimal handle. Empty
+// when the text does not start that way.
+static std::optional<int64_t> hexHandle(const QString& rest) {
+    QString text;
+    for (QChar c : rest)
+        if (c != u' ' && c != u'\t' && c != u'\n' && c != u'\r') text += c;
+    if (!text.startsWith(QLatin1String("0x"), Qt::CaseInsensitive)) return std::nullopt;
+    int64_t value = 0;
+    for (int i = 2; i < text.size(); ++i) {
+        const char16_t c = text[i].unicode();
+        const int digit = c >= u'0' && c <= u'9'   ? c - u'0'
+                          : c >= u'a' && c <= u'f' ? c - u'a' + 10
+                          : c >= u'A' && c <= u'F' ? c - u'A' + 10
+                                                   : -1;
+        if (digit < 0) break;
+        value = value * 16 + digit;
+        if (value > 0xFFFFFFFF) return 0;
+    }
+    return value;
+}
+
 int64_t readHandle(const QString& arguments) {
+    if (auto hex = hexHandle(arguments.mid(2))) return *hex;
     const double n = leadingNumber(arguments.mid(2));
     try {
         return toInt32(n);

@@ -17,8 +17,8 @@ void Main(const QString& arguments);
 // True when no top-level window bears the caption.
 bool NoWindowWithCaption(const QString& caption);
 
-// The window handle after the first two characters: the leading number, rounded, 0 when none or
-// when it does not fit a window handle.
+// The window handle after the first two characters: the leading number, rounded, or "0x" and hex
+// digits as X tools write window ids; 0 when none or when it does not fit a window handle.
 int64_t readHandle(const QString& arguments);
 
 // The screen size in pixels, as Main stores it.

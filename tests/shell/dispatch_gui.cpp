@@ -182,6 +182,7 @@ TEST_F(Dispatch, PreviewSwitchReadsTheHostWindowAndLoadsTheHiddenPreviewForm) {
                                                {QStringLiteral("/P"), 0},
                                                {QStringLiteral("/P abc"), 0},
                                                {QStringLiteral("/P 12 34"), 1234},
+                                               {QStringLiteral("/p 0x1a00007"), 0x1a00007},
                                                {QStringLiteral("/P\t99x"), 99},
                                                {QStringLiteral("/P 41.5"), 42},
                                                {QStringLiteral("/P 42.5"), 42},

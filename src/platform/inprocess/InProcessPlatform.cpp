@@ -50,6 +50,7 @@ void InProcessPlatform::install() {
     p.passwords = this;
     p.process = this;
     p.media = this;
+    p.preview = this;
     platform::install(p);
 }
 
@@ -129,6 +130,42 @@ void InProcessPlatform::endProgram(int code) {
 
 playback::MediaPlayer* InProcessPlatform::createPlayer(QWidget* parent) {
     return playerFactory ? playerFactory(parent) : nullptr;
+}
+
+QWidget* InProcessPlatform::previewHostWidget() {
+    if (!m_previewHost) {
+        m_previewHost = std::make_unique<QWidget>();
+        m_previewHost->setObjectName(QStringLiteral("previewHost"));
+        m_previewHost->resize(152, 112);
+    }
+    return m_previewHost.get();
+}
+
+bool InProcessPlatform::isWindow(int64_t window) { return window != 0 && window == previewHostId && hostAlive; }
+
+WindowRect InProcessPlatform::clientRect(int64_t window) {
+    if (!isWindow(window)) return WindowRect{};
+    const QSize size = previewHostWidget()->size();
+    return WindowRect{0, 0, size.width(), size.height()};
+}
+
+void InProcessPlatform::embed(QWidget* picture, int64_t host) {
+    previewCalls << QStringLiteral("embed %1").arg(host);
+    if (!picture || !isWindow(host))
+        throw runtime::RuntimeError(runtime::ErrorKind::Failed, QStringLiteral("no such window"));
+    const QRect geometry = picture->geometry();
+    picture->setParent(previewHostWidget());
+    picture->setGeometry(geometry);
+    picture->show();
+}
+
+void InProcessPlatform::giveBack(QWidget* picture, QWidget* form) {
+    previewCalls << QStringLiteral("giveBack");
+    if (failingGiveBacks > 0) {
+        --failingGiveBacks;
+        throw runtime::RuntimeError(runtime::ErrorKind::Failed, QStringLiteral("give-back failed"));
+    }
+    if (picture && picture->parentWidget() != form) picture->setParent(form);
 }
 
 } // namespace platform

@@ -31,7 +31,8 @@ class InProcessPlatform : public Registry,
                           public Dialogs,
                           public Passwords,
                           public Process,
-                          public MediaEngine {
+                          public MediaEngine,
+                          public PreviewHost {
 public:
     InProcessPlatform();
     ~InProcessPlatform() override;
@@ -95,12 +96,24 @@ public:
     playback::MediaPlayer* createPlayer(QWidget* parent) override;
     std::function<playback::MediaPlayer*(QWidget*)> playerFactory;
 
+    // PreviewHost: one host window, a widget standing in for it (152 x 112 until the test resizes it).
+    bool isWindow(int64_t window) override;
+    WindowRect clientRect(int64_t window) override;
+    void embed(QWidget* picture, int64_t host) override;
+    void giveBack(QWidget* picture, QWidget* form) override;
+    QWidget* previewHostWidget();
+    int64_t previewHostId = 0x1a00007;
+    bool hostAlive = true;
+    QStringList previewCalls; // "embed <id>", "giveBack"
+    int failingGiveBacks = 0; // the next ones raise an error
+
 private:
     std::unique_ptr<MemorySettingsBackend> m_memory;
     std::unique_ptr<SettingsBackend> m_file;
     SettingsBackend* m_settings = nullptr;
     QHash<QString, RegistryValue> m_registry;
     QTemporaryDir m_dir;
+    std::unique_ptr<QWidget> m_previewHost;
 };
 
 } // namespace platform

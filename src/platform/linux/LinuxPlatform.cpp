@@ -111,6 +111,7 @@ Platform LinuxPlatform::services() const {
     p.passwords = const_cast<DesktopPasswords*>(&m_passwords);
     p.process = const_cast<EventLoopProcess*>(&m_process);
     p.media = m_media.get();
+    p.preview = const_cast<X11PreviewHost*>(&m_preview);
     return p;
 }
 

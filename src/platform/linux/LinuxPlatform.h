@@ -2,6 +2,7 @@
 #include <memory>
 #include "platform/CursorCount.h"
 #include "platform/Platform.h"
+#include "platform/linux/X11Preview.h"
 
 namespace platform {
 
@@ -71,6 +72,7 @@ private:
     DesktopPasswords m_passwords;
     EventLoopProcess m_process;
     std::unique_ptr<MediaEngine> m_media;
+    X11PreviewHost m_preview;
 };
 
 } // namespace platform

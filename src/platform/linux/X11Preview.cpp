@@ -1,0 +1,107 @@
+#include "platform/linux/X11Preview.h"
+
+#include <QGuiApplication>
+#include <QWidget>
+#include <QWindow>
+#include <QtGui/qguiapplication_platform.h>
+#include <cstdlib>
+#include <xcb/xcb.h>
+#include "runtime/RuntimeError.h"
+
+namespace platform {
+
+namespace {
+
+bool isWindowId(int64_t window) {
+    return window > 0 && window <= 0xFFFFFFFF;
+}
+
+[[noreturn]] void fail(const char* what) {
+    throw runtime::RuntimeError(runtime::ErrorKind::Failed, QString::fromLatin1(what));
+}
+
+} // namespace
+
+X11PreviewHost::~X11PreviewHost() {
+    if (m_own) xcb_disconnect(m_own);
+}
+
+xcb_connection_t* X11PreviewHost::connection() {
+    // Qt's own connection sees the windows in the same order as the program's requests.
+    if (auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr)
+        if (xcb_connection_t* c = x11->connection()) return c;
+    if (!m_own) {
+        m_own = xcb_connect(nullptr, nullptr);
+        if (xcb_connection_has_error(m_own)) {
+            xcb_disconnect(m_own);
+            m_own = nullptr;
+        }
+    }
+    return m_own;
+}
+
+bool X11PreviewHost::isWindow(int64_t window) {
+    if (!isWindowId(window)) return false;
+    xcb_connection_t* c = connection();
+    if (!c) return false;
+    // An error comes back with the reply, so a bad id is neither printed nor fatal.
+    xcb_generic_error_t* error = nullptr;
+    auto* reply =
+        xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, xcb_window_t(window)), &error);
+    const bool exists = reply != nullptr;
+    free(reply);
+    free(error);
+    return exists;
+}
+
+WindowRect X11PreviewHost::clientRect(int64_t window) {
+    WindowRect r;
+    if (!isWindowId(window)) return r;
+    xcb_connection_t* c = connection();
+    if (!c) return r;
+    xcb_generic_error_t* error = nullptr;
+    if (auto* g = xcb_get_geometry_reply(c, xcb_get_geometry(c, xcb_window_t(window)), &error)) {
+        r.right = g->width;
+        r.bottom = g->height;
+        free(g);
+    }
+    free(error);
+    return r;
+}
+
+void X11PreviewHost::embed(QWidget* picture, int64_t host) {
+    if (!picture) fail("no picture");
+    if (QGuiApplication::platformName() != QLatin1String("xcb")) fail("the preview needs X11");
+    if (!isWindow(host)) fail("no such window");
+    QWindow* foreign = QWindow::fromWinId(WId(host));
+    if (!foreign) fail("no such window");
+
+    const QRect geometry = picture->geometry();
+    picture->setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
+    picture->winId();
+    picture->windowHandle()->setParent(foreign);
+    picture->setGeometry(geometry);
+    picture->show();
+    if (m_host && m_host != foreign) delete m_host.data();
+    m_host = foreign;
+    m_hostId = host;
+}
+
+void X11PreviewHost::giveBack(QWidget* picture, QWidget*) {
+    if (!picture) return;
+    QWindow* window = picture->windowHandle();
+    if (window && m_host && window->parent() == m_host) {
+        // Out of the host and unmapped: the picture lives on in its hidden form.
+        picture->hide();
+        window->setParent(nullptr);
+    }
+    dropHost();
+}
+
+void X11PreviewHost::dropHost() {
+    if (m_host) m_host->deleteLater();
+    m_host = nullptr;
+    m_hostId = 0;
+}
+
+} // namespace platform

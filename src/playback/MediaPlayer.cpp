@@ -2,6 +2,7 @@
 
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QWheelEvent>
 #include "runtime/RuntimeError.h"
 
 namespace playback {
@@ -48,13 +49,17 @@ void MediaPlayer::mousePressEvent(QMouseEvent* event) {
     emit MouseDown(buttonCodeOf(event->button()), shiftCodeOf(event->modifiers()), p.x(), p.y());
 }
 
+// Any button clicks, not only the left one: every button ends the screen saver.
 void MediaPlayer::mouseReleaseEvent(QMouseEvent* event) {
-    if (m_pressed && rect().contains(event->position().toPoint()) && event->button() == Qt::LeftButton) {
-        m_pressed = false;
-        emit Click();
-        return;
-    }
+    const bool click = m_pressed && rect().contains(event->position().toPoint());
     m_pressed = false;
+    if (click) emit Click();
+}
+
+// A turn of the wheel counts as a click.
+void MediaPlayer::wheelEvent(QWheelEvent* event) {
+    event->accept();
+    emit Click();
 }
 
 void MediaPlayer::mouseMoveEvent(QMouseEvent* event) {

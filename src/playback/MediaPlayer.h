@@ -32,6 +32,7 @@ public:
     void ZOrder() { raise(); }
 
 signals:
+    // On the release of any button inside the control, and on a turn of the wheel.
     void Click();
     void KeyPress(int keyAscii);
     void MouseDown(int button, int shift, int x, int y);
@@ -41,6 +42,7 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
 

@@ -1,45 +1,103 @@
 #include "playback/PlayerForm.h"
 
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPaintEvent>
+#include <QPainter>
 #include "platform/Platform.h"
+#include "playback/Gradient.h"
 #include "playback/Rotation.h"
+#include "playlist/frmFileLister.h"
 #include "runtime/Convert.h"
 #include "runtime/Guard.h"
+#include "runtime/Twips.h"
 #include "shell/Settings.h"
 #include "shell/SystemServices.h"
 
+using runtime::skipOnError;
+
 namespace playback {
+
+QSize screenSizeInPixels() {
+    const int32_t w = runtime::toInt32(runtime::screenWidthTwips()) / runtime::toInt32(runtime::twipsPerPixelX());
+    const int32_t h = runtime::toInt32(runtime::screenHeightTwips()) / runtime::toInt32(runtime::twipsPerPixelY());
+    return QSize(w, h);
+}
 
 PlayerForm::PlayerForm(const QString& name) : Form(name) {
     setWindowTitle(QStringLiteral("Screen Saver Main Form"));
     setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
-    setAutoFillBackground(true);
-    setBackColour(0);
-    setupMouseTracking(this);
+    // The background is painted here, from the back colour and the drawing.
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setMouseTracking(true);
 
-    Timer4 = new QTimer(this);
-    Timer4->setObjectName(QStringLiteral("Timer4"));
-    Timer4->setInterval(1000);
-    Timer2 = new QTimer(this);
-    Timer2->setObjectName(QStringLiteral("Timer2"));
+    Timer4 = new runtime::Timer(this, QStringLiteral("Timer4"), 1000, false);
+    Timer2 = new runtime::Timer(this, QStringLiteral("Timer2"), 0, false);
 }
 
 void PlayerForm::createPlayer() {
     WindowsMediaPlayer1 = platform::media().createPlayer(this);
     if (!WindowsMediaPlayer1) return;
     WindowsMediaPlayer1->setObjectName(QStringLiteral("WindowsMediaPlayer1"));
-    setupMouseTracking(WindowsMediaPlayer1);
+    WindowsMediaPlayer1->setMouseTracking(true);
 }
 
-void PlayerForm::setupMouseTracking(QWidget* w) { w->setMouseTracking(true); }
-
 void PlayerForm::setBackColour(int32_t colour) {
+    m_backColour = QColor(colour & 0xFF, (colour >> 8) & 0xFF, (colour >> 16) & 0xFF);
     QPalette pal = palette();
-    pal.setColor(QPalette::Window, QColor(colour & 0xFF, (colour >> 8) & 0xFF, (colour >> 16) & 0xFF));
+    pal.setColor(QPalette::Window, m_backColour);
     setPalette(pal);
+    m_drawing = QImage();
+    update();
+}
+
+QColor PlayerForm::backColour() const { return m_backColour; }
+
+QImage& PlayerForm::drawingSurface() {
+    if (m_drawing.size() != size()) {
+        QImage fresh(size(), QImage::Format_RGB32);
+        fresh.fill(m_backColour);
+        if (!m_drawing.isNull()) {
+            QPainter p(&fresh);
+            p.drawImage(0, 0, m_drawing);
+        }
+        m_drawing = fresh;
+    }
+    return m_drawing;
+}
+
+void PlayerForm::fillBackground(const QRect& rect, const QColor& colour) {
+    const QRect r = rect.intersected(this->rect());
+    if (r.isEmpty()) return;
+    QPainter p(&drawingSurface());
+    p.fillRect(r, colour);
+    update(r);
+}
+
+void PlayerForm::playerMoved(const QRect& from, const QRect& to) {
+    if (m_persistentDrawing || m_drawing.isNull()) return;
+    const QRegion uncovered = QRegion(from) - QRegion(to);
+    QPainter p(&m_drawing);
+    for (const QRect& r : uncovered) p.fillRect(r, m_backColour);
+}
+
+void PlayerForm::paintEvent(QPaintEvent* event) {
+    QPainter p(this);
+    for (const QRect& r : event->region()) {
+        if (m_drawing.isNull()) p.fillRect(r, m_backColour);
+        else p.drawImage(r, m_drawing, r);
+    }
+}
+
+void PlayerForm::resizeEvent(QResizeEvent* event) {
+    Form::resizeEvent(event);
+    if (!m_drawing.isNull()) drawingSurface();
 }
 
 void PlayerForm::applyMutePreference() {
-    mutePreference = runtime::textToInt16(GetSetting(QStringLiteral("ScreensaverSoundMutePreference"), QStringLiteral("0")));
+    mutePreference =
+        runtime::textToInt16(GetSetting(QStringLiteral("ScreensaverSoundMutePreference"), QStringLiteral("0")));
     if (!WindowsMediaPlayer1) return;
     if (mutePreference == 0) WindowsMediaPlayer1->setMute(false);
     else if (mutePreference == 1) WindowsMediaPlayer1->setMute(true);
@@ -73,6 +131,91 @@ bool PlayerForm::Form_QueryUnload() {
     hidePointer();
     passwordRefused();
     return false;
+}
+
+void PlayerForm::enterScreenSaver() {
+    passwordFlag = readPasswordFlag();
+    ReadPlatformId();
+    skipOnError([&] {
+        if (passwordInForce()) platform::windows().setScreenSaverRunning(true);
+    });
+    hidePointer();
+}
+
+void PlayerForm::endForMissingMedia() {
+    m_missingMedia = true;
+    Unload();
+    platform::dialogs().messageBox(
+        QStringLiteral("There are no multimedia files selected. It will be necessary to click the Display "
+                       "Properties 'Settings...' button again and select a video or sound file."),
+        64, QStringLiteral("Larkspur Software") + QStringLiteral(" Video Screensaver"));
+    platform::process().endProgram(0);
+}
+
+void PlayerForm::startPlaying() {
+    withPlayer([&](MediaPlayer& p) { p.setURL(currentMediaPath); });
+    skipOnError([&] {
+        if (!singleFileMode && WindowsMediaPlayer1 && WindowsMediaPlayer1->URL() == startUpFileName)
+            PlayNextInOrder(*this);
+    });
+}
+
+void PlayerForm::leaveScreenSaver() {
+    Timer4->setEnabled(false);
+    Timer2->setEnabled(false);
+    releaseKeyboard();
+    skipOnError([&] { restorePointer(); });
+    skipOnError([&] {
+        if (passwordInForce()) platform::windows().setScreenSaverRunning(false);
+    });
+}
+
+void PlayerForm::drawNextGradient() {
+    auto level = [](const char* key) {
+        return runtime::textToInt16(GetSetting(QString::fromLatin1(key), QStringLiteral("255")));
+    };
+    const int16_t red = level("Red_Level");
+    const int16_t green = level("Green_Level");
+    const int16_t blue = level("Blue_Level");
+    const StartColour start = nextGradientColour(red, green, blue);
+    DrawGradient(this, start.red, start.green, start.blue, true);
+}
+
+void PlayerForm::stopByName() {
+    withPlayer([&](MediaPlayer& p) { p.invoke(QStringLiteral("stop")); });
+}
+
+void PlayerForm::unloadEditor() {
+    skipOnError([] { unloadFileLister(); });
+}
+
+void PlayerForm::stopAndClose() {
+    withPlayer([&](MediaPlayer& p) { p.stop(); });
+    withPlayer([&](MediaPlayer& p) { p.closeMedia(); });
+}
+
+void PlayerForm::mouseMoveEvent(QMouseEvent* event) {
+    const QPointF p = event->position();
+    Form_MouseMove(buttonCodeOf(event->buttons()), shiftCodeOf(event->modifiers()), p.x(), p.y());
+}
+
+// Any button ends the screen saver, and so does a turn of the wheel.
+void PlayerForm::mouseReleaseEvent(QMouseEvent*) { Form_Click(); }
+void PlayerForm::wheelEvent(QWheelEvent* event) {
+    event->accept();
+    Form_Click();
+}
+
+void PlayerForm::keyPressEvent(QKeyEvent* event) {
+    event->accept();
+    Form_KeyPress(keyAsciiOf(event));
+}
+
+void PlayerForm::showEvent(QShowEvent* event) {
+    Form::showEvent(event);
+    // Every key is the screen saver's, wherever the focus is.
+    activateWindow();
+    if (QGuiApplication::platformName() == QLatin1String("xcb")) grabKeyboard();
 }
 
 } // namespace playback

@@ -1,22 +1,24 @@
 #pragma once
 #include <cstdint>
-#include <QTimer>
+#include <QImage>
 #include "playback/MediaPlayer.h"
-#include "runtime/Guard.h"
 #include "runtime/Form.h"
+#include "runtime/Guard.h"
+#include "runtime/Timer.h"
 
 namespace playback {
 
-// What the two player forms share: the media control, the poll timer, the play-list position, the
-// settings read at load, the pointer, and the password check that guards every unload.
+// What the two player forms share: the media control, the poll and gradient timers, the play-list
+// position, the settings read at load, the background they draw on, the pointer, the ways the user
+// ends them, and the password check that guards every unload.
 class PlayerForm : public runtime::Form {
     Q_OBJECT
 public:
     explicit PlayerForm(const QString& name);
 
     MediaPlayer* WindowsMediaPlayer1 = nullptr;
-    QTimer* Timer4 = nullptr;
-    QTimer* Timer2 = nullptr;
+    runtime::Timer* Timer4 = nullptr;
+    runtime::Timer* Timer2 = nullptr;
 
     bool singleFileMode = true;
     QString startUpFileName;
@@ -27,6 +29,11 @@ public:
     int16_t mutePreference = 0;
     int16_t playListPosition = 0;
     int16_t passwordFlag = 0;
+
+    // The ways the user ends the screen saver, whatever the form does with them.
+    virtual void Form_Click() = 0;
+    virtual void Form_KeyPress(int keyAscii) = 0;
+    virtual void Form_MouseMove(int button, int shift, double x, double y) = 0;
 
     // ScreensaverSoundMutePreference read anew and applied: 0 sound on, 1 off, else unchanged.
     void applyMutePreference();
@@ -42,8 +49,20 @@ public:
             if (WindowsMediaPlayer1) step(*WindowsMediaPlayer1);
         });
     }
-    // Back colour from a colour number &H00BBGGRR.
+
+    // The background: the back colour (a colour number &H00BBGGRR), with what is drawn on it. A new
+    // back colour clears the drawing.
     void setBackColour(int32_t colour);
+    QColor backColour() const;
+    void fillBackground(const QRect& rect, const QColor& colour);
+    // Persistent drawing on: what is drawn stays behind the moving player. Off: wherever the player
+    // uncovers the form, the back colour shows until the next drawing (picture trails).
+    void setPersistentDrawing(bool on) { m_persistentDrawing = on; }
+    bool persistentDrawing() const { return m_persistentDrawing; }
+    // The background as it stands, back colour and drawing; null while nothing is drawn.
+    const QImage& drawing() const { return m_drawing; }
+    // The player moved: with persistent drawing off the area it left shows the back colour.
+    void playerMoved(const QRect& from, const QRect& to);
 
 protected:
     // The password check; false refuses the unload.
@@ -51,7 +70,39 @@ protected:
     // After a refused password.
     virtual void passwordRefused() {}
     void createPlayer();
-    void setupMouseTracking(QWidget* w);
+
+    // Load steps both players share: the password flag and platform, the running flag, the pointer.
+    void enterScreenSaver();
+    // With no media path: unloads, tells the user, and ends the program once the message is closed.
+    void endForMissingMedia();
+    bool endedForMissingMedia() const { return m_missingMedia; }
+    // Plays the current media path; in play-list mode a stored file gives way to the play list.
+    void startPlaying();
+    // The first steps of every unload: the pointer back and the running flag off.
+    void leaveScreenSaver();
+    // A gradient tick: the levels read anew, a new start colour, the bands drawn.
+    void drawNextGradient();
+    void stopByName();
+    void unloadEditor();
+    void stopAndClose();
+
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+private:
+    QImage& drawingSurface();
+    QColor m_backColour = Qt::black;
+    QImage m_drawing;
+    bool m_persistentDrawing = true;
+    bool m_missingMedia = false;
 };
+
+// The screen in pixels: its size in twips over twips per pixel, each rounded, the quotient truncated.
+QSize screenSizeInPixels();
 
 } // namespace playback

@@ -29,7 +29,7 @@ void PlayNextInOrder(PlayerForm& form) {
         if (form.playListPosition == 32767) throw runtime::RuntimeError(runtime::ErrorKind::Overflow, QStringLiteral("Overflow"));
         form.playListPosition = static_cast<int16_t>(form.playListPosition + 1);
     });
-    skipOnError([&] { form.Timer4->start(); });
+    skipOnError([&] { form.Timer4->setEnabled(true); });
 }
 
 void PlayRandomPick(PlayerForm& form) {
@@ -52,7 +52,7 @@ void PlayRandomPick(PlayerForm& form) {
         // Nothing else to choose: keep the drawn entry playing rather than draw for ever.
         if (!anotherExists) break;
     }
-    form.Timer4->start();
+    form.Timer4->setEnabled(true);
 }
 
 } // namespace playback

@@ -19,22 +19,7 @@ using runtime::skipOnError;
 using runtime::textToBool;
 using runtime::textToInt16;
 
-namespace {
-
-QSize screenSizeInPixels() {
-    const int32_t w = runtime::toInt32(runtime::screenWidthTwips()) / runtime::toInt32(runtime::twipsPerPixelX());
-    const int32_t h = runtime::toInt32(runtime::screenHeightTwips()) / runtime::toInt32(runtime::twipsPerPixelY());
-    return QSize(w, h);
-}
-
-// A timer interval of 0 disables the timer, as a negative one is refused.
-void setTimerInterval(QTimer* timer, int ms) {
-    if (ms < 0) throw runtime::RuntimeError(runtime::ErrorKind::InvalidValue, QStringLiteral("Invalid property value"));
-    if (ms == 0) timer->stop();
-    timer->setInterval(ms);
-}
-
-} // namespace
+using playback::screenSizeInPixels;
 
 frmAbsoluteFullScreenVideo::frmAbsoluteFullScreenVideo() : PlayerForm(QStringLiteral("frmAbsoluteFullScreenVideo")) {
     lblTripOff = new QLabel(this);
@@ -63,9 +48,11 @@ frmAbsoluteFullScreenVideo::frmAbsoluteFullScreenVideo() : PlayerForm(QStringLit
 frmAbsoluteFullScreenVideo::~frmAbsoluteFullScreenVideo() = default;
 
 void frmAbsoluteFullScreenVideo::Form_Load() {
-    Timer4->start();
+    Timer4->setEnabled(true);
     setWindowState(Qt::WindowFullScreen);
     setGeometry(QRect(QPoint(0, 0), screenSizeInPixels()));
+    // The player covers the screen from the start, not only from the first poll a second later.
+    withPlayer([&](playback::MediaPlayer& p) { p.setGeometry(QRect(QPoint(0, 0), screenSizeInPixels())); });
 
     skipOnError([&] { singleFileMode = textToBool(GetSetting(QStringLiteral("PlaySingleFile"), QStringLiteral("True"))); });
     startUpFileName = GetSetting(QStringLiteral("VideoFile"), QStringLiteral("/lumora.mpg"));
@@ -79,11 +66,7 @@ void frmAbsoluteFullScreenVideo::Form_Load() {
 
     platform::windows().makeTopmost(this);
 
-    passwordFlag = readPasswordFlag();
-    ReadPlatformId();
-    if (passwordInForce()) platform::windows().setScreenSaverRunning(true);
-
-    hidePointer();
+    enterScreenSaver();
 
     int16_t gradOn = 0;
     int16_t fireGradInterval = 6000;
@@ -97,33 +80,20 @@ void frmAbsoluteFullScreenVideo::Form_Load() {
     skipOnError([&] { mouseSensitivity = textToInt16(GetSetting(QStringLiteral("MouseSensitivity"), QStringLiteral("4"))); });
 
     if (currentMediaPath.isEmpty()) currentMediaPath = lastDirectory;
-    if (currentMediaPath.isEmpty()) {
-        m_missingMedia = true;
-        Unload();
-        platform::dialogs().messageBox(
-            QStringLiteral("There are no multimedia files selected. It will be necessary to click the Display "
-                           "Properties 'Settings...' button again and select a video or sound file."),
-            64, QStringLiteral("Larkspur Software") + QStringLiteral(" Video Screensaver"));
-        platform::process().endProgram(0);
-        return;
-    }
+    if (currentMediaPath.isEmpty()) return endForMissingMedia();
 
     skipOnError([&] { setBackColour(runtime::textToInt32(backDropColor)); });
     if (gradOn != 0) {
-        Timer2->start();
+        Timer2->setEnabled(true);
         setBackColour(0);
     } else {
-        Timer2->stop();
+        Timer2->setEnabled(false);
     }
 
     lblTripOff->setGeometry(QRect(QPoint(0, 0), screenSizeInPixels()));
-    skipOnError([&] { setTimerInterval(Timer2, fireGradInterval); });
+    skipOnError([&] { Timer2->setIntervalMs(fireGradInterval); });
 
-    withPlayer([&](playback::MediaPlayer& p) { p.setURL(currentMediaPath); });
-    skipOnError([&] {
-        if (!singleFileMode && WindowsMediaPlayer1 && WindowsMediaPlayer1->URL() == startUpFileName)
-            playback::PlayNextInOrder(*this);
-    });
+    startPlaying();
     skipOnError([&] { applyMutePreference(); });
 }
 
@@ -139,19 +109,9 @@ void frmAbsoluteFullScreenVideo::Timer4_Timer() {
 }
 
 void frmAbsoluteFullScreenVideo::Timer2_Timer() {
-    // The colours of the next gradient come with the gradient background.
-    skipOnError([&] { playback::DrawGradient(this, 255, 255, 255, true); });
-}
-
-void frmAbsoluteFullScreenVideo::stopByName() {
-    withPlayer([&](playback::MediaPlayer& p) { p.invoke(QStringLiteral("stop")); });
-}
-
-void frmAbsoluteFullScreenVideo::unloadEditor() { skipOnError([] { unloadFileLister(); }); }
-
-void frmAbsoluteFullScreenVideo::stopAndClose() {
-    withPlayer([&](playback::MediaPlayer& p) { p.stop(); });
-    withPlayer([&](playback::MediaPlayer& p) { p.closeMedia(); });
+    // A new back colour erases the last gradient.
+    skipOnError([&] { setBackColour(0); });
+    skipOnError([&] { drawNextGradient(); });
 }
 
 void frmAbsoluteFullScreenVideo::Form_Click() {
@@ -218,40 +178,15 @@ void frmAbsoluteFullScreenVideo::passwordRefused() {
 }
 
 void frmAbsoluteFullScreenVideo::Form_Unload() {
-    Timer4->stop();
-    Timer2->stop();
-    releaseKeyboard();
-    skipOnError([&] { restorePointer(); });
-    skipOnError([&] {
-        if (passwordInForce()) platform::windows().setScreenSaverRunning(false);
-    });
+    leaveScreenSaver();
     unloadEditor();
     stopAndClose();
-    if (!m_missingMedia) platform::process().endProgram(0);
+    if (!endedForMissingMedia()) platform::process().endProgram(0);
 }
 
 void frmAbsoluteFullScreenVideo::Form_Terminate() {
     unloadEditor();
-    if (!m_missingMedia) platform::process().endProgram(0);
-}
-
-void frmAbsoluteFullScreenVideo::mouseMoveEvent(QMouseEvent* event) {
-    const QPointF p = event->position();
-    Form_MouseMove(playback::buttonCodeOf(event->buttons()), playback::shiftCodeOf(event->modifiers()), p.x(), p.y());
-}
-
-void frmAbsoluteFullScreenVideo::mouseReleaseEvent(QMouseEvent*) { Form_Click(); }
-
-void frmAbsoluteFullScreenVideo::keyPressEvent(QKeyEvent* event) {
-    event->accept();
-    Form_KeyPress(playback::keyAsciiOf(event));
-}
-
-void frmAbsoluteFullScreenVideo::showEvent(QShowEvent* event) {
-    PlayerForm::showEvent(event);
-    // Every key is the form's first, wherever the focus is.
-    activateWindow();
-    if (QGuiApplication::platformName() == QLatin1String("xcb")) grabKeyboard();
+    if (!endedForMissingMedia()) platform::process().endProgram(0);
 }
 
 bool frmAbsoluteFullScreenVideo::eventFilter(QObject* watched, QEvent* event) {
@@ -266,7 +201,7 @@ bool frmAbsoluteFullScreenVideo::eventFilter(QObject* watched, QEvent* event) {
                                  me->position().x(), me->position().y());
             return true;
         }
-        if (event->type() == QEvent::MouseButtonRelease) {
+        if (event->type() == QEvent::MouseButtonRelease || event->type() == QEvent::Wheel) {
             lblTripOff_Click();
             return true;
         }

@@ -21,9 +21,9 @@ public:
 
     void Timer4_Timer();
     void Timer2_Timer();
-    void Form_Click();
-    void Form_KeyPress(int keyAscii);
-    void Form_MouseMove(int button, int shift, double x, double y);
+    void Form_Click() override;
+    void Form_KeyPress(int keyAscii) override;
+    void Form_MouseMove(int button, int shift, double x, double y) override;
     void lblTripOff_Click();
     void lblTripOff_MouseMove(int button, int shift, double x, double y);
     void WindowsMediaPlayer1_Click();
@@ -37,16 +37,8 @@ protected:
     void Form_Terminate() override;
     void passwordRefused() override;
 
-    void mouseMoveEvent(QMouseEvent* event) override;
-    void mouseReleaseEvent(QMouseEvent* event) override;
-    void keyPressEvent(QKeyEvent* event) override;
-    void showEvent(QShowEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void stopByName();
-    void unloadEditor();
-    void stopAndClose();
     void endFromMouseMove();
-    bool m_missingMedia = false;
 };

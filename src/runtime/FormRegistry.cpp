@@ -1,9 +1,26 @@
 #include "runtime/FormRegistry.h"
 
 #include <QCoreApplication>
+#include <QThread>
 #include "runtime/Form.h"
 
 namespace runtime {
+
+namespace {
+
+// Asks the registry to quit when it is deleted. deleteLater() delivers that only once control is
+// back in the event loop that was running when it was called, never inside a modal loop opened
+// after it, so a message shown after the last unload is not cut short.
+class QuitWhenBackInTheLoop : public QObject {
+public:
+    explicit QuitWhenBackInTheLoop(FormRegistry& registry) : m_registry(registry) {}
+    ~QuitWhenBackInTheLoop() override { m_registry.quitIfEmpty(); }
+
+private:
+    FormRegistry& m_registry;
+};
+
+} // namespace
 
 FormRegistry& FormRegistry::instance() {
     static FormRegistry registry;
@@ -68,7 +85,16 @@ void FormRegistry::unloaded(Form* form) {
         else ++it;
     }
     form->deleteLater();
-    if (loadedCount() == 0 && m_quitWhenEmpty) QCoreApplication::exit(0);
+    // Before the event loop has started there is nothing to quit: main() runs it only while a form
+    // is loaded. A quit asked for then would make every later modal loop return at once.
+    if (loadedCount() == 0 && m_quitWhenEmpty && QThread::currentThread()->loopLevel() > 0)
+        (new QuitWhenBackInTheLoop(*this))->deleteLater();
+}
+
+void FormRegistry::quitIfEmpty() {
+    if (loadedCount() != 0 || !m_quitWhenEmpty) return;
+    if (m_quit) m_quit();
+    else QCoreApplication::exit(0);
 }
 
 void FormRegistry::forget(Form* form) {

@@ -10,7 +10,8 @@ namespace runtime {
 class Form;
 
 // Forms by name: created on first use, forgotten when unloaded. When the last loaded form is
-// unloaded the application quits.
+// unloaded the application quits, once the handler that unloaded it has returned to the event loop:
+// a message box shown after the unload is still seen and answered first.
 class FormRegistry {
 public:
     using Factory = std::function<Form*()>;
@@ -33,6 +34,8 @@ public:
     QStringList loadedNames() const;
     void setQuitWhenEmpty(bool quit) { m_quitWhenEmpty = quit; }
     bool quitWhenEmpty() const { return m_quitWhenEmpty; }
+    // What quitting does; QCoreApplication::exit(0) unless a test records it instead.
+    void setQuitAction(std::function<void()> quit) { m_quit = std::move(quit); }
     // Tests: unload and release every form.
     void reset();
 
@@ -40,12 +43,15 @@ public:
     void loaded(Form* form);
     void unloaded(Form* form);
     void forget(Form* form);
+    // Quits when no form is loaded (and quitting is on).
+    void quitIfEmpty();
 
 private:
     QHash<QString, Factory> m_factories;
     QHash<QString, QPointer<Form>> m_forms;
     QVector<QPointer<Form>> m_loaded;
     bool m_quitWhenEmpty = true;
+    std::function<void()> m_quit;
 };
 
 inline FormRegistry& forms() { return FormRegistry::instance(); }

@@ -43,12 +43,33 @@ void X11WindowSystem::makeTopmost(QWidget* window) {
     if (window->isVisible()) window->raise();
 }
 
+namespace {
+
+// Qt gives a window the blank pointer only if the window exists when the pointer is hidden, and a
+// window is made anew when it is shown after its stay-on-top flag changed. So while the pointer is
+// hidden, every window that is shown gets the blank pointer again.
+class BlankPointerKeeper : public QObject {
+public:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Show && watched->isWidgetType() &&
+            static_cast<QWidget*>(watched)->isWindow())
+            QMetaObject::invokeMethod(this, [] { QGuiApplication::changeOverrideCursor(Qt::BlankCursor); },
+                                      Qt::QueuedConnection);
+        return false;
+    }
+};
+
+} // namespace
+
 int X11WindowSystem::showCursor(bool show) {
     const int count = m_cursor.change(show);
     if (!m_cursor.visible() && !m_blankCursorSet) {
         QGuiApplication::setOverrideCursor(Qt::BlankCursor);
         m_blankCursorSet = true;
+        if (!m_pointerKeeper) m_pointerKeeper = new BlankPointerKeeper;
+        qApp->installEventFilter(m_pointerKeeper);
     } else if (m_cursor.visible() && m_blankCursorSet) {
+        if (m_pointerKeeper) qApp->removeEventFilter(m_pointerKeeper);
         QGuiApplication::restoreOverrideCursor();
         m_blankCursorSet = false;
     }

@@ -1,5 +1,6 @@
 #pragma once
 #include <memory>
+#include <QObject>
 #include "platform/CursorCount.h"
 #include "platform/Platform.h"
 #include "platform/linux/X11Preview.h"
@@ -30,6 +31,7 @@ public:
 private:
     CursorCount m_cursor;
     bool m_blankCursorSet = false;
+    QObject* m_pointerKeeper = nullptr; // lives as long as the program
     bool m_running = false;
 };
 

@@ -1,0 +1,193 @@
+#include "playback/frmFloatingOneFourthMovie.h"
+
+#include "platform/Platform.h"
+#include "playback/Rotation.h"
+#include "runtime/Convert.h"
+#include "runtime/Guard.h"
+#include "runtime/Random.h"
+#include "shell/Settings.h"
+
+using playback::MediaPlayer;
+using runtime::skipOnError;
+using runtime::textToBool;
+using runtime::textToInt16;
+
+frmFloatingOneFourthMovie::frmFloatingOneFourthMovie() : PlayerForm(QStringLiteral("frmFloatingOneFourthMovie")) {
+    Timer1 = new runtime::Timer(this, QStringLiteral("Timer1"), 1, false);
+    Timer3 = new runtime::Timer(this, QStringLiteral("Timer3"), 500, false);
+    createPlayer();
+    if (WindowsMediaPlayer1) {
+        // 120 twips from the left and top edges, small until the display mode sizes it.
+        WindowsMediaPlayer1->setGeometry(place.pixels());
+        connect(WindowsMediaPlayer1, &MediaPlayer::Click, this, &frmFloatingOneFourthMovie::WindowsMediaPlayer1_Click);
+        connect(WindowsMediaPlayer1, &MediaPlayer::KeyPress, this,
+                &frmFloatingOneFourthMovie::WindowsMediaPlayer1_KeyPress);
+    }
+    connect(Timer1, &QTimer::timeout, this, &frmFloatingOneFourthMovie::Timer1_Timer);
+    connect(Timer2, &QTimer::timeout, this, &frmFloatingOneFourthMovie::Timer2_Timer);
+    connect(Timer3, &QTimer::timeout, this, &frmFloatingOneFourthMovie::Timer3_Timer);
+    connect(Timer4, &QTimer::timeout, this, &frmFloatingOneFourthMovie::Timer4_Timer);
+}
+
+frmFloatingOneFourthMovie::~frmFloatingOneFourthMovie() = default;
+
+void frmFloatingOneFourthMovie::Form_Load() {
+    Timer4->setEnabled(true);
+    setWindowState(Qt::WindowFullScreen);
+
+    auto flag = [](const char* key, const char* def, bool& value) {
+        skipOnError([&] { value = textToBool(GetSetting(QString::fromLatin1(key), QString::fromLatin1(def))); });
+    };
+    skipOnError([&] {
+        recordedScreenWidth = runtime::textToNumber(GetSetting(QStringLiteral("WidthOfScreenResolution"), QStringLiteral("640")));
+    });
+    skipOnError([&] {
+        recordedScreenHeight = runtime::textToNumber(GetSetting(QStringLiteral("HeightOfScreenResolution"), QStringLiteral("480")));
+    });
+    flag("ThreeQuartersScreenMode", "False", displayModes.threeQuarters);
+    flag("OneHalfScreenDisplayMode", "False", displayModes.oneHalf);
+    flag("OneFourthScreenDisplayMode", "True", displayModes.oneFourth);
+    flag("OneEighthScreenDisplayMode", "False", displayModes.oneEighth);
+    flag("OneSixteenthScreenDisplayMode", "False", displayModes.oneSixteenth);
+    playback::sizePlayer(place, displayModes, recordedScreenWidth, recordedScreenHeight);
+    placePlayer();
+
+    flag("PlaySingleFile", "True", singleFileMode);
+    startUpFileName = GetSetting(QStringLiteral("VideoFile"), QStringLiteral("/lumora.mpg"));
+    bool playInRandomOrder = false;
+    flag("PlayInRandomOrder", "False", playInRandomOrder);
+    if (!singleFileMode) {
+        skipOnError([&] {
+            if (playInRandomOrder) playback::PlayRandomPick(*this);
+            else playback::PlayNextInOrder(*this);
+        });
+    }
+
+    skipOnError([&] { platform::windows().makeTopmost(this); });
+    setGeometry(QRect(QPoint(0, 0), playback::screenSizeInPixels()));
+
+    enterScreenSaver();
+
+    steps = playback::FloatSteps{2, 1};
+
+    int16_t gradOn = 0;
+    int16_t fireGradInterval = 30000;
+    auto number = [](const char* key, const char* def, int16_t& value) {
+        skipOnError([&] { value = textToInt16(GetSetting(QString::fromLatin1(key), QString::fromLatin1(def))); });
+    };
+    number("GradOn", "0", gradOn);
+    number("FireGradInterval", "30000", fireGradInterval);
+    number("PictureTrails", "1", pictureTrails);
+    number("MovieWillFloat", "1", movieWillFloat);
+    number("MovingMovieSpeed", "50", movingMovieSpeed);
+    backDropColor = GetSetting(QStringLiteral("BackDropColor"), QStringLiteral("0"));
+    number("MouseSensitivity", "4", mouseSensitivity);
+
+    skipOnError([&] { setBackColour(pictureTrails != 0 ? runtime::textToInt32(backDropColor) : 0); });
+
+    currentMediaPath = GetSetting(QStringLiteral("VideoFile"), defaultMediaPath());
+
+    // Trails: what the moving player uncovers shows the back colour, not the gradient.
+    if (pictureTrails == 1) setPersistentDrawing(false);
+
+    lastDirectory = GetSetting(QStringLiteral("PathToLastDirectory"), QString());
+
+    if (movieWillFloat == 0) {
+        Timer1->setEnabled(false);
+    } else if (movieWillFloat == 1) {
+        Timer3->setEnabled(false);
+        Timer1->setEnabled(true);
+        skipOnError([&] { Timer1->setIntervalMs(movingMovieSpeed); });
+    }
+
+    if (currentMediaPath.isEmpty()) currentMediaPath = lastDirectory;
+    if (currentMediaPath.isEmpty()) return endForMissingMedia();
+
+    Timer2->setEnabled(gradOn != 0);
+    skipOnError([&] { Timer2->setIntervalMs(fireGradInterval); });
+
+    startPlaying();
+    skipOnError([&] { applyMutePreference(); });
+}
+
+void frmFloatingOneFourthMovie::placePlayer() {
+    if (!WindowsMediaPlayer1) return;
+    const QRect from = WindowsMediaPlayer1->geometry();
+    const QRect to = place.pixels();
+    if (from == to) return;
+    WindowsMediaPlayer1->setGeometry(to);
+    playerMoved(from, to);
+}
+
+void frmFloatingOneFourthMovie::Timer1_Timer() {
+    skipOnError([&] {
+        playback::floatStep(place, steps, static_cast<float>(width()), static_cast<float>(height()));
+        placePlayer();
+    });
+}
+
+void frmFloatingOneFourthMovie::Timer3_Timer() {
+    skipOnError([&] {
+        const float first = runtime::Random::next();
+        const float second = runtime::Random::next();
+        playback::randomPlace(place, static_cast<float>(width()), static_cast<float>(height()), first, second);
+        placePlayer();
+    });
+    withPlayer([&](MediaPlayer& p) { p.play(); });
+    Timer3->setEnabled(false);
+}
+
+void frmFloatingOneFourthMovie::Timer4_Timer() {
+    skipOnError([&] {
+        if (!WindowsMediaPlayer1 || WindowsMediaPlayer1->playState() != MediaPlayer::Stopped) return;
+        if (singleFileMode) {
+            WindowsMediaPlayer1->play();
+            return;
+        }
+        // Standing still, each new item plays at a new place, half a second after it starts.
+        if (movieWillFloat == 0) Timer3->setEnabled(true);
+        pickNext();
+    });
+    skipOnError([&] { applyMutePreference(); });
+    skipOnError([&] { platform::windows().makeTopmost(this); });
+}
+
+void frmFloatingOneFourthMovie::Timer2_Timer() {
+    skipOnError([&] { drawNextGradient(); });
+    skipOnError([&] { platform::windows().makeTopmost(this); });
+}
+
+void frmFloatingOneFourthMovie::endScreenSaver() {
+    unloadEditor();
+    stopAndClose();
+    Unload();
+}
+
+void frmFloatingOneFourthMovie::Form_Click() { endScreenSaver(); }
+void frmFloatingOneFourthMovie::Form_KeyPress(int) { endScreenSaver(); }
+void frmFloatingOneFourthMovie::WindowsMediaPlayer1_Click() { endScreenSaver(); }
+void frmFloatingOneFourthMovie::WindowsMediaPlayer1_KeyPress(int) { endScreenSaver(); }
+
+void frmFloatingOneFourthMovie::Form_MouseMove(int, int, double x, double y) {
+    bool ends = false;
+    skipOnError([&] { ends = playback::movementEnds(formMouse, x, y, mouseSensitivity); });
+    if (ends) endScreenSaver();
+}
+
+void frmFloatingOneFourthMovie::Form_Unload() {
+    Timer1->setEnabled(false);
+    Timer3->setEnabled(false);
+    leaveScreenSaver();
+    // Kept for whoever wants to know where the player was; the program itself never reads them.
+    skipOnError([&] {
+        SaveSetting(QStringLiteral("AMoviePositionTopWhenClosedFourth"), QString::number(double(place.top), 'g', 7));
+    });
+    skipOnError([&] {
+        SaveSetting(QStringLiteral("AMoviePositionLeftWhenClosedFourth"), QString::number(double(place.left), 'g', 7));
+    });
+    unloadEditor();
+    stopAndClose();
+    // The program ends when no form is left, or after the missing-media message.
+}
+
+void frmFloatingOneFourthMovie::Form_Terminate() { unloadEditor(); }

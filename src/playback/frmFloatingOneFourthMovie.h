@@ -1,0 +1,48 @@
+#pragma once
+#include "playback/Floating.h"
+#include "playback/Movement.h"
+#include "playback/PlayerForm.h"
+
+// The player of the partial-screen modes: the form covers the screen as a background, and the
+// player window inside it, sized by the display mode, floats and bounces off the edges or stands
+// still and jumps to a random place for each new play-list item.
+class frmFloatingOneFourthMovie : public playback::PlayerForm {
+    Q_OBJECT
+public:
+    frmFloatingOneFourthMovie();
+    ~frmFloatingOneFourthMovie() override;
+
+    runtime::Timer* Timer1 = nullptr; // floating motion
+    runtime::Timer* Timer3 = nullptr; // one-shot random reposition
+
+    playback::DisplayModes displayModes;
+    double recordedScreenWidth = 640;
+    double recordedScreenHeight = 480;
+    int16_t pictureTrails = 1;
+    int16_t movieWillFloat = 1;
+    int16_t movingMovieSpeed = 50;
+    playback::FloatSteps steps;
+    playback::LastMouse formMouse;
+    // The player's place in single precision; the window sits at the nearest pixels.
+    playback::PlayerPlace place;
+
+    void Timer1_Timer();
+    void Timer2_Timer();
+    void Timer3_Timer();
+    void Timer4_Timer();
+    void Form_Click() override;
+    void Form_KeyPress(int keyAscii) override;
+    void Form_MouseMove(int button, int shift, double x, double y) override;
+    void WindowsMediaPlayer1_Click();
+    void WindowsMediaPlayer1_KeyPress(int keyAscii);
+
+protected:
+    void Form_Load() override;
+    void Form_Unload() override;
+    void Form_Terminate() override;
+
+private:
+    // Puts the player window at the nearest pixels of its place.
+    void placePlayer();
+    void endScreenSaver();
+};

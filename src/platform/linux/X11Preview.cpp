@@ -23,6 +23,7 @@ bool isWindowId(int64_t window) {
 } // namespace
 
 X11PreviewHost::~X11PreviewHost() {
+    if (m_host && m_host->findChildren<QWindow*>(Qt::FindDirectChildrenOnly).isEmpty()) delete m_host.data();
     if (m_own) xcb_disconnect(m_own);
 }
 
@@ -82,7 +83,7 @@ void X11PreviewHost::embed(QWidget* picture, int64_t host) {
     picture->windowHandle()->setParent(foreign);
     picture->setGeometry(geometry);
     picture->show();
-    if (m_host && m_host != foreign) delete m_host.data();
+    if (m_host != foreign) dropHost();
     m_host = foreign;
     m_hostId = host;
 }
@@ -91,6 +92,9 @@ void X11PreviewHost::giveBack(QWidget* picture, QWidget*) {
     if (!picture) return;
     QWindow* window = picture->windowHandle();
     if (window && m_host && window->parent() == m_host) {
+        // A destroyed host took the picture's X window with it: nothing is left to move, and the
+        // host's stand-in must stay until the picture goes, as it still owns the picture's window.
+        if (!isWindow(m_hostId)) return;
         // Out of the host and unmapped: the picture lives on in its hidden form.
         picture->hide();
         window->setParent(nullptr);
@@ -99,7 +103,8 @@ void X11PreviewHost::giveBack(QWidget* picture, QWidget*) {
 }
 
 void X11PreviewHost::dropHost() {
-    if (m_host) m_host->deleteLater();
+    // The stand-in owns the windows still inside it; it goes only when it holds none.
+    if (m_host && m_host->findChildren<QWindow*>(Qt::FindDirectChildrenOnly).isEmpty()) m_host->deleteLater();
     m_host = nullptr;
     m_hostId = 0;
 }

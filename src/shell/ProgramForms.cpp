@@ -1,5 +1,6 @@
 #include "config/frmConfigure.h"
 #include "playback/frmAbsoluteFullScreenVideo.h"
+#include "playback/frmFloatingOneFourthMovie.h"
 #include "playlist/frmFileLister.h"
 #include "runtime/FormRegistry.h"
 #include "shell/ControlForm.h"
@@ -11,6 +12,7 @@ void registerProgramForms() {
     r.registerForm(QStringLiteral("frmAbout640x480"), [] { return new frmAbout640x480; });
     r.registerForm(QStringLiteral("frmConfigure"), [] { return new frmConfigure; });
     r.registerForm(QStringLiteral("frmAbsoluteFullScreenVideo"), [] { return new frmAbsoluteFullScreenVideo; });
+    r.registerForm(QStringLiteral("frmFloatingOneFourthMovie"), [] { return new frmFloatingOneFourthMovie; });
     r.registerForm(QStringLiteral("ControlForm"), [] { return new ControlForm; });
     registerPlaylistForms();
 }

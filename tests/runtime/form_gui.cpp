@@ -1,6 +1,7 @@
 #include "runtime/Form.h"
 #include "runtime/FormRegistry.h"
 #include <QCoreApplication>
+#include <QEventLoop>
 #include <QGuiApplication>
 #include <QPointer>
 #include <QScreen>
@@ -291,3 +292,58 @@ TEST_F(FormTest, CloseWithShrinkSurvivesBeingUnloadedOrRestartedMidway) {
         EXPECT_EQ(f.height(), 150);
     }
 }
+
+namespace {
+
+// The last unload asks to quit only once its handler is back in the event loop: a message shown
+// after the unload runs its own loop first, and an unload before the loop runs asks nothing.
+TEST_F(FormTest, QuitWaitsUntilTheUnloadingHandlerIsBackInTheEventLoop) {
+    int quits = 0;
+    forms().setQuitAction([&] { ++quits; });
+    forms().setQuitWhenEmpty(true);
+    struct Restore {
+        ~Restore() {
+            forms().setQuitWhenEmpty(false);
+            forms().setQuitAction({});
+        }
+    } restore;
+    forms().registerForm(QStringLiteral("ProbeForm"), [] { return new ProbeForm; });
+
+    // Before any event loop runs: nothing to quit, main() decides.
+    forms().show(QStringLiteral("ProbeForm"));
+    forms().find(QStringLiteral("ProbeForm"))->Unload();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(quits, 0);
+
+    forms().show(QStringLiteral("ProbeForm"));
+    QEventLoop outer;
+    int quitsDuringMessage = -1;
+    QTimer::singleShot(0, &outer, [&] {
+        forms().find(QStringLiteral("ProbeForm"))->Unload();
+        // A message box after the unload: its loop must run to its end.
+        QEventLoop message;
+        QTimer::singleShot(100, &message, &QEventLoop::quit);
+        message.exec();
+        quitsDuringMessage = quits;
+    });
+    QTimer::singleShot(500, &outer, &QEventLoop::quit);
+    QTimer::singleShot(300, &outer, [&] {
+        if (quits) outer.quit();
+    });
+    outer.exec();
+    EXPECT_EQ(quitsDuringMessage, 0);
+    EXPECT_EQ(quits, 1);
+
+    // A form loaded again before the handler returns keeps the program running.
+    forms().show(QStringLiteral("ProbeForm"));
+    QEventLoop again;
+    QTimer::singleShot(0, &again, [&] {
+        forms().find(QStringLiteral("ProbeForm"))->Unload();
+        forms().show(QStringLiteral("ProbeForm"));
+    });
+    QTimer::singleShot(100, &again, &QEventLoop::quit);
+    again.exec();
+    EXPECT_EQ(quits, 1);
+}
+
+} // namespace

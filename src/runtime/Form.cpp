@@ -26,13 +26,15 @@ void Form::Load() {
     m_loading = true;
     m_loaded = true;
     FormRegistry::instance().loaded(this);
+    QPointer<Form> self(this);
     Form_Load();
-    m_loading = false;
+    if (self) m_loading = false;
 }
 
 void Form::Show() {
+    QPointer<Form> self(this);
     Load();
-    if (!m_loaded) return; // the load unloaded the form again
+    if (!self || !m_loaded) return; // the load unloaded the form again
     QWidget::show();
 }
 

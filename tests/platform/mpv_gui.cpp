@@ -3,6 +3,8 @@
 #include "platform/mpv/MpvPlayer.h"
 #include "support/Clips.h"
 #include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
 #include <QImage>
 #include <QSet>
 #include <QSignalSpy>
@@ -10,6 +12,7 @@
 #include <algorithm>
 #include <gtest/gtest.h>
 #include <memory>
+#include <sys/resource.h>
 #include <vector>
 
 using platform::mpv::MpvEngine;
@@ -18,6 +21,10 @@ using platform::mpv::MpvPlayer;
 using playback::MediaPlayer;
 using testsupport::ClipKind;
 using testsupport::makeClip;
+
+inline void PrintTo(const QString& s, std::ostream* os) {
+    *os << '"' << s.toStdString() << '"';
+}
 
 namespace {
 
@@ -54,6 +61,52 @@ int distinctColours(const QImage& image) {
 
 bool isRed(QRgb pixel) {
     return qRed(pixel) > 200 && qGreen(pixel) < 60 && qBlue(pixel) < 60;
+}
+
+QString colourName(QRgb pixel) {
+    const int r = qRed(pixel), g = qGreen(pixel), b = qBlue(pixel);
+    if (r > 160 && g < 90 && b < 90) return "red";
+    if (g > 100 && r < 90 && b < 90) return "green";
+    if (b > 160 && r < 90 && g < 90) return "blue";
+    return r < 30 && g < 30 && b < 30 ? "black" : "other";
+}
+
+QString centreColour(MpvPlayer& player) {
+    const QImage image = player.grab().toImage();
+    return colourName(image.pixel(image.width() / 2, image.height() / 2));
+}
+
+// The colours a shown player's new pictures take one after another, black left out, until it stops.
+QStringList coloursUntilStopped(MpvPlayer& player, int timeout = kTimeout) {
+    QStringList seen;
+    // The last picture of what played before stays up until the first new one.
+    const int oldFrames = player.renderedFrames();
+    QElapsedTimer elapsed;
+    elapsed.start();
+    while (elapsed.elapsed() < timeout) {
+        // Read first, so the picture of the moment the player stopped still counts.
+        const bool stopped = player.playState() == MediaPlayer::Stopped;
+        const QString colour = player.renderedFrames() > oldFrames ? centreColour(player) : "black";
+        if (colour != "black" && (seen.isEmpty() || seen.last() != colour)) seen << colour;
+        if (stopped) break;
+        QTest::qWait(10);
+    }
+    return seen;
+}
+
+QString writeFile(const QString& path, const QByteArray& text) {
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size())
+        ADD_FAILURE() << "cannot write " << path.toStdString();
+    return path;
+}
+
+// Processor time of the whole process, libmpv's threads included.
+double cpuSeconds() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
 int threadCount() {
@@ -190,14 +243,16 @@ TEST(MpvPlayer, URLReadsBackAsSetAndSuchPathsPlay) {
     EXPECT_EQ(player.URL(), file);
 }
 
-TEST(MpvPlayer, MuteAppliesAndReadsBack) {
+TEST(MpvPlayer, StartsAtHalfVolumeAndMuteAppliesAndReadsBack) {
     MpvPlayer player(nullptr, kFast);
+    EXPECT_EQ(player.volume(), 50.0);
     EXPECT_FALSE(player.mute());
     player.setMute(true);
     EXPECT_TRUE(player.mute());
     player.setURL(clip("sound.wav", ClipKind::WavSound));
     ASSERT_TRUE(waitForState(player, MediaPlayer::Stopped));
     EXPECT_TRUE(player.mute());
+    EXPECT_EQ(player.volume(), 50.0);
     player.setMute(false);
     EXPECT_FALSE(player.mute());
 }
@@ -262,4 +317,125 @@ TEST(MpvPlayer, PlayersComeAndGoWithoutLeavingThreads) {
     }
     QTest::qWait(50); // calls posted by the players' last callbacks must find nobody
     EXPECT_LE(threadCount(), before);
+}
+
+TEST(MpvPlayer, APlayListFilePlaysAllItsEntriesInTurnAndEndsAfterTheLast) {
+    const QString dir = testsupport::clipFolder() + "/lists";
+    const QStringList colours{"red", "green", "blue"};
+    QByteArray m3u = "#EXTM3U\n";
+    for (const QString& colour : colours)
+        m3u += makeClip(dir, colour + ".mpg", ClipKind::SolidColour, 0.6, colour).toUtf8() + "\n";
+    const QString list = writeFile(dir + "/three.m3u", m3u);
+    // Entries relative to the list's own folder, and a list of lists.
+    const QString pls = writeFile(dir + "/three, titled.pls", "[playlist]\nFile1=red.mpg\nTitle1=Red\n"
+                                                              "File2=green.mpg\nFile3=blue.mpg\n"
+                                                              "NumberOfEntries=3\nVersion=2\n");
+    const QString nested = writeFile(dir + "/nested.m3u", "three, titled.pls\nred.mpg\n");
+
+    MpvPlayer player(nullptr, kRealTime);
+    player.resize(64, 48);
+    player.show();
+    StateLog log(player);
+    const std::pair<QString, QStringList> cases[] = {
+        {list, colours}, {pls, colours}, {nested, colours + QStringList{"red"}}};
+    for (const auto& [url, expected] : cases) {
+        SCOPED_TRACE(url.toStdString());
+        log.states.clear();
+        player.setURL(url);
+        EXPECT_EQ(coloursUntilStopped(player), expected);
+        ASSERT_EQ(player.playState(), MediaPlayer::Stopped);
+        EXPECT_EQ(log.count(MediaPlayer::Stopped), 1);
+        EXPECT_EQ(player.URL(), url);
+    }
+
+    // As the poll does at the end: the list plays again from its first entry.
+    player.play();
+    EXPECT_EQ(coloursUntilStopped(player), colours + QStringList{"red"});
+    EXPECT_EQ(player.URL(), nested);
+
+    // Stopping, closing or a new URL ends the rest of the list at once.
+    for (int way = 0; way < 3; ++way) {
+        SCOPED_TRACE(way);
+        player.setURL(list);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return centreColour(player) == "red"; }, kTimeout));
+        log.states.clear();
+        if (way == 0)
+            player.stop();
+        else if (way == 1)
+            player.closeMedia();
+        else
+            player.setURL(clip("short.wav", ClipKind::WavSound, 0.3));
+        ASSERT_TRUE(waitForState(player, MediaPlayer::Stopped));
+        QStringList seen; // until long after the first entry's end
+        for (int i = 0; i < 40; ++i) {
+            QTest::qWait(30);
+            seen << centreColour(player);
+            EXPECT_EQ(player.playState(), MediaPlayer::Stopped);
+        }
+        EXPECT_FALSE(seen.contains("green") || seen.contains("blue")) << seen.join(' ').toStdString();
+        EXPECT_EQ(log.count(MediaPlayer::Stopped), 1);
+    }
+}
+
+TEST(MpvPlayer, PlayListsThatListThemselvesEndStoppedWithoutSpinning) {
+    const QString dir = testsupport::clipFolder() + "/circles";
+    makeClip(dir, "red.mpg", ClipKind::SolidColour, 0.2, "red");
+    const QString lists[] = {
+        writeFile(dir + "/self.m3u", "#EXTM3U\nself.m3u\n"),
+        writeFile(dir + "/twice.m3u", "#EXTM3U\ntwice.m3u\ntwice.m3u\n"),
+        writeFile(dir + "/a.pls", "[playlist]\nFile1=b.m3u\nNumberOfEntries=1\n"),
+        writeFile(dir + "/b.m3u", "#EXTM3U\na.pls\n"),
+        // Plays a while before each turn of the circle.
+        writeFile(dir + "/red and self.m3u", "#EXTM3U\nred.mpg\nred and self.m3u\n"),
+    };
+    std::vector<std::unique_ptr<MpvPlayer>> players;
+    for (const QString& list : lists) {
+        SCOPED_TRACE(list.toStdString());
+        players.push_back(std::make_unique<MpvPlayer>(nullptr, kFast));
+        players.back()->setURL(list);
+        ASSERT_TRUE(waitForState(*players.back(), MediaPlayer::Stopped, 5000));
+    }
+    players.pop_back(); // it decodes its clip at every turn; only its ending counts here
+    // The poll plays each again every second: that must cost next to nothing.
+    const double before = cpuSeconds();
+    for (int poll = 0; poll < 3; ++poll) {
+        for (auto& player : players) {
+            EXPECT_EQ(player->playState(), MediaPlayer::Stopped) << player->URL().toStdString();
+            player->play();
+        }
+        QTest::qWait(1000);
+    }
+    const double used = cpuSeconds() - before;
+    EXPECT_LT(used, 0.75);
+    for (size_t i = 0; i < players.size(); ++i) {
+        EXPECT_EQ(players[i]->playState(), MediaPlayer::Stopped) << lists[i].toStdString();
+        EXPECT_EQ(players[i]->URL(), lists[i]);
+    }
+}
+
+TEST(MpvPlayer, EmptyPlayListsAndListsOfMissingOrBrokenFilesEndStopped) {
+    const QString dir = testsupport::clipFolder() + "/bad lists";
+    makeClip(dir, "broken.avi", ClipKind::Unplayable);
+    const QString lists[] = {
+        writeFile(dir + "/empty.m3u", ""),
+        writeFile(dir + "/header only.m3u", "#EXTM3U\n"),
+        writeFile(dir + "/none.pls", "[playlist]\nNumberOfEntries=0\nVersion=2\n"),
+        writeFile(dir + "/missing.m3u", "/no/such/file.mpg\nnot here either.avi\n"),
+        writeFile(dir + "/broken.pls", "[playlist]\nFile1=broken.avi\nFile2=gone.mpg\nNumberOfEntries=2\n"),
+    };
+    MpvPlayer player(nullptr, kFast);
+    StateLog log(player);
+    for (const QString& list : lists) {
+        SCOPED_TRACE(list.toStdString());
+        log.states.clear();
+        player.setURL(list);
+        ASSERT_TRUE(waitForState(player, MediaPlayer::Stopped));
+        player.play();
+        ASSERT_TRUE(waitForState(player, MediaPlayer::Stopped));
+        EXPECT_FALSE(log.contains(MediaPlayer::Playing));
+    }
+    log.states.clear();
+    player.setURL(clip("video.mpg", ClipKind::MpegVideo));
+    ASSERT_TRUE(waitForState(player, MediaPlayer::Stopped));
+    EXPECT_TRUE(log.contains(MediaPlayer::Playing));
 }

@@ -16,6 +16,9 @@ namespace {
 // The software renderer takes its fastest path with 64-byte aligned lines.
 constexpr size_t kLineAlignment = 64;
 constexpr qint64 kShutdownLimitMs = 1000;
+// Play-list files within play-list files deeper than this list each other in a circle; mpv itself
+// would open them for ever.
+constexpr int kMaxPlayListNesting = 5;
 
 void setOption(mpv_handle* mpv, const char* name, const char* value) {
     // An option this libmpv does not know is not worth failing over.
@@ -61,6 +64,8 @@ MpvPlayer::MpvPlayer(QWidget* parent, MpvOptions options) : MediaPlayer(parent),
     setOption(m_mpv, "load-osd-console", "no");
     setOption(m_mpv, "load-auto-profiles", "no");
     setOption(m_mpv, "audio-client-name", "lumora");
+    // The media control's design-time volume.
+    setOption(m_mpv, "volume", "50");
     if (m_options.nullAudio || m_options.untimed) setOption(m_mpv, "ao", "null");
     if (m_options.untimed) {
         setOption(m_mpv, "untimed", "yes");
@@ -138,18 +143,18 @@ void MpvPlayer::setState(int state) {
 }
 
 void MpvPlayer::load() {
-    m_redirected = false;
+    m_entries.clear();
     m_activeEntry = 0;
+    m_entry = 0;
     if (!m_mpv) {
-        m_entry = 0;
         setState(Stopped);
         return;
     }
     const QByteArray path = m_url.toUtf8();
+    // Replacing clears mpv's play list, so nothing of the previous item plays on.
     const char* command[] = {"loadfile", path.constData(), "replace", nullptr};
     mpv_node result{};
     if (mpv_command_ret(m_mpv, command, &result) < 0) {
-        m_entry = 0;
         setState(Stopped);
         return;
     }
@@ -164,6 +169,7 @@ void MpvPlayer::load() {
         }
     }
     mpv_free_node_contents(&result);
+    if (m_entry != -1) m_entries.insert(m_entry, 0);
     int no = 0;
     mpv_set_property(m_mpv, "pause", MPV_FORMAT_FLAG, &no);
     setState(Transitioning);
@@ -185,16 +191,23 @@ void MpvPlayer::play() {
 }
 
 void MpvPlayer::stop() {
+    // Stopping clears mpv's play list too: the rest of a play-list file does not play.
     if (m_mpv) {
         const char* command[] = {"stop", nullptr};
         mpv_command(m_mpv, command);
     }
+    endItem();
+}
+
+void MpvPlayer::endItem() {
+    // What the stopped item still reports comes late and is no longer ours.
+    m_entries.clear();
+    m_entry = 0;
     setState(Stopped);
 }
 
 void MpvPlayer::closeMedia() {
     stop();
-    m_entry = 0;
     clearFrame();
 }
 
@@ -208,6 +221,12 @@ bool MpvPlayer::mute() const {
     int flag = 0;
     if (m_mpv) mpv_get_property(m_mpv, "mute", MPV_FORMAT_FLAG, &flag);
     return flag != 0;
+}
+
+double MpvPlayer::volume() const {
+    double level = 0;
+    if (m_mpv && mpv_get_property(m_mpv, "volume", MPV_FORMAT_DOUBLE, &level) < 0) level = 0;
+    return level;
 }
 
 double MpvPlayer::position() const {
@@ -227,13 +246,16 @@ void MpvPlayer::drainEvents() {
 }
 
 void MpvPlayer::handleEvent(const mpv_event& event) {
-    const bool ours = m_entry != 0 && m_activeEntry == m_entry;
+    const bool ours = m_entries.contains(m_activeEntry);
     switch (event.event_id) {
     case MPV_EVENT_START_FILE: {
         const auto* start = static_cast<const mpv_event_start_file*>(event.data);
-        if (m_entry == -1) m_entry = start->playlist_entry_id;
+        if (m_entry == -1) {
+            m_entry = start->playlist_entry_id;
+            m_entries.insert(m_entry, 0);
+        }
         m_activeEntry = start->playlist_entry_id;
-        if (m_activeEntry == m_entry) setState(Transitioning);
+        if (m_entries.contains(m_activeEntry)) setState(Transitioning);
         break;
     }
     case MPV_EVENT_PLAYBACK_RESTART:
@@ -241,19 +263,21 @@ void MpvPlayer::handleEvent(const mpv_event& event) {
         break;
     case MPV_EVENT_END_FILE: {
         const auto* end = static_cast<const mpv_event_end_file*>(event.data);
-        if (m_entry == 0 || end->playlist_entry_id != m_entry) break;
+        const auto entry = m_entries.constFind(end->playlist_entry_id);
+        if (entry == m_entries.cend()) break;
+        const int nesting = entry.value();
+        m_entries.erase(entry);
         if (end->reason == MPV_END_FILE_REASON_REDIRECT && end->playlist_insert_num_entries > 0) {
-            // A play list file: its first entry stands in for it; the rest are not ours to play.
-            m_entry = end->playlist_insert_id;
-            m_redirected = true;
-            break;
+            if (nesting >= kMaxPlayListNesting) {
+                stop();
+                break;
+            }
+            // A play-list file: mpv put its entries, numbered on from the first, in its place and
+            // plays them next.
+            for (int i = 0; i < end->playlist_insert_num_entries; ++i)
+                m_entries.insert(end->playlist_insert_id + i, nesting + 1);
         }
-        if (m_redirected) {
-            const char* command[] = {"stop", nullptr};
-            mpv_command_async(m_mpv, 0, command);
-        }
-        m_activeEntry = 0;
-        setState(Stopped);
+        if (m_entries.isEmpty()) endItem();
         break;
     }
     case MPV_EVENT_PROPERTY_CHANGE: {

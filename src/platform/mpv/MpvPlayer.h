@@ -1,6 +1,7 @@
 #pragma once
 #include "platform/mpv/MpvEngine.h"
 #include "playback/MediaPlayer.h"
+#include <QHash>
 #include <QImage>
 #include <atomic>
 #include <cstdint>
@@ -17,6 +18,9 @@ namespace platform::mpv {
 //
 // closeMedia() stops and releases the item but keeps its URL, so that a later play() opens it again:
 // after a refused password the full-screen player plays on.
+//
+// A play-list file (.m3u, .pls, ...) is one item: its entries play in turn, play lists within it
+// included, and the item ends after the last of them.
 class MpvPlayer : public playback::MediaPlayer {
     Q_OBJECT
 public:
@@ -34,6 +38,8 @@ public:
 
     // Seconds into the current item; 0 when nothing is loaded.
     double position() const;
+    // The engine's volume in percent; 100 plays a file at its own loudness.
+    double volume() const;
     // Frames drawn into the widget's image since creation (frames skipped while hidden excluded).
     int renderedFrames() const { return m_renderedFrames; }
 
@@ -56,6 +62,7 @@ private:
     void clearFrame();
     void shutDownVideo();
     void load();
+    void endItem();
     void setState(int state);
 
     struct AlignedFree {
@@ -70,10 +77,13 @@ private:
 
     QString m_url;
     int m_state = Undefined;
-    // The playlist entry our last load created; events of earlier entries arrive late and are ignored.
+    // The playlist entry our last load created (-1 until its start names it). Events of entries of
+    // earlier items arrive late and are ignored.
     int64_t m_entry = 0;
+    // Entries of the current item yet to end, with how deep in play-list files each one lies: the
+    // item's own entry, and those each play-list file among them put in its place.
+    QHash<int64_t, int> m_entries;
     int64_t m_activeEntry = 0;
-    bool m_redirected = false;
     bool m_paused = false;
     bool m_videoConfigured = false;
 

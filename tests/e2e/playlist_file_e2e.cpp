@@ -1,0 +1,53 @@
+// A play-list file given as the single media file, played by the real program on a real X server.
+#include "X11Session.h"
+#include <QElapsedTimer>
+#include <QFile>
+#include <QThread>
+#include <gtest/gtest.h>
+
+using e2e::ProgramRun;
+using e2e::X11Session;
+
+namespace {
+
+TEST(PlayListFileEndToEnd, FullScreenShowsEveryEntryInTurnThenStartsTheListAgain) {
+    X11Session& x = X11Session::instance();
+    ASSERT_TRUE(x.ok()) << "no X server at " << x.display().toStdString();
+    x.xdotool({QStringLiteral("mousemove"), QStringLiteral("5"), QStringLiteral("5")});
+
+    ProgramRun run;
+    const QStringList colours{QStringLiteral("red"), QStringLiteral("green"), QStringLiteral("blue")};
+    QByteArray m3u = "#EXTM3U\n";
+    for (const QString& c : colours) {
+        const QString clip =
+            e2e::makeColourClip(run.mediaFolder() + QStringLiteral("/%1.mpg").arg(c), {c}, 2.0);
+        ASSERT_FALSE(clip.isEmpty());
+        m3u += clip.toUtf8() + '\n';
+    }
+    const QString list = run.mediaFolder() + QStringLiteral("/three colours.m3u");
+    QFile file(list);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(m3u) == m3u.size());
+    file.close();
+    run.writeSettings({QStringLiteral("AbsoluteFullScreenDisplayMode=True"),
+                       QStringLiteral("OneEighthScreenDisplayMode=False"),
+                       QStringLiteral("PlaySingleFile=True"), QStringLiteral("VideoFile=") + list});
+    run.start(QStringLiteral("/s"));
+
+    // Each entry in turn, then the list from its start once the poll sees it ended.
+    QStringList seen;
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < 15000 && seen.size() < 4 && run.process().state() == QProcess::Running) {
+        const QString c = e2e::colourName(x.pixel(640, 512));
+        if (colours.contains(c) && (seen.isEmpty() || seen.last() != c)) seen << c;
+        QThread::msleep(40);
+    }
+    EXPECT_EQ(seen, colours + QStringList{QStringLiteral("red")});
+
+    x.xdotool({QStringLiteral("key"), QStringLiteral("x")});
+    ASSERT_GE(run.waitForEnd(3000), 0);
+    EXPECT_EQ(run.process().exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(run.process().exitCode(), 0);
+}
+
+} // namespace

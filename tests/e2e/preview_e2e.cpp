@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <utility>
 #include <xcb/xcb.h>
 #include "X11Session.h"
 
@@ -30,22 +31,20 @@ xcb_atom_t atom(const char* name) {
     return a;
 }
 
-bool exists(uint32_t window) {
+// Whether the window exists and whether it is on screen.
+std::pair<bool, bool> windowState(uint32_t window) {
     xcb_generic_error_t* error = nullptr;
     auto* r = xcb_get_window_attributes_reply(conn(), xcb_get_window_attributes(conn(), window), &error);
-    const bool there = r != nullptr;
+    const std::pair<bool, bool> state{r != nullptr, r && r->map_state == XCB_MAP_STATE_VIEWABLE};
     free(r);
     free(error);
-    return there;
+    return state;
 }
-
+bool exists(uint32_t window) {
+    return windowState(window).first;
+}
 bool viewable(uint32_t window) {
-    xcb_generic_error_t* error = nullptr;
-    auto* r = xcb_get_window_attributes_reply(conn(), xcb_get_window_attributes(conn(), window), &error);
-    const bool seen = r && r->map_state == XCB_MAP_STATE_VIEWABLE;
-    free(r);
-    free(error);
-    return seen;
+    return windowState(window).second;
 }
 
 QRect geometryOf(uint32_t window) {

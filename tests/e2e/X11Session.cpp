@@ -1,5 +1,7 @@
 #include "X11Session.h"
 
+#include <algorithm>
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -9,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <xcb/xcb.h>
+#include <xcb/xfixes.h>
 #include <xcb/xproto.h>
 
 namespace e2e {
@@ -111,6 +114,18 @@ QImage X11Session::grabScreen() {
     QImage copy = img.copy();
     free(r);
     return copy;
+}
+
+bool X11Session::pointerVisible() {
+    if (!m_conn) return true;
+    free(xcb_xfixes_query_version_reply(m_conn, xcb_xfixes_query_version(m_conn, 4, 0), nullptr));
+    auto* r = xcb_xfixes_get_cursor_image_reply(m_conn, xcb_xfixes_get_cursor_image(m_conn), nullptr);
+    if (!r) return true;
+    const uint32_t* pixels = xcb_xfixes_get_cursor_image_cursor_image(r);
+    bool visible = false;
+    for (int i = 0; i < r->width * r->height && !visible; ++i) visible = (pixels[i] >> 24) != 0;
+    free(r);
+    return visible;
 }
 
 QRgb X11Session::pixel(int x, int y) {
@@ -246,6 +261,35 @@ QString colourName(QRgb rgb) {
     if (r < 30 && g < 30 && b < 30) return QStringLiteral("black");
     if (r > 220 && g > 220 && b > 220) return QStringLiteral("white");
     return QStringLiteral("other");
+}
+
+} // namespace e2e
+
+namespace e2e {
+
+int waitUntil(const std::function<bool()>& pred, int timeoutMs) {
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < timeoutMs) {
+        if (pred()) return int(t.elapsed());
+        QThread::msleep(20);
+    }
+    return -1;
+}
+
+QRect colourBox(const QImage& image, const QString& colour) {
+    int left = image.width(), top = image.height(), right = -1, bottom = -1;
+    for (int y = 0; y < image.height(); ++y) {
+        const QRgb* line = reinterpret_cast<const QRgb*>(image.constScanLine(y));
+        for (int x = 0; x < image.width(); ++x) {
+            if (colourName(line[x]) != colour) continue;
+            left = std::min(left, x);
+            right = std::max(right, x);
+            top = std::min(top, y);
+            bottom = std::max(bottom, y);
+        }
+    }
+    return right < 0 ? QRect() : QRect(QPoint(left, top), QPoint(right, bottom));
 }
 
 } // namespace e2e

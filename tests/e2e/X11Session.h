@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <functional>
 #include <memory>
 
 #include <ostream>
@@ -34,6 +35,8 @@ public:
     QList<TopWindow> topWindows();
     QList<TopWindow> mappedWindowsNamed(const QString& name);
     QImage grabScreen();
+    // The pointer image the X server shows has at least one pixel that is not fully transparent.
+    bool pointerVisible();
     QRgb pixel(int x, int y);
     // A window of "another program" with the given caption; destroyed by the returned id.
     uint32_t createWindow(const QString& caption);
@@ -78,6 +81,12 @@ private:
 
 // A clip of solid colours one after another, each `seconds` long, made with ffmpeg.
 QString makeColourClip(const QString& path, const QStringList& colours, double seconds);
+
+// Waits until pred holds; the milliseconds it took, or -1 after timeoutMs.
+int waitUntil(const std::function<bool()>& pred, int timeoutMs);
+
+// The smallest rectangle holding every pixel of the named colour (see colourName); null when none.
+QRect colourBox(const QImage& image, const QString& colour);
 
 // Names the colour of a pixel: "red", "green", "blue", "black", "white" or "other".
 QString colourName(QRgb rgb);

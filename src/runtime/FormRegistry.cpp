@@ -84,11 +84,9 @@ void FormRegistry::unloaded(Form* form) {
         if (*it == form || !*it) it = m_forms.erase(it);
         else ++it;
     }
-    // Released once control is back in the event loop. An unload before the loop runs (a load that
-    // gives up and tells the user why) keeps the form until the end: a modal loop of the message
-    // would otherwise delete it under the load that is still running.
-    if (QThread::currentThread()->loopLevel() > 0) form->deleteLater();
-    else m_released.append(form);
+    // Released once control is back in the event loop; before the loop runs, a modal loop may release
+    // it while its load is still on the stack, which Form::Load and Show allow for.
+    form->deleteLater();
     // Before the event loop has started there is nothing to quit: main() runs it only while a form
     // is loaded. A quit asked for then would make every later modal loop return at once.
     if (loadedCount() == 0 && m_quitWhenEmpty && QThread::currentThread()->loopLevel() > 0)
@@ -118,11 +116,8 @@ void FormRegistry::reset() {
         delete f.data();
     for (auto& f : m_forms)
         if (f) delete f.data();
-    for (auto& f : m_released)
-        if (f) delete f.data();
     m_forms.clear();
     m_loaded.clear();
-    m_released.clear();
     m_quitWhenEmpty = quit;
 }
 

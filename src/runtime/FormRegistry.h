@@ -50,7 +50,6 @@ private:
     QHash<QString, Factory> m_factories;
     QHash<QString, QPointer<Form>> m_forms;
     QVector<QPointer<Form>> m_loaded;
-    QVector<QPointer<Form>> m_released; // unloaded before the event loop ran
     bool m_quitWhenEmpty = true;
     std::function<void()> m_quit;
 };

@@ -21,15 +21,7 @@ protected:
     X11Session& x() { return X11Session::instance(); }
 
     // Waits until pred holds; the milliseconds it took, or -1.
-    template <class Pred> int waitFor(Pred pred, int timeoutMs) {
-        QElapsedTimer t;
-        t.start();
-        while (t.elapsed() < timeoutMs) {
-            if (pred()) return int(t.elapsed());
-            QThread::msleep(20);
-        }
-        return -1;
-    }
+    template <class Pred> int waitFor(Pred pred, int timeoutMs) { return e2e::waitUntil(pred, timeoutMs); }
     bool coversScreen() {
         for (const auto& w : x().mappedWindowsNamed(kMainForm))
             if (w.geometry == QRect(0, 0, 1280, 1024)) return true;

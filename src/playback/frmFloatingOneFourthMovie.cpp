@@ -15,6 +15,9 @@ using runtime::textToInt16;
 frmFloatingOneFourthMovie::frmFloatingOneFourthMovie() : PlayerForm(QStringLiteral("frmFloatingOneFourthMovie")) {
     Timer1 = new runtime::Timer(this, QStringLiteral("Timer1"), 1, false);
     Timer3 = new runtime::Timer(this, QStringLiteral("Timer3"), 500, false);
+    m_placeLater = new QTimer(this);
+    m_placeLater->setSingleShot(true);
+    connect(m_placeLater, &QTimer::timeout, this, &frmFloatingOneFourthMovie::applyPlace);
     createPlayer();
     if (WindowsMediaPlayer1) {
         // 120 twips from the left and top edges, small until the display mode sizes it.
@@ -50,7 +53,7 @@ void frmFloatingOneFourthMovie::Form_Load() {
     flag("OneEighthScreenDisplayMode", "False", displayModes.oneEighth);
     flag("OneSixteenthScreenDisplayMode", "False", displayModes.oneSixteenth);
     playback::sizePlayer(place, displayModes, recordedScreenWidth, recordedScreenHeight);
-    placePlayer();
+    applyPlace();
 
     flag("PlaySingleFile", "True", singleFileMode);
     startUpFileName = GetSetting(QStringLiteral("VideoFile"), QStringLiteral("/lumora.mpg"));
@@ -110,7 +113,21 @@ void frmFloatingOneFourthMovie::Form_Load() {
     skipOnError([&] { applyMutePreference(); });
 }
 
+namespace {
+constexpr qint64 kFrameMs = 16;
+} // namespace
+
 void frmFloatingOneFourthMovie::placePlayer() {
+    if (m_sincePlaced.isValid() && m_sincePlaced.elapsed() < kFrameMs) {
+        if (!m_placeLater->isActive()) m_placeLater->start(int(kFrameMs - m_sincePlaced.elapsed()));
+        return;
+    }
+    applyPlace();
+}
+
+void frmFloatingOneFourthMovie::applyPlace() {
+    m_placeLater->stop();
+    m_sincePlaced.start();
     if (!WindowsMediaPlayer1) return;
     const QRect from = WindowsMediaPlayer1->geometry();
     const QRect to = place.pixels();
@@ -131,7 +148,7 @@ void frmFloatingOneFourthMovie::Timer3_Timer() {
         const float first = runtime::Random::next();
         const float second = runtime::Random::next();
         playback::randomPlace(place, static_cast<float>(width()), static_cast<float>(height()), first, second);
-        placePlayer();
+        applyPlace();
     });
     withPlayer([&](MediaPlayer& p) { p.play(); });
     Timer3->setEnabled(false);
@@ -176,6 +193,7 @@ void frmFloatingOneFourthMovie::Form_MouseMove(int, int, double x, double y) {
 
 void frmFloatingOneFourthMovie::Form_Unload() {
     Timer1->setEnabled(false);
+    m_placeLater->stop();
     Timer3->setEnabled(false);
     leaveScreenSaver();
     // Kept for whoever wants to know where the player was; the program itself never reads them.

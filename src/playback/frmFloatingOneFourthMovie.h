@@ -1,4 +1,6 @@
 #pragma once
+#include <QElapsedTimer>
+#include <QTimer>
 #include "playback/Floating.h"
 #include "playback/Movement.h"
 #include "playback/PlayerForm.h"
@@ -42,7 +44,12 @@ protected:
     void Form_Terminate() override;
 
 private:
-    // Puts the player window at the nearest pixels of its place.
+    // Puts the player window at the nearest pixels of its place, at most once a display frame: at
+    // short intervals the motion goes on at every tick, but the window follows it only as often as a
+    // screen can show it, so a fast setting costs no repaint per tick.
     void placePlayer();
+    void applyPlace();
+    QTimer* m_placeLater = nullptr;
+    QElapsedTimer m_sincePlaced;
     void endScreenSaver();
 };

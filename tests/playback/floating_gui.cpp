@@ -59,6 +59,10 @@ TEST_F(FloatingPlayer, DefaultsFloatAQuarterPlayerOverTheBackDropWithoutPickingI
 
     f->Timer1_Timer();
     f->Timer1_Timer();
+    // The motion moves at every tick; the window follows within a display frame.
+    EXPECT_EQ(f->place.left, 12);
+    EXPECT_EQ(f->place.top, 10);
+    QTest::qWait(40);
     EXPECT_EQ(player()->geometry(), QRect(12, 10, 352, 264));
     // Only the end of the item plays it again; it is never resized.
     player()->finish();
@@ -141,8 +145,8 @@ TEST_F(FloatingPlayer, EveryEndingActionStopsUnloadsAndStoresTheLastPlaceButLeav
         {"form key", [](auto* f, auto*) { QTest::keyClick(f, Qt::Key_Shift); }},
         {"form mouse move", [](auto* f, auto*) {
              const QPoint corner(f->width() - 40, f->height() - 20);
-             QTest::mouseMove(f, corner);
-             QTest::mouseMove(f, corner + QPoint(20, 0));
+             testsupport::sendMouseMove(f, corner);
+             testsupport::sendMouseMove(f, corner + QPoint(20, 0));
          }},
         {"player click", [](auto*, auto* p) { QTest::mouseClick(p, Qt::LeftButton, {}, QPoint(3, 3)); }},
         {"player right click", [](auto*, auto* p) { QTest::mouseClick(p, Qt::RightButton, {}, QPoint(3, 3)); }},
@@ -189,11 +193,8 @@ TEST_F(FloatingPlayer, EveryEndingActionStopsUnloadsAndStoresTheLastPlaceButLeav
     f->place.left = 100.25f;
     f->Form_MouseMove(0, 0, 10, 10);
     f->Form_MouseMove(0, 0, 14, 10); // within the sensitivity
-    for (int x : {5, 200}) {
-        QMouseEvent move(QEvent::MouseMove, QPointF(x, 5), player()->mapToGlobal(QPointF(x, 5)), Qt::NoButton,
-                         Qt::NoButton, Qt::NoModifier);
-        QCoreApplication::sendEvent(player(), &move);
-    }
+    testsupport::sendMouseMove(player(), QPoint(5, 5));
+    testsupport::sendMouseMove(player(), QPoint(200, 5));
     EXPECT_TRUE(form());
     f->Form_MouseMove(0, 0, 40, 10);
     EXPECT_FALSE(form());
@@ -261,6 +262,7 @@ TEST_F(FloatingPlayer, GradientTicksPaintBandsAndTrailsShowTheBackColourWhereThe
     // Trails on: where the player was, the back colour shows; the gradient everywhere else.
     const QRect before = player()->geometry();
     for (int i = 0; i < 40; ++i) f->Timer1_Timer();
+    QTest::qWait(40);
     EXPECT_EQ(QColor(f->drawing().pixel(before.left() + 5, before.top() + 5)), QColor(0, 255, 0));
     EXPECT_EQ(QColor(f->drawing().pixel(before.right() + 60, before.top() + 5)).green(), 0);
     // The next tick paints the bands over the trail again.
@@ -277,6 +279,8 @@ TEST_F(FloatingPlayer, GradientTicksPaintBandsAndTrailsShowTheBackColourWhereThe
     f->Timer2_Timer();
     const QRgb under = f->drawing().pixel(10, 10);
     for (int i = 0; i < 40; ++i) f->Timer1_Timer();
+    QTest::qWait(40);
+    ASSERT_EQ(player()->x(), 88);
     EXPECT_EQ(f->drawing().pixel(10, 10), under);
 }
 

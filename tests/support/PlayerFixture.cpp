@@ -1,11 +1,21 @@
 #include "support/PlayerFixture.h"
 
+#include <QCoreApplication>
+#include <QMouseEvent>
+#include <QWidget>
+
 #include "playlist/PlayListFile.h"
 #include "runtime/FormRegistry.h"
 #include "shell/SystemServices.h"
 #include "shell/VIDEOSCR.h"
 
 namespace testsupport {
+
+void sendMouseMove(QWidget* widget, QPoint at) {
+    QMouseEvent move(QEvent::MouseMove, QPointF(at), widget->mapToGlobal(QPointF(at)), Qt::NoButton, Qt::NoButton,
+                     Qt::NoModifier);
+    QCoreApplication::sendEvent(widget, &move);
+}
 
 void PlayerFixture::SetUp() {
     platform.install();

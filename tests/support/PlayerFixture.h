@@ -1,11 +1,16 @@
 #pragma once
 #include <gtest/gtest.h>
+#include <QPoint>
 #include <QPointer>
 #include <QStringList>
 #include "platform/inprocess/InProcessPlatform.h"
 #include "support/FakeMediaPlayer.h"
 
 namespace testsupport {
+
+// A pointer movement sent straight to the widget, whatever the test platform's pointer did before
+// (QTest::mouseMove goes through the platform's pointer, which earlier tests leave anywhere).
+void sendMouseMove(QWidget* widget, QPoint at);
 
 // An in-process platform whose players are fakes, a play list written to the playlist file, and
 // the program's forms registered.

@@ -26,7 +26,8 @@ frmFloatingOneFourthMovie::frmFloatingOneFourthMovie() : PlayerForm(QStringLiter
         connect(WindowsMediaPlayer1, &MediaPlayer::KeyPress, this,
                 &frmFloatingOneFourthMovie::WindowsMediaPlayer1_KeyPress);
     }
-    connect(Timer1, &QTimer::timeout, this, &frmFloatingOneFourthMovie::Timer1_Timer);
+    Timer1->setTimerType(Qt::PreciseTimer);
+    connect(Timer1, &QTimer::timeout, this, &frmFloatingOneFourthMovie::motionTick);
     connect(Timer2, &QTimer::timeout, this, &frmFloatingOneFourthMovie::Timer2_Timer);
     connect(Timer3, &QTimer::timeout, this, &frmFloatingOneFourthMovie::Timer3_Timer);
     connect(Timer4, &QTimer::timeout, this, &frmFloatingOneFourthMovie::Timer4_Timer);
@@ -101,6 +102,7 @@ void frmFloatingOneFourthMovie::Form_Load() {
         Timer3->setEnabled(false);
         Timer1->setEnabled(true);
         skipOnError([&] { Timer1->setIntervalMs(movingMovieSpeed); });
+        m_sinceMotion.start();
     }
 
     if (currentMediaPath.isEmpty()) currentMediaPath = lastDirectory;
@@ -141,6 +143,20 @@ void frmFloatingOneFourthMovie::Timer1_Timer() {
         playback::floatStep(place, steps, static_cast<float>(width()), static_cast<float>(height()));
         placePlayer();
     });
+}
+
+void frmFloatingOneFourthMovie::motionTick() {
+    // A stall longer than this is not made up for: the player would jump.
+    constexpr int kMostStepsATick = 64;
+    const int interval = Timer1->interval();
+    int steps = 1;
+    if (m_sinceMotion.isValid() && interval > 0) {
+        m_stepsDue += double(m_sinceMotion.elapsed()) / interval;
+        steps = qBound(1, int(m_stepsDue), kMostStepsATick);
+        m_stepsDue = qMax(0.0, qMin(m_stepsDue - steps, 1.0));
+    }
+    m_sinceMotion.restart();
+    for (int i = 0; i < steps && Timer1->isActive(); ++i) Timer1_Timer();
 }
 
 void frmFloatingOneFourthMovie::Timer3_Timer() {

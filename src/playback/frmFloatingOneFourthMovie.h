@@ -49,7 +49,13 @@ private:
     // screen can show it, so a fast setting costs no repaint per tick.
     void placePlayer();
     void applyPlace();
+    // Timer1's ticks: as many motion steps as its interval fits in the time since the last tick, so
+    // the player keeps its speed when the event loop is busy or the interval is shorter than a tick
+    // can be served.
+    void motionTick();
     QTimer* m_placeLater = nullptr;
     QElapsedTimer m_sincePlaced;
+    QElapsedTimer m_sinceMotion;
+    double m_stepsDue = 0;
     void endScreenSaver();
 };

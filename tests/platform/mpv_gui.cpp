@@ -12,7 +12,13 @@
 #include <algorithm>
 #include <gtest/gtest.h>
 #include <memory>
+#include <arpa/inet.h>
+#include <netinet/in.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
 #include <vector>
 
 using platform::mpv::MpvEngine;
@@ -86,7 +92,8 @@ QStringList coloursUntilStopped(MpvPlayer& player, int timeout = kTimeout) {
     while (elapsed.elapsed() < timeout) {
         // Read first, so the picture of the moment the player stopped still counts.
         const bool stopped = player.playState() == MediaPlayer::Stopped;
-        const QString colour = player.renderedFrames() > oldFrames ? centreColour(player) : "black";
+        const QString colour =
+            player.renderedFrames() > oldFrames && player.hasPicture() ? centreColour(player) : "black";
         if (colour != "black" && (seen.isEmpty() || seen.last() != colour)) seen << colour;
         if (stopped) break;
         QTest::qWait(10);
@@ -438,4 +445,95 @@ TEST(MpvPlayer, EmptyPlayListsAndListsOfMissingOrBrokenFilesEndStopped) {
     player.setURL(clip("video.mpg", ClipKind::MpegVideo));
     ASSERT_TRUE(waitForState(player, MediaPlayer::Stopped));
     EXPECT_TRUE(log.contains(MediaPlayer::Playing));
+}
+
+namespace {
+
+// A socket file bound in the folder; closed (the file stays) when the test ends.
+struct SocketFile {
+    int fd = -1;
+    explicit SocketFile(const QString& path) {
+        fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        const QByteArray p = path.toUtf8();
+        std::memcpy(address.sun_path, p.constData(), std::min<size_t>(p.size(), sizeof address.sun_path - 1));
+        if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0)
+            ADD_FAILURE() << "cannot bind " << p.constData();
+    }
+    ~SocketFile() {
+        if (fd >= 0) ::close(fd);
+    }
+};
+
+// A local server that takes connections and never says a word, as a hung share or stream does.
+struct SilentServer {
+    int fd = -1;
+    int port = 0;
+    SilentServer() {
+        fd = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t size = sizeof address;
+        if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr*>(&address), size) != 0 || ::listen(fd, 8) != 0 ||
+            ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size) != 0)
+            ADD_FAILURE() << "no local server";
+        port = ntohs(address.sin_port);
+    }
+    ~SilentServer() {
+        if (fd >= 0) ::close(fd);
+    }
+};
+
+} // namespace
+
+TEST(MpvPlayer, PipesSocketsAndDevicesEndStoppedAtOnceWithoutHoldingTheThread) {
+    const QString dir = testsupport::clipFolder() + "/special";
+    QDir().mkpath(dir);
+    const QString fifo = dir + "/pipe.mpg";
+    ASSERT_EQ(::mkfifo(fifo.toUtf8().constData(), 0600), 0);
+    SocketFile socket(dir + "/socket.avi");
+    const QString good = clip("after.mpg", ClipKind::MpegVideo, 1.0);
+
+    MpvPlayer player(nullptr, kRealTime);
+    for (const QString& url : {fifo, dir + "/socket.avi", QStringLiteral("/dev/zero")}) {
+        SCOPED_TRACE(url.toStdString());
+        QElapsedTimer t;
+        t.start();
+        player.setURL(url);
+        EXPECT_LT(t.elapsed(), 200) << "setting the URL must not wait on the file";
+        ASSERT_TRUE(waitForState(player, MediaPlayer::Stopped, 2000));
+        EXPECT_EQ(player.URL(), url);
+        // The single-file loop plays it again: the same quick end, every time.
+        player.play();
+        EXPECT_TRUE(waitForState(player, MediaPlayer::Stopped, 2000));
+        // And the next item plays as ever.
+        player.setURL(good);
+        EXPECT_TRUE(waitForState(player, MediaPlayer::Playing));
+    }
+    QFile::remove(fifo);
+}
+
+TEST(MpvPlayer, AnItemThatNeverStartsIsGivenUpAfterTheStartLimit) {
+    SilentServer server;
+    MpvOptions options = kRealTime;
+    options.startLimitMs = 800;
+    MpvPlayer player(nullptr, options);
+    StateLog log(player);
+    const QString url = QStringLiteral("http://127.0.0.1:%1/clip.mpg").arg(server.port);
+    QElapsedTimer t;
+    t.start();
+    player.setURL(url);
+    EXPECT_FALSE(waitForState(player, MediaPlayer::Stopped, 500)) << "given up too early";
+    ASSERT_TRUE(waitForState(player, MediaPlayer::Stopped, 3000));
+    EXPECT_LT(t.elapsed(), 2500);
+    EXPECT_EQ(log.count(MediaPlayer::Playing), 0);
+    // The player is free for the next item, and one that starts in time plays to its end, however
+    // much longer than the limit it is.
+    player.setURL(clip("long.mpg", ClipKind::MpegVideo, 4.0));
+    ASSERT_TRUE(waitForState(player, MediaPlayer::Playing));
+    t.restart();
+    EXPECT_TRUE(waitForState(player, MediaPlayer::Stopped, 8000));
+    EXPECT_GE(t.elapsed(), 3000);
 }

@@ -6,6 +6,9 @@ namespace platform::mpv {
 struct MpvOptions {
     bool nullAudio = false; // ao=null: tests, and machines without sound
     bool untimed = false;   // decode as fast as possible: tests reach the end of a clip quickly
+    // An item that has not started playing by then is given up and counts as ended: a hung mount
+    // or a stream that never answers must not hold the rotation up.
+    int startLimitMs = 10000;
 };
 
 // Creates libmpv players rendering through the software surface.

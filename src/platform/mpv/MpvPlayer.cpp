@@ -1,13 +1,18 @@
 #include "platform/mpv/MpvPlayer.h"
 
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QPointer>
+#include <atomic>
 #include <clocale>
 #include <cstdlib>
 #include <cstring>
 #include <mpv/client.h>
 #include <mpv/render.h>
+#include <sys/stat.h>
+#include <thread>
 
 namespace platform::mpv {
 
@@ -19,6 +24,19 @@ constexpr qint64 kShutdownLimitMs = 1000;
 // Play-list files within play-list files deeper than this list each other in a circle; mpv itself
 // would open them for ever.
 constexpr int kMaxPlayListNesting = 5;
+
+// Looks at paths that never answer are not started without end: past this many, a path counts as
+// unplayable until one of them returns.
+constexpr int kMostPendingLooks = 4;
+std::atomic<int> g_pendingLooks{0};
+
+// A local path that exists and is neither a regular file nor a folder: a pipe, a socket or a
+// device. Paths that do not exist and addresses are mpv's to judge.
+bool namesNoFile(const QByteArray& path) {
+    struct stat st;
+    if (::stat(path.constData(), &st) != 0) return false;
+    return !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode);
+}
 
 void setOption(mpv_handle* mpv, const char* name, const char* value) {
     // An option this libmpv does not know is not worth failing over.
@@ -32,7 +50,12 @@ void MpvPlayer::AlignedFree::operator()(uchar* p) const {
 }
 
 MpvPlayer::MpvPlayer(QWidget* parent, MpvOptions options) : MediaPlayer(parent), m_options(options) {
-    setAttribute(Qt::WA_OpaquePaintEvent);
+    m_startLimit = new QTimer(this);
+    m_startLimit->setSingleShot(true);
+    m_startLimit->setInterval(m_options.startLimitMs);
+    connect(m_startLimit, &QTimer::timeout, this, [this] {
+        if (m_state == Transitioning) stop();
+    });
 
     // libmpv refuses to start unless numbers are formatted the C way; Qt sets the user's locale.
     const char* numeric = std::setlocale(LC_NUMERIC, nullptr);
@@ -146,16 +169,45 @@ void MpvPlayer::load() {
     m_entries.clear();
     m_activeEntry = 0;
     m_entry = 0;
+    ++m_loadSerial;
     if (!m_mpv) {
-        setState(Stopped);
+        endItem();
         return;
     }
+    setState(Transitioning);
+    m_startLimit->start();
+    checkThenOpen();
+}
+
+void MpvPlayer::checkThenOpen() {
+    if (m_url.contains(QStringLiteral("://"))) return open();
+    if (g_pendingLooks.load() >= kMostPendingLooks) return stop();
+    ++g_pendingLooks;
+    QPointer<MpvPlayer> self(this);
+    const quint64 serial = m_loadSerial;
+    std::thread([self, serial, path = m_url.toUtf8()]() mutable {
+        const bool noFile = namesNoFile(path);
+        --g_pendingLooks;
+        QCoreApplication* app = QCoreApplication::instance();
+        if (!app) return;
+        QMetaObject::invokeMethod(
+            app,
+            [self, serial, noFile] {
+                if (!self || self->m_loadSerial != serial || self->m_state != Transitioning) return;
+                if (noFile) self->stop();
+                else self->open();
+            },
+            Qt::QueuedConnection);
+    }).detach();
+}
+
+void MpvPlayer::open() {
     const QByteArray path = m_url.toUtf8();
     // Replacing clears mpv's play list, so nothing of the previous item plays on.
     const char* command[] = {"loadfile", path.constData(), "replace", nullptr};
     mpv_node result{};
     if (mpv_command_ret(m_mpv, command, &result) < 0) {
-        setState(Stopped);
+        stop();
         return;
     }
     // The new entry's id tells its events apart from those the replaced item still sends.
@@ -172,7 +224,6 @@ void MpvPlayer::load() {
     if (m_entry != -1) m_entries.insert(m_entry, 0);
     int no = 0;
     mpv_set_property(m_mpv, "pause", MPV_FORMAT_FLAG, &no);
-    setState(Transitioning);
 }
 
 void MpvPlayer::setURL(const QString& url) {
@@ -203,6 +254,8 @@ void MpvPlayer::endItem() {
     // What the stopped item still reports comes late and is no longer ours.
     m_entries.clear();
     m_entry = 0;
+    ++m_loadSerial;
+    m_startLimit->stop();
     setState(Stopped);
 }
 
@@ -255,11 +308,18 @@ void MpvPlayer::handleEvent(const mpv_event& event) {
             m_entries.insert(m_entry, 0);
         }
         m_activeEntry = start->playlist_entry_id;
-        if (m_entries.contains(m_activeEntry)) setState(Transitioning);
+        if (m_entries.contains(m_activeEntry)) {
+            setState(Transitioning);
+            // Each entry of a play-list file gets its own time to start.
+            m_startLimit->start();
+        }
         break;
     }
     case MPV_EVENT_PLAYBACK_RESTART:
-        if (ours && m_state != Stopped) setState(m_paused ? Paused : Playing);
+        if (ours && m_state != Stopped) {
+            m_startLimit->stop();
+            setState(m_paused ? Paused : Playing);
+        }
         break;
     case MPV_EVENT_END_FILE: {
         const auto* end = static_cast<const mpv_event_end_file*>(event.data);
@@ -349,6 +409,7 @@ void MpvPlayer::renderFrame(bool skip) {
         {MPV_RENDER_PARAM_INVALID, nullptr},
     };
     if (mpv_render_context_render(m_render, params) < 0) return;
+    if (!m_hasFrame) setAttribute(Qt::WA_OpaquePaintEvent, true);
     m_hasFrame = true;
     ++m_renderedFrames;
     update();
@@ -357,15 +418,16 @@ void MpvPlayer::renderFrame(bool skip) {
 void MpvPlayer::clearFrame() {
     if (!m_hasFrame) return;
     m_hasFrame = false;
+    setAttribute(Qt::WA_OpaquePaintEvent, false);
     update();
 }
 
-void MpvPlayer::paintEvent(QPaintEvent* event) {
+void MpvPlayer::paintEvent(QPaintEvent*) {
+    // With no picture (nothing playing yet, a sound file, an entry that cannot be played) the form
+    // behind shows through: its back colour or gradient, not a black hole.
+    if (!m_hasFrame) return;
     QPainter painter(this);
-    if (m_hasFrame)
-        painter.drawImage(QRectF(rect()), m_frame);
-    else
-        painter.fillRect(event->rect(), Qt::black);
+    painter.drawImage(QRectF(rect()), m_frame);
 }
 
 void MpvPlayer::resizeEvent(QResizeEvent* event) {

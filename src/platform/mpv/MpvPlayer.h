@@ -3,6 +3,7 @@
 #include "playback/MediaPlayer.h"
 #include <QHash>
 #include <QImage>
+#include <QTimer>
 #include <atomic>
 #include <cstdint>
 #include <memory>
@@ -42,6 +43,8 @@ public:
     double volume() const;
     // Frames drawn into the widget's image since creation (frames skipped while hidden excluded).
     int renderedFrames() const { return m_renderedFrames; }
+    // A picture is up; without one the widget paints nothing and its parent shows through.
+    bool hasPicture() const { return m_hasFrame; }
 
 signals:
     void playStateChanged(int state);
@@ -62,6 +65,10 @@ private:
     void clearFrame();
     void shutDownVideo();
     void load();
+    // Hands the URL to mpv once it is known not to be a pipe, socket or device, which mpv would
+    // wait on for ever; the look runs off this thread, as a hung mount may never answer it.
+    void checkThenOpen();
+    void open();
     void endItem();
     void setState(int state);
 
@@ -84,6 +91,9 @@ private:
     // item's own entry, and those each play-list file among them put in its place.
     QHash<int64_t, int> m_entries;
     int64_t m_activeEntry = 0;
+    // Tells a look at the path apart from those of earlier loads.
+    quint64 m_loadSerial = 0;
+    QTimer* m_startLimit = nullptr;
     bool m_paused = false;
     bool m_videoConfigured = false;
 

@@ -1,0 +1,99 @@
+#include <gtest/gtest.h>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QThread>
+#include <sys/stat.h>
+#include "X11Session.h"
+
+using e2e::colourName;
+using e2e::ProgramRun;
+using e2e::waitUntil;
+using e2e::X11Session;
+
+namespace {
+
+const QString kMainForm = QStringLiteral("Screen Saver Main Form");
+
+class NoStall : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(x().ok()) << "no X server at " << x().display().toStdString();
+        x().xdotool({QStringLiteral("mousemove"), QStringLiteral("3"), QStringLiteral("3")});
+    }
+    X11Session& x() { return X11Session::instance(); }
+    QString fifo(ProgramRun& run) {
+        const QString path = run.mediaFolder() + QStringLiteral("/pipe.mpg");
+        EXPECT_EQ(::mkfifo(path.toUtf8().constData(), 0600), 0);
+        return path;
+    }
+    QString centre() { return colourName(x().pixel(640, 512)); }
+};
+
+TEST_F(NoStall, APlayListWithAPipeAndOtherDudsKeepsRotatingItsPlayableEntries) {
+    ProgramRun run;
+    const QString red = e2e::makeColourClip(run.mediaFolder() + QStringLiteral("/red.mpg"), {QStringLiteral("red")}, 2);
+    const QString blue = e2e::makeColourClip(run.mediaFolder() + QStringLiteral("/blue.mpg"), {QStringLiteral("blue")}, 2);
+    ASSERT_FALSE(red.isEmpty());
+    ASSERT_FALSE(blue.isEmpty());
+    const QString empty = run.mediaFolder() + QStringLiteral("/empty.avi");
+    QFile(empty).open(QIODevice::WriteOnly);
+    const QString folder = run.mediaFolder() + QStringLiteral("/empty folder");
+    QDir().mkpath(folder);
+    run.writePlayList({red, fifo(run), run.mediaFolder() + QStringLiteral("/missing.mpg"), empty, folder, blue});
+    // The stored single file gives way to the play list; green shows wherever no picture is.
+    run.writeSettings({QStringLiteral("AbsoluteFullScreenDisplayMode=True"), QStringLiteral("OneEighthScreenDisplayMode=False"),
+                       QStringLiteral("PlaySingleFile=False"), QStringLiteral("VideoFile=/somewhere/stored.mpg"),
+                       QStringLiteral("BackDropColor=65280")});
+    run.start(QStringLiteral("/s"));
+    QStringList seen;
+    QElapsedTimer t, sinceMedia;
+    t.start();
+    sinceMedia.start();
+    qint64 longestGap = 0;
+    while (t.elapsed() < 40000 && run.process().state() == QProcess::Running) {
+        const QString c = centre();
+        if (c == QLatin1String("red") || c == QLatin1String("blue")) {
+            longestGap = std::max(longestGap, sinceMedia.elapsed());
+            sinceMedia.restart();
+            if (seen.isEmpty() || seen.last() != c) seen << c;
+        }
+        QThread::msleep(50);
+    }
+    ASSERT_EQ(run.process().state(), QProcess::Running);
+    // Blue first (entry 1 is the pipe, then the duds), then red and blue in turn.
+    ASSERT_GE(seen.size(), 6) << seen.join(QLatin1Char(' ')).toStdString();
+    for (int i = 1; i < seen.size(); ++i) EXPECT_NE(seen[i], seen[i - 1]);
+    // Four duds cost a poll each at most, never the whole run.
+    EXPECT_LT(longestGap, 7000);
+    x().xdotool({QStringLiteral("key"), QStringLiteral("x")});
+    ASSERT_GE(run.waitForEnd(3000), 0);
+    EXPECT_EQ(run.process().exitCode(), 0);
+}
+
+TEST_F(NoStall, APipeAsTheSingleFileShowsTheBackColourAndStillEndsOnAKey) {
+    for (bool fullScreen : {true, false}) {
+        SCOPED_TRACE(fullScreen ? "full screen" : "floating");
+        ProgramRun run;
+        run.writeSettings({fullScreen ? QStringLiteral("AbsoluteFullScreenDisplayMode=True")
+                                      : QStringLiteral("OneHalfScreenDisplayMode=True"),
+                           QStringLiteral("OneEighthScreenDisplayMode=False"), QStringLiteral("MovieWillFloat=0"),
+                           QStringLiteral("VideoFile=") + fifo(run), QStringLiteral("BackDropColor=16711680")});
+        run.start(QStringLiteral("/s"));
+        ASSERT_GE(waitUntil([&] { return !x().mappedWindowsNamed(kMainForm).isEmpty() && centre() == QLatin1String("blue"); },
+                            5000),
+                  0);
+        // Polled again and again, the pipe never holds the program: it stays on the back colour.
+        for (int i = 0; i < 6; ++i) {
+            QThread::msleep(500);
+            EXPECT_EQ(centre(), QStringLiteral("blue"));
+        }
+        x().xdotool({QStringLiteral("key"), QStringLiteral("x")});
+        const int ended = run.waitForEnd(3000);
+        ASSERT_GE(ended, 0);
+        EXPECT_LE(ended, 1000);
+        EXPECT_EQ(run.process().exitCode(), 0);
+    }
+}
+
+} // namespace

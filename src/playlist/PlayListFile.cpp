@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <cstring>
 
 namespace {
 
@@ -30,24 +31,56 @@ QString trimBlanks(const QString& text) {
     return text.mid(begin, end - begin);
 }
 
-// Splits at LF, dropping a CR before it; a final line without a line end still counts.
+// A path is never this long; a longer line is junk and is skipped without being held.
+constexpr qsizetype kMaxLineBytes = 64 * 1024;
+
+// Reads the file a chunk at a time and splits it at LF, dropping a CR before it; a final line without
+// a line end still counts. Memory stays at one chunk and one line of at most kMaxLineBytes, whatever
+// the file holds.
 class LineReader {
 public:
-    explicit LineReader(const QByteArray& bytes) : m_bytes(bytes) {}
-    bool next(QString& line) {
-        if (m_pos >= m_bytes.size()) return false;
-        qsizetype lf = m_bytes.indexOf('\n', m_pos);
-        qsizetype end = lf < 0 ? m_bytes.size() : lf;
-        qsizetype stop = end;
-        if (stop > m_pos && m_bytes[stop - 1] == '\r') --stop;
-        line = QString::fromLocal8Bit(m_bytes.constData() + m_pos, stop - m_pos);
-        m_pos = lf < 0 ? m_bytes.size() : lf + 1;
-        return true;
+    enum class Line { Text, TooLong, End };
+
+    explicit LineReader(QFile& file) : m_file(file), m_chunk(kMaxLineBytes, Qt::Uninitialized) {}
+
+    Line next(QByteArray& line) {
+        line.resize(0);
+        bool any = false, tooLong = false;
+        for (;;) {
+            if (m_pos == m_end && !refill()) break;
+            any = true;
+            const char* start = m_chunk.constData() + m_pos;
+            const void* lf = std::memchr(start, '\n', m_end - m_pos);
+            const qsizetype taken = lf ? static_cast<const char*>(lf) - start : m_end - m_pos;
+            // One byte more than the limit leaves room for the CR of a line of exactly the limit.
+            if (!tooLong && line.size() + taken > kMaxLineBytes + 1) {
+                tooLong = true;
+                line.resize(0);
+            }
+            if (!tooLong) line.append(start, taken);
+            m_pos += lf ? taken + 1 : taken;
+            if (lf) break;
+        }
+        if (!any) return Line::End;
+        if (line.endsWith('\r')) line.chop(1);
+        if (tooLong || line.size() > kMaxLineBytes) {
+            line.resize(0);
+            return Line::TooLong;
+        }
+        return Line::Text;
     }
 
 private:
-    const QByteArray& m_bytes;
-    qsizetype m_pos = 0;
+    bool refill() {
+        const qint64 got = m_file.read(m_chunk.data(), m_chunk.size());
+        m_pos = 0;
+        m_end = got > 0 ? got : 0;
+        return got > 0;
+    }
+
+    QFile& m_file;
+    QByteArray m_chunk;
+    qsizetype m_pos = 0, m_end = 0;
 };
 
 int entryCount(const QString& line) {
@@ -72,18 +105,25 @@ QString playListFilePath() {
 PlayListData readPlayList(const QString& path) {
     PlayListData data;
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) return data;
-    const QByteArray bytes = file.readAll();
-    file.close();
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) return data;
+    LineReader reader(file);
+    QByteArray line;
 
-    LineReader reader(bytes);
-    QString line;
-    if (!reader.next(line)) return data;
-    data.header = line;
-    if (!reader.next(line)) return data;
-    const int count = entryCount(line);
-    for (int i = 0; i < count && reader.next(line); ++i)
-        data.entries << trimBlanks(line);
+    // An over-long header is no header, but the count and entries below it may still be good.
+    if (reader.next(line) == LineReader::Line::End) return data;
+    data.header = QString::fromLocal8Bit(line);
+
+    // An over-long count line holds no usable number: no entries, as for any other such line.
+    if (reader.next(line) != LineReader::Line::Text) return data;
+    const int count = entryCount(QString::fromLocal8Bit(line));
+
+    // The count is at most 32,767, so this reads no further than the list's own lines. An over-long
+    // line takes its place among them but is left out: the lines after it are still entries.
+    for (int i = 0; i < count; ++i) {
+        const LineReader::Line kind = reader.next(line);
+        if (kind == LineReader::Line::End) break;
+        if (kind == LineReader::Line::Text) data.entries << trimBlanks(QString::fromLocal8Bit(line));
+    }
     return data;
 }
 

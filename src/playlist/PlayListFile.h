@@ -15,6 +15,10 @@ QString playListFilePath();
 
 // Never fails: a missing or unreadable file gives an empty header and no entries; a count line without
 // a usable 16-bit number gives no entries; a file that ends early keeps the entries read so far.
+// Reads no further than the announced entries, and skips a line longer than 64 KiB without holding it
+// (an over-long header reads as empty, an over-long count line as no entries, an over-long entry is
+// left out): however large a damaged or foreign file is, reading it holds no more than the entries it
+// gives and one bounded line, and passes once over its bytes up to the last announced entry.
 PlayListData readPlayList(const QString& path);
 
 // Writes the whole file aside and renames it over the old one, so the old file stays whole when the

@@ -3,8 +3,10 @@
 
 namespace platform {
 
-// The settings as an INI file, group "lumora"; the file is read again for every value so that two
-// running copies of the program see each other's writes.
+// The settings in the file format of SettingsFormat.h, section [lumora]; the file is read again
+// for every value so that two running copies of the program see each other's writes. A file that
+// is too large or cannot be read gives no values, one message on standard error, and is never
+// replaced.
 class IniSettingsBackend : public SettingsBackend {
 public:
     // The file at $XDG_CONFIG_HOME/larkspur/lumora.ini (~/.config when unset).
@@ -17,7 +19,11 @@ public:
     void write(const QString& key, const QString& value) override;
 
 private:
+    // The reason the file was not read, told once until the file reads again.
+    void reportRefusal(const QString& reason);
+
     QString m_path;
+    QString m_reportedRefusal;
 };
 
 } // namespace platform

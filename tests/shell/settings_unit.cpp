@@ -1,18 +1,30 @@
 #include "platform/inprocess/InProcessPlatform.h"
 #include "platform/linux/IniSettingsBackend.h"
+#include "platform/linux/SettingsFormat.h"
 #include "runtime/Convert.h"
 #include "runtime/RuntimeError.h"
 #include "shell/Settings.h"
+#include <QDateTime>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QLockFile>
 #include <QRegularExpression>
+#include <QSettings>
 #include <QTemporaryDir>
+#include <chrono>
 #include <gtest/gtest.h>
 #include <optional>
+#include <poll.h>
+#include <random>
+#include <signal.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 using platform::IniSettingsBackend;
+
+inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
 
 namespace {
 
@@ -49,6 +61,12 @@ protected:
         f.write(text);
     }
 
+    // The names in the settings folder, sorted.
+    QStringList folderNames() const {
+        return QFileInfo(path).dir().entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                                               QDir::Name);
+    }
+
     QTemporaryDir home;
     QString path;
     platform::InProcessPlatform platform;
@@ -57,6 +75,9 @@ private:
     QByteArray m_oldHome;
     bool m_hadHome = false;
 };
+
+// Bytes of a literal, embedded zeros included.
+template <qsizetype N> QByteArray bytes(const char (&text)[N]) { return QByteArray(text, N - 1); }
 
 std::optional<runtime::ErrorKind> saveError(const QString& key, const QString& value) {
     try {
@@ -221,7 +242,7 @@ TEST_F(SettingsFile, TwoProgramsSeeEachOthersWrites) {
 
 TEST_F(SettingsFile, DamagedFileNeverFailsAReader) {
     const QList<QByteArray> damaged{
-        QByteArray("\x00\xff\xfe\x01[\x80\x81\n=\n\x00\x00garbage", 22),
+        bytes("\x00\xff\xfe\x01[\x80\x81\n=\n\x00\x00garbage"),
         QByteArray("no equals sign here\n[lumora\nMouseSensitivity\n==\n"),
         QByteArray("[lumora]\nVideoFile=a, b\nRed_Level=1,2,3\nGreen_Level=\"unterminated\n"),
         QByteArray("[other]\nMouseSensitivity=99\n"),
@@ -270,6 +291,246 @@ TEST_F(SettingsFile, StoreThatCannotBeCreatedOrOpenedFailsWritesButNotReads) {
     EXPECT_EQ(GetSetting(QStringLiteral("GradOn"), QStringLiteral("0")), QStringLiteral("0"));
     EXPECT_EQ(saveError(QStringLiteral("GradOn"), QStringLiteral("1")), runtime::ErrorKind::Failed);
     EXPECT_TRUE(QFileInfo(path).isDir());
+}
+
+// Saves through the program keep a hand-written file as it was but for the keys they write, one
+// save after another, each new key after the one before.
+TEST_F(SettingsFile, SavesKeepAHandWrittenFileButForTheKeysTheyWrite) {
+    const QByteArray original = bytes("# shared settings\r\n"
+                                      "[Lumora] ; ours\r\n"
+                                      "OneFourthScreenDisplayMode = True\r\n"
+                                      "VideoFile=/media/a,b;c.mpg\r\n"
+                                      "PathToLastDirectory=C:\\Videos\\\r\n"
+                                      "Note=\"unclosed\r\n"
+                                      "Latin=j\xfcrgen\r\n"
+                                      "widthofscreenresolution = 640\r\n"
+                                      "\r\n"
+                                      "[other]\r\n"
+                                      "WidthOfScreenResolution=1\r\n"
+                                      "last=line without an end");
+    writeFile(original);
+    SaveSetting(QStringLiteral("WidthOfScreenResolution"), QStringLiteral("1280"));
+    SaveSetting(QStringLiteral("HeightOfScreenResolution"), QStringLiteral("1024"));
+    SaveSetting(QStringLiteral("AMoviePositionTopWhenClosedFourth"), QStringLiteral("17.5"));
+    SaveSetting(QStringLiteral("AMoviePositionLeftWhenClosedFourth"), QStringLiteral("  padded  "));
+    SaveSetting(QStringLiteral("HeightOfScreenResolution"), QStringLiteral("1024"));
+    QByteArray expected = original;
+    expected.replace("widthofscreenresolution = 640\r\n",
+                     "widthofscreenresolution = 1280\r\n"
+                     "HeightOfScreenResolution=1024\r\n"
+                     "AMoviePositionTopWhenClosedFourth=17.5\r\n"
+                     "AMoviePositionLeftWhenClosedFourth=\\:  padded\\s\\s\r\n");
+    EXPECT_EQ(fileText(), expected) << fileText().toStdString();
+
+    IniSettingsBackend other(path);
+    EXPECT_EQ(other.read(QStringLiteral("videofile")), QStringLiteral("/media/a,b;c.mpg"));
+    EXPECT_EQ(other.read(QStringLiteral("PathToLastDirectory")), QStringLiteral("C:\\Videos\\"));
+    EXPECT_EQ(other.read(QStringLiteral("Note")), QStringLiteral("\"unclosed"));
+    EXPECT_EQ(other.read(QStringLiteral("Latin")), QString::fromUtf8("jürgen"));
+    EXPECT_EQ(other.read(QStringLiteral("AMoviePositionLeftWhenClosedFourth")), QStringLiteral("  padded  "));
+    EXPECT_EQ(other.read(QStringLiteral("last")), std::nullopt);
+    // The text of the file that travels with the values is no setting.
+    EXPECT_EQ(other.read(QStringLiteral("%file")), std::nullopt);
+    EXPECT_EQ(GetSetting(QStringLiteral("%refused"), QStringLiteral("none")), QStringLiteral("none"));
+}
+
+// A settings file over 1 MiB is not read and never replaced: the program runs on its defaults and
+// says why once.
+TEST_F(SettingsFile, FileOverOneMebibyteIsRefusedAndLeftAlone) {
+    QByteArray big = "[lumora]\nMouseSensitivity=33\n";
+    big += QByteArray(platform::kMaxSettingsFileBytes - big.size(), ';');
+    writeFile(big);
+    EXPECT_EQ(GetSetting(QStringLiteral("MouseSensitivity"), QStringLiteral("4")), QStringLiteral("33"))
+        << "exactly 1 MiB is still read";
+
+    big += '\n';
+    writeFile(big);
+    const QDateTime modified = QFileInfo(path).lastModified();
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(GetSetting(QStringLiteral("MouseSensitivity"), QStringLiteral("4")), QStringLiteral("4"));
+    EXPECT_EQ(GetSetting(QStringLiteral("MouseSensitivity"), QStringLiteral("4")), QStringLiteral("4"));
+    EXPECT_EQ(saveError(QStringLiteral("WidthOfScreenResolution"), QStringLiteral("1280")),
+              runtime::ErrorKind::Failed);
+    const QString said = QString::fromStdString(testing::internal::GetCapturedStderr());
+    EXPECT_TRUE(said.startsWith(QStringLiteral("lumora: the settings file ") + path)) << qPrintable(said);
+    EXPECT_TRUE(said.contains(QStringLiteral("larger than"))) << qPrintable(said);
+    EXPECT_EQ(said.count(QStringLiteral("lumora:")), 1) << "said once, not at every read: " << qPrintable(said);
+    EXPECT_EQ(fileText(), big);
+    EXPECT_EQ(QFileInfo(path).lastModified(), modified);
+
+    // A file that grows past the limit between reading and saving is not replaced either.
+    writeFile("[lumora]\nMouseSensitivity=33\n");
+    {
+        QSettings s(path, platform::lumoraSettingsFormat());
+        EXPECT_EQ(s.value(QStringLiteral("lumora/MouseSensitivity")).toString(), QStringLiteral("33"));
+        writeFile(big);
+        s.setValue(QStringLiteral("lumora/GradOn"), QStringLiteral("1"));
+        s.sync();
+        EXPECT_EQ(s.status(), QSettings::AccessError);
+    }
+    EXPECT_EQ(fileText(), big);
+
+    // Once the file is small again it is read and saved as usual, and a later refusal is told again.
+    writeFile("[lumora]\nMouseSensitivity=33\n");
+    EXPECT_EQ(GetSetting(QStringLiteral("MouseSensitivity"), QStringLiteral("4")), QStringLiteral("33"));
+    SaveSetting(QStringLiteral("GradOn"), QStringLiteral("1"));
+    EXPECT_EQ(fileText(), QByteArray("[lumora]\nMouseSensitivity=33\nGradOn=1\n"));
+    writeFile(big);
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(GetSetting(QStringLiteral("GradOn"), QStringLiteral("0")), QStringLiteral("0"));
+    EXPECT_EQ(QString::fromStdString(testing::internal::GetCapturedStderr()).count(QStringLiteral("lumora:")), 1);
+}
+
+// What a save killed while it held Qt's lock leaves behind goes with the next save; a file of the
+// user that merely looks like a temporary stays.
+TEST_F(SettingsFile, NextSaveClearsWhatAKilledSaveLeft) {
+    writeFile("[lumora]\nGradOn=0\n");
+    const QString lock = path + QStringLiteral(".lock");
+    const QString temporary = path + QStringLiteral(".AbCdEf");
+    const QString backup = path + QStringLiteral(".backup");
+    {
+        QFile f(backup);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("[lumora]\nGradOn=0\n");
+        ASSERT_TRUE(f.flush());
+        ASSERT_TRUE(f.setFileTime(QDateTime::currentDateTime().addSecs(-3600), QFileDevice::FileModificationTime));
+    }
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        // Dies holding the lock, its temporary half written.
+        QLockFile held(lock);
+        const bool locked = held.tryLock(0);
+        QFile t(temporary);
+        const bool made = t.open(QIODevice::WriteOnly) && t.write("[lumora]\nGra") > 0;
+        t.close();
+        _exit(locked && made ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    ASSERT_TRUE(QFileInfo::exists(lock));
+    ASSERT_TRUE(QFileInfo::exists(temporary));
+
+    QElapsedTimer t;
+    t.start();
+    SaveSetting(QStringLiteral("GradOn"), QStringLiteral("1"));
+    EXPECT_LT(t.elapsed(), 3000);
+    EXPECT_EQ(fileText(), QByteArray("[lumora]\nGradOn=1\n"));
+    EXPECT_EQ(folderNames(), (QStringList{QStringLiteral("lumora.ini"), QStringLiteral("lumora.ini.backup")}));
+
+    // A lock file left empty by a process killed just after making it would hold a save for half
+    // a minute.
+    for (const QString& name : {lock, lock + QStringLiteral(".rmlock")}) {
+        QFile f(name);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.close();
+    }
+    t.restart();
+    SaveSetting(QStringLiteral("GradOn"), QStringLiteral("0"));
+    EXPECT_LT(t.elapsed(), 3000);
+    EXPECT_EQ(fileText(), QByteArray("[lumora]\nGradOn=0\n"));
+    EXPECT_EQ(folderNames(), (QStringList{QStringLiteral("lumora.ini"), QStringLiteral("lumora.ini.backup")}));
+}
+
+// Kills a process that keeps saving one of two values at random moments, 200 times: the file always
+// holds the old or the new text whole, for readers during the saves and after the kill, and what a
+// killed save may leave (Qt's lock files and at most the one temporary of that save) never piles
+// up: the next save clears it.
+TEST_F(SettingsFile, KilledSaveLeavesTheOldOrTheNewFileWholeAndNothingPilesUp) {
+    // In memory where there is room, so that the saves' flushes to disk do not make 200 kills take
+    // a minute; a kill does not undo what reached the kernel, so the rename keeps the file whole
+    // the same way on any local file system.
+    QTemporaryDir fast(QStringLiteral("/dev/shm/lumora-settings-XXXXXX"));
+    if (fast.isValid()) {
+        path = fast.path() + QStringLiteral("/lumora.ini");
+        platform.useSettingsFile(path);
+    }
+    QByteArray original = "; kept by hand\n[lumora]\nMouseSensitivity=4\n";
+    for (int i = 0; i < 300; ++i) original += "; a comment line that makes the file longer, number " + QByteArray::number(i) + '\n';
+    original += "[other]\nx=1\n";
+    writeFile(original);
+    const QString key = QStringLiteral("VideoFile");
+    const QString a(3000, QLatin1Char('a')), b(3100, QLatin1Char('b'));
+    QElapsedTimer timer;
+    timer.start();
+    SaveSetting(key, a);
+    const QByteArray withA = fileText();
+    SaveSetting(key, b);
+    const QByteArray withB = fileText();
+    SaveSetting(key, a);
+    ASSERT_EQ(fileText(), withA);
+    ASSERT_EQ(withA, QByteArray(original).replace("MouseSensitivity=4\n",
+                                                   "MouseSensitivity=4\nVideoFile=" + a.toUtf8() + '\n'));
+    // A kill anywhere within a few saves.
+    const int saveMicroseconds = std::max<int>(200, int(timer.nsecsElapsed() / 3000));
+    std::mt19937 rng(std::random_device{}());
+    std::uniform_int_distribution<int> pause(0, 4 * saveMicroseconds);
+
+    const QRegularExpression temporaryName(QStringLiteral("^lumora\\.ini\\.[A-Za-z]{6}$"));
+    const QRegularExpression lockName(QStringLiteral("^lumora\\.ini\\.lock(\\.rmlock)*$"));
+    int torn = 0, temporariesSeen = 0, locksSeen = 0;
+    timer.restart();
+    for (int round = 0; round < 200; ++round) {
+        SCOPED_TRACE(round);
+        int ready[2];
+        ASSERT_EQ(pipe(ready), 0);
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            close(ready[0]);
+            IniSettingsBackend backend(path);
+            for (int i = 0;; ++i) {
+                bool saved = true;
+                try {
+                    backend.write(key, i % 2 ? a : b);
+                } catch (...) {
+                    saved = false;
+                }
+                if (i == 0) {
+                    const char c = saved ? '1' : '0';
+                    (void)!write(ready[1], &c, 1);
+                }
+            }
+        }
+        close(ready[1]);
+        pollfd pfd{ready[0], POLLIN, 0};
+        char first = 0;
+        const bool started = poll(&pfd, 1, 20000) == 1 && read(ready[0], &first, 1) == 1;
+        close(ready[0]);
+        const auto killAt = std::chrono::steady_clock::now() + std::chrono::microseconds(pause(rng));
+        do {
+            const QByteArray now = fileText();
+            torn += now != withA && now != withB;
+        } while (started && std::chrono::steady_clock::now() < killAt);
+        kill(child, SIGKILL);
+        int status = 0;
+        waitpid(child, &status, 0);
+        ASSERT_TRUE(started) << "the saving process did not get going";
+        ASSERT_EQ(first, '1') << "its first save failed";
+
+        const QByteArray now = fileText();
+        ASSERT_TRUE(now == withA || now == withB) << "after the kill: " << now.size() << " bytes";
+        int temporaries = 0;
+        for (const QString& name : folderNames()) {
+            if (name == QLatin1String("lumora.ini")) continue;
+            if (lockName.match(name).hasMatch()) {
+                ++locksSeen;
+                continue;
+            }
+            ASSERT_TRUE(temporaryName.match(name).hasMatch()) << "left behind: " << qPrintable(name);
+            ++temporaries;
+        }
+        EXPECT_LE(temporaries, 1) << qPrintable(folderNames().join(u' '));
+        temporariesSeen += temporaries;
+    }
+    EXPECT_EQ(torn, 0) << "a reader saw a partly written file";
+    // The next save clears what the last kill left, and the file reads as saved.
+    SaveSetting(key, a);
+    EXPECT_EQ(fileText(), withA);
+    EXPECT_EQ(folderNames(), QStringList{QStringLiteral("lumora.ini")});
+    std::printf("[          ] 200 kills in %lld ms; temporaries left by a kill %d times, lock files %d times\n",
+                timer.elapsed(), temporariesSeen, locksSeen);
 }
 
 TEST(GetWindows, DataFolderWithoutTrailingSlashOrTheClassicDefault) {

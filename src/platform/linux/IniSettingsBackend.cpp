@@ -28,9 +28,9 @@ QString storedKey(QSettings& s, const QString& key) {
     return QString();
 }
 
-// Qt writes a lock file right after making it and holds a flock on it while it lives. One that
-// is still empty a moment later and that nobody holds belongs to a process killed in between;
-// Qt would wait half a minute before calling it stale, so it goes now.
+// Qt takes a flock on a lock file the moment it makes it, then writes the owner into it. One that
+// nobody holds and that is still empty a moment after it was made belongs to a process killed in
+// between; Qt would wait half a minute before calling it stale, so it goes now.
 void removeEmptyDeadLock(const QString& path) {
     const QByteArray native = QFile::encodeName(path);
     for (int attempt = 0; attempt < 20; ++attempt) {
@@ -40,14 +40,14 @@ void removeEmptyDeadLock(const QString& path) {
         bool done = true;
         if (::fstat(fd, &st) == 0 && st.st_size == 0 && ::flock(fd, LOCK_EX | LOCK_NB) == 0) {
             const qint64 made = qint64(st.st_mtim.tv_sec) * 1000 + st.st_mtim.tv_nsec / 1000000;
-            if (QDateTime::currentMSecsSinceEpoch() - made >= 100)
+            if (QDateTime::currentMSecsSinceEpoch() - made >= 20)
                 ::unlink(native.constData());
             else
                 done = false;
         }
         ::close(fd);
         if (done) return;
-        QThread::msleep(10);
+        QThread::msleep(5);
     }
 }
 

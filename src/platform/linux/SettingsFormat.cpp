@@ -212,7 +212,7 @@ QByteArray encodeValue(const QString& value) {
 bool storableKey(const QString& key) {
     if (key.isEmpty() || isBlank(key.front()) || isBlank(key.back())) return false;
     const QChar first = key.front();
-    if (first == u';' || first == u'#' || first == u'[' || first == QChar(0xFEFF)) return false;
+    if (first == u';' || first == u'#' || first == u'[') return false;
     for (QChar c : key)
         if (c == u'/' || c == u'=' || c == u'\n' || c == u'\r') return false;
     return !hasLoneSurrogate(key);

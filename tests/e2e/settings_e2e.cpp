@@ -1,0 +1,133 @@
+#include <gtest/gtest.h>
+#include <QFile>
+#include <QRegularExpression>
+#include "X11Session.h"
+#include "platform/linux/IniSettingsBackend.h"
+
+using e2e::ProgramRun;
+using e2e::X11Session;
+
+namespace {
+
+const QString kMainForm = QStringLiteral("Screen Saver Main Form");
+
+// A settings file as people write and pass it around: comments, another section with the same
+// key names, values that INI readers misread, a Latin-1 name, a CR LF line, a key given twice, a
+// key in another case that the program rewrites, and no line end at the very end.
+QByteArray handWritten(const QString& clip, bool floating) {
+    QByteArray text = "# Lumora settings for the lab machines, kept by hand\n"
+                      "; copied around with scp: please keep the comments\n"
+                      "\n"
+                      "[Display]\n"
+                      "VideoFile=/not/this/one.mpg\n"
+                      "AbsoluteFullScreenDisplayMode=False\n"
+                      "\n"
+                      "[Lumora]   ; the screen saver's own\n";
+    if (floating)
+        text += "AbsoluteFullScreenDisplayMode=False\n"
+                "OneFourthScreenDisplayMode = True  \n"
+                "oneeighthscreendisplaymode=False\n";
+    else
+        text += "AbsoluteFullScreenDisplayMode = True  \n"
+                "oneeighthscreendisplaymode=False\n";
+    text += "VideoFile=" + clip.toUtf8() + "\n"
+            "LastFolder=C:\\Videos\\\n"
+            "NextKey=still here\n"
+            "Remark=\"an unclosed quote\n"
+            "Title=a,b\n"
+            "Note=x;y\n"
+            "Owner=J\xfcrgen\r\n"
+            "  # an indented comment = not a key\n"
+            "a line without an equals sign\n"
+            "UnknownKey = kept as it is\n"
+            "widthofscreenresolution = 640\n"
+            "GradOn=1\n"
+            "gradon=0\n"
+            "\n"
+            "[Other]\n"
+            "HeightOfScreenResolution=1\n"
+            "last=line without an end";
+    return text;
+}
+
+class SettingsEndToEnd : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(x().ok()) << "no X server at " << x().display().toStdString();
+        x().xdotool({QStringLiteral("mousemove"), QStringLiteral("3"), QStringLiteral("3")});
+    }
+    X11Session& x() { return X11Session::instance(); }
+    bool shown() { return !x().mappedWindowsNamed(kMainForm).isEmpty(); }
+
+    // Runs "/s" over the hand-written file until the clip shows, ends it with a key and checks
+    // that the file is the same but for the keys the program writes.
+    void runAndCheck(bool floating) {
+        ProgramRun run;
+        const QString clip = e2e::makeColourClip(run.mediaFolder() + QStringLiteral("/green clip.mpg"),
+                                                 {QStringLiteral("green")}, 20.0);
+        ASSERT_FALSE(clip.isEmpty());
+        const QByteArray original = handWritten(clip, floating);
+        {
+            QFile f(run.settingsFile());
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+            ASSERT_EQ(f.write(original), original.size());
+        }
+        run.start(QStringLiteral("/s"));
+        ASSERT_GE(e2e::waitUntil([&] { return shown(); }, 5000), 0);
+        // The clip of [Lumora]'s VideoFile plays, not the one of [Display].
+        ASSERT_GE(e2e::waitUntil([&] { return !e2e::colourBox(x().grabScreen(), QStringLiteral("green")).isNull(); },
+                                 5000),
+                  0);
+        if (!floating) {
+            EXPECT_EQ(e2e::colourName(x().pixel(640, 512)), QStringLiteral("green"));
+        }
+        x().xdotool({QStringLiteral("key"), QStringLiteral("x")});
+        ASSERT_GE(run.waitForEnd(3000), 0);
+        EXPECT_EQ(run.process().exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(run.process().exitCode(), 0);
+
+        QFile f(run.settingsFile());
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        const QByteArray saved = f.readAll();
+        // The screen width replaced on its own line, the new keys after the section's last key,
+        // every other byte as it was.
+        const qsizetype cut = original.indexOf("gradon=0\n") + qsizetype(strlen("gradon=0\n"));
+        QByteArray before = original.left(cut);
+        before.replace("widthofscreenresolution = 640\n", "widthofscreenresolution = 1280\n");
+        const QByteArray after = original.mid(cut);
+        ASSERT_TRUE(saved.startsWith(before)) << saved.toStdString();
+        ASSERT_TRUE(saved.endsWith(after)) << saved.toStdString();
+        const QString added = QString::fromUtf8(saved.mid(before.size(), saved.size() - before.size() - after.size()));
+        const QString number = QStringLiteral("-?[0-9]+(\\.[0-9]+)?(e[-+]?[0-9]+)?");
+        const QRegularExpression expectedAdded(
+            floating ? QStringLiteral("^HeightOfScreenResolution=1024\nAMoviePositionTopWhenClosedFourth=%1\n"
+                                      "AMoviePositionLeftWhenClosedFourth=%1\n$")
+                           .arg(number)
+                     : QStringLiteral("^HeightOfScreenResolution=1024\n$"));
+        EXPECT_TRUE(expectedAdded.match(added).hasMatch()) << added.toStdString();
+
+        // Each value reads as it is written there.
+        platform::IniSettingsBackend settings(run.settingsFile());
+        const QList<QPair<QString, QString>> values{
+            {QStringLiteral("VideoFile"), clip},
+            {QStringLiteral("LastFolder"), QStringLiteral("C:\\Videos\\")},
+            {QStringLiteral("NextKey"), QStringLiteral("still here")},
+            {QStringLiteral("Remark"), QStringLiteral("\"an unclosed quote")},
+            {QStringLiteral("Title"), QStringLiteral("a,b")},
+            {QStringLiteral("Note"), QStringLiteral("x;y")},
+            {QStringLiteral("Owner"), QString::fromUtf8("Jürgen")},
+            {QStringLiteral("UnknownKey"), QStringLiteral("kept as it is")},
+            {QStringLiteral("GradOn"), QStringLiteral("0")},
+            {QStringLiteral("WidthOfScreenResolution"), QStringLiteral("1280")},
+            {QStringLiteral("HeightOfScreenResolution"), QStringLiteral("1024")},
+        };
+        for (const auto& [key, value] : values) EXPECT_EQ(settings.read(key), value) << key.toStdString();
+        EXPECT_EQ(settings.read(QStringLiteral("last")), std::nullopt);
+    }
+};
+
+TEST_F(SettingsEndToEnd, FullScreenRunKeepsAHandWrittenSettingsFileButForTheScreenSize) { runAndCheck(false); }
+
+TEST_F(SettingsEndToEnd, FloatingRunKeepsAHandWrittenSettingsFileButForTheKeysItWrites) { runAndCheck(true); }
+
+} // namespace

@@ -1,8 +1,8 @@
-#include <gtest/gtest.h>
-#include <QFile>
-#include <QRegularExpression>
 #include "X11Session.h"
 #include "platform/linux/IniSettingsBackend.h"
+#include <QFile>
+#include <QRegularExpression>
+#include <gtest/gtest.h>
 
 using e2e::ProgramRun;
 using e2e::X11Session;
@@ -30,7 +30,8 @@ QByteArray handWritten(const QString& clip, bool floating) {
     else
         text += "AbsoluteFullScreenDisplayMode = True  \n"
                 "oneeighthscreendisplaymode=False\n";
-    text += "VideoFile=" + clip.toUtf8() + "\n"
+    text += "VideoFile=" + clip.toUtf8() +
+            "\n"
             "LastFolder=C:\\Videos\\\n"
             "NextKey=still here\n"
             "Remark=\"an unclosed quote\n"
@@ -75,9 +76,10 @@ protected:
         run.start(QStringLiteral("/s"));
         ASSERT_GE(e2e::waitUntil([&] { return shown(); }, 5000), 0);
         // The clip of [Lumora]'s VideoFile plays, not the one of [Display].
-        ASSERT_GE(e2e::waitUntil([&] { return !e2e::colourBox(x().grabScreen(), QStringLiteral("green")).isNull(); },
-                                 5000),
-                  0);
+        ASSERT_GE(
+            e2e::waitUntil(
+                [&] { return !e2e::colourBox(x().grabScreen(), QStringLiteral("green")).isNull(); }, 5000),
+            0);
         if (!floating) {
             EXPECT_EQ(e2e::colourName(x().pixel(640, 512)), QStringLiteral("green"));
         }
@@ -97,7 +99,8 @@ protected:
         const QByteArray after = original.mid(cut);
         ASSERT_TRUE(saved.startsWith(before)) << saved.toStdString();
         ASSERT_TRUE(saved.endsWith(after)) << saved.toStdString();
-        const QString added = QString::fromUtf8(saved.mid(before.size(), saved.size() - before.size() - after.size()));
+        const QString added =
+            QString::fromUtf8(saved.mid(before.size(), saved.size() - before.size() - after.size()));
         const QString number = QStringLiteral("-?[0-9]+(\\.[0-9]+)?(e[-+]?[0-9]+)?");
         const QRegularExpression expectedAdded(
             floating ? QStringLiteral("^HeightOfScreenResolution=1024\nAMoviePositionTopWhenClosedFourth=%1\n"
@@ -121,13 +124,18 @@ protected:
             {QStringLiteral("WidthOfScreenResolution"), QStringLiteral("1280")},
             {QStringLiteral("HeightOfScreenResolution"), QStringLiteral("1024")},
         };
-        for (const auto& [key, value] : values) EXPECT_EQ(settings.read(key), value) << key.toStdString();
+        for (const auto& [key, value] : values)
+            EXPECT_EQ(settings.read(key), value) << key.toStdString();
         EXPECT_EQ(settings.read(QStringLiteral("last")), std::nullopt);
     }
 };
 
-TEST_F(SettingsEndToEnd, FullScreenRunKeepsAHandWrittenSettingsFileButForTheScreenSize) { runAndCheck(false); }
+TEST_F(SettingsEndToEnd, FullScreenRunKeepsAHandWrittenSettingsFileButForTheScreenSize) {
+    runAndCheck(false);
+}
 
-TEST_F(SettingsEndToEnd, FloatingRunKeepsAHandWrittenSettingsFileButForTheKeysItWrites) { runAndCheck(true); }
+TEST_F(SettingsEndToEnd, FloatingRunKeepsAHandWrittenSettingsFileButForTheKeysItWrites) {
+    runAndCheck(true);
+}
 
 } // namespace

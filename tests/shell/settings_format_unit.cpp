@@ -12,12 +12,16 @@
 using platform::readLumoraSettings;
 using platform::writeLumoraSettings;
 
-inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
+inline void PrintTo(const QString& s, std::ostream* os) {
+    *os << '"' << s.toStdString() << '"';
+}
 
 namespace {
 
 // Bytes of a literal, embedded zeros included.
-template <qsizetype N> QByteArray bytes(const char (&text)[N]) { return QByteArray(text, N - 1); }
+template <qsizetype N> QByteArray bytes(const char (&text)[N]) {
+    return QByteArray(text, N - 1);
+}
 
 struct Read {
     bool ok = false;
@@ -133,7 +137,8 @@ TEST(SettingsFormat, HandWrittenFileReadsLiterallyAndASaveChangesOnlyTheWrittenK
         {QStringLiteral("trailing"), std::nullopt},
         {QStringLiteral("odd line without an equals sign"), std::nullopt},
     };
-    for (const auto& [key, value] : expected) EXPECT_EQ(r.value(key), value) << qPrintable(key);
+    for (const auto& [key, value] : expected)
+        EXPECT_EQ(r.value(key), value) << qPrintable(key);
     EXPECT_EQ(r.values().size(), 18) << "one entry for a key given twice, none for odd lines";
 
     // Reading and writing back without a change gives the very same bytes.
@@ -141,16 +146,18 @@ TEST(SettingsFormat, HandWrittenFileReadsLiterallyAndASaveChangesOnlyTheWrittenK
 
     // The same value again, changed values in another case, a new key.
     QByteArray expectedText = original;
-    expectedText.replace("  AbsoluteFullScreenDisplayMode = True  \r\n", "  AbsoluteFullScreenDisplayMode = False\r\n");
+    expectedText.replace("  AbsoluteFullScreenDisplayMode = True  \r\n",
+                         "  AbsoluteFullScreenDisplayMode = False\r\n");
     expectedText.replace("GRADON=1\n", "GRADON=0\n");
     expectedText.replace("mousesensitivity=12\n", "mousesensitivity=20\nWidthOfScreenResolution=1280\n");
     expectedText.replace("Latin=/home/j\xfcrgen/Filme\n", "Latin=/home/j\xc3\xa4rgen\n");
-    const QByteArray saved = saveInto(original, {{QStringLiteral("Blue_Level"), QStringLiteral("200")},
-                                                 {QStringLiteral("absolutefullscreendisplaymode"), QStringLiteral("False")},
-                                                 {QStringLiteral("GradOn"), QStringLiteral("0")},
-                                                 {QStringLiteral("MouseSensitivity"), QStringLiteral("20")},
-                                                 {QStringLiteral("WidthOfScreenResolution"), QStringLiteral("1280")},
-                                                 {QStringLiteral("Latin"), QString::fromUtf8("/home/järgen")}});
+    const QByteArray saved =
+        saveInto(original, {{QStringLiteral("Blue_Level"), QStringLiteral("200")},
+                            {QStringLiteral("absolutefullscreendisplaymode"), QStringLiteral("False")},
+                            {QStringLiteral("GradOn"), QStringLiteral("0")},
+                            {QStringLiteral("MouseSensitivity"), QStringLiteral("20")},
+                            {QStringLiteral("WidthOfScreenResolution"), QStringLiteral("1280")},
+                            {QStringLiteral("Latin"), QString::fromUtf8("/home/järgen")}});
     EXPECT_EQ(saved, expectedText) << saved.toStdString();
     const Read again = readBytes(saved);
     EXPECT_EQ(again.value(QStringLiteral("GradOn")), QStringLiteral("0"));
@@ -170,7 +177,8 @@ TEST(SettingsFormat, NewKeysFollowTheSectionOrStartOneWithTheFilesLineEnds) {
         {"[lumora]\n\n; trailing comment\n", "[lumora]\nK=v\n\n; trailing comment\n"},
         {"\xEF\xBB\xBF[LUMORA]\r\nA=1\r\n", "\xEF\xBB\xBF[LUMORA]\r\nA=1\r\nK=v\r\n"},
         {"[lumora]\rA=1\rB=2", "[lumora]\rA=1\rB=2\rK=v\r"},
-        {"[lumora]\nA=1\n[x]\n[ Lumora ] # again\nB=2\n\n[y]\n", "[lumora]\nA=1\n[x]\n[ Lumora ] # again\nB=2\nK=v\n\n[y]\n"},
+        {"[lumora]\nA=1\n[x]\n[ Lumora ] # again\nB=2\n\n[y]\n",
+         "[lumora]\nA=1\n[x]\n[ Lumora ] # again\nB=2\nK=v\n\n[y]\n"},
         {"[lumora]\nA=1\n[lumora] not a header\nB=2\n", "[lumora]\nA=1\n[lumora] not a header\nB=2\nK=v\n"},
     };
     for (const auto& [before, after] : cases) {
@@ -223,16 +231,19 @@ TEST(SettingsFormat, EveryValueTheProgramWritesReadsBackExactly) {
         QStringLiteral("[lumora]"),
         QStringLiteral("Key=Value"),
         QString::fromUtf8("/home/jürgen/Filme/Sommer, 2023 – Ö.mpg"),
-        QString::fromUtf8("\xef\xbb\xbf" "starts with a byte-order mark"),
+        QString::fromUtf8("\xef\xbb\xbf"
+                          "starts with a byte-order mark"),
         QString::fromUtf8("emoji \xf0\x9f\x8e\xac"),
         QString(QChar(0xD800)) + QStringLiteral("lone surrogates") + QChar(0xDFFF),
         QString(300, QLatin1Char('x')),
     };
     QString controls;
-    for (char16_t c = 0; c < 0x20; ++c) controls += QChar(c);
+    for (char16_t c = 0; c < 0x20; ++c)
+        controls += QChar(c);
     values << controls << controls + QStringLiteral("0f");
     QSettings::SettingsMap map;
-    for (int i = 0; i < values.size(); ++i) map.insert(QStringLiteral("lumora/Key%1").arg(i), values[i]);
+    for (int i = 0; i < values.size(); ++i)
+        map.insert(QStringLiteral("lumora/Key%1").arg(i), values[i]);
     const std::optional<QByteArray> text = writeMap(map);
     ASSERT_TRUE(text);
     // One header and one line a key, whatever the values hold.
@@ -248,7 +259,7 @@ TEST(SettingsFormat, EveryValueTheProgramWritesReadsBackExactly) {
 
     // Written into a hand-written file, and read again after someone adds comments around them.
     QByteArray edited = saveInto("; mine\n[lumora]\nKeep=1\n", {{QStringLiteral("Padded"), values[2]},
-                                                                  {QStringLiteral("Lines"), values[24]}});
+                                                                {QStringLiteral("Lines"), values[24]}});
     edited.replace("Keep=1\n", "Keep=1\n# a comment\n\n");
     EXPECT_EQ(readBytes(edited).value(QStringLiteral("Padded")), values[2]);
     EXPECT_EQ(readBytes(edited).value(QStringLiteral("Lines")), values[24]);
@@ -257,17 +268,14 @@ TEST(SettingsFormat, EveryValueTheProgramWritesReadsBackExactly) {
 // A value starting with the escape mark is read escaped only when every escape is sound.
 TEST(SettingsFormat, BrokenEscapedValuesReadLiterally) {
     const QList<QPair<QByteArray, QString>> cases{
-        {"\\:a\\sb\\s", QStringLiteral("a b ")},
-        {"\\:\\x41\\u00e9\\\\", QString::fromUtf8("Aé\\")},
-        {"\\:a\\", QStringLiteral("\\:a\\")},
-        {"\\:\\q", QStringLiteral("\\:\\q")},
-        {"\\:\\x4", QStringLiteral("\\:\\x4")},
-        {"\\:\\u12g4", QStringLiteral("\\:\\u12g4")},
-        {"\\:\\x+1", QStringLiteral("\\:\\x+1")},
-        {"\\: x \\s", QStringLiteral(" x  ")},
+        {"\\:a\\sb\\s", QStringLiteral("a b ")},  {"\\:\\x41\\u00e9\\\\", QString::fromUtf8("Aé\\")},
+        {"\\:a\\", QStringLiteral("\\:a\\")},     {"\\:\\q", QStringLiteral("\\:\\q")},
+        {"\\:\\x4", QStringLiteral("\\:\\x4")},   {"\\:\\u12g4", QStringLiteral("\\:\\u12g4")},
+        {"\\:\\x+1", QStringLiteral("\\:\\x+1")}, {"\\: x \\s", QStringLiteral(" x  ")},
     };
     for (const auto& [text, value] : cases)
-        EXPECT_EQ(readBytes("[lumora]\nK=" + text + "\n").value(QStringLiteral("K")), value) << text.toStdString();
+        EXPECT_EQ(readBytes("[lumora]\nK=" + text + "\n").value(QStringLiteral("K")), value)
+            << text.toStdString();
 }
 
 // Files that QSettings' INI format wrote for earlier versions read as those versions read them.
@@ -295,10 +303,11 @@ TEST(SettingsFormat, FilesOfEarlierVersionsReadTheSame) {
     };
     {
         QSettings s(old, QSettings::IniFormat);
-        for (int i = 0; i < texts.size(); ++i) s.setValue(QStringLiteral("lumora/Text%1").arg(i), texts[i]);
+        for (int i = 0; i < texts.size(); ++i)
+            s.setValue(QStringLiteral("lumora/Text%1").arg(i), texts[i]);
         // A hand-written list that those versions rewrote as one.
-        s.setValue(QStringLiteral("lumora/List"), QStringList{QStringLiteral("x;y"), QStringLiteral("z"),
-                                                              QStringLiteral("@w")});
+        s.setValue(QStringLiteral("lumora/List"),
+                   QStringList{QStringLiteral("x;y"), QStringLiteral("z"), QStringLiteral("@w")});
         s.sync();
         ASSERT_EQ(s.status(), QSettings::NoError);
     }
@@ -308,7 +317,7 @@ TEST(SettingsFormat, FilesOfEarlierVersionsReadTheSame) {
     const Read r = readBytes(text);
     for (int i = 0; i < texts.size(); ++i)
         EXPECT_EQ(r.value(QStringLiteral("Text%1").arg(i)), texts[i]) << qPrintable(texts[i]) << "\n"
-                                                                       << text.toStdString();
+                                                                      << text.toStdString();
     EXPECT_EQ(r.value(QStringLiteral("List")), QStringLiteral("x;y, z, @w"));
     // Such a file survives a save of another key byte for byte and still reads the same.
     const QByteArray saved = saveInto(text, {{QStringLiteral("GradOn"), QStringLiteral("1")}});
@@ -324,17 +333,19 @@ TEST(SettingsFormat, TheFileTextKeyNeverMeetsAKeyOfTheFile) {
     EXPECT_EQ(r.value(QStringLiteral("%file")), QStringLiteral("mine"));
     EXPECT_EQ(r.value(QStringLiteral("%refused")), QStringLiteral("no"));
     int outside = 0;
-    for (auto it = r.map.cbegin(); it != r.map.cend(); ++it) outside += !it.key().startsWith(QLatin1String("lumora/"));
+    for (auto it = r.map.cbegin(); it != r.map.cend(); ++it)
+        outside += !it.key().startsWith(QLatin1String("lumora/"));
     EXPECT_EQ(outside, 1) << "only the file's text lies outside the group";
-    const QByteArray saved = saveInto("[lumora]\n%file=mine\n", {{QStringLiteral("%file"), QStringLiteral("changed")}});
+    const QByteArray saved =
+        saveInto("[lumora]\n%file=mine\n", {{QStringLiteral("%file"), QStringLiteral("changed")}});
     EXPECT_EQ(saved, QByteArray("[lumora]\n%file=changed\n"));
 
     // Keys that could not be read back as themselves are refused, not written wrong.
-    for (const QString& key : {QStringLiteral("other/Key"), QStringLiteral("NoGroup"), QStringLiteral("lumora/"),
-                               QStringLiteral("lumora/a=b"), QStringLiteral("lumora/ lead"),
-                               QStringLiteral("lumora/trail\t"), QStringLiteral("lumora/;x"),
-                               QStringLiteral("lumora/#x"), QStringLiteral("lumora/[x]"),
-                               QStringLiteral("lumora/a/b"), QStringLiteral("lumora/two\nlines")}) {
+    for (const QString& key :
+         {QStringLiteral("other/Key"), QStringLiteral("NoGroup"), QStringLiteral("lumora/"),
+          QStringLiteral("lumora/a=b"), QStringLiteral("lumora/ lead"), QStringLiteral("lumora/trail\t"),
+          QStringLiteral("lumora/;x"), QStringLiteral("lumora/#x"), QStringLiteral("lumora/[x]"),
+          QStringLiteral("lumora/a/b"), QStringLiteral("lumora/two\nlines")}) {
         QSettings::SettingsMap map;
         map.insert(key, QStringLiteral("v"));
         EXPECT_FALSE(writeMap(map)) << qPrintable(key);
@@ -358,20 +369,42 @@ TEST(SettingsFormat, AFileOverOneMebibyteIsNotRead) {
 // Random files made of the pieces that trip readers up: reading and writing back gives the same
 // bytes, and after changes every key reads back as set.
 TEST(SettingsFormat, RandomFilesRoundTrip) {
-    const QList<QByteArray> pieces{
-        "[lumora]", "[Lumora] ;c", "[other]", "[lumora", "]", "Key", "key", "KEY", "Other", "=", " = ", "value",
-        "\\", "\\:", "\\s", "\\x4", "\\u00e9", "\"", ",", ", ", ";", "#", " ", "\t", "\r", "\n", "\n", "\n",
-        "\r\n", "\xEF\xBB\xBF", "\xff", "\xc3\xa9", "\xc3", "@", "@@", "%file", "/", QByteArray(1, '\0')};
-    const QStringList awkward{QString(), QStringLiteral(" x "), QStringLiteral("a\nb"), QStringLiteral("\"a,b\""),
-                              QStringLiteral("\\:"), QStringLiteral("c:\\\\d"), QStringLiteral("plain"),
-                              QString::fromUtf8("é"), QStringLiteral("=;#[]")};
+    const QList<QByteArray> pieces{"[lumora]", "[Lumora] ;c",
+                                   "[other]",  "[lumora",
+                                   "]",        "Key",
+                                   "key",      "KEY",
+                                   "Other",    "=",
+                                   " = ",      "value",
+                                   "\\",       "\\:",
+                                   "\\s",      "\\x4",
+                                   "\\u00e9",  "\"",
+                                   ",",        ", ",
+                                   ";",        "#",
+                                   " ",        "\t",
+                                   "\r",       "\n",
+                                   "\n",       "\n",
+                                   "\r\n",     "\xEF\xBB\xBF",
+                                   "\xff",     "\xc3\xa9",
+                                   "\xc3",     "@",
+                                   "@@",       "%file",
+                                   "/",        QByteArray(1, '\0')};
+    const QStringList awkward{QString(),
+                              QStringLiteral(" x "),
+                              QStringLiteral("a\nb"),
+                              QStringLiteral("\"a,b\""),
+                              QStringLiteral("\\:"),
+                              QStringLiteral("c:\\\\d"),
+                              QStringLiteral("plain"),
+                              QString::fromUtf8("é"),
+                              QStringLiteral("=;#[]")};
     const QStringList newKeys{QStringLiteral("Key"), QStringLiteral("NewOne"), QStringLiteral("other"),
                               QStringLiteral("Fresh")};
     std::mt19937 rng(20240611);
     for (int round = 0; round < 3000; ++round) {
         QByteArray text;
         const int n = int(rng() % 40);
-        for (int i = 0; i < n; ++i) text += pieces[rng() % pieces.size()];
+        for (int i = 0; i < n; ++i)
+            text += pieces[rng() % pieces.size()];
         SCOPED_TRACE(text.toStdString());
         Read r = readBytes(text);
         ASSERT_TRUE(r.ok);

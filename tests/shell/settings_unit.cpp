@@ -24,7 +24,9 @@
 
 using platform::IniSettingsBackend;
 
-inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
+inline void PrintTo(const QString& s, std::ostream* os) {
+    *os << '"' << s.toStdString() << '"';
+}
 
 namespace {
 
@@ -63,8 +65,8 @@ protected:
 
     // The names in the settings folder, sorted.
     QStringList folderNames() const {
-        return QFileInfo(path).dir().entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                                               QDir::Name);
+        return QFileInfo(path).dir().entryList(
+            QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
     }
 
     QTemporaryDir home;
@@ -77,7 +79,9 @@ private:
 };
 
 // Bytes of a literal, embedded zeros included.
-template <qsizetype N> QByteArray bytes(const char (&text)[N]) { return QByteArray(text, N - 1); }
+template <qsizetype N> QByteArray bytes(const char (&text)[N]) {
+    return QByteArray(text, N - 1);
+}
 
 std::optional<runtime::ErrorKind> saveError(const QString& key, const QString& value) {
     try {
@@ -354,7 +358,8 @@ TEST_F(SettingsFile, FileOverOneMebibyteIsRefusedAndLeftAlone) {
     const QString said = QString::fromStdString(testing::internal::GetCapturedStderr());
     EXPECT_TRUE(said.startsWith(QStringLiteral("lumora: the settings file ") + path)) << qPrintable(said);
     EXPECT_TRUE(said.contains(QStringLiteral("larger than"))) << qPrintable(said);
-    EXPECT_EQ(said.count(QStringLiteral("lumora:")), 1) << "said once, not at every read: " << qPrintable(said);
+    EXPECT_EQ(said.count(QStringLiteral("lumora:")), 1)
+        << "said once, not at every read: " << qPrintable(said);
     EXPECT_EQ(fileText(), big);
     EXPECT_EQ(QFileInfo(path).lastModified(), modified);
 
@@ -378,7 +383,8 @@ TEST_F(SettingsFile, FileOverOneMebibyteIsRefusedAndLeftAlone) {
     writeFile(big);
     testing::internal::CaptureStderr();
     EXPECT_EQ(GetSetting(QStringLiteral("GradOn"), QStringLiteral("0")), QStringLiteral("0"));
-    EXPECT_EQ(QString::fromStdString(testing::internal::GetCapturedStderr()).count(QStringLiteral("lumora:")), 1);
+    EXPECT_EQ(QString::fromStdString(testing::internal::GetCapturedStderr()).count(QStringLiteral("lumora:")),
+              1);
 }
 
 // What a save killed while it held Qt's lock leaves behind goes with the next save; a file of the
@@ -393,7 +399,8 @@ TEST_F(SettingsFile, NextSaveClearsWhatAKilledSaveLeft) {
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
         f.write("[lumora]\nGradOn=0\n");
         ASSERT_TRUE(f.flush());
-        ASSERT_TRUE(f.setFileTime(QDateTime::currentDateTime().addSecs(-3600), QFileDevice::FileModificationTime));
+        ASSERT_TRUE(
+            f.setFileTime(QDateTime::currentDateTime().addSecs(-3600), QFileDevice::FileModificationTime));
     }
     const pid_t child = fork();
     ASSERT_GE(child, 0);
@@ -417,7 +424,8 @@ TEST_F(SettingsFile, NextSaveClearsWhatAKilledSaveLeft) {
     SaveSetting(QStringLiteral("GradOn"), QStringLiteral("1"));
     EXPECT_LT(t.elapsed(), 3000);
     EXPECT_EQ(fileText(), QByteArray("[lumora]\nGradOn=1\n"));
-    EXPECT_EQ(folderNames(), (QStringList{QStringLiteral("lumora.ini"), QStringLiteral("lumora.ini.backup")}));
+    EXPECT_EQ(folderNames(),
+              (QStringList{QStringLiteral("lumora.ini"), QStringLiteral("lumora.ini.backup")}));
 
     // A lock file left empty by a process killed just after making it would hold a save for half
     // a minute.
@@ -430,7 +438,8 @@ TEST_F(SettingsFile, NextSaveClearsWhatAKilledSaveLeft) {
     SaveSetting(QStringLiteral("GradOn"), QStringLiteral("0"));
     EXPECT_LT(t.elapsed(), 3000);
     EXPECT_EQ(fileText(), QByteArray("[lumora]\nGradOn=0\n"));
-    EXPECT_EQ(folderNames(), (QStringList{QStringLiteral("lumora.ini"), QStringLiteral("lumora.ini.backup")}));
+    EXPECT_EQ(folderNames(),
+              (QStringList{QStringLiteral("lumora.ini"), QStringLiteral("lumora.ini.backup")}));
 }
 
 // Kills a process that keeps saving one of two values at random moments, 200 times: the file always
@@ -447,7 +456,8 @@ TEST_F(SettingsFile, KilledSaveLeavesTheOldOrTheNewFileWholeAndNothingPilesUp) {
         platform.useSettingsFile(path);
     }
     QByteArray original = "; kept by hand\n[lumora]\nMouseSensitivity=4\n";
-    for (int i = 0; i < 300; ++i) original += "; a comment line that makes the file longer, number " + QByteArray::number(i) + '\n';
+    for (int i = 0; i < 300; ++i)
+        original += "; a comment line that makes the file longer, number " + QByteArray::number(i) + '\n';
     original += "[other]\nx=1\n";
     writeFile(original);
     const QString key = QStringLiteral("VideoFile");
@@ -461,7 +471,7 @@ TEST_F(SettingsFile, KilledSaveLeavesTheOldOrTheNewFileWholeAndNothingPilesUp) {
     SaveSetting(key, a);
     ASSERT_EQ(fileText(), withA);
     ASSERT_EQ(withA, QByteArray(original).replace("MouseSensitivity=4\n",
-                                                   "MouseSensitivity=4\nVideoFile=" + a.toUtf8() + '\n'));
+                                                  "MouseSensitivity=4\nVideoFile=" + a.toUtf8() + '\n'));
     // A kill anywhere within a few saves.
     const int saveMicroseconds = std::max<int>(200, int(timer.nsecsElapsed() / 3000));
     std::mt19937 rng(std::random_device{}());
@@ -529,8 +539,9 @@ TEST_F(SettingsFile, KilledSaveLeavesTheOldOrTheNewFileWholeAndNothingPilesUp) {
     SaveSetting(key, a);
     EXPECT_EQ(fileText(), withA);
     EXPECT_EQ(folderNames(), QStringList{QStringLiteral("lumora.ini")});
-    std::printf("[          ] 200 kills in %lld ms; temporaries left by a kill %d times, lock files %d times\n",
-                timer.elapsed(), temporariesSeen, locksSeen);
+    std::printf(
+        "[          ] 200 kills in %lld ms; temporaries left by a kill %d times, lock files %d times\n",
+        timer.elapsed(), temporariesSeen, locksSeen);
 }
 
 TEST(GetWindows, DataFolderWithoutTrailingSlashOrTheClassicDefault) {

@@ -1,5 +1,7 @@
 #include "platform/linux/IniSettingsBackend.h"
 
+#include "platform/linux/SettingsFormat.h"
+#include "runtime/RuntimeError.h"
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -13,8 +15,6 @@
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#include "platform/linux/SettingsFormat.h"
-#include "runtime/RuntimeError.h"
 
 namespace platform {
 
@@ -73,12 +73,13 @@ void clearKilledSave(const QString& path) {
     if (!lock.tryLock(0)) return;
     const QFileInfo file(path);
     const QString prefix = file.fileName() + QLatin1Char('.');
-    const QFileInfoList candidates =
-        file.dir().entryInfoList({prefix + QStringLiteral("??????")}, QDir::Files | QDir::Hidden | QDir::System);
+    const QFileInfoList candidates = file.dir().entryInfoList({prefix + QStringLiteral("??????")},
+                                                              QDir::Files | QDir::Hidden | QDir::System);
     for (const QFileInfo& f : candidates) {
         const QString tail = f.fileName().mid(prefix.size());
         bool letters = tail.size() == 6;
-        for (QChar c : tail) letters = letters && c.unicode() < 128 && c.isLetter();
+        for (QChar c : tail)
+            letters = letters && c.unicode() < 128 && c.isLetter();
         if (letters && f.lastModified() >= since) QFile::remove(f.filePath());
     }
     lock.unlock();
@@ -126,10 +127,11 @@ void IniSettingsBackend::write(const QString& key, const QString& value) {
     clearKilledSave(m_path);
     QSettings s(m_path, lumoraSettingsFormat());
     // A file that exists but cannot be read must not be replaced by one that holds only this value.
-    if (s.status() == QSettings::AccessError || (QFileInfo::exists(m_path) && !QFileInfo(m_path).isReadable()) ||
-        !s.isWritable())
-        throw runtime::RuntimeError(runtime::ErrorKind::Failed,
-                                    QStringLiteral("The settings file %1 cannot be read or written").arg(m_path));
+    if (s.status() == QSettings::AccessError ||
+        (QFileInfo::exists(m_path) && !QFileInfo(m_path).isReadable()) || !s.isWritable())
+        throw runtime::RuntimeError(
+            runtime::ErrorKind::Failed,
+            QStringLiteral("The settings file %1 cannot be read or written").arg(m_path));
     reportRefusal(settingsFileRefusal(s));
     if (!m_reportedRefusal.isEmpty())
         throw runtime::RuntimeError(

@@ -20,13 +20,19 @@ const QString kFileKey = QStringLiteral("%file");
 const QString kRefusalKey = QStringLiteral("%refused");
 const QString kEscapedMark = QStringLiteral("\\:");
 
-bool isBlank(char c) { return c == ' ' || c == '\t'; }
-bool isBlank(QChar c) { return c == u' ' || c == u'\t'; }
+bool isBlank(char c) {
+    return c == ' ' || c == '\t';
+}
+bool isBlank(QChar c) {
+    return c == u' ' || c == u'\t';
+}
 
 QByteArrayView trimBlanks(QByteArrayView bytes) {
     qsizetype from = 0, to = bytes.size();
-    while (from < to && isBlank(bytes[from])) ++from;
-    while (to > from && isBlank(bytes[to - 1])) --to;
+    while (from < to && isBlank(bytes[from]))
+        ++from;
+    while (to > from && isBlank(bytes[to - 1]))
+        --to;
     return bytes.sliced(from, to - from);
 }
 
@@ -68,11 +74,21 @@ std::optional<QString> unescapeValue(QStringView s) {
         }
         if (++i == s.size()) return std::nullopt;
         switch (s[i].unicode()) {
-        case '\\': out += u'\\'; break;
-        case 'n': out += u'\n'; break;
-        case 'r': out += u'\r'; break;
-        case 't': out += u'\t'; break;
-        case 's': out += u' '; break;
+        case '\\':
+            out += u'\\';
+            break;
+        case 'n':
+            out += u'\n';
+            break;
+        case 'r':
+            out += u'\r';
+            break;
+        case 't':
+            out += u'\t';
+            break;
+        case 's':
+            out += u' ';
+            break;
         case 'x':
         case 'u': {
             const qsizetype digits = s[i] == u'x' ? 2 : 4;
@@ -97,7 +113,8 @@ std::optional<QString> unescapeValue(QStringView s) {
 QString escapeValue(const QString& s) {
     // Spaces at the end would be trimmed away on reading; those at the start follow the mark.
     qsizetype trailing = s.size();
-    while (trailing > 0 && s[trailing - 1] == u' ') --trailing;
+    while (trailing > 0 && s[trailing - 1] == u' ')
+        --trailing;
     QString out = kEscapedMark;
     for (qsizetype i = 0; i < s.size(); ++i) {
         const char16_t c = s[i].unicode();
@@ -179,7 +196,8 @@ std::optional<QString> earlierVersionText(const QString& raw) {
         i += 2;
     }
     QStringList written;
-    for (const QString& item : items) written << iniForm(item);
+    for (const QString& item : items)
+        written << iniForm(item);
     if (written.join(QStringLiteral(", ")) != raw) return std::nullopt;
     return items.join(QStringLiteral(", "));
 }
@@ -234,7 +252,8 @@ struct Line {
 
 void classify(QByteArrayView t, Line& line, bool& inOurs) {
     qsizetype i = 0;
-    while (i < t.size() && isBlank(t[i])) ++i;
+    while (i < t.size() && isBlank(t[i]))
+        ++i;
     if (i == t.size() || t[i] == ';' || t[i] == '#') return;
     if (t[i] == '[') {
         const qsizetype close = t.indexOf(']', i + 1);
@@ -243,7 +262,8 @@ void classify(QByteArrayView t, Line& line, bool& inOurs) {
         const QByteArrayView rest = trimBlanks(t.sliced(close + 1));
         if (!rest.isEmpty() && rest[0] != ';' && rest[0] != '#') return;
         line.kind = Line::Section;
-        inOurs = decodeText(trimBlanks(t.sliced(i + 1, close - i - 1))).compare(kGroup, Qt::CaseInsensitive) == 0;
+        inOurs =
+            decodeText(trimBlanks(t.sliced(i + 1, close - i - 1))).compare(kGroup, Qt::CaseInsensitive) == 0;
         line.ours = inOurs;
         return;
     }
@@ -253,7 +273,8 @@ void classify(QByteArrayView t, Line& line, bool& inOurs) {
     // QSettings would take a "/" for a group of its own.
     if (key.isEmpty() || key.contains(u'/')) return;
     qsizetype v = eq + 1;
-    while (v < t.size() && isBlank(t[v])) ++v;
+    while (v < t.size() && isBlank(t[v]))
+        ++v;
     line.kind = Line::Entry;
     line.ours = inOurs;
     line.key = key;
@@ -261,7 +282,9 @@ void classify(QByteArrayView t, Line& line, bool& inOurs) {
     line.value = valueFromText(trimBlanks(t.sliced(v)));
 }
 
-qsizetype bomSize(QByteArrayView data) { return data.startsWith("\xEF\xBB\xBF") ? 3 : 0; }
+qsizetype bomSize(QByteArrayView data) {
+    return data.startsWith("\xEF\xBB\xBF") ? 3 : 0;
+}
 
 // Calls f(line) for each line of the file, in order.
 template <class F> void forEachLine(QByteArrayView data, F&& f) {
@@ -269,11 +292,13 @@ template <class F> void forEachLine(QByteArrayView data, F&& f) {
     qsizetype pos = bomSize(data);
     while (pos < data.size()) {
         qsizetype end = pos;
-        while (end < data.size() && data[end] != '\n' && data[end] != '\r') ++end;
+        while (end < data.size() && data[end] != '\n' && data[end] != '\r')
+            ++end;
         Line line;
         line.at = pos;
         line.size = end - pos;
-        if (end < data.size()) line.endSize = data[end] == '\r' && end + 1 < data.size() && data[end + 1] == '\n' ? 2 : 1;
+        if (end < data.size())
+            line.endSize = data[end] == '\r' && end + 1 < data.size() && data[end + 1] == '\n' ? 2 : 1;
         classify(data.sliced(pos, line.size), line, inOurs);
         f(line);
         pos = end + line.endSize;
@@ -303,7 +328,7 @@ bool readRegistered(QIODevice& device, QSettings::SettingsMap& map) {
     QSettings::SettingsMap read;
     if (!readLumoraSettings(device, read)) {
         map.insert(kRefusalKey, device.size() > kMaxSettingsFileBytes ? QStringLiteral("too large")
-                                                                       : QStringLiteral("unreadable"));
+                                                                      : QStringLiteral("unreadable"));
         return true;
     }
     map.insert(read);
@@ -360,11 +385,12 @@ bool writeLumoraSettings(QIODevice& device, const QSettings::SettingsMap& map) {
         QString value;
     };
     QHash<QString, Current> current; // by folded key
-    qsizetype insertAfter = -1;       // the last line of the last [lumora] section's header and keys
+    qsizetype insertAfter = -1;      // the last line of the last [lumora] section's header and keys
     QByteArray newline;
     qsizetype index = 0;
     forEachLine(data, [&](const Line& line) {
-        if (line.kind == Line::Entry && line.ours) current.insert(line.key.toCaseFolded(), {index, line.value});
+        if (line.kind == Line::Entry && line.ours)
+            current.insert(line.key.toCaseFolded(), {index, line.value});
         if (line.ours) insertAfter = index;
         if (newline.isEmpty() && line.endSize) newline = data.sliced(line.at + line.size, line.endSize);
         ++index;
@@ -380,7 +406,8 @@ bool writeLumoraSettings(QIODevice& device, const QSettings::SettingsMap& map) {
     for (auto it = map.cbegin(); it != map.cend(); ++it) {
         if (it.key() == kFileKey) continue;
         const qsizetype slash = it.key().indexOf(u'/');
-        if (slash < 0 || QStringView(it.key()).left(slash).compare(kGroup, Qt::CaseInsensitive) != 0) return false;
+        if (slash < 0 || QStringView(it.key()).left(slash).compare(kGroup, Qt::CaseInsensitive) != 0)
+            return false;
         const QString key = it.key().mid(slash + 1);
         if (!storableKey(key) || !it.value().canConvert<QString>()) return false;
         const Wanted w{key, it.value().toString()};
@@ -440,6 +467,8 @@ QSettings::Format lumoraSettingsFormat() {
     return format;
 }
 
-QString settingsFileRefusal(const QSettings& settings) { return settings.value(kRefusalKey).toString(); }
+QString settingsFileRefusal(const QSettings& settings) {
+    return settings.value(kRefusalKey).toString();
+}
 
 } // namespace platform

@@ -1,7 +1,9 @@
 #include "X11Session.h"
 #include "platform/linux/IniSettingsBackend.h"
+#include "platform/linux/SettingsFormat.h"
 #include <QFile>
 #include <QRegularExpression>
+#include <QThread>
 #include <gtest/gtest.h>
 
 using e2e::ProgramRun;
@@ -136,6 +138,47 @@ TEST_F(SettingsEndToEnd, FullScreenRunKeepsAHandWrittenSettingsFileButForTheScre
 
 TEST_F(SettingsEndToEnd, FloatingRunKeepsAHandWrittenSettingsFileButForTheKeysItWrites) {
     runAndCheck(true);
+}
+
+// A settings file over 1 MiB is not read: the run uses the defaults (the floating player with the
+// default clip, not the full-screen green clip the file asks for), says why, and neither the
+// screen size saved at the start nor the place saved at the end replaces the file.
+TEST_F(SettingsEndToEnd, OversizedSettingsFileIsLeftAloneAndTheRunUsesTheDefaults) {
+    ProgramRun run;
+    QFile::link(QStringLiteral(LUMORA_BINARY_DIR "/data"), run.programFolder() + QStringLiteral("/data"));
+    const QString clip = e2e::makeColourClip(run.mediaFolder() + QStringLiteral("/green.mpg"),
+                                             {QStringLiteral("green")}, 20.0);
+    ASSERT_FALSE(clip.isEmpty());
+    QByteArray text =
+        "[lumora]\nAbsoluteFullScreenDisplayMode=True\nOneEighthScreenDisplayMode=False\nVideoFile=" +
+        clip.toUtf8() + "\n; ";
+    text += QByteArray(platform::kMaxSettingsFileBytes, 'x') + '\n';
+    {
+        QFile f(run.settingsFile());
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        ASSERT_EQ(f.write(text), text.size());
+    }
+    // Started on its own channels, to hear what it says.
+    std::unique_ptr<QProcess> p = run.startAnother(QStringLiteral("/s"));
+    ASSERT_GE(e2e::waitUntil([&] { return shown(); }, 5000), 0);
+    QThread::msleep(1500);
+    const QImage screen = x().grabScreen();
+    int green = 0, all = 0;
+    for (int y = 16; y < screen.height(); y += 32)
+        for (int xx = 16; xx < screen.width(); xx += 32, ++all)
+            green += e2e::colourName(screen.pixel(xx, y)) == QLatin1String("green");
+    EXPECT_LT(green, all / 4) << "the full-screen clip of the refused file plays";
+    x().xdotool({QStringLiteral("key"), QStringLiteral("x")});
+    ASSERT_TRUE(p->waitForFinished(3000));
+    EXPECT_EQ(p->exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(p->exitCode(), 0);
+    const QString said = QString::fromUtf8(p->readAllStandardError());
+    EXPECT_TRUE(said.contains(QStringLiteral("lumora: the settings file ") + run.settingsFile() +
+                              QStringLiteral(" is larger than")))
+        << said.toStdString();
+    QFile f(run.settingsFile());
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(f.readAll() == text) << "the refused file was replaced";
 }
 
 } // namespace

@@ -101,10 +101,9 @@ void IniSettingsBackend::reportRefusal(const QString& reason) {
     if (reason.isEmpty()) return;
     const QString text =
         reason == QLatin1String("too large")
-            ? QStringLiteral("the settings file %1 is larger than %2 bytes; running on the default settings "
+            ? QStringLiteral("the settings file %1 is larger than 1 MiB; running on the default settings "
                              "and leaving the file as it is")
                   .arg(m_path)
-                  .arg(kMaxSettingsFileBytes)
             : QStringLiteral("the settings file %1 cannot be read; running on the default settings and "
                              "leaving the file as it is")
                   .arg(m_path);

@@ -42,16 +42,22 @@ QByteArray shown(const QString& text) {
 }
 
 // Lines near the reader's 64 KiB line limit are out of reach of small inputs, so an input that starts
-// with 0xFE is a recipe: its second byte n sets a length of 65,536 + n - 128, and every 0xFF in the
-// rest stands for a run of that many "x". Any other input is the file itself.
+// with 0xFE is a recipe: its second byte n sets a length of 65,536 + n - 128, and each 0xFF in the
+// rest, up to three of them, stands for a run of that many "x" (more would only slow the search down).
+// Any other input is the file itself.
 QByteArray fileBytes(const uint8_t* data, size_t size) {
     const QByteArray input(reinterpret_cast<const char*>(data), qsizetype(size));
     if (size < 2 || data[0] != 0xFE) return input;
     const QByteArray run(65536 + data[1] - 128, 'x');
     QByteArray file;
+    int runs = 0;
     for (qsizetype i = 2; i < input.size(); ++i) {
-        if (uchar(input[i]) == 0xFF) file += run;
-        else file += input[i];
+        if (uchar(input[i]) == 0xFF && runs < 3) {
+            file += run;
+            ++runs;
+        } else {
+            file += input[i];
+        }
     }
     return file;
 }

@@ -83,6 +83,10 @@ private:
     qsizetype m_pos = 0, m_end = 0;
 };
 
+// What is kept must fit the limit again when it is written back: bytes that are not UTF-8 come back
+// as three-byte replacement characters, so the text is measured as the writer will write it.
+bool fitsWhenWritten(const QString& text) { return text.toLocal8Bit().size() <= kMaxLineBytes; }
+
 int entryCount(const QString& line) {
     try {
         return runtime::toInt16(runtime::leadingNumber(line));
@@ -112,6 +116,7 @@ PlayListData readPlayList(const QString& path) {
     // An over-long header is no header, but the count and entries below it may still be good.
     if (reader.next(line) == LineReader::Line::End) return data;
     data.header = QString::fromLocal8Bit(line);
+    if (!fitsWhenWritten(data.header)) data.header.clear();
 
     // An over-long count line holds no usable number: no entries, as for any other such line.
     if (reader.next(line) != LineReader::Line::Text) return data;
@@ -122,7 +127,9 @@ PlayListData readPlayList(const QString& path) {
     for (int i = 0; i < count; ++i) {
         const LineReader::Line kind = reader.next(line);
         if (kind == LineReader::Line::End) break;
-        if (kind == LineReader::Line::Text) data.entries << trimBlanks(QString::fromLocal8Bit(line));
+        if (kind != LineReader::Line::Text) continue;
+        const QString entry = trimBlanks(QString::fromLocal8Bit(line));
+        if (fitsWhenWritten(entry)) data.entries << entry;
     }
     return data;
 }

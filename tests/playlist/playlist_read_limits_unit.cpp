@@ -279,3 +279,23 @@ TEST_F(PlayListReadLimitsTest, LineEndsReadTheSameWhereverTheyFall) {
 }
 
 } // namespace
+
+namespace {
+
+// Bytes that are not UTF-8 read as replacement characters, three bytes each when written back: what
+// the reader keeps must still be kept when the list it writes is read again.
+TEST_F(PlayListReadLimitsTest, WhatIsReadIsWrittenAndReadAgainTheSameEvenWithForeignBytes) {
+    const QByteArray foreign(30000, '\xff');
+    const QString file = path("foreign.ini");
+    putBytes(file, foreign + "\r\n 3 \r\n" + foreign + "\r\n/short \xff name.mpg\r\n/b.mpg\r\n");
+    const PlayListData first = readPlayList(file);
+    EXPECT_TRUE(first.header.isEmpty());
+    ASSERT_EQ(first.entries.size(), 2);
+    EXPECT_EQ(first.entries[1], QStringLiteral("/b.mpg"));
+    writePlayList(file, first);
+    const PlayListData second = readPlayList(file);
+    EXPECT_EQ(second.header, first.header);
+    EXPECT_EQ(second.entries, first.entries);
+}
+
+} // namespace

@@ -308,8 +308,10 @@ template <class F> void forEachLine(QByteArrayView data, F&& f) {
 QByteArray readAtMost(QIODevice& device, qint64 limit, bool* failed) {
     QByteArray data;
     *failed = false;
+    // Chunks the size of a small file, not of the limit: a read must not cost a megabyte each time.
+    constexpr qint64 kChunk = 16 * 1024;
     while (data.size() <= limit) {
-        const QByteArray part = device.read(limit + 1 - data.size());
+        const QByteArray part = device.read(qMin(kChunk, limit + 1 - data.size()));
         if (part.isEmpty()) break;
         data += part;
     }

@@ -32,6 +32,13 @@ using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
 constexpr qint64 kMiB = 1024 * 1024;
+// AddressSanitizer keeps freed memory aside for a while and pads every block, so the same reads
+// show a higher peak in sanitized builds.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr qint64 kPeakFactor = 4;
+#else
+constexpr qint64 kPeakFactor = 1;
+#endif
 constexpr int kLineLimit = 64 * 1024;
 
 // Peak resident memory of this process in KiB, from the kernel's own record.
@@ -216,7 +223,7 @@ TEST_F(PlayListReadLimitsTest, HugeOrForeignFilesCostLittleMemoryAndTime) {
         const Measured m = measuredRead(path("huge"));
         EXPECT_EQ(m.data.header, QString::fromLatin1(c.header));
         EXPECT_EQ(m.data.entries, c.entries);
-        EXPECT_LT(m.peakGrowthKiB, 16 * 1024) << "KiB more at the peak while reading";
+        EXPECT_LT(m.peakGrowthKiB, 16 * 1024 * kPeakFactor) << "KiB more at the peak while reading";
         EXPECT_LT(m.seconds, 3.0);
     }
 
@@ -232,7 +239,7 @@ TEST_F(PlayListReadLimitsTest, HugeOrForeignFilesCostLittleMemoryAndTime) {
         EXPECT_LE(m.data.entries.size(), countLine == "x" ? 0 : 32767);
         for (const QString& entry : m.data.entries)
             ASSERT_LE(entry.size(), kLineLimit);
-        EXPECT_LT(m.peakGrowthKiB, 64 * 1024);
+        EXPECT_LT(m.peakGrowthKiB, 64 * 1024 * kPeakFactor);
         EXPECT_LT(m.seconds, 3.0);
     }
 }

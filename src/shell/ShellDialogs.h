@@ -1,0 +1,5 @@
+#pragma once
+
+// Registers the configuration dialog's two small modal dialogs, frmMouseSensitivity and frmMixer,
+// with the form registry.
+void registerShellDialogs();

@@ -1,0 +1,96 @@
+#include "shell/SmallDialog.h"
+
+#include "platform/Platform.h"
+#include "runtime/Controls.h"
+#include "runtime/RuntimeError.h"
+#include "runtime/Twips.h"
+#include <QKeyEvent>
+#include <QLayout>
+#include <QMenuBar>
+#include <QPushButton>
+#include <algorithm>
+
+namespace {
+const QString kNoticeTitle = QStringLiteral("Larkspur Software Lumora Video & Multimedia Screensaver");
+constexpr int kExclamation = 48;
+} // namespace
+
+SmallDialog::SmallDialog(const QString& name, const QString& title) : runtime::Form(name) {
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+    setWindowTitle(title);
+}
+
+runtime::ClickLabel* SmallDialog::buttonLabel(const QString& caption, const char* name) {
+    auto* label = named(new runtime::ClickLabel(caption), name);
+    label->setCursor(Qt::PointingHandCursor);
+    label->setAlignment(Qt::AlignCenter);
+    QFont underlined = label->font();
+    underlined.setUnderline(true);
+    label->setFont(underlined);
+    return label;
+}
+
+runtime::ClickLabel* SmallDialog::closeLabel(QMenuBar* menuBar, const char* name) {
+    auto* label = named(new runtime::ClickLabel(QStringLiteral("X")), name);
+    label->setCursor(Qt::PointingHandCursor);
+    label->setAlignment(Qt::AlignCenter);
+    label->setContentsMargins(8, 0, 8, 0);
+    QFont bold = label->font();
+    bold.setBold(true);
+    label->setFont(bold);
+    menuBar->setCornerWidget(label, Qt::TopRightCorner);
+    return label;
+}
+
+void SmallDialog::fixClientSize(QLayout* layout, int widthTwips, int heightTwips) {
+    // The layout must not hold the window at its minimum, or the shrink-and-close could not shrink it.
+    layout->setSizeConstraint(QLayout::SetNoConstraint);
+    const QSize least = layout->totalMinimumSize();
+    const int width = std::max(runtime::twipsToPixels(widthTwips), least.width());
+    int height = std::max(runtime::twipsToPixels(heightTwips), least.height());
+    if (layout->hasHeightForWidth()) height = std::max(height, layout->totalHeightForWidth(width));
+    setFixedSize(width, height);
+}
+
+void SmallDialog::setDialogButtons(QPushButton* ok, QPushButton* cancel) {
+    m_ok = ok;
+    m_cancel = cancel;
+    // Enter on a focused button presses that button, as in any dialog; elsewhere it presses OK.
+    ok->setAutoDefault(true);
+    cancel->setAutoDefault(true);
+    ok->setDefault(true);
+}
+
+void SmallDialog::closeWithShrink() {
+    if (isShrinking()) return;
+    setMinimumSize(0, 0);
+    setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    CloseWithShrink();
+}
+
+bool SmallDialog::saveSettings(const std::function<void()>& saves) {
+    try {
+        saves();
+        return true;
+    } catch (const runtime::RuntimeError& e) {
+        platform::dialogs().messageBox(
+            QStringLiteral("The changes were not saved.\r\n\r\n%1").arg(QString::fromUtf8(e.what())),
+            kExclamation, kNoticeTitle);
+        return false;
+    }
+}
+
+void SmallDialog::keyPressEvent(QKeyEvent* event) {
+    if (event->modifiers() == Qt::NoModifier || event->modifiers() == Qt::KeypadModifier) {
+        QPushButton* target = nullptr;
+        if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)
+            target = m_ok;
+        else if (event->key() == Qt::Key_Escape)
+            target = m_cancel;
+        if (target && target->isEnabled()) {
+            target->click();
+            return;
+        }
+    }
+    runtime::Form::keyPressEvent(event);
+}

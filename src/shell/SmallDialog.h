@@ -1,0 +1,44 @@
+#pragma once
+#include "runtime/Form.h"
+#include <QPointer>
+#include <functional>
+
+class QLayout;
+class QMenuBar;
+class QPushButton;
+namespace runtime {
+class ClickLabel;
+}
+
+// What the small modal dialogs of the configuration dialog share: a fixed client size given in twips
+// that grows when the fonts need more room, Enter and Escape for the OK and Cancel buttons, and a
+// shrink-and-close that the fixed size does not hold back.
+class SmallDialog : public runtime::Form {
+    Q_OBJECT
+protected:
+    SmallDialog(const QString& name, const QString& title);
+
+    // Controls carry their names, so that they can be found by them.
+    template <class T> static T* named(T* control, const char* name) {
+        control->setObjectName(QString::fromLatin1(name));
+        return control;
+    }
+    // A label that works as a button ("Help").
+    static runtime::ClickLabel* buttonLabel(const QString& caption, const char* name);
+    // The "X" label that closes the dialog, in the top right corner of its menu bar.
+    static runtime::ClickLabel* closeLabel(QMenuBar* menuBar, const char* name);
+
+    // Fixes the client area at the given size, or at what `layout` needs where that is more.
+    void fixClientSize(QLayout* layout, int widthTwips, int heightTwips);
+    void setDialogButtons(QPushButton* ok, QPushButton* cancel);
+    // CloseWithShrink with the size let go first; a dialog already shrinking ignores it.
+    void closeWithShrink();
+    // Runs the saves; when the store refuses one, says so and returns false, so the dialog stays.
+    bool saveSettings(const std::function<void()>& saves);
+
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    QPointer<QPushButton> m_ok;
+    QPointer<QPushButton> m_cancel;
+};

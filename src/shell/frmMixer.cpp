@@ -1,0 +1,109 @@
+#include "shell/frmMixer.h"
+
+#include "platform/Platform.h"
+#include "runtime/Controls.h"
+#include "runtime/Convert.h"
+#include "runtime/Guard.h"
+#include "shell/Settings.h"
+#include <QCheckBox>
+#include <QDialogButtonBox>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace {
+const QString kMute = QStringLiteral("ScreensaverSoundMutePreference");
+constexpr int kInformation = 64;
+} // namespace
+
+frmMixer::frmMixer() : SmallDialog(QStringLiteral("frmMixer"), QStringLiteral("Sound Control")) {
+    menuBar = named(new QMenuBar(this), "menuBar");
+    mnuFile = named(menuBar->addMenu(QStringLiteral("&File")), "mnuFile");
+    mnuClose = named(mnuFile->addAction(QStringLiteral("&Close")), "mnuClose");
+    Label1 = closeLabel(menuBar, "Label1");
+
+    fraVolume = named(new QGroupBox(QStringLiteral("Volume Control")), "fraVolume");
+    chkVolMute = named(new QCheckBox(QStringLiteral("Check to Mute the screensaver's sound.")), "chkVolMute");
+    auto* volume = new QVBoxLayout(fraVolume);
+    volume->addWidget(chkVolMute);
+
+    Command1 = named(new QPushButton(QStringLiteral("&Ok")), "Command1");
+    Command2 = named(new QPushButton(QStringLiteral("&Cancel")), "Command2");
+    auto* buttons = new QDialogButtonBox;
+    buttons->addButton(Command1, QDialogButtonBox::AcceptRole);
+    buttons->addButton(Command2, QDialogButtonBox::RejectRole);
+    setDialogButtons(Command1, Command2);
+    Label3 = buttonLabel(QStringLiteral("Help"), "Label3");
+    auto* bottom = new QHBoxLayout;
+    bottom->addWidget(Label3);
+    bottom->addStretch(1);
+    bottom->addWidget(buttons);
+
+    auto* root = new QVBoxLayout(this);
+    root->setMenuBar(menuBar);
+    root->addWidget(fraVolume);
+    root->addStretch(1);
+    root->addLayout(bottom);
+    fixClientSize(root, 6645, 2895);
+
+    connect(Command1, &QPushButton::clicked, this, &frmMixer::Command1_Click);
+    connect(Command2, &QPushButton::clicked, this, &frmMixer::Command2_Click);
+    connect(Label1, &runtime::ClickLabel::clicked, this, &frmMixer::Label1_Click);
+    connect(Label3, &runtime::ClickLabel::clicked, this, &frmMixer::Label3_Click);
+    connect(mnuClose, &QAction::triggered, this, &frmMixer::mnuClose_Click);
+}
+
+QString frmMixer::helpText() {
+    return QStringLiteral("The screensaver's volume is controlled by the operating system's volume control, "
+                          "which is usually located "
+                          "in the System Tray.  In order to change the volume, click the small speaker icon "
+                          "in the Taskbar's System "
+                          "Tray one time to display the volume control.(The System Tray is located on the "
+                          "Taskbar at the opposite end "
+                          "of the Start button.)");
+}
+
+void frmMixer::Form_Load() {
+    // A stored value that is no number, or too large a one, is passed over: the box stays unchecked.
+    // Only 0 and 1 mean anything; other numbers leave it as it is.
+    runtime::skipOnError([this] {
+        const int16_t mute = runtime::textToInt16(GetSetting(kMute, QStringLiteral("0")));
+        if (mute == 0)
+            chkVolMute->setChecked(false);
+        else if (mute == 1)
+            chkVolMute->setChecked(true);
+    });
+    runtime::skipOnError([this] { centreOnScreen(); });
+}
+
+void frmMixer::saveAndClose() {
+    if (isShrinking()) return;
+    if (saveSettings([this] {
+            SaveSetting(kMute, chkVolMute->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
+        }))
+        closeWithShrink();
+}
+
+void frmMixer::Command1_Click() {
+    saveAndClose();
+}
+
+void frmMixer::mnuClose_Click() {
+    saveAndClose();
+}
+
+void frmMixer::Command2_Click() {
+    closeWithShrink();
+}
+
+void frmMixer::Label1_Click() {
+    closeWithShrink();
+}
+
+void frmMixer::Label3_Click() {
+    if (isShrinking()) return;
+    platform::dialogs().messageBox(helpText(), kInformation, QStringLiteral("Sound Control Tip"));
+}

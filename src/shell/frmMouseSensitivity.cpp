@@ -1,0 +1,211 @@
+#include "shell/frmMouseSensitivity.h"
+
+#include "platform/Platform.h"
+#include "runtime/Controls.h"
+#include "runtime/Convert.h"
+#include "shell/Settings.h"
+#include <QDialogButtonBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QVBoxLayout>
+#include <functional>
+
+namespace {
+const QString kSensitivity = QStringLiteral("MouseSensitivity");
+const QString kIgnore = QStringLiteral("IgnoreMouseMovement");
+// The players read this key under this spelling.
+const QString kDoNotIgnore = QStringLiteral("DoNotIgnoreMouseMovent");
+constexpr int kLeastSensitivity = 4;
+constexpr int kMostSensitivity = 500;
+constexpr int kInformation = 64;
+} // namespace
+
+frmMouseSensitivity::frmMouseSensitivity()
+    : SmallDialog(QStringLiteral("frmMouseSensitivity"), QStringLiteral("Mouse Sensitivity Control")) {
+    menuBar = named(new QMenuBar(this), "menuBar");
+    mnuFile = named(menuBar->addMenu(QStringLiteral("&File")), "mnuFile");
+    mnuExitWithoutSavingChanges = named(mnuFile->addAction(QStringLiteral("Exit &Without Saving Changes")),
+                                        "mnuExitWithoutSavingChanges");
+    mnuFile->addSeparator();
+    mnuExitAndSaveChanges =
+        named(mnuFile->addAction(QStringLiteral("Exit And &Save Changes")), "mnuExitAndSaveChanges");
+    Label1 = closeLabel(menuBar, "Label1");
+
+    fraSensitivity = named(new QGroupBox(QStringLiteral("Mouse Sensitivity")), "fraSensitivity");
+    hscMouseSensitivity = named(new QScrollBar(Qt::Horizontal), "hscMouseSensitivity");
+    hscMouseSensitivity->setRange(kLeastSensitivity, kMostSensitivity);
+    hscMouseSensitivity->setSingleStep(1);
+    hscMouseSensitivity->setPageStep(10);
+    hscMouseSensitivity->setValue(kLeastSensitivity);
+    Label2 = named(new QLabel(QStringLiteral("< More Sensitive")), "Label2");
+    Label3 = named(new QLabel(QStringLiteral("Less Sensitive >")), "Label3");
+    // It only shows the scroll bar's value, so OK can only ever store one the bar produced.
+    txtMouseSensitivity = named(new QLineEdit(QString::number(kLeastSensitivity)), "txtMouseSensitivity");
+    txtMouseSensitivity->setReadOnly(true);
+    txtMouseSensitivity->setAlignment(Qt::AlignCenter);
+    txtMouseSensitivity->setFixedWidth(
+        txtMouseSensitivity->fontMetrics().horizontalAdvance(QStringLiteral("000000")) +
+        txtMouseSensitivity->sizeHint().height());
+    auto* sensitivity = new QGridLayout(fraSensitivity);
+    sensitivity->addWidget(Label2, 0, 0);
+    sensitivity->addWidget(hscMouseSensitivity, 0, 1);
+    sensitivity->addWidget(Label3, 0, 2);
+    sensitivity->addWidget(txtMouseSensitivity, 1, 1, Qt::AlignHCenter);
+    sensitivity->setColumnStretch(1, 1);
+
+    fraIgnore =
+        named(new QGroupBox(QStringLiteral("Ignore Mouse Movement In FULL-Screen Mode?")), "fraIgnore");
+    optYesIgnoreMouseMovement =
+        named(new runtime::OptionButton(QStringLiteral("Yes")), "optYesIgnoreMouseMovement");
+    optDoNotIgnoreMouseMovement =
+        named(new runtime::OptionButton(QStringLiteral("No")), "optDoNotIgnoreMouseMovement");
+    lblIgnoreMouseMovementMessage = named(
+        new QLabel(QStringLiteral("Choosing this selection will make it necessary to strike the spacebar or "
+                                  "escape key, or click the mouse in order to end the screensaver.")),
+        "lblIgnoreMouseMovementMessage");
+    lblIgnoreMouseMovementMessage->setWordWrap(true);
+    // The message explains "Yes" and shows only with it; its room stays so nothing jumps.
+    QSizePolicy keepRoom = lblIgnoreMouseMovementMessage->sizePolicy();
+    keepRoom.setRetainSizeWhenHidden(true);
+    lblIgnoreMouseMovementMessage->setSizePolicy(keepRoom);
+    lblIgnoreMouseMovementMessage->setVisible(false);
+    auto* options = new QHBoxLayout;
+    options->addWidget(optYesIgnoreMouseMovement);
+    options->addWidget(optDoNotIgnoreMouseMovement);
+    options->addStretch(1);
+    auto* ignore = new QVBoxLayout(fraIgnore);
+    ignore->addLayout(options);
+    ignore->addWidget(lblIgnoreMouseMovementMessage);
+
+    Command2 = named(new QPushButton(QStringLiteral("&OK")), "Command2");
+    Command1 = named(new QPushButton(QStringLiteral("&Cancel")), "Command1");
+    auto* buttons = new QDialogButtonBox;
+    buttons->addButton(Command2, QDialogButtonBox::AcceptRole);
+    buttons->addButton(Command1, QDialogButtonBox::RejectRole);
+    setDialogButtons(Command2, Command1);
+    Label4 = buttonLabel(QStringLiteral("Help"), "Label4");
+    auto* bottom = new QHBoxLayout;
+    bottom->addWidget(Label4);
+    bottom->addStretch(1);
+    bottom->addWidget(buttons);
+
+    auto* root = new QVBoxLayout(this);
+    root->setMenuBar(menuBar);
+    root->addWidget(fraSensitivity);
+    root->addWidget(fraIgnore);
+    root->addStretch(1);
+    root->addLayout(bottom);
+    fixClientSize(root, 6345, 4905);
+
+    // The group settles which option is selected before an option's own handler runs.
+    ignoreOptions = new runtime::OptionGroup(this);
+    ignoreOptions->add(optYesIgnoreMouseMovement);
+    ignoreOptions->add(optDoNotIgnoreMouseMovement);
+
+    connect(hscMouseSensitivity, &QScrollBar::valueChanged, this,
+            &frmMouseSensitivity::hscMouseSensitivity_Change);
+    runtime::onSelected(optYesIgnoreMouseMovement, this,
+                        std::bind_front(&frmMouseSensitivity::optYesIgnoreMouseMovement_Click, this));
+    runtime::onSelected(optDoNotIgnoreMouseMovement, this,
+                        std::bind_front(&frmMouseSensitivity::optDoNotIgnoreMouseMovement_Click, this));
+    connect(Command2, &QPushButton::clicked, this, &frmMouseSensitivity::Command2_Click);
+    connect(Command1, &QPushButton::clicked, this, &frmMouseSensitivity::Command1_Click);
+    connect(Label1, &runtime::ClickLabel::clicked, this, &frmMouseSensitivity::Label1_Click);
+    connect(Label4, &runtime::ClickLabel::clicked, this, &frmMouseSensitivity::Label4_Click);
+    connect(mnuExitWithoutSavingChanges, &QAction::triggered, this,
+            &frmMouseSensitivity::mnuExitWithoutSavingChanges_Click);
+    connect(mnuExitAndSaveChanges, &QAction::triggered, this,
+            &frmMouseSensitivity::mnuExitAndSaveChanges_Click);
+}
+
+QString frmMouseSensitivity::helpText() {
+    return QStringList{
+        QStringLiteral(
+            "Different brands of computer systems have slightly different hardware and multimedia/video "
+            "card architectures.  The screensaver's ability to detect mouse movement in FULL Screen Mode "
+            "is affected in some cases by these variations."),
+        QStringLiteral(
+            "Some computers will exhibit difficulties in displaying a multimedia file in full screen "
+            "mode, because they detect either a small or possibly a radical 'mouse bounce' when the media "
+            "file attempts to render.  This causes the screensaver to end prematurely."),
+        QStringLiteral(
+            "In some cases it will be necessary to disable the capability to end the screensaver by "
+            "moving the mouse by selecting the Yes option in this window.  If 'Yes' is selected, it will "
+            "be necessary to strike nearly any key on the keyboard to end the screensaver."),
+        QStringLiteral(
+            "The 'Yes' selection will only have effect in the FULL Screen mode of the screensaver.  The "
+            "other multimedia screen sizes will end by moving the mouse."),
+    }
+        .join(QStringLiteral("\r\n\r\n"));
+}
+
+void frmMouseSensitivity::Form_Load() {
+    centreOnScreen();
+    txtMouseSensitivity->setText(GetSetting(kSensitivity, QStringLiteral("4")));
+    hscMouseSensitivity->setValue(runtime::fitToRange(GetSetting(kSensitivity, QStringLiteral("4")),
+                                                      kLeastSensitivity, kMostSensitivity,
+                                                      kLeastSensitivity));
+    // A stored text the bar could not take as it stands (out of range, a fraction, no number at all)
+    // is shown as the value the bar took, so that OK stores a sensitivity the players can use.
+    if (txtMouseSensitivity->text() != QString::number(hscMouseSensitivity->value()))
+        hscMouseSensitivity_Change();
+    // Text that is no Boolean leaves its option cleared; clearing one never selects the other.
+    optYesIgnoreMouseMovement->setChecked(
+        runtime::boolOr(GetSetting(kIgnore, QStringLiteral("False")), false));
+    optDoNotIgnoreMouseMovement->setChecked(
+        runtime::boolOr(GetSetting(kDoNotIgnore, QStringLiteral("False")), false));
+}
+
+void frmMouseSensitivity::hscMouseSensitivity_Change() {
+    txtMouseSensitivity->setText(QString::number(hscMouseSensitivity->value()));
+}
+
+void frmMouseSensitivity::optYesIgnoreMouseMovement_Click() {
+    lblIgnoreMouseMovementMessage->setVisible(true);
+}
+
+void frmMouseSensitivity::optDoNotIgnoreMouseMovement_Click() {
+    lblIgnoreMouseMovementMessage->setVisible(false);
+}
+
+void frmMouseSensitivity::saveAndClose() {
+    if (isShrinking()) return;
+    const bool saved = saveSettings([this] {
+        SaveSetting(kSensitivity, txtMouseSensitivity->text());
+        SaveSetting(kIgnore, runtime::boolToText(optYesIgnoreMouseMovement->isChecked()));
+        SaveSetting(kDoNotIgnore, runtime::boolToText(optDoNotIgnoreMouseMovement->isChecked()));
+    });
+    if (saved) closeWithShrink();
+}
+
+void frmMouseSensitivity::Command2_Click() {
+    saveAndClose();
+}
+
+void frmMouseSensitivity::mnuExitAndSaveChanges_Click() {
+    saveAndClose();
+}
+
+void frmMouseSensitivity::Command1_Click() {
+    closeWithShrink();
+}
+
+void frmMouseSensitivity::Label1_Click() {
+    closeWithShrink();
+}
+
+void frmMouseSensitivity::mnuExitWithoutSavingChanges_Click() {
+    closeWithShrink();
+}
+
+void frmMouseSensitivity::Label4_Click() {
+    if (isShrinking()) return;
+    platform::dialogs().messageBox(helpText(), kInformation, QStringLiteral("Explanation"));
+}

@@ -1,0 +1,411 @@
+#include "platform/inprocess/InProcessPlatform.h"
+#include "runtime/Controls.h"
+#include "runtime/FormRegistry.h"
+#include "shell/ShellDialogs.h"
+#include "shell/frmMixer.h"
+#include "shell/frmMouseSensitivity.h"
+#include <QAbstractButton>
+#include <QCheckBox>
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QFile>
+#include <QGroupBox>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QScreen>
+#include <QScrollBar>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+using runtime::forms;
+
+inline void PrintTo(const QString& s, std::ostream* os) {
+    *os << '"' << s.toStdString() << '"';
+}
+
+namespace {
+
+const QString kMouse = QStringLiteral("frmMouseSensitivity");
+const QString kMixer = QStringLiteral("frmMixer");
+const QString kSensitivity = QStringLiteral("MouseSensitivity");
+const QString kIgnore = QStringLiteral("IgnoreMouseMovement");
+const QString kDoNotIgnore = QStringLiteral("DoNotIgnoreMouseMovent");
+const QString kMute = QStringLiteral("ScreensaverSoundMutePreference");
+
+class SmallDialogTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        platform.install();
+        registerShellDialogs();
+    }
+    void TearDown() override {
+        forms().reset();
+        forms().unregisterForm(kMouse);
+        forms().unregisterForm(kMixer);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        platform::install(platform::Platform{});
+    }
+
+    QMap<QString, QString>& store() { return platform.memorySettings()->values; }
+
+    // Opens the dialog as the program does, but without the modal loop, so the test can drive it.
+    template <class T> T* open(const QString& name) {
+        T* form = forms().get<T>(name);
+        if (form) form->Show();
+        return form;
+    }
+
+    template <class T> T* control(QWidget* form, const char* name) {
+        T* c = form->findChild<T*>(QString::fromLatin1(name));
+        EXPECT_NE(c, nullptr) << name;
+        return c;
+    }
+
+    void click(QWidget* form, const char* name) {
+        QWidget* w = control<QWidget>(form, name);
+        // Options and check boxes take clicks on their indicator.
+        const bool indicator = qobject_cast<QAbstractButton*>(w) && !qobject_cast<QPushButton*>(w);
+        QTest::mouseClick(w, Qt::LeftButton, {}, indicator ? QPoint(8, w->height() / 2) : QPoint());
+    }
+
+    void choose(QWidget* form, const char* action) { control<QAction>(form, action)->trigger(); }
+
+    // The dialog shrinks away while events run; true once it has been unloaded and let go.
+    bool closed(const QString& name) {
+        QDeadlineTimer deadline(10000);
+        while (forms().find(name) && !deadline.hasExpired())
+            QTest::qWait(5);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        return !forms().find(name) && !forms().loadedNames().contains(name);
+    }
+
+    // The captions a user reads, by control.
+    void expectCaptions(QWidget* form, const QList<QPair<const char*, QString>>& captions) {
+        for (const auto& [name, caption] : captions) {
+            QObject* c = form->findChild<QObject*>(QString::fromLatin1(name));
+            ASSERT_NE(c, nullptr) << name;
+            // Frames and menus have a title, the others a text.
+            const QVariant title = c->property("title");
+            const QString text = title.isValid() ? title.toString() : c->property("text").toString();
+            EXPECT_EQ(text, caption) << name;
+        }
+    }
+
+    bool selected(QWidget* form, const char* option) {
+        return control<QAbstractButton>(form, option)->isChecked();
+    }
+
+    // The client area is at least the dialog's size in twips, centred, and every caption is whole.
+    void expectCentredAndWhole(const QString& name, QSize twips) {
+        const QSize screen = QGuiApplication::primaryScreen()->geometry().size();
+        runtime::Form* f = forms().show(name);
+        ASSERT_NE(f, nullptr);
+        if (name == kMouse) click(f, "optYesIgnoreMouseMovement"); // its message must fit too
+        EXPECT_GE(f->width(), twips.width() / 15);
+        EXPECT_GE(f->height(), twips.height() / 15);
+        EXPECT_NEAR(f->x(), (screen.width() - f->width()) / 2, 1);
+        EXPECT_NEAR(f->y(), (screen.height() - f->height()) / 2, 1);
+        for (QWidget* w : f->findChildren<QWidget*>()) {
+            if (w->isWindow() || w->objectName().isEmpty() || !w->isVisibleTo(f)) continue;
+            if (!qobject_cast<QLabel*>(w) && !qobject_cast<QAbstractButton*>(w) &&
+                !qobject_cast<QGroupBox*>(w))
+                continue;
+            const QRect inForm(w->mapTo(f, QPoint(0, 0)), w->size());
+            EXPECT_TRUE(f->rect().contains(inForm)) << qPrintable(w->objectName());
+            EXPECT_GE(w->width(), w->minimumSizeHint().width()) << qPrintable(w->objectName());
+            const int height =
+                w->hasHeightForWidth() ? w->heightForWidth(w->width()) : w->minimumSizeHint().height();
+            EXPECT_GE(w->height(), height) << qPrintable(w->objectName());
+        }
+    }
+
+    platform::InProcessPlatform platform;
+};
+
+class MouseSensitivity : public SmallDialogTest {};
+class Mixer : public SmallDialogTest {};
+
+} // namespace
+
+TEST_F(MouseSensitivity, FreshInstallationShowsFourAndStoresDefaults) {
+    auto* f = open<frmMouseSensitivity>(kMouse);
+    ASSERT_NE(f, nullptr);
+    EXPECT_EQ(f->windowTitle(), QStringLiteral("Mouse Sensitivity Control"));
+    expectCaptions(f, {{"fraSensitivity", "Mouse Sensitivity"},
+                       {"Label2", "< More Sensitive"},
+                       {"Label3", "Less Sensitive >"},
+                       {"fraIgnore", "Ignore Mouse Movement In FULL-Screen Mode?"},
+                       {"optYesIgnoreMouseMovement", "Yes"},
+                       {"optDoNotIgnoreMouseMovement", "No"},
+                       {"Command2", "&OK"},
+                       {"Command1", "&Cancel"},
+                       {"Label1", "X"},
+                       {"Label4", "Help"},
+                       {"mnuFile", "&File"},
+                       {"mnuExitWithoutSavingChanges", "Exit &Without Saving Changes"},
+                       {"mnuExitAndSaveChanges", "Exit And &Save Changes"}});
+    EXPECT_EQ(control<QScrollBar>(f, "hscMouseSensitivity")->value(), 4);
+    EXPECT_EQ(control<QLineEdit>(f, "txtMouseSensitivity")->text(), QStringLiteral("4"));
+    EXPECT_FALSE(selected(f, "optYesIgnoreMouseMovement"));
+    EXPECT_FALSE(selected(f, "optDoNotIgnoreMouseMovement"));
+    EXPECT_TRUE(control<QLabel>(f, "lblIgnoreMouseMovementMessage")->isHidden());
+
+    click(f, "Command2");
+    EXPECT_TRUE(closed(kMouse));
+    EXPECT_EQ(store().value(kSensitivity), QStringLiteral("4"));
+    EXPECT_EQ(store().value(kIgnore), QStringLiteral("False"));
+    EXPECT_EQ(store().value(kDoNotIgnore), QStringLiteral("False"));
+}
+
+TEST_F(MouseSensitivity, ScrollBarDrivesTheBoxAndOkStoresIt) {
+    auto* f = open<frmMouseSensitivity>(kMouse);
+    auto* bar = control<QScrollBar>(f, "hscMouseSensitivity");
+    auto* box = control<QLineEdit>(f, "txtMouseSensitivity");
+    QTest::mouseClick(bar, Qt::LeftButton, {}, QPoint(bar->width() - 4, bar->height() / 2)); // right arrow
+    EXPECT_EQ(box->text(), QStringLiteral("5"));
+    QTest::keyClick(bar, Qt::Key_PageDown);
+    EXPECT_EQ(box->text(), QStringLiteral("15"));
+    QTest::keyClick(bar, Qt::Key_End);
+    EXPECT_EQ(bar->value(), 500);
+    EXPECT_EQ(box->text(), QStringLiteral("500"));
+    choose(f, "mnuExitAndSaveChanges");
+    EXPECT_TRUE(closed(kMouse));
+    EXPECT_EQ(store().value(kSensitivity), QStringLiteral("500"));
+}
+
+TEST_F(MouseSensitivity, YesShowsTheMessageNoHidesItAndOkStoresThePair) {
+    auto* f = open<frmMouseSensitivity>(kMouse);
+    auto* message = control<QLabel>(f, "lblIgnoreMouseMovementMessage");
+    click(f, "optYesIgnoreMouseMovement");
+    EXPECT_FALSE(message->isHidden());
+    EXPECT_EQ(message->text(),
+              QStringLiteral("Choosing this selection will make it necessary to strike the spacebar "
+                             "or escape key, or click the mouse in order to end the screensaver."));
+    click(f, "Command2");
+    ASSERT_TRUE(closed(kMouse));
+    EXPECT_EQ(store().value(kIgnore), QStringLiteral("True"));
+    EXPECT_EQ(store().value(kDoNotIgnore), QStringLiteral("False"));
+
+    // The next opening reads the settings afresh: "Yes" comes back with its message.
+    f = open<frmMouseSensitivity>(kMouse);
+    message = control<QLabel>(f, "lblIgnoreMouseMovementMessage");
+    EXPECT_TRUE(selected(f, "optYesIgnoreMouseMovement"));
+    EXPECT_FALSE(message->isHidden());
+    click(f, "optDoNotIgnoreMouseMovement");
+    EXPECT_TRUE(message->isHidden());
+    EXPECT_FALSE(selected(f, "optYesIgnoreMouseMovement"));
+    // Return where nothing else takes it presses OK.
+    QTest::keyClick(control<QScrollBar>(f, "hscMouseSensitivity"), Qt::Key_Return);
+    ASSERT_TRUE(closed(kMouse));
+    EXPECT_EQ(store().value(kIgnore), QStringLiteral("False"));
+    EXPECT_EQ(store().value(kDoNotIgnore), QStringLiteral("True"));
+}
+
+TEST_F(MouseSensitivity, CancelXAndExitWithoutSavingLeaveTheSettings) {
+    store() = {{kSensitivity, QStringLiteral("250")},
+               {kIgnore, QStringLiteral("True")},
+               {kDoNotIgnore, QStringLiteral("False")}};
+    const auto before = store();
+    const std::vector<std::function<void(QWidget*)>> exits = {
+        [this](QWidget* f) { click(f, "Command1"); },
+        [this](QWidget* f) { click(f, "Label1"); },
+        [this](QWidget* f) { choose(f, "mnuExitWithoutSavingChanges"); },
+        [](QWidget* f) { QTest::keyClick(f, Qt::Key_Escape); },
+    };
+    for (size_t i = 0; i < exits.size(); ++i) {
+        auto* f = open<frmMouseSensitivity>(kMouse);
+        ASSERT_EQ(control<QScrollBar>(f, "hscMouseSensitivity")->value(), 250) << i;
+        EXPECT_EQ(control<QLineEdit>(f, "txtMouseSensitivity")->text(), QStringLiteral("250"));
+        EXPECT_TRUE(selected(f, "optYesIgnoreMouseMovement"));
+        QTest::keyClick(control<QScrollBar>(f, "hscMouseSensitivity"), Qt::Key_Home);
+        click(f, "optDoNotIgnoreMouseMovement");
+        exits[i](f);
+        EXPECT_TRUE(closed(kMouse)) << i;
+        EXPECT_EQ(store(), before) << i;
+    }
+}
+
+TEST_F(MouseSensitivity, HostileStoredValuesLoadAndOkStoresAValueInRange) {
+    const QList<QPair<QString, QString>> cases = {
+        {"", "4"},      {"-5", "4"},    {"99999", "500"}, {"abc", "4"}, {"1e9", "500"},
+        {"12.5", "12"}, {"13.5", "14"}, {"  42 ", "42"},  {"4", "4"},   {"500", "500"},
+    };
+    for (const auto& [stored, shown] : cases) {
+        store() = {{kSensitivity, stored}, {kIgnore, QStringLiteral("maybe")}, {kDoNotIgnore, QString()}};
+        auto* f = open<frmMouseSensitivity>(kMouse);
+        ASSERT_TRUE(f && f->isLoaded()) << qPrintable(stored);
+        EXPECT_EQ(QString::number(control<QScrollBar>(f, "hscMouseSensitivity")->value()), shown)
+            << qPrintable(stored);
+        EXPECT_EQ(control<QLineEdit>(f, "txtMouseSensitivity")->text(), shown) << qPrintable(stored);
+        EXPECT_FALSE(selected(f, "optYesIgnoreMouseMovement"));
+        EXPECT_FALSE(selected(f, "optDoNotIgnoreMouseMovement"));
+        click(f, "Command2");
+        ASSERT_TRUE(closed(kMouse));
+        EXPECT_EQ(store().value(kSensitivity), shown) << qPrintable(stored);
+        EXPECT_EQ(store().value(kIgnore), QStringLiteral("False"));
+        EXPECT_EQ(store().value(kDoNotIgnore), QStringLiteral("False"));
+    }
+}
+
+TEST_F(MouseSensitivity, BothStoredTrueEndsWithNo) {
+    // "No" is set last and wins, which hides the message that "Yes" had shown.
+    store() = {{kIgnore, QStringLiteral("true")}, {kDoNotIgnore, QStringLiteral("1")}};
+    auto* f = open<frmMouseSensitivity>(kMouse);
+    EXPECT_FALSE(selected(f, "optYesIgnoreMouseMovement"));
+    EXPECT_TRUE(selected(f, "optDoNotIgnoreMouseMovement"));
+    EXPECT_TRUE(control<QLabel>(f, "lblIgnoreMouseMovementMessage")->isHidden());
+}
+
+TEST_F(MouseSensitivity, HelpExplainsInOneBox) {
+    auto* f = open<frmMouseSensitivity>(kMouse);
+    click(f, "Label4");
+    ASSERT_EQ(platform.messageBoxes.size(), 1);
+    const auto& box = platform.messageBoxes.first();
+    EXPECT_EQ(
+        box.text,
+        QStringLiteral(
+            "Different brands of computer systems have slightly different hardware and multimedia/video card "
+            "architectures.  The screensaver's ability to detect mouse movement in FULL Screen Mode is "
+            "affected in some cases by these variations.\r\n\r\n"
+            "Some computers will exhibit difficulties in displaying a multimedia file in full screen mode, "
+            "because they detect either a small or possibly a radical 'mouse bounce' when the media file "
+            "attempts to render.  This causes the screensaver to end prematurely.\r\n\r\n"
+            "In some cases it will be necessary to disable the capability to end the screensaver by moving "
+            "the "
+            "mouse by selecting the Yes option in this window.  If 'Yes' is selected, it will be necessary "
+            "to "
+            "strike nearly any key on the keyboard to end the screensaver.\r\n\r\n"
+            "The 'Yes' selection will only have effect in the FULL Screen mode of the screensaver.  The "
+            "other "
+            "multimedia screen sizes will end by moving the mouse."));
+    EXPECT_EQ(box.style, 64);
+    EXPECT_EQ(box.title, QStringLiteral("Explanation"));
+    EXPECT_TRUE(f->isLoaded());
+    EXPECT_TRUE(store().isEmpty());
+}
+
+TEST_F(MouseSensitivity, ModalShowReturnsAfterOkFromTheRealSettingsFile) {
+    QTemporaryDir home;
+    const QString path = home.filePath(QStringLiteral("lumora.ini"));
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("[lumora]\nMouseSensitivity=1e9\nIgnoreMouseMovement=False\nDoNotIgnoreMouseMovent=yes\n");
+    file.close();
+    platform.useSettingsFile(path);
+
+    QWidget owner;
+    owner.show();
+    auto* f = forms().get<frmMouseSensitivity>(kMouse);
+    QPointer<frmMouseSensitivity> seen;
+    QTimer::singleShot(0, [&] {
+        seen = qobject_cast<frmMouseSensitivity*>(forms().find(kMouse));
+        if (!seen) return;
+        EXPECT_TRUE(seen->isVisible());
+        EXPECT_EQ(seen->parentWidget(), &owner);
+        EXPECT_EQ(seen->windowModality(), Qt::ApplicationModal);
+        click(seen, "Command2");
+    });
+    QTimer giveUp; // a test that fails must not hang
+    giveUp.setSingleShot(true);
+    QObject::connect(&giveUp, &QTimer::timeout, [] { forms().reset(); });
+    giveUp.start(10000);
+    f->ShowModal(&owner);
+    EXPECT_TRUE(closed(kMouse));
+    EXPECT_TRUE(seen.isNull()) << "the form object is let go after closing";
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray text = file.readAll();
+    EXPECT_TRUE(text.contains("MouseSensitivity=500\n")) << text.constData();
+    EXPECT_TRUE(text.contains("IgnoreMouseMovement=False\n")) << text.constData();
+    EXPECT_TRUE(text.contains("DoNotIgnoreMouseMovent=False\n")) << text.constData();
+}
+
+TEST_F(MouseSensitivity, StoreThatRefusesKeepsTheDialogOpen) {
+    platform.memorySettings()->failWrites = true;
+    auto* f = open<frmMouseSensitivity>(kMouse);
+    click(f, "Command2");
+    ASSERT_EQ(platform.messageBoxes.size(), 1);
+    EXPECT_EQ(platform.messageBoxes.first().style, 48);
+    EXPECT_TRUE(forms().find(kMouse)) << "the changes are still there to retry or cancel";
+    click(f, "Command1");
+    EXPECT_TRUE(closed(kMouse));
+}
+
+TEST_F(Mixer, FreshInstallationIsUncheckedAndOkStoresZero) {
+    auto* f = open<frmMixer>(kMixer);
+    ASSERT_NE(f, nullptr);
+    EXPECT_EQ(f->windowTitle(), QStringLiteral("Sound Control"));
+    expectCaptions(f, {{"fraVolume", "Volume Control"},
+                       {"chkVolMute", "Check to Mute the screensaver's sound."},
+                       {"Command1", "&Ok"},
+                       {"Command2", "&Cancel"},
+                       {"Label1", "X"},
+                       {"Label3", "Help"},
+                       {"mnuFile", "&File"},
+                       {"mnuClose", "&Close"}});
+    EXPECT_FALSE(control<QCheckBox>(f, "chkVolMute")->isChecked());
+    click(f, "Command1");
+    EXPECT_TRUE(closed(kMixer));
+    EXPECT_EQ(store().value(kMute), QStringLiteral("0"));
+}
+
+TEST_F(Mixer, StoredOneIsCheckedAndCloseStoresTheChange) {
+    store()[kMute] = QStringLiteral("1");
+    auto* f = open<frmMixer>(kMixer);
+    EXPECT_TRUE(control<QCheckBox>(f, "chkVolMute")->isChecked());
+    click(f, "chkVolMute");
+    choose(f, "mnuClose");
+    ASSERT_TRUE(closed(kMixer));
+    EXPECT_EQ(store().value(kMute), QStringLiteral("0"));
+
+    f = open<frmMixer>(kMixer);
+    EXPECT_FALSE(control<QCheckBox>(f, "chkVolMute")->isChecked()) << "read afresh";
+    click(f, "chkVolMute");
+    QTest::keyClick(f, Qt::Key_Enter, Qt::KeypadModifier);
+    ASSERT_TRUE(closed(kMixer));
+    EXPECT_EQ(store().value(kMute), QStringLiteral("1"));
+}
+
+TEST_F(Mixer, OtherValuesShowUncheckedAndCancelOrXLeaveThem) {
+    const QList<QPair<QString, bool>> cases = {{"7", false},  {"abc", false}, {"", false},   {"1e9", false},
+                                               {"-1", false}, {"0.5", false}, {"1.4", true}, {"True", false}};
+    for (const auto& [stored, checked] : cases) {
+        for (const char* exit : {"Command2", "Label1"}) {
+            store()[kMute] = stored;
+            auto* f = open<frmMixer>(kMixer);
+            ASSERT_TRUE(f && f->isLoaded()) << qPrintable(stored);
+            EXPECT_EQ(control<QCheckBox>(f, "chkVolMute")->isChecked(), checked) << qPrintable(stored);
+            click(f, "chkVolMute");
+            click(f, exit);
+            ASSERT_TRUE(closed(kMixer)) << exit;
+            EXPECT_EQ(store().value(kMute), stored) << exit;
+        }
+    }
+}
+
+TEST_F(Mixer, HelpPointsToTheSystemVolume) {
+    auto* f = open<frmMixer>(kMixer);
+    click(f, "Label3");
+    ASSERT_EQ(platform.messageBoxes.size(), 1);
+    EXPECT_EQ(platform.messageBoxes.first().text,
+              QStringLiteral(
+                  "The screensaver's volume is controlled by the operating system's volume control, which "
+                  "is usually located in the System Tray.  In order to change the volume, click the small "
+                  "speaker icon in the Taskbar's System Tray one time to display the volume control.(The "
+                  "System Tray is located on the Taskbar at the opposite end of the Start button.)"));
+    EXPECT_EQ(platform.messageBoxes.first().style, 64);
+    EXPECT_EQ(platform.messageBoxes.first().title, QStringLiteral("Sound Control Tip"));
+    EXPECT_TRUE(store().isEmpty());
+}
+
+TEST_F(MouseSensitivity, IsCentredAndShowsEveryCaptionWhole) {
+    expectCentredAndWhole(kMouse, {6345, 4905});
+}
+
+TEST_F(Mixer, IsCentredAndShowsEveryCaptionWhole) {
+    expectCentredAndWhole(kMixer, {6645, 2895});
+}

@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QString>
 
+class QUrl;
 class QWidget;
 namespace playback {
 class MediaPlayer;
@@ -60,7 +61,24 @@ public:
     // A modal message box; style as the classic message-box flags (64 information, OK). Returns the
     // button pressed (1 OK).
     virtual int messageBox(const QString& text, int style, const QString& title) = 0;
+    // The modal colour dialog, opened on `initial`. Colours carry red in the low byte. Returns the
+    // colour chosen, or nothing when the user cancelled.
+    virtual std::optional<uint32_t> chooseColor(uint32_t initial) = 0;
 };
+
+// The user's desktop: web addresses and the desktop folder.
+class Desktop {
+public:
+    virtual ~Desktop() = default;
+    // Opens an http, https or mailto address with the user's program for it; any other address is
+    // refused. False when nothing was opened.
+    virtual bool openUrl(const QUrl& url) = 0;
+    // The folder the desktop shows; made when it does not exist yet. Empty when there is none.
+    virtual QString desktopFolder() = 0;
+};
+
+// Only these addresses are handed to the desktop: others could run programs or open local files.
+bool isOpenableUrl(const QUrl& url);
 
 class Passwords {
 public:
@@ -118,6 +136,7 @@ struct Platform {
     Process* process = nullptr;
     MediaEngine* media = nullptr;
     PreviewHost* preview = nullptr;
+    Desktop* desktop = nullptr;
 };
 
 // The platform in force; installed by main() or by a test.
@@ -134,5 +153,6 @@ inline Passwords& passwords() { return *current().passwords; }
 inline Process& process() { return *current().process; }
 inline MediaEngine& media() { return *current().media; }
 inline PreviewHost& preview() { return *current().preview; }
+inline Desktop& desktop() { return *current().desktop; }
 
 } // namespace platform

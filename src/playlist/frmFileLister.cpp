@@ -25,6 +25,7 @@ frmFileLister::frmFileLister(QWidget* parent) : runtime::Form(kFormName, parent)
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(List1);
     layout->addWidget(Label1);
+    setWindowTitle(QStringLiteral("Playlist Configuration"));
     resize(480, 360);
 }
 

@@ -74,6 +74,27 @@ double textToNumber(const QString& text) {
 int16_t textToInt16(const QString& text) { return toInt16(textToNumber(text)); }
 int32_t textToInt32(const QString& text) { return toInt32(textToNumber(text)); }
 
+int fitToRange(const QString& text, int minimum, int maximum, int fallback) {
+    double v = 0;
+    try {
+        v = textToNumber(text);
+    } catch (const RuntimeError&) {
+        return fallback;
+    }
+    if (std::isnan(v)) return fallback;
+    if (v <= minimum) return minimum;
+    if (v >= maximum) return maximum;
+    return static_cast<int>(roundHalfEven(v));
+}
+
+bool boolOr(const QString& text, bool fallback) {
+    try {
+        return textToBool(text);
+    } catch (const RuntimeError&) {
+        return fallback;
+    }
+}
+
 bool textToBool(const QString& text) {
     QString t = text.trimmed();
     if (t.compare(QStringLiteral("True"), Qt::CaseInsensitive) == 0) return true;

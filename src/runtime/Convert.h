@@ -19,6 +19,12 @@ double textToNumber(const QString& text);
 int16_t textToInt16(const QString& text);
 int32_t textToInt32(const QString& text);
 
+// A stored value for a control with a range: numeric text is rounded and taken to the nearest end of
+// [minimum, maximum]; text that is no number (empty included) gives `fallback`.
+int fitToRange(const QString& text, int minimum, int maximum, int fallback);
+// A stored Boolean for an option or check box: text that is neither gives `fallback`.
+bool boolOr(const QString& text, bool fallback);
+
 // "True"/"False" in any case, or numeric text (0 is False); other text is a type mismatch.
 bool textToBool(const QString& text);
 inline QString boolToText(bool value) { return value ? QStringLiteral("True") : QStringLiteral("False"); }

@@ -38,9 +38,14 @@ void Form::Show() {
     QWidget::show();
 }
 
-void Form::ShowModal() {
+void Form::ShowModal(QWidget* owner) {
+    if (owner && parentWidget() != owner) {
+        const Qt::WindowFlags flags = (windowFlags() & ~Qt::WindowType_Mask) | Qt::Dialog;
+        setParent(owner, flags);
+    }
+    QPointer<Form> alive(this);
     Load();
-    if (!m_loaded) return;
+    if (!alive || !m_loaded) return;
     setWindowModality(Qt::ApplicationModal);
     QWidget::show();
     QEventLoop loop;

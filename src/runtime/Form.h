@@ -21,8 +21,9 @@ public:
 
     void Load();
     void Show();
-    // Shows the form modally and returns when it has been unloaded or hidden.
-    void ShowModal();
+    // Shows the form modally and returns when it has been unloaded or hidden. An owner keeps the form
+    // above it and takes the form with it when it goes.
+    void ShowModal(QWidget* owner = nullptr);
     // Returns false when the form refused to unload.
     bool Unload();
 

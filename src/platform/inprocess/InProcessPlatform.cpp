@@ -1,5 +1,8 @@
 #include "platform/inprocess/InProcessPlatform.h"
 
+#include <QCursor>
+#include <QGuiApplication>
+
 #include <QApplication>
 #include <QDir>
 #include <QWidget>
@@ -36,6 +39,7 @@ InProcessPlatform::InProcessPlatform() : m_memory(std::make_unique<MemorySetting
     QDir().mkpath(windowsDirectoryValue);
     QDir().mkpath(programFolderValue);
     QDir().mkpath(userDataFolderValue);
+    desktopFolderValue = root + QStringLiteral("/Desktop");
 }
 
 InProcessPlatform::~InProcessPlatform() = default;
@@ -51,6 +55,7 @@ void InProcessPlatform::install() {
     p.process = this;
     p.media = this;
     p.preview = this;
+    p.desktop = this;
     platform::install(p);
 }
 
@@ -112,6 +117,24 @@ int InProcessPlatform::messageBox(const QString& text, int style, const QString&
     messageBoxes.append({text, style, title});
     if (onMessageBox) onMessageBox();
     return messageBoxAnswers.isEmpty() ? 1 : messageBoxAnswers.dequeue();
+}
+
+std::optional<uint32_t> InProcessPlatform::chooseColor(uint32_t initial) {
+    colorDialogInitials << initial;
+    return colorAnswers.isEmpty() ? std::nullopt : colorAnswers.dequeue();
+}
+
+bool InProcessPlatform::openUrl(const QUrl& url) {
+    if (!isOpenableUrl(url)) return false;
+    openedUrls << url;
+    return true;
+}
+
+QString InProcessPlatform::desktopFolder() {
+    const QCursor* c = QGuiApplication::overrideCursor();
+    cursorShapesAtDesktopFolder << (c ? int(c->shape()) : -1);
+    if (!desktopFolderValue.isEmpty()) QDir().mkpath(desktopFolderValue);
+    return desktopFolderValue;
 }
 
 void InProcessPlatform::changePassword(const QString& provider, int64_t ownerWindow) {

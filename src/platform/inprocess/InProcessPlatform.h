@@ -6,6 +6,7 @@
 #include <QQueue>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <QUrl>
 #include <functional>
 #include <memory>
 #include "platform/CursorCount.h"
@@ -32,7 +33,8 @@ class InProcessPlatform : public Registry,
                           public Passwords,
                           public Process,
                           public MediaEngine,
-                          public PreviewHost {
+                          public PreviewHost,
+                          public Desktop {
 public:
     InProcessPlatform();
     ~InProcessPlatform() override;
@@ -78,6 +80,16 @@ public:
     QList<MessageBoxCall> messageBoxes;
     QQueue<int> messageBoxAnswers;
     std::function<void()> onMessageBox;
+    std::optional<uint32_t> chooseColor(uint32_t initial) override;
+    QList<uint32_t> colorDialogInitials; // the colour each opening started from
+    QQueue<std::optional<uint32_t>> colorAnswers; // cancelled when empty
+
+    // Desktop
+    bool openUrl(const QUrl& url) override;
+    QString desktopFolder() override;
+    QList<QUrl> openedUrls;
+    QString desktopFolderValue;
+    QList<int> cursorShapesAtDesktopFolder; // the override cursor's shape, -1 for none
 
     // Passwords
     void changePassword(const QString& provider, int64_t ownerWindow) override;

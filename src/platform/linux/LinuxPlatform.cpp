@@ -1,7 +1,11 @@
 #include "platform/linux/LinuxPlatform.h"
 
 #include <QApplication>
+#include <QColorDialog>
 #include <QCoreApplication>
+#include <QDesktopServices>
+#include <QProcess>
+#include <QUrl>
 #include <QDir>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -103,6 +107,40 @@ int WidgetDialogs::messageBox(const QString& text, int style, const QString& tit
     }
 }
 
+std::optional<uint32_t> WidgetDialogs::chooseColor(uint32_t initial) {
+    const QColor start(int(initial & 0xFF), int((initial >> 8) & 0xFF), int((initial >> 16) & 0xFF));
+    QColorDialog dialog(start);
+    dialog.setWindowTitle(QStringLiteral("Color"));
+    dialog.setWindowFlag(Qt::WindowStaysOnTopHint, true);
+    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+    const QColor c = dialog.selectedColor();
+    return uint32_t(c.red()) | (uint32_t(c.green()) << 8) | (uint32_t(c.blue()) << 16);
+}
+
+bool XdgDesktop::openUrl(const QUrl& url) {
+    if (!isOpenableUrl(url)) return false;
+    return QDesktopServices::openUrl(url);
+}
+
+QString XdgDesktop::desktopFolder() {
+    // xdg-user-dir knows a desktop folder that was renamed or translated; without it, ~/Desktop.
+    QString folder;
+    QProcess p;
+    p.start(QStringLiteral("xdg-user-dir"), {QStringLiteral("DESKTOP")});
+    if (p.waitForFinished(3000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0)
+        folder = QString::fromLocal8Bit(p.readAllStandardOutput()).trimmed();
+    else if (p.state() != QProcess::NotRunning) {
+        p.kill();
+        p.waitForFinished(1000);
+    }
+    // xdg-user-dir answers the home folder itself when no desktop folder is configured.
+    if (folder.isEmpty() || !QDir::isAbsolutePath(folder) ||
+        QDir(folder).canonicalPath() == QDir(QDir::homePath()).canonicalPath())
+        folder = QDir::homePath() + QStringLiteral("/Desktop");
+    if (!QDir().mkpath(folder)) return QString();
+    return folder;
+}
+
 void DesktopPasswords::changePassword(const QString&, int64_t) {
     // The desktop's own screen locker keeps the password; there is nothing to change here.
     QMessageBox box(QMessageBox::Information, QStringLiteral("Lumora"),
@@ -133,6 +171,7 @@ Platform LinuxPlatform::services() const {
     p.process = const_cast<EventLoopProcess*>(&m_process);
     p.media = m_media.get();
     p.preview = const_cast<X11PreviewHost*>(&m_preview);
+    p.desktop = const_cast<XdgDesktop*>(&m_desktop);
     return p;
 }
 

@@ -38,6 +38,13 @@ private:
 class WidgetDialogs : public Dialogs {
 public:
     int messageBox(const QString& text, int style, const QString& title) override;
+    std::optional<uint32_t> chooseColor(uint32_t initial) override;
+};
+
+class XdgDesktop : public Desktop {
+public:
+    bool openUrl(const QUrl& url) override;
+    QString desktopFolder() override;
 };
 
 class DesktopPasswords : public Passwords {
@@ -75,6 +82,7 @@ private:
     EventLoopProcess m_process;
     std::unique_ptr<MediaEngine> m_media;
     X11PreviewHost m_preview;
+    XdgDesktop m_desktop;
 };
 
 } // namespace platform

@@ -1,0 +1,96 @@
+#include "runtime/Controls.h"
+
+#include <QApplication>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPointer>
+#include <QTimer>
+
+namespace runtime {
+
+OptionButton::OptionButton(const QString& caption, QWidget* parent) : QRadioButton(caption, parent) {
+    setAutoExclusive(false);
+}
+
+void OptionButton::nextCheckState() { setChecked(true); }
+
+void OptionGroup::add(OptionButton* option) {
+    m_options << option;
+    connect(option, &QAbstractButton::toggled, this, [this, option](bool on) {
+        if (!on) return;
+        for (OptionButton* other : m_options)
+            if (other != option && other->isChecked()) other->setChecked(false);
+    });
+}
+
+OptionButton* OptionGroup::selected() const {
+    for (OptionButton* o : m_options)
+        if (o->isChecked()) return o;
+    return nullptr;
+}
+
+void onSelected(OptionButton* option, QObject* context, std::function<void()> handler) {
+    QObject::connect(option, &QAbstractButton::toggled, context, [handler = std::move(handler)](bool on) {
+        if (on) handler();
+    });
+}
+
+ClickLabel::ClickLabel(const QString& caption, QWidget* parent) : QLabel(caption, parent) {}
+
+void ClickLabel::mousePressEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton) m_leftDown = true;
+    event->accept();
+    emit mouseDown(event->button(), event->globalPosition().toPoint());
+}
+
+void ClickLabel::mouseReleaseEvent(QMouseEvent* event) {
+    event->accept();
+    QPointer<ClickLabel> self(this);
+    const bool click = event->button() == Qt::LeftButton && m_leftDown && rect().contains(event->position().toPoint());
+    if (event->button() == Qt::LeftButton) m_leftDown = false;
+    emit mouseUp(event->button(), event->globalPosition().toPoint());
+    if (self && click) emit clicked();
+}
+
+namespace {
+
+class MouseUpHook : public QObject {
+public:
+    MouseUpHook(QWidget* control, std::function<void(Qt::MouseButton)> handler)
+        : QObject(control), m_control(control), m_handler(std::move(handler)) {}
+
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched != m_control) return false;
+        if (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonDblClick) {
+            return static_cast<QMouseEvent*>(event)->button() != Qt::LeftButton;
+        }
+        if (event->type() == QEvent::MouseButtonRelease) {
+            const Qt::MouseButton button = static_cast<QMouseEvent*>(event)->button();
+            // Queued, so the control finishes its own release (and click) first.
+            QTimer::singleShot(0, m_control, [this, button] { m_handler(button); });
+            return button != Qt::LeftButton;
+        }
+        return false;
+    }
+
+private:
+    QWidget* m_control;
+    std::function<void(Qt::MouseButton)> m_handler;
+};
+
+} // namespace
+
+void onMouseUp(QWidget* control, std::function<void(Qt::MouseButton)> handler) {
+    control->installEventFilter(new MouseUpHook(control, std::move(handler)));
+}
+
+void popUpMenu(QMenu* menu, QPoint globalPos) { menu->popup(globalPos); }
+
+WaitCursor::WaitCursor() {
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    QCoreApplication::processEvents();
+}
+
+WaitCursor::~WaitCursor() { QApplication::restoreOverrideCursor(); }
+
+} // namespace runtime

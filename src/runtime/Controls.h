@@ -1,0 +1,77 @@
+#pragma once
+#include <functional>
+#include <QLabel>
+#include <QList>
+#include <QPoint>
+#include <QRadioButton>
+
+class QMenu;
+
+namespace runtime {
+
+// An option button: a click selects it, and a selected one stays selected when clicked again.
+// Exclusivity comes from its OptionGroup, which lets a group start with none selected.
+class OptionButton : public QRadioButton {
+    Q_OBJECT
+public:
+    explicit OptionButton(const QString& caption, QWidget* parent = nullptr);
+
+protected:
+    void nextCheckState() override;
+};
+
+// Options of which at most one is selected. Selecting one, by the user or from code, clears the
+// others before the selected one's own handlers run; clearing one selects nothing else.
+class OptionGroup : public QObject {
+    Q_OBJECT
+public:
+    explicit OptionGroup(QObject* parent = nullptr) : QObject(parent) {}
+    // Connect an option's handlers after adding it, so that they see the group already settled.
+    void add(OptionButton* option);
+    OptionButton* selected() const;
+
+private:
+    QList<OptionButton*> m_options;
+};
+
+// Connects `handler` to the option's selection, the way an option's click event runs: whenever it
+// becomes selected, whether the user clicked it or code selected it.
+void onSelected(OptionButton* option, QObject* context, std::function<void()> handler);
+
+// A label that reports presses and releases with their button, and a left click.
+class ClickLabel : public QLabel {
+    Q_OBJECT
+public:
+    explicit ClickLabel(const QString& caption, QWidget* parent = nullptr);
+
+signals:
+    void mouseDown(Qt::MouseButton button, QPoint globalPos);
+    void mouseUp(Qt::MouseButton button, QPoint globalPos);
+    void clicked();
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+
+private:
+    bool m_leftDown = false;
+};
+
+// Runs `handler` with the button whenever a mouse button is released over `control`, after the
+// control has handled the release itself (so a left click has already clicked). Presses and
+// releases of the other buttons stop at the control: they never reach the window behind it.
+void onMouseUp(QWidget* control, std::function<void(Qt::MouseButton)> handler);
+
+// Pops the menu up at a point of the screen without waiting for it to close.
+void popUpMenu(QMenu* menu, QPoint globalPos);
+
+// Shows the wait cursor over the whole program until the object goes, and lets it show at once.
+class WaitCursor {
+public:
+    WaitCursor();
+    ~WaitCursor();
+    WaitCursor(const WaitCursor&) = delete;
+    WaitCursor& operator=(const WaitCursor&) = delete;
+};
+
+} // namespace runtime

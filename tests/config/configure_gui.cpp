@@ -1,0 +1,612 @@
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QFile>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPointer>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTest>
+#include <QTimer>
+#include <gtest/gtest.h>
+#include "config/HelpTexts.h"
+#include "config/frmConfigure.h"
+#include "platform/inprocess/InProcessPlatform.h"
+#include "playlist/frmFileLister.h"
+#include "runtime/FormRegistry.h"
+
+void registerProgramForms();
+
+using runtime::forms;
+
+namespace {
+
+const QString kTitle = QStringLiteral("Larkspur Software Lumora Video & Multimedia Screensaver");
+
+class Configure : public ::testing::Test {
+protected:
+    void SetUp() override {
+        platform.install();
+        registerProgramForms();
+    }
+    void TearDown() override {
+        forms().reset();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        platform::install(platform::Platform{});
+    }
+
+    frmConfigure* open() {
+        auto* f = forms().load<frmConfigure>(QStringLiteral("frmConfigure"));
+        f->Show();
+        f->activateWindow();
+        QApplication::setActiveWindow(f);
+        QCoreApplication::processEvents();
+        return f;
+    }
+    QString stored(const QString& key) { return platform.memorySettings()->values.value(key, QStringLiteral("<none>")); }
+    void store(const QString& key, const QString& value) { platform.memorySettings()->values[key] = value; }
+    // Waits for the closing animation to unload the dialog.
+    bool closes(QPointer<frmConfigure> f) {
+        for (int i = 0; i < 2000 && f && f->isLoaded(); ++i) {
+            QCoreApplication::processEvents();
+            QTest::qWait(1);
+        }
+        return !f || !f->isLoaded();
+    }
+    void rightClick(QWidget* w) {
+        QTest::mouseClick(w, Qt::RightButton, {}, QPoint(3, w->height() / 2));
+        QCoreApplication::processEvents();
+    }
+    void leftClick(QWidget* w) {
+        QTest::mouseClick(w, Qt::LeftButton, {}, QPoint(6, w->height() / 2));
+        QCoreApplication::processEvents();
+    }
+    int messages() const { return platform.messageBoxes.size(); }
+
+    platform::InProcessPlatform platform;
+};
+
+TEST_F(Configure, FirstStartShowsOneEighthFloatingSingleFileWithTheGradientOff) {
+    frmConfigure* f = open();
+    EXPECT_TRUE(f->optOneEighth->isChecked());
+    for (auto* o : {f->optAbsoluteFullScreenVideo, f->optThreeQuartersScreen, f->optOneHalf, f->optOneFourth,
+                    f->optOneSixteenth, f->optMultipleFiles})
+        EXPECT_FALSE(o->isChecked()) << o->objectName().toStdString();
+    EXPECT_TRUE(f->optSingleFile->isChecked());
+    EXPECT_TRUE(f->chkFloatingMovie->isChecked());
+    EXPECT_EQ(f->chkFloatingMovie->text(), QStringLiteral("Media will float while playing."));
+    EXPECT_FALSE(f->chkGradOn->isChecked());
+    EXPECT_EQ(f->chkGradOn->text(), QStringLiteral("Gradient background is OFF"));
+    for (QWidget* w : std::initializer_list<QWidget*>{f->hscRed, f->hscGreen, f->hscBlue, f->HScroll1, f->txtRed,
+                                                      f->txtGreen, f->txtBlue, f->txtFireGradient, f->Label13,
+                                                      f->Label1, f->Label6, f->Label8, f->Label9, f->chkTrails})
+        EXPECT_TRUE(w->isHidden()) << w->objectName().toStdString();
+    EXPECT_EQ(f->hscMovingFrameSpeed->value(), 50);
+    EXPECT_FALSE(f->hscMovingFrameSpeed->isHidden());
+    EXPECT_EQ(f->txtRed->text(), QStringLiteral("255"));
+    EXPECT_EQ(f->txtGreen->text(), QStringLiteral("255"));
+    EXPECT_EQ(f->txtBlue->text(), QStringLiteral("255"));
+    EXPECT_EQ(f->txtFireGradient->text(), QStringLiteral("6"));
+    EXPECT_TRUE(f->cmdChooseVideo->isEnabled());
+    EXPECT_TRUE(f->cmdChooseMultiples->isHidden());
+    // Loading selected the stored mode, and its handler wrote the gradient switch at once.
+    EXPECT_EQ(stored(QStringLiteral("GradOn")), QStringLiteral("0"));
+    EXPECT_EQ(messages(), 0);
+    // Centred in twips: (screen - form) rounded, halved with truncation.
+    EXPECT_NEAR(f->x() * 2 + f->width(), f->screen()->geometry().width(), 2);
+}
+
+TEST_F(Configure, DisplayModesOfferOnlyMeaningfulChoices) {
+    store(QStringLiteral("GradOn"), QStringLiteral("1"));
+    store(QStringLiteral("OneFourthScreenDisplayMode"), QStringLiteral("True"));
+    store(QStringLiteral("OneEighthScreenDisplayMode"), QStringLiteral("False"));
+    frmConfigure* f = open();
+    // Partial mode, floating, gradient on: trails offered.
+    EXPECT_TRUE(f->chkGradOn->isChecked());
+    EXPECT_FALSE(f->chkTrails->isHidden());
+    EXPECT_FALSE(f->hscMovingFrameSpeed->isHidden());
+    EXPECT_FALSE(f->Label2->isHidden());
+    EXPECT_FALSE(f->hscRed->isHidden());
+    EXPECT_FALSE(f->txtRed->isEnabled()) << "a display-mode click leaves the colour boxes disabled";
+
+    // Full screen: nothing about floating, trails or the gradient; "GradOn" written at once.
+    f->optAbsoluteFullScreenVideo->click();
+    EXPECT_EQ(stored(QStringLiteral("GradOn")), QStringLiteral("0"));
+    EXPECT_FALSE(f->chkGradOn->isChecked());
+    EXPECT_FALSE(f->chkGradOn->isEnabled());
+    for (QWidget* w : std::initializer_list<QWidget*>{f->chkFloatingMovie, f->hscMovingFrameSpeed, f->Label2,
+                                                      f->chkTrails, f->hscRed, f->HScroll1, f->txtFireGradient})
+        EXPECT_TRUE(w->isHidden()) << w->objectName().toStdString();
+    // Hovering over the gradient box in full screen keeps it off.
+    f->chkGradOn->setEnabled(true);
+    f->chkGradOn->setChecked(true);
+    QEvent enter(QEvent::Enter);
+    QCoreApplication::sendEvent(f->chkGradOn, &enter);
+    EXPECT_FALSE(f->chkGradOn->isChecked());
+    f->chkGradOn->setEnabled(false);
+
+    // Back to a partial mode: the gradient stays off but may be switched on; floating is offered.
+    f->optOneHalf->click();
+    EXPECT_TRUE(f->chkGradOn->isEnabled());
+    EXPECT_FALSE(f->chkGradOn->isChecked());
+    EXPECT_FALSE(f->chkFloatingMovie->isHidden());
+    EXPECT_TRUE(f->chkTrails->isHidden()) << "no trails without the gradient";
+    EXPECT_EQ(stored(QStringLiteral("GradOn")), QStringLiteral("0"));
+
+    // Gradient on, then stationary: trails and speed go, trails unchecked.
+    f->chkGradOn->setChecked(true);
+    EXPECT_EQ(f->chkGradOn->text(), QStringLiteral("Gradient Background Is ON"));
+    f->chkTrails->setChecked(true);
+    EXPECT_EQ(f->chkTrails->text(), QStringLiteral("Picture trails are ON"));
+    f->chkFloatingMovie->setChecked(false);
+    EXPECT_EQ(f->chkFloatingMovie->text(), QStringLiteral("Stationary Media. Will restart at random position."));
+    EXPECT_FALSE(f->chkTrails->isChecked());
+    EXPECT_EQ(f->chkTrails->text(), QStringLiteral("Picture trails are OFF"));
+    EXPECT_TRUE(f->chkTrails->isHidden());
+    EXPECT_TRUE(f->hscMovingFrameSpeed->isHidden());
+    EXPECT_TRUE(f->Label2->isHidden());
+    EXPECT_TRUE(f->chkGradOn->isChecked()) << "a stationary player may still have a gradient";
+    // Floating again: trails offered again but not re-checked.
+    f->chkFloatingMovie->setChecked(true);
+    EXPECT_FALSE(f->chkTrails->isHidden());
+    EXPECT_FALSE(f->chkTrails->isChecked());
+
+    // Floating with the gradient off: trails stay hidden.
+    f->chkGradOn->setChecked(false);
+    f->chkFloatingMovie->setChecked(false);
+    f->chkFloatingMovie->setChecked(true);
+    EXPECT_TRUE(f->chkTrails->isHidden());
+
+    // One-eighth and stationary: the gradient cannot be switched on.
+    f->optOneEighth->click();
+    f->chkFloatingMovie->setChecked(false);
+    f->chkGradOn->setChecked(true);
+    EXPECT_FALSE(f->chkGradOn->isChecked());
+    EXPECT_TRUE(f->hscRed->isHidden());
+    EXPECT_EQ(f->chkGradOn->text(), QStringLiteral("Gradient Background Is OFF"));
+
+    // The media source decides which button is offered.
+    f->optMultipleFiles->click();
+    EXPECT_FALSE(f->cmdChooseMultiples->isHidden());
+    EXPECT_TRUE(f->cmdChooseVideo->isHidden());
+    EXPECT_FALSE(f->cmdChooseVideo->isEnabled());
+    f->optSingleFile->click();
+    EXPECT_TRUE(f->cmdChooseMultiples->isHidden());
+    EXPECT_TRUE(f->cmdChooseVideo->isEnabled());
+    // A selected option stays selected when clicked again.
+    f->optSingleFile->click();
+    EXPECT_TRUE(f->optSingleFile->isChecked());
+}
+
+TEST_F(Configure, OkWithAnEmptyPlayListFallsBackToTheSingleFileAndASecondOkCloses) {
+    QPointer<frmConfigure> f = open();
+    f->optMultipleFiles->click();
+    f->optOneFourth->click();
+    f->hscMovingFrameSpeed->setValue(120);
+    f->Command1->click();
+    ASSERT_EQ(messages(), 1);
+    EXPECT_TRUE(platform.messageBoxes[0].text.startsWith(
+        QStringLiteral("It appears that no files were selected from the Playlist Configuration screen.  ")));
+    EXPECT_TRUE(platform.messageBoxes[0].text.endsWith(QStringLiteral("single media repeat play mode.")));
+    EXPECT_EQ(platform.messageBoxes[0].style, 64);
+    EXPECT_EQ(platform.messageBoxes[0].title, kTitle);
+    EXPECT_TRUE(f->isLoaded());
+    EXPECT_TRUE(f->optSingleFile->isChecked());
+    EXPECT_TRUE(f->cmdChooseVideo->isEnabled());
+    // Everything was written before the message, the play-list choice included.
+    EXPECT_EQ(stored(QStringLiteral("PlayMultipleFiles")), QStringLiteral("True"));
+    EXPECT_EQ(stored(QStringLiteral("PlaySingleFile")), QStringLiteral("False"));
+    EXPECT_EQ(stored(QStringLiteral("OneFourthScreenDisplayMode")), QStringLiteral("True"));
+    EXPECT_EQ(stored(QStringLiteral("OneEighthScreenDisplayMode")), QStringLiteral("False"));
+    EXPECT_EQ(stored(QStringLiteral("MovingMovieSpeed")), QStringLiteral("120"));
+    EXPECT_EQ(f->playListCount(), 0);
+
+    f->Command1->click();
+    EXPECT_EQ(messages(), 1);
+    EXPECT_EQ(stored(QStringLiteral("PlayMultipleFiles")), QStringLiteral("False"));
+    EXPECT_EQ(stored(QStringLiteral("PlaySingleFile")), QStringLiteral("True"));
+    EXPECT_TRUE(closes(f));
+    EXPECT_EQ(forms().find(QStringLiteral("frmFileLister")), nullptr) << "the play-list editor goes with it";
+}
+
+TEST_F(Configure, OkWithAPlayListSavesEverySettingInItsStoredForm) {
+    QFile list(platform.programFolderValue + QStringLiteral("/lumoraplus.ini"));
+    ASSERT_TRUE(list.open(QIODevice::WriteOnly));
+    list.write("1000\r\n 1 \r\n/media/a.mpg\r\n");
+    list.close();
+    store(QStringLiteral("GradOn"), QStringLiteral("1"));
+    store(QStringLiteral("FireGradInterval"), QStringLiteral("12000"));
+    QPointer<frmConfigure> f = open();
+    f->optThreeQuartersScreen->click();
+    f->optMultipleFiles->click();
+    f->chkTrails->setChecked(false);
+    f->hscGreen->setValue(100);
+    EXPECT_EQ(f->txtGreen->text(), QStringLiteral("100"));
+    // Typing into an enabled box leaves the bar alone; the text is what is saved.
+    f->txtGreen->setEnabled(true);
+    f->txtGreen->setFocus();
+    f->txtGreen->selectAll();
+    QTest::keyClicks(f->txtGreen, QStringLiteral("99"));
+    EXPECT_EQ(f->hscGreen->value(), 100);
+    EXPECT_EQ(f->txtFireGradient->text(), QStringLiteral("12"));
+    f->Command1->click();
+    EXPECT_EQ(messages(), 0);
+    EXPECT_EQ(f->playListCount(), 1);
+    EXPECT_TRUE(closes(f));
+    const QList<std::pair<const char*, const char*>> expected = {
+        {"GradOn", "1"}, {"Red_Level", "255"}, {"Green_Level", "99"}, {"Blue_Level", "255"},
+        {"FireGradInterval", "12000"}, {"ThreeQuartersScreenMode", "True"},
+        {"AbsoluteFullScreenDisplayMode", "False"}, {"OneHalfScreenDisplayMode", "False"},
+        {"OneFourthScreenDisplayMode", "False"}, {"OneSixteenthScreenDisplayMode", "False"},
+        {"OneEighthScreenDisplayMode", "False"}, {"MovieWillFloat", "1"}, {"MovingMovieSpeed", "50"},
+        {"PictureTrails", "0"}, {"PlaySingleFile", "False"}, {"PlayMultipleFiles", "True"}};
+    for (const auto& [key, value] : expected)
+        EXPECT_EQ(stored(QString::fromLatin1(key)), QString::fromLatin1(value)) << key;
+}
+
+TEST_F(Configure, CancelKeepsOnlyTheImmediateWrites) {
+    store(QStringLiteral("GradOn"), QStringLiteral("1"));
+    store(QStringLiteral("OneHalfScreenDisplayMode"), QStringLiteral("True"));
+    store(QStringLiteral("OneEighthScreenDisplayMode"), QStringLiteral("False"));
+    QPointer<frmConfigure> f = open();
+    EXPECT_EQ(stored(QStringLiteral("GradOn")), QStringLiteral("1"));
+    f->optAbsoluteFullScreenVideo->click();
+    f->hscMovingFrameSpeed->setValue(700);
+    f->Command3->click();
+    EXPECT_TRUE(closes(f));
+    EXPECT_EQ(stored(QStringLiteral("GradOn")), QStringLiteral("0"));
+    EXPECT_EQ(stored(QStringLiteral("MovingMovieSpeed")), QStringLiteral("<none>"));
+    EXPECT_EQ(stored(QStringLiteral("AbsoluteFullScreenDisplayMode")), QStringLiteral("<none>"));
+
+    // The close box and the menu item cancel the same way.
+    f = open();
+    f->hscMovingFrameSpeed->setValue(300);
+    leftClick(f->Label3);
+    EXPECT_TRUE(closes(f));
+    f = open();
+    f->mnuExitWithoutSavingChanges->trigger();
+    EXPECT_TRUE(closes(f));
+    EXPECT_EQ(stored(QStringLiteral("MovingMovieSpeed")), QStringLiteral("<none>"));
+    f = open();
+    f->hscMovingFrameSpeed->setValue(300);
+    f->mnuExitAndSaveChanges->trigger();
+    EXPECT_TRUE(closes(f));
+    EXPECT_EQ(stored(QStringLiteral("MovingMovieSpeed")), QStringLiteral("300"));
+}
+
+TEST_F(Configure, RestoreDefaultsWritesAtOnceAndLeavesTheIntervalBarWhereItWas) {
+    store(QStringLiteral("FireGradInterval"), QStringLiteral("9000"));
+    store(QStringLiteral("VideoFile"), QStringLiteral("/media/clip.mpg"));
+    store(QStringLiteral("MovingMovieSpeed"), QStringLiteral("77"));
+    store(QStringLiteral("OneHalfScreenDisplayMode"), QStringLiteral("True"));
+    store(QStringLiteral("OneEighthScreenDisplayMode"), QStringLiteral("False"));
+    QPointer<frmConfigure> f = open();
+    f->cmdRestoreDefaults->click();
+    EXPECT_EQ(stored(QStringLiteral("Red_Level")), QStringLiteral("255"));
+    EXPECT_EQ(stored(QStringLiteral("Green_Level")), QStringLiteral("100"));
+    EXPECT_EQ(stored(QStringLiteral("Blue_Level")), QStringLiteral("255"));
+    EXPECT_EQ(stored(QStringLiteral("FireGradInterval")), QStringLiteral("6000"));
+    EXPECT_EQ(stored(QStringLiteral("VideoFile")), QString());
+    EXPECT_EQ(stored(QStringLiteral("MovingMovieSpeed")), QStringLiteral("77"));
+    EXPECT_TRUE(f->optOneEighth->isChecked());
+    EXPECT_TRUE(f->chkGradOn->isChecked());
+    EXPECT_EQ(f->txtGreen->text(), QStringLiteral("100"));
+    EXPECT_EQ(f->txtFireGradient->text(), QStringLiteral("6000"));
+    EXPECT_EQ(f->fireGradientWidthTwips(), 200);
+    EXPECT_GE(f->txtFireGradient->width(), f->txtFireGradient->fontMetrics().horizontalAdvance(QStringLiteral("6000")));
+    EXPECT_EQ(f->HScroll1->value(), 9000);
+    f->Command3->click();
+    EXPECT_TRUE(closes(f));
+    EXPECT_EQ(stored(QStringLiteral("FireGradInterval")), QStringLiteral("6000"));
+
+    f = open();
+    EXPECT_TRUE(f->optOneEighth->isChecked());
+    store(QStringLiteral("GradOn"), QStringLiteral("0"));
+    f->HScroll1->setValue(9000);
+    f->cmdRestoreDefaults->click();
+    EXPECT_EQ(stored(QStringLiteral("GradOn")), QStringLiteral("1"));
+    f->Command1->click();
+    EXPECT_TRUE(closes(f));
+    EXPECT_EQ(stored(QStringLiteral("FireGradInterval")), QStringLiteral("9000"));
+    EXPECT_EQ(stored(QStringLiteral("Green_Level")), QStringLiteral("100"));
+    EXPECT_EQ(stored(QStringLiteral("OneEighthScreenDisplayMode")), QStringLiteral("True"));
+}
+
+TEST_F(Configure, ColourBoxesTakeOnlyLevelsAndSayTheRuleOncePerLeave) {
+    store(QStringLiteral("GradOn"), QStringLiteral("1"));
+    store(QStringLiteral("OneFourthScreenDisplayMode"), QStringLiteral("True"));
+    store(QStringLiteral("OneEighthScreenDisplayMode"), QStringLiteral("False"));
+    frmConfigure* f = open();
+    for (QLineEdit* box : {f->txtRed, f->txtGreen, f->txtBlue})
+        box->setEnabled(true);
+
+    f->txtRed->setFocus();
+    f->txtRed->clear();
+    QTest::keyClicks(f->txtRed, QStringLiteral("1a2-b.5 "));
+    EXPECT_EQ(f->txtRed->text(), QStringLiteral("12.5"));
+    QTest::keyClick(f->txtRed, Qt::Key_Backspace);
+    EXPECT_EQ(f->txtRed->text(), QStringLiteral("12."));
+    QTest::keyClicks(f->txtRed, QStringLiteral("5"));
+
+    // 12.5 is a level: leaving says nothing.
+    f->txtGreen->setFocus(Qt::TabFocusReason);
+    QTest::qWait(20);
+    EXPECT_EQ(messages(), 0);
+    EXPECT_EQ(f->txtRed->text(), QStringLiteral("12.5"));
+
+    // Empty becomes 0.
+    f->txtGreen->clear();
+    f->txtBlue->setFocus(Qt::TabFocusReason);
+    QTest::qWait(20);
+    EXPECT_EQ(f->txtGreen->text(), QStringLiteral("0"));
+    EXPECT_EQ(messages(), 0);
+
+    // Two bad boxes in a row: one message for the box that was left, and the focus goes back to it.
+    f->txtBlue->setText(QStringLiteral("256"));
+    f->txtRed->setText(QStringLiteral("1.2.3"));
+    f->txtRed->setFocus(Qt::TabFocusReason);
+    QTest::qWait(50);
+    ASSERT_EQ(messages(), 1);
+    EXPECT_EQ(platform.messageBoxes[0].text, QStringLiteral("Value can be numeric only and must be between 0 and 255"));
+    EXPECT_EQ(platform.messageBoxes[0].style, 64);
+    EXPECT_EQ(platform.messageBoxes[0].title, kTitle);
+    EXPECT_EQ(QApplication::focusWidget(), f->txtBlue);
+    EXPECT_EQ(f->txtBlue->text(), QStringLiteral("256")) << "the text is left as typed";
+    // Leaving again says it again, once.
+    f->txtGreen->setFocus(Qt::TabFocusReason);
+    QTest::qWait(50);
+    EXPECT_EQ(messages(), 2);
+    EXPECT_EQ(QApplication::focusWidget(), f->txtBlue);
+
+    // OK stores the texts as typed.
+    f->txtBlue->setText(QStringLiteral("7"));
+    f->txtRed->setText(QStringLiteral("12.5"));
+    f->Command1->setFocus(Qt::TabFocusReason);
+    QTest::qWait(20);
+    f->Command1->click();
+    EXPECT_EQ(stored(QStringLiteral("Red_Level")), QStringLiteral("12.5"));
+    EXPECT_EQ(stored(QStringLiteral("Blue_Level")), QStringLiteral("7"));
+}
+
+TEST_F(Configure, IntervalShowsWholeSecondsAndOtherPositionsInMilliseconds) {
+    store(QStringLiteral("GradOn"), QStringLiteral("1"));
+    store(QStringLiteral("FireGradInterval"), QStringLiteral("6500"));
+    frmConfigure* f = open();
+    EXPECT_EQ(f->HScroll1->value(), 6500);
+    EXPECT_EQ(f->txtFireGradient->text(), QStringLiteral("6500"));
+    f->HScroll1->setValue(6000);
+    EXPECT_EQ(f->txtFireGradient->text(), QStringLiteral("6"));
+    EXPECT_EQ(f->fireGradientWidthTwips(), 200);
+    f->HScroll1->setValue(6523);
+    EXPECT_EQ(f->txtFireGradient->text(), QStringLiteral("6523"));
+    EXPECT_EQ(f->fireGradientWidthTwips(), 200);
+    f->HScroll1->triggerAction(QAbstractSlider::SliderToMaximum);
+    EXPECT_EQ(f->txtFireGradient->text(), QStringLiteral("30"));
+    EXPECT_EQ(f->fireGradientWidthTwips(), 315);
+}
+
+TEST_F(Configure, ColourDialogWritesTheBackColourEvenWhenCancelled) {
+    store(QStringLiteral("BackDropColor"), QStringLiteral("255"));
+    frmConfigure* f = open();
+    f->mnuBackColorControl->trigger(); // cancelled
+    ASSERT_EQ(platform.colorDialogInitials.size(), 1);
+    EXPECT_EQ(platform.colorDialogInitials[0], 255u);
+    EXPECT_EQ(stored(QStringLiteral("BackDropColor")), QStringLiteral("255"));
+    platform.colorAnswers.enqueue(0xFFFFFFu);
+    f->mnuBackColorControl->trigger();
+    EXPECT_EQ(stored(QStringLiteral("BackDropColor")), QStringLiteral("16777215"));
+    // Opened again on the last colour chosen, and cancelled: that colour is written again.
+    store(QStringLiteral("BackDropColor"), QStringLiteral("1"));
+    f->mnuBackColorControl->trigger();
+    EXPECT_EQ(platform.colorDialogInitials.last(), 0xFFFFFFu);
+    EXPECT_EQ(stored(QStringLiteral("BackDropColor")), QStringLiteral("16777215"));
+}
+
+TEST_F(Configure, RightButtonHelpShowsEachTextAndOnlyFullScreenHelpsOnTheLeft) {
+    store(QStringLiteral("GradOn"), QStringLiteral("1"));
+    store(QStringLiteral("OneFourthScreenDisplayMode"), QStringLiteral("True"));
+    store(QStringLiteral("OneEighthScreenDisplayMode"), QStringLiteral("False"));
+    frmConfigure* f = open();
+    int checked = 0;
+    for (const HelpEntry& e : configureHelpTexts()) {
+        if (e.control == QStringLiteral("frmConfigure") || e.control == QStringLiteral("cmdChooseVideo")) continue;
+        auto* w = f->findChild<QWidget*>(e.control);
+        ASSERT_NE(w, nullptr) << e.control.toStdString();
+        const int before = messages();
+        if (e.button == Qt::RightButton) rightClick(w);
+        else leftClick(w);
+        ASSERT_EQ(messages(), before + 1) << e.control.toStdString();
+        EXPECT_EQ(platform.messageBoxes.last().text, e.text);
+        EXPECT_EQ(platform.messageBoxes.last().title, e.title);
+        EXPECT_EQ(platform.messageBoxes.last().style, 64);
+        ++checked;
+        if (e.control == QStringLiteral("Command1") || e.control == QStringLiteral("Command3")) {
+            EXPECT_TRUE(f->isLoaded()) << "the right button does not press the button";
+        }
+    }
+    EXPECT_EQ(checked, 16);
+    // Texts that are easy to get wrong.
+    EXPECT_EQ(findHelp(QStringLiteral("optAbsoluteFullScreenVideo"), Qt::LeftButton)->title,
+              QStringLiteral("Helpful Tip for using FULL Screen Mode"));
+    EXPECT_TRUE(findHelp(QStringLiteral("optOneHalf"), Qt::RightButton)
+                    ->text.contains(QStringLiteral("bumping off of the edges.  Using other controls on this window")));
+    EXPECT_EQ(findHelp(QStringLiteral("Label6"), Qt::RightButton)->text,
+              findHelp(QStringLiteral("Label9"), Qt::RightButton)->text);
+
+    // The left button on the full-screen option selects it, then shows the tip.
+    EXPECT_TRUE(f->optAbsoluteFullScreenVideo->isChecked());
+
+    // The left button elsewhere says nothing.
+    const int before = messages();
+    for (QWidget* w : std::initializer_list<QWidget*>{f->optOneHalf, f->Label2, f->Label13, f->Label6})
+        leftClick(w);
+    f->chkGradOn->setEnabled(true);
+    leftClick(f->chkGradOn);
+    EXPECT_EQ(messages(), before);
+
+    // The floating check box has no help, and its release does not reach the dialog behind it.
+    rightClick(f->chkFloatingMovie);
+    rightClick(f->Frame2);
+    EXPECT_EQ(messages(), before);
+    // The dialog's own surface shows the floating text.
+    QPoint surface(4, f->height() / 2);
+    ASSERT_EQ(f->childAt(surface), nullptr);
+    QTest::mouseClick(f, Qt::RightButton, {}, surface);
+    QCoreApplication::processEvents();
+    ASSERT_EQ(messages(), before + 1);
+    EXPECT_TRUE(platform.messageBoxes.last().text.startsWith(
+        QStringLiteral("Clicking in this check box will either show or remove a check mark.")));
+
+    f->mnuSubHelp->trigger();
+    EXPECT_EQ(platform.messageBoxes.last().text, generalHelpText());
+    EXPECT_TRUE(platform.messageBoxes.last().text.contains(QStringLiteral(" or by contacting Larkspur Software  with")));
+    EXPECT_EQ(platform.messageBoxes.last().title, kTitle);
+}
+
+TEST_F(Configure, ChooseButtonHelpsOnTheRightThenOpensTheChooserForEveryButton) {
+    frmConfigure* f = open();
+    QStringList seen;
+    // The chooser is modal: once it shows, record it and close it from inside its loop.
+    QTimer watcher;
+    watcher.setInterval(5);
+    QObject::connect(&watcher, &QTimer::timeout, [&] {
+        runtime::Form* c = forms().find(QStringLiteral("frmChooseOrSearch"));
+        if (!c || !c->isVisible() || !c->isLoaded()) return;
+        seen << QStringLiteral("%1:%2").arg(c->parentWidget() == f).arg(messages());
+        c->Unload();
+    });
+    watcher.start();
+    rightClick(f->cmdChooseVideo);
+    QTest::qWait(30);
+    leftClick(f->cmdChooseVideo);
+    QTest::qWait(30);
+    f->cmdChooseVideo->setFocus();
+    QTest::keyClick(f->cmdChooseVideo, Qt::Key_Space);
+    QTest::qWait(30);
+    EXPECT_EQ(seen, (QStringList{QStringLiteral("1:1"), QStringLiteral("1:1")})) << "help first; no click handler";
+    EXPECT_EQ(platform.messageBoxes[0].text,
+              QStringLiteral("The multimedia files that the screensaver displays can be chosen using this button."));
+    EXPECT_TRUE(f->isLoaded());
+}
+
+TEST_F(Configure, HostileStoredValuesLoadAndOkWritesValuesTheControlsHold) {
+    const QStringList keys = {"GradOn", "FireGradInterval", "Red_Level", "Green_Level", "Blue_Level",
+                              "MovingMovieSpeed", "MovieWillFloat", "PictureTrails",
+                              "AbsoluteFullScreenDisplayMode", "ThreeQuartersScreenMode", "OneHalfScreenDisplayMode",
+                              "OneFourthScreenDisplayMode", "OneEighthScreenDisplayMode",
+                              "OneSixteenthScreenDisplayMode", "PlaySingleFile", "PlayMultipleFiles", "BackDropColor"};
+    for (const QString& hostile : {QString(), QStringLiteral("-5"), QStringLiteral("99999"), QStringLiteral("abc"),
+                                   QStringLiteral("1e9")}) {
+        SCOPED_TRACE(hostile.toStdString());
+        platform.memorySettings()->values.clear();
+        for (const QString& k : keys)
+            store(k, hostile);
+        QPointer<frmConfigure> f;
+        ASSERT_NO_THROW(f = open());
+        ASSERT_TRUE(f && f->isLoaded());
+        f->mnuBackColorControl->trigger();
+        if (!f->optSingleFile->isChecked() && !f->optMultipleFiles->isChecked()) f->optSingleFile->click();
+        f->Command1->click();
+        // Numbers count as True, so both sources may have been selected: the play list, empty.
+        if (f->isLoaded() && messages() > 0) f->Command1->click();
+        EXPECT_TRUE(closes(f));
+        auto inRange = [&](const char* key, int lo, int hi) {
+            bool ok = false;
+            const int v = stored(QString::fromLatin1(key)).toInt(&ok);
+            EXPECT_TRUE(ok && v >= lo && v <= hi) << key << " = " << stored(QString::fromLatin1(key)).toStdString();
+        };
+        inRange("GradOn", 0, 1);
+        inRange("FireGradInterval", 1000, 30000);
+        inRange("Red_Level", 0, 255);
+        inRange("Green_Level", 0, 255);
+        inRange("Blue_Level", 0, 255);
+        inRange("MovingMovieSpeed", 1, 1000);
+        inRange("MovieWillFloat", 0, 1);
+        inRange("PictureTrails", 0, 1);
+        inRange("BackDropColor", 0, 0xFFFFFF);
+        for (const char* k : {"AbsoluteFullScreenDisplayMode", "OneEighthScreenDisplayMode", "PlaySingleFile"})
+            EXPECT_TRUE(stored(QString::fromLatin1(k)) == QStringLiteral("True") ||
+                        stored(QString::fromLatin1(k)) == QStringLiteral("False"))
+                << k;
+    }
+    // The nearest end of the range for numbers, the default for the rest.
+    platform.memorySettings()->values.clear();
+    store(QStringLiteral("MovingMovieSpeed"), QStringLiteral("99999"));
+    store(QStringLiteral("FireGradInterval"), QStringLiteral("abc"));
+    store(QStringLiteral("Red_Level"), QStringLiteral("-5"));
+    frmConfigure* f = open();
+    EXPECT_EQ(f->hscMovingFrameSpeed->value(), 1000);
+    EXPECT_EQ(f->HScroll1->value(), 6000);
+    EXPECT_EQ(f->hscRed->value(), 0);
+    EXPECT_EQ(f->txtRed->text(), QStringLiteral("0"));
+}
+
+TEST_F(Configure, DesktopShortcutIsAnExecutableEntryForTheProgramWrittenUnderTheWaitCursor) {
+    frmConfigure* f = open();
+    f->mnuCreateDesktopShortcut->trigger();
+    const QString path = platform.desktopFolderValue + QStringLiteral("/Lumora.desktop");
+    ASSERT_TRUE(QFileInfo::exists(path));
+    EXPECT_TRUE(QFileInfo(path).isExecutable());
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(file.readAll());
+    EXPECT_TRUE(text.startsWith(QStringLiteral("[Desktop Entry]\n")));
+    EXPECT_TRUE(text.contains(QStringLiteral("\nName=Lumora\n")));
+    EXPECT_TRUE(text.contains(QStringLiteral("\nType=Application\n")));
+    EXPECT_TRUE(text.contains(QStringLiteral("\nExec=") + QCoreApplication::applicationFilePath() + u'\n'));
+    ASSERT_EQ(platform.cursorShapesAtDesktopFolder, QList<int>{Qt::WaitCursor});
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr) << "the pointer is back afterwards";
+    EXPECT_EQ(messages(), 0);
+}
+
+TEST_F(Configure, LabelStripPopsItsMenusUpAtThePointerOnTheLeftButtonOnly) {
+    frmConfigure* f = open();
+    const struct {
+        QWidget* label;
+        QMenu* menu;
+    } strip[] = {{f->lblFile, f->mnuFile}, {f->lblSoundControl, f->mnuSoundControls}, {f->lblMouse, f->mnuMouseSensitivity},
+                 {f->lblBackColor, f->mnuColorControls}, {f->lblHelp, f->mnuHelpDocument}};
+    for (const auto& s : strip) {
+        QTest::mousePress(s.label, Qt::RightButton, {}, QPoint(4, 4));
+        QTest::mouseRelease(s.label, Qt::RightButton, {}, QPoint(4, 4));
+        EXPECT_FALSE(s.menu->isVisible());
+        QTest::mousePress(s.label, Qt::LeftButton, {}, QPoint(4, 4));
+        EXPECT_TRUE(s.menu->isVisible()) << s.menu->objectName().toStdString();
+        EXPECT_LE((s.menu->pos() - s.label->mapToGlobal(QPoint(4, 4))).manhattanLength(), 2);
+        s.menu->close();
+        QTest::mouseRelease(s.label, Qt::LeftButton, {}, QPoint(4, 4));
+    }
+    QStringList items;
+    for (QAction* a : f->mnuHelpDocument->actions())
+        items << (a->isSeparator() ? QStringLiteral("-") : a->text());
+    EXPECT_EQ(items, (QStringList{"Help", "-", "Visit Our Website", "-", "About this program"}));
+}
+
+TEST_F(Configure, WebSiteAndAboutLeaveTheDialogWithoutSaving) {
+    int shown = 0;
+    for (const QString& name : {QStringLiteral("frmURLACTION"), QStringLiteral("frmCredits")})
+        forms().registerForm(name, [name, &shown] {
+            ++shown;
+            return new runtime::Form(name);
+        });
+    QPointer<frmConfigure> f = open();
+    f->hscMovingFrameSpeed->setValue(222);
+    f->mnuVisitWebSite->trigger();
+    EXPECT_TRUE(!f || !f->isLoaded()) << "unloaded at once, without the closing animation";
+    ASSERT_NE(forms().find(QStringLiteral("frmURLACTION")), nullptr);
+    EXPECT_TRUE(forms().find(QStringLiteral("frmURLACTION"))->isVisible());
+    f = open();
+    f->mnuAbout->trigger();
+    EXPECT_TRUE(!f || !f->isLoaded());
+    ASSERT_NE(forms().find(QStringLiteral("frmCredits")), nullptr);
+    EXPECT_EQ(stored(QStringLiteral("MovingMovieSpeed")), QStringLiteral("<none>"));
+    EXPECT_EQ(shown, 2);
+    forms().unregisterForm(QStringLiteral("frmURLACTION"));
+    forms().unregisterForm(QStringLiteral("frmCredits"));
+}
+
+} // namespace

@@ -52,6 +52,8 @@ QScrollBar* scrollBar(QWidget* parent, const char* name, int min, int max, int s
     bar->setPageStep(large);
     bar->setValue(min);
     bar->setContextMenuPolicy(Qt::NoContextMenu);
+    // Reached with Tab and moved with the arrows, like the dialog's other controls.
+    bar->setFocusPolicy(Qt::StrongFocus);
     return bar;
 }
 
@@ -352,6 +354,15 @@ void frmConfigure::layOut() {
     buttons->addWidget(Command1);
     buttons->addWidget(Command3);
     root->addLayout(buttons);
+
+    // The keyboard goes through the dialog as the eye does: modes, motion, source, gradient, buttons.
+    const QList<QWidget*> order = {optAbsoluteFullScreenVideo, optThreeQuartersScreen, optOneHalf, optOneFourth,
+                                   optOneEighth, optOneSixteenth, chkFloatingMovie, hscMovingFrameSpeed,
+                                   optSingleFile, optMultipleFiles, cmdChooseVideo, cmdChooseMultiples, chkGradOn,
+                                   hscRed, txtRed, hscGreen, txtGreen, hscBlue, txtBlue, txtFireGradient, HScroll1,
+                                   chkTrails, cmdRestoreDefaults, Command1, Command3};
+    for (int i = 1; i < order.size(); ++i)
+        setTabOrder(order[i - 1], order[i]);
 }
 
 void frmConfigure::connectHandlers() {
@@ -525,6 +536,14 @@ void frmConfigure::Form_Load() {
     layout()->activate();
     resize(sizeHint().expandedTo(minimumSizeHint()));
     centreOnScreen();
+    // The first control that takes the focus, as a dialog of its kind starts.
+    for (QWidget* w = optAbsoluteFullScreenVideo; w; w = w->nextInFocusChain()) {
+        if (w->isEnabled() && !w->isHidden() && (w->focusPolicy() & Qt::TabFocus)) {
+            w->setFocus(Qt::TabFocusReason);
+            break;
+        }
+        if (w->nextInFocusChain() == optAbsoluteFullScreenVideo) break;
+    }
 
     applySecondsDisplay();
 }

@@ -56,6 +56,8 @@ void Form::ShowModal(QWidget* owner) {
         m_modalLoop = nullptr;
         setWindowModality(Qt::NonModal);
     }
+    // Back to the owner's window, which a desktop without a window manager would leave unfocused.
+    if (owner && owner->isVisible()) owner->activateWindow();
 }
 
 bool Form::Unload() {
@@ -138,6 +140,13 @@ void Form::closeEvent(QCloseEvent* event) {
     // The window system's close goes through the same unload, which the form may refuse.
     if (m_loaded && !Unload()) event->ignore();
     else event->accept();
+}
+
+void Form::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    // A window that opens takes the keyboard, as dialogs do; without a window manager nobody else
+    // would give it.
+    if (isWindow() && !event->spontaneous() && !testAttribute(Qt::WA_ShowWithoutActivating)) activateWindow();
 }
 
 void Form::hideEvent(QHideEvent* event) {

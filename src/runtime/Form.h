@@ -53,6 +53,7 @@ protected:
     virtual void Form_Terminate() {}
 
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
 
 private:

@@ -303,6 +303,8 @@ TEST_F(Configure, RestoreDefaultsWritesAtOnceAndLeavesTheIntervalBarWhereItWas) 
     EXPECT_TRUE(closes(f));
     EXPECT_EQ(stored(QStringLiteral("FireGradInterval")), QStringLiteral("6000"));
 
+    store(QStringLiteral("OneHalfScreenDisplayMode"), QStringLiteral("False"));
+    store(QStringLiteral("OneEighthScreenDisplayMode"), QStringLiteral("True"));
     f = open();
     EXPECT_TRUE(f->optOneEighth->isChecked());
     store(QStringLiteral("GradOn"), QStringLiteral("0"));

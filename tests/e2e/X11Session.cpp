@@ -208,8 +208,17 @@ QProcessEnvironment ProgramRun::environment() const {
     env.insert(QStringLiteral("XDG_CONFIG_HOME"), m_dir.path() + QStringLiteral("/config"));
     env.insert(QStringLiteral("XDG_DATA_HOME"), m_dir.path() + QStringLiteral("/data"));
     env.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_dir.path());
+    env.insert(QStringLiteral("HOME"), homeFolder());
+    for (auto it = m_extraEnv.begin(); it != m_extraEnv.end(); ++it)
+        env.insert(it.key(), it.value());
     env.remove(QStringLiteral("QT_QPA_PLATFORM"));
     return env;
+}
+
+QString ProgramRun::homeFolder() const {
+    const QString home = m_dir.path() + QStringLiteral("/home");
+    QDir().mkpath(home);
+    return home;
 }
 
 QProcess& ProgramRun::start(const QString& sw) {

@@ -1,5 +1,6 @@
 #pragma once
 #include <QImage>
+#include <QMap>
 #include <QProcess>
 #include <QRect>
 #include <QString>
@@ -62,6 +63,10 @@ public:
     QString programFolder() const { return m_dir.path() + QStringLiteral("/program"); }
     QString settingsFile() const { return m_dir.path() + QStringLiteral("/config/larkspur/lumora.ini"); }
     QString mediaFolder() const { return m_dir.path() + QStringLiteral("/media"); }
+    // The program's HOME: its desktop folder is under it.
+    QString homeFolder() const;
+    // One more environment variable for the runs that follow.
+    void setEnvironment(const QString& name, const QString& value) { m_extraEnv[name] = value; }
     void writeSettings(const QStringList& lines);
     QString readSettings() const;
     void writePlayList(const QStringList& entries);
@@ -77,6 +82,7 @@ private:
     QProcessEnvironment environment() const;
     QTemporaryDir m_dir;
     QProcess m_process;
+    QMap<QString, QString> m_extraEnv;
 };
 
 // A clip of solid colours one after another, each `seconds` long, made with ffmpeg.

@@ -4,6 +4,7 @@
 #include <QColorDialog>
 #include <QCoreApplication>
 #include <QDesktopServices>
+#include <QPointer>
 #include <QProcess>
 #include <QUrl>
 #include <QDir>
@@ -80,7 +81,24 @@ int X11WindowSystem::showCursor(bool show) {
     return count;
 }
 
+namespace {
+
+// Gives the keyboard back to the window that had it once a modal box closes.
+class KeepActiveWindow {
+public:
+    KeepActiveWindow() : m_window(QApplication::activeWindow()) {}
+    ~KeepActiveWindow() {
+        if (m_window && m_window->isVisible()) m_window->activateWindow();
+    }
+
+private:
+    QPointer<QWidget> m_window;
+};
+
+} // namespace
+
 int WidgetDialogs::messageBox(const QString& text, int style, const QString& title) {
+    KeepActiveWindow keep;
     QMessageBox box;
     box.setText(text);
     box.setWindowTitle(title);
@@ -109,6 +127,7 @@ int WidgetDialogs::messageBox(const QString& text, int style, const QString& tit
 
 std::optional<uint32_t> WidgetDialogs::chooseColor(uint32_t initial) {
     const QColor start(int(initial & 0xFF), int((initial >> 8) & 0xFF), int((initial >> 16) & 0xFF));
+    KeepActiveWindow keep;
     QColorDialog dialog(start);
     dialog.setWindowTitle(QStringLiteral("Color"));
     dialog.setWindowFlag(Qt::WindowStaysOnTopHint, true);
@@ -133,9 +152,7 @@ QString XdgDesktop::desktopFolder() {
         p.kill();
         p.waitForFinished(1000);
     }
-    // xdg-user-dir answers the home folder itself when no desktop folder is configured.
-    if (folder.isEmpty() || !QDir::isAbsolutePath(folder) ||
-        QDir(folder).canonicalPath() == QDir(QDir::homePath()).canonicalPath())
+    if (folder.isEmpty() || !QDir::isAbsolutePath(folder))
         folder = QDir::homePath() + QStringLiteral("/Desktop");
     if (!QDir().mkpath(folder)) return QString();
     return folder;

@@ -1,0 +1,295 @@
+#include <gtest/gtest.h>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QSet>
+#include <QThread>
+#include "X11Session.h"
+
+using e2e::ProgramRun;
+using e2e::waitUntil;
+using e2e::X11Session;
+
+namespace {
+
+const QString kDialog = QStringLiteral("Lumora Video & Multimedia Screensaver");
+const QString kHelpTitle = QStringLiteral("Larkspur Software Lumora Video & Multimedia Screensaver");
+const QString kMainForm = QStringLiteral("Screen Saver Main Form");
+
+class ConfigureEndToEnd : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(x().ok()) << "no X server at " << x().display().toStdString(); }
+    X11Session& x() { return X11Session::instance(); }
+
+    QRect windowNamed(const QString& name) {
+        const auto ws = x().mappedWindowsNamed(name);
+        return ws.isEmpty() ? QRect() : ws.first().geometry;
+    }
+    bool shown(const QString& name) { return !x().mappedWindowsNamed(name).isEmpty(); }
+    bool waitShown(const QString& name, int ms = 5000) {
+        return waitUntil([&] { return shown(name); }, ms) >= 0;
+    }
+    bool waitGone(const QString& name, int ms = 5000) {
+        return waitUntil([&] { return !shown(name); }, ms) >= 0;
+    }
+    // Starts /c, clicks the splash away and waits for the dialog; keys go where the pointer is.
+    QRect openDialog(ProgramRun& run, const QStringList& env = {}) {
+        for (const QString& e : env)
+            run.setEnvironment(e.section(u'=', 0, 0), e.section(u'=', 1));
+        run.start(QStringLiteral("/c"));
+        // The splash first: a centred window with a picture.
+        const bool splash = waitUntil([&] {
+                                for (const auto& w : x().topWindows())
+                                    if (w.mapped && w.geometry.width() > 300 && w.name != kDialog &&
+                                        qAbs(w.geometry.center().x() - 640) <= 1)
+                                        return true;
+                                return false;
+                            }, 5000) >= 0;
+        EXPECT_TRUE(splash) << "the splash was not seen";
+        x().xdotool({"mousemove", "640", "512", "click", "1"});
+        if (!waitShown(kDialog, 10000)) return QRect();
+        QThread::msleep(300);
+        const QRect r = windowNamed(kDialog);
+        // The pointer rests on the banner, so the keyboard reaches the dialog.
+        x().xdotool({"mousemove", QString::number(r.center().x()), QString::number(r.top() + 60)});
+        QThread::msleep(100);
+        return r;
+    }
+    void keys(const QStringList& k) {
+        for (const QString& key : k) {
+            x().xdotool({"key", key});
+            QThread::msleep(120);
+        }
+    }
+    QMap<QString, QString> settings(ProgramRun& run) {
+        QMap<QString, QString> values;
+        for (const QString& line : run.readSettings().split(u'\n')) {
+            const int eq = line.indexOf(u'=');
+            if (eq > 0) values[line.left(eq)] = line.mid(eq + 1);
+        }
+        return values;
+    }
+    bool endsCleanly(ProgramRun& run, int ms = 5000) {
+        return run.waitForEnd(ms) >= 0 && run.process().exitStatus() == QProcess::NormalExit &&
+               run.process().exitCode() == 0;
+    }
+    // Many colours in the rectangle: a drawn window, not an empty one.
+    int colourCount(const QRect& r) {
+        const QImage s = x().grabScreen();
+        QSet<QRgb> colours;
+        for (int y = r.top() + 2; y < r.bottom() - 2; y += 7)
+            for (int xx = r.left() + 2; xx < r.right() - 2; xx += 7) colours.insert(s.pixel(xx, y));
+        return colours.size();
+    }
+    void shot(const QString& name) { x().savePng(QStringLiteral(LUMORA_BINARY_DIR "/e2e-%1.png").arg(name)); }
+};
+
+const QStringList kSaved = {"GradOn", "Red_Level", "Green_Level", "Blue_Level", "FireGradInterval",
+                            "ThreeQuartersScreenMode", "AbsoluteFullScreenDisplayMode", "OneHalfScreenDisplayMode",
+                            "OneFourthScreenDisplayMode", "OneSixteenthScreenDisplayMode",
+                            "OneEighthScreenDisplayMode", "MovieWillFloat", "MovingMovieSpeed", "PictureTrails",
+                            "PlaySingleFile", "PlayMultipleFiles"};
+
+TEST_F(ConfigureEndToEnd, EnterSavesEverySettingInItsStoredFormAndEnds) {
+    ProgramRun run;
+    const QRect dialog = openDialog(run);
+    ASSERT_TRUE(dialog.isValid());
+    EXPECT_GT(colourCount(dialog), 15);
+    shot(QStringLiteral("configure-fresh"));
+    keys({"Return"});
+    ASSERT_TRUE(endsCleanly(run));
+    const auto s = settings(run);
+    const QStringList expected = {"0", "255", "255", "255", "6000", "False", "False", "False", "False", "False",
+                                  "True", "1", "50", "1", "True", "False"};
+    for (int i = 0; i < kSaved.size(); ++i)
+        EXPECT_EQ(s.value(kSaved[i], QStringLiteral("<none>")), expected[i]) << kSaved[i].toStdString();
+}
+
+TEST_F(ConfigureEndToEnd, EscapeWritesNothingAndRestoreDefaultsWritesAtOnce) {
+    ProgramRun run;
+    run.writeSettings({"GradOn=1", "OneFourthScreenDisplayMode=True", "OneEighthScreenDisplayMode=False",
+                       "MovingMovieSpeed=77", "Green_Level=7", "FireGradInterval=12000", "VideoFile=/media/x.mpg"});
+    ASSERT_TRUE(openDialog(run).isValid());
+    const QString before = run.readSettings();
+    keys({"Escape"});
+    ASSERT_TRUE(endsCleanly(run));
+    EXPECT_EQ(run.readSettings(), before);
+    EXPECT_EQ(settings(run).value("MovingMovieSpeed"), QStringLiteral("77"));
+
+    ProgramRun again;
+    again.writeSettings({"GradOn=0", "OneEighthScreenDisplayMode=True", "Green_Level=7", "FireGradInterval=12000",
+                         "VideoFile=/media/x.mpg"});
+    ASSERT_TRUE(openDialog(again).isValid());
+    keys({"alt+r"});
+    ASSERT_GE(waitUntil([&] { return settings(again).value("Green_Level") == QLatin1String("100"); }, 3000), 0);
+    const auto s = settings(again);
+    EXPECT_EQ(s.value("GradOn"), QStringLiteral("1"));
+    EXPECT_EQ(s.value("Red_Level"), QStringLiteral("255"));
+    EXPECT_EQ(s.value("Blue_Level"), QStringLiteral("255"));
+    EXPECT_EQ(s.value("FireGradInterval"), QStringLiteral("6000"));
+    EXPECT_EQ(s.value("VideoFile", "<none>"), QString());
+    EXPECT_EQ(again.process().state(), QProcess::Running) << "Restore Defaults keeps the dialog open";
+    QThread::msleep(300);
+    shot(QStringLiteral("configure-restored"));
+    keys({"Escape"});
+    ASSERT_TRUE(endsCleanly(again));
+    EXPECT_EQ(settings(again).value("FireGradInterval"), QStringLiteral("6000"));
+}
+
+TEST_F(ConfigureEndToEnd, MenusOpenFromTheKeyboardAndTheirDialogsShow) {
+    ProgramRun run;
+    const QRect dialog = openDialog(run);
+    ASSERT_TRUE(dialog.isValid());
+
+    keys({"alt+m", "Return"});
+    ASSERT_TRUE(waitShown(QStringLiteral("Mouse Sensitivity Control")));
+    QThread::msleep(300);
+    EXPECT_GT(colourCount(windowNamed(QStringLiteral("Mouse Sensitivity Control"))), 5);
+    shot(QStringLiteral("mouse-sensitivity"));
+    x().xdotool({"mousemove", QString::number(windowNamed("Mouse Sensitivity Control").center().x()),
+                 QString::number(windowNamed("Mouse Sensitivity Control").center().y())});
+    keys({"Escape"});
+    ASSERT_TRUE(waitGone(QStringLiteral("Mouse Sensitivity Control")));
+
+    x().xdotool({"mousemove", QString::number(dialog.center().x()), QString::number(dialog.top() + 60)});
+    keys({"alt+s", "Return"});
+    ASSERT_TRUE(waitShown(QStringLiteral("Sound Control")));
+    QThread::msleep(300);
+    shot(QStringLiteral("sound"));
+    x().xdotool({"mousemove", QString::number(windowNamed("Sound Control").center().x()),
+                 QString::number(windowNamed("Sound Control").center().y())});
+    keys({"Escape"});
+    ASSERT_TRUE(waitGone(QStringLiteral("Sound Control")));
+
+    // The colour dialog; cancelled, it still writes the back colour.
+    x().xdotool({"mousemove", QString::number(dialog.center().x()), QString::number(dialog.top() + 60)});
+    keys({"alt+l", "Return"});
+    ASSERT_TRUE(waitShown(QStringLiteral("Color")));
+    QThread::msleep(300);
+    shot(QStringLiteral("colour-dialog"));
+    x().xdotool({"mousemove", QString::number(windowNamed("Color").center().x()),
+                 QString::number(windowNamed("Color").center().y())});
+    keys({"Escape"});
+    ASSERT_TRUE(waitGone(QStringLiteral("Color")));
+    ASSERT_GE(waitUntil([&] { return settings(run).contains("BackDropColor"); }, 3000), 0);
+    EXPECT_EQ(settings(run).value("BackDropColor"), QStringLiteral("0"));
+
+    // Help from the menu, and right-button help on the dialog's own surface: message boxes on screen.
+    x().xdotool({"mousemove", QString::number(dialog.center().x()), QString::number(dialog.top() + 60)});
+    keys({"alt+h", "Return"});
+    ASSERT_TRUE(waitShown(kHelpTitle));
+    QThread::msleep(200);
+    shot(QStringLiteral("help-message"));
+    x().xdotool({"mousemove", QString::number(windowNamed(kHelpTitle).center().x()),
+                 QString::number(windowNamed(kHelpTitle).center().y())});
+    keys({"Return"});
+    ASSERT_TRUE(waitGone(kHelpTitle));
+    QThread::msleep(300);
+    x().xdotool({"mousemove", QString::number(dialog.left() + 4), QString::number(dialog.center().y()), "click", "3"});
+    ASSERT_TRUE(waitShown(kHelpTitle));
+    x().xdotool({"mousemove", QString::number(windowNamed(kHelpTitle).center().x()),
+                 QString::number(windowNamed(kHelpTitle).center().y())});
+    keys({"Return"});
+    ASSERT_TRUE(waitGone(kHelpTitle));
+
+    // The play-list source with an empty play list: OK says so and keeps the dialog open.
+    x().xdotool({"mousemove", QString::number(dialog.center().x()), QString::number(dialog.top() + 60)});
+    keys({"Tab", "Tab", "Tab", "Tab", "Tab", "Tab", "Tab", "Tab", "Tab", "space", "Return"});
+    ASSERT_TRUE(waitShown(kHelpTitle));
+    QThread::msleep(200);
+    shot(QStringLiteral("empty-playlist-message"));
+    EXPECT_EQ(settings(run).value("PlayMultipleFiles"), QStringLiteral("True"));
+    x().xdotool({"mousemove", QString::number(windowNamed(kHelpTitle).center().x()),
+                 QString::number(windowNamed(kHelpTitle).center().y())});
+    keys({"Return"});
+    ASSERT_TRUE(waitGone(kHelpTitle));
+    EXPECT_TRUE(shown(kDialog));
+    EXPECT_EQ(run.process().state(), QProcess::Running);
+
+    // Create Desktop Shortcut: an entry the desktop accepts, for the program itself.
+    x().xdotool({"mousemove", QString::number(dialog.center().x()), QString::number(dialog.top() + 60)});
+    keys({"alt+f", "Return"});
+    const QString entry = run.homeFolder() + QStringLiteral("/Desktop/Lumora.desktop");
+    ASSERT_GE(waitUntil([&] { return QFileInfo::exists(entry); }, 5000), 0);
+    EXPECT_TRUE(QFileInfo(entry).isExecutable());
+    QProcess validate;
+    validate.start(QStringLiteral("desktop-file-validate"), {entry});
+    ASSERT_TRUE(validate.waitForFinished(10000)) << "desktop-file-validate is needed";
+    EXPECT_EQ(validate.exitCode(), 0) << validate.readAllStandardOutput().toStdString();
+    QFile f(entry);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(f.readAll());
+    EXPECT_TRUE(text.contains(QStringLiteral("\nExec=") + run.programFolder() + QStringLiteral("/lumora\n")))
+        << text.toStdString();
+    EXPECT_TRUE(text.contains(QStringLiteral("\nName=Lumora\n")));
+
+    // Visit Our Website leaves the dialog for the web-link form.
+    keys({"alt+h", "Down", "Return"});
+    ASSERT_TRUE(waitShown(QStringLiteral("Lumora - Visit Our Website")));
+    EXPECT_TRUE(waitGone(kDialog));
+    QThread::msleep(300);
+    shot(QStringLiteral("web-link"));
+    run.process().terminate();
+    run.waitForEnd(3000);
+}
+
+TEST_F(ConfigureEndToEnd, AboutShowsTheCreditsAndAModeSavedInTheDialogIsTheModeThatPlays) {
+    ProgramRun run;
+    const QString red = e2e::makeColourClip(run.mediaFolder() + QStringLiteral("/red.mpg"), {"red"}, 20);
+    ASSERT_FALSE(red.isEmpty());
+    run.writeSettings({QStringLiteral("VideoFile=") + red});
+    ASSERT_TRUE(openDialog(run).isValid());
+    keys({"alt+h", "Down", "Down", "Return"});
+    ASSERT_TRUE(waitShown(QStringLiteral("About Lumora")));
+    QThread::msleep(300);
+    shot(QStringLiteral("credits"));
+    // Its OK button leads back to a freshly loaded dialog.
+    const QRect credits = windowNamed(QStringLiteral("About Lumora"));
+    x().xdotool({"mousemove", QString::number(credits.center().x()), QString::number(credits.center().y())});
+    keys({"Return"});
+    ASSERT_TRUE(waitShown(kDialog, 8000));
+    QThread::msleep(300);
+    const QRect dialog = windowNamed(kDialog);
+    x().xdotool({"mousemove", QString::number(dialog.center().x()), QString::number(dialog.top() + 60)});
+    QThread::msleep(100);
+    // The focus starts on FULL SCREEN; three tabs on is One-Fourth.
+    keys({"Tab", "Tab", "Tab", "space", "Return"});
+    ASSERT_TRUE(endsCleanly(run));
+    EXPECT_EQ(settings(run).value("OneFourthScreenDisplayMode"), QStringLiteral("True"));
+    EXPECT_EQ(settings(run).value("OneEighthScreenDisplayMode"), QStringLiteral("False"));
+
+    x().xdotool({"mousemove", "3", "3"});
+    run.start(QStringLiteral("/s"));
+    // One-fourth of 1280 x 1024 is a 704 x 563 player.
+    QRect box;
+    ASSERT_GE(waitUntil([&] {
+                  box = e2e::colourBox(x().grabScreen(), QStringLiteral("red"));
+                  return box.width() >= 690;
+              }, 8000),
+              0);
+    EXPECT_NEAR(box.width(), 704, 4);
+    EXPECT_NEAR(box.height(), 563, 4);
+    x().xdotool({"key", "space"});
+    EXPECT_TRUE(endsCleanly(run));
+}
+
+TEST_F(ConfigureEndToEnd, DialogsFitTheirTextAtDoubleScale) {
+    ProgramRun run;
+    run.writeSettings({"GradOn=1", "OneHalfScreenDisplayMode=True", "OneEighthScreenDisplayMode=False"});
+    const QRect dialog = openDialog(run, {QStringLiteral("QT_SCALE_FACTOR=2")});
+    ASSERT_TRUE(dialog.isValid());
+    // Twice the size, still on a 1280 x 1024 screen.
+    EXPECT_GT(dialog.width(), 1000);
+    EXPECT_GT(colourCount(dialog), 15);
+    shot(QStringLiteral("configure-scale2-gradient"));
+    keys({"alt+m", "Return"});
+    ASSERT_TRUE(waitShown(QStringLiteral("Mouse Sensitivity Control")));
+    QThread::msleep(300);
+    shot(QStringLiteral("mouse-sensitivity-scale2"));
+    run.process().terminate();
+    run.waitForEnd(3000);
+}
+
+} // namespace

@@ -272,7 +272,10 @@ QWidget* frmConfigure::createStrip() {
         it.separator->setFrameShadow(QFrame::Sunken);
         row->addWidget(it.separator);
     }
+    // The banner sits in the strip, so the dialog fits a small screen at double scale.
     row->addStretch(1);
+    row->addWidget(Image1);
+    row->addSpacing(12);
     QFont bold = Label3->font();
     bold.setBold(true);
     Label3->setFont(bold);
@@ -284,40 +287,47 @@ QWidget* frmConfigure::createStrip() {
 
 void frmConfigure::layOut() {
     auto* root = new QVBoxLayout(this);
-    root->setContentsMargins(10, 6, 10, 10);
+    root->setContentsMargins(8, 4, 8, 8);
     root->addWidget(createStrip());
     Label4->setFrameShape(QFrame::HLine);
     Label4->setFrameShadow(QFrame::Sunken);
     root->addWidget(Label4);
-    root->addWidget(Image1);
 
     auto* modes = new QGridLayout(Frame2);
+    // Largest first, read along the rows; the two longest captions share a column.
     modes->addWidget(optAbsoluteFullScreenVideo, 0, 0);
-    modes->addWidget(optThreeQuartersScreen, 1, 0);
-    modes->addWidget(optOneHalf, 2, 0);
-    modes->addWidget(optOneFourth, 0, 1);
-    modes->addWidget(optOneEighth, 1, 1);
+    modes->addWidget(optThreeQuartersScreen, 0, 1);
+    modes->addWidget(optOneHalf, 1, 0);
+    modes->addWidget(optOneFourth, 1, 1);
+    modes->addWidget(optOneEighth, 2, 0);
     modes->addWidget(optOneSixteenth, 2, 1);
 
     auto* speed = new QGridLayout(Frame6);
     speed->addWidget(chkFloatingMovie, 0, 0, 1, 2);
     speed->addWidget(hscMovingFrameSpeed, 1, 0);
     speed->addWidget(Label2, 1, 1);
-    hscMovingFrameSpeed->setMinimumWidth(runtime::twipsToPixels(2400));
+    hscMovingFrameSpeed->setMinimumWidth(runtime::twipsToPixels(1800));
 
     auto* source = new QGridLayout(Frame1);
     source->addWidget(optSingleFile, 0, 0);
     source->addWidget(optMultipleFiles, 1, 0);
+    // Only one of the two buttons is ever offered: they share a place.
     source->addWidget(cmdChooseVideo, 2, 0);
-    source->addWidget(cmdChooseMultiples, 3, 0);
+    source->addWidget(cmdChooseMultiples, 2, 0);
 
     auto* left = new QVBoxLayout(Frame5);
+    // Tight frames: the whole dialog fits a 1280 x 1024 screen at double scale.
+    left->setContentsMargins(4, 4, 4, 4);
+    for (QLayout* l : {static_cast<QLayout*>(modes), static_cast<QLayout*>(speed), static_cast<QLayout*>(source)})
+        l->setContentsMargins(8, 6, 8, 6);
+    modes->setHorizontalSpacing(8);
     left->addWidget(Frame2);
     left->addWidget(Frame6);
     left->addWidget(Frame1);
     left->addStretch(1);
 
     auto* gradient = new QGridLayout(Frame3);
+    gradient->setContentsMargins(8, 6, 8, 6);
     gradient->addWidget(chkGradOn, 0, 0, 1, 3);
     int row = 1;
     for (auto [lbl, bar, box] : {std::tuple{Label6, hscRed, txtRed}, std::tuple{Label8, hscGreen, txtGreen},
@@ -325,12 +335,13 @@ void frmConfigure::layOut() {
         gradient->addWidget(lbl, row, 0);
         gradient->addWidget(bar, row, 1);
         gradient->addWidget(box, row, 2);
-        bar->setMinimumWidth(runtime::twipsToPixels(2000));
+        bar->setMinimumWidth(runtime::twipsToPixels(1200));
         box->setMaxLength(16);
-        box->setFixedWidth(box->fontMetrics().horizontalAdvance(QStringLiteral("0000.00")) + 12);
+        box->setFixedWidth(box->fontMetrics().horizontalAdvance(QStringLiteral("000.00")) + 12);
         ++row;
     }
     auto* every = new QHBoxLayout;
+    every->setSpacing(4);
     every->addWidget(Label13);
     every->addWidget(txtFireGradient);
     every->addWidget(Label1);
@@ -534,7 +545,8 @@ void frmConfigure::Form_Load() {
     setFireGradientWidth(315);
 
     layout()->activate();
-    resize(sizeHint().expandedTo(minimumSizeHint()));
+    // As small as its contents allow: it fits a 1280 x 1024 screen even at double scale.
+    resize(minimumSizeHint());
     centreOnScreen();
     // The first control that takes the focus, as a dialog of its kind starts.
     for (QWidget* w = optAbsoluteFullScreenVideo; w; w = w->nextInFocusChain()) {

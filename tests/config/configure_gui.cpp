@@ -112,6 +112,8 @@ TEST_F(Configure, DisplayModesOfferOnlyMeaningfulChoices) {
     EXPECT_FALSE(f->Label2->isHidden());
     EXPECT_FALSE(f->hscRed->isHidden());
     EXPECT_FALSE(f->txtRed->isEnabled()) << "a display-mode click leaves the colour boxes disabled";
+    EXPECT_EQ(f->hscRed->value(), 255);
+    EXPECT_EQ(f->HScroll1->value(), 6000);
 
     // Full screen: nothing about floating, trails or the gradient; "GradOn" written at once.
     f->optAbsoluteFullScreenVideo->click();

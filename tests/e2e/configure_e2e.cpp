@@ -280,14 +280,17 @@ TEST_F(ConfigureEndToEnd, DialogsFitTheirTextAtDoubleScale) {
     run.writeSettings({"GradOn=1", "OneHalfScreenDisplayMode=True", "OneEighthScreenDisplayMode=False"});
     const QRect dialog = openDialog(run, {QStringLiteral("QT_SCALE_FACTOR=2")});
     ASSERT_TRUE(dialog.isValid());
-    // Twice the size, still on a 1280 x 1024 screen.
+    // Twice the size, and still wholly on a 1280 x 1024 screen.
     EXPECT_GT(dialog.width(), 1000);
+    EXPECT_TRUE(QRect(0, 0, 1280, 1024).contains(dialog)) << dialog.x() << "," << dialog.y() << " "
+                                                          << dialog.width() << "x" << dialog.height();
     EXPECT_GT(colourCount(dialog), 15);
     shot(QStringLiteral("configure-scale2-gradient"));
     keys({"alt+m", "Return"});
     ASSERT_TRUE(waitShown(QStringLiteral("Mouse Sensitivity Control")));
     QThread::msleep(300);
     shot(QStringLiteral("mouse-sensitivity-scale2"));
+    EXPECT_TRUE(QRect(0, 0, 1280, 1024).contains(windowNamed(QStringLiteral("Mouse Sensitivity Control"))));
     run.process().terminate();
     run.waitForEnd(3000);
 }

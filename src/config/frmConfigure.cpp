@@ -736,9 +736,14 @@ bool frmConfigure::eventFilter(QObject* watched, QEvent* event) {
     }
     if (auto* box = qobject_cast<QLineEdit*>(watched); box && (box == txtRed || box == txtGreen || box == txtBlue)) {
         if (event->type() == QEvent::KeyPress) {
-            const QString text = static_cast<QKeyEvent*>(event)->text();
-            // Only keys that type a character count; the arrows and Delete edit as usual.
-            if (text.size() == 1 && !colourLevel_KeyPress(box, text.at(0).unicode())) return true;
+            const auto* key = static_cast<QKeyEvent*>(event);
+            const QString text = key->text();
+            // Only keys that type a character count; the arrows and Delete edit as usual, and Tab,
+            // Enter and Esc belong to the dialog.
+            const bool dialogKey = key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab ||
+                                   key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter ||
+                                   key->key() == Qt::Key_Escape;
+            if (!dialogKey && text.size() == 1 && !colourLevel_KeyPress(box, text.at(0).unicode())) return true;
         } else if (event->type() == QEvent::FocusOut) {
             const auto reason = static_cast<QFocusEvent*>(event)->reason();
             // Another window coming up (a message, a menu) is not leaving the box.

@@ -335,6 +335,10 @@ TEST_F(Configure, ColourBoxesTakeOnlyLevelsAndSayTheRuleOncePerLeave) {
     QTest::keyClick(f->txtRed, Qt::Key_Backspace);
     EXPECT_EQ(f->txtRed->text(), QStringLiteral("12."));
     QTest::keyClicks(f->txtRed, QStringLiteral("5"));
+    // Tab leaves the box rather than being refused as a character.
+    QTest::keyClick(f->txtRed, Qt::Key_Tab);
+    EXPECT_NE(QApplication::focusWidget(), f->txtRed);
+    f->txtRed->setFocus();
 
     // 12.5 is a level: leaving says nothing.
     f->txtGreen->setFocus(Qt::TabFocusReason);
@@ -366,12 +370,13 @@ TEST_F(Configure, ColourBoxesTakeOnlyLevelsAndSayTheRuleOncePerLeave) {
     EXPECT_EQ(messages(), 2);
     EXPECT_EQ(QApplication::focusWidget(), f->txtBlue);
 
-    // OK stores the texts as typed.
+    // Enter in a box is the dialog's OK; it stores the texts as typed.
     f->txtBlue->setText(QStringLiteral("7"));
     f->txtRed->setText(QStringLiteral("12.5"));
-    f->Command1->setFocus(Qt::TabFocusReason);
+    f->txtRed->setFocus(Qt::TabFocusReason);
     QTest::qWait(20);
-    f->Command1->click();
+    QTest::keyClick(f->txtRed, Qt::Key_Return);
+    EXPECT_EQ(f->txtRed->text(), QStringLiteral("12.5"));
     EXPECT_EQ(stored(QStringLiteral("Red_Level")), QStringLiteral("12.5"));
     EXPECT_EQ(stored(QStringLiteral("Blue_Level")), QStringLiteral("7"));
 }

@@ -156,6 +156,26 @@ void X11Session::destroyWindow(uint32_t id) {
     xcb_flush(m_conn);
 }
 
+void X11Session::requestClose(uint32_t id) {
+    auto intern = [&](const char* name) {
+        xcb_intern_atom_reply_t* a =
+            xcb_intern_atom_reply(m_conn, xcb_intern_atom(m_conn, 0, strlen(name), name), nullptr);
+        const xcb_atom_t atom = a ? a->atom : xcb_atom_t(XCB_ATOM_NONE);
+        free(a);
+        return atom;
+    };
+    xcb_client_message_event_t ev;
+    memset(&ev, 0, sizeof ev);
+    ev.response_type = XCB_CLIENT_MESSAGE;
+    ev.format = 32;
+    ev.window = id;
+    ev.type = intern("WM_PROTOCOLS");
+    ev.data.data32[0] = intern("WM_DELETE_WINDOW");
+    ev.data.data32[1] = XCB_CURRENT_TIME;
+    xcb_send_event(m_conn, 0, id, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char*>(&ev));
+    xcb_flush(m_conn);
+}
+
 bool X11Session::xdotool(const QStringList& args) {
     QProcess p;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();

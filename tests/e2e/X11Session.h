@@ -42,6 +42,8 @@ public:
     // A window of "another program" with the given caption; destroyed by the returned id.
     uint32_t createWindow(const QString& caption);
     void destroyWindow(uint32_t id);
+    // What a window manager sends when the user closes a window.
+    void requestClose(uint32_t id);
     // Runs xdotool with the arguments; true on success.
     bool xdotool(const QStringList& args);
     bool savePng(const QString& path);

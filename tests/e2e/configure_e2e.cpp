@@ -7,6 +7,16 @@
 #include <QSet>
 #include <QThread>
 #include "X11Session.h"
+#include "config/frmConfigure.h"
+#include "platform/inprocess/InProcessPlatform.h"
+#include "runtime/FormRegistry.h"
+#include "shell/frmMixer.h"
+#include "shell/frmMouseSensitivity.h"
+#include <QCoreApplication>
+#include <QLineEdit>
+#include <QPushButton>
+
+void registerProgramForms();
 
 using e2e::ProgramRun;
 using e2e::waitUntil;
@@ -293,6 +303,126 @@ TEST_F(ConfigureEndToEnd, DialogsFitTheirTextAtDoubleScale) {
     EXPECT_TRUE(QRect(0, 0, 1280, 1024).contains(windowNamed(QStringLiteral("Mouse Sensitivity Control"))));
     run.process().terminate();
     run.waitForEnd(3000);
+}
+
+// Where a control sits in its window: the same dialogs laid out here, with the same settings and
+// fonts, on the test's own offscreen screen.
+class Layout {
+public:
+    explicit Layout(const QMap<QString, QString>& settings) {
+        for (auto it = settings.begin(); it != settings.end(); ++it)
+            m_platform.memorySettings()->values[it.key()] = it.value();
+        m_platform.install();
+        registerProgramForms();
+    }
+    ~Layout() {
+        runtime::forms().reset();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        platform::install(platform::Platform{});
+    }
+    // The centre of the named control, relative to the form's top-left corner.
+    QPoint centreOf(const QString& form, const QString& control) {
+        runtime::Form* f = runtime::forms().load(form);
+        if (!f) return {};
+        f->show();
+        QCoreApplication::processEvents();
+        auto* w = f->findChild<QWidget*>(control);
+        return w ? w->mapTo(f, w->rect().center()) : QPoint();
+    }
+
+private:
+    platform::InProcessPlatform m_platform;
+};
+
+TEST_F(ConfigureEndToEnd, TipsChecksAndTheWindowsTheButtonsOpenShowOnScreen) {
+    const QMap<QString, QString> stored = {
+        {"GradOn", "1"}, {"AbsoluteFullScreenDisplayMode", "False"}, {"ThreeQuartersScreenMode", "False"},
+        {"OneHalfScreenDisplayMode", "False"}, {"OneFourthScreenDisplayMode", "False"},
+        {"OneEighthScreenDisplayMode", "False"}, {"OneSixteenthScreenDisplayMode", "False"}};
+    QMap<QString, QPoint> at;
+    {
+        Layout layout(stored);
+        for (const char* c : {"Label6", "txtRed", "cmdChooseVideo", "optAbsoluteFullScreenVideo", "optMultipleFiles"})
+            at[c] = layout.centreOf(QStringLiteral("frmConfigure"), QString::fromLatin1(c));
+        at["mouseHelp"] = layout.centreOf(QStringLiteral("frmMouseSensitivity"), QStringLiteral("Label4"));
+        at["soundHelp"] = layout.centreOf(QStringLiteral("frmMixer"), QStringLiteral("Label3"));
+    }
+    ProgramRun run;
+    QStringList lines;
+    for (auto it = stored.begin(); it != stored.end(); ++it)
+        lines << it.key() + u'=' + it.value();
+    run.writeSettings(lines);
+    const QRect dialog = openDialog(run);
+    ASSERT_TRUE(dialog.isValid());
+    auto click = [&](const QRect& window, const QPoint& p, const char* button = "1") {
+        x().xdotool({"mousemove", QString::number(window.x() + p.x()), QString::number(window.y() + p.y()), "click",
+                     button});
+        QThread::msleep(150);
+    };
+    auto answer = [&](const QString& title, const QString& shotName) {
+        if (!waitShown(title)) return false;
+        QThread::msleep(200);
+        if (!shotName.isEmpty()) shot(shotName);
+        const QRect box = windowNamed(title);
+        x().xdotool({"mousemove", QString::number(box.center().x()), QString::number(box.center().y())});
+        keys({"Return"});
+        return waitGone(title);
+    };
+
+    // Right-button help on a label.
+    click(dialog, at["Label6"], "3");
+    ASSERT_TRUE(answer(kHelpTitle, QString()));
+
+    // A colour level out of range says so when the box is left, once, and the box keeps the focus.
+    click(dialog, at["txtRed"]);
+    keys({"End", "BackSpace", "BackSpace", "BackSpace", "2", "5", "6", "Tab"});
+    ASSERT_TRUE(answer(kHelpTitle, QStringLiteral("colour-level-message")));
+    QThread::msleep(400);
+    EXPECT_FALSE(shown(kHelpTitle)) << "the message came back";
+    x().xdotool({"mousemove", QString::number(dialog.center().x()), QString::number(dialog.top() + 60)});
+    keys({"2", "5", "Tab"});
+    QThread::msleep(500);
+    EXPECT_FALSE(shown(kHelpTitle)) << "25 is a level";
+
+    // The chooser, and the play-list editor, open as windows of their own; closing them comes back.
+    click(dialog, at["cmdChooseVideo"]);
+    ASSERT_TRUE(waitShown(QStringLiteral("Choose or Search for a Media File")));
+    QThread::msleep(200);
+    shot(QStringLiteral("chooser"));
+    x().requestClose(x().mappedWindowsNamed(QStringLiteral("Choose or Search for a Media File")).first().id);
+    ASSERT_TRUE(waitGone(QStringLiteral("Choose or Search for a Media File")));
+    click(dialog, at["optMultipleFiles"]);
+    click(dialog, at["cmdChooseVideo"]); // the play-list button takes the same place
+    ASSERT_TRUE(waitShown(QStringLiteral("Playlist Configuration")));
+    x().requestClose(x().mappedWindowsNamed(QStringLiteral("Playlist Configuration")).first().id);
+    ASSERT_TRUE(waitGone(QStringLiteral("Playlist Configuration")));
+
+    // A left click on FULL SCREEN selects it and gives its tip.
+    click(dialog, at["optAbsoluteFullScreenVideo"]);
+    ASSERT_TRUE(answer(QStringLiteral("Helpful Tip for using FULL Screen Mode"), QStringLiteral("full-screen-tip")));
+
+    // The small dialogs' help.
+    x().xdotool({"mousemove", QString::number(dialog.center().x()), QString::number(dialog.top() + 60)});
+    keys({"alt+m", "Return"});
+    ASSERT_TRUE(waitShown(QStringLiteral("Mouse Sensitivity Control")));
+    QThread::msleep(200);
+    click(windowNamed(QStringLiteral("Mouse Sensitivity Control")), at["mouseHelp"]);
+    ASSERT_TRUE(answer(QStringLiteral("Explanation"), QStringLiteral("mouse-help")));
+    keys({"Escape"});
+    ASSERT_TRUE(waitGone(QStringLiteral("Mouse Sensitivity Control")));
+    x().xdotool({"mousemove", QString::number(dialog.center().x()), QString::number(dialog.top() + 60)});
+    keys({"alt+s", "Return"});
+    ASSERT_TRUE(waitShown(QStringLiteral("Sound Control")));
+    QThread::msleep(200);
+    click(windowNamed(QStringLiteral("Sound Control")), at["soundHelp"]);
+    ASSERT_TRUE(answer(QStringLiteral("Sound Control Tip"), QString()));
+    keys({"Escape"});
+    ASSERT_TRUE(waitGone(QStringLiteral("Sound Control")));
+
+    x().xdotool({"mousemove", QString::number(dialog.center().x()), QString::number(dialog.top() + 60)});
+    keys({"Escape"});
+    EXPECT_TRUE(endsCleanly(run));
+    EXPECT_EQ(settings(run).value("Red_Level", "<none>"), QStringLiteral("<none>")) << "Cancel saves no level";
 }
 
 } // namespace

@@ -1,4 +1,10 @@
 // The gradient switch, the colour levels and their boxes, the gradient interval and the back colour.
+#include "config/HelpTexts.h"
+#include "config/frmConfigure.h"
+#include "platform/Platform.h"
+#include "runtime/Convert.h"
+#include "runtime/Twips.h"
+#include "shell/Settings.h"
 #include <QApplication>
 #include <QCheckBox>
 #include <QLabel>
@@ -6,12 +12,6 @@
 #include <QPointer>
 #include <QScrollBar>
 #include <QTimer>
-#include "config/HelpTexts.h"
-#include "config/frmConfigure.h"
-#include "platform/Platform.h"
-#include "runtime/Convert.h"
-#include "runtime/Twips.h"
-#include "shell/Settings.h"
 
 void frmConfigure::chkGradOn_Click() {
     const QList<QScrollBar*> bars = {HScroll1, hscRed, hscGreen, hscBlue};
@@ -49,9 +49,15 @@ void frmConfigure::chkGradOn_Click() {
     if (hscMovingFrameSpeed->isHidden()) chkTrails->hide();
 }
 
-void frmConfigure::hscRed_Change() { txtRed->setText(QString::number(hscRed->value())); }
-void frmConfigure::hscGreen_Change() { txtGreen->setText(QString::number(hscGreen->value())); }
-void frmConfigure::hscBlue_Change() { txtBlue->setText(QString::number(hscBlue->value())); }
+void frmConfigure::hscRed_Change() {
+    txtRed->setText(QString::number(hscRed->value()));
+}
+void frmConfigure::hscGreen_Change() {
+    txtGreen->setText(QString::number(hscGreen->value()));
+}
+void frmConfigure::hscBlue_Change() {
+    txtBlue->setText(QString::number(hscBlue->value()));
+}
 
 bool frmConfigure::colourLevel_KeyPress(QLineEdit*, int keyAscii) {
     if (keyAscii == 8 || keyAscii == '.' || (keyAscii >= '0' && keyAscii <= '9')) return true;
@@ -73,8 +79,9 @@ void frmConfigure::colourLevel_LostFocus(QLineEdit* box) {
     m_validating = true;
     QPointer<QLineEdit> target(box);
     QTimer::singleShot(0, this, [this, target] {
-        platform::dialogs().messageBox(QStringLiteral("Value can be numeric only and must be between 0 and 255"), 64,
-                                       standardHelpTitle());
+        platform::dialogs().messageBox(
+            QStringLiteral("Value can be numeric only and must be between 0 and 255"), 64,
+            standardHelpTitle());
         if (target) {
             target->setFocus(Qt::OtherFocusReason);
             target->selectAll();
@@ -112,5 +119,6 @@ void frmConfigure::mnuBackColorControl_Click() {
     }
     // Cancel leaves the dialog's colour as it was, and that colour is written all the same.
     if (const auto chosen = platform::dialogs().chooseColor(m_lastChosenColor)) m_lastChosenColor = *chosen;
-    SaveSetting(QStringLiteral("BackDropColor"), QString::number(m_lastChosenColor));
+    writeSettings(
+        [this] { SaveSetting(QStringLiteral("BackDropColor"), QString::number(m_lastChosenColor)); }, true);
 }

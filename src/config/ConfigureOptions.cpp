@@ -1,15 +1,17 @@
 // The display-mode, floating, trails and media-source handlers of the configuration dialog: they keep
 // only the meaningful choices on offer.
+#include "config/frmConfigure.h"
+#include "shell/Settings.h"
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScrollBar>
-#include "config/frmConfigure.h"
-#include "shell/Settings.h"
 
 namespace {
-QString checkText(const QCheckBox* box) { return box->isChecked() ? QStringLiteral("1") : QStringLiteral("0"); }
+QString checkText(const QCheckBox* box) {
+    return box->isChecked() ? QStringLiteral("1") : QStringLiteral("0");
+}
 } // namespace
 
 void frmConfigure::optAbsoluteFullScreenVideo_Click() {
@@ -27,7 +29,7 @@ void frmConfigure::optAbsoluteFullScreenVideo_Click() {
             box->setEnabled(false);
         if (!chkGradOn->isChecked()) txtFireGradient->setEnabled(false);
     }
-    SaveSetting(QStringLiteral("GradOn"), checkText(chkGradOn));
+    writeSettings([this] { SaveSetting(QStringLiteral("GradOn"), checkText(chkGradOn)); }, false);
 }
 
 void frmConfigure::partialMode_Click(runtime::OptionButton* option) {
@@ -57,14 +59,24 @@ void frmConfigure::partialMode_Click(runtime::OptionButton* option) {
             chkTrails->hide();
         }
     }
-    SaveSetting(QStringLiteral("GradOn"), checkText(chkGradOn));
+    writeSettings([this] { SaveSetting(QStringLiteral("GradOn"), checkText(chkGradOn)); }, false);
 }
 
-void frmConfigure::optThreeQuartersScreen_Click() { partialMode_Click(optThreeQuartersScreen); }
-void frmConfigure::optOneHalf_Click() { partialMode_Click(optOneHalf); }
-void frmConfigure::optOneFourth_Click() { partialMode_Click(optOneFourth); }
-void frmConfigure::optOneEighth_Click() { partialMode_Click(optOneEighth); }
-void frmConfigure::optOneSixteenth_Click() { partialMode_Click(optOneSixteenth); }
+void frmConfigure::optThreeQuartersScreen_Click() {
+    partialMode_Click(optThreeQuartersScreen);
+}
+void frmConfigure::optOneHalf_Click() {
+    partialMode_Click(optOneHalf);
+}
+void frmConfigure::optOneFourth_Click() {
+    partialMode_Click(optOneFourth);
+}
+void frmConfigure::optOneEighth_Click() {
+    partialMode_Click(optOneEighth);
+}
+void frmConfigure::optOneSixteenth_Click() {
+    partialMode_Click(optOneSixteenth);
+}
 
 void frmConfigure::chkFloatingMovie_Click() {
     if (!chkFloatingMovie->isChecked()) {

@@ -16,11 +16,16 @@ bool needsQuotes(const QString& s) {
 QString escapeValue(const QString& s) {
     QString out;
     for (QChar c : s) {
-        if (c == u'\\') out += QStringLiteral("\\\\");
-        else if (c == u'\n') out += QStringLiteral("\\n");
-        else if (c == u'\r') out += QStringLiteral("\\r");
-        else if (c == u'\t') out += QStringLiteral("\\t");
-        else out += c;
+        if (c == u'\\')
+            out += QStringLiteral("\\\\");
+        else if (c == u'\n')
+            out += QStringLiteral("\\n");
+        else if (c == u'\r')
+            out += QStringLiteral("\\r");
+        else if (c == u'\t')
+            out += QStringLiteral("\\t");
+        else
+            out += c;
     }
     return out;
 }
@@ -59,7 +64,8 @@ QString desktopEntryText(const QString& name, const QString& program, const QStr
     return t;
 }
 
-bool writeDesktopShortcut(const QString& folder, const QString& name, const QString& program, const QString& icon) {
+bool writeDesktopShortcut(const QString& folder, const QString& name, const QString& program,
+                          const QString& icon) {
     if (folder.isEmpty()) return false;
     QSaveFile file(folder + u'/' + name + QStringLiteral(".desktop"));
     if (!file.open(QIODevice::WriteOnly)) return false;

@@ -1,5 +1,14 @@
 #include "config/frmConfigure.h"
 
+#include "config/DesktopShortcut.h"
+#include "config/HelpTexts.h"
+#include "platform/Platform.h"
+#include "playlist/frmFileLister.h"
+#include "runtime/Convert.h"
+#include "runtime/FormRegistry.h"
+#include "runtime/RuntimeError.h"
+#include "runtime/Twips.h"
+#include "shell/Settings.h"
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
@@ -20,14 +29,6 @@
 #include <QVBoxLayout>
 #include <QWindow>
 #include <tuple>
-#include "config/DesktopShortcut.h"
-#include "config/HelpTexts.h"
-#include "platform/Platform.h"
-#include "playlist/frmFileLister.h"
-#include "runtime/Convert.h"
-#include "runtime/FormRegistry.h"
-#include "runtime/Twips.h"
-#include "shell/Settings.h"
 
 using runtime::boolToText;
 using runtime::fitToRange;
@@ -35,14 +36,19 @@ using runtime::fitToRange;
 namespace {
 
 constexpr int kInformation = 64;
+constexpr int kExclamation = 48;
 
 const QString kEmptyPlayList = QStringLiteral(
-    "It appears that no files were selected from the Playlist Configuration screen.  Multimedia files will need "
+    "It appears that no files were selected from the Playlist Configuration screen.  Multimedia files will "
+    "need "
     "to be selected from the Playlist Configurator, in order to keep this message from appearing.  You must "
-    "create a file list in order to use this feature of the program, or change back to the single media repeat "
+    "create a file list in order to use this feature of the program, or change back to the single media "
+    "repeat "
     "play mode.");
 
-QString checkText(const QCheckBox* box) { return box->isChecked() ? QStringLiteral("1") : QStringLiteral("0"); }
+QString checkText(const QCheckBox* box) {
+    return box->isChecked() ? QStringLiteral("1") : QStringLiteral("0");
+}
 
 QScrollBar* scrollBar(QWidget* parent, const char* name, int min, int max, int small, int large) {
     auto* bar = new QScrollBar(Qt::Horizontal, parent);
@@ -148,8 +154,8 @@ void frmConfigure::createControls() {
     optOneFourth = option("optOneFourth", QStringLiteral("One-Fourth Screen"));
     optOneSixteenth = option("optOneSixteenth", QStringLiteral("One-Sixteenth Screen"));
     m_modes = new runtime::OptionGroup(this);
-    for (auto* o : {optThreeQuartersScreen, optOneEighth, optAbsoluteFullScreenVideo, optOneHalf, optOneFourth,
-                    optOneSixteenth})
+    for (auto* o : {optThreeQuartersScreen, optOneEighth, optAbsoluteFullScreenVideo, optOneHalf,
+                    optOneFourth, optOneSixteenth})
         m_modes->add(o);
 
     optMultipleFiles = option("optMultipleFiles", QStringLiteral("Play multiple media files"));
@@ -225,19 +231,22 @@ void frmConfigure::createMenus() {
         return a;
     };
     mnuFile = menu("mnuFile", QStringLiteral("&File"));
-    mnuCreateDesktopShortcut = item(mnuFile, "mnuCreateDesktopShortcut", QStringLiteral("Create Desktop Shortcut"));
+    mnuCreateDesktopShortcut =
+        item(mnuFile, "mnuCreateDesktopShortcut", QStringLiteral("Create Desktop Shortcut"));
     mnuExitWithoutSavingChanges =
         item(mnuFile, "mnuExitWithoutSavingChanges", QStringLiteral("Exit &Without Saving Changes"));
     mnuFile->addSeparator();
     mnuExitAndSaveChanges = item(mnuFile, "mnuExitAndSaveChanges", QStringLiteral("Exit And &Save Changes"));
 
     mnuSoundControls = menu("mnuSoundControls", QStringLiteral("&Sound"));
-    mnuShowSoundControls = item(mnuSoundControls, "mnuShowSoundControls", QStringLiteral("Show Sound Controls"));
+    mnuShowSoundControls =
+        item(mnuSoundControls, "mnuShowSoundControls", QStringLiteral("Show Sound Controls"));
     mnuMouseSensitivity = menu("mnuMouseSensitivity", QStringLiteral("&Mouse"));
     mnuShowMouseSensitivityControl = item(mnuMouseSensitivity, "mnuShowMouseSensitivityControl",
                                           QStringLiteral("Show Mouse Sensitivity Control"));
     mnuColorControls = menu("mnuColorControls", QStringLiteral("&Color"));
-    mnuBackColorControl = item(mnuColorControls, "mnuBackColorControl", QStringLiteral("Show Back Color Control"));
+    mnuBackColorControl =
+        item(mnuColorControls, "mnuBackColorControl", QStringLiteral("Show Back Color Control"));
     mnuHelpDocument = menu("mnuHelpDocument", QStringLiteral("&Help"));
     mnuSubHelp = item(mnuHelpDocument, "mnuSubHelp", QStringLiteral("Help"));
     mnuHelpDocument->addSeparator();
@@ -258,13 +267,17 @@ QWidget* frmConfigure::createStrip() {
         runtime::ClickLabel* label;
         QLabel* separator;
         int underlined;
-    } items[] = {{lblFile, Label10, 0}, {lblSoundControl, Label11, 0}, {lblMouse, Label12, 0},
-                 {lblBackColor, Label14, 2}, {lblHelp, Label15, 0}};
+    } items[] = {{lblFile, Label10, 0},
+                 {lblSoundControl, Label11, 0},
+                 {lblMouse, Label12, 0},
+                 {lblBackColor, Label14, 2},
+                 {lblHelp, Label15, 0}};
     for (const auto& it : items) {
         const QString caption = it.label->text();
         it.label->setTextFormat(Qt::RichText);
-        it.label->setText(caption.left(it.underlined) + QStringLiteral("<u>") + caption.mid(it.underlined, 1) +
-                          QStringLiteral("</u>") + caption.mid(it.underlined + 1));
+        it.label->setText(caption.left(it.underlined) + QStringLiteral("<u>") +
+                          caption.mid(it.underlined, 1) + QStringLiteral("</u>") +
+                          caption.mid(it.underlined + 1));
         it.label->setContentsMargins(8, 3, 8, 3);
         it.label->setCursor(Qt::PointingHandCursor);
         row->addWidget(it.label);
@@ -318,7 +331,8 @@ void frmConfigure::layOut() {
     auto* left = new QVBoxLayout(Frame5);
     // Tight frames: the whole dialog fits a 1280 x 1024 screen at double scale.
     left->setContentsMargins(4, 4, 4, 4);
-    for (QLayout* l : {static_cast<QLayout*>(modes), static_cast<QLayout*>(speed), static_cast<QLayout*>(source)})
+    for (QLayout* l :
+         {static_cast<QLayout*>(modes), static_cast<QLayout*>(speed), static_cast<QLayout*>(source)})
         l->setContentsMargins(8, 6, 8, 6);
     modes->setHorizontalSpacing(8);
     left->addWidget(Frame2);
@@ -367,11 +381,31 @@ void frmConfigure::layOut() {
     root->addLayout(buttons);
 
     // The keyboard goes through the dialog as the eye does: modes, motion, source, gradient, buttons.
-    const QList<QWidget*> order = {optAbsoluteFullScreenVideo, optThreeQuartersScreen, optOneHalf, optOneFourth,
-                                   optOneEighth, optOneSixteenth, chkFloatingMovie, hscMovingFrameSpeed,
-                                   optSingleFile, optMultipleFiles, cmdChooseVideo, cmdChooseMultiples, chkGradOn,
-                                   hscRed, txtRed, hscGreen, txtGreen, hscBlue, txtBlue, txtFireGradient, HScroll1,
-                                   chkTrails, cmdRestoreDefaults, Command1, Command3};
+    const QList<QWidget*> order = {optAbsoluteFullScreenVideo,
+                                   optThreeQuartersScreen,
+                                   optOneHalf,
+                                   optOneFourth,
+                                   optOneEighth,
+                                   optOneSixteenth,
+                                   chkFloatingMovie,
+                                   hscMovingFrameSpeed,
+                                   optSingleFile,
+                                   optMultipleFiles,
+                                   cmdChooseVideo,
+                                   cmdChooseMultiples,
+                                   chkGradOn,
+                                   hscRed,
+                                   txtRed,
+                                   hscGreen,
+                                   txtGreen,
+                                   hscBlue,
+                                   txtBlue,
+                                   txtFireGradient,
+                                   HScroll1,
+                                   chkTrails,
+                                   cmdRestoreDefaults,
+                                   Command1,
+                                   Command3};
     for (int i = 1; i < order.size(); ++i)
         setTabOrder(order[i - 1], order[i]);
 }
@@ -384,7 +418,8 @@ void frmConfigure::connectHandlers() {
     runtime::onMouseUp(cmdChooseVideo, [this](Qt::MouseButton b) { cmdChooseVideo_MouseUp(b); });
     connect(cmdChooseMultiples, &QPushButton::clicked, this, &frmConfigure::cmdChooseMultiples_Click);
 
-    connect(mnuCreateDesktopShortcut, &QAction::triggered, this, &frmConfigure::mnuCreateDesktopShortcut_Click);
+    connect(mnuCreateDesktopShortcut, &QAction::triggered, this,
+            &frmConfigure::mnuCreateDesktopShortcut_Click);
     connect(mnuExitWithoutSavingChanges, &QAction::triggered, this,
             &frmConfigure::mnuExitWithoutSavingChanges_Click);
     connect(mnuExitAndSaveChanges, &QAction::triggered, this, &frmConfigure::mnuExitAndSaveChanges_Click);
@@ -449,11 +484,12 @@ void frmConfigure::connectHandlers() {
     // Right-button help: labels report their releases themselves, other controls through a hook.
     for (runtime::ClickLabel* l : {Label2, Label6, Label8, Label9, Label13}) {
         const QString name = l->objectName();
-        connect(l, &runtime::ClickLabel::mouseUp, this, [this, name](Qt::MouseButton b) { showHelp(name, b); });
+        connect(l, &runtime::ClickLabel::mouseUp, this,
+                [this, name](Qt::MouseButton b) { showHelp(name, b); });
     }
-    for (QWidget* w : std::initializer_list<QWidget*>{chkGradOn, chkTrails, Command1, Command3,
-                                                      optAbsoluteFullScreenVideo, optThreeQuartersScreen,
-                                                      optOneFourth, optOneHalf, optOneEighth, optOneSixteenth}) {
+    for (QWidget* w : std::initializer_list<QWidget*>{
+             chkGradOn, chkTrails, Command1, Command3, optAbsoluteFullScreenVideo, optThreeQuartersScreen,
+             optOneFourth, optOneHalf, optOneEighth, optOneSixteenth}) {
         const QString name = w->objectName();
         runtime::onMouseUp(w, [this, name](Qt::MouseButton b) { showHelp(name, b); });
     }
@@ -462,14 +498,16 @@ void frmConfigure::connectHandlers() {
 // ---- Loading ----
 
 void frmConfigure::Form_Load() {
-    chkGradOn->setChecked(fitToRange(GetSetting(QStringLiteral("GradOn"), QStringLiteral("0")), 0, 1, 0) == 1);
-    HScroll1->setValue(fitToRange(GetSetting(QStringLiteral("FireGradInterval"), QStringLiteral("6000")), 1000,
-                                  30000, 6000));
+    chkGradOn->setChecked(fitToRange(GetSetting(QStringLiteral("GradOn"), QStringLiteral("0")), 0, 1, 0) ==
+                          1);
+    HScroll1->setValue(fitToRange(GetSetting(QStringLiteral("FireGradInterval"), QStringLiteral("6000")),
+                                  1000, 30000, 6000));
     const struct {
         const char* key;
         QLineEdit* box;
         QScrollBar* bar;
-    } levels[] = {{"Red_Level", txtRed, hscRed}, {"Green_Level", txtGreen, hscGreen}, {"Blue_Level", txtBlue, hscBlue}};
+    } levels[] = {
+        {"Red_Level", txtRed, hscRed}, {"Green_Level", txtGreen, hscGreen}, {"Blue_Level", txtBlue, hscBlue}};
     for (const auto& l : levels)
         l.box->setText(GetSetting(QString::fromLatin1(l.key), QStringLiteral("255")));
     for (const auto& l : levels) {
@@ -484,7 +522,8 @@ void frmConfigure::Form_Load() {
     txtFireGradient->setText(GetSetting(QStringLiteral("FireGradInterval"), QStringLiteral("6000")));
     chkFloatingMovie->setChecked(
         fitToRange(GetSetting(QStringLiteral("MovieWillFloat"), QStringLiteral("1")), 0, 1, 1) == 1);
-    chkTrails->setChecked(fitToRange(GetSetting(QStringLiteral("PictureTrails"), QStringLiteral("1")), 0, 1, 1) == 1);
+    chkTrails->setChecked(
+        fitToRange(GetSetting(QStringLiteral("PictureTrails"), QStringLiteral("1")), 0, 1, 1) == 1);
 
     const struct {
         const char* key;
@@ -521,8 +560,9 @@ void frmConfigure::Form_Load() {
             bar->setEnabled(false);
             bar->hide();
         }
-        for (QWidget* w : std::initializer_list<QWidget*>{Label13, Label1, Label6, Label8, Label9, txtFireGradient,
-                                                          txtRed, txtGreen, txtBlue, chkTrails})
+        for (QWidget* w :
+             std::initializer_list<QWidget*>{Label13, Label1, Label6, Label8, Label9, txtFireGradient, txtRed,
+                                             txtGreen, txtBlue, chkTrails})
             w->hide();
     }
 
@@ -539,7 +579,8 @@ void frmConfigure::Form_Load() {
     if (!chkGradOn->isChecked()) chkTrails->hide();
 
     if (optAbsoluteFullScreenVideo->isChecked())
-        for (QWidget* w : std::initializer_list<QWidget*>{chkFloatingMovie, chkTrails, hscMovingFrameSpeed, Label2})
+        for (QWidget* w :
+             std::initializer_list<QWidget*>{chkFloatingMovie, chkTrails, hscMovingFrameSpeed, Label2})
             w->hide();
 
     setFireGradientWidth(315);
@@ -562,24 +603,44 @@ void frmConfigure::Form_Load() {
 
 // ---- Saving, cancelling, restoring ----
 
+bool frmConfigure::writeSettings(const std::function<void()>& writes, bool reportAlways) {
+    try {
+        writes();
+        return true;
+    } catch (const runtime::RuntimeError& e) {
+        if (reportAlways || !m_writeFailureShown)
+            platform::dialogs().messageBox(
+                QStringLiteral("The settings could not be saved.\r\n\r\n%1").arg(QString::fromUtf8(e.what())),
+                kExclamation, standardHelpTitle());
+        m_writeFailureShown = true;
+        return false;
+    }
+}
+
 void frmConfigure::Command1_Click() {
     auto option = [](const runtime::OptionButton* o) { return boolToText(o->isChecked()); };
-    SaveSetting(QStringLiteral("GradOn"), checkText(chkGradOn));
-    SaveSetting(QStringLiteral("Red_Level"), txtRed->text());
-    SaveSetting(QStringLiteral("Green_Level"), txtGreen->text());
-    SaveSetting(QStringLiteral("Blue_Level"), txtBlue->text());
-    SaveSetting(QStringLiteral("FireGradInterval"), QString::number(HScroll1->value()));
-    SaveSetting(QStringLiteral("ThreeQuartersScreenMode"), option(optThreeQuartersScreen));
-    SaveSetting(QStringLiteral("AbsoluteFullScreenDisplayMode"), option(optAbsoluteFullScreenVideo));
-    SaveSetting(QStringLiteral("OneHalfScreenDisplayMode"), option(optOneHalf));
-    SaveSetting(QStringLiteral("OneFourthScreenDisplayMode"), option(optOneFourth));
-    SaveSetting(QStringLiteral("OneSixteenthScreenDisplayMode"), option(optOneSixteenth));
-    SaveSetting(QStringLiteral("OneEighthScreenDisplayMode"), option(optOneEighth));
-    SaveSetting(QStringLiteral("MovieWillFloat"), checkText(chkFloatingMovie));
-    SaveSetting(QStringLiteral("MovingMovieSpeed"), QString::number(hscMovingFrameSpeed->value()));
-    SaveSetting(QStringLiteral("PictureTrails"), checkText(chkTrails));
-    SaveSetting(QStringLiteral("PlaySingleFile"), option(optSingleFile));
-    SaveSetting(QStringLiteral("PlayMultipleFiles"), option(optMultipleFiles));
+    // A store that cannot be written keeps the dialog open with the user's choices on it.
+    const bool saved = writeSettings(
+        [&] {
+            SaveSetting(QStringLiteral("GradOn"), checkText(chkGradOn));
+            SaveSetting(QStringLiteral("Red_Level"), txtRed->text());
+            SaveSetting(QStringLiteral("Green_Level"), txtGreen->text());
+            SaveSetting(QStringLiteral("Blue_Level"), txtBlue->text());
+            SaveSetting(QStringLiteral("FireGradInterval"), QString::number(HScroll1->value()));
+            SaveSetting(QStringLiteral("ThreeQuartersScreenMode"), option(optThreeQuartersScreen));
+            SaveSetting(QStringLiteral("AbsoluteFullScreenDisplayMode"), option(optAbsoluteFullScreenVideo));
+            SaveSetting(QStringLiteral("OneHalfScreenDisplayMode"), option(optOneHalf));
+            SaveSetting(QStringLiteral("OneFourthScreenDisplayMode"), option(optOneFourth));
+            SaveSetting(QStringLiteral("OneSixteenthScreenDisplayMode"), option(optOneSixteenth));
+            SaveSetting(QStringLiteral("OneEighthScreenDisplayMode"), option(optOneEighth));
+            SaveSetting(QStringLiteral("MovieWillFloat"), checkText(chkFloatingMovie));
+            SaveSetting(QStringLiteral("MovingMovieSpeed"), QString::number(hscMovingFrameSpeed->value()));
+            SaveSetting(QStringLiteral("PictureTrails"), checkText(chkTrails));
+            SaveSetting(QStringLiteral("PlaySingleFile"), option(optSingleFile));
+            SaveSetting(QStringLiteral("PlayMultipleFiles"), option(optMultipleFiles));
+        },
+        true);
+    if (!saved) return;
 
     frmFileLister* lister = fileLister();
     m_playListCount = static_cast<int16_t>(lister ? lister->listCount() : 0);
@@ -598,17 +659,27 @@ void frmConfigure::Command3_Click() {
     CloseWithShrink();
 }
 
-void frmConfigure::Label3_Click() { Command3_Click(); }
-void frmConfigure::mnuExitAndSaveChanges_Click() { Command1_Click(); }
-void frmConfigure::mnuExitWithoutSavingChanges_Click() { Command3_Click(); }
+void frmConfigure::Label3_Click() {
+    Command3_Click();
+}
+void frmConfigure::mnuExitAndSaveChanges_Click() {
+    Command1_Click();
+}
+void frmConfigure::mnuExitWithoutSavingChanges_Click() {
+    Command3_Click();
+}
 
 void frmConfigure::cmdRestoreDefaults_Click() {
-    SaveSetting(QStringLiteral("GradOn"), QStringLiteral("1"));
-    SaveSetting(QStringLiteral("Red_Level"), QStringLiteral("255"));
-    SaveSetting(QStringLiteral("Green_Level"), QStringLiteral("100"));
-    SaveSetting(QStringLiteral("Blue_Level"), QStringLiteral("255"));
-    SaveSetting(QStringLiteral("FireGradInterval"), QStringLiteral("6000"));
-    SaveSetting(QStringLiteral("VideoFile"), QString());
+    writeSettings(
+        [] {
+            SaveSetting(QStringLiteral("GradOn"), QStringLiteral("1"));
+            SaveSetting(QStringLiteral("Red_Level"), QStringLiteral("255"));
+            SaveSetting(QStringLiteral("Green_Level"), QStringLiteral("100"));
+            SaveSetting(QStringLiteral("Blue_Level"), QStringLiteral("255"));
+            SaveSetting(QStringLiteral("FireGradInterval"), QStringLiteral("6000"));
+            SaveSetting(QStringLiteral("VideoFile"), QString());
+        },
+        true);
     if (!optOneEighth->isChecked()) optOneEighth->setChecked(true);
     chkGradOn->setChecked(true);
     txtRed->setText(QStringLiteral("255"));
@@ -633,9 +704,13 @@ void frmConfigure::cmdChooseMultiples_Click() {
     if (frmFileLister* lister = fileLister()) lister->ShowModal(this);
 }
 
-void frmConfigure::mnuShowSoundControls_Click() { showModalForm(QStringLiteral("frmMixer")); }
+void frmConfigure::mnuShowSoundControls_Click() {
+    showModalForm(QStringLiteral("frmMixer"));
+}
 
-void frmConfigure::mnuShowMouseSensitivityControl_Click() { showModalForm(QStringLiteral("frmMouseSensitivity")); }
+void frmConfigure::mnuShowMouseSensitivityControl_Click() {
+    showModalForm(QStringLiteral("frmMouseSensitivity"));
+}
 
 void frmConfigure::mnuAbout_Click() {
     Unload();
@@ -682,7 +757,9 @@ void frmConfigure::showHelp(const QString& control, Qt::MouseButton button) {
         platform::dialogs().messageBox(e->text, kInformation, e->title);
 }
 
-void frmConfigure::Form_MouseUp(Qt::MouseButton button) { showHelp(objectName(), button); }
+void frmConfigure::Form_MouseUp(Qt::MouseButton button) {
+    showHelp(objectName(), button);
+}
 
 void frmConfigure::mnuSubHelp_Click() {
     platform::dialogs().messageBox(generalHelpText(), kInformation, standardHelpTitle());
@@ -690,7 +767,9 @@ void frmConfigure::mnuSubHelp_Click() {
 
 // ---- Events of the window itself ----
 
-void frmConfigure::mousePressEvent(QMouseEvent* event) { event->accept(); }
+void frmConfigure::mousePressEvent(QMouseEvent* event) {
+    event->accept();
+}
 
 void frmConfigure::mouseReleaseEvent(QMouseEvent* event) {
     event->accept();
@@ -726,7 +805,8 @@ bool frmConfigure::eventFilter(QObject* watched, QEvent* event) {
                 return true;
             }
             break;
-        default: break;
+        default:
+            break;
         }
         return false;
     }
@@ -734,7 +814,8 @@ bool frmConfigure::eventFilter(QObject* watched, QEvent* event) {
         chkGradOn_MouseMove();
         return false;
     }
-    if (auto* box = qobject_cast<QLineEdit*>(watched); box && (box == txtRed || box == txtGreen || box == txtBlue)) {
+    if (auto* box = qobject_cast<QLineEdit*>(watched);
+        box && (box == txtRed || box == txtGreen || box == txtBlue)) {
         if (event->type() == QEvent::KeyPress) {
             const auto* key = static_cast<QKeyEvent*>(event);
             const QString text = key->text();
@@ -743,11 +824,13 @@ bool frmConfigure::eventFilter(QObject* watched, QEvent* event) {
             const bool dialogKey = key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab ||
                                    key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter ||
                                    key->key() == Qt::Key_Escape;
-            if (!dialogKey && text.size() == 1 && !colourLevel_KeyPress(box, text.at(0).unicode())) return true;
+            if (!dialogKey && text.size() == 1 && !colourLevel_KeyPress(box, text.at(0).unicode()))
+                return true;
         } else if (event->type() == QEvent::FocusOut) {
             const auto reason = static_cast<QFocusEvent*>(event)->reason();
             // Another window coming up (a message, a menu) is not leaving the box.
-            if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason) colourLevel_LostFocus(box);
+            if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason)
+                colourLevel_LostFocus(box);
         }
     }
     return false;

@@ -1,8 +1,9 @@
 #pragma once
-#include <cstdint>
-#include <QPoint>
 #include "runtime/Controls.h"
 #include "runtime/Form.h"
+#include <QPoint>
+#include <cstdint>
+#include <functional>
 
 class QAction;
 class QCheckBox;
@@ -174,6 +175,9 @@ private:
     void applySecondsDisplay();
     void popUpUnder(runtime::ClickLabel* label, QMenu* menu);
     void showModalForm(const QString& name);
+    // Runs the writes; a store that cannot be written is reported (always, or once per dialog for
+    // the writes that happen by the way) and gives false.
+    bool writeSettings(const std::function<void()>& writes, bool reportAlways);
 
     runtime::OptionGroup* m_modes = nullptr;
     runtime::OptionGroup* m_sources = nullptr;
@@ -183,6 +187,7 @@ private:
     uint32_t m_lastChosenColor = 0;
     // A colour box's message is on its way or on screen: leaving a box now is not the user's doing.
     bool m_validating = false;
+    bool m_writeFailureShown = false;
     QPoint m_dragOffset;
     bool m_dragging = false;
 };

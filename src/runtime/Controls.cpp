@@ -12,7 +12,9 @@ OptionButton::OptionButton(const QString& caption, QWidget* parent) : QRadioButt
     setAutoExclusive(false);
 }
 
-void OptionButton::nextCheckState() { setChecked(true); }
+void OptionButton::nextCheckState() {
+    setChecked(true);
+}
 
 void OptionGroup::add(OptionButton* option) {
     m_options << option;
@@ -46,7 +48,8 @@ void ClickLabel::mousePressEvent(QMouseEvent* event) {
 void ClickLabel::mouseReleaseEvent(QMouseEvent* event) {
     event->accept();
     QPointer<ClickLabel> self(this);
-    const bool click = event->button() == Qt::LeftButton && m_leftDown && rect().contains(event->position().toPoint());
+    const bool click =
+        event->button() == Qt::LeftButton && m_leftDown && rect().contains(event->position().toPoint());
     if (event->button() == Qt::LeftButton) m_leftDown = false;
     emit mouseUp(event->button(), event->globalPosition().toPoint());
     if (self && click) emit clicked();
@@ -84,13 +87,17 @@ void onMouseUp(QWidget* control, std::function<void(Qt::MouseButton)> handler) {
     control->installEventFilter(new MouseUpHook(control, std::move(handler)));
 }
 
-void popUpMenu(QMenu* menu, QPoint globalPos) { menu->popup(globalPos); }
+void popUpMenu(QMenu* menu, QPoint globalPos) {
+    menu->popup(globalPos);
+}
 
 WaitCursor::WaitCursor() {
     QApplication::setOverrideCursor(Qt::WaitCursor);
     QCoreApplication::processEvents();
 }
 
-WaitCursor::~WaitCursor() { QApplication::restoreOverrideCursor(); }
+WaitCursor::~WaitCursor() {
+    QApplication::restoreOverrideCursor();
+}
 
 } // namespace runtime

@@ -1,9 +1,9 @@
 #pragma once
-#include <functional>
 #include <QLabel>
 #include <QList>
 #include <QPoint>
 #include <QRadioButton>
+#include <functional>
 
 class QMenu;
 

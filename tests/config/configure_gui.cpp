@@ -619,3 +619,32 @@ TEST_F(Configure, WebSiteAndAboutLeaveTheDialogWithoutSaving) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(Configure, AStoreThatCannotBeWrittenIsReportedAndOkKeepsTheDialogOpen) {
+    platform.memorySettings()->failWrites = true;
+    QPointer<frmConfigure> f = open();
+    // Loading's own write of the gradient switch failed: said once.
+    ASSERT_EQ(messages(), 1);
+    EXPECT_TRUE(platform.messageBoxes[0].text.startsWith(QStringLiteral("The settings could not be saved.")));
+    EXPECT_EQ(platform.messageBoxes[0].style, 48);
+    f->optOneHalf->click();
+    f->optOneFourth->click();
+    EXPECT_EQ(messages(), 1) << "the by-the-way writes say it once";
+    f->hscMovingFrameSpeed->setValue(400);
+    f->Command1->click();
+    EXPECT_EQ(messages(), 2);
+    QTest::qWait(50);
+    ASSERT_TRUE(f && f->isLoaded()) << "the choices stay on screen";
+    EXPECT_EQ(f->hscMovingFrameSpeed->value(), 400);
+    f->mnuBackColorControl->trigger();
+    EXPECT_EQ(messages(), 3);
+    // Once the store takes writes again, OK saves and closes.
+    platform.memorySettings()->failWrites = false;
+    f->Command1->click();
+    EXPECT_TRUE(closes(f));
+    EXPECT_EQ(stored(QStringLiteral("MovingMovieSpeed")), QStringLiteral("400"));
+}
+
+} // namespace

@@ -1,9 +1,10 @@
 #pragma once
+#include <QByteArray>
+#include <QList>
+#include <QString>
 #include <cstdint>
 #include <functional>
 #include <optional>
-#include <QByteArray>
-#include <QString>
 
 class QUrl;
 class QWidget;
@@ -77,6 +78,24 @@ public:
     virtual QString desktopFolder() = 0;
 };
 
+// A drive as the user picks it: a mounted file system.
+struct Drive {
+    QString root; // its mount point, "/" for the root file system
+    QString name; // its label, or the device it lives on
+};
+
+// The file systems the program browses and searches.
+class FileSystem {
+public:
+    virtual ~FileSystem() = default;
+    // Mounted file systems the user keeps files on; kernel and runtime pseudo file systems left out.
+    virtual QList<Drive> drives() = 0;
+    // The mount point of the file system that holds the program.
+    virtual QString programDriveRoot() = 0;
+    // Where browsing starts when nothing was saved: the user's home folder.
+    virtual QString homeFolder() = 0;
+};
+
 // Only these addresses are handed to the desktop: others could run programs or open local files.
 bool isOpenableUrl(const QUrl& url);
 
@@ -137,6 +156,7 @@ struct Platform {
     MediaEngine* media = nullptr;
     PreviewHost* preview = nullptr;
     Desktop* desktop = nullptr;
+    FileSystem* files = nullptr;
 };
 
 // The platform in force; installed by main() or by a test.
@@ -144,15 +164,38 @@ Platform& current();
 void install(const Platform& platform);
 
 // Each service on its own.
-inline SettingsBackend& settings() { return *current().settings; }
-inline Registry& registry() { return *current().registry; }
-inline SystemInfo& system() { return *current().system; }
-inline WindowSystem& windows() { return *current().windows; }
-inline Dialogs& dialogs() { return *current().dialogs; }
-inline Passwords& passwords() { return *current().passwords; }
-inline Process& process() { return *current().process; }
-inline MediaEngine& media() { return *current().media; }
-inline PreviewHost& preview() { return *current().preview; }
-inline Desktop& desktop() { return *current().desktop; }
+inline SettingsBackend& settings() {
+    return *current().settings;
+}
+inline Registry& registry() {
+    return *current().registry;
+}
+inline SystemInfo& system() {
+    return *current().system;
+}
+inline WindowSystem& windows() {
+    return *current().windows;
+}
+inline Dialogs& dialogs() {
+    return *current().dialogs;
+}
+inline Passwords& passwords() {
+    return *current().passwords;
+}
+inline Process& process() {
+    return *current().process;
+}
+inline MediaEngine& media() {
+    return *current().media;
+}
+inline PreviewHost& preview() {
+    return *current().preview;
+}
+inline Desktop& desktop() {
+    return *current().desktop;
+}
+inline FileSystem& files() {
+    return *current().files;
+}
 
 } // namespace platform

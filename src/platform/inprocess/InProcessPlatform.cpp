@@ -3,12 +3,12 @@
 #include <QCursor>
 #include <QGuiApplication>
 
-#include <QApplication>
-#include <QDir>
-#include <QWidget>
 #include "platform/linux/IniSettingsBackend.h"
 #include "runtime/Form.h"
 #include "runtime/RuntimeError.h"
+#include <QApplication>
+#include <QDir>
+#include <QWidget>
 
 namespace platform {
 
@@ -25,7 +25,8 @@ std::optional<QString> MemorySettingsBackend::read(const QString& key) {
 }
 
 void MemorySettingsBackend::write(const QString& key, const QString& value) {
-    if (failWrites) throw runtime::RuntimeError(runtime::ErrorKind::Failed, QStringLiteral("store not writable"));
+    if (failWrites)
+        throw runtime::RuntimeError(runtime::ErrorKind::Failed, QStringLiteral("store not writable"));
     const QString k = find(key);
     values[k.isEmpty() ? key : k] = value;
 }
@@ -40,6 +41,10 @@ InProcessPlatform::InProcessPlatform() : m_memory(std::make_unique<MemorySetting
     QDir().mkpath(programFolderValue);
     QDir().mkpath(userDataFolderValue);
     desktopFolderValue = root + QStringLiteral("/Desktop");
+    programDriveRootValue = root;
+    homeFolderValue = root + QStringLiteral("/home");
+    QDir().mkpath(homeFolderValue);
+    drivesValue = {Drive{root, QStringLiteral("test")}};
 }
 
 InProcessPlatform::~InProcessPlatform() = default;
@@ -56,6 +61,7 @@ void InProcessPlatform::install() {
     p.media = this;
     p.preview = this;
     p.desktop = this;
+    p.files = this;
     platform::install(p);
 }
 
@@ -69,7 +75,8 @@ static QString registryKey(const QString& subkey, const QString& name) {
     return subkey.toLower() + QLatin1Char('\\') + name.toLower();
 }
 
-std::optional<RegistryValue> InProcessPlatform::query(uint32_t root, const QString& subkey, const QString& name) {
+std::optional<RegistryValue> InProcessPlatform::query(uint32_t root, const QString& subkey,
+                                                      const QString& name) {
     registryQueries << QStringLiteral("%1:%2:%3").arg(root, 0, 16).arg(subkey, name);
     auto it = m_registry.find(registryKey(subkey, name));
     if (it == m_registry.end()) return std::nullopt;
@@ -86,7 +93,8 @@ void InProcessPlatform::setRegistryText(const QString& subkey, const QString& na
 void InProcessPlatform::setRegistryNumber(const QString& subkey, const QString& name, uint32_t value) {
     RegistryValue v;
     v.type = 4;
-    for (int i = 0; i < 4; ++i) v.data.append(char((value >> (8 * i)) & 0xFF));
+    for (int i = 0; i < 4; ++i)
+        v.data.append(char((value >> (8 * i)) & 0xFF));
     m_registry[registryKey(subkey, name)] = v;
 }
 
@@ -164,7 +172,9 @@ QWidget* InProcessPlatform::previewHostWidget() {
     return m_previewHost.get();
 }
 
-bool InProcessPlatform::isWindow(int64_t window) { return window != 0 && window == previewHostId && hostAlive; }
+bool InProcessPlatform::isWindow(int64_t window) {
+    return window != 0 && window == previewHostId && hostAlive;
+}
 
 WindowRect InProcessPlatform::clientRect(int64_t window) {
     if (!isWindow(window)) return WindowRect{};

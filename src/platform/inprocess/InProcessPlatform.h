@@ -1,4 +1,6 @@
 #pragma once
+#include "platform/CursorCount.h"
+#include "platform/Platform.h"
 #include <QHash>
 #include <QList>
 #include <QMap>
@@ -9,8 +11,6 @@
 #include <QUrl>
 #include <functional>
 #include <memory>
-#include "platform/CursorCount.h"
-#include "platform/Platform.h"
 
 namespace platform {
 
@@ -34,7 +34,8 @@ class InProcessPlatform : public Registry,
                           public Process,
                           public MediaEngine,
                           public PreviewHost,
-                          public Desktop {
+                          public Desktop,
+                          public FileSystem {
 public:
     InProcessPlatform();
     ~InProcessPlatform() override;
@@ -81,7 +82,7 @@ public:
     QQueue<int> messageBoxAnswers;
     std::function<void()> onMessageBox;
     std::optional<uint32_t> chooseColor(uint32_t initial) override;
-    QList<uint32_t> colorDialogInitials; // the colour each opening started from
+    QList<uint32_t> colorDialogInitials;          // the colour each opening started from
     QQueue<std::optional<uint32_t>> colorAnswers; // cancelled when empty
 
     // Desktop
@@ -90,6 +91,13 @@ public:
     QList<QUrl> openedUrls;
     QString desktopFolderValue;
     QList<int> cursorShapesAtDesktopFolder; // the override cursor's shape, -1 for none
+
+    // FileSystem: one drive, a temporary folder, unless the test gives others.
+    QList<Drive> drives() override { return drivesValue; }
+    QString programDriveRoot() override { return programDriveRootValue; }
+    QString homeFolder() override { return homeFolderValue; }
+    QList<Drive> drivesValue;
+    QString programDriveRootValue, homeFolderValue;
 
     // Passwords
     void changePassword(const QString& provider, int64_t ownerWindow) override;

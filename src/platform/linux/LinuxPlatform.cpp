@@ -1,25 +1,30 @@
 #include "platform/linux/LinuxPlatform.h"
 
+#include "platform/linux/IniSettingsBackend.h"
+#include "platform/linux/X11Windows.h"
+#include "platform/mpv/MpvEngine.h"
 #include <QApplication>
 #include <QColorDialog>
 #include <QCoreApplication>
 #include <QDesktopServices>
-#include <QPointer>
-#include <QProcess>
-#include <QUrl>
 #include <QDir>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QMessageBox>
+#include <QPointer>
+#include <QProcess>
+#include <QSet>
 #include <QStandardPaths>
+#include <QStorageInfo>
+#include <QUrl>
 #include <QWidget>
-#include "platform/linux/IniSettingsBackend.h"
-#include "platform/linux/X11Windows.h"
-#include "platform/mpv/MpvEngine.h"
+#include <algorithm>
 
 namespace platform {
 
-QString LinuxSystemInfo::programFolder() { return QCoreApplication::applicationDirPath(); }
+QString LinuxSystemInfo::programFolder() {
+    return QCoreApplication::applicationDirPath();
+}
 
 QString LinuxSystemInfo::windowsDirectory() {
     const QString app = QCoreApplication::applicationDirPath();
@@ -32,11 +37,14 @@ QString LinuxSystemInfo::windowsDirectory() {
 
 QString LinuxSystemInfo::userDataFolder() {
     QString base = qEnvironmentVariable("XDG_DATA_HOME");
-    if (base.isEmpty() || !QDir::isAbsolutePath(base)) base = QDir::homePath() + QStringLiteral("/.local/share");
+    if (base.isEmpty() || !QDir::isAbsolutePath(base))
+        base = QDir::homePath() + QStringLiteral("/.local/share");
     return base + QStringLiteral("/larkspur/lumora");
 }
 
-bool X11WindowSystem::topLevelWindowExists(const QString& caption) { return x11::windowWithCaptionExists(caption); }
+bool X11WindowSystem::topLevelWindowExists(const QString& caption) {
+    return x11::windowWithCaptionExists(caption);
+}
 
 void X11WindowSystem::makeTopmost(QWidget* window) {
     if (!window) return;
@@ -58,8 +66,8 @@ public:
     bool eventFilter(QObject* watched, QEvent* event) override {
         if (event->type() == QEvent::Show && watched->isWidgetType() &&
             static_cast<QWidget*>(watched)->isWindow())
-            QMetaObject::invokeMethod(this, [] { QGuiApplication::changeOverrideCursor(Qt::BlankCursor); },
-                                      Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                this, [] { QGuiApplication::changeOverrideCursor(Qt::BlankCursor); }, Qt::QueuedConnection);
         return false;
     }
 };
@@ -103,25 +111,47 @@ int WidgetDialogs::messageBox(const QString& text, int style, const QString& tit
     box.setText(text);
     box.setWindowTitle(title);
     switch (style & 0xF0) {
-    case 16: box.setIcon(QMessageBox::Critical); break;
-    case 32: box.setIcon(QMessageBox::Question); break;
-    case 48: box.setIcon(QMessageBox::Warning); break;
-    case 64: box.setIcon(QMessageBox::Information); break;
-    default: break;
+    case 16:
+        box.setIcon(QMessageBox::Critical);
+        break;
+    case 32:
+        box.setIcon(QMessageBox::Question);
+        break;
+    case 48:
+        box.setIcon(QMessageBox::Warning);
+        break;
+    case 64:
+        box.setIcon(QMessageBox::Information);
+        break;
+    default:
+        break;
     }
     switch (style & 0x0F) {
-    case 1: box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel); break;
-    case 3: box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel); break;
-    case 4: box.setStandardButtons(QMessageBox::Yes | QMessageBox::No); break;
-    default: box.setStandardButtons(QMessageBox::Ok); break;
+    case 1:
+        box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
+        break;
+    case 3:
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+        break;
+    case 4:
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        break;
+    default:
+        box.setStandardButtons(QMessageBox::Ok);
+        break;
     }
     box.setWindowFlag(Qt::WindowStaysOnTopHint, true);
     switch (box.exec()) {
-    case QMessageBox::Ok: return 1;
-    case QMessageBox::Cancel: return 2;
-    case QMessageBox::Yes: return 6;
-    case QMessageBox::No: return 7;
-    default: return 1;
+    case QMessageBox::Ok:
+        return 1;
+    case QMessageBox::Cancel:
+        return 2;
+    case QMessageBox::Yes:
+        return 6;
+    case QMessageBox::No:
+        return 7;
+    default:
+        return 1;
     }
 }
 
@@ -134,6 +164,49 @@ std::optional<uint32_t> WidgetDialogs::chooseColor(uint32_t initial) {
     if (dialog.exec() != QDialog::Accepted) return std::nullopt;
     const QColor c = dialog.selectedColor();
     return uint32_t(c.red()) | (uint32_t(c.green()) << 8) | (uint32_t(c.blue()) << 16);
+}
+
+namespace {
+
+// File systems of the kernel and the runtime: nobody keeps media there.
+bool isPseudoFileSystem(const QByteArray& type, const QString& root) {
+    static const QSet<QByteArray> pseudo = {
+        "proc",       "sysfs",      "devtmpfs", "devpts",   "cgroup",          "cgroup2",
+        "securityfs", "pstore",     "bpf",      "tracefs",  "debugfs",         "mqueue",
+        "hugetlbfs",  "configfs",   "fusectl",  "autofs",   "binfmt_misc",     "efivarfs",
+        "nsfs",       "rpc_pipefs", "ramfs",    "squashfs", "fuse.gvfsd-fuse", "fuse.portal"};
+    if (pseudo.contains(type)) return true;
+    for (const char* system : {"/proc", "/sys", "/dev", "/run", "/snap", "/boot/efi"}) {
+        const QString s = QString::fromLatin1(system);
+        if (root == s || root.startsWith(s + u'/')) {
+            // Removable drives are mounted under /run/media/<user>.
+            return !root.startsWith(QStringLiteral("/run/media/"));
+        }
+    }
+    return false;
+}
+
+} // namespace
+
+QList<Drive> MountedFileSystems::drives() {
+    QList<Drive> out;
+    for (const QStorageInfo& s : QStorageInfo::mountedVolumes()) {
+        if (!s.isValid() || !s.isReady() || isPseudoFileSystem(s.fileSystemType(), s.rootPath())) continue;
+        QString name = s.displayName();
+        if (name == s.rootPath()) name = QString::fromLocal8Bit(s.device());
+        out << Drive{s.rootPath(), name};
+    }
+    std::sort(out.begin(), out.end(), [](const Drive& a, const Drive& b) { return a.root < b.root; });
+    return out;
+}
+
+QString MountedFileSystems::programDriveRoot() {
+    const QStorageInfo s(QCoreApplication::applicationDirPath());
+    return s.isValid() ? s.rootPath() : QStringLiteral("/");
+}
+
+QString MountedFileSystems::homeFolder() {
+    return QDir::homePath();
 }
 
 bool XdgDesktop::openUrl(const QUrl& url) {
@@ -189,6 +262,7 @@ Platform LinuxPlatform::services() const {
     p.media = m_media.get();
     p.preview = const_cast<X11PreviewHost*>(&m_preview);
     p.desktop = const_cast<XdgDesktop*>(&m_desktop);
+    p.files = const_cast<MountedFileSystems*>(&m_files);
     return p;
 }
 

@@ -41,6 +41,13 @@ public:
     std::optional<uint32_t> chooseColor(uint32_t initial) override;
 };
 
+class MountedFileSystems : public FileSystem {
+public:
+    QList<Drive> drives() override;
+    QString programDriveRoot() override;
+    QString homeFolder() override;
+};
+
 class XdgDesktop : public Desktop {
 public:
     bool openUrl(const QUrl& url) override;
@@ -83,6 +90,7 @@ private:
     std::unique_ptr<MediaEngine> m_media;
     X11PreviewHost m_preview;
     XdgDesktop m_desktop;
+    MountedFileSystems m_files;
 };
 
 } // namespace platform

@@ -4,10 +4,12 @@
 #include "playlist/PlayListFile.h"
 #include "runtime/FormRegistry.h"
 #include "runtime/Guard.h"
+#include "runtime/Controls.h"
 #include "runtime/RuntimeError.h"
 #include <QLabel>
 #include <QListWidget>
 #include <QPalette>
+#include <QPushButton>
 #include <QVBoxLayout>
 
 namespace {
@@ -21,9 +23,21 @@ frmFileLister::frmFileLister(QWidget* parent) : runtime::Form(kFormName, parent)
     Label1->setObjectName(QStringLiteral("Label1"));
     List1 = new QListWidget(this);
     List1->setObjectName(QStringLiteral("List1"));
+    optInOrderOfSelection = new runtime::OptionButton(QStringLiteral("In Order Of Selection"), this);
+    optInOrderOfSelection->setObjectName(QStringLiteral("optInOrderOfSelection"));
+    optInRandomOrder = new runtime::OptionButton(QStringLiteral("In Random Order"), this);
+    optInRandomOrder->setObjectName(QStringLiteral("optInRandomOrder"));
+    m_orderGroup = new runtime::OptionGroup(this);
+    m_orderGroup->add(optInOrderOfSelection);
+    m_orderGroup->add(optInRandomOrder);
+    Command1 = new QPushButton(QStringLiteral("Sa&ve Play List and/or Configuration"), this);
+    Command1->setObjectName(QStringLiteral("Command1"));
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(List1);
+    layout->addWidget(optInOrderOfSelection);
+    layout->addWidget(optInRandomOrder);
+    layout->addWidget(Command1);
     layout->addWidget(Label1);
     setWindowTitle(QStringLiteral("Playlist Configuration"));
     resize(480, 360);
@@ -68,6 +82,50 @@ bool frmFileLister::SavePlayList() {
             QStringLiteral("The play list was not saved.\n\n%1").arg(QString::fromUtf8(e.what())),
             kExclamation, kMessageTitle);
         return false;
+    }
+}
+
+void frmFileLister::applyOrderOptions(ListChange change) {
+    const int n = listCount();
+    auto set = [](runtime::OptionButton* o, bool enabled, int selected) {
+        // selected: 1 select, 0 unselect, -1 leave as it is
+        o->setEnabled(enabled);
+        if (selected >= 0) o->setChecked(selected == 1);
+    };
+    switch (change) {
+    case ListChange::Load:
+        Command1->setEnabled(n > 0);
+        if (n == 0) {
+            set(optInOrderOfSelection, false, 0);
+            set(optInRandomOrder, false, 0);
+        } else {
+            set(optInOrderOfSelection, true, 1);
+            set(optInRandomOrder, n >= 3, 0);
+        }
+        break;
+    case ListChange::AddAll:
+    case ListChange::Removal:
+        if (n <= 1) {
+            set(optInOrderOfSelection, false, 0);
+            set(optInRandomOrder, false, 0);
+        } else if (n == 2) {
+            set(optInOrderOfSelection, true, 1);
+            set(optInRandomOrder, false, 0);
+        } else if (n == 3) {
+            set(optInOrderOfSelection, true, -1);
+            set(optInRandomOrder, true, 1);
+        } else if (change == ListChange::AddAll) {
+            set(optInOrderOfSelection, true, 1);
+            set(optInRandomOrder, true, 0);
+        }
+        break;
+    case ListChange::SingleAdd:
+    case ListChange::MouseMove:
+        if (n < 2) break;
+        if (change == ListChange::MouseMove) Command1->setEnabled(true);
+        optInOrderOfSelection->setEnabled(true);
+        if (n >= 3) optInRandomOrder->setEnabled(true);
+        break;
     }
 }
 

@@ -3,6 +3,12 @@
 
 class QLabel;
 class QListWidget;
+class QPushButton;
+
+namespace runtime {
+class OptionButton;
+class OptionGroup;
+} // namespace runtime
 
 // The play-list editor. Loaded hidden it is also the in-memory home of the play list: players and
 // the configuration dialog read List1 through fileLister(), and its load reads the playlist file.
@@ -11,10 +17,16 @@ class frmFileLister : public runtime::Form {
 public:
     static constexpr int kMaxEntries = 32767; // counts and positions are 16-bit
 
+    // What just changed the list; each sets the order options and the save button its own way.
+    enum class ListChange { Load, AddAll, Removal, SingleAdd, MouseMove };
+
     explicit frmFileLister(QWidget* parent = nullptr);
 
     QListWidget* List1 = nullptr;
     QLabel* Label1 = nullptr; // carries the playlist file's header line
+    runtime::OptionButton* optInOrderOfSelection = nullptr;
+    runtime::OptionButton* optInRandomOrder = nullptr;
+    QPushButton* Command1 = nullptr; // save
 
     int listCount() const;
     // "" when the index is out of range.
@@ -29,8 +41,15 @@ public:
     // returns false; the list and the file stay as they were.
     bool SavePlayList();
 
+    // Sets the order options (and, for Load and MouseMove, the save button) for the current count
+    // as the given kind of change requires.
+    void applyOrderOptions(ListChange change);
+
 protected:
     void Form_Load() override;
+
+private:
+    runtime::OptionGroup* m_orderGroup = nullptr;
 };
 
 void registerPlaylistForms();

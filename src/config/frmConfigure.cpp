@@ -787,26 +787,25 @@ void frmConfigure::paintEvent(QPaintEvent*) {
 
 bool frmConfigure::eventFilter(QObject* watched, QEvent* event) {
     if (watched == Image1) {
+        const bool mouse = event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseMove ||
+                           event->type() == QEvent::MouseButtonRelease;
+        if (!mouse) return false;
         auto* me = static_cast<QMouseEvent*>(event);
-        switch (event->type()) {
-        case QEvent::MouseButtonPress:
-            if (me->button() != Qt::LeftButton) break;
+        if (event->type() == QEvent::MouseButtonPress) {
+            if (me->button() != Qt::LeftButton) return false;
             // The window manager moves it where there is one; otherwise it follows the pointer.
             if (windowHandle() && windowHandle()->startSystemMove()) return true;
             m_dragging = true;
             m_dragOffset = me->globalPosition().toPoint() - frameGeometry().topLeft();
             return true;
-        case QEvent::MouseMove:
+        }
+        if (event->type() == QEvent::MouseMove) {
             if (m_dragging) move(me->globalPosition().toPoint() - m_dragOffset);
             return m_dragging;
-        case QEvent::MouseButtonRelease:
-            if (me->button() == Qt::LeftButton && m_dragging) {
-                m_dragging = false;
-                return true;
-            }
-            break;
-        default:
-            break;
+        }
+        if (me->button() == Qt::LeftButton && m_dragging) {
+            m_dragging = false;
+            return true;
         }
         return false;
     }

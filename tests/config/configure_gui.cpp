@@ -1,3 +1,8 @@
+#include "config/HelpTexts.h"
+#include "config/frmConfigure.h"
+#include "platform/inprocess/InProcessPlatform.h"
+#include "playlist/frmFileLister.h"
+#include "runtime/FormRegistry.h"
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
@@ -7,17 +12,13 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMouseEvent>
 #include <QPointer>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
-#include "config/HelpTexts.h"
-#include "config/frmConfigure.h"
-#include "platform/inprocess/InProcessPlatform.h"
-#include "playlist/frmFileLister.h"
-#include "runtime/FormRegistry.h"
 
 void registerProgramForms();
 
@@ -47,7 +48,9 @@ protected:
         QCoreApplication::processEvents();
         return f;
     }
-    QString stored(const QString& key) { return platform.memorySettings()->values.value(key, QStringLiteral("<none>")); }
+    QString stored(const QString& key) {
+        return platform.memorySettings()->values.value(key, QStringLiteral("<none>"));
+    }
     void store(const QString& key, const QString& value) { platform.memorySettings()->values[key] = value; }
     // Waits for the closing animation to unload the dialog.
     bool closes(QPointer<frmConfigure> f) {
@@ -81,9 +84,9 @@ TEST_F(Configure, FirstStartShowsOneEighthFloatingSingleFileWithTheGradientOff) 
     EXPECT_EQ(f->chkFloatingMovie->text(), QStringLiteral("Media will float while playing."));
     EXPECT_FALSE(f->chkGradOn->isChecked());
     EXPECT_EQ(f->chkGradOn->text(), QStringLiteral("Gradient background is OFF"));
-    for (QWidget* w : std::initializer_list<QWidget*>{f->hscRed, f->hscGreen, f->hscBlue, f->HScroll1, f->txtRed,
-                                                      f->txtGreen, f->txtBlue, f->txtFireGradient, f->Label13,
-                                                      f->Label1, f->Label6, f->Label8, f->Label9, f->chkTrails})
+    for (QWidget* w : std::initializer_list<QWidget*>{
+             f->hscRed, f->hscGreen, f->hscBlue, f->HScroll1, f->txtRed, f->txtGreen, f->txtBlue,
+             f->txtFireGradient, f->Label13, f->Label1, f->Label6, f->Label8, f->Label9, f->chkTrails})
         EXPECT_TRUE(w->isHidden()) << w->objectName().toStdString();
     EXPECT_EQ(f->hscMovingFrameSpeed->value(), 50);
     EXPECT_FALSE(f->hscMovingFrameSpeed->isHidden());
@@ -120,8 +123,9 @@ TEST_F(Configure, DisplayModesOfferOnlyMeaningfulChoices) {
     EXPECT_EQ(stored(QStringLiteral("GradOn")), QStringLiteral("0"));
     EXPECT_FALSE(f->chkGradOn->isChecked());
     EXPECT_FALSE(f->chkGradOn->isEnabled());
-    for (QWidget* w : std::initializer_list<QWidget*>{f->chkFloatingMovie, f->hscMovingFrameSpeed, f->Label2,
-                                                      f->chkTrails, f->hscRed, f->HScroll1, f->txtFireGradient})
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{f->chkFloatingMovie, f->hscMovingFrameSpeed, f->Label2, f->chkTrails,
+                                         f->hscRed, f->HScroll1, f->txtFireGradient})
         EXPECT_TRUE(w->isHidden()) << w->objectName().toStdString();
     // Hovering over the gradient box in full screen keeps it off.
     f->chkGradOn->setEnabled(true);
@@ -145,7 +149,8 @@ TEST_F(Configure, DisplayModesOfferOnlyMeaningfulChoices) {
     f->chkTrails->setChecked(true);
     EXPECT_EQ(f->chkTrails->text(), QStringLiteral("Picture trails are ON"));
     f->chkFloatingMovie->setChecked(false);
-    EXPECT_EQ(f->chkFloatingMovie->text(), QStringLiteral("Stationary Media. Will restart at random position."));
+    EXPECT_EQ(f->chkFloatingMovie->text(),
+              QStringLiteral("Stationary Media. Will restart at random position."));
     EXPECT_FALSE(f->chkTrails->isChecked());
     EXPECT_EQ(f->chkTrails->text(), QStringLiteral("Picture trails are OFF"));
     EXPECT_TRUE(f->chkTrails->isHidden());
@@ -239,13 +244,22 @@ TEST_F(Configure, OkWithAPlayListSavesEverySettingInItsStoredForm) {
     EXPECT_EQ(messages(), 0);
     EXPECT_EQ(f->playListCount(), 1);
     EXPECT_TRUE(closes(f));
-    const QList<std::pair<const char*, const char*>> expected = {
-        {"GradOn", "1"}, {"Red_Level", "255"}, {"Green_Level", "99"}, {"Blue_Level", "255"},
-        {"FireGradInterval", "12000"}, {"ThreeQuartersScreenMode", "True"},
-        {"AbsoluteFullScreenDisplayMode", "False"}, {"OneHalfScreenDisplayMode", "False"},
-        {"OneFourthScreenDisplayMode", "False"}, {"OneSixteenthScreenDisplayMode", "False"},
-        {"OneEighthScreenDisplayMode", "False"}, {"MovieWillFloat", "1"}, {"MovingMovieSpeed", "50"},
-        {"PictureTrails", "0"}, {"PlaySingleFile", "False"}, {"PlayMultipleFiles", "True"}};
+    const QList<std::pair<const char*, const char*>> expected = {{"GradOn", "1"},
+                                                                 {"Red_Level", "255"},
+                                                                 {"Green_Level", "99"},
+                                                                 {"Blue_Level", "255"},
+                                                                 {"FireGradInterval", "12000"},
+                                                                 {"ThreeQuartersScreenMode", "True"},
+                                                                 {"AbsoluteFullScreenDisplayMode", "False"},
+                                                                 {"OneHalfScreenDisplayMode", "False"},
+                                                                 {"OneFourthScreenDisplayMode", "False"},
+                                                                 {"OneSixteenthScreenDisplayMode", "False"},
+                                                                 {"OneEighthScreenDisplayMode", "False"},
+                                                                 {"MovieWillFloat", "1"},
+                                                                 {"MovingMovieSpeed", "50"},
+                                                                 {"PictureTrails", "0"},
+                                                                 {"PlaySingleFile", "False"},
+                                                                 {"PlayMultipleFiles", "True"}};
     for (const auto& [key, value] : expected)
         EXPECT_EQ(stored(QString::fromLatin1(key)), QString::fromLatin1(value)) << key;
 }
@@ -299,7 +313,8 @@ TEST_F(Configure, RestoreDefaultsWritesAtOnceAndLeavesTheIntervalBarWhereItWas) 
     EXPECT_EQ(f->txtGreen->text(), QStringLiteral("100"));
     EXPECT_EQ(f->txtFireGradient->text(), QStringLiteral("6000"));
     EXPECT_EQ(f->fireGradientWidthTwips(), 200);
-    EXPECT_GE(f->txtFireGradient->width(), f->txtFireGradient->fontMetrics().horizontalAdvance(QStringLiteral("6000")));
+    EXPECT_GE(f->txtFireGradient->width(),
+              f->txtFireGradient->fontMetrics().horizontalAdvance(QStringLiteral("6000")));
     EXPECT_EQ(f->HScroll1->value(), 9000);
     f->Command3->click();
     EXPECT_TRUE(closes(f));
@@ -359,7 +374,8 @@ TEST_F(Configure, ColourBoxesTakeOnlyLevelsAndSayTheRuleOncePerLeave) {
     f->txtRed->setFocus(Qt::TabFocusReason);
     QTest::qWait(50);
     ASSERT_EQ(messages(), 1);
-    EXPECT_EQ(platform.messageBoxes[0].text, QStringLiteral("Value can be numeric only and must be between 0 and 255"));
+    EXPECT_EQ(platform.messageBoxes[0].text,
+              QStringLiteral("Value can be numeric only and must be between 0 and 255"));
     EXPECT_EQ(platform.messageBoxes[0].style, 64);
     EXPECT_EQ(platform.messageBoxes[0].title, kTitle);
     EXPECT_EQ(QApplication::focusWidget(), f->txtBlue);
@@ -422,12 +438,15 @@ TEST_F(Configure, RightButtonHelpShowsEachTextAndOnlyFullScreenHelpsOnTheLeft) {
     frmConfigure* f = open();
     int checked = 0;
     for (const HelpEntry& e : configureHelpTexts()) {
-        if (e.control == QStringLiteral("frmConfigure") || e.control == QStringLiteral("cmdChooseVideo")) continue;
+        if (e.control == QStringLiteral("frmConfigure") || e.control == QStringLiteral("cmdChooseVideo"))
+            continue;
         auto* w = f->findChild<QWidget*>(e.control);
         ASSERT_NE(w, nullptr) << e.control.toStdString();
         const int before = messages();
-        if (e.button == Qt::RightButton) rightClick(w);
-        else leftClick(w);
+        if (e.button == Qt::RightButton)
+            rightClick(w);
+        else
+            leftClick(w);
         ASSERT_EQ(messages(), before + 1) << e.control.toStdString();
         EXPECT_EQ(platform.messageBoxes.last().text, e.text);
         EXPECT_EQ(platform.messageBoxes.last().title, e.title);
@@ -442,7 +461,8 @@ TEST_F(Configure, RightButtonHelpShowsEachTextAndOnlyFullScreenHelpsOnTheLeft) {
     EXPECT_EQ(findHelp(QStringLiteral("optAbsoluteFullScreenVideo"), Qt::LeftButton)->title,
               QStringLiteral("Helpful Tip for using FULL Screen Mode"));
     EXPECT_TRUE(findHelp(QStringLiteral("optOneHalf"), Qt::RightButton)
-                    ->text.contains(QStringLiteral("bumping off of the edges.  Using other controls on this window")));
+                    ->text.contains(
+                        QStringLiteral("bumping off of the edges.  Using other controls on this window")));
     EXPECT_EQ(findHelp(QStringLiteral("Label6"), Qt::RightButton)->text,
               findHelp(QStringLiteral("Label9"), Qt::RightButton)->text);
 
@@ -472,7 +492,8 @@ TEST_F(Configure, RightButtonHelpShowsEachTextAndOnlyFullScreenHelpsOnTheLeft) {
 
     f->mnuSubHelp->trigger();
     EXPECT_EQ(platform.messageBoxes.last().text, generalHelpText());
-    EXPECT_TRUE(platform.messageBoxes.last().text.contains(QStringLiteral(" or by contacting Larkspur Software  with")));
+    EXPECT_TRUE(platform.messageBoxes.last().text.contains(
+        QStringLiteral(" or by contacting Larkspur Software  with")));
     EXPECT_EQ(platform.messageBoxes.last().title, kTitle);
 }
 
@@ -496,20 +517,34 @@ TEST_F(Configure, ChooseButtonHelpsOnTheRightThenOpensTheChooserForEveryButton) 
     f->cmdChooseVideo->setFocus();
     QTest::keyClick(f->cmdChooseVideo, Qt::Key_Space);
     QTest::qWait(30);
-    EXPECT_EQ(seen, (QStringList{QStringLiteral("1:1"), QStringLiteral("1:1")})) << "help first; no click handler";
+    EXPECT_EQ(seen, (QStringList{QStringLiteral("1:1"), QStringLiteral("1:1")}))
+        << "help first; no click handler";
     EXPECT_EQ(platform.messageBoxes[0].text,
-              QStringLiteral("The multimedia files that the screensaver displays can be chosen using this button."));
+              QStringLiteral(
+                  "The multimedia files that the screensaver displays can be chosen using this button."));
     EXPECT_TRUE(f->isLoaded());
 }
 
 TEST_F(Configure, HostileStoredValuesLoadAndOkWritesValuesTheControlsHold) {
-    const QStringList keys = {"GradOn", "FireGradInterval", "Red_Level", "Green_Level", "Blue_Level",
-                              "MovingMovieSpeed", "MovieWillFloat", "PictureTrails",
-                              "AbsoluteFullScreenDisplayMode", "ThreeQuartersScreenMode", "OneHalfScreenDisplayMode",
-                              "OneFourthScreenDisplayMode", "OneEighthScreenDisplayMode",
-                              "OneSixteenthScreenDisplayMode", "PlaySingleFile", "PlayMultipleFiles", "BackDropColor"};
-    for (const QString& hostile : {QString(), QStringLiteral("-5"), QStringLiteral("99999"), QStringLiteral("abc"),
-                                   QStringLiteral("1e9")}) {
+    const QStringList keys = {"GradOn",
+                              "FireGradInterval",
+                              "Red_Level",
+                              "Green_Level",
+                              "Blue_Level",
+                              "MovingMovieSpeed",
+                              "MovieWillFloat",
+                              "PictureTrails",
+                              "AbsoluteFullScreenDisplayMode",
+                              "ThreeQuartersScreenMode",
+                              "OneHalfScreenDisplayMode",
+                              "OneFourthScreenDisplayMode",
+                              "OneEighthScreenDisplayMode",
+                              "OneSixteenthScreenDisplayMode",
+                              "PlaySingleFile",
+                              "PlayMultipleFiles",
+                              "BackDropColor"};
+    for (const QString& hostile : {QString(), QStringLiteral("-5"), QStringLiteral("99999"),
+                                   QStringLiteral("abc"), QStringLiteral("1e9")}) {
         SCOPED_TRACE(hostile.toStdString());
         platform.memorySettings()->values.clear();
         for (const QString& k : keys)
@@ -526,7 +561,8 @@ TEST_F(Configure, HostileStoredValuesLoadAndOkWritesValuesTheControlsHold) {
         auto inRange = [&](const char* key, int lo, int hi) {
             bool ok = false;
             const int v = stored(QString::fromLatin1(key)).toInt(&ok);
-            EXPECT_TRUE(ok && v >= lo && v <= hi) << key << " = " << stored(QString::fromLatin1(key)).toStdString();
+            EXPECT_TRUE(ok && v >= lo && v <= hi)
+                << key << " = " << stored(QString::fromLatin1(key)).toStdString();
         };
         inRange("GradOn", 0, 1);
         inRange("FireGradInterval", 1000, 30000);
@@ -537,7 +573,8 @@ TEST_F(Configure, HostileStoredValuesLoadAndOkWritesValuesTheControlsHold) {
         inRange("MovieWillFloat", 0, 1);
         inRange("PictureTrails", 0, 1);
         inRange("BackDropColor", 0, 0xFFFFFF);
-        for (const char* k : {"AbsoluteFullScreenDisplayMode", "OneEighthScreenDisplayMode", "PlaySingleFile"})
+        for (const char* k :
+             {"AbsoluteFullScreenDisplayMode", "OneEighthScreenDisplayMode", "PlaySingleFile"})
             EXPECT_TRUE(stored(QString::fromLatin1(k)) == QStringLiteral("True") ||
                         stored(QString::fromLatin1(k)) == QStringLiteral("False"))
                 << k;
@@ -577,8 +614,11 @@ TEST_F(Configure, LabelStripPopsItsMenusUpAtThePointerOnTheLeftButtonOnly) {
     const struct {
         QWidget* label;
         QMenu* menu;
-    } strip[] = {{f->lblFile, f->mnuFile}, {f->lblSoundControl, f->mnuSoundControls}, {f->lblMouse, f->mnuMouseSensitivity},
-                 {f->lblBackColor, f->mnuColorControls}, {f->lblHelp, f->mnuHelpDocument}};
+    } strip[] = {{f->lblFile, f->mnuFile},
+                 {f->lblSoundControl, f->mnuSoundControls},
+                 {f->lblMouse, f->mnuMouseSensitivity},
+                 {f->lblBackColor, f->mnuColorControls},
+                 {f->lblHelp, f->mnuHelpDocument}};
     for (const auto& s : strip) {
         QTest::mousePress(s.label, Qt::RightButton, {}, QPoint(4, 4));
         QTest::mouseRelease(s.label, Qt::RightButton, {}, QPoint(4, 4));
@@ -645,6 +685,28 @@ TEST_F(Configure, AStoreThatCannotBeWrittenIsReportedAndOkKeepsTheDialogOpen) {
     f->Command1->click();
     EXPECT_TRUE(closes(f));
     EXPECT_EQ(stored(QStringLiteral("MovingMovieSpeed")), QStringLiteral("400"));
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(Configure, TheBannerMovesTheWindowThatHasNoTitleBar) {
+    frmConfigure* f = open();
+    EXPECT_TRUE(f->windowFlags() & Qt::FramelessWindowHint);
+    const QPoint before = f->pos();
+    const QPoint grab(20, 10);
+    QTest::mousePress(f->Image1, Qt::LeftButton, {}, grab);
+    QMouseEvent move(QEvent::MouseMove, QPointF(grab + QPoint(30, 20)),
+                     f->Image1->mapToGlobal(QPointF(grab + QPoint(30, 20))), Qt::NoButton, Qt::LeftButton,
+                     Qt::NoModifier);
+    QCoreApplication::sendEvent(f->Image1, &move);
+    QTest::mouseRelease(f->Image1, Qt::LeftButton, {}, grab + QPoint(30, 20));
+    EXPECT_EQ(f->pos(), before + QPoint(30, 20));
+    // Other events on the banner leave it alone.
+    QEvent hover(QEvent::Enter);
+    QCoreApplication::sendEvent(f->Image1, &hover);
+    EXPECT_EQ(f->pos(), before + QPoint(30, 20));
 }
 
 } // namespace

@@ -56,6 +56,13 @@ public:
     virtual void setScreenSaverRunning(bool running) = 0;
 };
 
+// One entry of a file-open dialog's type list: the text the user reads and the wildcard patterns it
+// stands for, separated by ";".
+struct FileFilter {
+    QString description;
+    QString patterns;
+};
+
 class Dialogs {
 public:
     virtual ~Dialogs() = default;
@@ -65,6 +72,11 @@ public:
     // The modal colour dialog, opened on `initial`. Colours carry red in the low byte. Returns the
     // colour chosen, or nothing when the user cancelled.
     virtual std::optional<uint32_t> chooseColor(uint32_t initial) = 0;
+    // The modal file-open dialog for one existing file, started in `initialFolder` with no name
+    // filled in and the filter at `filterIndex` (from 0) chosen. Returns the chosen file's full path,
+    // or nothing when the user cancelled.
+    virtual std::optional<QString> openFile(const QString& title, const QList<FileFilter>& filters,
+                                            int filterIndex, const QString& initialFolder) = 0;
 };
 
 // The user's desktop: web addresses and the desktop folder.

@@ -132,6 +132,12 @@ std::optional<uint32_t> InProcessPlatform::chooseColor(uint32_t initial) {
     return colorAnswers.isEmpty() ? std::nullopt : colorAnswers.dequeue();
 }
 
+std::optional<QString> InProcessPlatform::openFile(const QString& title, const QList<FileFilter>& filters,
+                                                   int filterIndex, const QString& initialFolder) {
+    openFileCalls.append({title, filters, filterIndex, initialFolder});
+    return openFileAnswers.isEmpty() ? std::nullopt : openFileAnswers.dequeue();
+}
+
 bool InProcessPlatform::openUrl(const QUrl& url) {
     if (!isOpenableUrl(url)) return false;
     openedUrls << url;

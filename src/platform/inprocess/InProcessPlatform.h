@@ -84,6 +84,16 @@ public:
     std::optional<uint32_t> chooseColor(uint32_t initial) override;
     QList<uint32_t> colorDialogInitials;          // the colour each opening started from
     QQueue<std::optional<uint32_t>> colorAnswers; // cancelled when empty
+    struct OpenFileCall {
+        QString title;
+        QList<FileFilter> filters;
+        int filterIndex;
+        QString initialFolder;
+    };
+    std::optional<QString> openFile(const QString& title, const QList<FileFilter>& filters, int filterIndex,
+                                    const QString& initialFolder) override;
+    QList<OpenFileCall> openFileCalls;
+    QQueue<std::optional<QString>> openFileAnswers; // cancelled when empty
 
     // Desktop
     bool openUrl(const QUrl& url) override;

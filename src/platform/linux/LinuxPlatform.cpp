@@ -8,6 +8,7 @@
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QDir>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QMessageBox>
@@ -164,6 +165,33 @@ std::optional<uint32_t> WidgetDialogs::chooseColor(uint32_t initial) {
     if (dialog.exec() != QDialog::Accepted) return std::nullopt;
     const QColor c = dialog.selectedColor();
     return uint32_t(c.red()) | (uint32_t(c.green()) << 8) | (uint32_t(c.blue()) << 16);
+}
+
+std::optional<QString> WidgetDialogs::openFile(const QString& title, const QList<FileFilter>& filters,
+                                               int filterIndex, const QString& initialFolder) {
+    KeepActiveWindow keep;
+    QFileDialog dialog(nullptr, title, initialFolder);
+    // Qt's own dialog on every desktop, so it stays on top of the program's windows like its other boxes.
+    dialog.setOption(QFileDialog::DontUseNativeDialog, true);
+    // Qt reads a filter's patterns from its last parentheses, separated by blanks; with the details
+    // hidden the user reads the description exactly as written, its own parentheses included.
+    dialog.setOption(QFileDialog::HideNameFilterDetails, true);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    QStringList names;
+    for (const FileFilter& f : filters) {
+        QStringList patterns = f.patterns.split(u';', Qt::SkipEmptyParts);
+        for (QString& p : patterns)
+            p = p.trimmed();
+        names << f.description + QStringLiteral(" (") + patterns.join(u' ') + u')';
+    }
+    dialog.setNameFilters(names);
+    if (filterIndex >= 0 && filterIndex < names.size()) dialog.selectNameFilter(names.at(filterIndex));
+    dialog.setWindowFlag(Qt::WindowStaysOnTopHint, true);
+    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+    const QStringList chosen = dialog.selectedFiles();
+    if (chosen.isEmpty() || chosen.first().isEmpty()) return std::nullopt;
+    return chosen.first();
 }
 
 namespace {

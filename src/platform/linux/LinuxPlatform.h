@@ -39,6 +39,8 @@ class WidgetDialogs : public Dialogs {
 public:
     int messageBox(const QString& text, int style, const QString& title) override;
     std::optional<uint32_t> chooseColor(uint32_t initial) override;
+    std::optional<QString> openFile(const QString& title, const QList<FileFilter>& filters, int filterIndex,
+                                    const QString& initialFolder) override;
 };
 
 class MountedFileSystems : public FileSystem {

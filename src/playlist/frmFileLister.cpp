@@ -1,47 +1,285 @@
 #include "playlist/frmFileLister.h"
 
 #include "platform/Platform.h"
+#include "playlist/BrowseLists.h"
+#include "playlist/FolderBrowse.h"
+#include "playlist/MediaPatterns.h"
 #include "playlist/PlayListFile.h"
+#include "playlist/WindowHandle.h"
+#include "runtime/Controls.h"
+#include "runtime/Convert.h"
 #include "runtime/FormRegistry.h"
 #include "runtime/Guard.h"
-#include "runtime/Controls.h"
 #include "runtime/RuntimeError.h"
+#include "shell/Settings.h"
+#include <QAction>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QListWidget>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPainter>
 #include <QPalette>
 #include <QPushButton>
+#include <QShortcut>
 #include <QVBoxLayout>
 
 namespace {
+
 const QString kFormName = QStringLiteral("frmFileLister");
 const QString kMessageTitle = QStringLiteral("Larkspur Software Lumora Video & Multimedia Screensaver");
+constexpr int kInformation = 64;
 constexpr int kExclamation = 48;
+
+const QString kFolderKey = QStringLiteral("PathToLastDirectoryFrmFileLister");
+const QString kRandomKey = QStringLiteral("PlayInRandomOrder");
+
+// A small film strip beside the title, drawn rather than shipped.
+QPixmap filmPicture() {
+    QPixmap pm(40, 28);
+    pm.fill(Qt::transparent);
+    QPainter p(&pm);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(30, 30, 40));
+    p.drawRoundedRect(QRectF(1, 2, 38, 24), 3, 3);
+    p.setBrush(QColor(235, 235, 235));
+    for (int i = 0; i < 5; ++i) {
+        p.drawRect(QRectF(4 + i * 7, 4, 4, 3));
+        p.drawRect(QRectF(4 + i * 7, 21, 4, 3));
+    }
+    QLinearGradient g(0, 9, 0, 19);
+    g.setColorAt(0, QColor(90, 40, 140));
+    g.setColorAt(1, QColor(250, 200, 90));
+    p.setBrush(g);
+    p.drawRect(QRectF(5, 9, 13, 10));
+    p.drawRect(QRectF(22, 9, 13, 10));
+    return pm;
+}
+
 } // namespace
 
 frmFileLister::frmFileLister(QWidget* parent) : runtime::Form(kFormName, parent) {
-    Label1 = new QLabel(QStringLiteral("1000"), this);
-    Label1->setObjectName(QStringLiteral("Label1"));
-    List1 = new QListWidget(this);
-    List1->setObjectName(QStringLiteral("List1"));
-    optInOrderOfSelection = new runtime::OptionButton(QStringLiteral("In Order Of Selection"), this);
-    optInOrderOfSelection->setObjectName(QStringLiteral("optInOrderOfSelection"));
-    optInRandomOrder = new runtime::OptionButton(QStringLiteral("In Random Order"), this);
-    optInRandomOrder->setObjectName(QStringLiteral("optInRandomOrder"));
+    // No title bar: the label strip is the menu bar and "X " the close box.
+    setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
+    setWindowTitle(QStringLiteral("Playlist Configuration"));
+    createControls();
+    createMenus();
+    layOut();
+    connectHandlers();
+}
+
+void frmFileLister::createControls() {
+    auto named = [](auto* w, const char* name) {
+        w->setObjectName(QString::fromLatin1(name));
+        return w;
+    };
+    auto frame = [&](const char* name, const QString& caption) {
+        return named(new QGroupBox(caption, this), name);
+    };
+    auto button = [&](const char* name, const QString& caption) {
+        auto* b = named(new QPushButton(caption, this), name);
+        b->setAutoDefault(false);
+        return b;
+    };
+    auto clickLabel = [&](const char* name, const QString& caption) {
+        auto* l = named(new runtime::ClickLabel(caption, this), name);
+        l->setCursor(Qt::PointingHandCursor);
+        return l;
+    };
+
+    Frame1 = frame("Frame1", QStringLiteral("Drive To Search"));
+    Frame2 = frame("Frame2", QStringLiteral("Folder To Search"));
+    Frame3 =
+        frame("Frame3", QStringLiteral("Multimedia Files Located:    (Click each filename to add below.)"));
+    Frame4 =
+        frame("Frame4", QStringLiteral(
+                            "Multimedia Files To Be Saved In Play List:  (Click each filename to remove from "
+                            "this list.)"));
+    Frame5 = frame("Frame5", QStringLiteral("Play Multimedia Files:"));
+
+    Drive1 = named(new DriveList(this), "Drive1");
+    Dir1 = named(new FolderList(this), "Dir1");
+    File1 = named(new FileList(this), "File1");
+    File1->setPattern(mediaPatternList());
+    List1 = named(new QListWidget(this), "List1");
+
+    optInOrderOfSelection = named(new runtime::OptionButton(QStringLiteral("In Order Of Selection"), this),
+                                  "optInOrderOfSelection");
+    optInRandomOrder =
+        named(new runtime::OptionButton(QStringLiteral("In Random Order"), this), "optInRandomOrder");
     m_orderGroup = new runtime::OptionGroup(this);
     m_orderGroup->add(optInOrderOfSelection);
     m_orderGroup->add(optInRandomOrder);
-    Command1 = new QPushButton(QStringLiteral("Sa&ve Play List and/or Configuration"), this);
-    Command1->setObjectName(QStringLiteral("Command1"));
 
-    auto* layout = new QVBoxLayout(this);
-    layout->addWidget(List1);
-    layout->addWidget(optInOrderOfSelection);
-    layout->addWidget(optInRandomOrder);
-    layout->addWidget(Command1);
-    layout->addWidget(Label1);
-    setWindowTitle(QStringLiteral("Playlist Configuration"));
-    resize(480, 360);
+    Command4 = button("Command4", QStringLiteral("&Add All Files"));
+    Command5 = button("Command5", QStringLiteral("Clea&r All Files"));
+    Command3 = button("Command3", QStringLiteral("&Search Hard Drive"));
+    Command1 = button("Command1", QStringLiteral("Sa&ve Play List and/or Configuration"));
+    Command2 = button("Command2", QStringLiteral("&Cancel"));
+
+    Label2 = clickLabel("Label2", QStringLiteral("Drilll To Folder And Choose Files"));
+    QFont title(QStringLiteral("Arial"));
+    title.setPointSizeF(font().pointSizeF() * 1.3);
+    title.setBold(true);
+    Label2->setFont(title);
+    Label3 = clickLabel("Label3", QStringLiteral("Search"));
+    Label4 = clickLabel("Label4", QStringLiteral("Help"));
+    Label5 = clickLabel("Label5", QStringLiteral("X "));
+    Label5->setToolTip(QStringLiteral("Cancel/Close"));
+    QFont bold = Label5->font();
+    bold.setBold(true);
+    Label5->setFont(bold);
+    Label1 = named(new QLabel(QStringLiteral("1000"), this), "Label1");
+    QFont small = Label1->font();
+    small.setPointSizeF(font().pointSizeF() * 0.7);
+    Label1->setFont(small);
+    Image1 = named(new QLabel(this), "Image1");
+    Image1->setPixmap(filmPicture());
+    new WindowHandle(Image1);
 }
+
+void frmFileLister::createMenus() {
+    mnuFile = new QMenu(QStringLiteral("&File"), this);
+    mnuFile->setObjectName(QStringLiteral("mnuFile"));
+    mnuExit = mnuFile->addAction(QStringLiteral("E&xit"));
+    mnuExit->setObjectName(QStringLiteral("mnuExit"));
+    mnuSearch = new QMenu(QStringLiteral("&Search"), this);
+    mnuSearch->setObjectName(QStringLiteral("mnuSearch"));
+    mnuSearchEntireDriveForVideoFiles = mnuSearch->addAction(
+        QStringLiteral("Click here to &Search your entire hard drive(s) for video files"));
+    mnuSearchEntireDriveForVideoFiles->setObjectName(QStringLiteral("mnuSearchEntireDriveForVideoFiles"));
+    // A menu of its own with no items: choosing it shows the instructions.
+    mnuHelp = new QAction(QStringLiteral("&Help"), this);
+    mnuHelp->setObjectName(QStringLiteral("mnuHelp"));
+    mnuHelp->setShortcut(QKeySequence(Qt::ALT | Qt::Key_H));
+    mnuHelp->setShortcutContext(Qt::WindowShortcut);
+    addAction(mnuHelp);
+}
+
+void frmFileLister::layOut() {
+    auto* root = new QVBoxLayout(this);
+    root->setContentsMargins(8, 4, 8, 6);
+    root->setSpacing(4);
+
+    auto* strip = new QHBoxLayout;
+    strip->setSpacing(0);
+    strip->addWidget(Image1);
+    strip->addSpacing(6);
+    for (auto [label, underlined] : {std::pair{Label2, -1}, std::pair{Label3, 0}, std::pair{Label4, 0}}) {
+        if (underlined >= 0) {
+            const QString caption = label->text();
+            label->setTextFormat(Qt::RichText);
+            label->setText(QStringLiteral("<u>") + caption.left(1) + QStringLiteral("</u>") + caption.mid(1));
+            auto* separator = new QFrame(this);
+            separator->setFrameShape(QFrame::VLine);
+            separator->setFrameShadow(QFrame::Sunken);
+            strip->addWidget(separator);
+        }
+        label->setContentsMargins(8, 3, 8, 3);
+        strip->addWidget(label);
+    }
+    strip->addStretch(1);
+    Label5->setContentsMargins(8, 3, 4, 3);
+    strip->addWidget(Label5);
+    root->addLayout(strip);
+    auto* rule = new QFrame(this);
+    rule->setFrameShape(QFrame::HLine);
+    rule->setFrameShadow(QFrame::Sunken);
+    root->addWidget(rule);
+
+    auto tight = [](QLayout* l) {
+        l->setContentsMargins(6, 4, 6, 4);
+        return l;
+    };
+    tight(new QVBoxLayout(Frame1))->addWidget(Drive1);
+    tight(new QVBoxLayout(Frame2))->addWidget(Dir1);
+    tight(new QVBoxLayout(Frame3))->addWidget(File1);
+    tight(new QVBoxLayout(Frame4))->addWidget(List1);
+    auto* order = new QVBoxLayout(Frame5);
+    tight(order);
+    order->addWidget(optInOrderOfSelection);
+    order->addWidget(optInRandomOrder);
+
+    auto* browse = new QGridLayout;
+    browse->addWidget(Frame1, 0, 0);
+    browse->addWidget(Frame2, 1, 0);
+    browse->addWidget(Frame3, 0, 1, 2, 1);
+    browse->setColumnStretch(0, 2);
+    browse->setColumnStretch(1, 3);
+    browse->setRowStretch(1, 1);
+    root->addLayout(browse, 3);
+    root->addWidget(Frame4, 2);
+
+    auto* bottom = new QHBoxLayout;
+    bottom->addWidget(Frame5);
+    auto* buttons = new QGridLayout;
+    buttons->addWidget(Command4, 0, 0);
+    buttons->addWidget(Command5, 0, 1);
+    buttons->addWidget(Command3, 0, 2);
+    buttons->addWidget(Command1, 1, 0, 1, 2);
+    buttons->addWidget(Command2, 1, 2);
+    bottom->addLayout(buttons, 1);
+    root->addLayout(bottom);
+    root->addWidget(Label1);
+    // The closing animation may take the window below the size its controls want.
+    root->setSizeConstraint(QLayout::SetNoConstraint);
+
+    for (QListWidget* l : {static_cast<QListWidget*>(Dir1), static_cast<QListWidget*>(File1), List1})
+        l->setMinimumHeight(60);
+    // Enough to browse, and the whole window fits a 1280 x 1024 screen at double scale.
+    resize(sizeHint().expandedTo(QSize(600, 470)).boundedTo(QSize(620, 500)));
+
+    const QList<QWidget*> tabs = {Drive1,           Dir1,     File1,    List1,    optInOrderOfSelection,
+                                  optInRandomOrder, Command4, Command5, Command3, Command1,
+                                  Command2};
+    for (int i = 1; i < tabs.size(); ++i)
+        setTabOrder(tabs[i - 1], tabs[i]);
+}
+
+void frmFileLister::connectHandlers() {
+    connect(Command1, &QPushButton::clicked, this, &frmFileLister::Command1_Click);
+    connect(Command2, &QPushButton::clicked, this, &frmFileLister::Command2_Click);
+    connect(Command3, &QPushButton::clicked, this, &frmFileLister::Command3_Click);
+    connect(Command4, &QPushButton::clicked, this, &frmFileLister::Command4_Click);
+    connect(Command5, &QPushButton::clicked, this, &frmFileLister::Command5_Click);
+    connect(File1, &QListWidget::itemClicked, this,
+            [this](QListWidgetItem* item) { File1_Click(File1->row(item)); });
+    connect(List1, &QListWidget::itemClicked, this,
+            [this](QListWidgetItem* item) { List1_Click(List1->row(item)); });
+    connect(Drive1, &QComboBox::currentIndexChanged, this, &frmFileLister::Drive1_Change);
+    connect(Dir1, &FolderList::changed, this, &frmFileLister::Dir1_Change);
+    connect(Label2, &runtime::ClickLabel::mouseDown, this, &frmFileLister::Label2_MouseDown);
+    connect(Label3, &runtime::ClickLabel::mouseDown, this, &frmFileLister::Label3_MouseDown);
+    connect(Label4, &runtime::ClickLabel::clicked, this, &frmFileLister::Label4_Click);
+    connect(Label5, &runtime::ClickLabel::clicked, this, &frmFileLister::Label5_Click);
+    connect(mnuExit, &QAction::triggered, this, &frmFileLister::mnuExit_Click);
+    connect(mnuSearchEntireDriveForVideoFiles, &QAction::triggered, this,
+            &frmFileLister::mnuSearchEntireDriveForVideoFiles_Click);
+    connect(mnuHelp, &QAction::triggered, this, &frmFileLister::mnuHelp_Click);
+
+    for (QWidget* w : std::initializer_list<QWidget*>{Command2, Command3, Command4, Command5,
+                                                      File1->viewport(), List1->viewport()}) {
+        w->setMouseTracking(true);
+        w->installEventFilter(this);
+    }
+
+    auto* fileMenuKey = new QShortcut(QKeySequence(Qt::ALT | Qt::Key_F), this);
+    connect(fileMenuKey, &QShortcut::activated, this, [this] {
+        runtime::popUpMenu(mnuFile, Label2->mapToGlobal(QPoint(0, Label2->height())));
+        mnuFile->setActiveAction(mnuExit);
+    });
+    for (Qt::Key key : {Qt::Key_Return, Qt::Key_Enter}) {
+        auto* s = new QShortcut(QKeySequence(key), this);
+        connect(s, &QShortcut::activated, this, &frmFileLister::pressEnter);
+    }
+    auto* esc = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    connect(esc, &QShortcut::activated, Command2, &QPushButton::click);
+}
+
+// ---- The play list ----
 
 int frmFileLister::listCount() const {
     return List1->count();
@@ -87,8 +325,8 @@ bool frmFileLister::SavePlayList() {
 
 void frmFileLister::applyOrderOptions(ListChange change) {
     const int n = listCount();
+    // selected: 1 select, 0 unselect, -1 leave as it is
     auto set = [](runtime::OptionButton* o, bool enabled, int selected) {
-        // selected: 1 select, 0 unselect, -1 leave as it is
         o->setEnabled(enabled);
         if (selected >= 0) o->setChecked(selected == 1);
     };
@@ -121,6 +359,7 @@ void frmFileLister::applyOrderOptions(ListChange change) {
         break;
     case ListChange::SingleAdd:
     case ListChange::MouseMove:
+        // These only ever enable: a list built from empty needs two entries before it can be saved.
         if (n < 2) break;
         if (change == ListChange::MouseMove) Command1->setEnabled(true);
         optInOrderOfSelection->setEnabled(true);
@@ -128,6 +367,8 @@ void frmFileLister::applyOrderOptions(ListChange change) {
         break;
     }
 }
+
+// ---- Loading ----
 
 void frmFileLister::Form_Load() {
     runtime::skipOnError([&] { LoadPlayList(); });
@@ -138,7 +379,234 @@ void frmFileLister::Form_Load() {
         Label1->setPalette(p);
     });
     runtime::skipOnError([&] { centreOnScreen(); });
+    // Only remembered here: the folder is visited when the window is first shown.
+    runtime::skipOnError([&] {
+        const QString home = platform::current().files ? platform::files().homeFolder() : QString();
+        m_savedFolder = GetSetting(kFolderKey, home);
+    });
+    runtime::skipOnError([&] { applyOrderOptions(ListChange::Load); });
+    runtime::skipOnError([&] {
+        if (runtime::boolOr(GetSetting(kRandomKey, QStringLiteral("False")), false))
+            optInRandomOrder->setChecked(true);
+    });
 }
+
+void frmFileLister::showEvent(QShowEvent* event) {
+    Form::showEvent(event);
+    if (!m_browsing && isLoaded()) startBrowsing();
+}
+
+void frmFileLister::startBrowsing() {
+    m_browsing = true;
+    const QString programDrive = platform::files().programDriveRoot();
+    {
+        const QSignalBlocker quiet(Drive1);
+        runtime::skipOnError([&] { Drive1->setDrives(platform::files().drives()); });
+        Drive1->setDrive(programDrive);
+    }
+    Dir1->setRoots(Drive1->roots());
+    runtime::skipOnError([&] { Dir1->setPath(programDrive); });
+    // A folder that has gone since leaves the list at the drive's root.
+    runtime::skipOnError([&] { Dir1->setPath(m_savedFolder); });
+}
+
+// ---- Browsing ----
+
+void frmFileLister::Drive1_Change() {
+    const QString root = Drive1->drive();
+    // The folder list stays where it is when it is on that drive already.
+    if (root.isEmpty() || driveRootOf(Drive1->roots(), Dir1->path()) == root) return;
+    if (!isReadableFolder(root)) {
+        platform::dialogs().messageBox(
+            QStringLiteral(
+                "There is no disc in the disc Drive.  Please place a disc containing multimedia files in "
+                "the drive to select files.  Note: The disc will have to be in the drive in order to play "
+                "multimedia files added to the playlist from that disc."),
+            kInformation, QStringLiteral("Larkspur Software"));
+        QString back = driveRootOf(Drive1->roots(), Dir1->path());
+        if (back.isEmpty()) back = platform::files().programDriveRoot();
+        const QSignalBlocker quiet(Drive1);
+        Drive1->setDrive(back);
+        return;
+    }
+    runtime::skipOnError([&] { Dir1->setPath(root); });
+}
+
+void frmFileLister::Dir1_Change() {
+    File1->setPath(Dir1->path());
+}
+
+// ---- Adding and removing ----
+
+void frmFileLister::File1_Click(int index) {
+    if (index < 0 || index >= File1->count()) return;
+    const QString entry = joinFolderAndName(File1->path(), File1->item(index)->text());
+    runtime::skipOnError([&] { addItem(entry); });
+    applyOrderOptions(ListChange::SingleAdd);
+}
+
+void frmFileLister::List1_Click(int index) {
+    if (index < 0 || index >= List1->count()) return;
+    delete List1->takeItem(index);
+    applyOrderOptions(ListChange::Removal);
+}
+
+void frmFileLister::Command4_Click() {
+    if (File1->count() == 0) {
+        platform::dialogs().messageBox(
+            QStringLiteral(
+                "Use this button to add all of the files in the 'Multimedia Files Located' list box to "
+                "the 'Multimedia Files To Be Saved In Play List'."),
+            kInformation,
+            QStringLiteral("'Multimedia Files Located' File List Must Be Populated With Filenames"));
+    } else {
+        const QString folder = File1->path();
+        runtime::skipOnError([&] {
+            for (const QString& name : File1->fileNames())
+                addItem(joinFolderAndName(folder, name));
+        });
+    }
+    applyOrderOptions(ListChange::AddAll);
+}
+
+void frmFileLister::Command5_Click() {
+    List1->clear();
+    for (runtime::OptionButton* o : {optInOrderOfSelection, optInRandomOrder}) {
+        o->setChecked(false);
+        o->setEnabled(false);
+    }
+    saveSettingReported(kRandomKey, QStringLiteral("False"));
+    try {
+        DeletePlayListFile();
+    } catch (const runtime::RuntimeError& e) {
+        platform::dialogs().messageBox(
+            QStringLiteral("The play list file could not be deleted.\n\n%1").arg(QString::fromUtf8(e.what())),
+            kExclamation, kMessageTitle);
+    }
+}
+
+// ---- Saving and closing ----
+
+bool frmFileLister::saveSettingReported(const QString& key, const QString& value) {
+    try {
+        SaveSetting(key, value);
+        return true;
+    } catch (const runtime::RuntimeError& e) {
+        platform::dialogs().messageBox(
+            QStringLiteral("The settings could not be saved.\n\n%1").arg(QString::fromUtf8(e.what())),
+            kExclamation, kMessageTitle);
+        return false;
+    }
+}
+
+void frmFileLister::Command1_Click() {
+    const QString videoFile = GetSetting(QStringLiteral("VideoFile"), defaultMediaPath());
+    const QString folder = Dir1->path().isEmpty() ? m_savedFolder : Dir1->path();
+    // A save that cannot write stays open with the user's list, and leaves the stored folder as it was.
+    const QString missing = QStringLiteral("\x01");
+    const QString folderBefore = GetSetting(kFolderKey, missing);
+    if (!saveSettingReported(kFolderKey, folder)) return;
+    if (!SavePlayList()) {
+        if (folderBefore != missing) runtime::skipOnError([&] { SaveSetting(kFolderKey, folderBefore); });
+        return;
+    }
+    if (!saveSettingReported(kRandomKey, runtime::boolToText(optInRandomOrder->isChecked()))) return;
+    if (!saveSettingReported(QStringLiteral("VideoFile"), videoFile)) return;
+    CloseWithShrink();
+}
+
+void frmFileLister::Command2_Click() {
+    CloseWithShrink();
+}
+
+void frmFileLister::Label5_Click() {
+    CloseWithShrink();
+}
+
+void frmFileLister::mnuExit_Click() {
+    Unload();
+}
+
+// ---- Search, menus and help ----
+
+void frmFileLister::openSearch() {
+    // The media search registers itself by name; until it does, nothing opens.
+    if (runtime::Form* search = runtime::forms().get(QStringLiteral("frmFileSearch")))
+        search->ShowModal(this);
+}
+
+void frmFileLister::Command3_Click() {
+    openSearch();
+}
+
+void frmFileLister::mnuSearchEntireDriveForVideoFiles_Click() {
+    openSearch();
+}
+
+void frmFileLister::Label2_MouseDown(Qt::MouseButton button, QPoint globalPos) {
+    if (button == Qt::LeftButton) runtime::popUpMenu(mnuFile, globalPos);
+}
+
+void frmFileLister::Label3_MouseDown(Qt::MouseButton button, QPoint globalPos) {
+    if (button == Qt::LeftButton) runtime::popUpMenu(mnuSearch, globalPos);
+}
+
+QString frmFileLister::helpText() {
+    return QStringList{
+        QStringLiteral("1st - Select Drive."),
+        QStringLiteral("2nd - Double-Click folders to 'drill' to one containing multimedia files."),
+        QStringLiteral("3rd - Click multimedia files listed in top right file list box to add to play "
+                       "list box on bottom."),
+        QStringLiteral("4th - Click 'Close and Save Play List' button to save the Play List."),
+        QStringLiteral("Note: Click files in Play List box to remove."),
+        QStringLiteral("You may also click the 'Search Hard Drive' button to scan your hard drive for "
+                       "multimedia files.")}
+        .join(QStringLiteral("\r\n\r\n"));
+}
+
+void frmFileLister::mnuHelp_Click() {
+    platform::dialogs().messageBox(helpText(), kInformation,
+                                   QStringLiteral("Instructions For Creating A Play List"));
+}
+
+void frmFileLister::Label4_Click() {
+    mnuHelp_Click();
+}
+
+void frmFileLister::OrderControl_MouseMove() {
+    applyOrderOptions(ListChange::MouseMove);
+}
+
+// ---- Keys, mouse and drawing ----
+
+void frmFileLister::pressEnter() {
+    QWidget* focused = focusWidget();
+    if (focused == Dir1) {
+        Dir1->openHighlighted();
+    } else if (focused == File1) {
+        File1_Click(File1->currentRow());
+    } else if (focused == List1) {
+        List1_Click(List1->currentRow());
+    } else if (auto* b = qobject_cast<QPushButton*>(focused); b && b->isEnabled()) {
+        b->click();
+    } else if (Command1->isEnabled()) {
+        Command1->click();
+    }
+}
+
+bool frmFileLister::eventFilter(QObject*, QEvent* event) {
+    if (event->type() == QEvent::MouseMove) OrderControl_MouseMove();
+    return false;
+}
+
+void frmFileLister::paintEvent(QPaintEvent*) {
+    // Without a title bar the window draws its own fixed border.
+    QPainter p(this);
+    p.setPen(QPen(palette().color(QPalette::Dark), 2));
+    p.drawRect(rect().adjusted(1, 1, -1, -1));
+}
+
+// ---- The form by name ----
 
 void registerPlaylistForms() {
     runtime::forms().registerForm(kFormName, [] { return new frmFileLister; });

@@ -1,17 +1,27 @@
 #pragma once
 #include "runtime/Form.h"
+#include <QPoint>
 
+class QAction;
+class QGroupBox;
 class QLabel;
 class QListWidget;
+class QMenu;
 class QPushButton;
+class DriveList;
+class FileList;
+class FolderList;
 
 namespace runtime {
+class ClickLabel;
 class OptionButton;
 class OptionGroup;
 } // namespace runtime
 
 // The play-list editor. Loaded hidden it is also the in-memory home of the play list: players and
 // the configuration dialog read List1 through fileLister(), and its load reads the playlist file.
+// Its drive, folder and file lists are filled only once it is shown, so a hidden load never waits
+// on a file system.
 class frmFileLister : public runtime::Form {
     Q_OBJECT
 public:
@@ -22,11 +32,34 @@ public:
 
     explicit frmFileLister(QWidget* parent = nullptr);
 
+    QGroupBox* Frame1 = nullptr; // drive
+    QGroupBox* Frame2 = nullptr; // folder
+    QGroupBox* Frame3 = nullptr; // files located
+    QGroupBox* Frame4 = nullptr; // play list
+    QGroupBox* Frame5 = nullptr; // order
+    DriveList* Drive1 = nullptr;
+    FolderList* Dir1 = nullptr;
+    FileList* File1 = nullptr;
     QListWidget* List1 = nullptr;
-    QLabel* Label1 = nullptr; // carries the playlist file's header line
     runtime::OptionButton* optInOrderOfSelection = nullptr;
     runtime::OptionButton* optInRandomOrder = nullptr;
     QPushButton* Command1 = nullptr; // save
+    QPushButton* Command2 = nullptr; // cancel
+    QPushButton* Command3 = nullptr; // search
+    QPushButton* Command4 = nullptr; // add all
+    QPushButton* Command5 = nullptr; // clear all
+    runtime::ClickLabel* Label2 = nullptr;
+    runtime::ClickLabel* Label3 = nullptr;
+    runtime::ClickLabel* Label4 = nullptr;
+    runtime::ClickLabel* Label5 = nullptr;
+    QLabel* Label1 = nullptr; // carries the playlist file's header line
+    QLabel* Image1 = nullptr;
+
+    QMenu* mnuFile = nullptr;
+    QAction* mnuExit = nullptr;
+    QMenu* mnuSearch = nullptr;
+    QAction* mnuSearchEntireDriveForVideoFiles = nullptr;
+    QAction* mnuHelp = nullptr;
 
     int listCount() const;
     // "" when the index is out of range.
@@ -45,11 +78,50 @@ public:
     // as the given kind of change requires.
     void applyOrderOptions(ListChange change);
 
+    // Handlers
+    void Command1_Click();
+    void Command2_Click();
+    void Command3_Click();
+    void Command4_Click();
+    void Command5_Click();
+    void File1_Click(int index);
+    void List1_Click(int index);
+    void Drive1_Change();
+    void Dir1_Change();
+    // Moving the mouse over Command2 to Command5, File1 or List1.
+    void OrderControl_MouseMove();
+    void Label2_MouseDown(Qt::MouseButton button, QPoint globalPos);
+    void Label3_MouseDown(Qt::MouseButton button, QPoint globalPos);
+    void Label4_Click();
+    void Label5_Click();
+    void mnuExit_Click();
+    void mnuSearchEntireDriveForVideoFiles_Click();
+    void mnuHelp_Click();
+
+    // The instructions that Help shows.
+    static QString helpText();
+
 protected:
     void Form_Load() override;
+    void showEvent(QShowEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void createControls();
+    void createMenus();
+    void layOut();
+    void connectHandlers();
+    // The first showing lists the drives and goes to the saved folder.
+    void startBrowsing();
+    void openSearch();
+    void pressEnter();
+    // False after telling the user that the store could not be written.
+    bool saveSettingReported(const QString& key, const QString& value);
+
     runtime::OptionGroup* m_orderGroup = nullptr;
+    bool m_browsing = false;
+    QString m_savedFolder; // read at load, visited at the first showing
 };
 
 void registerPlaylistForms();

@@ -1,0 +1,313 @@
+// The play-list editor and the media-source chooser in the real program on a real X server: what is
+// chosen there is what /s plays.
+#include "X11Session.h"
+#include "platform/inprocess/InProcessPlatform.h"
+#include "playlist/frmFileLister.h"
+#include "runtime/FormRegistry.h"
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QListWidget>
+#include <QThread>
+#include <gtest/gtest.h>
+
+void registerProgramForms();
+
+using e2e::ProgramRun;
+using e2e::waitUntil;
+using e2e::X11Session;
+
+namespace {
+
+const QString kDialog = QStringLiteral("Lumora Video & Multimedia Screensaver");
+const QString kEditor = QStringLiteral("Playlist Configuration");
+const QString kChooser = QStringLiteral("Choose or Search for a Media File");
+
+// Where controls sit in their windows: the same forms laid out here, with the same settings and
+// fonts, on the test's own offscreen screen.
+class Layout {
+public:
+    explicit Layout(const QStringList& settings) {
+        for (const QString& s : settings)
+            m_platform.memorySettings()->values[s.section(u'=', 0, 0)] = s.section(u'=', 1);
+        m_platform.install();
+        registerProgramForms();
+    }
+    ~Layout() {
+        runtime::forms().reset();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        platform::install(platform::Platform{});
+    }
+    runtime::Form* shown(const QString& form) {
+        runtime::Form* f = runtime::forms().load(form);
+        if (!f) return nullptr;
+        f->show();
+        QCoreApplication::processEvents();
+        return f;
+    }
+    // The centre of the named control, relative to the form's top-left corner.
+    QPoint centreOf(const QString& form, const QString& control) {
+        runtime::Form* f = shown(form);
+        auto* w = f ? f->findChild<QWidget*>(control) : nullptr;
+        return w ? w->mapTo(f, w->rect().center()) : QPoint();
+    }
+    // The centre of a row of a list of the play-list editor.
+    QPoint rowOf(const QString& list, int row) {
+        runtime::Form* f = shown(QStringLiteral("frmFileLister"));
+        auto* l = f ? f->findChild<QListWidget*>(list) : nullptr;
+        if (!l || !l->item(row)) return {};
+        return l->viewport()->mapTo(f, l->visualItemRect(l->item(row)).center());
+    }
+
+private:
+    platform::InProcessPlatform m_platform;
+};
+
+class PlayListEditorEndToEnd : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(x().ok()) << "no X server at " << x().display().toStdString(); }
+    X11Session& x() { return X11Session::instance(); }
+
+    QRect windowNamed(const QString& name) {
+        const auto ws = x().mappedWindowsNamed(name);
+        return ws.isEmpty() ? QRect() : ws.first().geometry;
+    }
+    bool shown(const QString& name) { return !x().mappedWindowsNamed(name).isEmpty(); }
+    bool waitShown(const QString& name, int ms = 5000) {
+        return waitUntil([&] { return shown(name); }, ms) >= 0;
+    }
+    bool waitGone(const QString& name, int ms = 5000) {
+        return waitUntil([&] { return !shown(name); }, ms) >= 0;
+    }
+    // Starts /c, clicks the splash away and waits for the configuration dialog.
+    QRect openDialog(ProgramRun& run) {
+        run.start(QStringLiteral("/c"));
+        const bool splash = waitUntil(
+                                [&] {
+                                    for (const auto& w : x().topWindows())
+                                        if (w.mapped && w.geometry.width() > 300 && w.name != kDialog &&
+                                            qAbs(w.geometry.center().x() - 640) <= 1)
+                                            return true;
+                                    return false;
+                                },
+                                5000) >= 0;
+        EXPECT_TRUE(splash) << "the splash was not seen";
+        x().xdotool({"mousemove", "640", "512", "click", "1"});
+        if (!waitShown(kDialog, 10000)) return QRect();
+        QThread::msleep(300);
+        return windowNamed(kDialog);
+    }
+    void click(const QRect& window, const QPoint& p) {
+        x().xdotool({"mousemove", QString::number(window.x() + p.x()), QString::number(window.y() + p.y())});
+        QThread::msleep(80);
+        x().xdotool({"click", "1"});
+        QThread::msleep(250);
+    }
+    // Keys go to the window under the pointer.
+    void keysAt(const QRect& window, const QStringList& keys) {
+        x().xdotool({"mousemove", QString::number(window.center().x()), QString::number(window.top() + 12)});
+        QThread::msleep(100);
+        for (const QString& k : keys) {
+            x().xdotool({"key", k});
+            QThread::msleep(150);
+        }
+    }
+    QMap<QString, QString> settings(ProgramRun& run) {
+        QMap<QString, QString> values;
+        for (const QString& line : run.readSettings().split(u'\n')) {
+            const int eq = line.indexOf(u'=');
+            if (eq > 0) values[line.left(eq)] = line.mid(eq + 1);
+        }
+        return values;
+    }
+    bool endsCleanly(ProgramRun& run, int ms = 8000) {
+        return run.waitForEnd(ms) >= 0 && run.process().exitStatus() == QProcess::NormalExit &&
+               run.process().exitCode() == 0;
+    }
+    void shot(const QString& name) { x().savePng(QStringLiteral(LUMORA_BINARY_DIR "/e2e-%1.png").arg(name)); }
+    // The colours the centre of the screen shows, each time it changes, until `count` are seen.
+    QStringList coloursSeen(ProgramRun& run, const QStringList& colours, int count, int ms) {
+        QStringList seen;
+        QElapsedTimer t;
+        t.start();
+        while (t.elapsed() < ms && seen.size() < count && run.process().state() == QProcess::Running) {
+            const QString c = e2e::colourName(x().pixel(640, 512));
+            if (colours.contains(c) && (seen.isEmpty() || seen.last() != c)) seen << c;
+            QThread::msleep(40);
+        }
+        return seen;
+    }
+};
+
+TEST_F(PlayListEditorEndToEnd, FilesClickedInTheEditorAreSavedAndPlayInThatOrder) {
+    ProgramRun run;
+    const QStringList colours{QStringLiteral("red"), QStringLiteral("green"), QStringLiteral("blue")};
+    // Named so that the folder's order (red, green, blue) differs from the order they are clicked in.
+    const QStringList names{QStringLiteral("a red.mpg"), QStringLiteral("b green.mpg"),
+                            QStringLiteral("c blue.mpg")};
+    for (int i = 0; i < 3; ++i)
+        ASSERT_FALSE(e2e::makeColourClip(run.mediaFolder() + u'/' + names[i], {colours[i]}, 2.0).isEmpty());
+    QFile notes(run.mediaFolder() + QStringLiteral("/notes.txt"));
+    ASSERT_TRUE(notes.open(QIODevice::WriteOnly));
+    notes.close();
+    const QStringList stored = {QStringLiteral("PlayMultipleFiles=True"),
+                                QStringLiteral("PlaySingleFile=False"),
+                                QStringLiteral("AbsoluteFullScreenDisplayMode=True"),
+                                QStringLiteral("OneEighthScreenDisplayMode=False"),
+                                QStringLiteral("PathToLastDirectoryFrmFileLister=") + run.mediaFolder()};
+    QPoint playListButton, save;
+    QList<QPoint> rows;
+    {
+        Layout layout(stored);
+        playListButton =
+            layout.centreOf(QStringLiteral("frmConfigure"), QStringLiteral("cmdChooseMultiples"));
+        for (int i = 0; i < 3; ++i)
+            rows << layout.rowOf(QStringLiteral("File1"), i);
+        save = layout.centreOf(QStringLiteral("frmFileLister"), QStringLiteral("Command1"));
+    }
+    ASSERT_FALSE(rows.contains(QPoint())) << "the editor does not list the three clips";
+    run.writeSettings(stored);
+    const QRect dialog = openDialog(run);
+    ASSERT_TRUE(dialog.isValid());
+
+    click(dialog, playListButton);
+    ASSERT_TRUE(waitShown(kEditor));
+    QThread::msleep(300);
+    const QRect editor = windowNamed(kEditor);
+    EXPECT_TRUE(QRect(0, 0, 1280, 1024).contains(editor));
+    // Green, red, blue: the pointer moving over the file list lets the list of two be saved.
+    for (int row : {1, 0, 2})
+        click(editor, rows[row]);
+    QThread::msleep(200);
+    shot(QStringLiteral("playlist-editor"));
+    click(editor, save);
+    ASSERT_TRUE(waitGone(kEditor));
+
+    QFile list(run.programFolder() + QStringLiteral("/lumoraplus.ini"));
+    ASSERT_TRUE(list.open(QIODevice::ReadOnly));
+    const QString folder = run.mediaFolder();
+    EXPECT_EQ(QString::fromUtf8(list.readAll()),
+              QStringLiteral("\r\n 3 \r\n%1/b green.mpg\r\n%1/a red.mpg\r\n"
+                             "%1/c blue.mpg\r\n")
+                  .arg(folder));
+    const auto s = settings(run);
+    EXPECT_EQ(s.value(QStringLiteral("PathToLastDirectoryFrmFileLister")), folder);
+    EXPECT_EQ(s.value(QStringLiteral("PlayInRandomOrder")), QStringLiteral("False"));
+    EXPECT_TRUE(s.contains(QStringLiteral("VideoFile")));
+
+    // OK in the configuration dialog, then the screen saver: entry 1 first, then on round the list.
+    keysAt(dialog, {QStringLiteral("alt+o")});
+    ASSERT_TRUE(endsCleanly(run));
+    x().xdotool({"mousemove", "3", "3"});
+    run.start(QStringLiteral("/s"));
+    EXPECT_EQ(coloursSeen(run, colours, 4, 20000),
+              (QStringList{QStringLiteral("red"), QStringLiteral("blue"), QStringLiteral("green"),
+                           QStringLiteral("red")}));
+    x().xdotool({"key", "x"});
+    EXPECT_TRUE(endsCleanly(run, 5000));
+}
+
+TEST_F(PlayListEditorEndToEnd, AFileChosenInTheFileDialogBecomesTheSingleMediaFile) {
+    ProgramRun run;
+    ASSERT_FALSE(
+        e2e::makeColourClip(run.mediaFolder() + QStringLiteral("/Green Clip.MPG"), {"green"}, 4.0).isEmpty());
+    ASSERT_FALSE(e2e::makeColourClip(run.mediaFolder() + QStringLiteral("/red.mpg"), {"red"}, 4.0).isEmpty());
+    const QStringList stored = {QStringLiteral("PlaySingleFile=True"),
+                                QStringLiteral("PlayMultipleFiles=False"),
+                                QStringLiteral("AbsoluteFullScreenDisplayMode=True"),
+                                QStringLiteral("OneEighthScreenDisplayMode=False"),
+                                QStringLiteral("VideoFile=") + run.mediaFolder() + QStringLiteral("/red.mpg"),
+                                QStringLiteral("PathToLastDirectory=") + run.mediaFolder()};
+    QPoint chooseButton, cancel;
+    {
+        Layout layout(stored);
+        chooseButton = layout.centreOf(QStringLiteral("frmConfigure"), QStringLiteral("cmdChooseVideo"));
+        cancel = layout.centreOf(QStringLiteral("frmChooseOrSearch"), QStringLiteral("cmdCancel"));
+    }
+    run.writeSettings(stored);
+    const QRect dialog = openDialog(run);
+    ASSERT_TRUE(dialog.isValid());
+
+    // Cancel first: nothing changes.
+    click(dialog, chooseButton);
+    ASSERT_TRUE(waitShown(kChooser));
+    QThread::msleep(300);
+    shot(QStringLiteral("chooser"));
+    const QString before = run.readSettings();
+    click(windowNamed(kChooser), cancel);
+    ASSERT_TRUE(waitGone(kChooser));
+    EXPECT_EQ(run.readSettings(), before);
+
+    // The dialog starts in the stored folder; a name typed there is chosen.
+    click(dialog, chooseButton);
+    ASSERT_TRUE(waitShown(kChooser));
+    QThread::msleep(300);
+    keysAt(windowNamed(kChooser), {QStringLiteral("Return")});
+    ASSERT_TRUE(waitShown(QStringLiteral("Open")));
+    QThread::msleep(500);
+    const QRect open = windowNamed(QStringLiteral("Open"));
+    shot(QStringLiteral("chooser-file-dialog"));
+    x().xdotool({"mousemove", QString::number(open.center().x()), QString::number(open.top() + 12)});
+    QThread::msleep(100);
+    x().xdotool({"type", "--delay", "40", "Green Clip.MPG"});
+    QThread::msleep(300);
+    x().xdotool({"key", "Return"});
+    ASSERT_TRUE(waitGone(QStringLiteral("Open")));
+    ASSERT_TRUE(waitGone(kChooser));
+    const auto s = settings(run);
+    EXPECT_EQ(s.value(QStringLiteral("VideoFile")), run.mediaFolder() + QStringLiteral("/Green Clip.MPG"));
+    EXPECT_EQ(s.value(QStringLiteral("PathToLastDirectory")), run.mediaFolder());
+    EXPECT_EQ(s.value(QStringLiteral("PathToLastDirectoryFormDrag")), run.mediaFolder());
+
+    keysAt(dialog, {QStringLiteral("alt+o")});
+    ASSERT_TRUE(endsCleanly(run));
+    x().xdotool({"mousemove", "3", "3"});
+    run.start(QStringLiteral("/s"));
+    EXPECT_EQ(coloursSeen(run, {QStringLiteral("red"), QStringLiteral("green")}, 1, 10000),
+              QStringList{QStringLiteral("green")});
+    x().xdotool({"key", "x"});
+    EXPECT_TRUE(endsCleanly(run, 5000));
+}
+
+TEST_F(PlayListEditorEndToEnd, TheEditorAndTheChooserFitTheScreenAtDoubleScale) {
+    ProgramRun run;
+    run.setEnvironment(QStringLiteral("QT_SCALE_FACTOR"), QStringLiteral("2"));
+    const QStringList stored = {QStringLiteral("PlayMultipleFiles=True"),
+                                QStringLiteral("PlaySingleFile=False")};
+    QPoint playListButton, singleFile;
+    {
+        Layout layout(stored);
+        playListButton =
+            layout.centreOf(QStringLiteral("frmConfigure"), QStringLiteral("cmdChooseMultiples")) * 2;
+        singleFile = layout.centreOf(QStringLiteral("frmConfigure"), QStringLiteral("optSingleFile")) * 2;
+    }
+    run.writeSettings(stored);
+    const QRect dialog = openDialog(run);
+    ASSERT_TRUE(dialog.isValid());
+    click(dialog, playListButton);
+    ASSERT_TRUE(waitShown(kEditor));
+    QThread::msleep(400);
+    const QRect editor = windowNamed(kEditor);
+    EXPECT_GT(editor.width(), 1000);
+    EXPECT_TRUE(QRect(0, 0, 1280, 1024).contains(editor))
+        << editor.x() << "," << editor.y() << " " << editor.width() << "x" << editor.height();
+    shot(QStringLiteral("playlist-editor-scale2"));
+    keysAt(editor, {QStringLiteral("Escape")});
+    ASSERT_TRUE(waitGone(kEditor));
+
+    // The chooser's button takes the play-list button's place.
+    click(dialog, singleFile);
+    click(dialog, playListButton);
+    ASSERT_TRUE(waitShown(kChooser));
+    QThread::msleep(400);
+    const QRect chooser = windowNamed(kChooser);
+    EXPECT_TRUE(QRect(0, 0, 1280, 1024).contains(chooser))
+        << chooser.x() << "," << chooser.y() << " " << chooser.width() << "x" << chooser.height();
+    shot(QStringLiteral("chooser-scale2"));
+    keysAt(chooser, {QStringLiteral("Escape")});
+    ASSERT_TRUE(waitGone(kChooser));
+    run.process().terminate();
+    run.waitForEnd(3000);
+}
+
+} // namespace

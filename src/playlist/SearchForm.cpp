@@ -22,6 +22,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPushButton>
+#include <QScreen>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -173,11 +174,11 @@ void SearchForm::layOut() {
     auto* folder = new QVBoxLayout(fraFolder);
     folder->setContentsMargins(6, 4, 6, 6);
     folder->addWidget(dirList);
-    dirList->setMinimumHeight(120);
+    dirList->setMinimumHeight(90);
     auto* found = new QVBoxLayout(fraFoundFiles);
     found->setContentsMargins(6, 4, 6, 6);
     found->addWidget(lstFoundFiles);
-    lstFoundFiles->setMinimumHeight(130);
+    lstFoundFiles->setMinimumHeight(90);
 
     // Left the folders, right where to search and for what; the found files across the window below.
     auto* right = new QVBoxLayout;
@@ -242,9 +243,14 @@ void SearchForm::connectHandlers() {
 void SearchForm::Form_Load() {
     runtime::skipOnError([this] { filList->setPattern(txtSearchSpec->text()); });
     goToProgramDrive();
+    txtSearchSpec->setCursorPosition(0);
     runtime::skipOnError([this] {
         layout()->activate();
-        resize(sizeHint().expandedTo(minimumSizeHint()));
+        // The lists take what room the screen has, down to their least: the window fits a small screen
+        // (or a large scale) whole.
+        QSize size = sizeHint();
+        if (const QScreen* s = screen()) size = size.boundedTo(s->availableGeometry().size() * 0.92);
+        resize(size.expandedTo(minimumSizeHint()));
         centreOnScreen();
     });
 }
@@ -327,6 +333,7 @@ void SearchForm::cmdReset_Click() {
     lstFoundFiles->clear();
     lblCount->setText(QStringLiteral("0"));
     txtSearchSpec->setText(searchPatternText());
+    txtSearchSpec->setCursorPosition(0);
     resetFolders();
     txtSearchSpec->setFocus();
     showIdle();

@@ -155,6 +155,9 @@ void FileListBox::refresh() {
 // ---- Drive list ----
 
 DriveListBox::DriveListBox(QWidget* parent) : QComboBox(parent) {
+    // The same width whatever the drives are called, so the window keeps its layout.
+    setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    setMinimumContentsLength(18);
     for (const platform::Drive& d : platform::files().drives()) {
         const QString caption =
             d.name.isEmpty() || d.name == d.root ? d.root : QStringLiteral("%1   [%2]").arg(d.root, d.name);

@@ -1,0 +1,322 @@
+// The media search and the single-file search in the real program on a real X server: reached from
+// the configuration dialog as a user reaches them, driven with the mouse and the keyboard, and judged
+// by what the program writes (the play list, the chosen file) and by what the screen shows.
+#include "X11Session.h"
+#include "platform/inprocess/InProcessPlatform.h"
+#include "playlist/SearchForms.h"
+#include "runtime/Form.h"
+#include "runtime/FormRegistry.h"
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QListWidget>
+#include <QTemporaryDir>
+#include <QThread>
+#include <gtest/gtest.h>
+
+void registerProgramForms();
+
+using e2e::ProgramRun;
+using e2e::waitUntil;
+using e2e::X11Session;
+
+namespace {
+
+const QString kDialog = QStringLiteral("Lumora Video & Multimedia Screensaver");
+const QString kEditor = QStringLiteral("Playlist Configuration");
+const QString kChooser = QStringLiteral("Choose or Search for a Media File");
+const QString kSearch = QStringLiteral("Search For Multimedia Files");
+const QString kSingle = QStringLiteral("Search For Single Multimedia File");
+
+// Where controls sit in their windows: the same forms laid out here, with the same settings, on the
+// test's own offscreen screen.
+class Layout {
+public:
+    explicit Layout(const QStringList& settings) {
+        for (const QString& s : settings)
+            m_platform.memorySettings()->values[s.section(u'=', 0, 0)] = s.section(u'=', 1);
+        m_platform.install();
+        registerProgramForms();
+        registerSearchForms();
+    }
+    ~Layout() {
+        runtime::forms().reset();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        platform::install(platform::Platform{});
+    }
+    runtime::Form* shown(const QString& form) {
+        runtime::Form* f = runtime::forms().load(form);
+        if (!f) return nullptr;
+        f->show();
+        QCoreApplication::processEvents();
+        return f;
+    }
+    // The centre of the named control, relative to the form's top-left corner.
+    QPoint centreOf(const QString& form, const QString& control) {
+        runtime::Form* f = shown(form);
+        auto* w = f ? f->findChild<QWidget*>(control) : nullptr;
+        return w ? w->mapTo(f, w->rect().center()) : QPoint();
+    }
+    // The centre of the first row of the found files.
+    QPoint firstFound(const QString& form) {
+        runtime::Form* f = shown(form);
+        auto* l = f ? f->findChild<QListWidget*>(QStringLiteral("lstFoundFiles")) : nullptr;
+        if (!l) return {};
+        l->addItem(QStringLiteral("/a.mpg"));
+        return l->viewport()->mapTo(f, l->visualItemRect(l->item(0)).center());
+    }
+
+private:
+    platform::InProcessPlatform m_platform;
+};
+
+struct Places {
+    QPoint playListButton, searchButton, saveList, chooseButton, chooserSearch;
+    QPoint folders, addAll, finished, singleFolders, singleFirst, singleSave;
+};
+
+Places places(const QStringList& settings, int scale = 1) {
+    Layout layout(settings);
+    Places p;
+    p.playListButton = layout.centreOf(QStringLiteral("frmConfigure"), QStringLiteral("cmdChooseMultiples"));
+    p.chooseButton = layout.centreOf(QStringLiteral("frmConfigure"), QStringLiteral("cmdChooseVideo"));
+    p.searchButton = layout.centreOf(QStringLiteral("frmFileLister"), QStringLiteral("Command3"));
+    p.saveList = layout.centreOf(QStringLiteral("frmFileLister"), QStringLiteral("Command1"));
+    p.chooserSearch =
+        layout.centreOf(QStringLiteral("frmChooseOrSearch"), QStringLiteral("cmdChooseFileSearchMethod"));
+    p.folders = layout.centreOf(QStringLiteral("frmFileSearch"), QStringLiteral("dirList"));
+    p.addAll = layout.centreOf(QStringLiteral("frmFileSearch"), QStringLiteral("Command3"));
+    p.finished = layout.centreOf(QStringLiteral("frmFileSearch"), QStringLiteral("Command1"));
+    p.singleFolders = layout.centreOf(QStringLiteral("frmSingleFileSearch"), QStringLiteral("dirList"));
+    p.singleFirst = layout.firstFound(QStringLiteral("frmSingleFileSearch"));
+    p.singleSave = layout.centreOf(QStringLiteral("frmSingleFileSearch"), QStringLiteral("Command1"));
+    for (QPoint* q : {&p.playListButton, &p.chooseButton, &p.searchButton, &p.saveList, &p.chooserSearch,
+                      &p.folders, &p.addAll, &p.finished, &p.singleFolders, &p.singleFirst, &p.singleSave})
+        *q *= scale;
+    return p;
+}
+
+// A tree of media and other files in a folder of /tmp whose name nothing else there begins with.
+class MediaTree {
+public:
+    MediaTree() {
+        for (const char* e : {"Videos/a.mpg", "Videos/Holiday/h.mp4", "Videos/Holiday/notes.txt",
+                              "Music/song.mp3", "b.AVI", "cover.jpg"}) {
+            const QString path = root() + u'/' + QString::fromLatin1(e);
+            QDir().mkpath(QFileInfo(path).path());
+            QFile f(path);
+            EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        }
+    }
+    QString root() const { return m_dir.path(); }
+    QString name() const { return QFileInfo(m_dir.path()).fileName(); }
+    QStringList matches() const {
+        return {root() + "/Videos/Holiday/h.mp4", root() + "/Videos/a.mpg", root() + "/Music/song.mp3",
+                root() + "/b.AVI"};
+    }
+
+private:
+    QTemporaryDir m_dir{QStringLiteral("/tmp/lumorasearch-XXXXXX")};
+};
+
+class SearchEndToEnd : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(x().ok()) << "no X server at " << x().display().toStdString();
+        ASSERT_TRUE(QDir(QStringLiteral("/tmp")).exists());
+    }
+    X11Session& x() { return X11Session::instance(); }
+
+    QRect windowNamed(const QString& name) {
+        const auto ws = x().mappedWindowsNamed(name);
+        return ws.isEmpty() ? QRect() : ws.first().geometry;
+    }
+    bool shown(const QString& name) { return !x().mappedWindowsNamed(name).isEmpty(); }
+    bool waitShown(const QString& name, int ms = 8000) {
+        return waitUntil([&] { return shown(name); }, ms) >= 0;
+    }
+    bool waitGone(const QString& name, int ms = 8000) {
+        return waitUntil([&] { return !shown(name); }, ms) >= 0;
+    }
+    QRect openDialog(ProgramRun& run) {
+        run.start(QStringLiteral("/c"));
+        const bool splash = waitUntil(
+                                [&] {
+                                    for (const auto& w : x().topWindows())
+                                        if (w.mapped && w.geometry.width() > 300 && w.name != kDialog &&
+                                            qAbs(w.geometry.center().x() - 640) <= 1)
+                                            return true;
+                                    return false;
+                                },
+                                8000) >= 0;
+        EXPECT_TRUE(splash) << "the splash was not seen";
+        x().xdotool({"mousemove", "640", "512", "click", "1"});
+        if (!waitShown(kDialog, 10000)) return QRect();
+        QThread::msleep(300);
+        return windowNamed(kDialog);
+    }
+    void click(const QRect& window, const QPoint& p) {
+        x().xdotool({"mousemove", QString::number(window.x() + p.x()), QString::number(window.y() + p.y())});
+        QThread::msleep(80);
+        x().xdotool({"click", "1"});
+        QThread::msleep(250);
+    }
+    void keys(const QStringList& k) {
+        for (const QString& key : k) {
+            x().xdotool({"key", key});
+            QThread::msleep(150);
+        }
+    }
+    // Into a folder of the folder list by typing its name, which highlights it, and Enter.
+    void openFolder(const QString& name) {
+        x().xdotool({"type", "--delay", "40", name});
+        QThread::msleep(150);
+        keys({QStringLiteral("Return")});
+        QThread::msleep(200);
+    }
+    // Opens the search from the play-list editor; returns the search window.
+    QRect openSearch(ProgramRun& run, const Places& at) {
+        const QRect dialog = openDialog(run);
+        if (!dialog.isValid()) return {};
+        click(dialog, at.playListButton);
+        if (!waitShown(kEditor)) return {};
+        QThread::msleep(300);
+        click(windowNamed(kEditor), at.searchButton);
+        if (!waitShown(kSearch)) return {};
+        QThread::msleep(400);
+        return windowNamed(kSearch);
+    }
+    QImage grab(const QRect& r) { return x().grabScreen().copy(r); }
+    void shot(const QString& name) { x().savePng(QStringLiteral(LUMORA_BINARY_DIR "/e2e-%1.png").arg(name)); }
+    QMap<QString, QString> settings(ProgramRun& run) {
+        QMap<QString, QString> values;
+        for (const QString& line : run.readSettings().split(u'\n')) {
+            const int eq = line.indexOf(u'=');
+            if (eq > 0) values[line.left(eq)] = line.mid(eq + 1);
+        }
+        return values;
+    }
+    void end(ProgramRun& run) {
+        run.process().terminate();
+        run.waitForEnd(3000);
+    }
+};
+
+const QStringList kPlayList = {QStringLiteral("PlayMultipleFiles=True"),
+                               QStringLiteral("PlaySingleFile=False")};
+const QStringList kSingleFile = {QStringLiteral("PlayMultipleFiles=False"),
+                                 QStringLiteral("PlaySingleFile=True")};
+
+TEST_F(SearchEndToEnd, APreparedTreeIsListedInWalkOrderAndAddedToThePlayList) {
+    MediaTree tree;
+    const Places at = places(kPlayList);
+    ProgramRun run;
+    run.writeSettings(kPlayList);
+    const QRect search = openSearch(run, at);
+    ASSERT_TRUE(search.isValid()) << "the search did not open from the play-list editor";
+    EXPECT_TRUE(QRect(0, 0, 1280, 1024).contains(search));
+
+    // From the program's drive down to the tree, through the folder list.
+    click(search, at.folders);
+    openFolder(QStringLiteral("tmp"));
+    openFolder(tree.name());
+    keys({QStringLiteral("alt+s")});
+    QThread::msleep(1200);
+    shot(QStringLiteral("search-after"));
+
+    click(search, at.addAll);
+    click(search, at.finished);
+    ASSERT_TRUE(waitGone(kSearch));
+    // The editor offers its save once the pointer has moved over one of its buttons.
+    const QRect editor = windowNamed(kEditor);
+    x().xdotool({"mousemove", QString::number(editor.x() + at.searchButton.x() + 3),
+                 QString::number(editor.y() + at.searchButton.y())});
+    QThread::msleep(150);
+    click(editor, at.saveList);
+    ASSERT_TRUE(waitGone(kEditor));
+    QFile list(run.programFolder() + QStringLiteral("/lumoraplus.ini"));
+    ASSERT_TRUE(list.open(QIODevice::ReadOnly)) << "the play list was not saved";
+    const QStringList lines = QString::fromUtf8(list.readAll()).split(QStringLiteral("\r\n"));
+    ASSERT_GE(lines.size(), 2);
+    EXPECT_EQ(lines[1], QStringLiteral(" 4 "));
+    EXPECT_EQ(lines.mid(2, 4), tree.matches());
+    end(run);
+}
+
+TEST_F(SearchEndToEnd, StopEndsASearchOfTheWholeDriveAtOnce) {
+    const Places at = places(kPlayList);
+    ProgramRun run;
+    run.writeSettings(kPlayList);
+    const QRect search = openSearch(run, at);
+    ASSERT_TRUE(search.isValid());
+    // The search starts at the root of the program's drive: everything on it.
+    keys({QStringLiteral("alt+s")});
+    QThread::msleep(500);
+    shot(QStringLiteral("search-walking"));
+    const QImage walking1 = grab(search);
+    QThread::msleep(300);
+    const QImage walking2 = grab(search);
+    ASSERT_NE(walking1, walking2) << "the window does not follow the walk (or the walk was over already)";
+
+    keys({QStringLiteral("alt+p")});
+    QThread::msleep(300);
+    // A summary of folders that could not be read may come up when the walk ends.
+    if (shown(QStringLiteral("Lumora"))) {
+        keys({QStringLiteral("Return")});
+        QThread::msleep(300);
+    }
+    const QImage stopped1 = grab(search);
+    QThread::msleep(1000);
+    const QImage stopped2 = grab(search);
+    shot(QStringLiteral("search-stopped"));
+    EXPECT_EQ(stopped1, stopped2) << "the window still changes a second after Stop";
+    // And the window still answers at once.
+    keys({QStringLiteral("Escape")});
+    EXPECT_TRUE(waitGone(kSearch, 3000));
+    end(run);
+}
+
+TEST_F(SearchEndToEnd, TheSingleFileSearchStoresTheFileClicked) {
+    MediaTree tree;
+    const Places at = places(kSingleFile);
+    ProgramRun run;
+    run.writeSettings(kSingleFile);
+    const QRect dialog = openDialog(run);
+    ASSERT_TRUE(dialog.isValid());
+    click(dialog, at.chooseButton);
+    ASSERT_TRUE(waitShown(kChooser));
+    QThread::msleep(300);
+    click(windowNamed(kChooser), at.chooserSearch);
+    ASSERT_TRUE(waitShown(kSingle));
+    QThread::msleep(400);
+    const QRect single = windowNamed(kSingle);
+    EXPECT_TRUE(QRect(0, 0, 1280, 1024).contains(single));
+    click(single, at.singleFolders);
+    openFolder(QStringLiteral("tmp"));
+    openFolder(tree.name());
+    keys({QStringLiteral("alt+s")});
+    QThread::msleep(1200);
+    click(single, at.singleFirst);
+    shot(QStringLiteral("single-search"));
+    click(single, at.singleSave);
+    ASSERT_TRUE(waitGone(kSingle));
+    EXPECT_TRUE(waitGone(kChooser)) << "the chooser closes with the search";
+    EXPECT_EQ(settings(run).value(QStringLiteral("VideoFile")), tree.matches().first());
+    end(run);
+}
+
+TEST_F(SearchEndToEnd, TheSearchFitsTheScreenAtDoubleScale) {
+    const Places at = places(kPlayList, 2);
+    ProgramRun run;
+    run.writeSettings(kPlayList);
+    run.setEnvironment(QStringLiteral("QT_SCALE_FACTOR"), QStringLiteral("2"));
+    const QRect search = openSearch(run, at);
+    ASSERT_TRUE(search.isValid());
+    EXPECT_GT(search.width(), 1000);
+    EXPECT_TRUE(QRect(0, 0, 1280, 1024).contains(search))
+        << search.x() << "," << search.y() << " " << search.width() << "x" << search.height();
+    shot(QStringLiteral("search-scale2"));
+    end(run);
+}
+
+} // namespace

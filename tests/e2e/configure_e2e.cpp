@@ -133,7 +133,8 @@ TEST_F(ConfigureEndToEnd, EscapeWritesNothingAndRestoreDefaultsWritesAtOnce) {
                          "VideoFile=/media/x.mpg"});
     ASSERT_TRUE(openDialog(again).isValid());
     keys({"alt+r"});
-    ASSERT_GE(waitUntil([&] { return settings(again).value("Green_Level") == QLatin1String("100"); }, 3000), 0);
+    // The last of the writes empties the media file.
+    ASSERT_GE(waitUntil([&] { return settings(again).value("VideoFile", "<none>").isEmpty(); }, 3000), 0);
     const auto s = settings(again);
     EXPECT_EQ(s.value("GradOn"), QStringLiteral("1"));
     EXPECT_EQ(s.value("Red_Level"), QStringLiteral("255"));

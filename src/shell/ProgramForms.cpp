@@ -3,6 +3,7 @@
 #include "playback/frmAbsoluteFullScreenVideo.h"
 #include "playback/frmFloatingOneFourthMovie.h"
 #include "playlist/frmChooseOrSearch.h"
+#include "playlist/SearchForms.h"
 #include "playlist/frmFileLister.h"
 #include "runtime/FormRegistry.h"
 #include "shell/ControlForm.h"
@@ -19,6 +20,7 @@ void registerProgramForms() {
     r.registerForm(QStringLiteral("ControlForm"), [] { return new ControlForm; });
     r.registerForm(QStringLiteral("frmChooseOrSearch"), [] { return new frmChooseOrSearch; });
     registerPlaylistForms();
+    registerSearchForms();
     registerShellDialogs();
     registerAboutForms();
 }

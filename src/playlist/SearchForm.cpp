@@ -225,8 +225,7 @@ void SearchForm::connectHandlers() {
             m_secondClick = false;
             return;
         }
-        cmdExit_Click();
-        foundFile_Click(item);
+        lstFoundFiles_Click(item);
     });
     lstFoundFiles->viewport()->installEventFilter(this);
     lstFoundFiles->installEventFilter(this);
@@ -295,6 +294,13 @@ void SearchForm::showIdle() {
 
 void SearchForm::cmdSearch_Click() {
     if (m_searching) return;
+    // A stopped walk may still be closing its folders: what it has left comes first, and its end does
+    // not take the folder list away from where the user has gone since.
+    if (m_walk->isRunning()) {
+        const QString here = dirList->path();
+        if (!m_walk->finish(200)) m_walk->abandon();
+        if (dirList->path() != here) setFolderQuietly(here);
+    }
     const bool hadFocus = cmdSearch->hasFocus();
     cmdSearch->hide();
     cmdExit->show();
@@ -310,9 +316,6 @@ void SearchForm::cmdSearch_Click() {
     if (txtSearchSpec->text().isEmpty()) txtSearchSpec->setText(QStringLiteral("*.mpg"));
     runtime::skipOnError([this] { filList->setPattern(txtSearchSpec->text()); });
 
-    // A stopped walk may still be closing its folders: what it has left comes first.
-    if (m_walk->isRunning() && !m_walk->finish(200)) m_walk->abandon();
-
     m_startFolder = dirList->path();
     m_searching = true;
     WalkOptions options;
@@ -326,6 +329,12 @@ void SearchForm::cmdExit_Click() {
     showIdle();
     m_searching = false;
     m_walk->stop();
+}
+
+void SearchForm::lstFoundFiles_Click(QListWidgetItem* item) {
+    // A click stops the walk first, whatever else it does.
+    cmdExit_Click();
+    useFoundFile(item);
 }
 
 void SearchForm::cmdReset_Click() {
@@ -442,8 +451,7 @@ bool SearchForm::eventFilter(QObject* watched, QEvent* event) {
         const auto* key = static_cast<QKeyEvent*>(event);
         if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) && lstFoundFiles->currentItem()) {
             lstFoundFiles->currentItem()->setSelected(true);
-            cmdExit_Click();
-            foundFile_Click(lstFoundFiles->currentItem());
+            lstFoundFiles_Click(lstFoundFiles->currentItem());
             return true;
         }
     } else if (watched == txtSearchSpec && event->type() == QEvent::FocusIn) {

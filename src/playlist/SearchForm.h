@@ -53,6 +53,7 @@ public:
 
     void cmdSearch_Click();
     void cmdExit_Click();
+    void lstFoundFiles_Click(QListWidgetItem* item);
     void drvList_Change();
     void dirList_Change();
     void dirList_LostFocus();
@@ -80,8 +81,8 @@ protected:
     // The button Escape presses.
     void setCancelButton(QPushButton* button) { m_cancel = button; }
 
-    // A click (or Enter) on a found file; the walk has been stopped already.
-    virtual void foundFile_Click(QListWidgetItem* item) = 0;
+    // What a click (or Enter) on a found file does once the walk has been stopped.
+    virtual void useFoundFile(QListWidgetItem* item) = 0;
     // Reset puts the folder and drive lists back its own way.
     virtual void resetFolders() = 0;
     virtual QString helpText() const = 0;

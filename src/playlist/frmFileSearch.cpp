@@ -94,7 +94,7 @@ void frmFileSearch::mnuHelp_Click() {
     showHelp(helpText());
 }
 
-void frmFileSearch::foundFile_Click(QListWidgetItem* item) {
+void frmFileSearch::useFoundFile(QListWidgetItem* item) {
     if (!item) return;
     const QString entry = item->text();
     frmFileLister* lister = fileLister();

@@ -23,7 +23,7 @@ public:
     void mnuHelp_Click();
 
 protected:
-    void foundFile_Click(QListWidgetItem* item) override;
+    void useFoundFile(QListWidgetItem* item) override;
     void resetFolders() override;
     QString helpText() const override;
 };

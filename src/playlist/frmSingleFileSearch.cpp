@@ -104,7 +104,7 @@ void frmSingleFileSearch::mnuHelp_Click() {
     showHelp(menuHelpText());
 }
 
-void frmSingleFileSearch::foundFile_Click(QListWidgetItem* item) {
+void frmSingleFileSearch::useFoundFile(QListWidgetItem* item) {
     // The clicked file becomes the choice; nothing is added anywhere.
     if (item) lstFoundFiles->setCurrentItem(item);
 }

@@ -25,7 +25,7 @@ public:
     static QString menuHelpText();
 
 protected:
-    void foundFile_Click(QListWidgetItem* item) override;
+    void useFoundFile(QListWidgetItem* item) override;
     void resetFolders() override;
     QString helpText() const override { return labelHelpText(); }
 };

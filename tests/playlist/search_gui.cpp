@@ -246,6 +246,25 @@ TEST_F(SearchTest, StopEndsTheWalkAtOnceAndKeepsWhatWasFound) {
     EXPECT_EQ(f->lstFoundFiles->count(), got.size());
 }
 
+TEST_F(SearchTest, ASearchStartedRightAfterAStopComesAfterWhatTheStoppedOneLeft) {
+    auto* f = open<frmFileSearch>(kSearch);
+    startBigSearch(f);
+    // Stop, another folder and Start again, before the stopped walk has handed over its end.
+    f->cmdExit->click();
+    f->dirList->setPath(tree.path() + QStringLiteral("/Videos"));
+    f->cmdSearch->click();
+    EXPECT_TRUE(f->cmdExit->isVisible());
+    EXPECT_TRUE(f->searching());
+    ASSERT_TRUE(waitIdle(f));
+    const QStringList got = found(f);
+    ASSERT_GT(got.size(), 3);
+    EXPECT_EQ(got.mid(got.size() - 3), treeMatches().mid(0, 3));
+    for (int i = 0; i < got.size() - 3; ++i)
+        ASSERT_EQ(got[i], BigTree::instance().match(i)) << i;
+    EXPECT_EQ(f->dirList->path(), tree.path() + QStringLiteral("/Videos"));
+    EXPECT_TRUE(f->cmdSearch->isVisible());
+}
+
 TEST_F(SearchTest, AClickOnAFoundFileStopsTheWalkAndAddsItToThePlayListAlone) {
     frmFileLister* lister = fileLister();
     ASSERT_NE(lister, nullptr);
@@ -423,6 +442,11 @@ TEST_F(SearchTest, ThePatternBoxTakesBackACharacterNoFileNameCanHold) {
     EXPECT_EQ(f->filList->pattern(), QStringLiteral("*.avi"));
     QTest::keyClicks(f->txtSearchSpec, QStringLiteral(";*.mp3"));
     EXPECT_EQ(f->txtSearchSpec->text(), QStringLiteral("*.avi;*.mp3"));
+    // Clicking back into the box selects all of it, ready to be typed over.
+    f->cmdReset->setFocus();
+    QTest::mouseClick(f->txtSearchSpec, Qt::LeftButton, {}, QPoint(4, f->txtSearchSpec->height() / 2));
+    QTest::qWait(20);
+    EXPECT_EQ(f->txtSearchSpec->selectedText(), QStringLiteral("*.avi;*.mp3"));
 }
 
 TEST_F(SearchTest, StartOnAHighlightedFolderOpensItInsteadOfSearching) {

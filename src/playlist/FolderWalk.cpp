@@ -301,7 +301,8 @@ WalkEnd walkFolders(const WalkOptions& options, const std::atomic<bool>& cancel,
             // No link is followed here, even one put in the folder's place since it was listed.
             const int fd = ::open(child.path.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
             if (fd < 0) {
-                unreadable.add(child.folder, reason(errno));
+                // A folder removed since it was listed holds nothing to find.
+                if (errno != ENOENT) unreadable.add(child.folder, reason(errno));
                 continue;
             }
             if (fstat(fd, &st) != 0 || st.st_dev != device) {

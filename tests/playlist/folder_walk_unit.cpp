@@ -293,6 +293,22 @@ TEST(FolderWalk, PassesOverFoldersItCannotReadAndCountsThem) {
         << end.unreadable[1].toStdString();
     EXPECT_TRUE(end.unreadable[0].contains(QString::fromLocal8Bit(std::strerror(EACCES))));
 
+    // A folder that goes while the walk is on its way is passed over without a word.
+    class Remover : public Recorder {
+    public:
+        QString doomed;
+        void entered(const QString& folder, const QStringList& subfolders) override {
+            Recorder::entered(folder, subfolders);
+            if (!doomed.isEmpty()) QDir(doomed).removeRecursively();
+            doomed.clear();
+        }
+    } remover;
+    remover.doomed = t.path("open");
+    const WalkEnd vanished = walk(t.root(), remover);
+    EXPECT_EQ(vanished.unreadableCount, 0) << vanished.unreadable.join(u' ').toStdString();
+    EXPECT_EQ(remover.matches,
+              t.full({"locked/below/b.mpg", "locked/hidden.mpg", "also/locked/c.mpg", "z.mpg"}));
+
     // A start folder that is not there is one folder that could not be read.
     Recorder gone;
     const WalkEnd missing = walk(t.path("nowhere"), gone);

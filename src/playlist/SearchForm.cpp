@@ -168,9 +168,9 @@ void SearchForm::layOut() {
     auto* drive = new QVBoxLayout(fraDrive);
     drive->setContentsMargins(8, 4, 8, 6);
     drive->addWidget(drvList);
-    auto* spec = new QVBoxLayout(fraSearchSpec);
-    spec->setContentsMargins(8, 4, 8, 6);
-    spec->addWidget(txtSearchSpec);
+    auto* patternBox = new QVBoxLayout(fraSearchSpec);
+    patternBox->setContentsMargins(8, 4, 8, 6);
+    patternBox->addWidget(txtSearchSpec);
     auto* folder = new QVBoxLayout(fraFolder);
     folder->setContentsMargins(6, 4, 6, 6);
     folder->addWidget(dirList);

@@ -1,11 +1,27 @@
 #include <QApplication>
 #include <clocale>
+#include <cstdio>
+#include "platform/Overrides.h"
+#include "platform/linux/EndSignals.h"
 #include "platform/linux/LinuxPlatform.h"
 #include "runtime/FormRegistry.h"
+#include "shell/CommandLine.h"
 #include "shell/VIDEOSCR.h"
 
 int main(int argc, char** argv) {
-    QApplication app(argc, argv);
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
+    const CommandLine line = parseCommandLine(arguments, qEnvironmentVariable("XSCREENSAVER_WINDOW"));
+    // A daemon may pass options of a newer version: they are told about, never fatal.
+    for (const QString& warning : line.warnings) std::fprintf(stderr, "%s\n", qPrintable(warning));
+    if (line.help) {
+        std::fputs(qPrintable(usageText()), stdout);
+        return 0;
+    }
+
+    // Qt sees no arguments: the program's own options are not Qt's (-geometry, -display, -visual).
+    int qtArgc = 1;
+    QApplication app(qtArgc, argv);
     // libmpv parses numbers with the C locale.
     std::setlocale(LC_NUMERIC, "C");
     QApplication::setApplicationName(QStringLiteral("lumora"));
@@ -14,12 +30,28 @@ int main(int argc, char** argv) {
     QApplication::setQuitOnLastWindowClosed(false);
 
     platform::LinuxPlatform desktop;
-    platform::install(desktop.services());
+    platform::Platform services = desktop.services();
+    // Options hold for this run only; inside a daemon's window nothing at all is written, as one copy
+    // runs on each monitor.
+    platform::OverridingSettings settings(*services.settings, line.overrides, line.hosted);
+    platform::HostedWindowSystem hostedWindows(*services.windows);
+    platform::QuietDialogs quietDialogs;
+    services.settings = &settings;
+    if (line.hosted) {
+        services.windows = &hostedWindows;
+        services.dialogs = &quietDialogs;
+    }
+    platform::install(services);
     registerProgramForms();
+    // The players stop and their threads end before the process does.
+    platform::endOnSignals([&desktop] { desktop.process().endProgram(0); });
 
-    // The switch and its handle may come as one argument ("/p 1234") or as several.
-    QStringList args = QApplication::arguments().mid(1);
-    VIDEOSCR::Main(args.join(QLatin1Char(' ')));
+    if (line.hosted) {
+        const int64_t host = line.hostWindow != 0 ? line.hostWindow : platform::preview().rootWindow();
+        if (!VIDEOSCR::RunHosted(host)) return 1;
+    } else {
+        VIDEOSCR::Main(line.classicSwitch);
+    }
 
     int code = 0;
     if (desktop.process().programEnded()) code = desktop.process().exitCode();

@@ -152,6 +152,9 @@ public:
     // Makes the picture a child window of the host at the picture's geometry and shows it. Raises a
     // runtime error when the host cannot take it.
     virtual void embed(QWidget* picture, int64_t host) = 0;
+    // The root window of the screen, where a screen-saver daemon that names no window means the
+    // program to draw; 0 when there is none.
+    virtual int64_t rootWindow() { return 0; }
     // Takes the picture out of the host and back into its hidden form, alive. Raises a runtime error
     // when that fails.
     virtual void giveBack(QWidget* picture, QWidget* form) = 0;

@@ -213,6 +213,8 @@ void PlayerForm::keyPressEvent(QKeyEvent* event) {
 
 void PlayerForm::showEvent(QShowEvent* event) {
     Form::showEvent(event);
+    // Inside a screen-saver daemon's window the keyboard stays the daemon's.
+    if (testAttribute(Qt::WA_ShowWithoutActivating)) return;
     // Every key is the screen saver's, wherever the focus is.
     activateWindow();
     if (QGuiApplication::platformName() == QLatin1String("xcb")) grabKeyboard();

@@ -35,6 +35,10 @@ public:
     virtual void Form_KeyPress(int keyAscii) = 0;
     virtual void Form_MouseMove(int button, int shift, double x, double y) = 0;
 
+    // The screen it covers changed size (the window of a screen-saver daemon it draws in was
+    // resized): the form already has the new size; the player follows.
+    virtual void screenResized() {}
+
     // ScreensaverSoundMutePreference read anew and applied: 0 sound on, 1 off, else unchanged.
     void applyMutePreference();
     // The pick that PlayInRandomOrder selects now.

@@ -108,6 +108,13 @@ void frmAbsoluteFullScreenVideo::Timer4_Timer() {
     skipOnError([&] { platform::windows().makeTopmost(this); });
 }
 
+void frmAbsoluteFullScreenVideo::screenResized() {
+    withPlayer([&](playback::MediaPlayer& p) { p.setGeometry(rect()); });
+    lblTripOff->setGeometry(rect());
+    // The gradient drawn for the old size would show its edge.
+    if (Timer2->isActive()) Timer2_Timer();
+}
+
 void frmAbsoluteFullScreenVideo::Timer2_Timer() {
     // A new back colour erases the last gradient.
     skipOnError([&] { setBackColour(0); });

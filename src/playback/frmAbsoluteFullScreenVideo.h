@@ -25,6 +25,7 @@ public:
     void Form_KeyPress(int keyAscii) override;
     void Form_MouseMove(int button, int shift, double x, double y) override;
     void lblTripOff_Click();
+    void screenResized() override;
     void lblTripOff_MouseMove(int button, int shift, double x, double y);
     void WindowsMediaPlayer1_Click();
     void WindowsMediaPlayer1_KeyPress(int keyAscii);

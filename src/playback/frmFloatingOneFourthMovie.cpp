@@ -159,6 +159,19 @@ void frmFloatingOneFourthMovie::motionTick() {
     for (int i = 0; i < steps && Timer1->isActive(); ++i) Timer1_Timer();
 }
 
+void frmFloatingOneFourthMovie::screenResized() {
+    // The player keeps its share of the new size and stays inside it.
+    recordedScreenWidth = width();
+    recordedScreenHeight = height();
+    playback::sizePlayer(place, displayModes, recordedScreenWidth, recordedScreenHeight);
+    place.left = qBound(0.0f, place.left, qMax(0.0f, float(width()) - place.width));
+    place.top = qBound(0.0f, place.top, qMax(0.0f, float(height()) - place.height));
+    applyPlace();
+    // What was drawn for the old size would show its edges: start the background anew.
+    skipOnError([&] { setBackColour(pictureTrails != 0 ? runtime::textToInt32(backDropColor) : 0); });
+    if (Timer2->isActive()) skipOnError([&] { drawNextGradient(); });
+}
+
 void frmFloatingOneFourthMovie::Timer3_Timer() {
     skipOnError([&] {
         const float first = runtime::Random::next();

@@ -37,6 +37,7 @@ public:
     void Form_MouseMove(int button, int shift, double x, double y) override;
     void WindowsMediaPlayer1_Click();
     void WindowsMediaPlayer1_KeyPress(int keyAscii);
+    void screenResized() override;
 
 protected:
     void Form_Load() override;

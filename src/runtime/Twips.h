@@ -11,7 +11,14 @@ constexpr int kTwipsPerPixel = 15;
 inline int twipsToPixels(double twips) { return static_cast<int>(std::lround(twips / kTwipsPerPixel)); }
 inline int pixelsToTwips(int pixels) { return pixels * kTwipsPerPixel; }
 
+// The screen the program covers; while it draws inside another program's window, that window.
+inline QSize& hostScreenPixels() {
+    static QSize size;
+    return size;
+}
+
 inline QSize screenPixels() {
+    if (hostScreenPixels().isValid()) return hostScreenPixels();
     QScreen* s = QGuiApplication::primaryScreen();
     return s ? s->geometry().size() : QSize(640, 480);
 }

@@ -73,13 +73,23 @@ static bool modeFlag(const char* key, const char* defaultValue) {
     }
 }
 
-void Main(const QString& arguments) {
+QStringList playerFormsToShow() {
     const bool fullScreen = modeFlag("AbsoluteFullScreenDisplayMode", "False");
     const bool threeQuarters = modeFlag("ThreeQuartersScreenMode", "False");
     const bool oneHalf = modeFlag("OneHalfScreenDisplayMode", "False");
     const bool oneFourth = modeFlag("OneFourthScreenDisplayMode", "False");
     const bool oneEighth = modeFlag("OneEighthScreenDisplayMode", "True");
     const bool oneSixteenth = modeFlag("OneSixteenthScreenDisplayMode", "False");
+    QStringList names;
+    for (bool partial : {oneSixteenth, oneEighth, oneFourth, oneHalf, threeQuarters})
+        if (partial) names << QStringLiteral("frmFloatingOneFourthMovie");
+    if (fullScreen) names << QStringLiteral("frmAbsoluteFullScreenVideo");
+    return names;
+}
+
+void Main(const QString& arguments) {
+    // Read before the screen size is stored, as the mode decides nothing else.
+    const QStringList players = playerFormsToShow();
 
     // An unwritable store must not keep the screen saver from running; the players fall back to
     // their defaults.
@@ -103,10 +113,7 @@ void Main(const QString& arguments) {
         forms().show(QStringLiteral("frmAbout640x480"));
     } else if (sw == QLatin1String("/S")) {
         if (!NoWindowWithCaption(QString::fromLatin1(kMainFormCaption))) return;
-        const QString floating = QStringLiteral("frmFloatingOneFourthMovie");
-        for (bool partial : {oneSixteenth, oneEighth, oneFourth, oneHalf, threeQuarters})
-            if (partial) forms().show(floating);
-        if (fullScreen) forms().show(QStringLiteral("frmAbsoluteFullScreenVideo"));
+        for (const QString& name : players) forms().show(name);
     } else if (sw == QLatin1String("/P")) {
         PreviewHostWindow = readHandle(arguments);
         forms().load(QStringLiteral("ControlForm"));

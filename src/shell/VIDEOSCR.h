@@ -1,6 +1,7 @@
 #pragma once
 #include <cstdint>
 #include <QString>
+#include <QStringList>
 
 // The program's entry module: the switch dispatch and the values it shares with the forms.
 namespace VIDEOSCR {
@@ -13,6 +14,16 @@ constexpr const char* kMainFormCaption = "Screen Saver Main Form";
 
 // Runs once with the argument string (the switch and what follows it, e.g. "/p 1234").
 void Main(const QString& arguments);
+
+// The player forms /s shows, in order, as the display-mode settings say: the floating player once for
+// each partial mode that is on, then the full-screen player when its mode is on.
+QStringList playerFormsToShow();
+
+// Plays inside the window of a screen-saver daemon (or another host) instead of on the screen: the
+// player fills the window and follows its size, the daemon keeps the keyboard, the mouse and the
+// pointer, and the program ends when the window goes. False, with a line on standard error, when the
+// window cannot be drawn in.
+bool RunHosted(int64_t hostWindow);
 
 // True when no top-level window bears the caption.
 bool NoWindowWithCaption(const QString& caption);

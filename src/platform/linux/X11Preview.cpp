@@ -88,6 +88,13 @@ void X11PreviewHost::embed(QWidget* picture, int64_t host) {
     m_hostId = host;
 }
 
+int64_t X11PreviewHost::rootWindow() {
+    xcb_connection_t* c = connection();
+    if (!c) return 0;
+    const xcb_screen_iterator_t it = xcb_setup_roots_iterator(xcb_get_setup(c));
+    return it.rem ? int64_t(it.data->root) : 0;
+}
+
 void X11PreviewHost::giveBack(QWidget* picture, QWidget*) {
     if (!picture) return;
     QWindow* window = picture->windowHandle();

@@ -19,6 +19,7 @@ public:
     bool isWindow(int64_t window) override;
     WindowRect clientRect(int64_t window) override;
     void embed(QWidget* picture, int64_t host) override;
+    int64_t rootWindow() override;
     void giveBack(QWidget* picture, QWidget* form) override;
 
 private:

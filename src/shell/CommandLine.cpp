@@ -1,0 +1,210 @@
+#include "shell/CommandLine.h"
+
+#include <QHash>
+
+namespace {
+
+// The display modes by their option names, and the setting each one turns on.
+struct ModeName {
+    const char* name;
+    const char* key;
+};
+constexpr ModeName kModes[] = {
+    {"full", "AbsoluteFullScreenDisplayMode"}, {"three-quarters", "ThreeQuartersScreenMode"},
+    {"one-half", "OneHalfScreenDisplayMode"},  {"one-fourth", "OneFourthScreenDisplayMode"},
+    {"one-eighth", "OneEighthScreenDisplayMode"}, {"one-sixteenth", "OneSixteenthScreenDisplayMode"},
+};
+
+// xscreensaver passes these to every hack; they mean nothing here. True for those that take a value.
+const QHash<QString, bool>& daemonOptions() {
+    static const QHash<QString, bool> options = {
+        {QStringLiteral("mono"), false}, {QStringLiteral("install"), false}, {QStringLiteral("fps"), false},
+        {QStringLiteral("no-fps"), false}, {QStringLiteral("visual"), true}, {QStringLiteral("geometry"), true},
+        {QStringLiteral("display"), true}, {QStringLiteral("delay"), true},
+    };
+    return options;
+}
+
+QString text(const char* s) { return QString::fromLatin1(s); }
+
+} // namespace
+
+int64_t parseWindowId(const QString& raw) {
+    const QString t = raw.trimmed();
+    bool ok = false;
+    qulonglong value = 0;
+    if (t.startsWith(QLatin1String("0x"), Qt::CaseInsensitive)) value = t.mid(2).toULongLong(&ok, 16);
+    else value = t.toULongLong(&ok, 10);
+    // X window ids are 32-bit.
+    if (!ok || value == 0 || value > 0xFFFFFFFFull) return 0;
+    return int64_t(value);
+}
+
+CommandLine parseCommandLine(const QStringList& arguments, const QString& screensaverWindow) {
+    CommandLine line;
+    QStringList classic;
+    bool root = false;
+    QString windowId;
+    bool windowIdGiven = false;
+    bool playList = false;
+    QString file;
+
+    for (int i = 0; i < arguments.size(); ++i) {
+        const QString& arg = arguments.at(i);
+        // "/s", "/p", the handle after it, and anything else that is not an option belong to the switch.
+        if (!arg.startsWith(u'-') || arg == QLatin1String("-") || arg == QLatin1String("--")) {
+            classic << arg;
+            continue;
+        }
+        QString name = arg.mid(arg.startsWith(QLatin1String("--")) ? 2 : 1);
+        QString value;
+        bool hasValue = false;
+        const int eq = name.indexOf(u'=');
+        if (eq >= 0) {
+            value = name.mid(eq + 1);
+            name = name.left(eq);
+            hasValue = true;
+        }
+        name = name.toLower();
+        // The value of an option that needs one: after "=", else the next argument.
+        auto takeValue = [&]() -> bool {
+            if (hasValue) return true;
+            if (i + 1 >= arguments.size()) {
+                line.warnings << QStringLiteral("lumora: option -%1 needs a value; passed over").arg(name);
+                return false;
+            }
+            value = arguments.at(++i);
+            return true;
+        };
+        auto flag = [&](const char* key, const char* on) { line.overrides.insert(text(key), text(on)); };
+
+        if (name == QLatin1String("help") || name == QLatin1String("h")) {
+            line.help = true;
+        } else if (name == QLatin1String("root")) {
+            root = true;
+        } else if (name == QLatin1String("window-id")) {
+            if (takeValue()) {
+                windowId = value;
+                windowIdGiven = true;
+            }
+        } else if (name == QLatin1String("file")) {
+            if (takeValue()) {
+                if (value.isEmpty()) line.warnings << QStringLiteral("lumora: -file needs a file name; passed over");
+                else file = value;
+            }
+        } else if (name == QLatin1String("playlist")) {
+            playList = true;
+        } else if (name == QLatin1String("random")) {
+            flag("PlayInRandomOrder", "True");
+        } else if (name == QLatin1String("mode")) {
+            if (!takeValue()) continue;
+            bool known = false;
+            for (const ModeName& m : kModes)
+                if (value.compare(text(m.name), Qt::CaseInsensitive) == 0) known = true;
+            if (!known) {
+                line.warnings << QStringLiteral("lumora: unknown mode \"%1\" (full, three-quarters, one-half, "
+                                                "one-fourth, one-eighth, one-sixteenth); passed over")
+                                     .arg(value);
+                continue;
+            }
+            for (const ModeName& m : kModes)
+                line.overrides.insert(text(m.key), value.compare(text(m.name), Qt::CaseInsensitive) == 0
+                                                       ? QStringLiteral("True")
+                                                       : QStringLiteral("False"));
+        } else if (name == QLatin1String("float")) {
+            flag("MovieWillFloat", "1");
+        } else if (name == QLatin1String("no-float")) {
+            flag("MovieWillFloat", "0");
+        } else if (name == QLatin1String("speed")) {
+            if (!takeValue()) continue;
+            bool ok = false;
+            const int ms = value.trimmed().toInt(&ok);
+            if (!ok || ms < 1 || ms > 32767) {
+                line.warnings << QStringLiteral("lumora: speed \"%1\" is not a number of milliseconds from 1 to "
+                                                "32767; passed over")
+                                     .arg(value);
+                continue;
+            }
+            line.overrides.insert(QStringLiteral("MovingMovieSpeed"), QString::number(ms));
+        } else if (name == QLatin1String("gradient")) {
+            flag("GradOn", "1");
+        } else if (name == QLatin1String("no-gradient")) {
+            flag("GradOn", "0");
+        } else if (name == QLatin1String("trails")) {
+            flag("PictureTrails", "1");
+        } else if (name == QLatin1String("no-trails")) {
+            flag("PictureTrails", "0");
+        } else if (name == QLatin1String("sound")) {
+            flag("ScreensaverSoundMutePreference", "0");
+        } else if (daemonOptions().contains(name)) {
+            if (daemonOptions().value(name) && !hasValue && i + 1 < arguments.size()) ++i;
+        } else {
+            line.warnings << QStringLiteral("lumora: unknown option %1; passed over").arg(arg);
+        }
+    }
+
+    if (!file.isEmpty()) {
+        line.overrides.insert(QStringLiteral("VideoFile"), file);
+        line.overrides.insert(QStringLiteral("PlaySingleFile"), QStringLiteral("True"));
+    }
+    // The play list wins over a single file.
+    if (playList) line.overrides.insert(QStringLiteral("PlaySingleFile"), QStringLiteral("False"));
+
+    if (windowIdGiven) {
+        line.hosted = true;
+        line.hostWindow = parseWindowId(windowId);
+        if (line.hostWindow == 0)
+            line.warnings << QStringLiteral("lumora: \"%1\" names no window").arg(windowId);
+    } else if (root) {
+        line.hosted = true;
+        if (!screensaverWindow.isEmpty()) {
+            line.hostWindow = parseWindowId(screensaverWindow);
+            if (line.hostWindow == 0)
+                line.warnings << QStringLiteral("lumora: XSCREENSAVER_WINDOW=\"%1\" names no window")
+                                     .arg(screensaverWindow);
+        }
+    }
+    // One process runs on each monitor: silent unless the user asks for sound.
+    if (line.hosted && !line.overrides.contains(QStringLiteral("ScreensaverSoundMutePreference")))
+        line.overrides.insert(QStringLiteral("ScreensaverSoundMutePreference"), QStringLiteral("1"));
+
+    line.classicSwitch = classic.join(u' ');
+    return line;
+}
+
+QString usageText() {
+    return QStringLiteral(
+        "Usage: lumora [/s | /c | /p WINDOW | /a WINDOW] [OPTIONS]\n"
+        "       lumora --root | --window-id WINDOW [OPTIONS]\n"
+        "\n"
+        "Lumora plays your own video and sound files as a screen saver.\n"
+        "\n"
+        "Switches:\n"
+        "  /s                 run the screen saver; it ends on a key, a click or a mouse move\n"
+        "  /c                 show the configuration dialog (also with no switch at all)\n"
+        "  /p WINDOW          show the preview inside the window WINDOW (decimal or 0x hex)\n"
+        "  /a WINDOW          the password change (your desktop's screen locker owns the password)\n"
+        "\n"
+        "Screen-saver daemons (xscreensaver, MATE):\n"
+        "  --root             draw in the window named by $XSCREENSAVER_WINDOW\n"
+        "  --window-id WINDOW draw in the window WINDOW (decimal or 0x hex); wins over --root\n"
+        "  There the daemon owns the keyboard, the mouse and the lock: Lumora never ends on input,\n"
+        "  plays without sound unless --sound is given, and ends on SIGTERM, SIGINT or SIGHUP.\n"
+        "\n"
+        "Options (for this run only; the settings file is not changed):\n"
+        "  --file PATH        play this file\n"
+        "  --playlist         play the play list (wins over --file)\n"
+        "  --random           play the play list in random order\n"
+        "  --mode MODE        full, three-quarters, one-half, one-fourth, one-eighth or one-sixteenth\n"
+        "  --float            the player floats and bounces off the edges\n"
+        "  --no-float         the player stands still and moves to a new place for each item\n"
+        "  --speed MS         milliseconds between the floating player's steps, 1 to 32767\n"
+        "  --gradient         a changing colour gradient behind the player\n"
+        "  --no-gradient      the plain back colour behind the player\n"
+        "  --trails           where the floating player has been, the back colour shows through\n"
+        "  --no-trails        the gradient stays whole behind the floating player\n"
+        "  --sound            play the sound too\n"
+        "  --help             this text\n"
+        "Options take one dash or two, and a value after a blank or \"=\". Unknown options are\n"
+        "passed over with a line on standard error.\n");
+}

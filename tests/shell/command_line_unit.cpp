@@ -1,0 +1,132 @@
+#include "shell/CommandLine.h"
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+#include "platform/Overrides.h"
+#include "platform/linux/IniSettingsBackend.h"
+
+namespace {
+CommandLine parse(const QStringList& args, const QString& env = QString()) { return parseCommandLine(args, env); }
+} // namespace
+
+TEST(CommandLine, ClassicSwitchesPassThroughAndDaemonOptionsAreSwallowed) {
+    EXPECT_EQ(parse({QStringLiteral("/p"), QStringLiteral("1234")}).classicSwitch, QStringLiteral("/p 1234"));
+    EXPECT_EQ(parse({QStringLiteral("/p 1234")}).classicSwitch, QStringLiteral("/p 1234"));
+    EXPECT_EQ(parse({}).classicSwitch, QString());
+
+    // What xscreensaver adds to every hack's command line is neither the switch nor an error.
+    const CommandLine daemon = parse({QStringLiteral("-root"), QStringLiteral("-mono"), QStringLiteral("-visual"),
+                                      QStringLiteral("TrueColor"), QStringLiteral("-geometry"),
+                                      QStringLiteral("640x480+0+0"), QStringLiteral("-fps"), QStringLiteral("-install")},
+                                     QStringLiteral("0x2a00007"));
+    EXPECT_TRUE(daemon.hosted);
+    EXPECT_EQ(daemon.hostWindow, 0x2a00007);
+    EXPECT_TRUE(daemon.warnings.isEmpty()) << qPrintable(daemon.warnings.join(u'\n'));
+    EXPECT_EQ(daemon.classicSwitch, QString());
+
+    // An unknown option is told about and passed over; what follows still counts.
+    const CommandLine unknown = parse({QStringLiteral("--shimmer"), QStringLiteral("/s")});
+    EXPECT_EQ(unknown.warnings.size(), 1);
+    EXPECT_TRUE(unknown.warnings.first().contains(QStringLiteral("--shimmer")));
+    EXPECT_EQ(unknown.classicSwitch, QStringLiteral("/s"));
+    EXPECT_FALSE(unknown.hosted);
+}
+
+TEST(CommandLine, HostWindowFromTheOptionOrTheDaemonsVariable) {
+    // --window-id wins over --root and the variable; hex or decimal, one dash or two, "=" or a blank.
+    EXPECT_EQ(parse({QStringLiteral("--root"), QStringLiteral("--window-id"), QStringLiteral("0x400001")},
+                    QStringLiteral("0x2a00007"))
+                  .hostWindow,
+              0x400001);
+    EXPECT_EQ(parse({QStringLiteral("-window-id=4194305")}).hostWindow, 4194305);
+    EXPECT_EQ(parse({QStringLiteral("--root")}, QStringLiteral("41943050")).hostWindow, 41943050);
+    // --root with no window named: hosted, the root window meant.
+    const CommandLine bare = parse({QStringLiteral("--root")});
+    EXPECT_TRUE(bare.hosted);
+    EXPECT_EQ(bare.hostWindow, 0);
+    // Ids an X server cannot have name no window.
+    for (const char* bad : {"0x100000000", "zz", "0", "-5", ""}) {
+        const CommandLine c = parse({QStringLiteral("--window-id"), QString::fromLatin1(bad)});
+        EXPECT_TRUE(c.hosted) << bad;
+        EXPECT_EQ(c.hostWindow, 0) << bad;
+        EXPECT_FALSE(c.warnings.isEmpty()) << bad;
+    }
+    // A value missing at the end is a warning, not a crash.
+    EXPECT_FALSE(parse({QStringLiteral("--window-id")}).warnings.isEmpty());
+    EXPECT_FALSE(parse({QStringLiteral("/s")}).hosted);
+}
+
+TEST(CommandLine, OptionsBecomeSettingsForTheRun) {
+    const CommandLine c = parse({QStringLiteral("--window-id"), QStringLiteral("5"), QStringLiteral("--file"),
+                                 QStringLiteral("/media/a b.mkv"), QStringLiteral("--random"),
+                                 QStringLiteral("--mode=one-half"), QStringLiteral("--no-float"),
+                                 QStringLiteral("-speed"), QStringLiteral("20"), QStringLiteral("--gradient"),
+                                 QStringLiteral("--no-trails")});
+    EXPECT_TRUE(c.warnings.isEmpty()) << qPrintable(c.warnings.join(u'\n'));
+    const QMap<QString, QString> expected{
+        {QStringLiteral("VideoFile"), QStringLiteral("/media/a b.mkv")},
+        {QStringLiteral("PlaySingleFile"), QStringLiteral("True")},
+        {QStringLiteral("PlayInRandomOrder"), QStringLiteral("True")},
+        {QStringLiteral("AbsoluteFullScreenDisplayMode"), QStringLiteral("False")},
+        {QStringLiteral("ThreeQuartersScreenMode"), QStringLiteral("False")},
+        {QStringLiteral("OneHalfScreenDisplayMode"), QStringLiteral("True")},
+        {QStringLiteral("OneFourthScreenDisplayMode"), QStringLiteral("False")},
+        {QStringLiteral("OneEighthScreenDisplayMode"), QStringLiteral("False")},
+        {QStringLiteral("OneSixteenthScreenDisplayMode"), QStringLiteral("False")},
+        {QStringLiteral("MovieWillFloat"), QStringLiteral("0")},
+        {QStringLiteral("MovingMovieSpeed"), QStringLiteral("20")},
+        {QStringLiteral("GradOn"), QStringLiteral("1")},
+        {QStringLiteral("PictureTrails"), QStringLiteral("0")},
+        // Hosted: one copy runs per monitor, silent unless asked.
+        {QStringLiteral("ScreensaverSoundMutePreference"), QStringLiteral("1")},
+    };
+    EXPECT_EQ(c.overrides, expected);
+
+    // The play list wins over a file; --sound unmutes; out-of-range values are refused with a warning.
+    const CommandLine d = parse({QStringLiteral("--root"), QStringLiteral("--playlist"), QStringLiteral("--file"),
+                                 QStringLiteral("x.mpg"), QStringLiteral("--sound"), QStringLiteral("--speed"),
+                                 QStringLiteral("0"), QStringLiteral("--mode"), QStringLiteral("huge")});
+    EXPECT_EQ(d.overrides.value(QStringLiteral("PlaySingleFile")), QStringLiteral("False"));
+    EXPECT_EQ(d.overrides.value(QStringLiteral("ScreensaverSoundMutePreference")), QStringLiteral("0"));
+    EXPECT_FALSE(d.overrides.contains(QStringLiteral("MovingMovieSpeed")));
+    EXPECT_FALSE(d.overrides.contains(QStringLiteral("OneEighthScreenDisplayMode")));
+    EXPECT_EQ(d.warnings.size(), 2);
+
+    // Outside a daemon's window the sound is the user's setting.
+    EXPECT_FALSE(parse({QStringLiteral("/s"), QStringLiteral("--mode"), QStringLiteral("full")})
+                     .overrides.contains(QStringLiteral("ScreensaverSoundMutePreference")));
+    EXPECT_TRUE(parse({QStringLiteral("--help")}).help);
+    for (const char* option : {"--root", "--window-id", "--file", "--playlist", "--random", "--mode", "--float",
+                               "--no-float", "--speed", "--gradient", "--no-gradient", "--trails", "--no-trails",
+                               "--sound", "--help", "/s", "/c", "/p", "/a"})
+        EXPECT_TRUE(usageText().contains(QString::fromLatin1(option))) << option;
+}
+
+TEST(OverridingSettings, OptionsWinOnReadAndNeverReachTheFile) {
+    QTemporaryDir dir;
+    const QString path = dir.path() + QStringLiteral("/lumora.ini");
+    platform::IniSettingsBackend file(path);
+    file.write(QStringLiteral("GradOn"), QStringLiteral("0"));
+    file.write(QStringLiteral("VideoFile"), QStringLiteral("/home/u/mine.mpg"));
+
+    const QMap<QString, QString> given{{QStringLiteral("GradOn"), QStringLiteral("1")}};
+    {
+        // Keys compare without case, as in the file.
+        platform::OverridingSettings run(file, given, false);
+        EXPECT_EQ(run.read(QStringLiteral("gradon")), QStringLiteral("1"));
+        EXPECT_EQ(run.read(QStringLiteral("VideoFile")), QStringLiteral("/home/u/mine.mpg"));
+        run.write(QStringLiteral("GRADON"), QStringLiteral("1"));
+        run.write(QStringLiteral("PathToLastDirectory"), QStringLiteral("/tmp"));
+        EXPECT_EQ(file.read(QStringLiteral("GradOn")), QStringLiteral("0"));
+        EXPECT_EQ(file.read(QStringLiteral("PathToLastDirectory")), QStringLiteral("/tmp"));
+    }
+    {
+        platform::OverridingSettings hosted(file, given, true);
+        hosted.write(QStringLiteral("WidthOfScreenResolution"), QStringLiteral("320"));
+        EXPECT_FALSE(file.read(QStringLiteral("WidthOfScreenResolution")).has_value());
+    }
+
+    platform::QuietDialogs quiet;
+    EXPECT_EQ(quiet.messageBox(QStringLiteral("No media"), 64, QStringLiteral("Lumora")), 1);
+    EXPECT_EQ(quiet.messageBox(QStringLiteral("Sure?"), 36, QStringLiteral("Lumora")), 7);
+    EXPECT_EQ(quiet.told(), (QStringList{QStringLiteral("No media"), QStringLiteral("Sure?")}));
+}

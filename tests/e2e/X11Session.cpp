@@ -241,10 +241,12 @@ QString ProgramRun::homeFolder() const {
     return home;
 }
 
-QProcess& ProgramRun::start(const QString& sw) {
+QProcess& ProgramRun::start(const QString& sw) { return startWith({sw}); }
+
+QProcess& ProgramRun::startWith(const QStringList& arguments) {
     m_process.setProcessEnvironment(environment());
     m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    m_process.start(programFolder() + QStringLiteral("/lumora"), {sw});
+    m_process.start(programFolder() + QStringLiteral("/lumora"), arguments);
     m_process.waitForStarted(5000);
     return m_process;
 }

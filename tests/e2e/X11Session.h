@@ -74,6 +74,8 @@ public:
     void writePlayList(const QStringList& entries);
 
     QProcess& start(const QString& sw);
+    // The program with arguments of its own (options, a switch and its handle as separate words).
+    QProcess& startWith(const QStringList& arguments);
     // Another run of the same program, alongside the first.
     std::unique_ptr<QProcess> startAnother(const QString& sw);
     QProcess& process() { return m_process; }

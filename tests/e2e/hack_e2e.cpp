@@ -1,0 +1,353 @@
+#include <gtest/gtest.h>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QThread>
+#include <csignal>
+#include <unistd.h>
+#include <xcb/xcb.h>
+#include "X11Session.h"
+
+using e2e::ProgramRun;
+using e2e::X11Session;
+
+namespace {
+
+// A window of "the screen-saver daemon" for the program to draw in: white, mapped, at a known place.
+class HostWindow {
+public:
+    HostWindow(X11Session& x, const QRect& geometry) : m_x(x) {
+        xcb_connection_t* c = x.connection();
+        xcb_screen_t* s = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
+        m_id = xcb_generate_id(c);
+        // Override-redirect, as a daemon's window: no window manager places it.
+        const uint32_t values[] = {s->white_pixel, 1};
+        xcb_create_window(c, XCB_COPY_FROM_PARENT, m_id, s->root, int16_t(geometry.x()), int16_t(geometry.y()),
+                          uint16_t(geometry.width()), uint16_t(geometry.height()), 0, XCB_WINDOW_CLASS_INPUT_OUTPUT,
+                          s->root_visual, XCB_CW_BACK_PIXEL | XCB_CW_OVERRIDE_REDIRECT, values);
+        const QByteArray name("daemon window");
+        xcb_change_property(c, XCB_PROP_MODE_REPLACE, m_id, XCB_ATOM_WM_NAME, XCB_ATOM_STRING, 8, name.size(),
+                            name.constData());
+        xcb_map_window(c, m_id);
+        xcb_flush(c);
+    }
+    ~HostWindow() {
+        xcb_destroy_window(m_x.connection(), m_id);
+        xcb_flush(m_x.connection());
+    }
+    uint32_t id() const { return m_id; }
+    QString hex() const { return QStringLiteral("0x") + QString::number(m_id, 16); }
+    void resize(int width, int height) {
+        const uint32_t values[] = {uint32_t(width), uint32_t(height)};
+        xcb_configure_window(m_x.connection(), m_id, XCB_CONFIG_WINDOW_WIDTH | XCB_CONFIG_WINDOW_HEIGHT, values);
+        xcb_flush(m_x.connection());
+    }
+
+private:
+    X11Session& m_x;
+    uint32_t m_id = 0;
+};
+
+class HackMode : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(x().ok()) << "no X server at " << x().display().toStdString();
+        x().xdotool({QStringLiteral("mousemove"), QStringLiteral("5"), QStringLiteral("5")});
+    }
+    X11Session& x() { return X11Session::instance(); }
+    QRect box(const QString& colour) { return e2e::colourBox(x().grabScreen(), colour); }
+    static bool near(const QRect& a, const QRect& b, int slack = 2) {
+        return std::abs(a.left() - b.left()) <= slack && std::abs(a.top() - b.top()) <= slack &&
+               std::abs(a.right() - b.right()) <= slack && std::abs(a.bottom() - b.bottom()) <= slack;
+    }
+    bool programWindowOnTop() {
+        for (const auto& w : x().topWindows())
+            if (w.mapped && w.name == QStringLiteral("Screen Saver Main Form")) return true;
+        return false;
+    }
+    // Sends the signal and returns the milliseconds until the program was gone, -1 after 3 s.
+    static int endWith(QProcess& p, int sig) {
+        QElapsedTimer t;
+        t.start();
+        ::kill(pid_t(p.processId()), sig);
+        if (!p.waitForFinished(3000)) return -1;
+        return int(t.elapsed());
+    }
+    static QString xsetScreenSaverAndDpms(const QString& display) {
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("DISPLAY"), display);
+        p.setProcessEnvironment(env);
+        p.start(QStringLiteral("xset"), {QStringLiteral("q")});
+        p.waitForFinished(5000);
+        const QString all = QString::fromLocal8Bit(p.readAllStandardOutput());
+        // Everything from the screen-saver settings on, but the font path and colours.
+        QStringList kept;
+        bool in = false;
+        for (const QString& line : all.split(u'\n')) {
+            if (line.startsWith(QLatin1String("Screen Saver")) || line.startsWith(QLatin1String("DPMS"))) in = true;
+            else if (!line.startsWith(u' ')) in = false;
+            if (in) kept << line;
+        }
+        return kept.join(u'\n');
+    }
+    static qint64 idleMs(const QString& display) {
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("DISPLAY"), display);
+        p.setProcessEnvironment(env);
+        p.start(QStringLiteral("xprintidle"), {});
+        p.waitForFinished(5000);
+        bool ok = false;
+        const qint64 v = QString::fromLocal8Bit(p.readAllStandardOutput()).trimmed().toLongLong(&ok);
+        return ok ? v : -1;
+    }
+};
+
+TEST_F(HackMode, WindowIdFillsTheHostIgnoresInputFollowsItsSizeAndEndsOnSigterm) {
+    ProgramRun run;
+    const QString red = e2e::makeColourClip(run.mediaFolder() + QStringLiteral("/red.mp4"), {QStringLiteral("red")}, 4);
+    const QRect at(100, 120, 400, 300);
+    HostWindow host(x(), at);
+    QProcess& p = run.startWith({QStringLiteral("--window-id"), host.hex(), QStringLiteral("--file"), red,
+                                 QStringLiteral("--mode"), QStringLiteral("full")});
+    ASSERT_GE(e2e::waitUntil([&] { return near(box(QStringLiteral("red")), at); }, 8000), 0)
+        << "red at " << box(QStringLiteral("red")).x() << "," << box(QStringLiteral("red")).y() << " "
+        << box(QStringLiteral("red")).width() << "x" << box(QStringLiteral("red")).height();
+    x().savePng(QStringLiteral(LUMORA_BINARY_DIR "/e2e-hack-window-id.png"));
+    // Inside the daemon's window only: no window of its own on the screen.
+    EXPECT_FALSE(programWindowOnTop());
+
+    // The daemon owns input: the pointer stays as it is, and nothing the user does ends the program.
+    x().xdotool({QStringLiteral("mousemove"), QStringLiteral("200"), QStringLiteral("200")});
+    QThread::msleep(150);
+    x().xdotool({QStringLiteral("mousemove"), QStringLiteral("420"), QStringLiteral("330")});
+    QThread::msleep(150);
+    EXPECT_TRUE(x().pointerVisible());
+    for (const char* button : {"1", "2", "3", "4", "5"})
+        x().xdotool({QStringLiteral("click"), QString::fromLatin1(button)});
+    x().xdotool({QStringLiteral("key"), QStringLiteral("Escape"), QStringLiteral("a"), QStringLiteral("space")});
+    QThread::msleep(800);
+    EXPECT_EQ(p.state(), QProcess::Running);
+
+    // A larger host is filled again, a smaller one too.
+    host.resize(640, 480);
+    EXPECT_GE(e2e::waitUntil([&] { return near(box(QStringLiteral("red")), QRect(100, 120, 640, 480)); }, 3000), 0);
+    host.resize(320, 200);
+    EXPECT_GE(e2e::waitUntil([&] { return near(box(QStringLiteral("red")), QRect(100, 120, 320, 200)); }, 3000), 0);
+
+    const int ms = endWith(p, SIGTERM);
+    EXPECT_GE(ms, 0);
+    EXPECT_LE(ms, 500);
+    EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(p.exitCode(), 0);
+}
+
+TEST_F(HackMode, RootTakesTheDaemonsWindowOptionsChangeWhatPlaysAndNothingIsWritten) {
+    ProgramRun run;
+    const QString red = e2e::makeColourClip(run.mediaFolder() + QStringLiteral("/red.mp4"), {QStringLiteral("red")}, 4);
+    const QString green =
+        e2e::makeColourClip(run.mediaFolder() + QStringLiteral("/green.mp4"), {QStringLiteral("green")}, 4);
+    // The user's settings say: the green clip, full screen, a gradient.
+    run.writeSettings({QStringLiteral("AbsoluteFullScreenDisplayMode=True"),
+                       QStringLiteral("OneEighthScreenDisplayMode=False"), QStringLiteral("VideoFile=") + green,
+                       QStringLiteral("GradOn=1"), QStringLiteral("BackDropColor=16711680")});
+    const QString before = run.readSettings();
+
+    const QRect at(200, 100, 600, 400);
+    HostWindow host(x(), at);
+    run.setEnvironment(QStringLiteral("XSCREENSAVER_WINDOW"), host.hex());
+    // The daemon's own options and one nobody knows are passed over.
+    QProcess& p = run.startWith({QStringLiteral("-root"), QStringLiteral("-visual"), QStringLiteral("TrueColor"),
+                                 QStringLiteral("--file"), red, QStringLiteral("--mode=one-fourth"),
+                                 QStringLiteral("--no-float"), QStringLiteral("--no-gradient"),
+                                 QStringLiteral("--shimmer")});
+    // One-fourth of the host, standing still, over the plain back colour (blue), not the settings' clip.
+    const QSize player(qRound(600 * 0.55), qRound(400 * 0.55));
+    auto playsAsTold = [&] {
+        const QImage screen = x().grabScreen();
+        const QRect r = e2e::colourBox(screen, QStringLiteral("red"));
+        return std::abs(r.width() - player.width()) <= 2 && std::abs(r.height() - player.height()) <= 2 &&
+               at.contains(r) && near(e2e::colourBox(screen, QStringLiteral("blue")), at) &&
+               e2e::colourBox(screen, QStringLiteral("green")).isNull();
+    };
+    ASSERT_GE(e2e::waitUntil(playsAsTold, 8000), 0);
+    x().savePng(QStringLiteral(LUMORA_BINARY_DIR "/e2e-hack-root.png"));
+    EXPECT_FALSE(programWindowOnTop());
+
+    const int ms = endWith(p, SIGINT);
+    EXPECT_GE(ms, 0);
+    EXPECT_LE(ms, 500);
+    EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(p.exitCode(), 0);
+    // Options hold for the run only: the settings file is as the user left it.
+    EXPECT_EQ(run.readSettings(), before);
+
+    // Without options the user's settings play, and SIGHUP ends it as well.
+    QProcess& again = run.startWith({QStringLiteral("--root")});
+    EXPECT_GE(e2e::waitUntil([&] { return near(box(QStringLiteral("green")), at); }, 8000), 0);
+    const int hup = endWith(again, SIGHUP);
+    EXPECT_GE(hup, 0);
+    EXPECT_LE(hup, 500);
+    EXPECT_EQ(again.exitCode(), 0);
+    EXPECT_EQ(run.readSettings(), before);
+}
+
+TEST_F(HackMode, HelpListsEveryOptionWithoutAnXServer) {
+    ProgramRun run;
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove(QStringLiteral("DISPLAY"));
+    p.setProcessEnvironment(env);
+    p.start(run.programFolder() + QStringLiteral("/lumora"), {QStringLiteral("--help")});
+    ASSERT_TRUE(p.waitForFinished(5000));
+    EXPECT_EQ(p.exitCode(), 0);
+    const QString out = QString::fromLocal8Bit(p.readAllStandardOutput());
+    for (const char* option : {"--root", "--window-id", "--file", "--playlist", "--random", "--mode", "--no-float",
+                               "--speed", "--no-gradient", "--no-trails", "--sound", "/s", "/c", "/p", "/a"})
+        EXPECT_TRUE(out.contains(QString::fromLatin1(option))) << option;
+}
+
+// Twelve seconds of play with no input: the X server's idle time runs on, and the screen-saver and
+// power settings are the same afterwards, so the monitor may still blank and sleep.
+TEST_F(HackMode, LeavesTheMonitorFreeToSleep) {
+    if (QStandardPaths::findExecutable(QStringLiteral("xprintidle")).isEmpty()) GTEST_SKIP() << "xprintidle is missing";
+    ProgramRun run;
+    const QString red = e2e::makeColourClip(run.mediaFolder() + QStringLiteral("/red.mp4"), {QStringLiteral("red")}, 3);
+    const QRect at(0, 0, 320, 240);
+    HostWindow host(x(), at);
+    QProcess set;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("DISPLAY"), x().display());
+    set.setProcessEnvironment(env);
+    set.start(QStringLiteral("xset"), {QStringLiteral("s"), QStringLiteral("600"), QStringLiteral("600")});
+    set.waitForFinished(5000);
+    const QString settingsBefore = xsetScreenSaverAndDpms(x().display());
+
+    QProcess& p = run.startWith({QStringLiteral("--window-id"), host.hex(), QStringLiteral("--file"), red,
+                                 QStringLiteral("--mode"), QStringLiteral("full")});
+    ASSERT_GE(e2e::waitUntil([&] { return near(box(QStringLiteral("red")), at); }, 8000), 0);
+    const qint64 start = idleMs(x().display());
+    QThread::msleep(12000);
+    const qint64 end = idleMs(x().display());
+    EXPECT_EQ(p.state(), QProcess::Running);
+    EXPECT_GE(end - start, 11000) << "idle " << start << " ms, then " << end << " ms";
+    EXPECT_EQ(xsetScreenSaverAndDpms(x().display()), settingsBefore);
+    EXPECT_EQ(endWith(p, SIGTERM) >= 0, true);
+}
+
+// The real daemon: Debian's xscreensaver runs the program as its hack on the whole screen and ends it.
+TEST_F(HackMode, XscreensaverRunsItAndEndsIt) {
+    const QString daemon = QStandardPaths::findExecutable(QStringLiteral("xscreensaver"));
+    const QString command = QStandardPaths::findExecutable(QStringLiteral("xscreensaver-command"));
+    if (daemon.isEmpty() || command.isEmpty()) GTEST_SKIP() << "xscreensaver is not installed";
+    // xscreensaver refuses to run hacks as root: as root, the daemon runs as nobody.
+    const bool root = ::geteuid() == 0;
+    const QString setpriv = QStandardPaths::findExecutable(QStringLiteral("setpriv"));
+    if (root && setpriv.isEmpty()) GTEST_SKIP() << "running as root without setpriv to become another user";
+
+    // Everything the daemon's user reads lies in a folder anyone may read.
+    QTemporaryDir dir(QDir::tempPath() + QStringLiteral("/lumora-xss-XXXXXX"));
+    ASSERT_TRUE(dir.isValid());
+    QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner |
+                                          QFileDevice::ReadOther | QFileDevice::ExeOther | QFileDevice::ReadGroup |
+                                          QFileDevice::ExeGroup);
+    const QString program = dir.path() + QStringLiteral("/lumora");
+    ASSERT_TRUE(QFile::copy(QStringLiteral(LUMORA_BINARY_DIR "/lumora"), program));
+    QFile::setPermissions(program, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner |
+                                       QFileDevice::ReadOther | QFileDevice::ExeOther);
+    const QString clip = e2e::makeColourClip(dir.path() + QStringLiteral("/red.mp4"), {QStringLiteral("red")}, 3);
+    QFile::setPermissions(clip, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadOther);
+    const QString home = dir.path() + QStringLiteral("/home");
+    QDir().mkpath(home);
+    {
+        QFile f(home + QStringLiteral("/.xscreensaver"));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("mode:\t\tone\nselected:\t0\nlock:\t\tFalse\ntimeout:\t1:00:00\ncycle:\t\t0\nfade:\t\tFalse\n"
+                "unfade:\t\tFalse\nsplash:\t\tFalse\ndpmsEnabled:\tFalse\n");
+        f.write(QStringLiteral("programs:\t\"Lumora\" %1 --root --file %2 --mode full \\n\n").arg(program, clip).toUtf8());
+    }
+    if (root) {
+        QProcess::execute(QStringLiteral("chown"), {QStringLiteral("-R"), QStringLiteral("65534:65534"), home});
+    }
+
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("DISPLAY"), x().display());
+    env.insert(QStringLiteral("HOME"), home);
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), home + QStringLiteral("/.config"));
+    env.remove(QStringLiteral("XDG_RUNTIME_DIR"));
+    // The daemon's hacks draw on its X server, whatever platform the tests themselves run on.
+    env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    auto asDaemonUser = [&](const QString& tool, const QStringList& args) {
+        QStringList all = args;
+        if (!root) return std::make_pair(tool, all);
+        all.prepend(tool);
+        all = QStringList{QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"),
+                          QStringLiteral("--clear-groups")} +
+              all;
+        return std::make_pair(setpriv, all);
+    };
+    auto ask = [&](const QString& what) {
+        QProcess c;
+        c.setProcessEnvironment(env);
+        c.setWorkingDirectory(home);
+        const auto [tool, args] = asDaemonUser(command, {what});
+        c.start(tool, args);
+        c.waitForFinished(5000);
+        return c.exitStatus() == QProcess::NormalExit && c.exitCode() == 0;
+    };
+
+    QProcess xss;
+    xss.setProcessEnvironment(env);
+    xss.setWorkingDirectory(home);
+    xss.setProcessChannelMode(QProcess::MergedChannels);
+    const auto [tool, args] = asDaemonUser(daemon, {QStringLiteral("-no-splash")});
+    xss.start(tool, args);
+    ASSERT_TRUE(xss.waitForStarted(5000));
+    struct StopDaemon {
+        QProcess& p;
+        ~StopDaemon() {
+            ::kill(pid_t(p.processId()), SIGTERM);
+            if (!p.waitForFinished(3000)) p.kill(), p.waitForFinished(2000);
+        }
+    } stop{xss};
+
+    ASSERT_GE(e2e::waitUntil([&] { return ask(QStringLiteral("-version")); }, 10000), 0)
+        << qPrintable(QString::fromLocal8Bit(xss.readAll()));
+    ASSERT_TRUE(ask(QStringLiteral("-activate")));
+
+    // The daemon's window covers the screen, and the clip fills it.
+    const int shown = e2e::waitUntil([&] { return near(box(QStringLiteral("red")), QRect(0, 0, 1280, 1024)); }, 10000);
+    ASSERT_GE(shown, 0) << qPrintable(QString::fromLocal8Bit(xss.readAll()));
+    x().savePng(QStringLiteral(LUMORA_BINARY_DIR "/e2e-hack-xscreensaver.png"));
+
+    // The hack's process, found by its program path.
+    auto hackRunning = [&] {
+        QProcess ps;
+        ps.start(QStringLiteral("pgrep"), {QStringLiteral("-f"), QRegularExpression::escape(program)});
+        ps.waitForFinished(3000);
+        const QStringList pids = QString::fromLocal8Bit(ps.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
+        for (const QString& pid : pids) {
+            QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+            if (!stat.open(QIODevice::ReadOnly)) continue;
+            // A process that has ended but is not yet reaped is gone as far as the screen is concerned.
+            const QList<QByteArray> fields = stat.readAll().split(' ');
+            if (fields.size() > 2 && fields.at(2) != "Z") return true;
+        }
+        return false;
+    };
+    ASSERT_TRUE(hackRunning());
+
+    QElapsedTimer t;
+    t.start();
+    ASSERT_TRUE(ask(QStringLiteral("-deactivate")));
+    const int gone = e2e::waitUntil([&] { return !hackRunning(); }, 5000);
+    EXPECT_GE(gone, 0);
+    EXPECT_LE(t.elapsed(), 2000);
+}
+
+} // namespace

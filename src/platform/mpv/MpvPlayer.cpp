@@ -18,8 +18,6 @@ namespace platform::mpv {
 
 namespace {
 
-// The software renderer takes its fastest path with 64-byte aligned lines.
-constexpr size_t kLineAlignment = 64;
 constexpr qint64 kShutdownLimitMs = 1000;
 // Play-list files within play-list files deeper than this list each other in a circle; mpv itself
 // would open them for ever.
@@ -44,10 +42,6 @@ void setOption(mpv_handle* mpv, const char* name, const char* value) {
 }
 
 } // namespace
-
-void MpvPlayer::AlignedFree::operator()(uchar* p) const {
-    std::free(p);
-}
 
 MpvPlayer::MpvPlayer(QWidget* parent, MpvOptions options) : MediaPlayer(parent), m_options(options) {
     m_startLimit = new QTimer(this);
@@ -108,7 +102,13 @@ MpvPlayer::MpvPlayer(QWidget* parent, MpvOptions options) : MediaPlayer(parent),
         {MPV_RENDER_PARAM_INVALID, nullptr},
     };
     if (mpv_render_context_create(&m_render, m_mpv, params) < 0) m_render = nullptr;
-    if (m_render) mpv_render_context_set_update_callback(m_render, &MpvPlayer::renderUpdateCallback, this);
+    if (m_render) {
+        m_loop = std::make_unique<RenderLoop>(m_render, [this] {
+            if (!m_framedPending.exchange(true))
+                QMetaObject::invokeMethod(this, &MpvPlayer::onFramed, Qt::QueuedConnection);
+        });
+        mpv_render_context_set_update_callback(m_render, &MpvPlayer::renderUpdateCallback, this);
+    }
     mpv_set_wakeup_callback(m_mpv, &MpvPlayer::wakeupCallback, this);
 }
 
@@ -117,6 +117,8 @@ MpvPlayer::~MpvPlayer() {
     // already posted die with the object.
     if (m_render) mpv_render_context_set_update_callback(m_render, nullptr, nullptr);
     if (m_mpv) mpv_set_wakeup_callback(m_mpv, nullptr, nullptr);
+    // The render thread goes before the context it draws with; from here on only this thread uses it.
+    if (m_loop) m_loop->stop();
     if (m_render) {
         shutDownVideo();
         mpv_render_context_free(m_render);
@@ -154,9 +156,8 @@ void MpvPlayer::wakeupCallback(void* player) {
 }
 
 void MpvPlayer::renderUpdateCallback(void* player) {
-    auto* self = static_cast<MpvPlayer*>(player);
-    if (!self->m_renderPending.exchange(true))
-        QMetaObject::invokeMethod(self, &MpvPlayer::onRenderUpdate, Qt::QueuedConnection);
+    // Straight to the render thread: the user-interface thread has no part in drawing a frame.
+    static_cast<MpvPlayer*>(player)->m_loop->wake();
 }
 
 void MpvPlayer::setState(int state) {
@@ -361,61 +362,24 @@ void MpvPlayer::handleEvent(const mpv_event& event) {
     }
 }
 
-void MpvPlayer::onRenderUpdate() {
-    m_renderPending = false;
-    if (!m_render) return;
-    if (!(mpv_render_context_update(m_render) & MPV_RENDER_UPDATE_FRAME)) return;
-    // A hidden player still takes each frame off libmpv's hands, or its video thread would wait.
-    renderFrame(!isVisible());
-}
-
-void MpvPlayer::renderFrame(bool skip) {
-    int dontBlock = 0;
-    if (skip) {
-        int yes = 1;
-        mpv_render_param params[] = {
-            {MPV_RENDER_PARAM_SKIP_RENDERING, &yes},
-            {MPV_RENDER_PARAM_BLOCK_FOR_TARGET_TIME, &dontBlock},
-            {MPV_RENDER_PARAM_INVALID, nullptr},
-        };
-        mpv_render_context_render(m_render, params);
-        return;
-    }
-
-    const qreal ratio = devicePixelRatioF();
-    const QSize size = (QSizeF(this->size()) * ratio).toSize();
-    if (size.isEmpty()) return;
-    if (m_frame.size() != size) {
-        const size_t stride =
-            (size_t(size.width()) * 4 + kLineAlignment - 1) / kLineAlignment * kLineAlignment;
-        m_frame = QImage();
-        m_pixels.reset(
-            static_cast<uchar*>(std::aligned_alloc(kLineAlignment, stride * size_t(size.height()))));
-        if (!m_pixels) return;
-        m_frame =
-            QImage(m_pixels.get(), size.width(), size.height(), qsizetype(stride), QImage::Format_RGB32);
-        m_frame.setDevicePixelRatio(ratio);
-    }
-    int surface[2] = {m_frame.width(), m_frame.height()};
-    size_t stride = size_t(m_frame.bytesPerLine());
-    char format[] = "bgr0";
-    mpv_render_param params[] = {
-        {MPV_RENDER_PARAM_SW_SIZE, surface},
-        {MPV_RENDER_PARAM_SW_FORMAT, format},
-        {MPV_RENDER_PARAM_SW_STRIDE, &stride},
-        {MPV_RENDER_PARAM_SW_POINTER, m_pixels.get()},
-        // Nothing here waits for a vertical blank, and the GUI thread must not sleep in libmpv.
-        {MPV_RENDER_PARAM_BLOCK_FOR_TARGET_TIME, &dontBlock},
-        {MPV_RENDER_PARAM_INVALID, nullptr},
-    };
-    if (mpv_render_context_render(m_render, params) < 0) return;
+void MpvPlayer::onFramed() {
+    m_framedPending = false;
+    if (!m_loop || m_loop->frontGeneration() != m_generation) return;
     if (!m_hasFrame) setAttribute(Qt::WA_OpaquePaintEvent, true);
     m_hasFrame = true;
-    ++m_renderedFrames;
     update();
 }
 
+void MpvPlayer::updateTarget(bool visible, bool redraw) {
+    if (!m_loop) return;
+    const qreal ratio = devicePixelRatioF();
+    m_loop->setTarget((QSizeF(size()) * ratio).toSize(), ratio, visible, redraw && m_videoConfigured);
+}
+
 void MpvPlayer::clearFrame() {
+    // Whatever the render thread finishes from now on belongs to what was cleared, until new frames.
+    ++m_generation;
+    if (m_loop) m_loop->setGeneration(m_generation);
     if (!m_hasFrame) return;
     m_hasFrame = false;
     setAttribute(Qt::WA_OpaquePaintEvent, false);
@@ -425,20 +389,25 @@ void MpvPlayer::clearFrame() {
 void MpvPlayer::paintEvent(QPaintEvent*) {
     // With no picture (nothing playing yet, a sound file, an entry that cannot be played) the form
     // behind shows through: its back colour or gradient, not a black hole.
-    if (!m_hasFrame) return;
+    if (!m_hasFrame || !m_loop) return;
     QPainter painter(this);
-    painter.drawImage(QRectF(rect()), m_frame);
+    m_loop->withFront([&](const QImage& frame) { painter.drawImage(QRectF(rect()), frame); });
 }
 
 void MpvPlayer::resizeEvent(QResizeEvent* event) {
     MediaPlayer::resizeEvent(event);
-    if (m_render && m_hasFrame && m_videoConfigured && isVisible()) renderFrame(false);
+    updateTarget(isVisible(), m_hasFrame);
 }
 
 void MpvPlayer::showEvent(QShowEvent* event) {
     MediaPlayer::showEvent(event);
     // Frames were skipped while hidden; draw the current one at once rather than at the next frame.
-    if (m_render && m_videoConfigured) renderFrame(false);
+    updateTarget(true, true);
+}
+
+void MpvPlayer::hideEvent(QHideEvent* event) {
+    MediaPlayer::hideEvent(event);
+    updateTarget(false, false);
 }
 
 } // namespace platform::mpv

@@ -7,6 +7,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include "platform/mpv/RenderLoop.h"
 
 struct mpv_handle;
 struct mpv_render_context;
@@ -14,8 +15,9 @@ struct mpv_event;
 
 namespace platform::mpv {
 
-// A libmpv core rendering through the software surface into an image this widget paints, so it
-// works on every Qt platform. mpv owns no window: all mouse and key input stays with the widget.
+// A libmpv core rendering through the software surface into images this widget paints, so it works
+// on every Qt platform. The rendering runs on a thread of its own (RenderLoop): the user-interface
+// thread only paints finished frames. mpv owns no window: all mouse and key input stays with the widget.
 //
 // closeMedia() stops and releases the item but keeps its URL, so that a later play() opens it again:
 // after a refused password the full-screen player plays on.
@@ -41,8 +43,8 @@ public:
     double position() const;
     // The engine's volume in percent; 100 plays a file at its own loudness.
     double volume() const;
-    // Frames drawn into the widget's image since creation (frames skipped while hidden excluded).
-    int renderedFrames() const { return m_renderedFrames; }
+    // Frames drawn into the widget's images since creation (frames skipped while hidden excluded).
+    int renderedFrames() const { return m_loop ? m_loop->renderedFrames() : 0; }
     // A picture is up; without one the widget paints nothing and its parent shows through.
     bool hasPicture() const { return m_hasFrame; }
 
@@ -53,6 +55,7 @@ protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
 
 private:
     static void wakeupCallback(void* player);
@@ -60,8 +63,10 @@ private:
 
     void drainEvents();
     void handleEvent(const mpv_event& event);
-    void onRenderUpdate();
-    void renderFrame(bool skip);
+    // A new frame is up on the render thread.
+    void onFramed();
+    // Tells the render thread the size and visibility to draw at; `redraw` draws the current frame.
+    void updateTarget(bool visible, bool redraw);
     void clearFrame();
     void shutDownVideo();
     void load();
@@ -72,15 +77,12 @@ private:
     void endItem();
     void setState(int state);
 
-    struct AlignedFree {
-        void operator()(uchar* p) const;
-    };
-
     MpvOptions m_options;
     mpv_handle* m_mpv = nullptr;
     mpv_render_context* m_render = nullptr;
     std::atomic<bool> m_wakeupPending{false};
-    std::atomic<bool> m_renderPending{false};
+    std::atomic<bool> m_framedPending{false};
+    std::unique_ptr<RenderLoop> m_loop;
 
     QString m_url;
     int m_state = Undefined;
@@ -97,10 +99,9 @@ private:
     bool m_paused = false;
     bool m_videoConfigured = false;
 
-    std::unique_ptr<uchar, AlignedFree> m_pixels;
-    QImage m_frame;
     bool m_hasFrame = false;
-    int m_renderedFrames = 0;
+    // Raised by each clear: frames drawn before it are not shown after it.
+    uint64_t m_generation = 1;
 };
 
 } // namespace platform::mpv

@@ -1,0 +1,74 @@
+#pragma once
+#include <QImage>
+#include <QSize>
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+struct mpv_render_context;
+
+namespace platform::mpv {
+
+// libmpv's software renderer on a thread of its own, drawing into one of two images: the thread
+// renders into the back image while the user-interface thread paints the front one, and a finished
+// frame only swaps the two. So the user-interface thread never waits for libmpv's decoder.
+class RenderLoop {
+public:
+    // `framed` runs on the render thread after each new front image (post it to the GUI thread).
+    RenderLoop(mpv_render_context* context, std::function<void()> framed);
+    ~RenderLoop();
+    RenderLoop(const RenderLoop&) = delete;
+    RenderLoop& operator=(const RenderLoop&) = delete;
+
+    // From any thread, libmpv's own included: there may be a new frame.
+    void wake();
+    // The size to render at in device pixels and whether anyone can see it; a hidden player's frames
+    // are taken and dropped so libmpv's video thread does not wait. With `redraw` the current frame
+    // is drawn again at once (only while a video is up: otherwise there is none, and black would show).
+    void setTarget(QSize size, qreal ratio, bool visible, bool redraw);
+    // Frames of an earlier generation are no longer shown (the picture was cleared since).
+    void setGeneration(uint64_t generation) { m_generation = generation; }
+    // Ends the thread; libmpv's render context may then be used by the caller alone.
+    void stop();
+
+    // The newest finished frame, held while `paint` runs; false with no frame (or one of an earlier
+    // generation) to paint.
+    bool withFront(const std::function<void(const QImage&)>& paint);
+    // Generation of the front image; 0 before the first.
+    uint64_t frontGeneration();
+    int renderedFrames() const { return m_rendered; }
+
+private:
+    struct Buffer {
+        std::unique_ptr<uchar, void (*)(void*)> pixels{nullptr, nullptr};
+        QImage image;
+        uint64_t generation = 0;
+        void ensure(QSize size, qreal ratio);
+    };
+    void run();
+    void renderInto(Buffer& buffer, bool skip);
+
+    mpv_render_context* m_context;
+    std::function<void()> m_framed;
+    std::mutex m_lock;
+    std::condition_variable m_wake;
+    bool m_pending = false;  // libmpv asked for an update
+    bool m_redraw = false;   // the target changed: draw the current frame again
+    bool m_quit = false;
+    QSize m_size;
+    qreal m_ratio = 1;
+    bool m_visible = false;
+    std::atomic<uint64_t> m_generation{1};
+    std::atomic<int> m_rendered{0};
+    Buffer m_back;  // the render thread's alone
+    std::mutex m_frontLock;
+    Buffer m_front; // swapped under m_frontLock
+    bool m_hasFront = false;
+    std::thread m_thread;
+};
+
+} // namespace platform::mpv

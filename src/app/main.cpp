@@ -1,10 +1,12 @@
 #include <QApplication>
 #include <clocale>
 #include <cstdio>
+#include <memory>
 #include "platform/Overrides.h"
 #include "platform/linux/EndSignals.h"
 #include "platform/linux/LinuxPlatform.h"
 #include "runtime/FormRegistry.h"
+#include "runtime/LatenessProbe.h"
 #include "shell/CommandLine.h"
 #include "shell/VIDEOSCR.h"
 
@@ -53,9 +55,16 @@ int main(int argc, char** argv) {
         VIDEOSCR::Main(line.classicSwitch);
     }
 
+    // For the benchmarks: how long this thread, which handles input, was kept busy.
+    std::unique_ptr<runtime::LatenessProbe> probe;
+    if (qEnvironmentVariableIsSet("LUMORA_STATS")) probe = std::make_unique<runtime::LatenessProbe>();
+
     int code = 0;
     if (desktop.process().programEnded()) code = desktop.process().exitCode();
     else if (runtime::forms().loadedCount() > 0) code = app.exec();
+    if (probe)
+        std::fprintf(stderr, "lumora-stats: ui-late-p99-ms %.2f ui-late-max-ms %.2f samples %d\n",
+                     probe->percentile(0.99), probe->worst(), probe->samples());
     runtime::forms().setQuitWhenEmpty(false);
     runtime::forms().reset();
     return code;

@@ -7,6 +7,7 @@
 #include <QPointer>
 #include <atomic>
 #include <clocale>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <mpv/client.h>
@@ -119,6 +120,16 @@ MpvPlayer::~MpvPlayer() {
     if (m_mpv) mpv_set_wakeup_callback(m_mpv, nullptr, nullptr);
     // The render thread goes before the context it draws with; from here on only this thread uses it.
     if (m_loop) m_loop->stop();
+    if (m_mpv && qEnvironmentVariableIsSet("LUMORA_STATS")) {
+        // For the benchmarks: what was drawn and what was dropped, so a cheaper run that shows fewer
+        // frames is seen for what it is.
+        int64_t decoderDrops = 0;
+        int64_t outputDrops = 0;
+        mpv_get_property(m_mpv, "frame-drop-count", MPV_FORMAT_INT64, &decoderDrops);
+        mpv_get_property(m_mpv, "vo-drop-frame-count", MPV_FORMAT_INT64, &outputDrops);
+        std::fprintf(stderr, "lumora-stats: frames-drawn %d decoder-drops %lld output-drops %lld\n",
+                     renderedFrames(), static_cast<long long>(decoderDrops), static_cast<long long>(outputDrops));
+    }
     if (m_render) {
         shutDownVideo();
         mpv_render_context_free(m_render);

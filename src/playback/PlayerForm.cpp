@@ -49,7 +49,9 @@ void PlayerForm::setBackColour(int32_t colour) {
     pal.setColor(QPalette::Window, m_backColour);
     setPalette(pal);
     m_drawing = QImage();
+    m_gradient.reset();
     update();
+    emit backgroundChanged();
 }
 
 QColor PlayerForm::backColour() const { return m_backColour; }
@@ -179,6 +181,8 @@ void PlayerForm::drawNextGradient() {
     const int16_t blue = level("Blue_Level");
     const StartColour start = nextGradientColour(red, green, blue);
     DrawGradient(this, start.red, start.green, start.blue, true);
+    m_gradient = start;
+    emit backgroundChanged();
 }
 
 void PlayerForm::stopByName() {

@@ -1,6 +1,8 @@
 #pragma once
 #include <cstdint>
 #include <QImage>
+#include <optional>
+#include "playback/Gradient.h"
 #include "playback/MediaPlayer.h"
 #include "runtime/Form.h"
 #include "runtime/Guard.h"
@@ -67,6 +69,12 @@ public:
     const QImage& drawing() const { return m_drawing; }
     // The player moved: with persistent drawing off the area it left shows the back colour.
     void playerMoved(const QRect& from, const QRect& to);
+    // The start colour of the gradient on show; none after a new back colour.
+    const std::optional<StartColour>& gradientShown() const { return m_gradient; }
+
+signals:
+    // A new back colour or a new gradient.
+    void backgroundChanged();
 
 protected:
     // The password check; false refuses the unload.
@@ -102,6 +110,7 @@ private:
     QImage& drawingSurface();
     QColor m_backColour = Qt::black;
     QImage m_drawing;
+    std::optional<StartColour> m_gradient;
     bool m_persistentDrawing = true;
     bool m_missingMedia = false;
 };

@@ -50,7 +50,7 @@ frmAbsoluteFullScreenVideo::~frmAbsoluteFullScreenVideo() = default;
 void frmAbsoluteFullScreenVideo::Form_Load() {
     Timer4->setEnabled(true);
     setWindowState(Qt::WindowFullScreen);
-    setGeometry(QRect(QPoint(0, 0), screenSizeInPixels()));
+    setGeometry(QRect(runtime::screenOrigin(), screenSizeInPixels()));
     // The player covers the screen from the start, not only from the first poll a second later.
     withPlayer([&](playback::MediaPlayer& p) { p.setGeometry(QRect(QPoint(0, 0), screenSizeInPixels())); });
 

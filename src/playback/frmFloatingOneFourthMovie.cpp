@@ -5,6 +5,7 @@
 #include "runtime/Convert.h"
 #include "runtime/Guard.h"
 #include "runtime/Random.h"
+#include "runtime/Twips.h"
 #include "shell/Settings.h"
 
 using playback::MediaPlayer;
@@ -68,7 +69,7 @@ void frmFloatingOneFourthMovie::Form_Load() {
     }
 
     skipOnError([&] { platform::windows().makeTopmost(this); });
-    setGeometry(QRect(QPoint(0, 0), playback::screenSizeInPixels()));
+    setGeometry(QRect(runtime::screenOrigin(), playback::screenSizeInPixels()));
 
     enterScreenSaver();
 

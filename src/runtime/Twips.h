@@ -22,6 +22,13 @@ inline QSize screenPixels() {
     QScreen* s = QGuiApplication::primaryScreen();
     return s ? s->geometry().size() : QSize(640, 480);
 }
+// Where the screen's top left corner lies on the desktop: the primary monitor need not be the
+// left one. Inside another program's window, that window's corner.
+inline QPoint screenOrigin() {
+    if (hostScreenPixels().isValid()) return QPoint();
+    QScreen* s = QGuiApplication::primaryScreen();
+    return s ? s->geometry().topLeft() : QPoint();
+}
 inline double screenWidthTwips() { return screenPixels().width() * double(kTwipsPerPixel); }
 inline double screenHeightTwips() { return screenPixels().height() * double(kTwipsPerPixel); }
 inline double twipsPerPixelX() { return kTwipsPerPixel; }

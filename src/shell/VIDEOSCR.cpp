@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <optional>
 #include "platform/Platform.h"
+#include "playback/PlayerForm.h"
+#include "playback/ScreenCover.h"
 #include "runtime/Convert.h"
 #include "runtime/FormRegistry.h"
 #include "runtime/Guard.h"
@@ -113,7 +115,13 @@ void Main(const QString& arguments) {
         forms().show(QStringLiteral("frmAbout640x480"));
     } else if (sw == QLatin1String("/S")) {
         if (!NoWindowWithCaption(QString::fromLatin1(kMainFormCaption))) return;
-        for (const QString& name : players) forms().show(name);
+        runtime::Form* last = nullptr;
+        for (const QString& name : players) last = forms().show(name);
+        // The other monitors are covered by the last player shown, the one on top.
+        skipOnError([&] {
+            if (auto* form = qobject_cast<playback::PlayerForm*>(last))
+                if (form->isVisible()) playback::coverOtherScreens(form);
+        });
     } else if (sw == QLatin1String("/P")) {
         PreviewHostWindow = readHandle(arguments);
         forms().load(QStringLiteral("ControlForm"));

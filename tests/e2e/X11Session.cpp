@@ -34,6 +34,12 @@ X11Session::X11Session() {
                                                QStringLiteral("tcp")});
         m_xvfb->waitForStarted();
     }
+    connectToDisplay();
+}
+
+X11Session::X11Session(const QString& display) : m_display(display) { connectToDisplay(); }
+
+void X11Session::connectToDisplay() {
     QElapsedTimer t;
     t.start();
     const QByteArray name = m_display.toLatin1();
@@ -105,12 +111,17 @@ QList<TopWindow> X11Session::mappedWindowsNamed(const QString& name) {
 QImage X11Session::grabScreen() {
     if (!m_conn) return QImage();
     xcb_screen_t* s = screenOf(m_conn);
+    // The root's size now: xrandr may have changed it since the connection was made.
+    uint16_t width = s->width_in_pixels, height = s->height_in_pixels;
+    if (auto* g = xcb_get_geometry_reply(m_conn, xcb_get_geometry(m_conn, s->root), nullptr)) {
+        width = g->width;
+        height = g->height;
+        free(g);
+    }
     xcb_get_image_reply_t* r = xcb_get_image_reply(
-        m_conn, xcb_get_image(m_conn, XCB_IMAGE_FORMAT_Z_PIXMAP, s->root, 0, 0, s->width_in_pixels,
-                              s->height_in_pixels, ~0u),
-        nullptr);
+        m_conn, xcb_get_image(m_conn, XCB_IMAGE_FORMAT_Z_PIXMAP, s->root, 0, 0, width, height, ~0u), nullptr);
     if (!r) return QImage();
-    QImage img(xcb_get_image_data(r), s->width_in_pixels, s->height_in_pixels, QImage::Format_RGB32);
+    QImage img(xcb_get_image_data(r), width, height, QImage::Format_RGB32);
     QImage copy = img.copy();
     free(r);
     return copy;
@@ -151,6 +162,22 @@ uint32_t X11Session::createWindow(const QString& caption) {
     return w;
 }
 
+uint32_t X11Session::createWindow(const QString& caption, const QRect& at, QRgb fill) {
+    xcb_window_t w = xcb_generate_id(m_conn);
+    xcb_screen_t* s = screenOf(m_conn);
+    // Placed where asked, with no window manager to move it.
+    const uint32_t values[] = {fill & 0xFFFFFFu, 1};
+    xcb_create_window(m_conn, XCB_COPY_FROM_PARENT, w, s->root, int16_t(at.x()), int16_t(at.y()), uint16_t(at.width()),
+                      uint16_t(at.height()), 0, XCB_WINDOW_CLASS_INPUT_OUTPUT, s->root_visual,
+                      XCB_CW_BACK_PIXEL | XCB_CW_OVERRIDE_REDIRECT, values);
+    const QByteArray name = caption.toUtf8();
+    xcb_change_property(m_conn, XCB_PROP_MODE_REPLACE, w, XCB_ATOM_WM_NAME, XCB_ATOM_STRING, 8, name.size(),
+                        name.constData());
+    xcb_map_window(m_conn, w);
+    xcb_flush(m_conn);
+    return w;
+}
+
 void X11Session::destroyWindow(uint32_t id) {
     xcb_destroy_window(m_conn, id);
     xcb_flush(m_conn);
@@ -186,6 +213,35 @@ bool X11Session::xdotool(const QStringList& args) {
 }
 
 bool X11Session::savePng(const QString& path) { return grabScreen().save(path); }
+
+static QString runTool(const QString& display, const QString& tool, const QStringList& args) {
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("DISPLAY"), display);
+    p.setProcessEnvironment(env);
+    p.start(tool, args);
+    p.waitForFinished(5000);
+    return QString::fromLocal8Bit(p.readAllStandardOutput());
+}
+
+qint64 idleMilliseconds(const QString& display) {
+    bool ok = false;
+    const qint64 v = runTool(display, QStringLiteral("xprintidle"), {}).trimmed().toLongLong(&ok);
+    return ok ? v : -1;
+}
+
+QString screenSaverAndDpmsSettings(const QString& display) {
+    const QString all = runTool(display, QStringLiteral("xset"), {QStringLiteral("q")});
+    // Everything from the screen-saver settings on, but the font path and colours.
+    QStringList kept;
+    bool in = false;
+    for (const QString& line : all.split(u'\n')) {
+        if (line.startsWith(QLatin1String("Screen Saver")) || line.startsWith(QLatin1String("DPMS"))) in = true;
+        else if (!line.startsWith(u' ')) in = false;
+        if (in) kept << line;
+    }
+    return kept.join(u'\n');
+}
 
 ProgramRun::ProgramRun() {
     QDir().mkpath(programFolder());

@@ -28,6 +28,11 @@ struct TopWindow {
 class X11Session {
 public:
     static X11Session& instance();
+    // A connection to a running X server of the test's own, such as one with two monitors.
+    explicit X11Session(const QString& display);
+    ~X11Session();
+    X11Session(const X11Session&) = delete;
+    X11Session& operator=(const X11Session&) = delete;
     QString display() const { return m_display; }
     bool ok() const { return m_conn != nullptr; }
     // For tests that speak to the X server directly.
@@ -41,6 +46,8 @@ public:
     QRgb pixel(int x, int y);
     // A window of "another program" with the given caption; destroyed by the returned id.
     uint32_t createWindow(const QString& caption);
+    // The same, filled with a colour and shown at the given place.
+    uint32_t createWindow(const QString& caption, const QRect& at, QRgb fill);
     void destroyWindow(uint32_t id);
     // What a window manager sends when the user closes a window.
     void requestClose(uint32_t id);
@@ -50,7 +57,7 @@ public:
 
 private:
     X11Session();
-    ~X11Session();
+    void connectToDisplay();
     QString m_display;
     xcb_connection_t* m_conn = nullptr;
     std::unique_ptr<QProcess> m_xvfb;
@@ -97,6 +104,11 @@ int waitUntil(const std::function<bool()>& pred, int timeoutMs);
 
 // The smallest rectangle holding every pixel of the named colour (see colourName); null when none.
 QRect colourBox(const QImage& image, const QString& colour);
+
+// Milliseconds since the X server last saw input (xprintidle), -1 when it cannot tell.
+qint64 idleMilliseconds(const QString& display);
+// `xset q`'s screen-saver and DPMS lines, which no player may change.
+QString screenSaverAndDpmsSettings(const QString& display);
 
 // Names the colour of a pixel: "red", "green", "blue", "black", "white" or "other".
 QString colourName(QRgb rgb);

@@ -77,35 +77,8 @@ protected:
         if (!p.waitForFinished(3000)) return -1;
         return int(t.elapsed());
     }
-    static QString xsetScreenSaverAndDpms(const QString& display) {
-        QProcess p;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("DISPLAY"), display);
-        p.setProcessEnvironment(env);
-        p.start(QStringLiteral("xset"), {QStringLiteral("q")});
-        p.waitForFinished(5000);
-        const QString all = QString::fromLocal8Bit(p.readAllStandardOutput());
-        // Everything from the screen-saver settings on, but the font path and colours.
-        QStringList kept;
-        bool in = false;
-        for (const QString& line : all.split(u'\n')) {
-            if (line.startsWith(QLatin1String("Screen Saver")) || line.startsWith(QLatin1String("DPMS"))) in = true;
-            else if (!line.startsWith(u' ')) in = false;
-            if (in) kept << line;
-        }
-        return kept.join(u'\n');
-    }
-    static qint64 idleMs(const QString& display) {
-        QProcess p;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("DISPLAY"), display);
-        p.setProcessEnvironment(env);
-        p.start(QStringLiteral("xprintidle"), {});
-        p.waitForFinished(5000);
-        bool ok = false;
-        const qint64 v = QString::fromLocal8Bit(p.readAllStandardOutput()).trimmed().toLongLong(&ok);
-        return ok ? v : -1;
-    }
+    static QString xsetScreenSaverAndDpms(const QString& display) { return e2e::screenSaverAndDpmsSettings(display); }
+    static qint64 idleMs(const QString& display) { return e2e::idleMilliseconds(display); }
 };
 
 TEST_F(HackMode, WindowIdFillsTheHostIgnoresInputFollowsItsSizeAndEndsOnSigterm) {

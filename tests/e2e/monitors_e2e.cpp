@@ -1,0 +1,298 @@
+#include <gtest/gtest.h>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QThread>
+#include <csignal>
+#include <memory>
+#include <unistd.h>
+#include "X11Session.h"
+
+using e2e::ProgramRun;
+using e2e::X11Session;
+
+namespace {
+
+constexpr int kWidth = 1280;
+constexpr int kHeight = 1024;
+// Colour numbers as the settings store them: &H00BBGGRR.
+const QString kBlueBack = QString::number(0xFF0000);
+
+// Xorg with the dummy video driver and two monitors side by side, DUMMY0 the primary on the left:
+// a desktop as Qt sees one with two screens, which Xvfb cannot give.
+class TwoMonitorServer {
+public:
+    TwoMonitorServer() {
+        if (geteuid() != 0) {
+            m_skip = QStringLiteral("Xorg with the dummy driver needs root here");
+            return;
+        }
+        const QString xorg = QStandardPaths::findExecutable(QStringLiteral("Xorg"));
+        if (xorg.isEmpty() || !QFileInfo::exists(QStringLiteral("/usr/lib/xorg/modules/drivers/dummy_drv.so"))) {
+            m_skip = QStringLiteral("Xorg or its dummy video driver is not installed");
+            return;
+        }
+        for (int n = 171; n < 180 && m_display.isEmpty(); ++n)
+            if (!QFileInfo::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(n)) &&
+                !QFileInfo::exists(QStringLiteral("/tmp/.X%1-lock").arg(n)))
+                m_display = QStringLiteral(":%1").arg(n);
+        if (m_display.isEmpty()) {
+            m_skip = QStringLiteral("no free display between :171 and :179");
+            return;
+        }
+        const QString conf = m_dir.path() + QStringLiteral("/xorg.conf");
+        QFile f(conf);
+        f.open(QIODevice::WriteOnly);
+        f.write(R"(Section "ServerFlags"
+    Option "DontVTSwitch" "true"
+    Option "AllowMouseOpenFail" "true"
+    Option "AutoAddDevices" "false"
+EndSection
+Section "Device"
+    Identifier "dummy"
+    Driver "dummy"
+    VideoRam 65536
+EndSection
+Section "Monitor"
+    Identifier "monitor"
+    HorizSync 5.0 - 1000.0
+    VertRefresh 5.0 - 200.0
+    Modeline "1280x1024" 108.00 1280 1328 1440 1688 1024 1025 1028 1066 +hsync +vsync
+EndSection
+Section "Screen"
+    Identifier "screen"
+    Device "dummy"
+    Monitor "monitor"
+    DefaultDepth 24
+    SubSection "Display"
+        Depth 24
+        Virtual 2560 1024
+        Modes "1280x1024"
+    EndSubSection
+EndSection
+)");
+        f.close();
+        m_server.setProcessChannelMode(QProcess::MergedChannels);
+        m_server.setStandardOutputFile(m_dir.path() + QStringLiteral("/xorg.out"));
+        m_server.start(xorg, {m_display, QStringLiteral("-config"), conf, QStringLiteral("-configdir"),
+                              m_dir.path() + QStringLiteral("/none"), QStringLiteral("-noreset"),
+                              QStringLiteral("-nolisten"), QStringLiteral("tcp"), QStringLiteral("-logfile"),
+                              m_dir.path() + QStringLiteral("/xorg.log"), QStringLiteral("-novtswitch"),
+                              QStringLiteral("-sharevts")});
+        if (!m_server.waitForStarted(5000)) {
+            m_skip = QStringLiteral("Xorg did not start");
+            return;
+        }
+        m_session = std::make_unique<X11Session>(m_display);
+        if (!m_session->ok()) {
+            m_skip = QStringLiteral("Xorg started but took no connection");
+            return;
+        }
+        xrandr({QStringLiteral("--addmode"), QStringLiteral("DUMMY1"), QStringLiteral("1280x1024")});
+        xrandr({QStringLiteral("--output"), QStringLiteral("DUMMY0"), QStringLiteral("--mode"), QStringLiteral("1280x1024"),
+                QStringLiteral("--pos"), QStringLiteral("0x0"), QStringLiteral("--primary"), QStringLiteral("--output"),
+                QStringLiteral("DUMMY1"), QStringLiteral("--mode"), QStringLiteral("1280x1024"), QStringLiteral("--pos"),
+                QStringLiteral("1280x0")});
+        m_monitors = xrandr({QStringLiteral("--listmonitors")});
+    }
+    ~TwoMonitorServer() {
+        m_session.reset();
+        if (m_server.state() != QProcess::NotRunning) {
+            m_server.terminate();
+            if (!m_server.waitForFinished(5000)) m_server.kill();
+            m_server.waitForFinished(2000);
+        }
+    }
+    QString skipReason() const { return m_skip; }
+    QString display() const { return m_display; }
+    QString monitors() const { return m_monitors; }
+    X11Session& x() { return *m_session; }
+    QString xrandr(const QStringList& args) {
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("DISPLAY"), m_display);
+        p.setProcessEnvironment(env);
+        p.start(QStringLiteral("xrandr"), args);
+        p.waitForFinished(10000);
+        return QString::fromLocal8Bit(p.readAllStandardOutput());
+    }
+
+private:
+    QTemporaryDir m_dir;
+    QProcess m_server;
+    QString m_display;
+    QString m_skip;
+    QString m_monitors;
+    std::unique_ptr<X11Session> m_session;
+};
+
+class TwoMonitors : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { server = new TwoMonitorServer; }
+    static void TearDownTestSuite() {
+        delete server;
+        server = nullptr;
+    }
+    void SetUp() override {
+        if (!server->skipReason().isEmpty()) GTEST_SKIP() << server->skipReason().toStdString();
+        ASSERT_TRUE(server->monitors().contains(QStringLiteral("Monitors: 2")))
+            << "xrandr did not make two monitors: " << server->monitors().toStdString();
+    }
+    X11Session& x() { return server->x(); }
+    // The program on the two-monitor server, with the given settings and a red clip.
+    QProcess& startSaver(ProgramRun& run, const QStringList& settings) {
+        const QString red =
+            e2e::makeColourClip(run.mediaFolder() + QStringLiteral("/red.mp4"), {QStringLiteral("red")}, 3);
+        run.writeSettings(QStringList{QStringLiteral("VideoFile=") + red, QStringLiteral("PlaySingleFile=True"),
+                                      QStringLiteral("BackDropColor=") + kBlueBack,
+                                      QStringLiteral("MouseSensitivity=4")} +
+                          settings);
+        run.setEnvironment(QStringLiteral("DISPLAY"), server->display());
+        return run.start(QStringLiteral("/s"));
+    }
+    // Every pixel of the right monitor is of the colour, sampled on a grid.
+    bool rightMonitorAll(const QImage& shot, const QString& colour) {
+        for (int y = 4; y < kHeight; y += 50)
+            for (int x = kWidth + 4; x < 2 * kWidth; x += 50)
+                if (e2e::colourName(shot.pixel(x, y)) != colour) return false;
+        return true;
+    }
+    static inline TwoMonitorServer* server = nullptr;
+};
+
+TEST_F(TwoMonitors, FullScreenCoversTheSecondMonitorHidesThePointerAndEndsOnAMoveThere) {
+    // Another program's window on the second monitor, and the pointer on the first.
+    const uint32_t other = x().createWindow(QStringLiteral("Another Program"), QRect(1500, 300, 400, 300), 0xFFFFFF);
+    ASSERT_TRUE(x().xdotool({"mousemove", "640", "512"}));
+    ASSERT_EQ(e2e::colourName(x().pixel(1700, 450)), QStringLiteral("white"));
+
+    ProgramRun run;
+    QProcess& p = startSaver(run, {QStringLiteral("AbsoluteFullScreenDisplayMode=True"),
+                                   QStringLiteral("OneEighthScreenDisplayMode=False")});
+    // The clip fills the first monitor; the second shows the back colour over the other window.
+    const int ms = e2e::waitUntil(
+        [&] {
+            const QImage shot = x().grabScreen();
+            return e2e::colourBox(shot, QStringLiteral("red")) == QRect(0, 0, kWidth, kHeight) &&
+                   rightMonitorAll(shot, QStringLiteral("blue"));
+        },
+        10000);
+    x().savePng(QDir::tempPath() + QStringLiteral("/lumora-two-monitors-full.png"));
+    ASSERT_GE(ms, 0) << "red on the left: " << e2e::colourName(x().pixel(640, 512)).toStdString()
+                     << ", on the right: " << e2e::colourName(x().pixel(1920, 512)).toStdString();
+    EXPECT_FALSE(x().pointerVisible()) << "the pointer shows over the first monitor";
+    // No window but the program's lies above the covered one.
+    const auto windows = x().topWindows();
+    int otherIndex = -1, coverIndex = -1;
+    for (int i = 0; i < windows.size(); ++i) {
+        if (windows[i].id == other) otherIndex = i;
+        if (windows[i].mapped && windows[i].geometry == QRect(kWidth, 0, kWidth, kHeight)) coverIndex = i;
+    }
+    EXPECT_GT(coverIndex, otherIndex) << "no window of the program above the other program's";
+
+    // The pointer goes over to the second monitor: still blank there, and the next move ends it.
+    x().xdotool({"mousemove", "1920", "512"});
+    QThread::msleep(300);
+    if (p.state() == QProcess::Running) {
+        EXPECT_FALSE(x().pointerVisible()) << "the pointer shows over the second monitor";
+        x().xdotool({"mousemove", "1960", "560"});
+    }
+    EXPECT_GE(run.waitForEnd(3000), 0) << "a move over the second monitor did not end the screen saver";
+    EXPECT_EQ(p.exitCode(), 0);
+    x().destroyWindow(other);
+}
+
+TEST_F(TwoMonitors, FloatingPlayerWithGradientCoversTheSecondMonitorAndEndsOnAMoveThere) {
+    const uint32_t other = x().createWindow(QStringLiteral("Another Program"), QRect(1300, 700, 500, 300), 0xFFFFFF);
+    // The pointer starts over the second monitor.
+    ASSERT_TRUE(x().xdotool({"mousemove", "2000", "400"}));
+
+    ProgramRun run;
+    QProcess& p = startSaver(run, {QStringLiteral("OneFourthScreenDisplayMode=True"),
+                                   QStringLiteral("OneEighthScreenDisplayMode=False"), QStringLiteral("GradOn=1"),
+                                   QStringLiteral("FireGradInterval=1500")});
+    // The player floats on the first monitor only; the second shows the gradient the form shows,
+    // bright at the top and black at the bottom, over the other program's window.
+    QImage shot;
+    const int ms = e2e::waitUntil(
+        [&] {
+            shot = x().grabScreen();
+            const QRect red = e2e::colourBox(shot, QStringLiteral("red"));
+            const QRgb top = shot.pixel(kWidth + 640, 2);
+            return !red.isNull() && red.right() < kWidth && top != shot.pixel(kWidth + 640, kHeight - 2) &&
+                   e2e::colourName(shot.pixel(kWidth + 640, kHeight - 2)) == QStringLiteral("black") &&
+                   e2e::colourName(shot.pixel(1550, 850)) != QStringLiteral("white");
+        },
+        10000);
+    x().savePng(QDir::tempPath() + QStringLiteral("/lumora-two-monitors-floating.png"));
+    ASSERT_GE(ms, 0) << "player at " << e2e::colourBox(shot, QStringLiteral("red")).x() << ", right monitor top "
+                     << std::hex << shot.pixel(kWidth + 640, 2);
+    // The same start colour on both monitors: the first monitor's top band, where the player is not.
+    const QRgb coverTop = shot.pixel(kWidth + 10, 2);
+    bool sameOnTheLeft = false;
+    for (int xx = 0; xx < kWidth && !sameOnTheLeft; xx += 8) sameOnTheLeft = shot.pixel(xx, 2) == coverTop;
+    EXPECT_TRUE(sameOnTheLeft) << "the second monitor's gradient starts from another colour";
+    EXPECT_FALSE(x().pointerVisible()) << "the pointer shows over the second monitor";
+
+    // The second monitor is unplugged and plugged in again: its cover goes and comes back.
+    auto coverMapped = [&] {
+        for (const auto& w : x().topWindows())
+            if (w.mapped && w.id != other && w.geometry.x() == kWidth) return true;
+        return false;
+    };
+    server->xrandr({QStringLiteral("--output"), QStringLiteral("DUMMY1"), QStringLiteral("--off")});
+    EXPECT_GE(e2e::waitUntil([&] { return !coverMapped(); }, 5000), 0) << "the cover outlived its monitor";
+    server->xrandr({QStringLiteral("--output"), QStringLiteral("DUMMY1"), QStringLiteral("--mode"),
+                    QStringLiteral("1280x1024"), QStringLiteral("--pos"), QStringLiteral("1280x0")});
+    EXPECT_GE(e2e::waitUntil(
+                  [&] {
+                      return coverMapped() && e2e::colourName(x().pixel(1550, 850)) != QStringLiteral("white");
+                  },
+                  5000),
+              0)
+        << "the monitor plugged in again was not covered";
+    ASSERT_EQ(p.state(), QProcess::Running);
+
+    x().xdotool({"mousemove", "2040", "440"});
+    QThread::msleep(200);
+    if (p.state() == QProcess::Running) x().xdotool({"mousemove", "2100", "480"});
+    EXPECT_GE(run.waitForEnd(3000), 0) << "a move over the second monitor did not end the screen saver";
+    EXPECT_EQ(p.exitCode(), 0);
+    x().destroyWindow(other);
+}
+
+// The screen saver must let the monitor sleep: it never resets the X server's idle timer nor changes
+// its screen-saver and power settings.
+TEST(MonitorSleep, TheScreenSaverLeavesTheIdleTimeGrowingAndThePowerSettingsAlone) {
+    if (QStandardPaths::findExecutable(QStringLiteral("xprintidle")).isEmpty()) GTEST_SKIP() << "xprintidle is missing";
+    X11Session& x = X11Session::instance();
+    ASSERT_TRUE(x.ok());
+    ProgramRun run;
+    const QString red = e2e::makeColourClip(run.mediaFolder() + QStringLiteral("/red.mp4"), {QStringLiteral("red")}, 3);
+    // The default display mode (a small floating player) with the gradient and its timer at work.
+    run.writeSettings({QStringLiteral("VideoFile=") + red, QStringLiteral("GradOn=1"),
+                       QStringLiteral("FireGradInterval=1000")});
+    QProcess set;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("DISPLAY"), x.display());
+    set.setProcessEnvironment(env);
+    set.start(QStringLiteral("xset"), {QStringLiteral("s"), QStringLiteral("600"), QStringLiteral("600")});
+    set.waitForFinished(5000);
+    const QString before = e2e::screenSaverAndDpmsSettings(x.display());
+
+    QProcess& p = run.start(QStringLiteral("/s"));
+    ASSERT_GE(e2e::waitUntil([&] { return !e2e::colourBox(x.grabScreen(), QStringLiteral("red")).isNull(); }, 10000), 0);
+    const qint64 start = e2e::idleMilliseconds(x.display());
+    QThread::msleep(12000);
+    const qint64 end = e2e::idleMilliseconds(x.display());
+    EXPECT_EQ(p.state(), QProcess::Running);
+    EXPECT_GE(end - start, 11000) << "idle " << start << " ms, then " << end << " ms";
+    EXPECT_EQ(e2e::screenSaverAndDpmsSettings(x.display()), before);
+    x.xdotool({"key", "space"});
+    EXPECT_GE(run.waitForEnd(3000), 0);
+}
+
+} // namespace

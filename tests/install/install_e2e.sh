@@ -152,9 +152,11 @@ check "the page runs the hack with --root" \
 check "the page is named after the hack" \
   test "$(xmllint --xpath 'string(/screensaver/@name)' "$config" 2>/dev/null)" = "lumora"
 help=$("$usr/bin/lumora" --help)
-offered=$(grep -o 'arg\(-set\)\?="--[a-z-]*' "$config" | sed 's/.*="//' | sort -u)
+offered=$(xmllint --xpath '//*[not(self::command)]/@arg | //@arg-set' "$config" 2>/dev/null |
+          grep -o '="--[a-z-]*' | sed 's/^="//' | sort -u)
 listed=$(grep -o '^  --[a-z-]*' <<<"$help" | sed 's/^  //' | grep -vx -e --root -e --window-id -e --help | sort -u)
 [ -n "$listed" ] || fail "lumora --help lists no options"
+check "lumora --help lists --root" grep -q '^  --root ' <<<"$help"
 for o in $offered; do
   grep -qx -- "$o" <<<"$listed" || fail "the settings page offers $o, which lumora --help does not list"
 done
@@ -302,7 +304,7 @@ else
   dpkg-deb -x "$deb" "$work/unpacked"
   check "the packaged program is stripped" sh -c "file -b '$work/unpacked/usr/bin/lumora' | grep -q ', stripped'"
 
-  lintian --no-tag-display-limit "$deb" >"$work/lintian.log" 2>&1
+  lintian --tag-display-limit 0 "$deb" >"$work/lintian.log" 2>&1
   echo "lintian says:"
   sed 's/^/  /' "$work/lintian.log"
   if grep -q '^E:' "$work/lintian.log"; then fail "lintian finds errors"; else pass "lintian finds no error"; fi

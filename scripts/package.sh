@@ -20,4 +20,6 @@ deb=$(find "$out" -maxdepth 1 -name 'lumora_*.deb' -newer "$stamp" -print | sort
 [ -n "$deb" ] || { echo "package.sh: cpack made no lumora_*.deb in $out" >&2; exit 1; }
 echo
 echo "Package: $deb"
-echo "Install it with: sudo apt-get install $deb"
+sudo="sudo "
+[ "$(id -u)" -ne 0 ] || sudo=""
+echo "Install it with: ${sudo}apt-get install $deb"

@@ -99,7 +99,10 @@ int entryCount(const QString& line) {
 
 QString playListFilePath() {
     const QString program = platform::system().programFolder();
-    if (!program.isEmpty()) {
+    // An installed copy (its data folder at <program>/../share/lumora) shares its folder with the
+    // system's other programs: even root, who may write there, keeps the play list in a data folder.
+    const bool installed = !program.isEmpty() && QFileInfo(joinPath(program, QStringLiteral("../share/lumora"))).isDir();
+    if (!program.isEmpty() && !installed) {
         const QFileInfo info(program);
         if (info.isDir() && info.isWritable()) return joinPath(program, kFileName);
     }

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <QTemporaryDir>
 
 #include <poll.h>
 #include <signal.h>
@@ -200,6 +201,21 @@ TEST_F(PlayListFileTest, FileLivesInTheProgramFolderWhenWritable) {
     ASSERT_EQ(playListFilePath(), userPath);
     writePlayList(playListFilePath(), {QStringLiteral("1000"), {QStringLiteral("/a.mpg")}});
     EXPECT_EQ(bytesOf(userPath), QByteArray("1000\r\n 1 \r\n/a.mpg\r\n"));
+}
+
+TEST_F(PlayListFileTest, InstalledProgramFolderSendsTheFileToUserDataEvenWhenWritable) {
+    // <prefix>/bin beside <prefix>/share/lumora, as "cmake --install" and the package lay it out.
+    QTemporaryDir prefix;
+    ASSERT_TRUE(prefix.isValid());
+    ASSERT_TRUE(QDir(prefix.path()).mkpath(QStringLiteral("bin")));
+    m_platform.programFolderValue = prefix.path() + QStringLiteral("/bin");
+    EXPECT_EQ(playListFilePath(), m_platform.programFolderValue + QStringLiteral("/lumoraplus.ini"));
+    ASSERT_TRUE(QDir(prefix.path()).mkpath(QStringLiteral("share/lumora")));
+    const QString userPath = m_platform.userDataFolderValue + QStringLiteral("/lumoraplus.ini");
+    EXPECT_EQ(playListFilePath(), userPath);
+    writePlayList(playListFilePath(), {QStringLiteral("h"), {QStringLiteral("/a.mpg")}});
+    EXPECT_TRUE(QFile::exists(userPath));
+    EXPECT_EQ(QDir(m_platform.programFolderValue).entryList(QDir::Files | QDir::Hidden), QStringList());
 }
 
 TEST_F(PlayListFileTest, ReadOnlyProgramFolderSendsTheFileToUserData) {

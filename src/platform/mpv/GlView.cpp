@@ -30,12 +30,12 @@ void GlView::releaseGL() { m_blitter.reset(); }
 void GlView::initializeGL() {
     m_blitter = std::make_unique<QOpenGLTextureBlitter>();
     if (!m_blitter->create()) m_blitter.reset();
-    // The context goes before the widget when its window is destroyed.
+    // The context goes before the widget when its window is destroyed (a new one brings a new call here).
     connect(context(), &QOpenGLContext::aboutToBeDestroyed, this, [this] {
         makeCurrent();
         releaseGL();
         doneCurrent();
-    }, Qt::UniqueConnection);
+    });
 }
 
 void GlView::paintGL() {

@@ -3,7 +3,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-packages=(cmake ninja-build g++ pkg-config qt6-base-dev libqt6opengl6-dev libmpv-dev libxcb1-dev
+packages=(cmake ninja-build g++ pkg-config qt6-base-dev libmpv-dev libxcb1-dev
           googletest libgtest-dev ffmpeg xvfb xdotool x11-utils libxcb-xfixes0-dev
           clang libclang-rt-dev xdg-user-dirs desktop-file-utils
           xscreensaver xprintidle x11-xserver-utils libgl1-mesa-dri libglx-mesa0 imagemagick x11-apps)

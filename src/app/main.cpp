@@ -23,8 +23,6 @@ int main(int argc, char** argv) {
 
     // Qt sees no arguments: the program's own options are not Qt's (-geometry, -display, -visual).
     int qtArgc = 1;
-    // The players' render threads draw into textures the widgets' contexts show: one share group.
-    QApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(qtArgc, argv);
     // libmpv parses numbers with the C locale.
     std::setlocale(LC_NUMERIC, "C");

@@ -288,7 +288,6 @@ int main(int argc, char** argv) {
     }
     qputenv("DISPLAY", display);
     qputenv("QT_QPA_PLATFORM", "xcb");
-    QApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
     return RUN_ALL_TESTS();

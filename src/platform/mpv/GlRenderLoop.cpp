@@ -3,31 +3,21 @@
 #include <QGuiApplication>
 #include <QOffscreenSurface>
 #include <QOpenGLContext>
-#include <QOpenGLExtraFunctions>
+#include <QWindow>
 #include <mpv/render_gl.h>
 
 namespace platform::mpv {
 
 namespace {
 
-// A painter that does not answer within this long has lost its frame; drawing on is better than
-// hanging the video.
-constexpr GLuint64 kReaderWaitNs = 100'000'000;
-
 void* procAddress(void* context, const char* name) {
     return reinterpret_cast<void*>(static_cast<QOpenGLContext*>(context)->getProcAddress(name));
 }
 
-bool hasSync(const QOpenGLContext* gl) {
-    const QSurfaceFormat format = gl->format();
-    if (gl->isOpenGLES()) return format.majorVersion() >= 3;
-    return format.version() >= qMakePair(3, 2) || gl->hasExtension(QByteArrayLiteral("GL_ARB_sync"));
-}
-
 } // namespace
 
-GlRenderLoop::GlRenderLoop(QOffscreenSurface* surface, std::function<void()> framed)
-    : m_surface(surface), m_framed(std::move(framed)) {}
+GlRenderLoop::GlRenderLoop(QOffscreenSurface* surface, QWindow* window, std::function<void()> framed)
+    : m_surface(surface), m_window(window), m_framed(std::move(framed)) {}
 
 GlRenderLoop::~GlRenderLoop() { finish(nullptr); }
 
@@ -36,17 +26,15 @@ mpv_render_context* GlRenderLoop::start(mpv_handle* mpv, QString* error) {
     void* x11Display = nullptr;
     if (auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr)
         x11Display = x11->display();
+    m_windowValid = m_window->handle() != nullptr;
     QString failure;
     m_thread = std::thread([this, mpv, x11Display, &failure] {
         std::unique_lock<std::mutex> hold(m_lock);
         m_gl = new QOpenGLContext;
-        m_gl->setShareContext(QOpenGLContext::globalShareContext());
-        m_gl->setFormat(m_surface->format());
-        if (!QOpenGLContext::globalShareContext()) failure = QStringLiteral("no shared OpenGL context");
-        else if (!m_gl->create()) failure = QStringLiteral("no OpenGL context");
+        m_gl->setFormat(m_window->requestedFormat());
+        if (!m_gl->create()) failure = QStringLiteral("no OpenGL context");
         else if (!m_gl->makeCurrent(m_surface)) failure = QStringLiteral("the OpenGL context cannot be made current");
         if (failure.isEmpty()) {
-            m_hasSync = hasSync(m_gl);
             mpv_opengl_init_params init{};
             init.get_proc_address = &procAddress;
             init.get_proc_address_ctx = m_gl;
@@ -101,6 +89,11 @@ void GlRenderLoop::setTarget(QSize size, qreal, bool visible, bool redraw) {
     m_wake.notify_all();
 }
 
+void GlRenderLoop::setWindowValid(bool valid) {
+    std::lock_guard<std::mutex> hold(m_windowLock);
+    m_windowValid = valid;
+}
+
 void GlRenderLoop::finish(const std::function<void(mpv_render_context*)>& last) {
     {
         std::lock_guard<std::mutex> hold(m_lock);
@@ -111,74 +104,12 @@ void GlRenderLoop::finish(const std::function<void(mpv_render_context*)>& last) 
     if (m_thread.joinable()) m_thread.join();
 }
 
-uint64_t GlRenderLoop::frontGeneration() {
-    std::lock_guard<std::mutex> hold(m_frontLock);
-    return m_hasFront ? m_front.generation : 0;
-}
-
-bool GlRenderLoop::withFront(const std::function<void(unsigned, QSize)>& paint) {
-    QOpenGLContext* current = QOpenGLContext::currentContext();
-    if (!current) return false;
-    QOpenGLExtraFunctions* gl = current->extraFunctions();
-    std::lock_guard<std::mutex> hold(m_frontLock);
-    if (!m_hasFront || m_front.generation != m_generation.load() || !m_front.texture) return false;
-    // The GPU, not this thread, waits for the render thread's drawing to be done.
-    if (m_front.drawn) gl->glWaitSync(m_front.drawn, 0, GL_TIMEOUT_IGNORED);
-    paint(m_front.texture, m_front.size);
-    if (m_hasSync) {
-        if (m_front.readDone) gl->glDeleteSync(m_front.readDone);
-        m_front.readDone = gl->glFenceSync(GL_SYNC_GPU_COMMANDS_COMPLETE, 0);
-        // Unflushed, the fence might never signal for the render thread that waits on it.
-        gl->glFlush();
-    } else {
-        gl->glFinish();
-    }
-    return true;
-}
-
-void GlRenderLoop::waitForReaders(Buffer& buffer) {
-    if (!buffer.readDone) return;
-    QOpenGLExtraFunctions* gl = m_gl->extraFunctions();
-    gl->glClientWaitSync(buffer.readDone, 0, kReaderWaitNs);
-    gl->glDeleteSync(buffer.readDone);
-    buffer.readDone = nullptr;
-}
-
-void GlRenderLoop::release(Buffer& buffer) {
-    waitForReaders(buffer);
-    QOpenGLExtraFunctions* gl = m_gl->extraFunctions();
-    if (buffer.drawn) gl->glDeleteSync(buffer.drawn);
-    if (buffer.fbo) gl->glDeleteFramebuffers(1, &buffer.fbo);
-    if (buffer.texture) gl->glDeleteTextures(1, &buffer.texture);
-    buffer = Buffer();
-}
-
-bool GlRenderLoop::ensure(Buffer& buffer, QSize size) {
-    if (buffer.fbo && buffer.size == size) return true;
-    release(buffer);
-    QOpenGLExtraFunctions* gl = m_gl->extraFunctions();
-    gl->glGenTextures(1, &buffer.texture);
-    gl->glBindTexture(GL_TEXTURE_2D, buffer.texture);
-    gl->glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
-    gl->glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-    gl->glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
-    gl->glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
-    gl->glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, size.width(), size.height(), 0, GL_RGBA, GL_UNSIGNED_BYTE,
-                     nullptr);
-    gl->glBindTexture(GL_TEXTURE_2D, 0);
-    gl->glGenFramebuffers(1, &buffer.fbo);
-    gl->glBindFramebuffer(GL_FRAMEBUFFER, buffer.fbo);
-    gl->glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, buffer.texture, 0);
-    const bool complete = gl->glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
-    gl->glBindFramebuffer(GL_FRAMEBUFFER, 0);
-    buffer.size = size;
-    if (!complete) release(buffer);
-    return complete;
-}
-
 void GlRenderLoop::render(bool skip, QSize size) {
     int dontBlock = 0;
-    if (skip || !ensure(m_back, size)) {
+    std::unique_lock<std::mutex> window(m_windowLock);
+    if (skip || !m_windowValid || !m_gl->makeCurrent(m_window)) {
+        window.unlock();
+        m_gl->makeCurrent(m_surface);
         int yes = 1;
         mpv_render_param params[] = {
             {MPV_RENDER_PARAM_SKIP_RENDERING, &yes},
@@ -188,34 +119,25 @@ void GlRenderLoop::render(bool skip, QSize size) {
         mpv_render_context_render(m_context, params);
         return;
     }
-    waitForReaders(m_back);
-    QOpenGLExtraFunctions* gl = m_gl->extraFunctions();
-    mpv_opengl_fbo target{int(m_back.fbo), size.width(), size.height(), 0};
-    // Unflipped, the picture's top is the texture's first line, as the widget's blit expects.
-    int upright = 0;
+    // The window's own framebuffer, whose first line is the bottom of the screen: flipped.
+    mpv_opengl_fbo target{int(m_gl->defaultFramebufferObject()), size.width(), size.height(), 0};
+    int flip = 1;
     mpv_render_param params[] = {
         {MPV_RENDER_PARAM_OPENGL_FBO, &target},
-        {MPV_RENDER_PARAM_FLIP_Y, &upright},
+        {MPV_RENDER_PARAM_FLIP_Y, &flip},
         // Frames are shown as soon as they are drawn; libmpv's own clock already timed them.
         {MPV_RENDER_PARAM_BLOCK_FOR_TARGET_TIME, &dontBlock},
         {MPV_RENDER_PARAM_INVALID, nullptr},
     };
-    m_back.generation = m_generation.load();
+    const uint64_t generation = m_generation.load();
     if (mpv_render_context_render(m_context, params) < 0) return;
-    if (m_back.drawn) gl->glDeleteSync(m_back.drawn);
-    m_back.drawn = nullptr;
-    if (m_hasSync) {
-        m_back.drawn = gl->glFenceSync(GL_SYNC_GPU_COMMANDS_COMPLETE, 0);
-        gl->glFlush();
-    } else {
-        gl->glFinish();
-    }
+    m_gl->swapBuffers(m_window);
+    // Not left current on a window whose surface the GUI thread may destroy next.
+    m_gl->doneCurrent();
+    window.unlock();
+    mpv_render_context_report_swap(m_context);
     ++m_rendered;
-    {
-        std::lock_guard<std::mutex> hold(m_frontLock);
-        std::swap(m_back, m_front);
-        m_hasFront = true;
-    }
+    m_presented = generation;
     if (m_framed) m_framed();
 }
 
@@ -241,15 +163,10 @@ void GlRenderLoop::run() {
     }
     const auto last = m_last;
     hold.unlock();
+    m_gl->makeCurrent(m_surface);
     if (last) last(m_context);
     else mpv_render_context_free(m_context);
     m_context = nullptr;
-    {
-        std::lock_guard<std::mutex> front(m_frontLock);
-        m_hasFront = false;
-    }
-    release(m_back);
-    release(m_front);
     m_gl->doneCurrent();
     delete m_gl;
     m_gl = nullptr;

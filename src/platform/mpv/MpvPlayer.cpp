@@ -16,7 +16,7 @@
 #include <sys/stat.h>
 #include <thread>
 #include "platform/mpv/GlRenderLoop.h"
-#include "platform/mpv/GlView.h"
+#include "platform/mpv/VideoWindow.h"
 #include "platform/mpv/RenderLoop.h"
 
 namespace platform::mpv {
@@ -110,25 +110,42 @@ MpvPlayer::MpvPlayer(QWidget* parent, MpvOptions options) : MediaPlayer(parent),
 }
 
 bool MpvPlayer::startOpenGL() {
-    // The offscreen surface must be made on this thread; the render thread makes its context current on it.
+    // The window and the offscreen surface must be made on this thread; the render thread draws on them.
+    m_videoWindow = new VideoWindow(
+        [this](bool created) {
+            if (!m_glLoop) return;
+            m_glLoop->setWindowValid(created);
+            if (created) updateTarget(isVisible(), true);
+        },
+        [this] { updateTarget(isVisible(), true); });
+    m_glContainer = QWidget::createWindowContainer(m_videoWindow, this);
+    // Mouse and wheel fall through to the player beneath, and the focus stays with it.
+    m_glContainer->setAttribute(Qt::WA_TransparentForMouseEvents);
+    m_glContainer->setFocusPolicy(Qt::NoFocus);
+    m_glContainer->setGeometry(rect());
+    // Shown with the first frame: until then the form behind shows through, as in software.
+    m_glContainer->hide();
+    m_videoWindow->create();
     m_glSurface = std::make_unique<QOffscreenSurface>();
+    m_glSurface->setFormat(m_videoWindow->requestedFormat());
     m_glSurface->create();
-    auto loop = std::make_unique<GlRenderLoop>(m_glSurface.get(), [this] {
+    auto loop = std::make_unique<GlRenderLoop>(m_glSurface.get(), m_videoWindow, [this] {
         if (!m_framedPending.exchange(true))
             QMetaObject::invokeMethod(this, &MpvPlayer::onFramed, Qt::QueuedConnection);
     });
     QString failure = QStringLiteral("no offscreen surface");
-    if (m_glSurface->isValid()) m_render = loop->start(m_mpv, &failure);
+    if (!m_videoWindow->handle()) failure = QStringLiteral("no window to draw in");
+    else if (m_glSurface->isValid()) m_render = loop->start(m_mpv, &failure);
     if (!m_render) {
         loop.reset();
         m_glSurface.reset();
+        delete m_glContainer;
+        m_glContainer = nullptr;
+        m_videoWindow = nullptr;
         reportOpenGLFailure(failure);
         return false;
     }
-    m_glView = new GlView(this, loop.get());
-    m_glView->setGeometry(rect());
-    // Shown with the first frame: until then the form behind shows through, as in software.
-    m_glView->hide();
+    m_glLoop = loop.get();
     m_loop = std::move(loop);
     return true;
 }
@@ -172,10 +189,12 @@ MpvPlayer::~MpvPlayer() {
         });
     }
     m_render = nullptr;
-    // Its texture is gone with the render thread.
-    delete m_glView;
-    m_glView = nullptr;
     m_loop.reset();
+    m_glLoop = nullptr;
+    // The window goes only once nothing draws on it.
+    delete m_glContainer;
+    m_glContainer = nullptr;
+    m_videoWindow = nullptr;
     m_glSurface.reset();
     if (m_mpv) mpv_terminate_destroy(m_mpv);
 }
@@ -419,10 +438,11 @@ void MpvPlayer::handleEvent(const mpv_event& event) {
 void MpvPlayer::onFramed() {
     m_framedPending = false;
     if (!m_loop || m_loop->frontGeneration() != m_generation) return;
-    if (m_glView) {
+    if (m_glContainer) {
+        // The render thread presents its frames itself; showing the window makes it draw the
+        // current one again.
         m_hasFrame = true;
-        if (m_glView->isHidden()) m_glView->show();
-        m_glView->update();
+        if (m_glContainer->isHidden()) m_glContainer->show();
         return;
     }
     if (!m_hasFrame) setAttribute(Qt::WA_OpaquePaintEvent, true);
@@ -442,8 +462,8 @@ void MpvPlayer::clearFrame() {
     if (m_loop) m_loop->setGeneration(m_generation);
     if (!m_hasFrame) return;
     m_hasFrame = false;
-    if (m_glView) {
-        m_glView->hide();
+    if (m_glContainer) {
+        m_glContainer->hide();
         return;
     }
     setAttribute(Qt::WA_OpaquePaintEvent, false);
@@ -460,7 +480,7 @@ void MpvPlayer::paintEvent(QPaintEvent*) {
 
 void MpvPlayer::resizeEvent(QResizeEvent* event) {
     MediaPlayer::resizeEvent(event);
-    if (m_glView) m_glView->setGeometry(rect());
+    if (m_glContainer) m_glContainer->setGeometry(rect());
     updateTarget(isVisible(), m_hasFrame);
 }
 

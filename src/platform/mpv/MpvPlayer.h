@@ -17,12 +17,14 @@ struct mpv_event;
 
 namespace platform::mpv {
 
-class GlView;
+class GlRenderLoop;
 class RenderLoop;
+class VideoWindow;
 
 // A libmpv core drawing its frames on a thread of its own, so the user-interface thread only shows
-// finished ones: with OpenGL into textures a child GlView blits (GlRenderLoop), or through libmpv's
-// software renderer into images this widget paints (RenderLoop), which works on every Qt platform.
+// finished ones: with OpenGL straight into a native child window (GlRenderLoop, VideoWindow), or
+// through libmpv's software renderer into images this widget paints (RenderLoop), which works on
+// every Qt platform.
 // mpv owns no window: all mouse and key input stays with this widget.
 //
 // closeMedia() stops and releases the item but keeps its URL, so that a later play() opens it again:
@@ -52,7 +54,7 @@ public:
     // Frames drawn into the widget's images since creation (frames skipped while hidden excluded).
     int renderedFrames() const { return m_loop ? m_loop->renderedFrames() : 0; }
     // Frames drawn with OpenGL rather than in software.
-    bool usesOpenGL() const { return m_glView != nullptr; }
+    bool usesOpenGL() const { return m_glContainer != nullptr; }
     // A picture is up; without one the widget paints nothing and its parent shows through.
     bool hasPicture() const { return m_hasFrame; }
 
@@ -95,7 +97,9 @@ private:
     std::unique_ptr<QOffscreenSurface> m_glSurface;
     std::unique_ptr<FrameLoop> m_loop;
     RenderLoop* m_softwareLoop = nullptr; // m_loop, when drawing in software
-    GlView* m_glView = nullptr;
+    GlRenderLoop* m_glLoop = nullptr;   // m_loop, when drawing with OpenGL
+    VideoWindow* m_videoWindow = nullptr; // owned by m_glContainer
+    QWidget* m_glContainer = nullptr;
 
     QString m_url;
     int m_state = Undefined;

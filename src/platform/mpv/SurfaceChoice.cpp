@@ -16,13 +16,9 @@ struct Probe {
     QString failure;
 };
 
-// A context of the program's share group on an offscreen surface, asked for its renderer's name.
+// A context on an offscreen surface, asked for its renderer's name.
 Probe probeOpenGL() {
     Probe probe;
-    if (!QOpenGLContext::globalShareContext()) {
-        probe.failure = QStringLiteral("the program shares no OpenGL context");
-        return probe;
-    }
     if (!QOpenGLContext::supportsThreadedOpenGL()) {
         probe.failure = QStringLiteral("this platform has no OpenGL on other threads");
         return probe;
@@ -30,7 +26,6 @@ Probe probeOpenGL() {
     QOffscreenSurface surface;
     surface.create();
     QOpenGLContext context;
-    context.setShareContext(QOpenGLContext::globalShareContext());
     if (!surface.isValid() || !context.create() || !context.makeCurrent(&surface)) {
         probe.failure = QStringLiteral("no OpenGL context could be created");
         return probe;

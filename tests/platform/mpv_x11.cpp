@@ -1,10 +1,13 @@
 // The libmpv player on both surfaces, shown on a real X server: what reaches the screen is read back
 // from the server (xwd), and the pointer and keys come from xdotool. OpenGL runs on whatever renderer
 // the server offers (Mesa's llvmpipe under Xvfb).
+#include "platform/mpv/GlRenderLoop.h"
 #include "platform/mpv/MpvPlayer.h"
 #include "support/Clips.h"
 #include <QApplication>
 #include <QDir>
+#include <QOffscreenSurface>
+#include <QWindow>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QTest>
@@ -12,6 +15,8 @@
 #include <gtest/gtest.h>
 #include <cstdio>
 #include <memory>
+#include <mpv/client.h>
+#include <mpv/render.h>
 #include <ostream>
 #include <vector>
 
@@ -271,6 +276,37 @@ TEST_P(BothSurfaces, PlayersCreatedAndDestroyedAHundredTimesLeaveNoThread) {
     // The look at each file's path runs on a short thread of its own.
     EXPECT_TRUE(QTest::qWaitFor([&] { return threadCount() <= before; }, 5000))
         << threadCount() << " threads, " << before << " before";
+}
+
+// libmpv allows one render context per core: a second one fails, as a driver's refusal would, and the
+// OpenGL loop gives up with the reason and no thread left behind.
+TEST(GlRenderLoop, AFailedStartSaysWhyAndLeavesNoThread) {
+    mpv_handle* mpv = mpv_create();
+    ASSERT_NE(mpv, nullptr);
+    mpv_set_option_string(mpv, "vo", "libmpv");
+    ASSERT_GE(mpv_initialize(mpv), 0);
+    mpv_render_param params[] = {{MPV_RENDER_PARAM_API_TYPE, const_cast<char*>(MPV_RENDER_API_TYPE_SW)},
+                                 {MPV_RENDER_PARAM_INVALID, nullptr}};
+    mpv_render_context* first = nullptr;
+    ASSERT_GE(mpv_render_context_create(&first, mpv, params), 0);
+    auto failedStart = [&] {
+        QWindow window;
+        window.setSurfaceType(QSurface::OpenGLSurface);
+        window.create();
+        QOffscreenSurface surface;
+        surface.create();
+        platform::mpv::GlRenderLoop loop(&surface, &window, [] {});
+        QString error;
+        EXPECT_EQ(loop.start(mpv, &error), nullptr);
+        EXPECT_TRUE(error.startsWith("libmpv: ")) << error.toStdString();
+    };
+    // The driver's own threads stay from the first OpenGL context of the process on.
+    failedStart();
+    const int before = threadCount();
+    failedStart();
+    EXPECT_EQ(threadCount(), before);
+    mpv_render_context_free(first);
+    mpv_terminate_destroy(mpv);
 }
 
 INSTANTIATE_TEST_SUITE_P(MpvPlayerOnX, BothSurfaces, ::testing::Values(Surface::OpenGL, Surface::Software),

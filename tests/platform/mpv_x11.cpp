@@ -28,6 +28,10 @@ using testsupport::ClipKind;
 
 inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
 
+namespace platform::mpv {
+inline void PrintTo(Surface s, std::ostream* os) { *os << (s == Surface::OpenGL ? "OpenGL" : "software"); }
+} // namespace platform::mpv
+
 namespace {
 
 constexpr int kTimeout = 20000;

@@ -291,6 +291,11 @@ QProcessEnvironment ProgramRun::environment() const {
     return env;
 }
 
+QString ProgramRun::errors() {
+    m_errors += QString::fromLocal8Bit(m_process.readAllStandardError());
+    return m_errors;
+}
+
 QString ProgramRun::homeFolder() const {
     const QString home = m_dir.path() + QStringLiteral("/home");
     QDir().mkpath(home);
@@ -301,7 +306,7 @@ QProcess& ProgramRun::start(const QString& sw) { return startWith({sw}); }
 
 QProcess& ProgramRun::startWith(const QStringList& arguments) {
     m_process.setProcessEnvironment(environment());
-    m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    m_process.setProcessChannelMode(m_captureErrors ? QProcess::SeparateChannels : QProcess::ForwardedErrorChannel);
     m_process.start(programFolder() + QStringLiteral("/lumora"), arguments);
     m_process.waitForStarted(5000);
     return m_process;

@@ -76,6 +76,10 @@ public:
     QString homeFolder() const;
     // One more environment variable for the runs that follow.
     void setEnvironment(const QString& name, const QString& value) { m_extraEnv[name] = value; }
+    // The runs that follow keep their stderr for errors() rather than passing it through.
+    void captureErrors() { m_captureErrors = true; }
+    // What the run wrote on stderr so far (with captureErrors).
+    QString errors();
     void writeSettings(const QStringList& lines);
     QString readSettings() const;
     void writePlayList(const QStringList& entries);
@@ -94,6 +98,8 @@ private:
     QTemporaryDir m_dir;
     QProcess m_process;
     QMap<QString, QString> m_extraEnv;
+    bool m_captureErrors = false;
+    QString m_errors;
 };
 
 // A clip of solid colours one after another, each `seconds` long, made with ffmpeg.

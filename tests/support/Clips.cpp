@@ -35,6 +35,14 @@ QStringList ffmpegArguments(ClipKind kind, double seconds, const QString& colour
                 "-i",   QStringLiteral("color=c=%1:size=320x240:rate=25:duration=%2").arg(colour, length),
                 "-c:v", "mpeg1video",
                 "-q:v", "2"};
+    case ClipKind::Quadrants: {
+        QStringList arguments;
+        for (const char* c : {"red", "blue", "green", "white"})
+            arguments << "-f" << "lavfi" << "-i"
+                      << QStringLiteral("color=c=%1:size=160x120:rate=25:duration=%2").arg(QLatin1String(c), length);
+        return arguments << "-filter_complex" << "[0][1]hstack[t];[2][3]hstack[b];[t][b]vstack"
+                         << "-c:v" << "mpeg1video" << "-q:v" << "2";
+    }
     case ClipKind::Unplayable:
         break;
     }

@@ -11,6 +11,9 @@ enum class ClipKind {
     Mp3Sound,    // a sine tone as MP3, for an .mp3 name
     SolidColour, // MPEG-1 video of one colour (the colour argument), no sound, for a .mpg name
     Unplayable,  // fixed garbage bytes, no media at all, whatever the name says (e.g. .avi)
+    Quadrants,   // MPEG-1 video, no sound, for a .mpg name: red top left, blue top right, green bottom
+                 // left, white bottom right; shows orientation and stretching
+
 };
 
 // Writes a fresh dir/name (creating dir) and returns its full path. The container follows the name's

@@ -1,5 +1,6 @@
 #pragma once
 #include "platform/Platform.h"
+#include "platform/mpv/SurfaceChoice.h"
 
 namespace platform::mpv {
 
@@ -9,9 +10,11 @@ struct MpvOptions {
     // An item that has not started playing by then is given up and counts as ended: a hung mount
     // or a stream that never answers must not hold the rotation up.
     int startLimitMs = 10000;
+    // Automatic: OpenGL on a hardware renderer, else software (see chosenSurface).
+    Surface surface = Surface::Automatic;
 };
 
-// Creates libmpv players rendering through the software surface.
+// Creates libmpv players, drawing with OpenGL or in software.
 class MpvEngine : public MediaEngine {
 public:
     explicit MpvEngine(MpvOptions options = {}) : m_options(options) {}

@@ -1,6 +1,7 @@
 #include "platform/mpv/MpvPlayer.h"
 
 #include <QCoreApplication>
+#include <QOffscreenSurface>
 #include <QElapsedTimer>
 #include <QPaintEvent>
 #include <QPainter>
@@ -14,6 +15,9 @@
 #include <mpv/render.h>
 #include <sys/stat.h>
 #include <thread>
+#include "platform/mpv/GlRenderLoop.h"
+#include "platform/mpv/VideoWindow.h"
+#include "platform/mpv/RenderLoop.h"
 
 namespace platform::mpv {
 
@@ -98,19 +102,67 @@ MpvPlayer::MpvPlayer(QWidget* parent, MpvOptions options) : MediaPlayer(parent),
     mpv_observe_property(m_mpv, 0, "pause", MPV_FORMAT_FLAG);
     mpv_observe_property(m_mpv, 0, "vo-configured", MPV_FORMAT_FLAG);
 
+    Surface surface = m_options.surface;
+    if (surface == Surface::Automatic) surface = chosenSurface();
+    if (surface != Surface::OpenGL || !startOpenGL()) startSoftware();
+    if (m_render) mpv_render_context_set_update_callback(m_render, &MpvPlayer::renderUpdateCallback, this);
+    mpv_set_wakeup_callback(m_mpv, &MpvPlayer::wakeupCallback, this);
+}
+
+bool MpvPlayer::startOpenGL() {
+    // The window and the offscreen surface must be made on this thread; the render thread draws on them.
+    m_videoWindow = new VideoWindow(
+        [this](bool created) {
+            if (!m_glLoop) return;
+            m_glLoop->setWindowValid(created);
+            if (created) updateTarget(isVisible(), true);
+        },
+        [this] { updateTarget(isVisible(), true); });
+    m_glContainer = QWidget::createWindowContainer(m_videoWindow, this);
+    // Mouse and wheel fall through to the player beneath, and the focus stays with it.
+    m_glContainer->setAttribute(Qt::WA_TransparentForMouseEvents);
+    m_glContainer->setFocusPolicy(Qt::NoFocus);
+    m_glContainer->setGeometry(rect());
+    // Shown with the first frame: until then the form behind shows through, as in software.
+    m_glContainer->hide();
+    m_videoWindow->create();
+    m_glSurface = std::make_unique<QOffscreenSurface>();
+    m_glSurface->setFormat(m_videoWindow->requestedFormat());
+    m_glSurface->create();
+    auto loop = std::make_unique<GlRenderLoop>(m_glSurface.get(), m_videoWindow, [this] {
+        if (!m_framedPending.exchange(true))
+            QMetaObject::invokeMethod(this, &MpvPlayer::onFramed, Qt::QueuedConnection);
+    });
+    QString failure = QStringLiteral("no offscreen surface");
+    if (!m_videoWindow->handle()) failure = QStringLiteral("no window to draw in");
+    else if (m_glSurface->isValid()) m_render = loop->start(m_mpv, &failure);
+    if (!m_render) {
+        loop.reset();
+        m_glSurface.reset();
+        delete m_glContainer;
+        m_glContainer = nullptr;
+        m_videoWindow = nullptr;
+        reportOpenGLFailure(failure);
+        return false;
+    }
+    m_glLoop = loop.get();
+    m_loop = std::move(loop);
+    return true;
+}
+
+void MpvPlayer::startSoftware() {
     mpv_render_param params[] = {
         {MPV_RENDER_PARAM_API_TYPE, const_cast<char*>(MPV_RENDER_API_TYPE_SW)},
         {MPV_RENDER_PARAM_INVALID, nullptr},
     };
     if (mpv_render_context_create(&m_render, m_mpv, params) < 0) m_render = nullptr;
-    if (m_render) {
-        m_loop = std::make_unique<RenderLoop>(m_render, [this] {
-            if (!m_framedPending.exchange(true))
-                QMetaObject::invokeMethod(this, &MpvPlayer::onFramed, Qt::QueuedConnection);
-        });
-        mpv_render_context_set_update_callback(m_render, &MpvPlayer::renderUpdateCallback, this);
-    }
-    mpv_set_wakeup_callback(m_mpv, &MpvPlayer::wakeupCallback, this);
+    if (!m_render) return;
+    auto loop = std::make_unique<RenderLoop>(m_render, [this] {
+        if (!m_framedPending.exchange(true))
+            QMetaObject::invokeMethod(this, &MpvPlayer::onFramed, Qt::QueuedConnection);
+    });
+    m_softwareLoop = loop.get();
+    m_loop = std::move(loop);
 }
 
 MpvPlayer::~MpvPlayer() {
@@ -118,8 +170,6 @@ MpvPlayer::~MpvPlayer() {
     // already posted die with the object.
     if (m_render) mpv_render_context_set_update_callback(m_render, nullptr, nullptr);
     if (m_mpv) mpv_set_wakeup_callback(m_mpv, nullptr, nullptr);
-    // The render thread goes before the context it draws with; from here on only this thread uses it.
-    if (m_loop) m_loop->stop();
     if (m_mpv && qEnvironmentVariableIsSet("LUMORA_STATS")) {
         // For the benchmarks: what was drawn and what was dropped, so a cheaper run that shows fewer
         // frames is seen for what it is.
@@ -130,10 +180,22 @@ MpvPlayer::~MpvPlayer() {
         std::fprintf(stderr, "lumora-stats: frames-drawn %d decoder-drops %lld output-drops %lld\n",
                      renderedFrames(), static_cast<long long>(decoderDrops), static_cast<long long>(outputDrops));
     }
-    if (m_render) {
-        shutDownVideo();
-        mpv_render_context_free(m_render);
+    // The render thread ends, and the render context is freed where it may be used: after the
+    // software thread is gone, or on the OpenGL thread with its context current.
+    if (m_loop) {
+        m_loop->finish([this](mpv_render_context*) {
+            shutDownVideo();
+            mpv_render_context_free(m_render);
+        });
     }
+    m_render = nullptr;
+    m_loop.reset();
+    m_glLoop = nullptr;
+    // The window goes only once nothing draws on it.
+    delete m_glContainer;
+    m_glContainer = nullptr;
+    m_videoWindow = nullptr;
+    m_glSurface.reset();
     if (m_mpv) mpv_terminate_destroy(m_mpv);
 }
 
@@ -376,6 +438,13 @@ void MpvPlayer::handleEvent(const mpv_event& event) {
 void MpvPlayer::onFramed() {
     m_framedPending = false;
     if (!m_loop || m_loop->frontGeneration() != m_generation) return;
+    if (m_glContainer) {
+        // The render thread presents its frames itself; showing the window makes it draw the
+        // current one again.
+        m_hasFrame = true;
+        if (m_glContainer->isHidden()) m_glContainer->show();
+        return;
+    }
     if (!m_hasFrame) setAttribute(Qt::WA_OpaquePaintEvent, true);
     m_hasFrame = true;
     update();
@@ -393,6 +462,10 @@ void MpvPlayer::clearFrame() {
     if (m_loop) m_loop->setGeneration(m_generation);
     if (!m_hasFrame) return;
     m_hasFrame = false;
+    if (m_glContainer) {
+        m_glContainer->hide();
+        return;
+    }
     setAttribute(Qt::WA_OpaquePaintEvent, false);
     update();
 }
@@ -400,13 +473,14 @@ void MpvPlayer::clearFrame() {
 void MpvPlayer::paintEvent(QPaintEvent*) {
     // With no picture (nothing playing yet, a sound file, an entry that cannot be played) the form
     // behind shows through: its back colour or gradient, not a black hole.
-    if (!m_hasFrame || !m_loop) return;
+    if (!m_hasFrame || !m_softwareLoop) return;
     QPainter painter(this);
-    m_loop->withFront([&](const QImage& frame) { painter.drawImage(QRectF(rect()), frame); });
+    m_softwareLoop->withFront([&](const QImage& frame) { painter.drawImage(QRectF(rect()), frame); });
 }
 
 void MpvPlayer::resizeEvent(QResizeEvent* event) {
     MediaPlayer::resizeEvent(event);
+    if (m_glContainer) m_glContainer->setGeometry(rect());
     updateTarget(isVisible(), m_hasFrame);
 }
 

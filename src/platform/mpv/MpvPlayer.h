@@ -7,7 +7,9 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
-#include "platform/mpv/RenderLoop.h"
+#include "platform/mpv/FrameLoop.h"
+
+class QOffscreenSurface;
 
 struct mpv_handle;
 struct mpv_render_context;
@@ -15,9 +17,15 @@ struct mpv_event;
 
 namespace platform::mpv {
 
-// A libmpv core rendering through the software surface into images this widget paints, so it works
-// on every Qt platform. The rendering runs on a thread of its own (RenderLoop): the user-interface
-// thread only paints finished frames. mpv owns no window: all mouse and key input stays with the widget.
+class GlRenderLoop;
+class RenderLoop;
+class VideoWindow;
+
+// A libmpv core drawing its frames on a thread of its own, so the user-interface thread only shows
+// finished ones: with OpenGL straight into a native child window (GlRenderLoop, VideoWindow), or
+// through libmpv's software renderer into images this widget paints (RenderLoop), which works on
+// every Qt platform.
+// mpv owns no window: all mouse and key input stays with this widget.
 //
 // closeMedia() stops and releases the item but keeps its URL, so that a later play() opens it again:
 // after a refused password the full-screen player plays on.
@@ -45,6 +53,8 @@ public:
     double volume() const;
     // Frames drawn into the widget's images since creation (frames skipped while hidden excluded).
     int renderedFrames() const { return m_loop ? m_loop->renderedFrames() : 0; }
+    // Frames drawn with OpenGL rather than in software.
+    bool usesOpenGL() const { return m_glContainer != nullptr; }
     // A picture is up; without one the widget paints nothing and its parent shows through.
     bool hasPicture() const { return m_hasFrame; }
 
@@ -69,6 +79,8 @@ private:
     void updateTarget(bool visible, bool redraw);
     void clearFrame();
     void shutDownVideo();
+    bool startOpenGL();
+    void startSoftware();
     void load();
     // Hands the URL to mpv once it is known not to be a pipe, socket or device, which mpv would
     // wait on for ever; the look runs off this thread, as a hung mount may never answer it.
@@ -82,7 +94,12 @@ private:
     mpv_render_context* m_render = nullptr;
     std::atomic<bool> m_wakeupPending{false};
     std::atomic<bool> m_framedPending{false};
-    std::unique_ptr<RenderLoop> m_loop;
+    std::unique_ptr<QOffscreenSurface> m_glSurface;
+    std::unique_ptr<FrameLoop> m_loop;
+    RenderLoop* m_softwareLoop = nullptr; // m_loop, when drawing in software
+    GlRenderLoop* m_glLoop = nullptr;   // m_loop, when drawing with OpenGL
+    VideoWindow* m_videoWindow = nullptr; // owned by m_glContainer
+    QWidget* m_glContainer = nullptr;
 
     QString m_url;
     int m_state = Undefined;

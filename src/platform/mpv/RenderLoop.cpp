@@ -59,6 +59,11 @@ void RenderLoop::stop() {
     if (m_thread.joinable()) m_thread.join();
 }
 
+void RenderLoop::finish(const std::function<void(mpv_render_context*)>& last) {
+    stop();
+    if (last) last(m_context);
+}
+
 bool RenderLoop::withFront(const std::function<void(const QImage&)>& paint) {
     std::lock_guard<std::mutex> hold(m_frontLock);
     if (!m_hasFront || m_front.generation != m_generation.load() || m_front.image.isNull()) return false;

@@ -8,6 +8,7 @@
 #include <memory>
 #include <mutex>
 #include <thread>
+#include "platform/mpv/FrameLoop.h"
 
 struct mpv_render_context;
 
@@ -16,31 +17,27 @@ namespace platform::mpv {
 // libmpv's software renderer on a thread of its own, drawing into one of two images: the thread
 // renders into the back image while the user-interface thread paints the front one, and a finished
 // frame only swaps the two. So the user-interface thread never waits for libmpv's decoder.
-class RenderLoop {
+class RenderLoop : public FrameLoop {
 public:
     // `framed` runs on the render thread after each new front image (post it to the GUI thread).
     RenderLoop(mpv_render_context* context, std::function<void()> framed);
-    ~RenderLoop();
+    ~RenderLoop() override;
     RenderLoop(const RenderLoop&) = delete;
     RenderLoop& operator=(const RenderLoop&) = delete;
 
-    // From any thread, libmpv's own included: there may be a new frame.
-    void wake();
-    // The size to render at in device pixels and whether anyone can see it; a hidden player's frames
-    // are taken and dropped so libmpv's video thread does not wait. With `redraw` the current frame
-    // is drawn again at once (only while a video is up: otherwise there is none, and black would show).
-    void setTarget(QSize size, qreal ratio, bool visible, bool redraw);
-    // Frames of an earlier generation are no longer shown (the picture was cleared since).
-    void setGeneration(uint64_t generation) { m_generation = generation; }
+    void wake() override;
+    void setTarget(QSize size, qreal ratio, bool visible, bool redraw) override;
+    void setGeneration(uint64_t generation) override { m_generation = generation; }
     // Ends the thread; libmpv's render context may then be used by the caller alone.
     void stop();
+    // Stops, then runs `last` on the calling thread.
+    void finish(const std::function<void(mpv_render_context*)>& last) override;
 
     // The newest finished frame, held while `paint` runs; false with no frame (or one of an earlier
     // generation) to paint.
     bool withFront(const std::function<void(const QImage&)>& paint);
-    // Generation of the front image; 0 before the first.
-    uint64_t frontGeneration();
-    int renderedFrames() const { return m_rendered; }
+    uint64_t frontGeneration() override;
+    int renderedFrames() const override { return m_rendered; }
 
 private:
     struct Buffer {

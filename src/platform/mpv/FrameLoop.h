@@ -1,0 +1,32 @@
+#pragma once
+#include <QSize>
+#include <cstdint>
+#include <functional>
+
+struct mpv_render_context;
+
+namespace platform::mpv {
+
+// What the player asks of a surface's render thread, whichever way it draws (software images or
+// OpenGL textures): libmpv's frames are drawn off the user-interface thread, which only shows them.
+class FrameLoop {
+public:
+    virtual ~FrameLoop() = default;
+
+    // From any thread, libmpv's own included: there may be a new frame.
+    virtual void wake() = 0;
+    // The size to render at in device pixels and whether anyone can see it; a hidden player's frames
+    // are taken and dropped so libmpv's video thread does not wait. With `redraw` the current frame
+    // is drawn again at once (only while a video is up: otherwise there is none, and black would show).
+    virtual void setTarget(QSize size, qreal ratio, bool visible, bool redraw) = 0;
+    // Frames of an earlier generation are no longer shown (the picture was cleared since).
+    virtual void setGeneration(uint64_t generation) = 0;
+    // Generation of the front frame; 0 before the first.
+    virtual uint64_t frontGeneration() = 0;
+    virtual int renderedFrames() const = 0;
+    // Ends the thread. `last` then runs once where libmpv's render context may be used (with its
+    // OpenGL context current where there is one) and must free it.
+    virtual void finish(const std::function<void(mpv_render_context*)>& last) = 0;
+};
+
+} // namespace platform::mpv

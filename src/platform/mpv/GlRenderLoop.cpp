@@ -1,0 +1,175 @@
+#include "platform/mpv/GlRenderLoop.h"
+
+#include <QGuiApplication>
+#include <QOffscreenSurface>
+#include <QOpenGLContext>
+#include <QWindow>
+#include <mpv/render_gl.h>
+
+namespace platform::mpv {
+
+namespace {
+
+void* procAddress(void* context, const char* name) {
+    return reinterpret_cast<void*>(static_cast<QOpenGLContext*>(context)->getProcAddress(name));
+}
+
+} // namespace
+
+GlRenderLoop::GlRenderLoop(QOffscreenSurface* surface, QWindow* window, std::function<void()> framed)
+    : m_surface(surface), m_window(window), m_framed(std::move(framed)) {}
+
+GlRenderLoop::~GlRenderLoop() { finish(nullptr); }
+
+mpv_render_context* GlRenderLoop::start(mpv_handle* mpv, QString* error) {
+    // libmpv's X11 hardware decoders (VDPAU) need the display to share their pictures with OpenGL.
+    void* x11Display = nullptr;
+    if (auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr)
+        x11Display = x11->display();
+    m_windowValid = m_window->handle() != nullptr;
+    QString failure;
+    m_thread = std::thread([this, mpv, x11Display, &failure] {
+        std::unique_lock<std::mutex> hold(m_lock);
+        m_gl = new QOpenGLContext;
+        m_gl->setFormat(m_window->requestedFormat());
+        if (!m_gl->create()) failure = QStringLiteral("no OpenGL context");
+        else if (!m_gl->makeCurrent(m_surface)) failure = QStringLiteral("the OpenGL context cannot be made current");
+        if (failure.isEmpty()) {
+            mpv_opengl_init_params init{};
+            init.get_proc_address = &procAddress;
+            init.get_proc_address_ctx = m_gl;
+            mpv_render_param params[] = {
+                {MPV_RENDER_PARAM_API_TYPE, const_cast<char*>(MPV_RENDER_API_TYPE_OPENGL)},
+                {MPV_RENDER_PARAM_OPENGL_INIT_PARAMS, &init},
+                {x11Display ? MPV_RENDER_PARAM_X11_DISPLAY : MPV_RENDER_PARAM_INVALID, x11Display},
+                {MPV_RENDER_PARAM_INVALID, nullptr},
+            };
+            const int status = mpv_render_context_create(&m_context, mpv, params);
+            if (status < 0) {
+                m_context = nullptr;
+                failure = QStringLiteral("libmpv: %1").arg(QString::fromUtf8(mpv_error_string(status)));
+            }
+        }
+        m_started = true;
+        m_wake.notify_all();
+        if (!m_context) {
+            m_gl->doneCurrent();
+            delete m_gl;
+            m_gl = nullptr;
+            return;
+        }
+        hold.unlock();
+        run();
+    });
+    std::unique_lock<std::mutex> hold(m_lock);
+    m_wake.wait(hold, [this] { return m_started; });
+    if (!m_context) {
+        hold.unlock();
+        m_thread.join();
+        if (error) *error = failure;
+    }
+    return m_context;
+}
+
+void GlRenderLoop::wake() {
+    {
+        std::lock_guard<std::mutex> hold(m_lock);
+        m_pending = true;
+    }
+    m_wake.notify_all();
+}
+
+void GlRenderLoop::setTarget(QSize size, qreal, bool visible, bool redraw) {
+    {
+        std::lock_guard<std::mutex> hold(m_lock);
+        m_size = size;
+        m_visible = visible;
+        m_redraw = m_redraw || redraw;
+    }
+    m_wake.notify_all();
+}
+
+void GlRenderLoop::setWindowValid(bool valid) {
+    std::lock_guard<std::mutex> hold(m_windowLock);
+    m_windowValid = valid;
+}
+
+void GlRenderLoop::finish(const std::function<void(mpv_render_context*)>& last) {
+    {
+        std::lock_guard<std::mutex> hold(m_lock);
+        m_quit = true;
+        m_last = last;
+    }
+    m_wake.notify_all();
+    if (m_thread.joinable()) m_thread.join();
+}
+
+void GlRenderLoop::render(bool skip, QSize size) {
+    int dontBlock = 0;
+    std::unique_lock<std::mutex> window(m_windowLock);
+    if (skip || !m_windowValid || !m_gl->makeCurrent(m_window)) {
+        window.unlock();
+        m_gl->makeCurrent(m_surface);
+        int yes = 1;
+        mpv_render_param params[] = {
+            {MPV_RENDER_PARAM_SKIP_RENDERING, &yes},
+            {MPV_RENDER_PARAM_BLOCK_FOR_TARGET_TIME, &dontBlock},
+            {MPV_RENDER_PARAM_INVALID, nullptr},
+        };
+        mpv_render_context_render(m_context, params);
+        return;
+    }
+    // The window's own framebuffer, whose first line is the bottom of the screen: flipped.
+    mpv_opengl_fbo target{int(m_gl->defaultFramebufferObject()), size.width(), size.height(), 0};
+    int flip = 1;
+    mpv_render_param params[] = {
+        {MPV_RENDER_PARAM_OPENGL_FBO, &target},
+        {MPV_RENDER_PARAM_FLIP_Y, &flip},
+        // Frames are shown as soon as they are drawn; libmpv's own clock already timed them.
+        {MPV_RENDER_PARAM_BLOCK_FOR_TARGET_TIME, &dontBlock},
+        {MPV_RENDER_PARAM_INVALID, nullptr},
+    };
+    const uint64_t generation = m_generation.load();
+    if (mpv_render_context_render(m_context, params) < 0) return;
+    m_gl->swapBuffers(m_window);
+    // Not left current on a window whose surface the GUI thread may destroy next.
+    m_gl->doneCurrent();
+    window.unlock();
+    mpv_render_context_report_swap(m_context);
+    ++m_rendered;
+    m_presented = generation;
+    if (m_framed) m_framed();
+}
+
+void GlRenderLoop::run() {
+    std::unique_lock<std::mutex> hold(m_lock);
+    for (;;) {
+        m_wake.wait(hold, [this] { return m_quit || m_pending || m_redraw; });
+        if (m_quit) break;
+        const bool redraw = m_redraw;
+        m_pending = false;
+        m_redraw = false;
+        const QSize size = m_size;
+        const bool visible = m_visible;
+        hold.unlock();
+
+        const bool newFrame = mpv_render_context_update(m_context) & MPV_RENDER_UPDATE_FRAME;
+        if (newFrame || redraw) {
+            const bool skip = !visible || size.isEmpty();
+            // Nothing to draw again while hidden; a new frame is still taken off libmpv's hands.
+            if (newFrame || !skip) render(skip, size);
+        }
+        hold.lock();
+    }
+    const auto last = m_last;
+    hold.unlock();
+    m_gl->makeCurrent(m_surface);
+    if (last) last(m_context);
+    else mpv_render_context_free(m_context);
+    m_context = nullptr;
+    m_gl->doneCurrent();
+    delete m_gl;
+    m_gl = nullptr;
+}
+
+} // namespace platform::mpv

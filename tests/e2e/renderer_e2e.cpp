@@ -1,0 +1,83 @@
+// The built program on each surface LUMORA_RENDER asks for: what the screen shows, what it says on
+// stderr about its choice, and its end on a mouse move.
+#include <gtest/gtest.h>
+#include <QThread>
+#include "X11Session.h"
+#include "support/Clips.h"
+
+using e2e::ProgramRun;
+using e2e::X11Session;
+
+namespace {
+
+struct Case {
+    const char* value;   // LUMORA_RENDER
+    const char* choice;  // the line the program writes
+    const char* warning; // and the one before it, or ""
+};
+
+void PrintTo(const Case& c, std::ostream* os) { *os << "LUMORA_RENDER=" << c.value; }
+
+class Rendering : public ::testing::TestWithParam<Case> {};
+
+std::string caseName(const ::testing::TestParamInfo<Case>& info) {
+    return info.param.value;
+}
+
+} // namespace
+
+TEST_P(Rendering, FullScreenShowsTheWholePictureSaysHowOnceAndEndsOnAMouseMove) {
+    X11Session& x = X11Session::instance();
+    ASSERT_TRUE(x.ok());
+    x.xdotool({QStringLiteral("mousemove"), QStringLiteral("5"), QStringLiteral("5")});
+    ProgramRun run;
+    const QString clip = testsupport::makeClip(run.mediaFolder(), QStringLiteral("quadrants.mpg"),
+                                               testsupport::ClipKind::Quadrants, 10.0);
+    ASSERT_FALSE(clip.isEmpty());
+    run.writeSettings({QStringLiteral("AbsoluteFullScreenDisplayMode=True"),
+                       QStringLiteral("OneEighthScreenDisplayMode=False"), QStringLiteral("VideoFile=") + clip});
+    run.setEnvironment(QStringLiteral("LUMORA_RENDER"), QString::fromLatin1(GetParam().value));
+    run.captureErrors();
+    run.start(QStringLiteral("/s"));
+
+    // The four quadrants reach the four corners of the screen: stretched from 4:3 to 5:4, upright.
+    auto corners = [&] {
+        const QImage s = x.grabScreen();
+        return QStringList{e2e::colourName(s.pixel(3, 3)), e2e::colourName(s.pixel(1276, 3)),
+                           e2e::colourName(s.pixel(3, 1020)), e2e::colourName(s.pixel(1276, 1020))};
+    };
+    const QStringList expected{QStringLiteral("red"), QStringLiteral("blue"), QStringLiteral("green"),
+                               QStringLiteral("white")};
+    const int shown = e2e::waitUntil([&] { return corners() == expected; }, 8000);
+    x.savePng(QStringLiteral(LUMORA_BINARY_DIR "/e2e-render-%1.png").arg(QLatin1String(GetParam().value)));
+    EXPECT_GE(shown, 0) << corners().join(' ').toStdString();
+    // The quadrants meet at the centre.
+    const QImage screen = x.grabScreen();
+    EXPECT_EQ(e2e::colourName(screen.pixel(630, 502)), "red");
+    EXPECT_EQ(e2e::colourName(screen.pixel(650, 522)), "white");
+
+    x.xdotool({QStringLiteral("mousemove"), QStringLiteral("600"), QStringLiteral("500")});
+    QThread::msleep(300);
+    ASSERT_EQ(run.process().state(), QProcess::Running);
+    x.xdotool({QStringLiteral("mousemove"), QStringLiteral("620"), QStringLiteral("500")});
+    const int ended = run.waitForEnd(3000);
+    ASSERT_GE(ended, 0);
+    EXPECT_LE(ended, 1000);
+    EXPECT_EQ(run.process().exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(run.process().exitCode(), 0);
+
+    const QString errors = run.errors();
+    EXPECT_EQ(errors.count(QStringLiteral("lumora: rendering ")), 1) << errors.toStdString();
+    EXPECT_TRUE(errors.contains(QString::fromLatin1(GetParam().choice))) << errors.toStdString();
+    EXPECT_TRUE(errors.contains(QString::fromLatin1(GetParam().warning))) << errors.toStdString();
+    EXPECT_FALSE(errors.contains(QStringLiteral("failed"))) << errors.toStdString();
+}
+
+// Xvfb's OpenGL is Mesa's llvmpipe: chosen only when forced.
+INSTANTIATE_TEST_SUITE_P(
+    LumoraRender, Rendering,
+    ::testing::Values(Case{"opengl", "lumora: rendering with OpenGL (renderer: llvmpipe", ""},
+                      Case{"software", "lumora: rendering in software (forced by LUMORA_RENDER)", ""},
+                      Case{"bogus", "lumora: rendering in software (llvmpipe",
+                           "LUMORA_RENDER=bogus is neither software nor opengl"}),
+    caseName);

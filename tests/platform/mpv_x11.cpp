@@ -1,0 +1,334 @@
+// The libmpv player on both surfaces, shown on a real X server: what reaches the screen is read back
+// from the server (xwd), and the pointer and keys come from xdotool. OpenGL runs on whatever renderer
+// the server offers (Mesa's llvmpipe under Xvfb).
+#include "platform/mpv/GlRenderLoop.h"
+#include "platform/mpv/MpvPlayer.h"
+#include "support/Clips.h"
+#include <QApplication>
+#include <QDir>
+#include <QOffscreenSurface>
+#include <QWindow>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QTest>
+#include <QWidget>
+#include <gtest/gtest.h>
+#include <cstdio>
+#include <memory>
+#include <mpv/client.h>
+#include <mpv/render.h>
+#include <ostream>
+#include <vector>
+
+using platform::mpv::MpvOptions;
+using platform::mpv::MpvPlayer;
+using platform::mpv::Surface;
+using playback::MediaPlayer;
+using testsupport::ClipKind;
+
+inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
+
+namespace platform::mpv {
+inline void PrintTo(Surface s, std::ostream* os) { *os << (s == Surface::OpenGL ? "OpenGL" : "software"); }
+} // namespace platform::mpv
+
+namespace {
+
+constexpr int kTimeout = 20000;
+// Where the host window stands, and the player within it: a shape unlike the clip's 4:3, so a
+// picture kept at its own aspect would leave bars.
+const QRect kHost(100, 100, 660, 260);
+const QRect kPlayer(30, 30, 600, 200);
+
+QString clip(const QString& name, ClipKind kind, double seconds) {
+    return testsupport::makeClip(testsupport::clipFolder(), name, kind, seconds);
+}
+
+QString colourName(QRgb rgb) {
+    const int r = qRed(rgb), g = qGreen(rgb), b = qBlue(rgb);
+    if (r > 160 && g < 90 && b < 90) return QStringLiteral("red");
+    if (g > 100 && r < 90 && b < 90) return QStringLiteral("green");
+    if (b > 160 && r < 90 && g < 90) return QStringLiteral("blue");
+    if (r > 200 && g > 200 && b > 200) return QStringLiteral("white");
+    if (r < 30 && g < 30 && b < 30) return QStringLiteral("black");
+    if (qAbs(r - 128) < 12 && qAbs(g - 128) < 12 && qAbs(b - 128) < 12) return QStringLiteral("grey");
+    return QStringLiteral("other");
+}
+
+// What the X server shows on its root window.
+QImage screenshot() {
+    QProcess shell;
+    shell.start(QStringLiteral("sh"), {QStringLiteral("-c"), QStringLiteral("xwd -root -silent | convert xwd:- png:-")});
+    if (!shell.waitForFinished(20000) || shell.exitCode() != 0) {
+        ADD_FAILURE() << "xwd | convert failed: " << shell.readAllStandardError().toStdString();
+        return {};
+    }
+    return QImage::fromData(shell.readAllStandardOutput(), "PNG");
+}
+
+bool xdotool(const QStringList& arguments) {
+    QProcess p;
+    p.start(QStringLiteral("xdotool"), arguments);
+    return p.waitForFinished(5000) && p.exitCode() == 0;
+}
+
+int threadCount() {
+    return int(QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot).size());
+}
+
+// A grey top-level window without frame holding the player.
+struct Host {
+    explicit Host(Surface surface, bool untimed = false) {
+        // Away from the window, so that moving over it later enters it as a user's pointer would.
+        xdotool({"mousemove", "5", "5"});
+        window.setWindowFlags(Qt::FramelessWindowHint);
+        window.setGeometry(kHost);
+        window.setAutoFillBackground(true);
+        QPalette palette = window.palette();
+        palette.setColor(QPalette::Window, QColor(128, 128, 128));
+        window.setPalette(palette);
+        MpvOptions options;
+        options.nullAudio = true;
+        options.untimed = untimed;
+        options.surface = surface;
+        player = new MpvPlayer(&window, options);
+        player->setGeometry(kPlayer);
+        window.show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(&window));
+    }
+    QPoint onScreen(int x, int y) const { return kHost.topLeft() + kPlayer.topLeft() + QPoint(x, y); }
+    QString colourAt(const QImage& screen, int x, int y) const {
+        const QPoint p = onScreen(x, y);
+        return colourName(screen.pixel(p));
+    }
+    QWidget window;
+    MpvPlayer* player = nullptr;
+};
+
+class BothSurfaces : public ::testing::TestWithParam<Surface> {};
+
+std::string surfaceName(const ::testing::TestParamInfo<Surface>& info) {
+    return info.param == Surface::OpenGL ? "OpenGL" : "Software";
+}
+
+} // namespace
+
+TEST_P(BothSurfaces, FramesReachTheScreenStretchedToFitThePlayer) {
+    const QString file = clip(QStringLiteral("quadrants.mpg"), ClipKind::Quadrants, 10.0);
+    ASSERT_FALSE(file.isEmpty());
+    Host host(GetParam());
+    ASSERT_EQ(host.player->usesOpenGL(), GetParam() == Surface::OpenGL);
+    host.player->setURL(file);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return host.player->hasPicture() && host.player->renderedFrames() > 5; },
+                                kTimeout));
+    QTest::qWait(300);
+    const QImage screen = screenshot();
+    ASSERT_FALSE(screen.isNull());
+    screen.save(QStringLiteral(LUMORA_BINARY_DIR "/x11-player-%1.png").arg(QString::fromStdString(
+        surfaceName(::testing::TestParamInfo<Surface>(GetParam(), 0)))));
+    // Each corner of the player shows its quadrant up to the edge: the picture fills the whole widget.
+    const int right = kPlayer.width() - 1, bottom = kPlayer.height() - 1;
+    EXPECT_EQ(host.colourAt(screen, 2, 2), "red");
+    EXPECT_EQ(host.colourAt(screen, right - 2, 2), "blue");
+    EXPECT_EQ(host.colourAt(screen, 2, bottom - 2), "green");
+    EXPECT_EQ(host.colourAt(screen, right - 2, bottom - 2), "white");
+    // The quadrants meet in the middle, stretched with the widget rather than kept at 4:3.
+    EXPECT_EQ(host.colourAt(screen, kPlayer.width() / 2 - 8, kPlayer.height() / 2 - 8), "red");
+    EXPECT_EQ(host.colourAt(screen, kPlayer.width() / 2 + 8, kPlayer.height() / 2 + 8), "white");
+    // Nothing spills over the player's edges.
+    EXPECT_EQ(host.colourAt(screen, -3, -3), "grey");
+    EXPECT_EQ(host.colourAt(screen, right + 3, bottom + 3), "grey");
+
+    // A bigger player draws at its new size.
+    host.player->setGeometry(QRect(10, 10, 640, 240));
+    QTest::qWait(500);
+    const QImage grown = screenshot();
+    EXPECT_EQ(colourName(grown.pixel(kHost.topLeft() + QPoint(12, 12))), "red");
+    EXPECT_EQ(colourName(grown.pixel(kHost.topLeft() + QPoint(10 + 637, 10 + 237))), "white");
+}
+
+TEST_P(BothSurfaces, StatesPictureAndInputFollowThePlayerContract) {
+    const QString video = clip(QStringLiteral("quadrants.mpg"), ClipKind::Quadrants, 10.0);
+    const QString sound = clip(QStringLiteral("sound.wav"), ClipKind::WavSound, 10.0);
+    const QString garbage = clip(QStringLiteral("garbage.avi"), ClipKind::Unplayable, 1.0);
+    ASSERT_FALSE(video.isEmpty() || sound.isEmpty() || garbage.isEmpty());
+    Host host(GetParam());
+    MpvPlayer& player = *host.player;
+    std::vector<int> states;
+    QObject::connect(&player, &MpvPlayer::playStateChanged, &player, [&](int s) { states.push_back(s); });
+
+    player.setURL(video);
+    EXPECT_EQ(player.playState(), MediaPlayer::Transitioning);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return player.playState() == MediaPlayer::Playing; }, kTimeout));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return player.hasPicture(); }, kTimeout));
+    EXPECT_EQ(states, (std::vector<int>{MediaPlayer::Transitioning, MediaPlayer::Playing}));
+
+    // The pointer and the buttons over the picture reach the player itself.
+    QSignalSpy moves(&player, &MediaPlayer::MouseMove);
+    QSignalSpy downs(&player, &MediaPlayer::MouseDown);
+    QSignalSpy clicks(&player, &MediaPlayer::Click);
+    QSignalSpy keys(&player, &MediaPlayer::KeyPress);
+    const QPoint inside = host.onScreen(300, 100);
+    // A window just mapped may miss the first movements over it; a user's pointer moves on.
+    for (int step = 0; step < 20 && moves.isEmpty(); ++step) {
+        ASSERT_TRUE(xdotool({"mousemove", QString::number(inside.x() + step % 2 * 10), QString::number(inside.y())}));
+        (void)QTest::qWaitFor([&] { return moves.size() > 0; }, 150);
+    }
+    EXPECT_FALSE(moves.isEmpty());
+    ASSERT_TRUE(xdotool({"mousemove", QString::number(inside.x() + 10), QString::number(inside.y())}));
+    QTest::qWait(100);
+    ASSERT_TRUE(xdotool({"click", "1"}));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return clicks.size() == 1; }, 3000));
+    ASSERT_EQ(downs.size(), 1);
+    EXPECT_EQ(downs.at(0).at(0).toInt(), 1);
+    EXPECT_EQ(downs.at(0).at(2).toInt(), 310);
+    EXPECT_EQ(downs.at(0).at(3).toInt(), 100);
+    // A turn of the wheel counts as a click.
+    ASSERT_TRUE(xdotool({"click", "5"}));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return clicks.size() == 2; }, 3000));
+    host.window.activateWindow();
+    player.setFocus();
+    QTest::qWait(200);
+    ASSERT_TRUE(xdotool({"key", "q"}));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return keys.size() == 1; }, 3000));
+    if (!keys.isEmpty()) {
+        EXPECT_EQ(keys.at(0).at(0).toInt(), int('q'));
+    }
+    EXPECT_EQ(QApplication::focusWidget(), &player);
+
+    // Stop ends the item but leaves its last picture up; play starts it again.
+    states.clear();
+    player.stop();
+    EXPECT_EQ(player.playState(), MediaPlayer::Stopped);
+    player.play();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return player.playState() == MediaPlayer::Playing; }, kTimeout));
+    EXPECT_EQ(states, (std::vector<int>{MediaPlayer::Stopped, MediaPlayer::Transitioning, MediaPlayer::Playing}));
+
+    // A sound file takes the picture away: the grey of the window behind shows through.
+    player.setURL(sound);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return player.playState() == MediaPlayer::Playing && !player.hasPicture(); },
+                                kTimeout));
+    QTest::qWait(300);
+    QImage screen = screenshot();
+    EXPECT_EQ(host.colourAt(screen, 2, 2), "grey");
+    EXPECT_EQ(host.colourAt(screen, 300, 100), "grey");
+
+    // The video again, then closed: its picture goes too.
+    player.setURL(video);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return player.hasPicture(); }, kTimeout));
+    QTest::qWait(300);
+    EXPECT_EQ(host.colourAt(screenshot(), 2, 2), "red");
+    player.closeMedia();
+    EXPECT_EQ(player.playState(), MediaPlayer::Stopped);
+    EXPECT_FALSE(player.hasPicture());
+    QTest::qWait(300);
+    EXPECT_EQ(host.colourAt(screenshot(), 2, 2), "grey");
+
+    // What cannot be played stops.
+    player.setURL(garbage);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return player.playState() == MediaPlayer::Stopped; }, kTimeout));
+    EXPECT_FALSE(player.hasPicture());
+}
+
+TEST_P(BothSurfaces, PlaysToTheEndAndAgainWhileHidden) {
+    const QString video = clip(QStringLiteral("quadrants.mpg"), ClipKind::Quadrants, 1.0);
+    ASSERT_FALSE(video.isEmpty());
+    Host host(GetParam(), true);
+    host.window.hide();
+    std::vector<int> states;
+    QObject::connect(host.player, &MpvPlayer::playStateChanged, host.player, [&](int s) { states.push_back(s); });
+    for (int round = 0; round < 2; ++round) {
+        states.clear();
+        if (round == 0) host.player->setURL(video);
+        else host.player->play();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return host.player->playState() == MediaPlayer::Stopped; }, kTimeout));
+        EXPECT_EQ(states, (std::vector<int>{MediaPlayer::Transitioning, MediaPlayer::Playing, MediaPlayer::Stopped}));
+    }
+    // A hidden player's frames are taken and dropped, never drawn.
+    EXPECT_EQ(host.player->renderedFrames(), 0);
+}
+
+TEST_P(BothSurfaces, PlayersCreatedAndDestroyedAHundredTimesLeaveNoThread) {
+    const QString video = clip(QStringLiteral("quadrants.mpg"), ClipKind::Quadrants, 10.0);
+    ASSERT_FALSE(video.isEmpty());
+    QWidget window;
+    window.setWindowFlags(Qt::FramelessWindowHint);
+    window.setGeometry(kHost);
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    MpvOptions options;
+    options.nullAudio = true;
+    options.surface = GetParam();
+    auto cycle = [&](int i) {
+        auto* player = new MpvPlayer(&window, options);
+        player->setGeometry(kPlayer);
+        player->show();
+        EXPECT_EQ(player->usesOpenGL(), GetParam() == Surface::OpenGL);
+        // Every third one is destroyed in the middle of playing, every third one while starting.
+        if (i % 3 != 2) player->setURL(video);
+        if (i % 3 == 0) {
+            EXPECT_TRUE(QTest::qWaitFor([&] { return player->hasPicture(); }, kTimeout)) << "player " << i;
+        }
+        delete player;
+        QCoreApplication::processEvents();
+    };
+    // Qt's, Mesa's and libmpv's threads for the whole process are there after the first.
+    cycle(0);
+    QTest::qWait(500);
+    const int before = threadCount();
+    for (int i = 1; i <= 100; ++i) cycle(i);
+    // The look at each file's path runs on a short thread of its own.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return threadCount() <= before; }, 5000))
+        << threadCount() << " threads, " << before << " before";
+}
+
+// libmpv allows one render context per core: a second one fails, as a driver's refusal would, and the
+// OpenGL loop gives up with the reason and no thread left behind.
+TEST(GlRenderLoop, AFailedStartSaysWhyAndLeavesNoThread) {
+    mpv_handle* mpv = mpv_create();
+    ASSERT_NE(mpv, nullptr);
+    mpv_set_option_string(mpv, "vo", "libmpv");
+    ASSERT_GE(mpv_initialize(mpv), 0);
+    mpv_render_param params[] = {{MPV_RENDER_PARAM_API_TYPE, const_cast<char*>(MPV_RENDER_API_TYPE_SW)},
+                                 {MPV_RENDER_PARAM_INVALID, nullptr}};
+    mpv_render_context* first = nullptr;
+    ASSERT_GE(mpv_render_context_create(&first, mpv, params), 0);
+    auto failedStart = [&] {
+        QWindow window;
+        window.setSurfaceType(QSurface::OpenGLSurface);
+        window.create();
+        QOffscreenSurface surface;
+        surface.create();
+        platform::mpv::GlRenderLoop loop(&surface, &window, [] {});
+        QString error;
+        EXPECT_EQ(loop.start(mpv, &error), nullptr);
+        EXPECT_TRUE(error.startsWith("libmpv: ")) << error.toStdString();
+    };
+    // The driver's own threads stay from the first OpenGL context of the process on.
+    failedStart();
+    const int before = threadCount();
+    failedStart();
+    EXPECT_EQ(threadCount(), before);
+    mpv_render_context_free(first);
+    mpv_terminate_destroy(mpv);
+}
+
+INSTANTIATE_TEST_SUITE_P(MpvPlayerOnX, BothSurfaces, ::testing::Values(Surface::OpenGL, Surface::Software),
+                         surfaceName);
+
+int main(int argc, char** argv) {
+    ::testing::InitGoogleTest(&argc, argv);
+    // Listing the tests needs no X server.
+    if (::testing::GTEST_FLAG(list_tests)) return RUN_ALL_TESTS();
+    QByteArray display = qgetenv("LUMORA_E2E_DISPLAY");
+    if (display.isEmpty()) display = qgetenv("DISPLAY");
+    if (display.isEmpty()) {
+        std::fprintf(stderr, "these tests need an X server: set LUMORA_E2E_DISPLAY or DISPLAY (test.sh does)\n");
+        return 1;
+    }
+    qputenv("DISPLAY", display);
+    qputenv("QT_QPA_PLATFORM", "xcb");
+    QApplication app(argc, argv);
+    QApplication::setQuitOnLastWindowClosed(false);
+    return RUN_ALL_TESTS();
+}

@@ -38,7 +38,7 @@ c++ -O2 -std=c++17 -o "$work/key_exit" "$here/key_exit.cpp" -lXtst -lX11
 # comparison is about decoding and drawing the picture.
 echo "making the clips..."
 clip() { # name lavfi-source
-    ffmpeg -nostdin -hide_banner -loglevel error -y -f lavfi -i "$2:rate=30:duration=20" \
+    ffmpeg -nostdin -hide_banner -loglevel error -y -f lavfi -i "$2:rate=30:duration=10" \
         -c:v libx264 -preset veryfast -crf 23 -pix_fmt yuv420p "$work/$1.mp4"
 }
 clip c1080 testsrc2=size=1920x1080
@@ -107,11 +107,15 @@ mpv_args=(--no-config --fs --loop=inf --ao=null --vo=x11 --hwdec=auto-safe --sto
 # its scripts never see the shutdown.
 mpv_quiet=(--really-quiet)
 
-mpv -v "${mpv_args[@]}" --frames=15 "$work/c1080.mp4" >"$work/shm.log" 2>&1 || true
+# Without --loop: with it, --frames never ends playback.
+timeout -s TERM 30 mpv -v --no-config --fs --ao=null --vo=x11 --hwdec=auto-safe --stop-screensaver=no --frames=15 \
+    "$work/c1080.mp4" >"$work/shm.log" 2>&1 </dev/null || true
 if grep -q "Shared memory" "$work/shm.log"; then
     shm="no: $(grep -m1 "Shared memory" "$work/shm.log")"
+elif grep -q "XShm" "$work/shm.log"; then
+    shm="yes (mpv -v: $(grep -m1 -o "Waiting for XShm.*" "$work/shm.log"))"
 elif grep -q "vo/x11" "$work/shm.log"; then
-    shm="yes (no 'Shared memory not supported/error' in mpv -v)"
+    shm="yes (mpv -v said neither 'Shared memory not supported' nor 'Shared memory error')"
 else
     shm="unknown (mpv's x11 output did not start)"
 fi

@@ -120,7 +120,7 @@ else
     shm="unknown (mpv's x11 output did not start)"
 fi
 echo "X server: Xvfb :$display 1920x1080x24, pid $xvfb_pid; mpv --vo=x11 uses X shared memory: $shm"
-echo "LUMORA_RENDER=${LUMORA_RENDER-<unset>}"
+echo "LUMORA_RENDER=${LUMORA_RENDER-<unset>}; load average at the start: $(cut -d' ' -f1-3 /proc/loadavg) on $(nproc) cores"
 
 # One CPU run of SECONDS: "$@" under GNU time; the X server's CPU read around it. Appends to
 # $work/cpu.txt: case side program-cpu x-cpu peak-rss-kb frames-shown decoder-drops output-drops
@@ -247,7 +247,9 @@ for c in "${cases[@]}"; do
     done
 done
 echo "  (shown: lumora's frames drawn; mpv's frames played through less its drops; ui: lumora's 10 ms timer lateness, ms)"
-echo "  every run: $(awk '{ printf "%s/%s cpu %.2f+%.2f shown %s; ", $1, $2, $3, $4, $6 }' "$work/cpu.txt")"
+for c in "${cases[@]}"; do
+    echo "  every run, $c (program+Xvfb CPU s/shown): $(awk -v c="$c" '$1 == c { printf "%s %.2f+%.2f/%s  ", $2, $3, $4, $6 }' "$work/cpu.txt")"
+done
 
 echo
 key_play=$(grep "^c1080 " "$work/key.txt" 2>/dev/null | median 2)
@@ -267,7 +269,9 @@ verdict() { # value op goal
         print ((op == "<=" && v <= g) || (op == ">=" && v >= g)) ? "met" : "NOT met" }'
 }
 echo
-echo "goals                                        value    goal      "
+echo "load average at the end: $(cut -d' ' -f1-3 /proc/loadavg)"
+echo
+echo "goals                                        value    goal"
 row() { printf "%-42s %8s    %-8s  %s\n" "$1" "$2" "$3 $4" "$(verdict "$2" "$3" "$4")"; }
 row "CPU incl. X, lumora/mpv, 1080p" "$(ratio "${total[c1080-lumora]}" "${total[c1080-mpv]}")" "<=" 1.0
 row "CPU incl. X, lumora/mpv, 720p scaled" "$(ratio "${total[c720-lumora]}" "${total[c720-mpv]}")" "<=" 1.0

@@ -223,6 +223,7 @@ median() { # column number, then lines on stdin; "?" when there are none or a va
             print (n % 2) ? v[(n + 1) / 2] : (v[n / 2] + v[n / 2 + 1]) / 2
         }'
 }
+two() { awk -v v="$1" 'BEGIN { if (v ~ /^-?[0-9.]+$/) printf "%.2f", v; else printf "%s", v }'; }
 pick() { grep "^$1 $2 " "$work/cpu.txt" || true; }
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (a ~ /^[0-9.]+$/ && b ~ /^[0-9.]+$/ && b > 0) printf "%.2f", a / b; else print "?" }'; }
 
@@ -241,7 +242,7 @@ for c in "${cases[@]}"; do
         total[$c-$side]=$tot
         frames[$c-$side]=$(median 6 <<<"$rows")
         p99[$c-$side]=$(median 9 <<<"$rows")
-        printf "%-36s %-7s %8s %8s %8s %8s %8s %8s %8s %8s %8s\n" "${case_name[$c]}" "$side" "$tot" "$prog" "$xcpu" \
+        printf "%-36s %-7s %8s %8s %8s %8s %8s %8s %8s %8s %8s\n" "${case_name[$c]}" "$side" "$(two "$tot")" "$(two "$prog")" "$(two "$xcpu")" \
             "$(awk '{ printf "%.1f\n", $5 / 1024 }' <<<"$rows" | median 1)" "${frames[$c-$side]}" \
             "$(median 7 <<<"$rows")" "$(median 8 <<<"$rows")" "${p99[$c-$side]}" "$(median 10 <<<"$rows")"
     done

@@ -6,6 +6,7 @@
 #include "support/Clips.h"
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QOffscreenSurface>
 #include <QWindow>
 #include <QProcess>
@@ -28,11 +29,20 @@ using testsupport::ClipKind;
 
 inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
 
-namespace platform::mpv {
-inline void PrintTo(Surface s, std::ostream* os) { *os << (s == Surface::OpenGL ? "OpenGL" : "software"); }
-} // namespace platform::mpv
-
 namespace {
+
+// The three ways a player shows its frames on X.
+enum class Kind { OpenGL, SharedMemory, Images };
+void PrintTo(Kind k, std::ostream* os) {
+    *os << (k == Kind::OpenGL ? "OpenGL" : k == Kind::SharedMemory ? "SharedMemory" : "Images");
+}
+MpvOptions optionsFor(Kind kind) {
+    MpvOptions options;
+    options.nullAudio = true;
+    options.surface = kind == Kind::OpenGL ? Surface::OpenGL : Surface::Software;
+    options.sharedMemory = kind == Kind::SharedMemory;
+    return options;
+}
 
 constexpr int kTimeout = 20000;
 // Where the host window stands, and the player within it: a shape unlike the clip's 4:3, so a
@@ -72,13 +82,20 @@ bool xdotool(const QStringList& arguments) {
     return p.waitForFinished(5000) && p.exitCode() == 0;
 }
 
+// Shared memory segments on the machine (this process's among them).
+int sharedSegments() {
+    QFile f(QStringLiteral("/proc/sysvipc/shm"));
+    if (!f.open(QIODevice::ReadOnly)) return -1;
+    return int(f.readAll().count('\n')) - 1;
+}
+
 int threadCount() {
     return int(QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot).size());
 }
 
 // A grey top-level window without frame holding the player.
 struct Host {
-    explicit Host(Surface surface, bool untimed = false) {
+    explicit Host(Kind kind, bool untimed = false) {
         // Away from the window, so that moving over it later enters it as a user's pointer would.
         xdotool({"mousemove", "5", "5"});
         window.setWindowFlags(Qt::FramelessWindowHint);
@@ -87,10 +104,8 @@ struct Host {
         QPalette palette = window.palette();
         palette.setColor(QPalette::Window, QColor(128, 128, 128));
         window.setPalette(palette);
-        MpvOptions options;
-        options.nullAudio = true;
+        MpvOptions options = optionsFor(kind);
         options.untimed = untimed;
-        options.surface = surface;
         player = new MpvPlayer(&window, options);
         player->setGeometry(kPlayer);
         window.show();
@@ -105,19 +120,20 @@ struct Host {
     MpvPlayer* player = nullptr;
 };
 
-class BothSurfaces : public ::testing::TestWithParam<Surface> {};
+class EverySurface : public ::testing::TestWithParam<Kind> {};
 
-std::string surfaceName(const ::testing::TestParamInfo<Surface>& info) {
-    return info.param == Surface::OpenGL ? "OpenGL" : "Software";
+std::string surfaceName(const ::testing::TestParamInfo<Kind>& info) {
+    return info.param == Kind::OpenGL ? "OpenGL" : info.param == Kind::SharedMemory ? "SharedMemory" : "Images";
 }
 
 } // namespace
 
-TEST_P(BothSurfaces, FramesReachTheScreenStretchedToFitThePlayer) {
+TEST_P(EverySurface, FramesReachTheScreenStretchedToFitThePlayer) {
     const QString file = clip(QStringLiteral("quadrants.mpg"), ClipKind::Quadrants, 10.0);
     ASSERT_FALSE(file.isEmpty());
     Host host(GetParam());
-    ASSERT_EQ(host.player->usesOpenGL(), GetParam() == Surface::OpenGL);
+    ASSERT_EQ(host.player->usesOpenGL(), GetParam() == Kind::OpenGL);
+    ASSERT_EQ(host.player->usesSharedMemory(), GetParam() == Kind::SharedMemory);
     host.player->setURL(file);
     ASSERT_TRUE(QTest::qWaitFor([&] { return host.player->hasPicture() && host.player->renderedFrames() > 5; },
                                 kTimeout));
@@ -125,7 +141,7 @@ TEST_P(BothSurfaces, FramesReachTheScreenStretchedToFitThePlayer) {
     const QImage screen = screenshot();
     ASSERT_FALSE(screen.isNull());
     screen.save(QStringLiteral(LUMORA_BINARY_DIR "/x11-player-%1.png").arg(QString::fromStdString(
-        surfaceName(::testing::TestParamInfo<Surface>(GetParam(), 0)))));
+        surfaceName(::testing::TestParamInfo<Kind>(GetParam(), 0)))));
     // Each corner of the player shows its quadrant up to the edge: the picture fills the whole widget.
     const int right = kPlayer.width() - 1, bottom = kPlayer.height() - 1;
     EXPECT_EQ(host.colourAt(screen, 2, 2), "red");
@@ -147,7 +163,7 @@ TEST_P(BothSurfaces, FramesReachTheScreenStretchedToFitThePlayer) {
     EXPECT_EQ(colourName(grown.pixel(kHost.topLeft() + QPoint(10 + 637, 10 + 237))), "white");
 }
 
-TEST_P(BothSurfaces, StatesPictureAndInputFollowThePlayerContract) {
+TEST_P(EverySurface, StatesPictureAndInputFollowThePlayerContract) {
     const QString video = clip(QStringLiteral("quadrants.mpg"), ClipKind::Quadrants, 10.0);
     const QString sound = clip(QStringLiteral("sound.wav"), ClipKind::WavSound, 10.0);
     const QString garbage = clip(QStringLiteral("garbage.avi"), ClipKind::Unplayable, 1.0);
@@ -230,7 +246,7 @@ TEST_P(BothSurfaces, StatesPictureAndInputFollowThePlayerContract) {
     EXPECT_FALSE(player.hasPicture());
 }
 
-TEST_P(BothSurfaces, PlaysToTheEndAndAgainWhileHidden) {
+TEST_P(EverySurface, PlaysToTheEndAndAgainWhileHidden) {
     const QString video = clip(QStringLiteral("quadrants.mpg"), ClipKind::Quadrants, 1.0);
     ASSERT_FALSE(video.isEmpty());
     Host host(GetParam(), true);
@@ -248,7 +264,7 @@ TEST_P(BothSurfaces, PlaysToTheEndAndAgainWhileHidden) {
     EXPECT_EQ(host.player->renderedFrames(), 0);
 }
 
-TEST_P(BothSurfaces, PlayersCreatedAndDestroyedAHundredTimesLeaveNoThread) {
+TEST_P(EverySurface, PlayersCreatedAndDestroyedAHundredTimesLeaveNoThread) {
     const QString video = clip(QStringLiteral("quadrants.mpg"), ClipKind::Quadrants, 10.0);
     ASSERT_FALSE(video.isEmpty());
     QWidget window;
@@ -256,14 +272,13 @@ TEST_P(BothSurfaces, PlayersCreatedAndDestroyedAHundredTimesLeaveNoThread) {
     window.setGeometry(kHost);
     window.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
-    MpvOptions options;
-    options.nullAudio = true;
-    options.surface = GetParam();
+    const MpvOptions options = optionsFor(GetParam());
     auto cycle = [&](int i) {
         auto* player = new MpvPlayer(&window, options);
         player->setGeometry(kPlayer);
         player->show();
-        EXPECT_EQ(player->usesOpenGL(), GetParam() == Surface::OpenGL);
+        EXPECT_EQ(player->usesOpenGL(), GetParam() == Kind::OpenGL);
+        EXPECT_EQ(player->usesSharedMemory(), GetParam() == Kind::SharedMemory);
         // Every third one is destroyed in the middle of playing, every third one while starting.
         if (i % 3 != 2) player->setURL(video);
         if (i % 3 == 0) {
@@ -276,7 +291,10 @@ TEST_P(BothSurfaces, PlayersCreatedAndDestroyedAHundredTimesLeaveNoThread) {
     cycle(0);
     QTest::qWait(500);
     const int before = threadCount();
+    const int segmentsBefore = sharedSegments();
     for (int i = 1; i <= 100; ++i) cycle(i);
+    // Nor memory shared with the X server: each player's goes with it.
+    EXPECT_LE(sharedSegments(), segmentsBefore + 2) << "shared memory segments left behind";
     // The look at each file's path runs on a short thread of its own.
     EXPECT_TRUE(QTest::qWaitFor([&] { return threadCount() <= before; }, 5000))
         << threadCount() << " threads, " << before << " before";
@@ -313,7 +331,8 @@ TEST(GlRenderLoop, AFailedStartSaysWhyAndLeavesNoThread) {
     mpv_terminate_destroy(mpv);
 }
 
-INSTANTIATE_TEST_SUITE_P(MpvPlayerOnX, BothSurfaces, ::testing::Values(Surface::OpenGL, Surface::Software),
+INSTANTIATE_TEST_SUITE_P(MpvPlayerOnX, EverySurface,
+                         ::testing::Values(Kind::OpenGL, Kind::SharedMemory, Kind::Images),
                          surfaceName);
 
 int main(int argc, char** argv) {

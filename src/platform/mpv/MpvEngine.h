@@ -12,6 +12,9 @@ struct MpvOptions {
     int startLimitMs = 10000;
     // Automatic: OpenGL on a hardware renderer, else software (see chosenSurface).
     Surface surface = Surface::Automatic;
+    // In software on X: frames go from memory shared with the X server straight into a child
+    // window. Off (or where that cannot be), the widget paints them from images.
+    bool sharedMemory = true;
 };
 
 // Creates libmpv players, drawing with OpenGL or in software.

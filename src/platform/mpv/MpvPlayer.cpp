@@ -1,12 +1,14 @@
 #include "platform/mpv/MpvPlayer.h"
 
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QOffscreenSurface>
 #include <QElapsedTimer>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QPointer>
 #include <atomic>
+#include <mutex>
 #include <clocale>
 #include <cstdio>
 #include <cstdlib>
@@ -18,6 +20,7 @@
 #include "platform/mpv/GlRenderLoop.h"
 #include "platform/mpv/VideoWindow.h"
 #include "platform/mpv/RenderLoop.h"
+#include "platform/mpv/ShmRenderLoop.h"
 
 namespace platform::mpv {
 
@@ -118,13 +121,13 @@ bool MpvPlayer::startOpenGL() {
             if (created) updateTarget(isVisible(), true);
         },
         [this] { updateTarget(isVisible(), true); });
-    m_glContainer = QWidget::createWindowContainer(m_videoWindow, this);
+    m_videoContainer = QWidget::createWindowContainer(m_videoWindow, this);
     // Mouse and wheel fall through to the player beneath, and the focus stays with it.
-    m_glContainer->setAttribute(Qt::WA_TransparentForMouseEvents);
-    m_glContainer->setFocusPolicy(Qt::NoFocus);
-    m_glContainer->setGeometry(rect());
+    m_videoContainer->setAttribute(Qt::WA_TransparentForMouseEvents);
+    m_videoContainer->setFocusPolicy(Qt::NoFocus);
+    m_videoContainer->setGeometry(rect());
     // Shown with the first frame: until then the form behind shows through, as in software.
-    m_glContainer->hide();
+    m_videoContainer->hide();
     m_videoWindow->create();
     m_glSurface = std::make_unique<QOffscreenSurface>();
     m_glSurface->setFormat(m_videoWindow->requestedFormat());
@@ -139,8 +142,8 @@ bool MpvPlayer::startOpenGL() {
     if (!m_render) {
         loop.reset();
         m_glSurface.reset();
-        delete m_glContainer;
-        m_glContainer = nullptr;
+        delete m_videoContainer;
+        m_videoContainer = nullptr;
         m_videoWindow = nullptr;
         reportOpenGLFailure(failure);
         return false;
@@ -157,12 +160,48 @@ void MpvPlayer::startSoftware() {
     };
     if (mpv_render_context_create(&m_render, m_mpv, params) < 0) m_render = nullptr;
     if (!m_render) return;
+    if (m_options.sharedMemory && QGuiApplication::platformName() == QLatin1String("xcb") && startSharedMemory())
+        return;
     auto loop = std::make_unique<RenderLoop>(m_render, [this] {
         if (!m_framedPending.exchange(true))
             QMetaObject::invokeMethod(this, &MpvPlayer::onFramed, Qt::QueuedConnection);
     });
     m_softwareLoop = loop.get();
     m_loop = std::move(loop);
+}
+
+bool MpvPlayer::startSharedMemory() {
+    auto loop = std::make_unique<ShmRenderLoop>(m_render, [this] {
+        if (!m_framedPending.exchange(true))
+            QMetaObject::invokeMethod(this, &MpvPlayer::onFramed, Qt::QueuedConnection);
+    });
+    QString failure;
+    if (!loop->start(qgetenv("DISPLAY"), &failure)) {
+        static std::once_flag told;
+        std::call_once(told, [&] {
+            std::fprintf(stderr, "lumora: software frames are painted from images (%s)\n", qPrintable(failure));
+        });
+        return false;
+    }
+    m_videoWindow = new VideoWindow(
+        [this](bool created) {
+            if (!m_shmLoop) return;
+            m_shmLoop->setWindow(created ? uint32_t(m_videoWindow->winId()) : 0);
+            if (created) updateTarget(isVisible(), true);
+        },
+        [this] { updateTarget(isVisible(), true); }, QSurface::RasterSurface);
+    m_videoContainer = QWidget::createWindowContainer(m_videoWindow, this);
+    // Mouse and wheel fall through to the player beneath, and the focus stays with it.
+    m_videoContainer->setAttribute(Qt::WA_TransparentForMouseEvents);
+    m_videoContainer->setFocusPolicy(Qt::NoFocus);
+    m_videoContainer->setGeometry(rect());
+    // Shown with the first frame: until then the form behind shows through.
+    m_videoContainer->hide();
+    m_videoWindow->create();
+    m_shmLoop = loop.get();
+    m_shmLoop->setWindow(uint32_t(m_videoWindow->winId()));
+    m_loop = std::move(loop);
+    return true;
 }
 
 MpvPlayer::~MpvPlayer() {
@@ -175,8 +214,8 @@ MpvPlayer::~MpvPlayer() {
         // frames is seen for what it is.
         int64_t decoderDrops = 0;
         int64_t outputDrops = 0;
-        mpv_get_property(m_mpv, "frame-drop-count", MPV_FORMAT_INT64, &decoderDrops);
-        mpv_get_property(m_mpv, "vo-drop-frame-count", MPV_FORMAT_INT64, &outputDrops);
+        mpv_get_property(m_mpv, "decoder-frame-drop-count", MPV_FORMAT_INT64, &decoderDrops);
+        mpv_get_property(m_mpv, "frame-drop-count", MPV_FORMAT_INT64, &outputDrops);
         std::fprintf(stderr, "lumora-stats: frames-drawn %d decoder-drops %lld output-drops %lld\n",
                      renderedFrames(), static_cast<long long>(decoderDrops), static_cast<long long>(outputDrops));
     }
@@ -191,9 +230,10 @@ MpvPlayer::~MpvPlayer() {
     m_render = nullptr;
     m_loop.reset();
     m_glLoop = nullptr;
+    m_shmLoop = nullptr;
     // The window goes only once nothing draws on it.
-    delete m_glContainer;
-    m_glContainer = nullptr;
+    delete m_videoContainer;
+    m_videoContainer = nullptr;
     m_videoWindow = nullptr;
     m_glSurface.reset();
     if (m_mpv) mpv_terminate_destroy(m_mpv);
@@ -438,11 +478,11 @@ void MpvPlayer::handleEvent(const mpv_event& event) {
 void MpvPlayer::onFramed() {
     m_framedPending = false;
     if (!m_loop || m_loop->frontGeneration() != m_generation) return;
-    if (m_glContainer) {
+    if (m_videoContainer) {
         // The render thread presents its frames itself; showing the window makes it draw the
         // current one again.
         m_hasFrame = true;
-        if (m_glContainer->isHidden()) m_glContainer->show();
+        if (m_videoContainer->isHidden()) m_videoContainer->show();
         return;
     }
     if (!m_hasFrame) setAttribute(Qt::WA_OpaquePaintEvent, true);
@@ -462,8 +502,8 @@ void MpvPlayer::clearFrame() {
     if (m_loop) m_loop->setGeneration(m_generation);
     if (!m_hasFrame) return;
     m_hasFrame = false;
-    if (m_glContainer) {
-        m_glContainer->hide();
+    if (m_videoContainer) {
+        m_videoContainer->hide();
         return;
     }
     setAttribute(Qt::WA_OpaquePaintEvent, false);
@@ -480,7 +520,7 @@ void MpvPlayer::paintEvent(QPaintEvent*) {
 
 void MpvPlayer::resizeEvent(QResizeEvent* event) {
     MediaPlayer::resizeEvent(event);
-    if (m_glContainer) m_glContainer->setGeometry(rect());
+    if (m_videoContainer) m_videoContainer->setGeometry(rect());
     updateTarget(isVisible(), m_hasFrame);
 }
 

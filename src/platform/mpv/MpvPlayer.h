@@ -19,6 +19,7 @@ namespace platform::mpv {
 
 class GlRenderLoop;
 class RenderLoop;
+class ShmRenderLoop;
 class VideoWindow;
 
 // A libmpv core drawing its frames on a thread of its own, so the user-interface thread only shows
@@ -54,7 +55,9 @@ public:
     // Frames drawn into the widget's images since creation (frames skipped while hidden excluded).
     int renderedFrames() const { return m_loop ? m_loop->renderedFrames() : 0; }
     // Frames drawn with OpenGL rather than in software.
-    bool usesOpenGL() const { return m_glContainer != nullptr; }
+    bool usesOpenGL() const { return m_glLoop != nullptr; }
+    // Frames put from memory shared with the X server rather than painted by the widget.
+    bool usesSharedMemory() const { return m_shmLoop != nullptr; }
     // A picture is up; without one the widget paints nothing and its parent shows through.
     bool hasPicture() const { return m_hasFrame; }
 
@@ -81,6 +84,7 @@ private:
     void shutDownVideo();
     bool startOpenGL();
     void startSoftware();
+    bool startSharedMemory();
     void load();
     // Hands the URL to mpv once it is known not to be a pipe, socket or device, which mpv would
     // wait on for ever; the look runs off this thread, as a hung mount may never answer it.
@@ -98,8 +102,9 @@ private:
     std::unique_ptr<FrameLoop> m_loop;
     RenderLoop* m_softwareLoop = nullptr; // m_loop, when drawing in software
     GlRenderLoop* m_glLoop = nullptr;   // m_loop, when drawing with OpenGL
-    VideoWindow* m_videoWindow = nullptr; // owned by m_glContainer
-    QWidget* m_glContainer = nullptr;
+    ShmRenderLoop* m_shmLoop = nullptr; // m_loop, when putting frames from shared memory
+    VideoWindow* m_videoWindow = nullptr; // owned by m_videoContainer, with OpenGL or shared memory
+    QWidget* m_videoContainer = nullptr;
 
     QString m_url;
     int m_state = Undefined;

@@ -4,9 +4,10 @@
 
 namespace platform::mpv {
 
-VideoWindow::VideoWindow(std::function<void(bool)> surfaceChanged, std::function<void()> exposed)
+VideoWindow::VideoWindow(std::function<void(bool)> surfaceChanged, std::function<void()> exposed,
+                         QSurface::SurfaceType type)
     : m_surfaceChanged(std::move(surfaceChanged)), m_exposed(std::move(exposed)) {
-    setSurfaceType(QSurface::OpenGLSurface);
+    setSurfaceType(type);
     setFlag(Qt::WindowTransparentForInput);
 }
 

@@ -1,0 +1,200 @@
+#include "platform/mpv/ShmRenderLoop.h"
+
+#include <cstdlib>
+#include <mpv/render.h>
+#include <sys/ipc.h>
+#include <sys/shm.h>
+#include <xcb/shm.h>
+#include <xcb/xcb.h>
+
+namespace platform::mpv {
+
+namespace {
+// The software renderer takes its fastest path with 64-byte aligned lines; X takes any line length
+// that is a whole number of pixels.
+constexpr size_t kLineAlignment = 64;
+
+// A round trip: once it returns, the server has done everything asked before it, so a picture put
+// from shared memory has been read and the memory may be drawn on again.
+void sync(xcb_connection_t* conn) {
+    free(xcb_get_input_focus_reply(conn, xcb_get_input_focus(conn), nullptr));
+    // Errors (a window gone before the GUI thread said so) arrive as events nobody else reads.
+    while (xcb_generic_event_t* e = xcb_poll_for_event(conn)) free(e);
+}
+} // namespace
+
+ShmRenderLoop::ShmRenderLoop(mpv_render_context* context, std::function<void()> framed)
+    : m_context(context), m_framed(std::move(framed)) {}
+
+ShmRenderLoop::~ShmRenderLoop() {
+    finish(nullptr);
+    if (m_conn) {
+        releaseSegment();
+        xcb_disconnect(m_conn);
+    }
+}
+
+bool ShmRenderLoop::start(const QByteArray& display, QString* error) {
+    auto fail = [&](const QString& why) {
+        if (error) *error = why;
+        if (m_conn) xcb_disconnect(m_conn);
+        m_conn = nullptr;
+        return false;
+    };
+    m_conn = xcb_connect(display.isEmpty() ? nullptr : display.constData(), nullptr);
+    if (!m_conn || xcb_connection_has_error(m_conn)) return fail(QStringLiteral("no connection to the X server"));
+    auto* version = xcb_shm_query_version_reply(m_conn, xcb_shm_query_version(m_conn), nullptr);
+    if (!version) return fail(QStringLiteral("the X server has no shared memory extension"));
+    free(version);
+    // A remote server answers the query but cannot reach this machine's memory: try it once.
+    if (!ensureSegment(QSize(16, 16))) return fail(QStringLiteral("the X server cannot share memory with us"));
+    m_thread = std::thread([this] { run(); });
+    return true;
+}
+
+bool ShmRenderLoop::ensureSegment(QSize size) {
+    if (m_segment.data && m_segment.size == size) return true;
+    releaseSegment();
+    const size_t stride = (size_t(size.width()) * 4 + kLineAlignment - 1) / kLineAlignment * kLineAlignment;
+    const int id = shmget(IPC_PRIVATE, stride * size_t(size.height()), IPC_CREAT | 0600);
+    if (id < 0) return false;
+    void* data = shmat(id, nullptr, 0);
+    if (data == reinterpret_cast<void*>(-1)) {
+        shmctl(id, IPC_RMID, nullptr);
+        return false;
+    }
+    const uint32_t xid = xcb_generate_id(m_conn);
+    xcb_generic_error_t* err = xcb_request_check(m_conn, xcb_shm_attach_checked(m_conn, xid, uint32_t(id), 1));
+    // Marked for removal now: the memory goes once both sides have let go, even if we crash.
+    shmctl(id, IPC_RMID, nullptr);
+    if (err) {
+        free(err);
+        shmdt(data);
+        return false;
+    }
+    m_segment = {id, xid, static_cast<unsigned char*>(data), size, stride};
+    return true;
+}
+
+void ShmRenderLoop::releaseSegment() {
+    if (!m_segment.data) return;
+    xcb_shm_detach(m_conn, m_segment.xid);
+    sync(m_conn);
+    shmdt(m_segment.data);
+    m_segment = Segment{};
+}
+
+void ShmRenderLoop::wake() {
+    {
+        std::lock_guard<std::mutex> hold(m_lock);
+        m_pending = true;
+    }
+    m_wake.notify_all();
+}
+
+void ShmRenderLoop::setTarget(QSize size, qreal, bool visible, bool redraw) {
+    {
+        std::lock_guard<std::mutex> hold(m_lock);
+        m_size = size;
+        m_visible = visible;
+        m_redraw = m_redraw || redraw;
+    }
+    m_wake.notify_all();
+}
+
+void ShmRenderLoop::setWindow(uint32_t window) {
+    std::lock_guard<std::mutex> hold(m_windowLock);
+    m_window = window;
+}
+
+void ShmRenderLoop::finish(const std::function<void(mpv_render_context*)>& last) {
+    {
+        std::lock_guard<std::mutex> hold(m_lock);
+        m_quit = true;
+    }
+    m_wake.notify_all();
+    if (m_thread.joinable()) m_thread.join();
+    if (last) last(m_context);
+}
+
+void ShmRenderLoop::render(bool skip, QSize size) {
+    int dontBlock = 0;
+    if (skip || !ensureSegment(size)) {
+        int yes = 1;
+        mpv_render_param params[] = {
+            {MPV_RENDER_PARAM_SKIP_RENDERING, &yes},
+            {MPV_RENDER_PARAM_BLOCK_FOR_TARGET_TIME, &dontBlock},
+            {MPV_RENDER_PARAM_INVALID, nullptr},
+        };
+        mpv_render_context_render(m_context, params);
+        return;
+    }
+    int surface[2] = {size.width(), size.height()};
+    size_t stride = m_segment.stride;
+    // Little-endian 32-bit pixels as X keeps them at depth 24: blue, green, red, unused.
+    char format[] = "bgr0";
+    mpv_render_param params[] = {
+        {MPV_RENDER_PARAM_SW_SIZE, surface},
+        {MPV_RENDER_PARAM_SW_FORMAT, format},
+        {MPV_RENDER_PARAM_SW_STRIDE, &stride},
+        {MPV_RENDER_PARAM_SW_POINTER, m_segment.data},
+        // Frames are shown as soon as they are drawn; libmpv's own clock already timed them.
+        {MPV_RENDER_PARAM_BLOCK_FOR_TARGET_TIME, &dontBlock},
+        {MPV_RENDER_PARAM_INVALID, nullptr},
+    };
+    const uint64_t generation = m_generation.load();
+    if (mpv_render_context_render(m_context, params) < 0) return;
+    put(size);
+    ++m_rendered;
+    m_presented = generation;
+    if (m_framed) m_framed();
+}
+
+void ShmRenderLoop::put(QSize size) {
+    std::lock_guard<std::mutex> hold(m_windowLock);
+    if (!m_window) return;
+    if (m_gcWindow != m_window) {
+        if (m_gc) xcb_free_gc(m_conn, m_gc);
+        m_gc = xcb_generate_id(m_conn);
+        xcb_create_gc(m_conn, m_gc, m_window, 0, nullptr);
+        if (auto* g = xcb_get_geometry_reply(m_conn, xcb_get_geometry(m_conn, m_window), nullptr)) {
+            m_depth = g->depth;
+            free(g);
+        }
+        m_gcWindow = m_window;
+    }
+    xcb_shm_put_image(m_conn, m_window, m_gc, uint16_t(m_segment.stride / 4), uint16_t(size.height()), 0, 0,
+                      uint16_t(size.width()), uint16_t(size.height()), 0, 0, m_depth, XCB_IMAGE_FORMAT_Z_PIXMAP, 0,
+                      m_segment.xid, 0);
+    // Waited for here, on this thread, so the next frame is not drawn into memory still being read.
+    sync(m_conn);
+}
+
+void ShmRenderLoop::run() {
+    std::unique_lock<std::mutex> hold(m_lock);
+    for (;;) {
+        m_wake.wait(hold, [this] { return m_quit || m_pending || m_redraw; });
+        if (m_quit) break;
+        const bool redraw = m_redraw;
+        m_pending = false;
+        m_redraw = false;
+        const QSize size = m_size;
+        const bool visible = m_visible;
+        hold.unlock();
+
+        const bool newFrame = mpv_render_context_update(m_context) & MPV_RENDER_UPDATE_FRAME;
+        if (newFrame || redraw) {
+            const bool skip = !visible || size.isEmpty();
+            // Nothing to draw again while hidden; a new frame is still taken off libmpv's hands.
+            if (newFrame || !skip) render(skip, size);
+        }
+        hold.lock();
+    }
+    hold.unlock();
+    if (m_gc) xcb_free_gc(m_conn, m_gc);
+    m_gc = 0;
+    m_gcWindow = 0;
+    xcb_flush(m_conn);
+}
+
+} // namespace platform::mpv

@@ -1,0 +1,83 @@
+#pragma once
+#include <QSize>
+#include <QString>
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <thread>
+#include "platform/mpv/FrameLoop.h"
+
+struct xcb_connection_t;
+
+namespace platform::mpv {
+
+// libmpv's software renderer on a thread of its own, drawing each frame into memory shared with the
+// X server (MIT-SHM) and putting it straight into a native child window from there: no image for
+// the widget to paint, no copy into Qt's backing store, and the user-interface thread takes no part
+// in a frame. The thread talks to the X server over a connection of its own.
+class ShmRenderLoop : public FrameLoop {
+public:
+    // `framed` runs on the render thread after each frame put on the window (post it to the GUI thread).
+    ShmRenderLoop(mpv_render_context* context, std::function<void()> framed);
+    ~ShmRenderLoop() override;
+    ShmRenderLoop(const ShmRenderLoop&) = delete;
+    ShmRenderLoop& operator=(const ShmRenderLoop&) = delete;
+
+    // Connects to `display` and checks that the server shares memory with this process; starts the
+    // thread. False, with the reason in `error`, when it cannot: the caller draws another way.
+    bool start(const QByteArray& display, QString* error);
+
+    void wake() override;
+    void setTarget(QSize size, qreal ratio, bool visible, bool redraw) override;
+    void setGeneration(uint64_t generation) override { m_generation = generation; }
+    uint64_t frontGeneration() override { return m_presented; }
+    int renderedFrames() const override { return m_rendered; }
+    void finish(const std::function<void(mpv_render_context*)>& last) override;
+
+    // From the GUI thread, as the window's native surface comes (its id) and goes (0). Returns once
+    // the render thread no longer draws on the old window.
+    void setWindow(uint32_t window);
+
+private:
+    struct Segment {
+        int id = -1;
+        uint32_t xid = 0;
+        unsigned char* data = nullptr;
+        QSize size;
+        size_t stride = 0;
+    };
+    bool ensureSegment(QSize size);
+    void releaseSegment();
+    void run();
+    void render(bool skip, QSize size);
+    void put(QSize size);
+
+    mpv_render_context* m_context;
+    std::function<void()> m_framed;
+    xcb_connection_t* m_conn = nullptr;
+    Segment m_segment; // the render thread's alone once started
+
+    std::mutex m_lock;
+    std::condition_variable m_wake;
+    bool m_pending = false;
+    bool m_redraw = false;
+    bool m_quit = false;
+    QSize m_size;
+    bool m_visible = false;
+
+    // Held while putting on the window, so it is never destroyed under the render thread.
+    std::mutex m_windowLock;
+    uint32_t m_window = 0;
+    uint32_t m_gcWindow = 0; // the window m_gc and m_depth were made for
+    uint32_t m_gc = 0;
+    uint8_t m_depth = 24;
+
+    std::atomic<uint64_t> m_generation{1};
+    std::atomic<uint64_t> m_presented{0};
+    std::atomic<int> m_rendered{0};
+    std::thread m_thread;
+};
+
+} // namespace platform::mpv

@@ -73,11 +73,12 @@ TEST_P(Rendering, FullScreenShowsTheWholePictureSaysHowOnceAndEndsOnAMouseMove) 
     EXPECT_FALSE(errors.contains(QStringLiteral("failed"))) << errors.toStdString();
 }
 
-// Xvfb's OpenGL is Mesa's llvmpipe: chosen only when forced.
+// Xvfb's OpenGL is Mesa's llvmpipe: chosen only when forced. Xvfb offers no direct rendering, so
+// the program does not even ask which renderer it has.
 INSTANTIATE_TEST_SUITE_P(
     LumoraRender, Rendering,
     ::testing::Values(Case{"opengl", "lumora: rendering with OpenGL (renderer: llvmpipe", ""},
                       Case{"software", "lumora: rendering in software (forced by LUMORA_RENDER)", ""},
-                      Case{"bogus", "lumora: rendering in software (llvmpipe",
+                      Case{"bogus", "lumora: rendering in software (the X server offers no direct rendering",
                            "LUMORA_RENDER=bogus is neither software nor opengl"}),
     caseName);

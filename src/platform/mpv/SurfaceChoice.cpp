@@ -5,6 +5,9 @@
 #include <QOpenGLContext>
 #include <QOpenGLFunctions>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <xcb/xcb.h>
 #include <mutex>
 
 namespace platform::mpv {
@@ -34,6 +37,26 @@ Probe probeOpenGL() {
     probe.renderer = name ? QString::fromLatin1(reinterpret_cast<const char*>(name)) : QString();
     context.doneCurrent();
     return probe;
+}
+
+// Whether the X server lets clients draw on a graphics card directly (DRI2, DRI3, or NVIDIA's own
+// GLX). Without it OpenGL can only draw with the processor, and asking a context which renderer it
+// has would load that renderer, a large library, only to learn it: a tenth of a second at start-up.
+bool xServerHasDirectRendering() {
+    auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    xcb_connection_t* conn = x11 ? x11->connection() : nullptr;
+    if (!conn) return true;
+    const char* names[] = {"DRI3", "DRI2", "NV-GLX"};
+    xcb_query_extension_cookie_t cookies[3];
+    for (int i = 0; i < 3; ++i) cookies[i] = xcb_query_extension(conn, uint16_t(std::strlen(names[i])), names[i]);
+    bool present = false;
+    for (auto& cookie : cookies) {
+        if (auto* reply = xcb_query_extension_reply(conn, cookie, nullptr)) {
+            present = present || reply->present;
+            free(reply);
+        }
+    }
+    return present;
 }
 
 } // namespace
@@ -73,8 +96,13 @@ Surface chosenSurface() {
         const QString platformName = QGuiApplication::platformName();
         Probe probe;
         // No probe where its answer could not change the outcome.
-        const bool needed = forced.trimmed().toLower() != QLatin1String("software") &&
+        bool needed = forced.trimmed().toLower() != QLatin1String("software") &&
                             platformName != QLatin1String("offscreen") && platformName != QLatin1String("minimal");
+        if (needed && platformName == QLatin1String("xcb") && forced.trimmed().toLower() != QLatin1String("opengl") &&
+            !xServerHasDirectRendering()) {
+            needed = false;
+            probe.failure = QStringLiteral("the X server offers no direct rendering, so OpenGL would draw with the processor");
+        }
         if (needed) probe = probeOpenGL();
         QString warning;
         const SurfaceChoice choice = decideSurface(forced, platformName, probe.renderer, probe.failure, &warning);

@@ -1,11 +1,26 @@
 #pragma once
 #include <QSize>
+#include <cerrno>
 #include <cstdint>
 #include <functional>
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
 struct mpv_render_context;
 
 namespace platform::mpv {
+
+// Playback runs below the user-interface thread's priority, as screen-saver daemons run their hacks:
+// the input that ends the screen saver, and the user's own programs, come first. Threads inherit it
+// from the thread that starts them, so libmpv's are lowered by starting its core on a lowered thread.
+constexpr int kPlaybackNiceness = 5;
+inline void lowerThisThreadsPriority() {
+    const auto self = id_t(syscall(SYS_gettid));
+    errno = 0;
+    const int now = getpriority(PRIO_PROCESS, self);
+    if (errno == 0) setpriority(PRIO_PROCESS, self, now + kPlaybackNiceness < 19 ? now + kPlaybackNiceness : 19);
+}
 
 // What the player asks of a surface's render thread, whichever way it draws (software images or
 // OpenGL textures): libmpv's frames are drawn off the user-interface thread, which only shows them.

@@ -29,6 +29,7 @@ mpv_render_context* GlRenderLoop::start(mpv_handle* mpv, QString* error) {
     m_windowValid = m_window->handle() != nullptr;
     QString failure;
     m_thread = std::thread([this, mpv, x11Display, &failure] {
+        lowerThisThreadsPriority();
         std::unique_lock<std::mutex> hold(m_lock);
         m_gl = new QOpenGLContext;
         m_gl->setFormat(m_window->requestedFormat());

@@ -63,7 +63,11 @@ MpvPlayer::MpvPlayer(QWidget* parent, MpvOptions options) : MediaPlayer(parent),
     const char* numeric = std::setlocale(LC_NUMERIC, nullptr);
     if (!numeric || std::strcmp(numeric, "C") != 0) std::setlocale(LC_NUMERIC, "C");
 
-    m_mpv = mpv_create();
+    // The core's thread, and every thread it starts to read, decode and show, at playback priority.
+    std::thread([this] {
+        lowerThisThreadsPriority();
+        m_mpv = mpv_create();
+    }).join();
     if (!m_mpv) return;
 
     setOption(m_mpv, "config", "no");

@@ -26,7 +26,10 @@ void RenderLoop::Buffer::ensure(QSize size, qreal ratio) {
 
 RenderLoop::RenderLoop(mpv_render_context* context, std::function<void()> framed)
     : m_context(context), m_framed(std::move(framed)) {
-    m_thread = std::thread([this] { run(); });
+    m_thread = std::thread([this] {
+        lowerThisThreadsPriority();
+        run();
+    });
 }
 
 RenderLoop::~RenderLoop() { stop(); }

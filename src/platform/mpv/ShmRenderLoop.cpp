@@ -48,7 +48,10 @@ bool ShmRenderLoop::start(const QByteArray& display, QString* error) {
     free(version);
     // A remote server answers the query but cannot reach this machine's memory: try it once.
     if (!ensureSegment(QSize(16, 16))) return fail(QStringLiteral("the X server cannot share memory with us"));
-    m_thread = std::thread([this] { run(); });
+    m_thread = std::thread([this] {
+        lowerThisThreadsPriority();
+        run();
+    });
     return true;
 }
 

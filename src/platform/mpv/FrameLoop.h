@@ -1,7 +1,10 @@
 #pragma once
 #include <QSize>
 #include <cerrno>
+#include <atomic>
+#include <condition_variable>
 #include <cstdint>
+#include <mutex>
 #include <functional>
 #include <sys/resource.h>
 #include <sys/syscall.h>
@@ -22,26 +25,50 @@ inline void lowerThisThreadsPriority() {
     if (errno == 0) setpriority(PRIO_PROCESS, self, now + kPlaybackNiceness < 19 ? now + kPlaybackNiceness : 19);
 }
 
-// What the player asks of a surface's render thread, whichever way it draws (software images or
-// OpenGL textures): libmpv's frames are drawn off the user-interface thread, which only shows them.
+// What the player asks of a surface's render thread, whichever way it draws (software images,
+// shared memory or OpenGL): libmpv's frames are drawn off the user-interface thread, which only
+// shows them. The waiting and the bookkeeping are shared; each surface draws a frame its own way.
 class FrameLoop {
 public:
     virtual ~FrameLoop() = default;
 
     // From any thread, libmpv's own included: there may be a new frame.
-    virtual void wake() = 0;
+    void wake();
     // The size to render at in device pixels and whether anyone can see it; a hidden player's frames
     // are taken and dropped so libmpv's video thread does not wait. With `redraw` the current frame
     // is drawn again at once (only while a video is up: otherwise there is none, and black would show).
-    virtual void setTarget(QSize size, qreal ratio, bool visible, bool redraw) = 0;
+    void setTarget(QSize size, qreal ratio, bool visible, bool redraw);
     // Frames of an earlier generation are no longer shown (the picture was cleared since).
-    virtual void setGeneration(uint64_t generation) = 0;
+    void setGeneration(uint64_t generation) { m_generation = generation; }
     // Generation of the front frame; 0 before the first.
     virtual uint64_t frontGeneration() = 0;
-    virtual int renderedFrames() const = 0;
+    int renderedFrames() const { return m_rendered; }
     // Ends the thread. `last` then runs once where libmpv's render context may be used (with its
     // OpenGL context current where there is one) and must free it.
     virtual void finish(const std::function<void(mpv_render_context*)>& last) = 0;
+
+protected:
+    // The render thread's loop, until quit(): waits for a new frame or a redraw, then calls
+    // `draw(skip, size, ratio)`, with `skip` when no one can see it. Nothing is drawn again while
+    // hidden; a new frame is still taken off libmpv's hands.
+    void runFrames(mpv_render_context* context, const std::function<void(bool, QSize, qreal)>& draw);
+    // Makes runFrames return (from any thread).
+    void quit();
+    // Takes the current frame from libmpv without drawing it.
+    static void skipFrame(mpv_render_context* context);
+
+    std::atomic<uint64_t> m_generation{1};
+    std::atomic<int> m_rendered{0};
+
+private:
+    std::mutex m_lock;
+    std::condition_variable m_wake;
+    bool m_pending = false; // libmpv asked for an update
+    bool m_redraw = false;  // the target changed: draw the current frame again
+    bool m_quit = false;
+    QSize m_size;
+    qreal m_ratio = 1;
+    bool m_visible = false;
 };
 
 } // namespace platform::mpv

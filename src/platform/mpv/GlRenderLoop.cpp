@@ -30,7 +30,7 @@ mpv_render_context* GlRenderLoop::start(mpv_handle* mpv, QString* error) {
     QString failure;
     m_thread = std::thread([this, mpv, x11Display, &failure] {
         lowerThisThreadsPriority();
-        std::unique_lock<std::mutex> hold(m_lock);
+        std::unique_lock<std::mutex> hold(m_startLock);
         m_gl = new QOpenGLContext;
         m_gl->setFormat(m_window->requestedFormat());
         if (!m_gl->create()) failure = QStringLiteral("no OpenGL context");
@@ -52,7 +52,7 @@ mpv_render_context* GlRenderLoop::start(mpv_handle* mpv, QString* error) {
             }
         }
         m_started = true;
-        m_wake.notify_all();
+        m_startWake.notify_all();
         if (!m_context) {
             m_gl->doneCurrent();
             delete m_gl;
@@ -62,8 +62,8 @@ mpv_render_context* GlRenderLoop::start(mpv_handle* mpv, QString* error) {
         hold.unlock();
         run();
     });
-    std::unique_lock<std::mutex> hold(m_lock);
-    m_wake.wait(hold, [this] { return m_started; });
+    std::unique_lock<std::mutex> hold(m_startLock);
+    m_startWake.wait(hold, [this] { return m_started; });
     if (!m_context) {
         hold.unlock();
         m_thread.join();
@@ -72,36 +72,14 @@ mpv_render_context* GlRenderLoop::start(mpv_handle* mpv, QString* error) {
     return m_context;
 }
 
-void GlRenderLoop::wake() {
-    {
-        std::lock_guard<std::mutex> hold(m_lock);
-        m_pending = true;
-    }
-    m_wake.notify_all();
-}
-
-void GlRenderLoop::setTarget(QSize size, qreal, bool visible, bool redraw) {
-    {
-        std::lock_guard<std::mutex> hold(m_lock);
-        m_size = size;
-        m_visible = visible;
-        m_redraw = m_redraw || redraw;
-    }
-    m_wake.notify_all();
-}
-
 void GlRenderLoop::setWindowValid(bool valid) {
     std::lock_guard<std::mutex> hold(m_windowLock);
     m_windowValid = valid;
 }
 
 void GlRenderLoop::finish(const std::function<void(mpv_render_context*)>& last) {
-    {
-        std::lock_guard<std::mutex> hold(m_lock);
-        m_quit = true;
-        m_last = last;
-    }
-    m_wake.notify_all();
+    if (m_thread.joinable()) m_last = last;
+    quit();
     if (m_thread.joinable()) m_thread.join();
 }
 
@@ -111,14 +89,7 @@ void GlRenderLoop::render(bool skip, QSize size) {
     if (skip || !m_windowValid || !m_gl->makeCurrent(m_window)) {
         window.unlock();
         m_gl->makeCurrent(m_surface);
-        int yes = 1;
-        mpv_render_param params[] = {
-            {MPV_RENDER_PARAM_SKIP_RENDERING, &yes},
-            {MPV_RENDER_PARAM_BLOCK_FOR_TARGET_TIME, &dontBlock},
-            {MPV_RENDER_PARAM_INVALID, nullptr},
-        };
-        mpv_render_context_render(m_context, params);
-        return;
+        return skipFrame(m_context);
     }
     // The window's own framebuffer, whose first line is the bottom of the screen: flipped.
     mpv_opengl_fbo target{int(m_gl->defaultFramebufferObject()), size.width(), size.height(), 0};
@@ -143,27 +114,8 @@ void GlRenderLoop::render(bool skip, QSize size) {
 }
 
 void GlRenderLoop::run() {
-    std::unique_lock<std::mutex> hold(m_lock);
-    for (;;) {
-        m_wake.wait(hold, [this] { return m_quit || m_pending || m_redraw; });
-        if (m_quit) break;
-        const bool redraw = m_redraw;
-        m_pending = false;
-        m_redraw = false;
-        const QSize size = m_size;
-        const bool visible = m_visible;
-        hold.unlock();
-
-        const bool newFrame = mpv_render_context_update(m_context) & MPV_RENDER_UPDATE_FRAME;
-        if (newFrame || redraw) {
-            const bool skip = !visible || size.isEmpty();
-            // Nothing to draw again while hidden; a new frame is still taken off libmpv's hands.
-            if (newFrame || !skip) render(skip, size);
-        }
-        hold.lock();
-    }
+    runFrames(m_context, [this](bool skip, QSize size, qreal) { render(skip, size); });
     const auto last = m_last;
-    hold.unlock();
     m_gl->makeCurrent(m_surface);
     if (last) last(m_context);
     else mpv_render_context_free(m_context);

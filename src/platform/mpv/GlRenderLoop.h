@@ -34,11 +34,7 @@ public:
     // null (with the reason in `error`) when either fails, and the thread has ended then.
     mpv_render_context* start(mpv_handle* mpv, QString* error);
 
-    void wake() override;
-    void setTarget(QSize size, qreal ratio, bool visible, bool redraw) override;
-    void setGeneration(uint64_t generation) override { m_generation = generation; }
     uint64_t frontGeneration() override { return m_presented; }
-    int renderedFrames() const override { return m_rendered; }
     // `last` runs on the render thread with its OpenGL context current, then the thread ends.
     void finish(const std::function<void(mpv_render_context*)>& last) override;
 
@@ -56,21 +52,15 @@ private:
     QOpenGLContext* m_gl = nullptr; // the render thread's alone
     mpv_render_context* m_context = nullptr;
 
-    std::mutex m_lock;
-    std::condition_variable m_wake;
+    // The start's handshake: the thread says when its contexts are made, or could not be.
+    std::mutex m_startLock;
+    std::condition_variable m_startWake;
     bool m_started = false;
-    bool m_pending = false;
-    bool m_redraw = false;
-    bool m_quit = false;
-    std::function<void(mpv_render_context*)> m_last;
-    QSize m_size;
-    bool m_visible = false;
+    std::function<void(mpv_render_context*)> m_last; // set before quit(), read after the loop
     // Held while drawing on the window, so its surface is never destroyed under the render thread.
     std::mutex m_windowLock;
     bool m_windowValid = false;
-    std::atomic<uint64_t> m_generation{1};
     std::atomic<uint64_t> m_presented{0};
-    std::atomic<int> m_rendered{0};
     std::thread m_thread;
 };
 

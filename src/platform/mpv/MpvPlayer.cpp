@@ -116,6 +116,16 @@ MpvPlayer::MpvPlayer(QWidget* parent, MpvOptions options) : MediaPlayer(parent),
     mpv_set_wakeup_callback(m_mpv, &MpvPlayer::wakeupCallback, this);
 }
 
+void MpvPlayer::holdVideoWindow() {
+    m_videoContainer = QWidget::createWindowContainer(m_videoWindow, this);
+    // Mouse and wheel fall through to the player beneath, and the focus stays with it.
+    m_videoContainer->setAttribute(Qt::WA_TransparentForMouseEvents);
+    m_videoContainer->setFocusPolicy(Qt::NoFocus);
+    m_videoContainer->setGeometry(rect());
+    // Shown with the first frame: until then the form behind shows through.
+    m_videoContainer->hide();
+}
+
 bool MpvPlayer::startOpenGL() {
     // The window and the offscreen surface must be made on this thread; the render thread draws on them.
     m_videoWindow = new VideoWindow(
@@ -125,13 +135,7 @@ bool MpvPlayer::startOpenGL() {
             if (created) updateTarget(isVisible(), true);
         },
         [this] { updateTarget(isVisible(), true); });
-    m_videoContainer = QWidget::createWindowContainer(m_videoWindow, this);
-    // Mouse and wheel fall through to the player beneath, and the focus stays with it.
-    m_videoContainer->setAttribute(Qt::WA_TransparentForMouseEvents);
-    m_videoContainer->setFocusPolicy(Qt::NoFocus);
-    m_videoContainer->setGeometry(rect());
-    // Shown with the first frame: until then the form behind shows through, as in software.
-    m_videoContainer->hide();
+    holdVideoWindow();
     m_videoWindow->create();
     m_glSurface = std::make_unique<QOffscreenSurface>();
     m_glSurface->setFormat(m_videoWindow->requestedFormat());
@@ -194,13 +198,7 @@ bool MpvPlayer::startSharedMemory() {
             if (created) updateTarget(isVisible(), true);
         },
         [this] { updateTarget(isVisible(), true); }, QSurface::RasterSurface);
-    m_videoContainer = QWidget::createWindowContainer(m_videoWindow, this);
-    // Mouse and wheel fall through to the player beneath, and the focus stays with it.
-    m_videoContainer->setAttribute(Qt::WA_TransparentForMouseEvents);
-    m_videoContainer->setFocusPolicy(Qt::NoFocus);
-    m_videoContainer->setGeometry(rect());
-    // Shown with the first frame: until then the form behind shows through.
-    m_videoContainer->hide();
+    holdVideoWindow();
     m_videoWindow->create();
     m_shmLoop = loop.get();
     m_shmLoop->setWindow(uint32_t(m_videoWindow->winId()));

@@ -85,6 +85,8 @@ private:
     bool startOpenGL();
     void startSoftware();
     bool startSharedMemory();
+    // m_videoWindow in a child widget of the player's size, hidden until the first frame.
+    void holdVideoWindow();
     void load();
     // Hands the URL to mpv once it is known not to be a pipe, socket or device, which mpv would
     // wait on for ever; the look runs off this thread, as a hung mount may never answer it.

@@ -34,31 +34,8 @@ RenderLoop::RenderLoop(mpv_render_context* context, std::function<void()> framed
 
 RenderLoop::~RenderLoop() { stop(); }
 
-void RenderLoop::wake() {
-    {
-        std::lock_guard<std::mutex> hold(m_lock);
-        m_pending = true;
-    }
-    m_wake.notify_one();
-}
-
-void RenderLoop::setTarget(QSize size, qreal ratio, bool visible, bool redraw) {
-    {
-        std::lock_guard<std::mutex> hold(m_lock);
-        m_size = size;
-        m_ratio = ratio;
-        m_visible = visible;
-        m_redraw = m_redraw || redraw;
-    }
-    m_wake.notify_one();
-}
-
 void RenderLoop::stop() {
-    {
-        std::lock_guard<std::mutex> hold(m_lock);
-        m_quit = true;
-    }
-    m_wake.notify_one();
+    quit();
     if (m_thread.joinable()) m_thread.join();
 }
 
@@ -80,17 +57,8 @@ uint64_t RenderLoop::frontGeneration() {
 }
 
 void RenderLoop::renderInto(Buffer& buffer, bool skip) {
+    if (skip) return skipFrame(m_context);
     int dontBlock = 0;
-    if (skip) {
-        int yes = 1;
-        mpv_render_param params[] = {
-            {MPV_RENDER_PARAM_SKIP_RENDERING, &yes},
-            {MPV_RENDER_PARAM_BLOCK_FOR_TARGET_TIME, &dontBlock},
-            {MPV_RENDER_PARAM_INVALID, nullptr},
-        };
-        mpv_render_context_render(m_context, params);
-        return;
-    }
     int surface[2] = {buffer.image.width(), buffer.image.height()};
     size_t stride = size_t(buffer.image.bytesPerLine());
     char format[] = "bgr0";
@@ -115,27 +83,10 @@ void RenderLoop::renderInto(Buffer& buffer, bool skip) {
 }
 
 void RenderLoop::run() {
-    std::unique_lock<std::mutex> hold(m_lock);
-    for (;;) {
-        m_wake.wait(hold, [this] { return m_quit || m_pending || m_redraw; });
-        if (m_quit) return;
-        const bool redraw = m_redraw;
-        m_pending = false;
-        m_redraw = false;
-        const QSize size = m_size;
-        const qreal ratio = m_ratio;
-        const bool visible = m_visible;
-        hold.unlock();
-
-        const bool newFrame = mpv_render_context_update(m_context) & MPV_RENDER_UPDATE_FRAME;
-        if (newFrame || redraw) {
-            const bool skip = !visible || size.isEmpty();
-            // Nothing to draw again while hidden; a new frame is still taken off libmpv's hands.
-            if (!skip) m_back.ensure(size, ratio);
-            if (newFrame || !skip) renderInto(m_back, skip || m_back.image.isNull());
-        }
-        hold.lock();
-    }
+    runFrames(m_context, [this](bool skip, QSize size, qreal ratio) {
+        if (!skip) m_back.ensure(size, ratio);
+        renderInto(m_back, skip || m_back.image.isNull());
+    });
 }
 
 } // namespace platform::mpv

@@ -25,9 +25,6 @@ public:
     RenderLoop(const RenderLoop&) = delete;
     RenderLoop& operator=(const RenderLoop&) = delete;
 
-    void wake() override;
-    void setTarget(QSize size, qreal ratio, bool visible, bool redraw) override;
-    void setGeneration(uint64_t generation) override { m_generation = generation; }
     // Ends the thread; libmpv's render context may then be used by the caller alone.
     void stop();
     // Stops, then runs `last` on the calling thread.
@@ -37,7 +34,6 @@ public:
     // generation) to paint.
     bool withFront(const std::function<void(const QImage&)>& paint);
     uint64_t frontGeneration() override;
-    int renderedFrames() const override { return m_rendered; }
 
 private:
     struct Buffer {
@@ -51,16 +47,6 @@ private:
 
     mpv_render_context* m_context;
     std::function<void()> m_framed;
-    std::mutex m_lock;
-    std::condition_variable m_wake;
-    bool m_pending = false;  // libmpv asked for an update
-    bool m_redraw = false;   // the target changed: draw the current frame again
-    bool m_quit = false;
-    QSize m_size;
-    qreal m_ratio = 1;
-    bool m_visible = false;
-    std::atomic<uint64_t> m_generation{1};
-    std::atomic<int> m_rendered{0};
     Buffer m_back;  // the render thread's alone
     std::mutex m_frontLock;
     Buffer m_front; // swapped under m_frontLock

@@ -87,51 +87,20 @@ void ShmRenderLoop::releaseSegment() {
     m_segment = Segment{};
 }
 
-void ShmRenderLoop::wake() {
-    {
-        std::lock_guard<std::mutex> hold(m_lock);
-        m_pending = true;
-    }
-    m_wake.notify_all();
-}
-
-void ShmRenderLoop::setTarget(QSize size, qreal, bool visible, bool redraw) {
-    {
-        std::lock_guard<std::mutex> hold(m_lock);
-        m_size = size;
-        m_visible = visible;
-        m_redraw = m_redraw || redraw;
-    }
-    m_wake.notify_all();
-}
-
 void ShmRenderLoop::setWindow(uint32_t window) {
     std::lock_guard<std::mutex> hold(m_windowLock);
     m_window = window;
 }
 
 void ShmRenderLoop::finish(const std::function<void(mpv_render_context*)>& last) {
-    {
-        std::lock_guard<std::mutex> hold(m_lock);
-        m_quit = true;
-    }
-    m_wake.notify_all();
+    quit();
     if (m_thread.joinable()) m_thread.join();
     if (last) last(m_context);
 }
 
 void ShmRenderLoop::render(bool skip, QSize size) {
+    if (skip || !ensureSegment(size)) return skipFrame(m_context);
     int dontBlock = 0;
-    if (skip || !ensureSegment(size)) {
-        int yes = 1;
-        mpv_render_param params[] = {
-            {MPV_RENDER_PARAM_SKIP_RENDERING, &yes},
-            {MPV_RENDER_PARAM_BLOCK_FOR_TARGET_TIME, &dontBlock},
-            {MPV_RENDER_PARAM_INVALID, nullptr},
-        };
-        mpv_render_context_render(m_context, params);
-        return;
-    }
     int surface[2] = {size.width(), size.height()};
     size_t stride = m_segment.stride;
     // Little-endian 32-bit pixels as X keeps them at depth 24: blue, green, red, unused.
@@ -174,26 +143,7 @@ void ShmRenderLoop::put(QSize size) {
 }
 
 void ShmRenderLoop::run() {
-    std::unique_lock<std::mutex> hold(m_lock);
-    for (;;) {
-        m_wake.wait(hold, [this] { return m_quit || m_pending || m_redraw; });
-        if (m_quit) break;
-        const bool redraw = m_redraw;
-        m_pending = false;
-        m_redraw = false;
-        const QSize size = m_size;
-        const bool visible = m_visible;
-        hold.unlock();
-
-        const bool newFrame = mpv_render_context_update(m_context) & MPV_RENDER_UPDATE_FRAME;
-        if (newFrame || redraw) {
-            const bool skip = !visible || size.isEmpty();
-            // Nothing to draw again while hidden; a new frame is still taken off libmpv's hands.
-            if (newFrame || !skip) render(skip, size);
-        }
-        hold.lock();
-    }
-    hold.unlock();
+    runFrames(m_context, [this](bool skip, QSize size, qreal) { render(skip, size); });
     if (m_gc) xcb_free_gc(m_conn, m_gc);
     m_gc = 0;
     m_gcWindow = 0;

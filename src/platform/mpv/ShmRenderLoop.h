@@ -29,11 +29,7 @@ public:
     // thread. False, with the reason in `error`, when it cannot: the caller draws another way.
     bool start(const QByteArray& display, QString* error);
 
-    void wake() override;
-    void setTarget(QSize size, qreal ratio, bool visible, bool redraw) override;
-    void setGeneration(uint64_t generation) override { m_generation = generation; }
     uint64_t frontGeneration() override { return m_presented; }
-    int renderedFrames() const override { return m_rendered; }
     void finish(const std::function<void(mpv_render_context*)>& last) override;
 
     // From the GUI thread, as the window's native surface comes (its id) and goes (0). Returns once
@@ -59,14 +55,6 @@ private:
     xcb_connection_t* m_conn = nullptr;
     Segment m_segment; // the render thread's alone once started
 
-    std::mutex m_lock;
-    std::condition_variable m_wake;
-    bool m_pending = false;
-    bool m_redraw = false;
-    bool m_quit = false;
-    QSize m_size;
-    bool m_visible = false;
-
     // Held while putting on the window, so it is never destroyed under the render thread.
     std::mutex m_windowLock;
     uint32_t m_window = 0;
@@ -74,9 +62,7 @@ private:
     uint32_t m_gc = 0;
     uint8_t m_depth = 24;
 
-    std::atomic<uint64_t> m_generation{1};
     std::atomic<uint64_t> m_presented{0};
-    std::atomic<int> m_rendered{0};
     std::thread m_thread;
 };
 

@@ -46,6 +46,8 @@ public:
     // Ends the thread. `last` then runs once where libmpv's render context may be used (with its
     // OpenGL context current where there is one) and must free it.
     virtual void finish(const std::function<void(mpv_render_context*)>& last) = 0;
+    // Takes the current frame from libmpv without drawing it.
+    static void skipFrame(mpv_render_context* context);
 
 protected:
     // The render thread's loop, until quit(): waits for a new frame or a redraw, then calls
@@ -54,8 +56,6 @@ protected:
     void runFrames(mpv_render_context* context, const std::function<void(bool, QSize, qreal)>& draw);
     // Makes runFrames return (from any thread).
     void quit();
-    // Takes the current frame from libmpv without drawing it.
-    static void skipFrame(mpv_render_context* context);
 
     std::atomic<uint64_t> m_generation{1};
     std::atomic<int> m_rendered{0};

@@ -250,14 +250,7 @@ void MpvPlayer::shutDownVideo() {
     elapsed.start();
     while (elapsed.elapsed() < kShutdownLimitMs) {
         mpv_render_context_update(m_render);
-        int yes = 1;
-        int dontBlock = 0;
-        mpv_render_param params[] = {
-            {MPV_RENDER_PARAM_SKIP_RENDERING, &yes},
-            {MPV_RENDER_PARAM_BLOCK_FOR_TARGET_TIME, &dontBlock},
-            {MPV_RENDER_PARAM_INVALID, nullptr},
-        };
-        mpv_render_context_render(m_render, params);
+        FrameLoop::skipFrame(m_render);
         int idle = 0;
         if (mpv_get_property(m_mpv, "idle-active", MPV_FORMAT_FLAG, &idle) >= 0 && idle) return;
         mpv_wait_event(m_mpv, 0.005);

@@ -115,8 +115,11 @@ void Main(const QString& arguments) {
         forms().show(QStringLiteral("frmAbout640x480"));
     } else if (sw == QLatin1String("/S")) {
         if (!NoWindowWithCaption(QString::fromLatin1(kMainFormCaption))) return;
+        // From the first moment: a key pressed before the window shows must still end the screen saver.
+        skipOnError([] { platform::windows().beginScreenHold(); });
         runtime::Form* last = nullptr;
         for (const QString& name : players) last = forms().show(name);
+        if (!last) skipOnError([] { platform::windows().endScreenHold(); });
         // The other monitors are covered by the last player shown, the one on top.
         skipOnError([&] {
             if (auto* form = qobject_cast<playback::PlayerForm*>(last))

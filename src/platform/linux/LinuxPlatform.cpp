@@ -47,6 +47,21 @@ bool X11WindowSystem::topLevelWindowExists(const QString& caption) {
     return x11::windowWithCaptionExists(caption);
 }
 
+void X11WindowSystem::beginScreenHold() {
+    if (!m_hold) m_hold = std::make_unique<X11ScreenHold>();
+    m_hold->begin();
+}
+
+bool X11WindowSystem::screenHeld() const { return m_hold && m_hold->holding(); }
+
+void X11WindowSystem::holdWindow(QWidget* window, bool takesInput) {
+    if (m_hold) m_hold->hold(window, takesInput);
+}
+
+void X11WindowSystem::endScreenHold() {
+    if (m_hold) m_hold->end();
+}
+
 void X11WindowSystem::makeTopmost(QWidget* window) {
     if (!window) return;
     if (!(window->windowFlags() & Qt::WindowStaysOnTopHint)) {

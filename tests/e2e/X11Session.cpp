@@ -7,6 +7,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QThread>
 #include <cstdlib>
@@ -272,6 +273,32 @@ bool X11Session::windowManagerRunning() {
     if (!taken) xcb_change_window_attributes(m_conn, root, XCB_CW_EVENT_MASK, &mine);
     xcb_flush(m_conn);
     return taken;
+}
+
+QString X11Session::properties(uint32_t window, const QStringList& names) {
+    return runTool(m_display, QStringLiteral("xprop"), QStringList{QStringLiteral("-id"), QString::number(window)} + names);
+}
+
+uint32_t X11Session::windowNamed(const QString& name) {
+    const QString ids = runTool(m_display, QStringLiteral("xdotool"),
+                                {QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
+                                 QLatin1Char('^') + QRegularExpression::escape(name) + QLatin1Char('$')});
+    return ids.split(u'\n', Qt::SkipEmptyParts).value(0).toUInt();
+}
+
+QString X11Session::ownershipFault(const QString& dialog, const QString& opener) {
+    const uint32_t d = windowNamed(dialog);
+    const uint32_t o = windowNamed(opener);
+    if (!d || !o) return QStringLiteral("no window named ") + (d ? opener : dialog);
+    const QString props = properties(d, {QStringLiteral("WM_TRANSIENT_FOR"), QStringLiteral("_NET_WM_STATE")});
+    QStringList faults;
+    if (!props.contains(QStringLiteral("WM_TRANSIENT_FOR(WINDOW): window id # 0x") + QString::number(o, 16)))
+        faults << QStringLiteral("not transient for its opener");
+    if (!props.contains(QStringLiteral("_NET_WM_STATE_MODAL"))) faults << QStringLiteral("not modal");
+    if (!props.contains(QStringLiteral("_NET_WM_STATE_SKIP_TASKBAR"))) faults << QStringLiteral("in the task bar");
+    if (props.contains(QStringLiteral("_NET_WM_STATE_ABOVE")) || props.contains(QStringLiteral("STAYS_ON_TOP")))
+        faults << QStringLiteral("above every program");
+    return faults.isEmpty() ? QString() : faults.join(QStringLiteral(", ")) + QStringLiteral(":\n") + props;
 }
 
 QRect X11Session::geometryOfWindowWithClass(const QString& windowClass) {

@@ -64,6 +64,14 @@ public:
     bool overrideRedirect(uint32_t window);
     // Some program manages the windows (holds the root window's substructure redirection).
     bool windowManagerRunning();
+    // What xprop says of the window's properties, one line each.
+    QString properties(uint32_t window, const QStringList& names);
+    // The first mapped window of the program named so at any depth (a window manager frames windows);
+    // 0 when there is none.
+    uint32_t windowNamed(const QString& name);
+    // A dialog belongs to the window that opened it: transient for it, modal, not above other
+    // programs and not in the task bar. Empty when it does, else what is wrong.
+    QString ownershipFault(const QString& dialog, const QString& opener);
     // Where X shows the first visible window of the class (xdotool); null when there is none.
     QRect geometryOfWindowWithClass(const QString& windowClass);
     // Starts a program on this display (a window manager, a panel, an xterm); it ends with the

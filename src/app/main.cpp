@@ -9,6 +9,7 @@
 #include "runtime/LatenessProbe.h"
 #include "shell/CommandLine.h"
 #include "shell/VIDEOSCR.h"
+#include "shell/XscreensaverList.h"
 
 int main(int argc, char** argv) {
     QStringList arguments;
@@ -20,6 +21,7 @@ int main(int argc, char** argv) {
         std::fputs(qPrintable(usageText()), stdout);
         return 0;
     }
+    if (line.addToXscreensaver) return addLumoraToXscreensaver();
 
     // Qt sees no arguments: the program's own options are not Qt's (-geometry, -display, -visual).
     int qtArgc = 1;

@@ -3,6 +3,8 @@
 #include <algorithm>
 
 #include <QCoreApplication>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -496,6 +498,81 @@ QRect colourBox(const QImage& image, const QString& colour) {
         }
     }
     return right < 0 ? QRect() : QRect(QPoint(left, top), QPoint(right, bottom));
+}
+
+
+bool allOf(const QImage& shot, const QRect& r, const QStringList& colours) {
+    for (int y = r.top(); y <= r.bottom(); y += std::max(1, r.height() / 6))
+        for (int x = r.left(); x <= r.right(); x += std::max(1, r.width() / 12))
+            if (!colours.contains(colourName(shot.pixel(x, y)))) return false;
+    return true;
+}
+
+void expectTheScreenHeld(X11Session& x, ProgramRun& run, const QRect& covered, const QStringList& ours,
+                         const QPoint& popUpAt, const QString& shot) {
+    // Nobody else gets the keyboard or the pointer while it runs.
+    const auto [keyboard, pointer] = x.grabStatusesOfAnotherProgram();
+    EXPECT_EQ(keyboard, XCB_GRAB_STATUS_ALREADY_GRABBED);
+    EXPECT_EQ(pointer, XCB_GRAB_STATUS_ALREADY_GRABBED);
+    // Its windows are the window manager's to neither stack nor list in a task bar.
+    const auto forms = x.mappedWindowsNamed(QStringLiteral("Screen Saver Main Form"));
+    ASSERT_FALSE(forms.isEmpty());
+    for (const auto& w : forms) EXPECT_TRUE(x.overrideRedirect(w.id)) << "a form is managed by the window manager";
+
+    // A program opens a window, which the window manager gives the focus; then an override-redirect
+    // pop-up, as notification bubbles are.
+    QTemporaryDir dir;
+    const QString typed = dir.path() + QStringLiteral("/typed");
+    const QStringList popUpGeometry{QStringLiteral("-geometry"),
+                                    QStringLiteral("+%1+%2").arg(popUpAt.x()).arg(popUpAt.y())};
+    QProcess* chat = nullptr;
+    QProcess* notice = nullptr;
+    struct EndThem {
+        QProcess*& a;
+        QProcess*& b;
+        ~EndThem() {
+            for (QProcess* p : {a, b})
+                if (p) p->terminate(), p->waitForFinished(2000);
+        }
+    } endThem{chat, notice};
+    ASSERT_NE(chat = x.startProgram(QStringLiteral("xterm"), {QStringLiteral("-T"), QStringLiteral("Chat"),
+                                                        QStringLiteral("-geometry"), QStringLiteral("60x10+40+40"),
+                                                        QStringLiteral("-e"), QStringLiteral("sh"), QStringLiteral("-c"),
+                                                        QStringLiteral("stty raw -echo; head -c1 > ") + typed}),
+              nullptr);
+    // The window manager frames it, so it is looked for at every depth.
+    ASSERT_GE(e2e::waitUntil(
+                  [&] {
+                      return x.xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                                         QStringLiteral("--name"), QStringLiteral("^Chat$")});
+                  },
+                  10000),
+              0);
+    const QStringList noticeArgs = QStringList{QStringLiteral("-xrm"), QStringLiteral("*overrideRedirect: True"),
+                                               QStringLiteral("-bg"), QStringLiteral("white")} +
+                                   popUpGeometry + QStringList{QStringLiteral("A NOTICE THAT POPS UP OVER EVERYTHING")};
+    ASSERT_NE(notice = x.startProgram(QStringLiteral("xmessage"), noticeArgs), nullptr);
+    ASSERT_GE(e2e::waitUntil(
+                  [&] {
+                      for (const auto& w : x.topWindows())
+                          if (w.mapped && w.geometry.topLeft() == popUpAt) return true;
+                      return false;
+                  },
+                  10000),
+              0);
+    const QRect popUp(popUpAt, QSize(40, 20));
+    EXPECT_GE(e2e::waitUntil([&] { return allOf(x.grabScreen(), popUp, ours); }, 500), 0)
+        << "the pop-up was not covered within half a second";
+    QThread::msleep(700);
+    EXPECT_TRUE(allOf(x.grabScreen(), covered, ours)) << "the new window shows over the screen saver";
+    if (!shot.isEmpty()) x.savePng(shot);
+    ASSERT_EQ(run.process().state(), QProcess::Running);
+
+    // One key ends the screen saver, and the focused window got nothing.
+    x.xdotool({QStringLiteral("key"), QStringLiteral("x")});
+    EXPECT_GE(run.waitForEnd(3000), 0) << "the key did not end the screen saver";
+    QThread::msleep(300);
+    EXPECT_EQ(QFileInfo(typed).size(), 0) << "the key reached the other program's window";
 }
 
 } // namespace e2e

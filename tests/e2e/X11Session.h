@@ -143,5 +143,15 @@ QString screenSaverAndDpmsSettings(const QString& display);
 
 // Names the colour of a pixel: "red", "green", "blue", "black", "white" or "other".
 QString colourName(QRgb rgb);
+// Every pixel sampled on a grid over the rectangle is one of the named colours.
+bool allOf(const QImage& shot, const QRect& r, const QStringList& colours);
+
+// The running screen saver of `run` owns the screen of `x`: nobody else can grab the keyboard or the
+// pointer; its windows are not the window manager's; a window that opens and gets the focus, and an
+// override-redirect pop-up at `popUpAt`, stay under it (`covered` keeps showing only the colours
+// `ours`; the pop-up is covered within half a second); one key ends it and the new window got
+// nothing. The screen as it was before the key is saved to `shot` when given.
+void expectTheScreenHeld(X11Session& x, ProgramRun& run, const QRect& covered, const QStringList& ours,
+                         const QPoint& popUpAt, const QString& shot = QString());
 
 } // namespace e2e

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <optional>
 #include "platform/Platform.h"
+#include "platform/wayland/WaylandDesktop.h"
 #include "playback/PlayerForm.h"
 #include "playback/ScreenCover.h"
 #include "runtime/Convert.h"
@@ -115,6 +116,7 @@ void Main(const QString& arguments) {
         forms().show(QStringLiteral("frmAbout640x480"));
     } else if (sw == QLatin1String("/S")) {
         if (!NoWindowWithCaption(QString::fromLatin1(kMainFormCaption))) return;
+        skipOnError([] { platform::wayland::showScreenSaverWindowsAsOverlays(); });
         runtime::Form* last = nullptr;
         for (const QString& name : players) last = forms().show(name);
         // The other monitors are covered by the last player shown, the one on top.
@@ -123,6 +125,12 @@ void Main(const QString& arguments) {
                 if (form->isVisible()) playback::coverOtherScreens(form);
         });
     } else if (sw == QLatin1String("/P")) {
+        if (platform::wayland::onWayland()) {
+            std::fprintf(stderr, "lumora: the preview (/p) draws in an X11 window, and this is a Wayland "
+                                 "session: there is no such window here\n");
+            platform::process().endProgram(1);
+            return;
+        }
         PreviewHostWindow = readHandle(arguments);
         forms().load(QStringLiteral("ControlForm"));
     } else if (sw == QLatin1String("/A")) {

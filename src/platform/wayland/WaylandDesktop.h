@@ -1,0 +1,16 @@
+#pragma once
+
+namespace platform::wayland {
+
+// The program's windows are on Qt's Wayland platform, where no window of another program can be drawn
+// in and there is no X server's screen-saver machinery.
+bool onWayland();
+
+// From here on, every frameless window this process shows (the players and the covers of the other
+// outputs) becomes an overlay layer of its output, with the keyboard its own, where the compositor
+// offers the wlr layer shell (sway, Hyprland, river, labwc, KDE Plasma): so panels, docks and
+// notifications stay below it. Without it (GNOME) they stay full-screen windows. True when overlays
+// are used.
+bool showScreenSaverWindowsAsOverlays();
+
+} // namespace platform::wayland

@@ -1,0 +1,72 @@
+#pragma once
+#include <QImage>
+#include <QJsonArray>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <memory>
+
+namespace e2e {
+
+class ProgramRun;
+
+// sway on its headless back end, run as an unprivileged user (sway refuses root), with a runtime
+// folder of its own: the Wayland desktop the end-to-end tests start the program in.
+class SwaySession {
+public:
+    // One for the whole test program, started on first use.
+    static SwaySession& instance();
+    // A session of the test's own, for tests that change its outputs.
+    SwaySession();
+    ~SwaySession();
+    SwaySession(const SwaySession&) = delete;
+    SwaySession& operator=(const SwaySession&) = delete;
+
+    bool ok() const { return m_ok; }
+    // Why there is no session, for the skip message.
+    QString whyNot() const { return m_whyNot; }
+
+    // The environment of a client of the session: no X display, the session's Wayland socket.
+    QProcessEnvironment environment() const;
+    // What starts a program as the session's user (empty when the tests are not root).
+    QStringList launcher() const;
+    int uid() const { return m_uid; }
+    int gid() const { return m_gid; }
+    // Lets the run start the program in this session, as its user, on Qt's Wayland platform.
+    void prepare(ProgramRun& run) const;
+
+    // Runs a tool as the session's user; its exit code, or -1 when it did not end within timeoutMs.
+    int run(const QStringList& command, QByteArray* output = nullptr, int timeoutMs = 10000) const;
+    // Starts a tool that keeps running; ends with the returned process.
+    std::unique_ptr<QProcess> start(const QStringList& command, const QProcessEnvironment& env = {}) const;
+
+    // What one output shows (grim), with the pointer drawn in when withPointer.
+    QImage grab(const QString& output, bool withPointer = false) const;
+    // swaymsg -t get_outputs.
+    QJsonArray outputs() const;
+    // Adds a headless output; its name, empty on failure.
+    QString addOutput();
+    // The titles of the windows sway manages (layer surfaces are none of them).
+    QStringList windowTitles() const;
+    // Moves the pointer and clicks through the tests' virtual-pointer client; true when it ran.
+    bool pointer(const QStringList& steps) const;
+    // Types text through wtype.
+    bool type(const QString& text) const;
+
+private:
+    QTemporaryDir m_runtime;
+    std::unique_ptr<QProcess> m_sway;
+    QString m_socket;
+    QString m_ipc;
+    int m_uid = -1;
+    int m_gid = -1;
+    bool m_ok = false;
+    QString m_whyNot;
+};
+
+// How many pixels of an image differ from another of the same size.
+int differingPixels(const QImage& a, const QImage& b);
+
+} // namespace e2e

@@ -174,13 +174,26 @@ QStringList SwaySession::windowTitles() const {
     return titles;
 }
 
+// The virtual pointer is a new device: programs get a pointer for it only once the seat tells them,
+// so the moves wait for that.
 bool SwaySession::pointer(const QStringList& steps) const {
 #ifdef LUMORA_WAYLAND_CLIENT
-    return run(QStringList{QStringLiteral(LUMORA_WAYLAND_CLIENT), QStringLiteral("pointer")} + steps, nullptr, 30000) ==
-           0;
+    const QStringList command{QStringLiteral(LUMORA_WAYLAND_CLIENT), QStringLiteral("pointer"), QStringLiteral("wait"),
+                              QStringLiteral("700")};
+    return run(command + steps, nullptr, 30000) == 0;
 #else
     Q_UNUSED(steps);
     return false;
+#endif
+}
+
+std::unique_ptr<QProcess> SwaySession::holdPointer(int ms) const {
+#ifdef LUMORA_WAYLAND_CLIENT
+    return start({QStringLiteral(LUMORA_WAYLAND_CLIENT), QStringLiteral("pointer"), QStringLiteral("wait"),
+                  QStringLiteral("700"), QStringLiteral("move"), QStringLiteral("0"), QStringLiteral("3"),
+                  QStringLiteral("wait"), QString::number(ms)});
+#else
+    return start({QStringLiteral("false")});
 #endif
 }
 

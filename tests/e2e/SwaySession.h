@@ -52,6 +52,8 @@ public:
     QStringList windowTitles() const;
     // Moves the pointer and clicks through the tests' virtual-pointer client; true when it ran.
     bool pointer(const QStringList& steps) const;
+    // Moves the pointer down 3 pixels and keeps the device for ms milliseconds, so the pointer shows.
+    std::unique_ptr<QProcess> holdPointer(int ms) const;
     // Types text through wtype.
     bool type(const QString& text) const;
 

@@ -21,8 +21,10 @@ QStringList fullScreen(const QString& clip) {
     return {QStringLiteral("AbsoluteFullScreenDisplayMode=True"), QStringLiteral("OneEighthScreenDisplayMode=False"),
             QStringLiteral("VideoFile=") + clip, QStringLiteral("BackDropColor=16711680")};
 }
+// The player stands still, so the background has rows it never crosses.
 QStringList floating(const QString& clip) {
-    return {QStringLiteral("OneEighthScreenDisplayMode=False"), QStringLiteral("OneSixteenthScreenDisplayMode=True"),
+    return {QStringLiteral("OneEighthScreenDisplayMode=False"), QStringLiteral("OneFourthScreenDisplayMode=False"),
+            QStringLiteral("OneSixteenthScreenDisplayMode=True"), QStringLiteral("MovieWillFloat=0"),
             QStringLiteral("VideoFile=") + clip, QStringLiteral("BackDropColor=16711680")};
 }
 
@@ -45,7 +47,8 @@ class Wayland : public ::testing::Test {
 protected:
     void SetUp() override {
         if (!sway().ok()) GTEST_SKIP() << "no sway session: " << sway().whyNot().toStdString();
-        m_clip = e2e::makeColourClip(m_run.mediaFolder() + QStringLiteral("/red.mpg"), {QStringLiteral("red")}, 4);
+        // Long enough that the standing player does not move to a new place during a test.
+        m_clip = e2e::makeColourClip(m_run.mediaFolder() + QStringLiteral("/red.mpg"), {QStringLiteral("red")}, 30);
         ASSERT_FALSE(m_clip.isEmpty()) << "ffmpeg made no clip";
         sway().prepare(m_run);
         m_run.captureErrors();
@@ -73,6 +76,15 @@ TEST_F(Wayland, RunShowsTheClipFullScreenAndAKeyEndsIt) {
     EXPECT_FALSE(m_run.errors().contains(QLatin1String("wl_"))) << m_run.errors().toStdString();
 }
 
+// Pixels of the named colour in the whole image.
+int pixelsOf(const QImage& image, const QString& colour) {
+    int n = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            if (e2e::colourName(image.pixel(x, y)) == colour) ++n;
+    return n;
+}
+
 TEST_F(Wayland, PointerIsHiddenAndAMoveOverTheBackgroundEndsTheRun) {
     m_run.writeSettings(floating(m_clip));
     m_run.start(QStringLiteral("/s"));
@@ -81,34 +93,39 @@ TEST_F(Wayland, PointerIsHiddenAndAMoveOverTheBackgroundEndsTheRun) {
     ASSERT_GE(e2e::waitUntil(
                   [&] {
                       shot = sway().grab(output);
-                      return share(shot, QStringLiteral("blue")) > 0.8 && share(shot, QStringLiteral("red")) > 0;
+                      return share(shot, QStringLiteral("blue")) > 0.5 && share(shot, QStringLiteral("red")) > 0;
                   },
                   15000),
               0)
-        << m_run.errors().toStdString();
-    // A row of the background the floating player does not cross.
+        << m_run.errors().toStdString()
+        << (shot.save(QStringLiteral(LUMORA_BINARY_DIR "/e2e-wayland-floating.png")) ? " (e2e-wayland-floating.png)" : "");
+    // A row of the background the standing player does not cross.
     const QRect player = e2e::colourBox(shot, QStringLiteral("red"));
     const int row = player.top() > shot.height() / 2 ? player.top() / 2 : (player.bottom() + shot.height()) / 2;
     // Into the top left corner, then down the left edge to that row: no horizontal move yet.
     ASSERT_TRUE(sway().pointer({QStringLiteral("move"), QStringLiteral("-5000"), QStringLiteral("-5000"),
-                                QStringLiteral("move"), QStringLiteral("0"), QString::number(row)}));
-    ASSERT_TRUE(sway().pointer({QStringLiteral("move"), QStringLiteral("2"), QStringLiteral("0"),
-                                QStringLiteral("move"), QStringLiteral("0"), QStringLiteral("3")}));
-    QThread::msleep(300);
+                                QStringLiteral("move"), QStringLiteral("2"), QString::number(row)}));
+    // The pointer stays on the screen while the device that moves it is there: over the screen saver
+    // it shows nothing (sway draws its arrow in black and white).
+    auto holding = sway().holdPointer(2500);
+    QThread::msleep(1500);
+    shot = sway().grab(output);
+    EXPECT_EQ(pixelsOf(shot, QStringLiteral("black")) + pixelsOf(shot, QStringLiteral("white")), 0)
+        << "the pointer shows"
+        << (shot.save(QStringLiteral(LUMORA_BINARY_DIR "/e2e-wayland-pointer.png")) ? " (e2e-wayland-pointer.png)" : "");
+    ASSERT_TRUE(holding->waitForFinished(5000) && holding->exitCode() == 0);
     ASSERT_EQ(m_run.process().state(), QProcess::Running) << "a move below the sensitivity ended the run";
-    // grim draws the pointer in only where the compositor shows one.
-    EXPECT_EQ(e2e::differingPixels(sway().grab(output), sway().grab(output, true)), 0) << "the pointer shows";
 
     ASSERT_TRUE(sway().pointer({QStringLiteral("move"), QStringLiteral("40"), QStringLiteral("0"),
-                                QStringLiteral("wait"), QStringLiteral("50"), QStringLiteral("move"),
-                                QStringLiteral("40"), QStringLiteral("0")}));
+                                QStringLiteral("wait"), QStringLiteral("100"), QStringLiteral("move"),
+                                QStringLiteral("40"), QStringLiteral("0"), QStringLiteral("wait"),
+                                QStringLiteral("300")}));
     EXPECT_GE(m_run.waitForEnd(5000), 0) << "a move over the background did not end the run";
-    // Once the program is gone the pointer is the desktop's again, and grim shows it: the check above
-    // could have failed.
-    ASSERT_GE(e2e::waitUntil([&] { return e2e::differingPixels(sway().grab(output), sway().grab(output, true)) > 0; },
-                             3000),
-              0)
-        << "the desktop's pointer never showed";
+    // Once the program is gone the pointer shows over the desktop: the check above could fail.
+    holding = sway().holdPointer(2500);
+    QThread::msleep(1500);
+    EXPECT_GT(pixelsOf(sway().grab(output), QStringLiteral("black")), 0) << "the desktop's pointer does not show";
+    holding->waitForFinished(5000);
 }
 
 class WaylandTwoOutputs : public Wayland {
@@ -165,7 +182,8 @@ TEST_F(Wayland, SwayidleStartsTheRunWhenTheSessionIsIdle) {
     const int started = e2e::waitUntil([&] { return shows(output, QStringLiteral("red")); }, 15000);
     EXPECT_GE(started, 0) << "swayidle did not start the screen saver";
     idle->terminate();
-    idle->waitForFinished(3000);
+    if (!idle->waitForFinished(3000)) idle->kill();
+    idle->waitForFinished(1000);
     // A key ends what swayidle started.
     if (started >= 0) {
         ASSERT_TRUE(sway().type(QStringLiteral("x")));

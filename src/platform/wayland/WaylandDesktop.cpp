@@ -1,6 +1,7 @@
 #include "platform/wayland/WaylandDesktop.h"
 
 #include <QGuiApplication>
+#include <QPixmap>
 
 #ifdef LUMORA_LAYER_SHELL
 #include <QEvent>
@@ -21,6 +22,13 @@
 namespace platform::wayland {
 
 bool onWayland() { return QGuiApplication::platformName().startsWith(QLatin1String("wayland")); }
+
+QCursor blankPointer() {
+    if (!onWayland()) return QCursor(Qt::BlankCursor);
+    QPixmap nothing(1, 1);
+    nothing.fill(Qt::transparent);
+    return QCursor(nothing, 0, 0);
+}
 
 #ifdef LUMORA_LAYER_SHELL
 

@@ -197,6 +197,26 @@ std::unique_ptr<QProcess> SwaySession::holdPointer(int ms) const {
 #endif
 }
 
+std::unique_ptr<QProcess> SwaySession::bar(const QString& layer, const QString& rgb, int height) const {
+#ifdef LUMORA_WAYLAND_CLIENT
+    auto p = start({QStringLiteral(LUMORA_WAYLAND_CLIENT), QStringLiteral("panel"), layer, rgb, QString::number(height)});
+    if (waitUntil(
+            [&] {
+                p->waitForReadyRead(50);
+                return p->state() == QProcess::NotRunning || p->peek(64).contains("panel up");
+            },
+            5000) < 0 ||
+        p->state() == QProcess::NotRunning)
+        return nullptr;
+    return p;
+#else
+    Q_UNUSED(layer);
+    Q_UNUSED(rgb);
+    Q_UNUSED(height);
+    return nullptr;
+#endif
+}
+
 // wtype's keyboard is new to the session: a key typed at once can come before the program has a
 // keyboard to receive it, so it waits a second first.
 bool SwaySession::type(const QString& text) const {

@@ -54,6 +54,9 @@ public:
     bool pointer(const QStringList& steps) const;
     // Moves the pointer down 3 pixels and keeps the device for ms milliseconds, so the pointer shows.
     std::unique_ptr<QProcess> holdPointer(int ms) const;
+    // A bar across the top of the first output on a layer-shell layer ("top" for panels, "overlay"
+    // for notifications), shown once this returns; it goes with the process. Null when it did not show.
+    std::unique_ptr<QProcess> bar(const QString& layer, const QString& rgb, int height) const;
     // Types text through wtype.
     bool type(const QString& text) const;
 

@@ -128,6 +128,37 @@ TEST_F(Wayland, PointerIsHiddenAndAMoveOverTheBackgroundEndsTheRun) {
     holding->waitForFinished(5000);
 }
 
+TEST_F(Wayland, PanelsAndNotificationsStayBelowTheRunAndTheKeyboardIsItsOwn) {
+    m_run.writeSettings(fullScreen(m_clip));
+    m_run.start(QStringLiteral("/s"));
+    const QString output = firstOutput(sway());
+    ASSERT_GE(e2e::waitUntil([&] { return shows(output, QStringLiteral("red")); }, 15000), 0)
+        << m_run.errors().toStdString();
+    // A panel on the top layer and a notification on the overlay layer, both shown during the run.
+    auto panel = sway().bar(QStringLiteral("top"), QStringLiteral("00ff00"), 40);
+    auto notice = sway().bar(QStringLiteral("overlay"), QStringLiteral("ffffff"), 80);
+    ASSERT_TRUE(panel && notice) << "the test's bars did not show";
+    QThread::msleep(500);
+    const QImage shot = sway().grab(output);
+    const QImage top = shot.copy(0, 0, shot.width(), 80);
+    EXPECT_EQ(share(top, QStringLiteral("red")), 1.0)
+        << "a bar shows over the screen saver"
+        << (shot.save(QStringLiteral(LUMORA_BINARY_DIR "/e2e-wayland-bars.png")) ? " (e2e-wayland-bars.png)" : "");
+    // The screen saver is no window of sway's: it is a layer above them.
+    EXPECT_FALSE(sway().windowTitles().contains(kMainForm));
+    // The keyboard stays with the screen saver while other programs show things.
+    ASSERT_TRUE(sway().type(QStringLiteral("x")));
+    EXPECT_GE(m_run.waitForEnd(5000), 0) << "a key did not end the run";
+    // Without the screen saver the bars show: the check above could fail.
+    ASSERT_GE(e2e::waitUntil([&] { return e2e::colourName(sway().grab(output).pixel(20, 20)) == QLatin1String("white"); },
+                             3000),
+              0);
+    for (auto* bar : {panel.get(), notice.get()}) {
+        bar->kill();
+        bar->waitForFinished(2000);
+    }
+}
+
 class WaylandTwoOutputs : public Wayland {
 protected:
     void SetUp() override {

@@ -15,13 +15,14 @@ namespace {
 // nobody: any user without rights of its own will do.
 constexpr int kUnprivileged = 65534;
 
-void collectTitles(const QJsonObject& node, QStringList& titles) {
+void collectTitles(const QJsonObject& node, bool floatingOnly, QStringList& titles) {
     const QString type = node.value(QStringLiteral("type")).toString();
-    if ((type == QLatin1String("con") || type == QLatin1String("floating_con")) &&
+    if ((type == QLatin1String("floating_con") || (type == QLatin1String("con") && !floatingOnly)) &&
         node.contains(QStringLiteral("app_id")))
         titles << node.value(QStringLiteral("name")).toString();
     for (const char* key : {"nodes", "floating_nodes"})
-        for (const QJsonValue& child : node.value(QLatin1String(key)).toArray()) collectTitles(child.toObject(), titles);
+        for (const QJsonValue& child : node.value(QLatin1String(key)).toArray())
+            collectTitles(child.toObject(), floatingOnly, titles);
 }
 
 } // namespace
@@ -166,11 +167,11 @@ QString SwaySession::addOutput() {
     return added;
 }
 
-QStringList SwaySession::windowTitles() const {
+QStringList SwaySession::windowTitles(bool floatingOnly) const {
     QByteArray json;
     run({QStringLiteral("swaymsg"), QStringLiteral("-r"), QStringLiteral("-t"), QStringLiteral("get_tree")}, &json);
     QStringList titles;
-    collectTitles(QJsonDocument::fromJson(json).object(), titles);
+    collectTitles(QJsonDocument::fromJson(json).object(), floatingOnly, titles);
     return titles;
 }
 
@@ -221,6 +222,10 @@ std::unique_ptr<QProcess> SwaySession::bar(const QString& layer, const QString& 
 // keyboard to receive it, so it waits a second first.
 bool SwaySession::type(const QString& text) const {
     return run({QStringLiteral("wtype"), QStringLiteral("-s"), QStringLiteral("1000"), text}) == 0;
+}
+
+bool SwaySession::keys(const QStringList& wtypeArguments) const {
+    return run(QStringList{QStringLiteral("wtype"), QStringLiteral("-s"), QStringLiteral("1000")} + wtypeArguments) == 0;
 }
 
 int differingPixels(const QImage& a, const QImage& b) {

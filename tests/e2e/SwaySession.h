@@ -48,8 +48,9 @@ public:
     QJsonArray outputs() const;
     // Adds a headless output; its name, empty on failure.
     QString addOutput();
-    // The titles of the windows sway manages (layer surfaces are none of them).
-    QStringList windowTitles() const;
+    // The titles of the windows sway manages (layer surfaces are none of them); only those it lets
+    // float over the others, as dialogs do, with floatingOnly.
+    QStringList windowTitles(bool floatingOnly = false) const;
     // Moves the pointer and clicks through the tests' virtual-pointer client; true when it ran.
     bool pointer(const QStringList& steps) const;
     // Moves the pointer down 3 pixels and keeps the device for ms milliseconds, so the pointer shows.
@@ -59,6 +60,8 @@ public:
     std::unique_ptr<QProcess> bar(const QString& layer, const QString& rgb, int height) const;
     // Types text through wtype.
     bool type(const QString& text) const;
+    // Runs wtype with these arguments ("-M", "alt", "l", "-m", "alt", "-k", "Return").
+    bool keys(const QStringList& wtypeArguments) const;
 
 private:
     QTemporaryDir m_runtime;

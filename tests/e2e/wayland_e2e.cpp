@@ -159,6 +159,38 @@ TEST_F(Wayland, PanelsAndNotificationsStayBelowTheRunAndTheKeyboardIsItsOwn) {
     }
 }
 
+TEST_F(Wayland, ConfigurationAndItsDialogsWork) {
+    const QString dialog = QStringLiteral("Lumora Video & Multimedia Screensaver");
+    const QString help = QStringLiteral("Larkspur Software Lumora Video & Multimedia Screensaver");
+    auto shown = [&](const QString& title, bool floating = false) {
+        return e2e::waitUntil([&] { return sway().windowTitles(floating).contains(title); }, 10000) >= 0;
+    };
+    auto gone = [&](const QString& title) {
+        return e2e::waitUntil([&] { return !sway().windowTitles().contains(title); }, 5000) >= 0;
+    };
+    m_run.start(QStringLiteral("/c"));
+    // The splash goes by itself.
+    ASSERT_TRUE(shown(dialog)) << m_run.errors().toStdString();
+    // The colour dialog, over the dialog rather than tiled beside it; cancelled, it writes the back colour.
+    ASSERT_TRUE(sway().keys({QStringLiteral("-M"), QStringLiteral("alt"), QStringLiteral("l"), QStringLiteral("-m"),
+                             QStringLiteral("alt"), QStringLiteral("-k"), QStringLiteral("Return")}));
+    ASSERT_TRUE(shown(QStringLiteral("Color"), true)) << sway().windowTitles().join(u',').toStdString();
+    ASSERT_TRUE(sway().keys({QStringLiteral("-k"), QStringLiteral("Escape")}));
+    ASSERT_TRUE(gone(QStringLiteral("Color")));
+    EXPECT_GE(e2e::waitUntil([&] { return m_run.readSettings().contains(QLatin1String("BackDropColor=0")); }, 3000), 0);
+    // Help from the menu: a message box, closed with Enter.
+    ASSERT_TRUE(sway().keys({QStringLiteral("-M"), QStringLiteral("alt"), QStringLiteral("h"), QStringLiteral("-m"),
+                             QStringLiteral("alt"), QStringLiteral("-k"), QStringLiteral("Return")}));
+    ASSERT_TRUE(shown(help, true)) << sway().windowTitles().join(u',').toStdString();
+    ASSERT_TRUE(sway().keys({QStringLiteral("-k"), QStringLiteral("Return")}));
+    ASSERT_TRUE(gone(help));
+    // Escape cancels the dialog and the program ends.
+    ASSERT_TRUE(sway().keys({QStringLiteral("-k"), QStringLiteral("Escape")}));
+    ASSERT_GE(m_run.waitForEnd(5000), 0) << "the dialog did not close";
+    EXPECT_EQ(m_run.process().exitCode(), 0);
+    EXPECT_FALSE(sway().windowTitles().contains(dialog));
+}
+
 class WaylandTwoOutputs : public Wayland {
 protected:
     void SetUp() override {

@@ -116,6 +116,7 @@ void Main(const QString& arguments) {
         forms().show(QStringLiteral("frmAbout640x480"));
     } else if (sw == QLatin1String("/S")) {
         if (!NoWindowWithCaption(QString::fromLatin1(kMainFormCaption))) return;
+        if (platform::wayland::onWayland() && !platform::wayland::claimScreenSaverRun()) return;
         skipOnError([] { platform::wayland::showScreenSaverWindowsAsOverlays(); });
         runtime::Form* last = nullptr;
         for (const QString& name : players) last = forms().show(name);

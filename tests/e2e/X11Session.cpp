@@ -340,7 +340,9 @@ QProcess& ProgramRun::startWith(const QStringList& arguments) {
 std::unique_ptr<QProcess> ProgramRun::startAnother(const QString& sw) {
     auto p = std::make_unique<QProcess>();
     p->setProcessEnvironment(environment());
-    p->start(programFolder() + QStringLiteral("/lumora"), {sw});
+    const QString program = programFolder() + QStringLiteral("/lumora");
+    if (m_launcher.isEmpty()) p->start(program, {sw});
+    else p->start(m_launcher.first(), m_launcher.mid(1) + QStringList{program, sw});
     p->waitForStarted(5000);
     return p;
 }

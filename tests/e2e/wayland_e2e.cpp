@@ -85,6 +85,28 @@ int pixelsOf(const QImage& image, const QString& colour) {
     return n;
 }
 
+TEST_F(Wayland, RunOpensNothingWhileAnotherRuns) {
+    m_run.writeSettings(fullScreen(m_clip));
+    m_run.start(QStringLiteral("/s"));
+    const QString output = firstOutput(sway());
+    ASSERT_GE(e2e::waitUntil([&] { return shows(output, QStringLiteral("red")); }, 15000), 0)
+        << m_run.errors().toStdString();
+    // As swayidle or a shortcut would, while the first one runs.
+    auto second = m_run.startAnother(QStringLiteral("/s"));
+    ASSERT_TRUE(second->waitForFinished(5000)) << "a second run did not end at once";
+    EXPECT_EQ(second->exitCode(), 0);
+    // One key ends the screen saver: no second one is left behind it.
+    ASSERT_TRUE(sway().type(QStringLiteral("x")));
+    EXPECT_GE(m_run.waitForEnd(5000), 0);
+    QThread::msleep(500);
+    EXPECT_FALSE(shows(output, QStringLiteral("red"), 0.01));
+    // With the first one gone, the next run starts.
+    m_run.start(QStringLiteral("/s"));
+    EXPECT_GE(e2e::waitUntil([&] { return shows(output, QStringLiteral("red")); }, 15000), 0);
+    ASSERT_TRUE(sway().type(QStringLiteral("x")));
+    EXPECT_GE(m_run.waitForEnd(5000), 0);
+}
+
 TEST_F(Wayland, PointerIsHiddenAndAMoveOverTheBackgroundEndsTheRun) {
     m_run.writeSettings(floating(m_clip));
     m_run.start(QStringLiteral("/s"));

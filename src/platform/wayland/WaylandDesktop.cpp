@@ -1,7 +1,11 @@
 #include "platform/wayland/WaylandDesktop.h"
 
+#include <QDir>
 #include <QGuiApplication>
+#include <QLockFile>
 #include <QPixmap>
+#include <QStandardPaths>
+#include <memory>
 
 #ifdef LUMORA_LAYER_SHELL
 #include <QEvent>
@@ -28,6 +32,23 @@ QCursor blankPointer() {
     QPixmap nothing(1, 1);
     nothing.fill(Qt::transparent);
     return QCursor(nothing, 0, 0);
+}
+
+bool claimScreenSaverRun() {
+    static std::unique_ptr<QLockFile> held;
+    if (held) return true;
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    QString display = qEnvironmentVariable("WAYLAND_DISPLAY", QStringLiteral("wayland-0"));
+    display.replace(u'/', u'_');
+    auto lock = std::make_unique<QLockFile>(QDir(folder).filePath(QStringLiteral("lumora-%1.lock").arg(display)));
+    // Held for as long as the run lasts, however long: only a holder that is gone lets go of it.
+    lock->setStaleLockTime(0);
+    if (!lock->tryLock(0)) {
+        // A folder the lock cannot be made in must not keep the screen saver from running.
+        return lock->error() != QLockFile::LockFailedError;
+    }
+    held = std::move(lock);
+    return true;
 }
 
 #ifdef LUMORA_LAYER_SHELL

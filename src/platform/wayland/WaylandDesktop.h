@@ -13,6 +13,11 @@ bool onWayland();
 // keeps the compositor's arrow there. An image with nothing in it hides it on every compositor.
 QCursor blankPointer();
 
+// Takes this session's screen-saver run for this process; false when another process has it. Under
+// Wayland no program sees another's windows, so a running screen saver is known by its lock in the
+// user's runtime folder instead of by its caption.
+bool claimScreenSaverRun();
+
 // From here on, every frameless window this process shows (the players and the covers of the other
 // outputs) becomes an overlay layer of its output, with the keyboard its own, where the compositor
 // offers the wlr layer shell (sway, Hyprland, river, labwc, KDE Plasma): so panels, docks and

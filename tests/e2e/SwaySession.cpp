@@ -1,12 +1,12 @@
 #include "SwaySession.h"
 
+#include "X11Session.h"
 #include <QDir>
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QStandardPaths>
 #include <unistd.h>
-#include "X11Session.h"
 
 namespace e2e {
 
@@ -76,11 +76,16 @@ SwaySession::SwaySession() : m_runtime(QDir::tempPath() + QStringLiteral("/lumor
         },
         10000);
     if (up < 0 || m_sway->state() == QProcess::NotRunning) {
-        m_whyNot = QStringLiteral("sway did not start: ") + QString::fromLocal8Bit(m_sway->readAll().right(600));
+        m_whyNot =
+            QStringLiteral("sway did not start: ") + QString::fromLocal8Bit(m_sway->readAll().right(600));
         return;
     }
-    m_ok = waitUntil([&] { return run({QStringLiteral("swaymsg"), QStringLiteral("-t"), QStringLiteral("get_version")}) == 0; },
-                     5000) >= 0;
+    m_ok = waitUntil(
+               [&] {
+                   return run({QStringLiteral("swaymsg"), QStringLiteral("-t"),
+                               QStringLiteral("get_version")}) == 0;
+               },
+               5000) >= 0;
     if (!m_ok) m_whyNot = QStringLiteral("sway does not answer on its socket");
 }
 
@@ -106,8 +111,8 @@ QProcessEnvironment SwaySession::environment() const {
 
 QStringList SwaySession::launcher() const {
     if (getuid() != 0) return {};
-    return {QStringLiteral("setpriv"), QStringLiteral("--reuid=%1").arg(m_uid), QStringLiteral("--regid=%1").arg(m_gid),
-            QStringLiteral("--clear-groups")};
+    return {QStringLiteral("setpriv"), QStringLiteral("--reuid=%1").arg(m_uid),
+            QStringLiteral("--regid=%1").arg(m_gid), QStringLiteral("--clear-groups")};
 }
 
 void SwaySession::prepare(ProgramRun& run) const {
@@ -115,7 +120,8 @@ void SwaySession::prepare(ProgramRun& run) const {
     run.useSession(env, launcher(), m_uid, m_gid);
 }
 
-std::unique_ptr<QProcess> SwaySession::start(const QStringList& command, const QProcessEnvironment& env) const {
+std::unique_ptr<QProcess> SwaySession::start(const QStringList& command,
+                                             const QProcessEnvironment& env) const {
     auto p = std::make_unique<QProcess>();
     p->setProcessEnvironment(env.isEmpty() ? environment() : env);
     const QStringList full = launcher() + command;
@@ -146,20 +152,24 @@ QImage SwaySession::grab(const QString& output, bool withPointer) const {
 
 QJsonArray SwaySession::outputs() const {
     QByteArray json;
-    run({QStringLiteral("swaymsg"), QStringLiteral("-r"), QStringLiteral("-t"), QStringLiteral("get_outputs")}, &json);
+    run({QStringLiteral("swaymsg"), QStringLiteral("-r"), QStringLiteral("-t"),
+         QStringLiteral("get_outputs")},
+        &json);
     return QJsonDocument::fromJson(json).array();
 }
 
 QString SwaySession::addOutput() {
     QStringList before;
-    for (const QJsonValue& o : outputs()) before << o.toObject().value(QStringLiteral("name")).toString();
+    for (const QJsonValue& o : outputs())
+        before << o.toObject().value(QStringLiteral("name")).toString();
     if (run({QStringLiteral("swaymsg"), QStringLiteral("create_output")}) != 0) return {};
     QString added;
     waitUntil(
         [&] {
             for (const QJsonValue& o : outputs()) {
                 const QString name = o.toObject().value(QStringLiteral("name")).toString();
-                if (!before.contains(name) && o.toObject().value(QStringLiteral("active")).toBool()) added = name;
+                if (!before.contains(name) && o.toObject().value(QStringLiteral("active")).toBool())
+                    added = name;
             }
             return !added.isEmpty();
         },
@@ -169,7 +179,8 @@ QString SwaySession::addOutput() {
 
 QStringList SwaySession::windowTitles(bool floatingOnly) const {
     QByteArray json;
-    run({QStringLiteral("swaymsg"), QStringLiteral("-r"), QStringLiteral("-t"), QStringLiteral("get_tree")}, &json);
+    run({QStringLiteral("swaymsg"), QStringLiteral("-r"), QStringLiteral("-t"), QStringLiteral("get_tree")},
+        &json);
     QStringList titles;
     collectTitles(QJsonDocument::fromJson(json).object(), floatingOnly, titles);
     return titles;
@@ -179,8 +190,8 @@ QStringList SwaySession::windowTitles(bool floatingOnly) const {
 // so the moves wait for that.
 bool SwaySession::pointer(const QStringList& steps) const {
 #ifdef LUMORA_WAYLAND_CLIENT
-    const QStringList command{QStringLiteral(LUMORA_WAYLAND_CLIENT), QStringLiteral("pointer"), QStringLiteral("wait"),
-                              QStringLiteral("700")};
+    const QStringList command{QStringLiteral(LUMORA_WAYLAND_CLIENT), QStringLiteral("pointer"),
+                              QStringLiteral("wait"), QStringLiteral("700")};
     return run(command + steps, nullptr, 30000) == 0;
 #else
     Q_UNUSED(steps);
@@ -200,7 +211,8 @@ std::unique_ptr<QProcess> SwaySession::holdPointer(int ms) const {
 
 std::unique_ptr<QProcess> SwaySession::bar(const QString& layer, const QString& rgb, int height) const {
 #ifdef LUMORA_WAYLAND_CLIENT
-    auto p = start({QStringLiteral(LUMORA_WAYLAND_CLIENT), QStringLiteral("panel"), layer, rgb, QString::number(height)});
+    auto p = start({QStringLiteral(LUMORA_WAYLAND_CLIENT), QStringLiteral("panel"), layer, rgb,
+                    QString::number(height)});
     if (waitUntil(
             [&] {
                 p->waitForReadyRead(50);
@@ -225,7 +237,8 @@ bool SwaySession::type(const QString& text) const {
 }
 
 bool SwaySession::keys(const QStringList& wtypeArguments) const {
-    return run(QStringList{QStringLiteral("wtype"), QStringLiteral("-s"), QStringLiteral("1000")} + wtypeArguments) == 0;
+    return run(QStringList{QStringLiteral("wtype"), QStringLiteral("-s"), QStringLiteral("1000")} +
+               wtypeArguments) == 0;
 }
 
 int differingPixels(const QImage& a, const QImage& b) {

@@ -1,12 +1,12 @@
-#include <gtest/gtest.h>
+#include "SwaySession.h"
+#include "X11Session.h"
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
 #include <QJsonObject>
 #include <QThread>
 #include <csignal>
-#include "SwaySession.h"
-#include "X11Session.h"
+#include <gtest/gtest.h>
 
 using e2e::ProgramRun;
 using e2e::SwaySession;
@@ -18,14 +18,18 @@ const QString kMainForm = QStringLiteral("Screen Saver Main Form");
 // Settings for one clip in a loop: red in full screen, or a small floating player over a blue back
 // colour.
 QStringList fullScreen(const QString& clip) {
-    return {QStringLiteral("AbsoluteFullScreenDisplayMode=True"), QStringLiteral("OneEighthScreenDisplayMode=False"),
-            QStringLiteral("VideoFile=") + clip, QStringLiteral("BackDropColor=16711680")};
+    return {QStringLiteral("AbsoluteFullScreenDisplayMode=True"),
+            QStringLiteral("OneEighthScreenDisplayMode=False"), QStringLiteral("VideoFile=") + clip,
+            QStringLiteral("BackDropColor=16711680")};
 }
 // The player stands still, so the background has rows it never crosses.
 QStringList floating(const QString& clip) {
-    return {QStringLiteral("OneEighthScreenDisplayMode=False"), QStringLiteral("OneFourthScreenDisplayMode=False"),
-            QStringLiteral("OneSixteenthScreenDisplayMode=True"), QStringLiteral("MovieWillFloat=0"),
-            QStringLiteral("VideoFile=") + clip, QStringLiteral("BackDropColor=16711680")};
+    return {QStringLiteral("OneEighthScreenDisplayMode=False"),
+            QStringLiteral("OneFourthScreenDisplayMode=False"),
+            QStringLiteral("OneSixteenthScreenDisplayMode=True"),
+            QStringLiteral("MovieWillFloat=0"),
+            QStringLiteral("VideoFile=") + clip,
+            QStringLiteral("BackDropColor=16711680")};
 }
 
 // The share of an image's pixels of the named colour, sampled on a grid.
@@ -40,7 +44,8 @@ double share(const QImage& image, const QString& colour) {
 
 QString firstOutput(const SwaySession& sway) {
     const QJsonArray outputs = sway.outputs();
-    return outputs.isEmpty() ? QString() : outputs.first().toObject().value(QStringLiteral("name")).toString();
+    return outputs.isEmpty() ? QString()
+                             : outputs.first().toObject().value(QStringLiteral("name")).toString();
 }
 
 class Wayland : public ::testing::Test {
@@ -48,7 +53,8 @@ protected:
     void SetUp() override {
         if (!sway().ok()) GTEST_SKIP() << "no sway session: " << sway().whyNot().toStdString();
         // Long enough that the standing player does not move to a new place during a test.
-        m_clip = e2e::makeColourClip(m_run.mediaFolder() + QStringLiteral("/red.mpg"), {QStringLiteral("red")}, 30);
+        m_clip = e2e::makeColourClip(m_run.mediaFolder() + QStringLiteral("/red.mpg"),
+                                     {QStringLiteral("red")}, 30);
         ASSERT_FALSE(m_clip.isEmpty()) << "ffmpeg made no clip";
         sway().prepare(m_run);
         m_run.captureErrors();
@@ -115,15 +121,19 @@ TEST_F(Wayland, PointerIsHiddenAndAMoveOverTheBackgroundEndsTheRun) {
     ASSERT_GE(e2e::waitUntil(
                   [&] {
                       shot = sway().grab(output);
-                      return share(shot, QStringLiteral("blue")) > 0.5 && share(shot, QStringLiteral("red")) > 0;
+                      return share(shot, QStringLiteral("blue")) > 0.5 &&
+                             share(shot, QStringLiteral("red")) > 0;
                   },
                   15000),
               0)
         << m_run.errors().toStdString()
-        << (shot.save(QStringLiteral(LUMORA_BINARY_DIR "/e2e-wayland-floating.png")) ? " (e2e-wayland-floating.png)" : "");
+        << (shot.save(QStringLiteral(LUMORA_BINARY_DIR "/e2e-wayland-floating.png"))
+                ? " (e2e-wayland-floating.png)"
+                : "");
     // A row of the background the standing player does not cross.
     const QRect player = e2e::colourBox(shot, QStringLiteral("red"));
-    const int row = player.top() > shot.height() / 2 ? player.top() / 2 : (player.bottom() + shot.height()) / 2;
+    const int row =
+        player.top() > shot.height() / 2 ? player.top() / 2 : (player.bottom() + shot.height()) / 2;
     // Into the top left corner, then down the left edge to that row: no horizontal move yet.
     ASSERT_TRUE(sway().pointer({QStringLiteral("move"), QStringLiteral("-5000"), QStringLiteral("-5000"),
                                 QStringLiteral("move"), QStringLiteral("2"), QString::number(row)}));
@@ -134,7 +144,9 @@ TEST_F(Wayland, PointerIsHiddenAndAMoveOverTheBackgroundEndsTheRun) {
     shot = sway().grab(output);
     EXPECT_EQ(pixelsOf(shot, QStringLiteral("black")) + pixelsOf(shot, QStringLiteral("white")), 0)
         << "the pointer shows"
-        << (shot.save(QStringLiteral(LUMORA_BINARY_DIR "/e2e-wayland-pointer.png")) ? " (e2e-wayland-pointer.png)" : "");
+        << (shot.save(QStringLiteral(LUMORA_BINARY_DIR "/e2e-wayland-pointer.png"))
+                ? " (e2e-wayland-pointer.png)"
+                : "");
     ASSERT_TRUE(holding->waitForFinished(5000) && holding->exitCode() == 0);
     ASSERT_EQ(m_run.process().state(), QProcess::Running) << "a move below the sensitivity ended the run";
 
@@ -146,7 +158,8 @@ TEST_F(Wayland, PointerIsHiddenAndAMoveOverTheBackgroundEndsTheRun) {
     // Once the program is gone the pointer shows over the desktop: the check above could fail.
     holding = sway().holdPointer(2500);
     QThread::msleep(1500);
-    EXPECT_GT(pixelsOf(sway().grab(output), QStringLiteral("black")), 0) << "the desktop's pointer does not show";
+    EXPECT_GT(pixelsOf(sway().grab(output), QStringLiteral("black")), 0)
+        << "the desktop's pointer does not show";
     holding->waitForFinished(5000);
 }
 
@@ -165,16 +178,19 @@ TEST_F(Wayland, PanelsAndNotificationsStayBelowTheRunAndTheKeyboardIsItsOwn) {
     const QImage top = shot.copy(0, 0, shot.width(), 80);
     EXPECT_EQ(share(top, QStringLiteral("red")), 1.0)
         << "a bar shows over the screen saver"
-        << (shot.save(QStringLiteral(LUMORA_BINARY_DIR "/e2e-wayland-bars.png")) ? " (e2e-wayland-bars.png)" : "");
+        << (shot.save(QStringLiteral(LUMORA_BINARY_DIR "/e2e-wayland-bars.png")) ? " (e2e-wayland-bars.png)"
+                                                                                 : "");
     // The screen saver is no window of sway's: it is a layer above them.
     EXPECT_FALSE(sway().windowTitles().contains(kMainForm));
     // The keyboard stays with the screen saver while other programs show things.
     ASSERT_TRUE(sway().type(QStringLiteral("x")));
     EXPECT_GE(m_run.waitForEnd(5000), 0) << "a key did not end the run";
     // Without the screen saver the bars show: the check above could fail.
-    ASSERT_GE(e2e::waitUntil([&] { return e2e::colourName(sway().grab(output).pixel(20, 20)) == QLatin1String("white"); },
-                             3000),
-              0);
+    ASSERT_GE(
+        e2e::waitUntil(
+            [&] { return e2e::colourName(sway().grab(output).pixel(20, 20)) == QLatin1String("white"); },
+            3000),
+        0);
     for (auto* bar : {panel.get(), notice.get()}) {
         bar->kill();
         bar->waitForFinished(2000);
@@ -194,15 +210,19 @@ TEST_F(Wayland, ConfigurationAndItsDialogsWork) {
     // The splash goes by itself.
     ASSERT_TRUE(shown(dialog)) << m_run.errors().toStdString();
     // The colour dialog, over the dialog rather than tiled beside it; cancelled, it writes the back colour.
-    ASSERT_TRUE(sway().keys({QStringLiteral("-M"), QStringLiteral("alt"), QStringLiteral("l"), QStringLiteral("-m"),
-                             QStringLiteral("alt"), QStringLiteral("-k"), QStringLiteral("Return")}));
+    ASSERT_TRUE(
+        sway().keys({QStringLiteral("-M"), QStringLiteral("alt"), QStringLiteral("l"), QStringLiteral("-m"),
+                     QStringLiteral("alt"), QStringLiteral("-k"), QStringLiteral("Return")}));
     ASSERT_TRUE(shown(QStringLiteral("Color"), true)) << sway().windowTitles().join(u',').toStdString();
     ASSERT_TRUE(sway().keys({QStringLiteral("-k"), QStringLiteral("Escape")}));
     ASSERT_TRUE(gone(QStringLiteral("Color")));
-    EXPECT_GE(e2e::waitUntil([&] { return m_run.readSettings().contains(QLatin1String("BackDropColor=0")); }, 3000), 0);
+    EXPECT_GE(
+        e2e::waitUntil([&] { return m_run.readSettings().contains(QLatin1String("BackDropColor=0")); }, 3000),
+        0);
     // Help from the menu: a message box, closed with Enter.
-    ASSERT_TRUE(sway().keys({QStringLiteral("-M"), QStringLiteral("alt"), QStringLiteral("h"), QStringLiteral("-m"),
-                             QStringLiteral("alt"), QStringLiteral("-k"), QStringLiteral("Return")}));
+    ASSERT_TRUE(
+        sway().keys({QStringLiteral("-M"), QStringLiteral("alt"), QStringLiteral("h"), QStringLiteral("-m"),
+                     QStringLiteral("alt"), QStringLiteral("-k"), QStringLiteral("Return")}));
     ASSERT_TRUE(shown(help, true)) << sway().windowTitles().join(u',').toStdString();
     ASSERT_TRUE(sway().keys({QStringLiteral("-k"), QStringLiteral("Return")}));
     ASSERT_TRUE(gone(help));
@@ -246,7 +266,8 @@ QList<pid_t> runsOf(const ProgramRun& run) {
     for (const QString& entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
         bool number = false;
         const pid_t pid = entry.toInt(&number);
-        if (number && QFileInfo(QStringLiteral("/proc/%1/exe").arg(entry)).canonicalFilePath() == program) pids << pid;
+        if (number && QFileInfo(QStringLiteral("/proc/%1/exe").arg(entry)).canonicalFilePath() == program)
+            pids << pid;
     }
     return pids;
 }
@@ -274,7 +295,8 @@ TEST_F(Wayland, SwayidleStartsTheRunWhenTheSessionIsIdle) {
         ASSERT_TRUE(sway().type(QStringLiteral("x")));
         EXPECT_GE(e2e::waitUntil([&] { return runsOf(m_run).isEmpty(); }, 5000), 0);
     }
-    for (pid_t pid : runsOf(m_run)) ::kill(pid, SIGKILL);
+    for (pid_t pid : runsOf(m_run))
+        ::kill(pid, SIGKILL);
 }
 
 TEST_F(Wayland, PreviewAndHackModeEndAtOnceSayingWhy) {

@@ -8,6 +8,7 @@
 #include <memory>
 
 #ifdef LUMORA_LAYER_SHELL
+#include "qwayland-wlr-layer-shell-unstable-v1.h"
 #include <QEvent>
 #include <QHash>
 #include <QPointer>
@@ -20,12 +21,13 @@
 #include <memory>
 #include <qpa/qplatformnativeinterface.h>
 #include <wayland-client.h>
-#include "qwayland-wlr-layer-shell-unstable-v1.h"
 #endif
 
 namespace platform::wayland {
 
-bool onWayland() { return QGuiApplication::platformName().startsWith(QLatin1String("wayland")); }
+bool onWayland() {
+    return QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
+}
 
 QCursor blankPointer() {
     if (!onWayland()) return QCursor(Qt::BlankCursor);
@@ -40,7 +42,8 @@ bool claimScreenSaverRun() {
     const QString folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
     QString display = qEnvironmentVariable("WAYLAND_DISPLAY", QStringLiteral("wayland-0"));
     display.replace(u'/', u'_');
-    auto lock = std::make_unique<QLockFile>(QDir(folder).filePath(QStringLiteral("lumora-%1.lock").arg(display)));
+    auto lock =
+        std::make_unique<QLockFile>(QDir(folder).filePath(QStringLiteral("lumora-%1.lock").arg(display)));
     // Held for as long as the run lasts, however long: only a holder that is gone lets go of it.
     lock->setStaleLockTime(0);
     if (!lock->tryLock(0)) {
@@ -82,7 +85,11 @@ protected:
         const QSize size{int(width), int(height)};
         if (m_window && !size.isEmpty() && m_window->size() != size)
             QMetaObject::invokeMethod(
-                m_window, [w = m_window, size] { if (w) w->resize(size); }, Qt::QueuedConnection);
+                m_window,
+                [w = m_window, size] {
+                    if (w) w->resize(size);
+                },
+                Qt::QueuedConnection);
     }
 
 private:
@@ -129,8 +136,9 @@ private:
             m_shell->get_layer_surface(surface, output, QtWayland::zwlr_layer_shell_v1::layer_overlay,
                                        QStringLiteral("lumora")),
             widget, surface);
-        layer->set_anchor(QtWayland::zwlr_layer_surface_v1::anchor_top | QtWayland::zwlr_layer_surface_v1::anchor_bottom |
-                          QtWayland::zwlr_layer_surface_v1::anchor_left | QtWayland::zwlr_layer_surface_v1::anchor_right);
+        layer->set_anchor(
+            QtWayland::zwlr_layer_surface_v1::anchor_top | QtWayland::zwlr_layer_surface_v1::anchor_bottom |
+            QtWayland::zwlr_layer_surface_v1::anchor_left | QtWayland::zwlr_layer_surface_v1::anchor_right);
         layer->set_size(0, 0);
         // Over panels' reserved edges too.
         layer->set_exclusive_zone(-1);
@@ -166,7 +174,9 @@ bool showScreenSaverWindowsAsOverlays() {
 
 #else
 
-bool showScreenSaverWindowsAsOverlays() { return false; }
+bool showScreenSaverWindowsAsOverlays() {
+    return false;
+}
 
 #endif
 

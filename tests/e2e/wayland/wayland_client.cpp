@@ -6,6 +6,8 @@
 //                                    layer-shell LAYER (top or overlay), filled with COLOUR (0xRRGGBB),
 //                                    until it is killed; "panel up" on stdout once it is shown
 // Exit status 2: the compositor lacks the protocol.
+#include "wlr-layer-shell-unstable-v1-client-protocol.h"
+#include "wlr-virtual-pointer-unstable-v1-client-protocol.h"
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -14,8 +16,6 @@
 #include <sys/mman.h>
 #include <unistd.h>
 #include <wayland-client.h>
-#include "wlr-layer-shell-unstable-v1-client-protocol.h"
-#include "wlr-virtual-pointer-unstable-v1-client-protocol.h"
 
 namespace {
 
@@ -31,7 +31,8 @@ void globalAdded(void*, wl_registry* registry, uint32_t name, const char* interf
     if (i == wl_seat_interface.name && !seat)
         seat = static_cast<wl_seat*>(wl_registry_bind(registry, name, &wl_seat_interface, 1));
     else if (i == wl_compositor_interface.name)
-        compositor = static_cast<wl_compositor*>(wl_registry_bind(registry, name, &wl_compositor_interface, 4));
+        compositor =
+            static_cast<wl_compositor*>(wl_registry_bind(registry, name, &wl_compositor_interface, 4));
     else if (i == wl_shm_interface.name)
         shm = static_cast<wl_shm*>(wl_registry_bind(registry, name, &wl_shm_interface, 1));
     else if (i == wl_output_interface.name && !output)
@@ -40,7 +41,8 @@ void globalAdded(void*, wl_registry* registry, uint32_t name, const char* interf
         pointerManager = static_cast<zwlr_virtual_pointer_manager_v1*>(
             wl_registry_bind(registry, name, &zwlr_virtual_pointer_manager_v1_interface, 1));
     else if (i == zwlr_layer_shell_v1_interface.name)
-        layerShell = static_cast<zwlr_layer_shell_v1*>(wl_registry_bind(registry, name, &zwlr_layer_shell_v1_interface, 1));
+        layerShell = static_cast<zwlr_layer_shell_v1*>(
+            wl_registry_bind(registry, name, &zwlr_layer_shell_v1_interface, 1));
 }
 
 void globalRemoved(void*, wl_registry*, uint32_t) {}
@@ -102,7 +104,8 @@ void drawPanel(Panel& panel) {
     const int fd = memfd_create("panel", 0);
     if (fd < 0 || ftruncate(fd, off_t(size)) != 0) std::exit(1);
     auto* pixels = static_cast<uint32_t*>(mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0));
-    for (size_t i = 0; i < size / 4; ++i) pixels[i] = 0xFF000000u | panel.colour;
+    for (size_t i = 0; i < size / 4; ++i)
+        pixels[i] = 0xFF000000u | panel.colour;
     munmap(pixels, size);
     wl_shm_pool* pool = wl_shm_create_pool(shm, fd, int(size));
     wl_buffer* buffer = wl_shm_pool_create_buffer(pool, 0, int(panel.width), int(panel.height), stride,
@@ -114,7 +117,8 @@ void drawPanel(Panel& panel) {
     wl_surface_commit(panel.surface);
 }
 
-void layerConfigure(void* data, zwlr_layer_surface_v1* layer, uint32_t serial, uint32_t width, uint32_t height) {
+void layerConfigure(void* data, zwlr_layer_surface_v1* layer, uint32_t serial, uint32_t width,
+                    uint32_t height) {
     auto& panel = *static_cast<Panel*>(data);
     zwlr_layer_surface_v1_ack_configure(layer, serial);
     if (width) panel.width = width;
@@ -123,7 +127,9 @@ void layerConfigure(void* data, zwlr_layer_surface_v1* layer, uint32_t serial, u
     panel.shown = true;
 }
 
-void layerClosed(void* data, zwlr_layer_surface_v1*) { static_cast<Panel*>(data)->closed = true; }
+void layerClosed(void* data, zwlr_layer_surface_v1*) {
+    static_cast<Panel*>(data)->closed = true;
+}
 
 const zwlr_layer_surface_v1_listener layerListener = {layerConfigure, layerClosed};
 
@@ -137,10 +143,11 @@ int panel(wl_display* display, const char* layerName, const char* colour, const 
     p.height = uint32_t(std::atoi(height));
     p.surface = wl_compositor_create_surface(compositor);
     const uint32_t layer = std::strcmp(layerName, "overlay") == 0 ? ZWLR_LAYER_SHELL_V1_LAYER_OVERLAY
-                                                                   : ZWLR_LAYER_SHELL_V1_LAYER_TOP;
+                                                                  : ZWLR_LAYER_SHELL_V1_LAYER_TOP;
     p.layer = zwlr_layer_shell_v1_get_layer_surface(layerShell, p.surface, output, layer, "panel");
     zwlr_layer_surface_v1_add_listener(p.layer, &layerListener, &p);
-    zwlr_layer_surface_v1_set_anchor(p.layer, ZWLR_LAYER_SURFACE_V1_ANCHOR_TOP | ZWLR_LAYER_SURFACE_V1_ANCHOR_LEFT |
+    zwlr_layer_surface_v1_set_anchor(p.layer, ZWLR_LAYER_SURFACE_V1_ANCHOR_TOP |
+                                                  ZWLR_LAYER_SURFACE_V1_ANCHOR_LEFT |
                                                   ZWLR_LAYER_SURFACE_V1_ANCHOR_RIGHT);
     zwlr_layer_surface_v1_set_size(p.layer, 0, p.height);
     zwlr_layer_surface_v1_set_exclusive_zone(p.layer, int32_t(p.height));
@@ -171,9 +178,12 @@ int main(int argc, char** argv) {
     wl_registry_add_listener(registry, &registryListener, nullptr);
     wl_display_roundtrip(display);
     int code = 1;
-    if (std::strcmp(argv[1], "pointer") == 0) code = pointer(display, argc - 2, argv + 2);
-    else if (std::strcmp(argv[1], "panel") == 0 && argc == 5) code = panel(display, argv[2], argv[3], argv[4]);
-    else std::fprintf(stderr, "wayland_client: unknown command %s\n", argv[1]);
+    if (std::strcmp(argv[1], "pointer") == 0)
+        code = pointer(display, argc - 2, argv + 2);
+    else if (std::strcmp(argv[1], "panel") == 0 && argc == 5)
+        code = panel(display, argv[2], argv[3], argv[4]);
+    else
+        std::fprintf(stderr, "wayland_client: unknown command %s\n", argv[1]);
     wl_display_disconnect(display);
     return code;
 }

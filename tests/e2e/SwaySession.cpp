@@ -6,6 +6,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QStandardPaths>
+#include <cstdio>
 #include <unistd.h>
 
 namespace e2e {
@@ -54,6 +55,13 @@ SwaySession::SwaySession() : m_runtime(QDir::tempPath() + QStringLiteral("/lumor
     }
     // XDG_RUNTIME_DIR must be the user's own, mode 0700, or clients refuse it.
     QFile::setPermissions(dir, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+
+#ifdef LUMORA_WAYLAND_CLIENT
+    // The session's user may not reach into the build folder (a clone under /root): it gets a copy.
+    QFile::copy(QStringLiteral(LUMORA_WAYLAND_CLIENT), client());
+    if (getuid() == 0 && ::chown(QFile::encodeName(client()).constData(), uid_t(m_uid), gid_t(m_gid)) != 0)
+        std::fprintf(stderr, "cannot hand the test client to the session's user\n");
+#endif
 
     QProcessEnvironment env = environment();
     env.insert(QStringLiteral("WLR_BACKENDS"), QStringLiteral("headless"));
@@ -107,6 +115,10 @@ QProcessEnvironment SwaySession::environment() const {
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("wayland"));
     env.insert(QStringLiteral("XDG_SESSION_TYPE"), QStringLiteral("wayland"));
     return env;
+}
+
+QString SwaySession::client() const {
+    return m_runtime.path() + QStringLiteral("/wayland_client");
 }
 
 QStringList SwaySession::launcher() const {
@@ -190,8 +202,8 @@ QStringList SwaySession::windowTitles(bool floatingOnly) const {
 // so the moves wait for that.
 bool SwaySession::pointer(const QStringList& steps) const {
 #ifdef LUMORA_WAYLAND_CLIENT
-    const QStringList command{QStringLiteral(LUMORA_WAYLAND_CLIENT), QStringLiteral("pointer"),
-                              QStringLiteral("wait"), QStringLiteral("700")};
+    const QStringList command{client(), QStringLiteral("pointer"), QStringLiteral("wait"),
+                              QStringLiteral("700")};
     return run(command + steps, nullptr, 30000) == 0;
 #else
     Q_UNUSED(steps);
@@ -201,9 +213,9 @@ bool SwaySession::pointer(const QStringList& steps) const {
 
 std::unique_ptr<QProcess> SwaySession::holdPointer(int ms) const {
 #ifdef LUMORA_WAYLAND_CLIENT
-    return start({QStringLiteral(LUMORA_WAYLAND_CLIENT), QStringLiteral("pointer"), QStringLiteral("wait"),
-                  QStringLiteral("700"), QStringLiteral("move"), QStringLiteral("0"), QStringLiteral("3"),
-                  QStringLiteral("wait"), QString::number(ms)});
+    return start({client(), QStringLiteral("pointer"), QStringLiteral("wait"), QStringLiteral("700"),
+                  QStringLiteral("move"), QStringLiteral("0"), QStringLiteral("3"), QStringLiteral("wait"),
+                  QString::number(ms)});
 #else
     return start({QStringLiteral("false")});
 #endif
@@ -211,8 +223,7 @@ std::unique_ptr<QProcess> SwaySession::holdPointer(int ms) const {
 
 std::unique_ptr<QProcess> SwaySession::bar(const QString& layer, const QString& rgb, int height) const {
 #ifdef LUMORA_WAYLAND_CLIENT
-    auto p = start({QStringLiteral(LUMORA_WAYLAND_CLIENT), QStringLiteral("panel"), layer, rgb,
-                    QString::number(height)});
+    auto p = start({client(), QStringLiteral("panel"), layer, rgb, QString::number(height)});
     if (waitUntil(
             [&] {
                 p->waitForReadyRead(50);

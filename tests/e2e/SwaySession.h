@@ -64,6 +64,8 @@ public:
     bool keys(const QStringList& wtypeArguments) const;
 
 private:
+    // The tests' own Wayland client, copied where the session's user can run it.
+    QString client() const;
     QTemporaryDir m_runtime;
     std::unique_ptr<QProcess> m_sway;
     QString m_socket;

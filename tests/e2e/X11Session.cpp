@@ -8,6 +8,8 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
+#include <QStandardPaths>
 #include <QThread>
 #include <cerrno>
 #include <cstdio>
@@ -25,20 +27,34 @@ X11Session& X11Session::instance() {
     return session;
 }
 
+static QString runTool(const QString& display, const QString& tool, const QStringList& args);
+
+static std::unique_ptr<QProcess> startXvfb(QString* display) {
+    // Displays a server of another run or another test may hold are passed over.
+    for (int n = 150; n < 200 && display->isEmpty(); ++n)
+        if (!QFileInfo::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(n)) &&
+            !QFileInfo::exists(QStringLiteral("/tmp/.X%1-lock").arg(n)))
+            *display = QStringLiteral(":%1").arg(n);
+    auto xvfb = std::make_unique<QProcess>();
+    xvfb->start(QStringLiteral("Xvfb"), {*display, QStringLiteral("-screen"), QStringLiteral("0"),
+                                         QStringLiteral("1280x1024x24"), QStringLiteral("-nolisten"),
+                                         QStringLiteral("tcp")});
+    xvfb->waitForStarted();
+    return xvfb;
+}
+
 X11Session::X11Session() {
     m_display = qEnvironmentVariable("LUMORA_E2E_DISPLAY");
-    if (m_display.isEmpty()) {
-        for (int n = 150; n < 200 && m_display.isEmpty(); ++n)
-            if (!QFileInfo::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(n)) &&
-                !QFileInfo::exists(QStringLiteral("/tmp/.X%1-lock").arg(n)))
-                m_display = QStringLiteral(":%1").arg(n);
-        m_xvfb = std::make_unique<QProcess>();
-        m_xvfb->start(QStringLiteral("Xvfb"), {m_display, QStringLiteral("-screen"), QStringLiteral("0"),
-                                               QStringLiteral("1280x1024x24"), QStringLiteral("-nolisten"),
-                                               QStringLiteral("tcp")});
-        m_xvfb->waitForStarted();
-    }
+    if (m_display.isEmpty()) m_xvfb = startXvfb(&m_display);
     connectToDisplay();
+}
+
+std::unique_ptr<X11Session> X11Session::ownServer() {
+    QString display;
+    std::unique_ptr<QProcess> xvfb = startXvfb(&display);
+    auto session = std::make_unique<X11Session>(display);
+    session->m_xvfb = std::move(xvfb);
+    return session;
 }
 
 X11Session::X11Session(const QString& display) : m_display(display) { connectToDisplay(); }
@@ -57,6 +73,11 @@ void X11Session::connectToDisplay() {
 }
 
 X11Session::~X11Session() {
+    for (auto& p : m_programs) {
+        p->terminate();
+        if (!p->waitForFinished(2000)) p->kill();
+        p->waitForFinished(1000);
+    }
     if (m_conn) xcb_disconnect(m_conn);
     if (m_xvfb) {
         m_xvfb->terminate();
@@ -217,6 +238,99 @@ bool X11Session::xdotool(const QStringList& args) {
 }
 
 bool X11Session::savePng(const QString& path) { return grabScreen().save(path); }
+
+std::pair<int, int> X11Session::grabStatusesOfAnotherProgram() {
+    const xcb_window_t root = screenOf(m_conn)->root;
+    auto* k = xcb_grab_keyboard_reply(
+        m_conn, xcb_grab_keyboard(m_conn, 0, root, XCB_CURRENT_TIME, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC),
+        nullptr);
+    auto* p = xcb_grab_pointer_reply(m_conn,
+                                     xcb_grab_pointer(m_conn, 0, root, XCB_EVENT_MASK_BUTTON_PRESS, XCB_GRAB_MODE_ASYNC,
+                                                      XCB_GRAB_MODE_ASYNC, XCB_NONE, XCB_NONE, XCB_CURRENT_TIME),
+                                     nullptr);
+    const std::pair<int, int> statuses{k ? k->status : -1, p ? p->status : -1};
+    free(k);
+    free(p);
+    xcb_ungrab_keyboard(m_conn, XCB_CURRENT_TIME);
+    xcb_ungrab_pointer(m_conn, XCB_CURRENT_TIME);
+    xcb_flush(m_conn);
+    return statuses;
+}
+
+bool X11Session::overrideRedirect(uint32_t window) {
+    auto* a = xcb_get_window_attributes_reply(m_conn, xcb_get_window_attributes(m_conn, window), nullptr);
+    const bool yes = a && a->override_redirect;
+    free(a);
+    return yes;
+}
+
+bool X11Session::windowManagerRunning() {
+    const xcb_window_t root = screenOf(m_conn)->root;
+    auto* a = xcb_get_window_attributes_reply(m_conn, xcb_get_window_attributes(m_conn, root), nullptr);
+    const uint32_t mine = a ? a->your_event_mask : 0;
+    free(a);
+    const uint32_t redirect = mine | XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT;
+    xcb_generic_error_t* e =
+        xcb_request_check(m_conn, xcb_change_window_attributes_checked(m_conn, root, XCB_CW_EVENT_MASK, &redirect));
+    const bool taken = e != nullptr;
+    free(e);
+    if (!taken) xcb_change_window_attributes(m_conn, root, XCB_CW_EVENT_MASK, &mine);
+    xcb_flush(m_conn);
+    return taken;
+}
+
+QString X11Session::properties(uint32_t window, const QStringList& names) {
+    return runTool(m_display, QStringLiteral("xprop"), QStringList{QStringLiteral("-id"), QString::number(window)} + names);
+}
+
+uint32_t X11Session::windowNamed(const QString& name) {
+    const QString ids = runTool(m_display, QStringLiteral("xdotool"),
+                                {QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
+                                 QLatin1Char('^') + QRegularExpression::escape(name) + QLatin1Char('$')});
+    return ids.split(u'\n', Qt::SkipEmptyParts).value(0).toUInt();
+}
+
+QString X11Session::ownershipFault(const QString& dialog, const QString& opener) {
+    const uint32_t d = windowNamed(dialog);
+    const uint32_t o = windowNamed(opener);
+    if (!d || !o) return QStringLiteral("no window named ") + (d ? opener : dialog);
+    const QString props = properties(d, {QStringLiteral("WM_TRANSIENT_FOR"), QStringLiteral("_NET_WM_STATE")});
+    QStringList faults;
+    if (!props.contains(QStringLiteral("WM_TRANSIENT_FOR(WINDOW): window id # 0x") + QString::number(o, 16)))
+        faults << QStringLiteral("not transient for its opener");
+    if (!props.contains(QStringLiteral("_NET_WM_STATE_MODAL"))) faults << QStringLiteral("not modal");
+    if (!props.contains(QStringLiteral("_NET_WM_STATE_SKIP_TASKBAR"))) faults << QStringLiteral("in the task bar");
+    if (props.contains(QStringLiteral("_NET_WM_STATE_ABOVE")) || props.contains(QStringLiteral("STAYS_ON_TOP")))
+        faults << QStringLiteral("above every program");
+    return faults.isEmpty() ? QString() : faults.join(QStringLiteral(", ")) + QStringLiteral(":\n") + props;
+}
+
+QRect X11Session::geometryOfWindowWithClass(const QString& windowClass) {
+    const QString shell = runTool(m_display, QStringLiteral("xdotool"),
+                                  {QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--class"),
+                                   windowClass, QStringLiteral("getwindowgeometry"), QStringLiteral("--shell")});
+    QMap<QString, int> v;
+    for (const QString& line : shell.split(u'\n')) {
+        const int eq = line.indexOf(u'=');
+        if (eq > 0 && !v.contains(line.left(eq))) v[line.left(eq)] = line.mid(eq + 1).toInt();
+    }
+    if (!v.contains(QStringLiteral("WIDTH"))) return QRect();
+    return QRect(v[QStringLiteral("X")], v[QStringLiteral("Y")], v[QStringLiteral("WIDTH")], v[QStringLiteral("HEIGHT")]);
+}
+
+QProcess* X11Session::startProgram(const QString& program, const QStringList& args) {
+    if (QStandardPaths::findExecutable(program).isEmpty()) return nullptr;
+    auto p = std::make_unique<QProcess>();
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("DISPLAY"), m_display);
+    p->setProcessEnvironment(env);
+    p->setStandardOutputFile(QProcess::nullDevice());
+    p->setStandardErrorFile(QProcess::nullDevice());
+    p->start(program, args);
+    if (!p->waitForStarted(5000)) return nullptr;
+    m_programs.push_back(std::move(p));
+    return m_programs.back().get();
+}
 
 static QString runTool(const QString& display, const QString& tool, const QStringList& args) {
     QProcess p;

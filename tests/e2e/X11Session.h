@@ -9,6 +9,8 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <utility>
+#include <vector>
 
 #include <ostream>
 
@@ -29,6 +31,8 @@ struct TopWindow {
 class X11Session {
 public:
     static X11Session& instance();
+    // An Xvfb of the test's own at 1280x1024 on a free display, ended with the session.
+    static std::unique_ptr<X11Session> ownServer();
     // A connection to a running X server of the test's own, such as one with two monitors.
     explicit X11Session(const QString& display);
     ~X11Session();
@@ -55,6 +59,25 @@ public:
     // Runs xdotool with the arguments; true on success.
     bool xdotool(const QStringList& args);
     bool savePng(const QString& path);
+    // What X answers another program that grabs the keyboard and the pointer now (XCB_GRAB_STATUS_*);
+    // a grab that succeeds is let go at once.
+    std::pair<int, int> grabStatusesOfAnotherProgram();
+    bool overrideRedirect(uint32_t window);
+    // Some program manages the windows (holds the root window's substructure redirection).
+    bool windowManagerRunning();
+    // What xprop says of the window's properties, one line each.
+    QString properties(uint32_t window, const QStringList& names);
+    // The first mapped window of the program named so at any depth (a window manager frames windows);
+    // 0 when there is none.
+    uint32_t windowNamed(const QString& name);
+    // A dialog belongs to the window that opened it: transient for it, modal, not above other
+    // programs and not in the task bar. Empty when it does, else what is wrong.
+    QString ownershipFault(const QString& dialog, const QString& opener);
+    // Where X shows the first visible window of the class (xdotool); null when there is none.
+    QRect geometryOfWindowWithClass(const QString& windowClass);
+    // Starts a program on this display (a window manager, a panel, an xterm); it ends with the
+    // session. Null when it is not installed.
+    QProcess* startProgram(const QString& program, const QStringList& args = {});
 
 private:
     X11Session();
@@ -62,6 +85,7 @@ private:
     QString m_display;
     xcb_connection_t* m_conn = nullptr;
     std::unique_ptr<QProcess> m_xvfb;
+    std::vector<std::unique_ptr<QProcess>> m_programs;
 };
 
 // The program copied into a folder of its own with its own settings and data homes, so runs leave

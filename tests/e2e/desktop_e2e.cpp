@@ -1,0 +1,144 @@
+#include <gtest/gtest.h>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <QThread>
+#include <xcb/xcb.h>
+#include "X11Session.h"
+
+using e2e::ProgramRun;
+using e2e::X11Session;
+
+namespace {
+
+const QString kMainForm = QStringLiteral("Screen Saver Main Form");
+
+struct DesktopCase {
+    const char* name;
+    QList<QStringList> programs; // each a program and its arguments, started in order
+    bool fullScreen;
+};
+
+void PrintTo(const DesktopCase& c, std::ostream* os) { *os << c.name; }
+
+// xfwm4 reads its settings over the session bus and ends without one.
+QStringList xfwm4(const QString& compositor) {
+    return {QStringLiteral("dbus-run-session"), QStringLiteral("--"), QStringLiteral("xfwm4"), compositor};
+}
+
+// The window managers people run by hand with xss-lock or xautolock, with the panels and compositors
+// that go with them: the screen saver must own the screen on each as it does on a bare X server.
+class OnADesktop : public ::testing::TestWithParam<DesktopCase> {};
+
+// Every sampled pixel of the rectangle is one of the colours.
+bool allOf(const QImage& shot, const QRect& r, const QStringList& colours) {
+    for (int y = r.top(); y <= r.bottom(); y += std::max(1, r.height() / 6))
+        for (int x = r.left(); x <= r.right(); x += std::max(1, r.width() / 12))
+            if (!colours.contains(e2e::colourName(shot.pixel(x, y)))) return false;
+    return true;
+}
+
+TEST_P(OnADesktop, TheScreenSaverHoldsTheKeyboardAndPointerAndCoversPanelsAndPopUps) {
+    const DesktopCase& desktop = GetParam();
+    std::unique_ptr<X11Session> x = X11Session::ownServer();
+    ASSERT_TRUE(x->ok());
+    for (const QStringList& program : desktop.programs)
+        ASSERT_NE(x->startProgram(program.first(), program.mid(1)), nullptr) << program.first().toStdString()
+                                                                             << " is not installed";
+    ASSERT_GE(e2e::waitUntil([&] { return x->windowManagerRunning(); }, 15000), 0) << "no window manager came up";
+    QRect panel;
+    if (desktop.programs.last().first() == QLatin1String("tint2")) {
+        ASSERT_GE(e2e::waitUntil(
+                      [&] { return !(panel = x->geometryOfWindowWithClass(QStringLiteral("tint2"))).isNull(); }, 10000),
+                  0)
+            << "the panel did not show";
+    }
+    QThread::msleep(500);
+
+    ProgramRun run;
+    const QString red = e2e::makeColourClip(run.mediaFolder() + QStringLiteral("/red.mp4"), {QStringLiteral("red")}, 4);
+    QStringList settings{QStringLiteral("VideoFile=") + red, QStringLiteral("OneEighthScreenDisplayMode=False"),
+                         QStringLiteral("BackDropColor=") + QString::number(0xFF0000), QStringLiteral("GradOn=0")};
+    settings << (desktop.fullScreen ? QStringLiteral("AbsoluteFullScreenDisplayMode=True")
+                                    : QStringLiteral("OneFourthScreenDisplayMode=True"));
+    run.writeSettings(settings);
+    run.setEnvironment(QStringLiteral("DISPLAY"), x->display());
+    QProcess& p = run.start(QStringLiteral("/s"));
+    const QStringList ours = desktop.fullScreen ? QStringList{QStringLiteral("red")}
+                                                : QStringList{QStringLiteral("red"), QStringLiteral("blue")};
+    const QRect screen(0, 0, 1280, 1024);
+    ASSERT_GE(e2e::waitUntil([&] { return allOf(x->grabScreen(), screen, ours); }, 10000), 0)
+        << "the screen saver never covered the whole screen";
+
+    // Nobody else gets the keyboard or the pointer while it runs.
+    const auto [keyboard, pointer] = x->grabStatusesOfAnotherProgram();
+    EXPECT_EQ(keyboard, XCB_GRAB_STATUS_ALREADY_GRABBED);
+    EXPECT_EQ(pointer, XCB_GRAB_STATUS_ALREADY_GRABBED);
+    // Its windows are the window manager's to neither stack nor list in a task bar.
+    const auto forms = x->mappedWindowsNamed(kMainForm);
+    ASSERT_FALSE(forms.isEmpty());
+    for (const auto& w : forms) EXPECT_TRUE(x->overrideRedirect(w.id)) << "a form is managed by the window manager";
+    if (!panel.isNull()) {
+        EXPECT_TRUE(allOf(x->grabScreen(), panel, ours)) << "the panel shows over the screen saver";
+    }
+
+    // A program opens a window, which the window manager gives the focus; then an override-redirect
+    // pop-up, as notification bubbles are.
+    QTemporaryDir dir;
+    const QString typed = dir.path() + QStringLiteral("/typed");
+    ASSERT_NE(x->startProgram(QStringLiteral("xterm"), {QStringLiteral("-T"), QStringLiteral("Chat"),
+                                                        QStringLiteral("-geometry"), QStringLiteral("60x10+40+40"),
+                                                        QStringLiteral("-e"), QStringLiteral("sh"), QStringLiteral("-c"),
+                                                        QStringLiteral("stty raw -echo; head -c1 > ") + typed}),
+              nullptr);
+    // The window manager frames it, so it is looked for at every depth.
+    ASSERT_GE(e2e::waitUntil(
+                  [&] {
+                      return x->xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                                         QStringLiteral("--name"), QStringLiteral("^Chat$")});
+                  },
+                  10000),
+              0);
+    ASSERT_NE(x->startProgram(QStringLiteral("xmessage"),
+                              {QStringLiteral("-xrm"), QStringLiteral("*overrideRedirect: True"), QStringLiteral("-bg"),
+                               QStringLiteral("white"), QStringLiteral("-geometry"), QStringLiteral("+500+400"),
+                               QStringLiteral("A NOTICE THAT POPS UP OVER EVERYTHING")}),
+              nullptr);
+    const QRect popUpAt(500, 400, 40, 20);
+    ASSERT_GE(e2e::waitUntil(
+                  [&] {
+                      for (const auto& w : x->topWindows())
+                          if (w.mapped && w.geometry.topLeft() == popUpAt.topLeft()) return true;
+                      return false;
+                  },
+                  10000),
+              0);
+    const QRect popUp = popUpAt;
+    EXPECT_GE(e2e::waitUntil([&] { return allOf(x->grabScreen(), popUp, ours); }, 500), 0)
+        << "the pop-up was not covered within half a second";
+    QThread::msleep(700);
+    EXPECT_TRUE(allOf(x->grabScreen(), screen, ours)) << "the new window shows over the screen saver";
+    x->savePng(QStringLiteral(LUMORA_BINARY_DIR "/e2e-desktop-") + QString::fromLatin1(desktop.name) +
+               QStringLiteral(".png"));
+    ASSERT_EQ(p.state(), QProcess::Running);
+
+    // One key ends the screen saver, and the focused window got nothing.
+    x->xdotool({QStringLiteral("key"), QStringLiteral("x")});
+    EXPECT_GE(run.waitForEnd(3000), 0) << "the key did not end the screen saver";
+    QThread::msleep(300);
+    EXPECT_EQ(QFileInfo(typed).size(), 0) << "the key reached the other program's window";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    WindowManagers, OnADesktop,
+    ::testing::Values(
+        DesktopCase{"OpenboxPicomFullScreen",
+                    {{QStringLiteral("openbox")}, {QStringLiteral("picom"), QStringLiteral("--backend"), QStringLiteral("xrender")}},
+                    true},
+        DesktopCase{"OpenboxFloating", {{QStringLiteral("openbox")}}, false},
+        DesktopCase{"Xfwm4Tint2FullScreen", {xfwm4(QStringLiteral("--compositor=off")), {QStringLiteral("tint2")}}, true},
+        DesktopCase{"Xfwm4CompositorTint2Floating", {xfwm4(QStringLiteral("--compositor=on")), {QStringLiteral("tint2")}}, false},
+        DesktopCase{"MarcoFullScreen", {{QStringLiteral("marco"), QStringLiteral("--no-composite")}}, true},
+        DesktopCase{"MarcoFloating", {{QStringLiteral("marco"), QStringLiteral("--no-composite")}}, false}),
+    [](const ::testing::TestParamInfo<DesktopCase>& info) { return std::string(info.param.name); });
+
+} // namespace

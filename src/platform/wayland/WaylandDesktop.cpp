@@ -10,7 +10,6 @@
 #ifdef LUMORA_LAYER_SHELL
 #include "qwayland-wlr-layer-shell-unstable-v1.h"
 #include <QEvent>
-#include <QHash>
 #include <QPointer>
 #include <QScreen>
 #include <QWidget>

@@ -21,8 +21,8 @@ bool claimScreenSaverRun();
 // From here on, every frameless window this process shows (the players and the covers of the other
 // outputs) becomes an overlay layer of its output, with the keyboard its own, where the compositor
 // offers the wlr layer shell (sway, Hyprland, river, labwc, KDE Plasma): so panels, docks and
-// notifications that come up during the run stay below it. Without it (GNOME) they stay full-screen windows. True when overlays
-// are used.
+// notifications that come up during the run stay below it. Without it (GNOME) they stay full-screen
+// windows. True when overlays are used.
 bool showScreenSaverWindowsAsOverlays();
 
 } // namespace platform::wayland

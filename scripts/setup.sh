@@ -20,8 +20,18 @@ if [ ${#missing[@]} -gt 0 ]; then
   sudo=""
   [ "$(id -u)" -ne 0 ] && sudo="sudo"
   echo "Installing: ${missing[*]}"
-  $sudo apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}"
+  # Another apt-get, or the system's own updates, may hold the package database for a while: wait
+  # for it rather than fail. apt-get install waits by itself; update only says the lists are locked.
+  for tries in $(seq 120); do
+    if err=$($sudo apt-get update -qq -o DPkg::Lock::Timeout=600 2>&1 >/dev/null); then break; fi
+    if ! grep -qi "could not get lock\|unable to lock" <<<"$err" || [ "$tries" = 120 ]; then
+      echo "$err" >&2
+      exit 1
+    fi
+    [ "$tries" = 1 ] && echo "Waiting for another package manager to finish..."
+    sleep 5
+  done
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq -o DPkg::Lock::Timeout=1800 "${missing[@]}"
 fi
 
 [ -f build/build.ninja ] || cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo

@@ -305,10 +305,10 @@ QString X11Session::ownershipFault(const QString& dialog, const QString& opener)
     return faults.isEmpty() ? QString() : faults.join(QStringLiteral(", ")) + QStringLiteral(":\n") + props;
 }
 
-QRect X11Session::geometryOfWindowWithClass(const QString& windowClass) {
+QRect X11Session::visibleWindowGeometry(const QString& how, const QString& what) {
     const QString shell = runTool(m_display, QStringLiteral("xdotool"),
-                                  {QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--class"),
-                                   windowClass, QStringLiteral("getwindowgeometry"), QStringLiteral("--shell")});
+                                  {QStringLiteral("search"), QStringLiteral("--onlyvisible"), how, what,
+                                   QStringLiteral("getwindowgeometry"), QStringLiteral("--shell")});
     QMap<QString, int> v;
     for (const QString& line : shell.split(u'\n')) {
         const int eq = line.indexOf(u'=');

@@ -73,8 +73,9 @@ public:
     // A dialog belongs to the window that opened it: transient for it, modal, not above other
     // programs and not in the task bar. Empty when it does, else what is wrong.
     QString ownershipFault(const QString& dialog, const QString& opener);
-    // Where X shows the first visible window of the class (xdotool); null when there is none.
-    QRect geometryOfWindowWithClass(const QString& windowClass);
+    // Where X shows the first visible window found by `xdotool search <how> <what>` (how: "--class",
+    // "--name"), frame left out; null when there is none.
+    QRect visibleWindowGeometry(const QString& how, const QString& what);
     // Starts a program on this display (a window manager, a panel, an xterm); it ends with the
     // session. Null when it is not installed.
     QProcess* startProgram(const QString& program, const QStringList& args = {});

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <optional>
 #include "platform/Platform.h"
+#include "platform/wayland/WaylandDesktop.h"
 #include "playback/PlayerForm.h"
 #include "playback/ScreenCover.h"
 #include "runtime/Convert.h"
@@ -121,6 +122,8 @@ void Main(const QString& arguments) {
             skipOnError([] { platform::windows().endScreenHold(); });
             return;
         }
+        if (platform::wayland::onWayland() && !platform::wayland::claimScreenSaverRun()) return;
+        skipOnError([] { platform::wayland::showScreenSaverWindowsAsOverlays(); });
         runtime::Form* last = nullptr;
         for (const QString& name : players) last = forms().show(name);
         if (!last) skipOnError([] { platform::windows().endScreenHold(); });
@@ -130,6 +133,12 @@ void Main(const QString& arguments) {
                 if (form->isVisible()) playback::coverOtherScreens(form);
         });
     } else if (sw == QLatin1String("/P")) {
+        if (platform::wayland::onWayland()) {
+            std::fprintf(stderr, "lumora: the preview (/p) draws in an X11 window, and this is a Wayland "
+                                 "session: there is no such window here\n");
+            platform::process().endProgram(1);
+            return;
+        }
         PreviewHostWindow = readHandle(arguments);
         forms().load(QStringLiteral("ControlForm"));
     } else if (sw == QLatin1String("/A")) {

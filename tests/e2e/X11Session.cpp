@@ -6,13 +6,17 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <QDir>
+#include <QDirIterator>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QThread>
+#include <cerrno>
+#include <cstdio>
 #include <cstdlib>
+#include <unistd.h>
 #include <cstring>
 #include <xcb/xcb.h>
 #include <xcb/xfixes.h>
@@ -394,16 +398,34 @@ void ProgramRun::writePlayList(const QStringList& entries) {
     for (const QString& e : entries) f.write(e.toUtf8() + "\r\n");
 }
 
+void ProgramRun::useSession(const QProcessEnvironment& session, const QStringList& launcher, int uid, int gid) {
+    m_session = session;
+    m_launcher = launcher;
+    m_uid = uid;
+    m_gid = gid;
+}
+
+void ProgramRun::handOver() const {
+    if (m_uid < 0) return;
+    auto give = [this](const QString& path) {
+        if (::chown(QFile::encodeName(path).constData(), uid_t(m_uid), gid_t(m_gid)) != 0)
+            std::fprintf(stderr, "cannot hand %s over: %s\n", qPrintable(path), std::strerror(errno));
+    };
+    give(m_dir.path());
+    QDirIterator it(m_dir.path(), QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext()) give(it.next());
+}
+
 QProcessEnvironment ProgramRun::environment() const {
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("DISPLAY"), X11Session::instance().display());
+    QProcessEnvironment env = m_session ? *m_session : QProcessEnvironment::systemEnvironment();
+    if (!m_session) env.insert(QStringLiteral("DISPLAY"), X11Session::instance().display());
     env.insert(QStringLiteral("XDG_CONFIG_HOME"), m_dir.path() + QStringLiteral("/config"));
     env.insert(QStringLiteral("XDG_DATA_HOME"), m_dir.path() + QStringLiteral("/data"));
-    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_dir.path());
+    if (!m_session) env.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_dir.path());
     env.insert(QStringLiteral("HOME"), homeFolder());
     for (auto it = m_extraEnv.begin(); it != m_extraEnv.end(); ++it)
         env.insert(it.key(), it.value());
-    env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    if (!m_session) env.remove(QStringLiteral("QT_QPA_PLATFORM"));
     return env;
 }
 
@@ -423,7 +445,10 @@ QProcess& ProgramRun::start(const QString& sw) { return startWith({sw}); }
 QProcess& ProgramRun::startWith(const QStringList& arguments) {
     m_process.setProcessEnvironment(environment());
     m_process.setProcessChannelMode(m_captureErrors ? QProcess::SeparateChannels : QProcess::ForwardedErrorChannel);
-    m_process.start(programFolder() + QStringLiteral("/lumora"), arguments);
+    handOver();
+    const QString program = programFolder() + QStringLiteral("/lumora");
+    if (m_launcher.isEmpty()) m_process.start(program, arguments);
+    else m_process.start(m_launcher.first(), m_launcher.mid(1) + QStringList{program} + arguments);
     m_process.waitForStarted(5000);
     return m_process;
 }
@@ -431,7 +456,9 @@ QProcess& ProgramRun::startWith(const QStringList& arguments) {
 std::unique_ptr<QProcess> ProgramRun::startAnother(const QString& sw) {
     auto p = std::make_unique<QProcess>();
     p->setProcessEnvironment(environment());
-    p->start(programFolder() + QStringLiteral("/lumora"), {sw});
+    const QString program = programFolder() + QStringLiteral("/lumora");
+    if (m_launcher.isEmpty()) p->start(program, {sw});
+    else p->start(m_launcher.first(), m_launcher.mid(1) + QStringList{program, sw});
     p->waitForStarted(5000);
     return p;
 }

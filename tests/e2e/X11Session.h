@@ -8,6 +8,7 @@
 #include <QTemporaryDir>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -101,6 +102,12 @@ public:
     QString homeFolder() const;
     // One more environment variable for the runs that follow.
     void setEnvironment(const QString& name, const QString& value) { m_extraEnv[name] = value; }
+    // The runs that follow go to another desktop session (a Wayland compositor): its environment
+    // instead of this X server's, the launcher (such as setpriv) before the program, and the run's
+    // folder handed to the user the launcher runs it as.
+    void useSession(const QProcessEnvironment& session, const QStringList& launcher, int uid, int gid);
+    // What the program is started with; also for other programs that start it.
+    QProcessEnvironment environment() const;
     // The runs that follow keep their stderr for errors() rather than passing it through.
     void captureErrors() { m_captureErrors = true; }
     // What the run wrote on stderr so far (with captureErrors).
@@ -119,8 +126,12 @@ public:
     int waitForEnd(int timeoutMs);
 
 private:
-    QProcessEnvironment environment() const;
+    void handOver() const;
     QTemporaryDir m_dir;
+    std::optional<QProcessEnvironment> m_session;
+    QStringList m_launcher;
+    int m_uid = -1;
+    int m_gid = -1;
     QProcess m_process;
     QMap<QString, QString> m_extraEnv;
     bool m_captureErrors = false;

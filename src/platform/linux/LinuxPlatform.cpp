@@ -3,6 +3,7 @@
 #include "platform/linux/IniSettingsBackend.h"
 #include "platform/linux/X11Windows.h"
 #include "platform/mpv/MpvEngine.h"
+#include "platform/wayland/WaylandDesktop.h"
 #include <QApplication>
 #include <QColorDialog>
 #include <QCoreApplication>
@@ -83,7 +84,7 @@ public:
         if (event->type() == QEvent::Show && watched->isWidgetType() &&
             static_cast<QWidget*>(watched)->isWindow())
             QMetaObject::invokeMethod(
-                this, [] { QGuiApplication::changeOverrideCursor(Qt::BlankCursor); }, Qt::QueuedConnection);
+                this, [] { QGuiApplication::changeOverrideCursor(wayland::blankPointer()); }, Qt::QueuedConnection);
         return false;
     }
 };
@@ -93,7 +94,7 @@ public:
 int X11WindowSystem::showCursor(bool show) {
     const int count = m_cursor.change(show);
     if (!m_cursor.visible() && !m_blankCursorSet) {
-        QGuiApplication::setOverrideCursor(Qt::BlankCursor);
+        QGuiApplication::setOverrideCursor(wayland::blankPointer());
         m_blankCursorSet = true;
         if (!m_pointerKeeper) m_pointerKeeper = new BlankPointerKeeper;
         qApp->installEventFilter(m_pointerKeeper);

@@ -75,7 +75,16 @@ void X11Session::connectToDisplay() {
 }
 
 X11Session::~X11Session() {
+    // On a server of the session's own, the server goes first and its programs end with their
+    // connection, each the way it ends normally (dbus-run-session then takes its bus along).
+    if (m_xvfb && !m_programs.empty()) {
+        if (m_conn) xcb_disconnect(m_conn);
+        m_conn = nullptr;
+        m_xvfb->terminate();
+        m_xvfb->waitForFinished(2000);
+    }
     for (auto& p : m_programs) {
+        if (p->state() == QProcess::NotRunning || (m_xvfb && p->waitForFinished(2000))) continue;
         p->terminate();
         if (!p->waitForFinished(2000)) p->kill();
         p->waitForFinished(1000);
@@ -325,6 +334,8 @@ QProcess* X11Session::startProgram(const QString& program, const QStringList& ar
     auto p = std::make_unique<QProcess>();
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("DISPLAY"), m_display);
+    // GTK programs would start an accessibility bus that outlives them.
+    env.insert(QStringLiteral("NO_AT_BRIDGE"), QStringLiteral("1"));
     p->setProcessEnvironment(env);
     p->setStandardOutputFile(QProcess::nullDevice());
     p->setStandardErrorFile(QProcess::nullDevice());
@@ -430,6 +441,8 @@ QProcessEnvironment ProgramRun::environment() const {
 }
 
 QString ProgramRun::errors() {
+    // What a running program wrote reaches QProcess only when events are handled.
+    if (m_process.state() == QProcess::Running) QCoreApplication::processEvents();
     m_errors += QString::fromLocal8Bit(m_process.readAllStandardError());
     return m_errors;
 }

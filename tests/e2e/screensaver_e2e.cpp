@@ -2,6 +2,7 @@
 #include <QElapsedTimer>
 #include <QSet>
 #include <QThread>
+#include <xcb/xcb.h>
 #include "X11Session.h"
 
 using e2e::ProgramRun;
@@ -131,6 +132,69 @@ TEST_F(EndToEnd, FullScreenEndsOnAKeyPress) {
     ASSERT_GE(ended, 0);
     EXPECT_LE(ended, 1000);
     EXPECT_EQ(run.process().exitCode(), 0);
+}
+
+// A key pressed while the screen saver starts, before its window shows, still ends it: the keyboard
+// is held from the first moment.
+TEST_F(EndToEnd, AKeyPressedBeforeTheWindowShowsEndsTheScreenSaver) {
+    ProgramRun run;
+    const QString clip = e2e::makeColourClip(run.mediaFolder() + QStringLiteral("/green.mpg"),
+                                             {QStringLiteral("green")}, 3.0);
+    fullScreenSettings(run, clip);
+    int caught = 0;
+    for (int attempt = 0; attempt < 6 && caught < 2; ++attempt) {
+        run.start(QStringLiteral("/s"));
+        // The moment the keyboard is held but no window shows yet.
+        bool early = false;
+        e2e::waitUntil(
+            [&] {
+                if (x().grabStatusesOfAnotherProgram().first != XCB_GRAB_STATUS_ALREADY_GRABBED) return false;
+                early = x().mappedWindowsNamed(kMainForm).isEmpty();
+                return true;
+            },
+            5000);
+        if (early) {
+            ++caught;
+            x().xdotool({QStringLiteral("key"), QStringLiteral("x")});
+            EXPECT_GE(run.waitForEnd(3000), 0) << "a key before the window showed was lost";
+        } else {
+            x().xdotool({QStringLiteral("key"), QStringLiteral("x")});
+        }
+        run.waitForEnd(3000);
+        if (run.process().state() != QProcess::NotRunning) run.process().kill(), run.process().waitForFinished();
+    }
+    EXPECT_GE(caught, 1) << "the keyboard was never held before the window showed";
+}
+
+// Another program holds the keyboard when the screen saver starts: it runs all the same, says so once,
+// and takes the keyboard as soon as the other program lets go.
+TEST_F(EndToEnd, AKeyboardHeldElsewhereIsTakenOnceLetGo) {
+    xcb_connection_t* c = x().connection();
+    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
+    auto* held = xcb_grab_keyboard_reply(
+        c, xcb_grab_keyboard(c, 0, root, XCB_CURRENT_TIME, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC), nullptr);
+    ASSERT_TRUE(held && held->status == XCB_GRAB_STATUS_SUCCESS);
+    free(held);
+    ProgramRun run;
+    run.captureErrors();
+    const QString clip = e2e::makeColourClip(run.mediaFolder() + QStringLiteral("/green.mpg"),
+                                             {QStringLiteral("green")}, 3.0);
+    fullScreenSettings(run, clip);
+    run.start(QStringLiteral("/s"));
+    ASSERT_GE(waitFor([&] { return centreColour() == QLatin1String("green"); }, 5000), 0);
+    const QString told = QStringLiteral("another program holds the keyboard");
+    EXPECT_GE(waitFor([&] { return run.errors().contains(told); }, 3000), 0) << run.errors().toStdString();
+    QThread::msleep(2500);
+    EXPECT_EQ(run.errors().count(told), 1) << "said more than once";
+    EXPECT_EQ(run.process().state(), QProcess::Running);
+
+    xcb_ungrab_keyboard(c, XCB_CURRENT_TIME);
+    xcb_flush(c);
+    EXPECT_GE(waitFor([&] { return x().grabStatusesOfAnotherProgram().first == XCB_GRAB_STATUS_ALREADY_GRABBED; }, 3000),
+              0)
+        << "the keyboard was not taken once free";
+    x().xdotool({QStringLiteral("key"), QStringLiteral("x")});
+    EXPECT_GE(run.waitForEnd(3000), 0);
 }
 
 TEST_F(EndToEnd, PlayListInOrderShowsTheEntriesInRotationOrder) {

@@ -28,7 +28,8 @@ Resource findPrograms(const QString& text, const QString& name) {
         if (m.captured(1) != name) continue;
         r.nameAt = m.capturedStart();
         r.valueAt = m.capturedEnd();
-        while (r.valueAt < text.size() && (text[r.valueAt] == u' ' || text[r.valueAt] == u'\t')) ++r.valueAt;
+        while (r.valueAt < text.size() && (text[r.valueAt] == u' ' || text[r.valueAt] == u'\t'))
+            ++r.valueAt;
         qsizetype at = r.valueAt;
         for (;;) {
             const qsizetype nl = text.indexOf(u'\n', at);
@@ -50,16 +51,18 @@ Resource findPrograms(const QString& text, const QString& name) {
 // An entry runs Lumora when its command, after an optional "-" (disabled), a visual and a quoted
 // name, is the program.
 bool listsLumora(const QString& value) {
-    static const QRegularExpression entry(
-        QStringLiteral("(^|\\\\n|\\n)[\\s\\\\]*-?\\s*([A-Za-z]+:\\s*)?(\"[^\"]*\"\\s*)?(\\S*/)?lumora(\\s|\\\\|$)"));
+    static const QRegularExpression entry(QStringLiteral(
+        "(^|\\\\n|\\n)[\\s\\\\]*-?\\s*([A-Za-z]+:\\s*)?(\"[^\"]*\"\\s*)?(\\S*/)?lumora(\\s|\\\\|$)"));
     return entry.match(value).hasMatch();
 }
 
 // A list whose value starts on the line of its name goes on the next line, after Lumora's.
 QString listWithLumoraFirst(const QString& value) {
-    if (value.startsWith(QLatin1String("\\\n"))) return QStringLiteral("programs:\t\t\\\n") + kEntry + value.mid(2);
+    if (value.startsWith(QLatin1String("\\\n")))
+        return QStringLiteral("programs:\t\t\\\n") + kEntry + value.mid(2);
     const bool sameLine = !value.isEmpty() && !value.startsWith(u'\n');
-    return QStringLiteral("programs:\t\t\\\n") + kEntry + (sameLine ? QStringLiteral("\t\t\t\t") : QString()) + value;
+    return QStringLiteral("programs:\t\t\\\n") + kEntry +
+           (sameLine ? QStringLiteral("\t\t\t\t") : QString()) + value;
 }
 
 } // namespace
@@ -74,8 +77,10 @@ std::optional<QString> withLumoraListed(const QString& current, const QString& d
     // No list of the user's: xscreensaver's own list, with Lumora first, added to what is there.
     QString list;
     const Resource theirs = findPrograms(defaults, QStringLiteral("*programs"));
-    if (theirs.nameAt >= 0) list = listWithLumoraFirst(defaults.mid(theirs.valueAt, theirs.end - theirs.valueAt));
-    else list = QStringLiteral("programs:\t\t\\\n") + kEntry.left(kEntry.size() - 2) + u'\n';
+    if (theirs.nameAt >= 0)
+        list = listWithLumoraFirst(defaults.mid(theirs.valueAt, theirs.end - theirs.valueAt));
+    else
+        list = QStringLiteral("programs:\t\t\\\n") + kEntry.left(kEntry.size() - 2) + u'\n';
     if (!list.endsWith(u'\n')) list += u'\n';
     QString out = current;
     if (!out.isEmpty() && !out.endsWith(u'\n')) out += u'\n';
@@ -88,7 +93,8 @@ int addLumoraToXscreensaver() {
     QFile in(path);
     if (in.exists()) {
         if (!in.open(QIODevice::ReadOnly)) {
-            std::fprintf(stderr, "lumora: %s cannot be read: %s\n", qPrintable(path), qPrintable(in.errorString()));
+            std::fprintf(stderr, "lumora: %s cannot be read: %s\n", qPrintable(path),
+                         qPrintable(in.errorString()));
             return 1;
         }
         current = QString::fromUtf8(in.readAll());
@@ -109,11 +115,13 @@ int addLumoraToXscreensaver() {
     }
     QSaveFile out(path);
     if (!out.open(QIODevice::WriteOnly) || out.write(listed->toUtf8()) < 0 || !out.commit()) {
-        std::fprintf(stderr, "lumora: %s cannot be written: %s\n", qPrintable(path), qPrintable(out.errorString()));
+        std::fprintf(stderr, "lumora: %s cannot be written: %s\n", qPrintable(path),
+                     qPrintable(out.errorString()));
         return 1;
     }
-    std::printf("Lumora is now first in xscreensaver's list of display modes (%s).\n"
-                "Restart xscreensaver (xscreensaver-command -restart) and pick Lumora in xscreensaver-settings.\n",
-                qPrintable(path));
+    std::printf(
+        "Lumora is now first in xscreensaver's list of display modes (%s).\n"
+        "Restart xscreensaver (xscreensaver-command -restart) and pick Lumora in xscreensaver-settings.\n",
+        qPrintable(path));
     return 0;
 }

@@ -1,10 +1,10 @@
-#include <gtest/gtest.h>
+#include "X11Session.h"
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QThread>
+#include <gtest/gtest.h>
 #include <xcb/xcb.h>
-#include "X11Session.h"
 
 using e2e::ProgramRun;
 using e2e::X11Session;
@@ -19,7 +19,9 @@ struct DesktopCase {
     bool fullScreen;
 };
 
-void PrintTo(const DesktopCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const DesktopCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 // xfwm4 reads its settings over the session bus and ends without one.
 QStringList xfwm4(const QString& compositor) {
@@ -35,22 +37,30 @@ TEST_P(OnADesktop, TheScreenSaverHoldsTheKeyboardAndPointerAndCoversPanelsAndPop
     std::unique_ptr<X11Session> x = X11Session::ownServer();
     ASSERT_TRUE(x->ok());
     for (const QStringList& program : desktop.programs)
-        ASSERT_NE(x->startProgram(program.first(), program.mid(1)), nullptr) << program.first().toStdString()
-                                                                             << " is not installed";
-    ASSERT_GE(e2e::waitUntil([&] { return x->windowManagerRunning(); }, 15000), 0) << "no window manager came up";
+        ASSERT_NE(x->startProgram(program.first(), program.mid(1)), nullptr)
+            << program.first().toStdString() << " is not installed";
+    ASSERT_GE(e2e::waitUntil([&] { return x->windowManagerRunning(); }, 15000), 0)
+        << "no window manager came up";
     QRect panel;
     if (desktop.programs.last().first() == QLatin1String("tint2")) {
         ASSERT_GE(e2e::waitUntil(
-                      [&] { return !(panel = x->visibleWindowGeometry(QStringLiteral("--class"), QStringLiteral("tint2"))).isNull(); }, 10000),
+                      [&] {
+                          return !(panel = x->visibleWindowGeometry(QStringLiteral("--class"),
+                                                                    QStringLiteral("tint2")))
+                                      .isNull();
+                      },
+                      10000),
                   0)
             << "the panel did not show";
     }
     QThread::msleep(500);
 
     ProgramRun run;
-    const QString red = e2e::makeColourClip(run.mediaFolder() + QStringLiteral("/red.mp4"), {QStringLiteral("red")}, 4);
-    QStringList settings{QStringLiteral("VideoFile=") + red, QStringLiteral("OneEighthScreenDisplayMode=False"),
-                         QStringLiteral("BackDropColor=") + QString::number(0xFF0000), QStringLiteral("GradOn=0")};
+    const QString red =
+        e2e::makeColourClip(run.mediaFolder() + QStringLiteral("/red.mp4"), {QStringLiteral("red")}, 4);
+    QStringList settings{
+        QStringLiteral("VideoFile=") + red, QStringLiteral("OneEighthScreenDisplayMode=False"),
+        QStringLiteral("BackDropColor=") + QString::number(0xFF0000), QStringLiteral("GradOn=0")};
     settings << (desktop.fullScreen ? QStringLiteral("AbsoluteFullScreenDisplayMode=True")
                                     : QStringLiteral("OneFourthScreenDisplayMode=True"));
     run.writeSettings(settings);
@@ -66,19 +76,24 @@ TEST_P(OnADesktop, TheScreenSaverHoldsTheKeyboardAndPointerAndCoversPanelsAndPop
         EXPECT_TRUE(e2e::allOf(x->grabScreen(), panel, ours)) << "the panel shows over the screen saver";
     }
     e2e::expectTheScreenHeld(*x, run, screen, ours, QPoint(500, 400),
-                             QStringLiteral(LUMORA_BINARY_DIR "/e2e-desktop-") + QString::fromLatin1(desktop.name) +
-                                 QStringLiteral(".png"));
+                             QStringLiteral(LUMORA_BINARY_DIR "/e2e-desktop-") +
+                                 QString::fromLatin1(desktop.name) + QStringLiteral(".png"));
 }
 
 INSTANTIATE_TEST_SUITE_P(
     WindowManagers, OnADesktop,
     ::testing::Values(
         DesktopCase{"OpenboxPicomFullScreen",
-                    {{QStringLiteral("openbox")}, {QStringLiteral("picom"), QStringLiteral("--backend"), QStringLiteral("xrender")}},
+                    {{QStringLiteral("openbox")},
+                     {QStringLiteral("picom"), QStringLiteral("--backend"), QStringLiteral("xrender")}},
                     true},
         DesktopCase{"OpenboxFloating", {{QStringLiteral("openbox")}}, false},
-        DesktopCase{"Xfwm4Tint2FullScreen", {xfwm4(QStringLiteral("--compositor=off")), {QStringLiteral("tint2")}}, true},
-        DesktopCase{"Xfwm4CompositorTint2Floating", {xfwm4(QStringLiteral("--compositor=on")), {QStringLiteral("tint2")}}, false},
+        DesktopCase{"Xfwm4Tint2FullScreen",
+                    {xfwm4(QStringLiteral("--compositor=off")), {QStringLiteral("tint2")}},
+                    true},
+        DesktopCase{"Xfwm4CompositorTint2Floating",
+                    {xfwm4(QStringLiteral("--compositor=on")), {QStringLiteral("tint2")}},
+                    false},
         DesktopCase{"MarcoFullScreen", {{QStringLiteral("marco"), QStringLiteral("--no-composite")}}, true},
         DesktopCase{"MarcoFloating", {{QStringLiteral("marco"), QStringLiteral("--no-composite")}}, false}),
     [](const ::testing::TestParamInfo<DesktopCase>& info) { return std::string(info.param.name); });
@@ -94,8 +109,9 @@ TEST(ShrinkOnADesktop, AClosingDialogShrinksAsItsOwnPictureNeverABlackBox) {
     ASSERT_TRUE(x->ok());
     ASSERT_NE(x->startProgram(QStringLiteral("openbox")), nullptr) << "openbox is not installed";
     ASSERT_GE(e2e::waitUntil([&] { return x->windowManagerRunning(); }, 15000), 0);
-    QProcess::execute(QStringLiteral("env"), {QStringLiteral("DISPLAY=") + x->display(), QStringLiteral("xsetroot"),
-                                              QStringLiteral("-solid"), QStringLiteral("#00ff00")});
+    QProcess::execute(QStringLiteral("env"),
+                      {QStringLiteral("DISPLAY=") + x->display(), QStringLiteral("xsetroot"),
+                       QStringLiteral("-solid"), QStringLiteral("#00ff00")});
     ProgramRun run;
     run.setEnvironment(QStringLiteral("DISPLAY"), x->display());
     run.start(QStringLiteral("/c"));
@@ -113,7 +129,8 @@ TEST(ShrinkOnADesktop, AClosingDialogShrinksAsItsOwnPictureNeverABlackBox) {
     QThread::msleep(500);
     // Its place on the screen, with room for the window manager's frame.
     const QRect dialogArea =
-        x->visibleWindowGeometry(QStringLiteral("--name"), QLatin1Char('^') + mouse + QLatin1Char('$')).adjusted(-4, -24, 4, 4);
+        x->visibleWindowGeometry(QStringLiteral("--name"), QLatin1Char('^') + mouse + QLatin1Char('$'))
+            .adjusted(-4, -24, 4, 4);
     ASSERT_FALSE(dialogArea.isEmpty());
     const QImage before = x->grabScreen();
     x->xdotool({QStringLiteral("key"), QStringLiteral("Escape")});
@@ -134,8 +151,9 @@ TEST(ShrinkOnADesktop, AClosingDialogShrinksAsItsOwnPictureNeverABlackBox) {
         worst = std::max(worst, blackShare(x->grabScreen(), dialogArea));
         ++frames;
     }
-    EXPECT_LT(worst, ownText + 0.05) << "black over " << int(worst * 100) << "% of the dialog's place in one of "
-                                     << frames << " pictures (its own text: " << int(ownText * 100) << "%)";
+    EXPECT_LT(worst, ownText + 0.05) << "black over " << int(worst * 100)
+                                     << "% of the dialog's place in one of " << frames
+                                     << " pictures (its own text: " << int(ownText * 100) << "%)";
     EXPECT_EQ(x->windowNamed(mouse), 0u) << "the dialog did not close";
 }
 

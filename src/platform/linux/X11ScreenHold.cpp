@@ -36,7 +36,9 @@ X11ScreenHold::X11ScreenHold() {
     connect(&m_raise, &QTimer::timeout, this, &X11ScreenHold::raiseAll);
 }
 
-X11ScreenHold::~X11ScreenHold() { end(); }
+X11ScreenHold::~X11ScreenHold() {
+    end();
+}
 
 void X11ScreenHold::begin() {
     if (m_holding) return;
@@ -62,7 +64,8 @@ void X11ScreenHold::begin() {
     xcb_free_pixmap(m_conn, pixmap);
 
     // Every window mapped or restacked at the top level is seen, so ours go back over it at once.
-    if (auto* attrs = xcb_get_window_attributes_reply(m_conn, xcb_get_window_attributes(m_conn, m_root), nullptr)) {
+    if (auto* attrs =
+            xcb_get_window_attributes_reply(m_conn, xcb_get_window_attributes(m_conn, m_root), nullptr)) {
         m_rootMask = attrs->your_event_mask;
         free(attrs);
     }
@@ -112,7 +115,9 @@ void X11ScreenHold::end() {
     m_inputWindow = nullptr;
 }
 
-QWidget* X11ScreenHold::inputWindow() const { return m_inputWindow; }
+QWidget* X11ScreenHold::inputWindow() const {
+    return m_inputWindow;
+}
 
 bool X11ScreenHold::isOurs(uint32_t window) const {
     for (const QPointer<QWidget>& w : m_windows)
@@ -140,19 +145,22 @@ void X11ScreenHold::tryGrabs() {
     // Asked again every time: a grab held is kept, and one lost to another program is taken back. A
     // grab refused only because the window cannot be seen yet stays where it was.
     auto settle = [&](uint8_t status, uint32_t& on) {
-        if (status == XCB_GRAB_STATUS_SUCCESS) on = target;
-        else if (status == XCB_GRAB_STATUS_ALREADY_GRABBED || status == XCB_GRAB_STATUS_FROZEN) on = 0;
+        if (status == XCB_GRAB_STATUS_SUCCESS)
+            on = target;
+        else if (status == XCB_GRAB_STATUS_ALREADY_GRABBED || status == XCB_GRAB_STATUS_FROZEN)
+            on = 0;
     };
     auto* key = xcb_grab_keyboard_reply(
-        m_conn, xcb_grab_keyboard(m_conn, 0, target, XCB_CURRENT_TIME, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC),
+        m_conn,
+        xcb_grab_keyboard(m_conn, 0, target, XCB_CURRENT_TIME, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC),
         nullptr);
     settle(key ? key->status : uint8_t(XCB_GRAB_STATUS_ALREADY_GRABBED), m_keyboardOn);
     free(key);
-    auto* ptr = xcb_grab_pointer_reply(
-        m_conn,
-        xcb_grab_pointer(m_conn, shown ? 1 : 0, target, kPointerEvents, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC,
-                         XCB_NONE, m_blankCursor, XCB_CURRENT_TIME),
-        nullptr);
+    auto* ptr = xcb_grab_pointer_reply(m_conn,
+                                       xcb_grab_pointer(m_conn, shown ? 1 : 0, target, kPointerEvents,
+                                                        XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC, XCB_NONE,
+                                                        m_blankCursor, XCB_CURRENT_TIME),
+                                       nullptr);
     settle(ptr ? ptr->status : uint8_t(XCB_GRAB_STATUS_ALREADY_GRABBED), m_pointerOn);
     free(ptr);
 
@@ -253,15 +261,16 @@ void X11ScreenHold::forwardEarlyInput(uint8_t type, const void* event) {
             }
             if (type == XCB_BUTTON_RELEASE) {
                 const QPointF local = target->mapFromGlobal(QPointF(at));
-                QMouseEvent click(QEvent::MouseButtonRelease, local, QPointF(at), Qt::LeftButton, Qt::NoButton,
-                                  Qt::NoModifier);
+                QMouseEvent click(QEvent::MouseButtonRelease, local, QPointF(at), Qt::LeftButton,
+                                  Qt::NoButton, Qt::NoModifier);
                 QCoreApplication::sendEvent(target, &click);
                 return;
             }
             for (const QPoint& p : moves) {
                 if (!target) return;
                 const QPointF local = target->mapFromGlobal(QPointF(p));
-                QMouseEvent move(QEvent::MouseMove, local, QPointF(p), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+                QMouseEvent move(QEvent::MouseMove, local, QPointF(p), Qt::NoButton, Qt::NoButton,
+                                 Qt::NoModifier);
                 QCoreApplication::sendEvent(target, &move);
             }
         },

@@ -49,7 +49,46 @@ void setOption(mpv_handle* mpv, const char* name, const char* value) {
     mpv_set_option_string(mpv, name, value);
 }
 
+// Told apart by their reply ids.
+constexpr uint64_t kPreloadedHook = 1;
+constexpr uint64_t kTrackListReply = 2;
+
+// The video track's rotation in degrees clockwise, as its container says (0 when none): the
+// track libmpv picks by itself, the first video that is not a cover picture.
+int videoRotation(const mpv_node& trackList) {
+    if (trackList.format != MPV_FORMAT_NODE_ARRAY) return 0;
+    for (int i = 0; i < trackList.u.list->num; ++i) {
+        const mpv_node& track = trackList.u.list->values[i];
+        if (track.format != MPV_FORMAT_NODE_MAP) continue;
+        bool video = false, picture = false;
+        int64_t rotation = 0;
+        for (int k = 0; k < track.u.list->num; ++k) {
+            const char* key = track.u.list->keys[k];
+            const mpv_node& value = track.u.list->values[k];
+            if (std::strcmp(key, "type") == 0 && value.format == MPV_FORMAT_STRING)
+                video = std::strcmp(value.u.string, "video") == 0;
+            else if (std::strcmp(key, "albumart") == 0 && value.format == MPV_FORMAT_FLAG)
+                picture = value.u.flag != 0;
+            else if (std::strcmp(key, "demux-rotation") == 0 && value.format == MPV_FORMAT_INT64)
+                rotation = value.u.int64;
+        }
+        if (video && !picture) return int(((rotation % 360) + 360) % 360);
+    }
+    return 0;
+}
+
 } // namespace
+
+QByteArray rotationFilter(int degrees) {
+    degrees = ((degrees % 360) + 360) % 360;
+    if (degrees == 0) return {};
+    if (degrees == 90) return QByteArrayLiteral("lavfi=[transpose=clock]");
+    if (degrees == 270) return QByteArrayLiteral("lavfi=[transpose=cclock]");
+    if (degrees == 180) return QByteArrayLiteral("lavfi=[hflip,vflip]");
+    // Any other angle turns the picture within a frame big enough to hold all of it.
+    const QByteArray angle = QByteArray::number(degrees * 3.14159265358979 / 180.0, 'f', 6);
+    return "lavfi=[rotate=a=" + angle + ":ow=rotw(" + angle + "):oh=roth(" + angle + ")]";
+}
 
 MpvPlayer::MpvPlayer(QWidget* parent, MpvOptions options) : MediaPlayer(parent), m_options(options) {
     m_startLimit = new QTimer(this);
@@ -112,6 +151,15 @@ MpvPlayer::MpvPlayer(QWidget* parent, MpvOptions options) : MediaPlayer(parent),
     Surface surface = m_options.surface;
     if (surface == Surface::Automatic) surface = chosenSurface();
     if (surface != Surface::OpenGL || !startOpenGL()) startSoftware();
+    if (m_render && !m_glLoop) {
+        // libmpv's software renderer cannot turn pictures: handed a frame marked as turned a
+        // quarter, it crops outside the picture and aborts the program. So no frame reaches it marked
+        // as turned, and each file whose video is stored turned gets a filter that turns it upright
+        // before the renderer sees it, chosen once the file is open and before it is decoded.
+        const char* no = "no";
+        mpv_set_property_async(m_mpv, 0, "video-rotate", MPV_FORMAT_STRING, &no);
+        mpv_hook_add(m_mpv, kPreloadedHook, "on_preloaded", 0);
+    }
     if (m_render) mpv_render_context_set_update_callback(m_render, &MpvPlayer::renderUpdateCallback, this);
     mpv_set_wakeup_callback(m_mpv, &MpvPlayer::wakeupCallback, this);
 }
@@ -447,6 +495,36 @@ void MpvPlayer::handleEvent(const mpv_event& event) {
                 m_entries.insert(end->playlist_insert_id + i, nesting + 1);
         }
         if (m_entries.isEmpty()) endItem();
+        break;
+    }
+    case MPV_EVENT_HOOK: {
+        const auto* hook = static_cast<const mpv_event_hook*>(event.data);
+        if (event.reply_userdata != kPreloadedHook) {
+            mpv_hook_continue(m_mpv, hook->id);
+            break;
+        }
+        // Answered with the track list; the file waits for it.
+        m_preloadedHook = hook->id;
+        if (mpv_get_property_async(m_mpv, kTrackListReply, "track-list", MPV_FORMAT_NODE) < 0) {
+            m_preloadedHook = 0;
+            mpv_hook_continue(m_mpv, hook->id);
+        }
+        break;
+    }
+    case MPV_EVENT_GET_PROPERTY_REPLY: {
+        if (event.reply_userdata != kTrackListReply || m_preloadedHook == 0) break;
+        const auto* property = static_cast<const mpv_event_property*>(event.data);
+        int rotation = 0;
+        if (event.error >= 0 && property->format == MPV_FORMAT_NODE)
+            rotation = videoRotation(*static_cast<const mpv_node*>(property->data));
+        const QByteArray filter = rotationFilter(rotation);
+        if (!filter.isEmpty()) {
+            // For this file only; queued ahead of the go-on, so it holds before decoding starts.
+            const char* value = filter.constData();
+            mpv_set_property_async(m_mpv, 0, "file-local-options/vf", MPV_FORMAT_STRING, &value);
+        }
+        mpv_hook_continue(m_mpv, m_preloadedHook);
+        m_preloadedHook = 0;
         break;
     }
     case MPV_EVENT_PROPERTY_CHANGE: {

@@ -18,6 +18,10 @@ struct mpv_event;
 namespace platform::mpv {
 
 class GlRenderLoop;
+
+// The video filter that turns a picture stored turned by `degrees` clockwise upright ("" for none).
+QByteArray rotationFilter(int degrees);
+
 class RenderLoop;
 class ShmRenderLoop;
 class VideoWindow;
@@ -120,6 +124,8 @@ private:
     // Tells a look at the path apart from those of earlier loads.
     quint64 m_loadSerial = 0;
     QTimer* m_startLimit = nullptr;
+    // The open file waiting for its video filter to be chosen (0: none).
+    uint64_t m_preloadedHook = 0;
     bool m_paused = false;
     bool m_videoConfigured = false;
 

@@ -1,48 +1,38 @@
 #include "platform/mpv/MpvPlayer.h"
 
+#include "platform/mpv/GlRenderLoop.h"
+#include "platform/mpv/LocalMedia.h"
+#include "platform/mpv/RenderLoop.h"
+#include "platform/mpv/ShmRenderLoop.h"
+#include "platform/mpv/VideoWindow.h"
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QOffscreenSurface>
-#include <QElapsedTimer>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QPointer>
 #include <atomic>
-#include <mutex>
 #include <clocale>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <mpv/client.h>
 #include <mpv/render.h>
+#include <mutex>
 #include <sys/stat.h>
 #include <thread>
-#include "platform/mpv/GlRenderLoop.h"
-#include "platform/mpv/VideoWindow.h"
-#include "platform/mpv/RenderLoop.h"
-#include "platform/mpv/ShmRenderLoop.h"
 
 namespace platform::mpv {
 
 namespace {
 
 constexpr qint64 kShutdownLimitMs = 1000;
-// Play-list files within play-list files deeper than this list each other in a circle; mpv itself
-// would open them for ever.
-constexpr int kMaxPlayListNesting = 5;
 
 // Looks at paths that never answer are not started without end: past this many, a path counts as
 // unplayable until one of them returns.
 constexpr int kMostPendingLooks = 4;
 std::atomic<int> g_pendingLooks{0};
-
-// A local path that exists and is neither a regular file nor a folder: a pipe, a socket or a
-// device. Paths that do not exist and addresses are mpv's to judge.
-bool namesNoFile(const QByteArray& path) {
-    struct stat st;
-    if (::stat(path.constData(), &st) != 0) return false;
-    return !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode);
-}
 
 void setOption(mpv_handle* mpv, const char* name, const char* value) {
     // An option this libmpv does not know is not worth failing over.
@@ -52,6 +42,8 @@ void setOption(mpv_handle* mpv, const char* name, const char* value) {
 // Told apart by their reply ids.
 constexpr uint64_t kPreloadedHook = 1;
 constexpr uint64_t kTrackListReply = 2;
+// Each loadfile's reply comes back under this plus its own serial number.
+constexpr uint64_t kLoadReply = 1000;
 
 // The video track's rotation in degrees clockwise, as its container says (0 when none): the
 // track libmpv picks by itself, the first video that is not a cover picture.
@@ -132,6 +124,15 @@ MpvPlayer::MpvPlayer(QWidget* parent, MpvOptions options) : MediaPlayer(parent),
     setOption(m_mpv, "load-osd-console", "no");
     setOption(m_mpv, "load-auto-profiles", "no");
     setOption(m_mpv, "audio-client-name", "lumora");
+    // Only the files the program resolved itself are opened: no play list, edit list, cue sheet,
+    // chapter file or stream that a file refers to, no subtitle, sound or cover picture found beside
+    // it (a pipe of that name would hold the core), and no protocol but local files.
+    setOption(m_mpv, "access-references", "no");
+    setOption(m_mpv, "load-unsafe-playlists", "no");
+    setOption(m_mpv, "sub-auto", "no");
+    setOption(m_mpv, "audio-file-auto", "no");
+    setOption(m_mpv, "cover-art-auto", "no");
+    setOption(m_mpv, "demuxer-lavf-o", "protocol_whitelist=file");
     // The media control's design-time volume.
     setOption(m_mpv, "volume", "50");
     if (m_options.nullAudio || m_options.untimed) setOption(m_mpv, "ao", "null");
@@ -323,8 +324,8 @@ void MpvPlayer::setState(int state) {
 }
 
 void MpvPlayer::load() {
-    m_entries.clear();
-    m_activeEntry = 0;
+    m_files.clear();
+    m_nextFile = 0;
     m_entry = 0;
     ++m_loadSerial;
     if (!m_mpv) {
@@ -333,54 +334,50 @@ void MpvPlayer::load() {
     }
     setState(Transitioning);
     m_startLimit->start();
-    checkThenOpen();
+    resolveThenOpen();
 }
 
-void MpvPlayer::checkThenOpen() {
-    if (m_url.contains(QStringLiteral("://"))) return open();
+void MpvPlayer::resolveThenOpen() {
     if (g_pendingLooks.load() >= kMostPendingLooks) return stop();
     ++g_pendingLooks;
     QPointer<MpvPlayer> self(this);
     const quint64 serial = m_loadSerial;
-    std::thread([self, serial, path = m_url.toUtf8()]() mutable {
-        const bool noFile = namesNoFile(path);
+    std::thread([self, serial, url = m_url]() mutable {
+        const QStringList files = resolveItem(url);
         --g_pendingLooks;
         QCoreApplication* app = QCoreApplication::instance();
         if (!app) return;
         QMetaObject::invokeMethod(
             app,
-            [self, serial, noFile] {
+            [self, serial, files] {
                 if (!self || self->m_loadSerial != serial || self->m_state != Transitioning) return;
-                if (noFile) self->stop();
-                else self->open();
+                self->m_files = files;
+                self->m_nextFile = 0;
+                self->openNext();
             },
             Qt::QueuedConnection);
     }).detach();
 }
 
-void MpvPlayer::open() {
-    const QByteArray path = m_url.toUtf8();
-    // Replacing clears mpv's play list, so nothing of the previous item plays on.
-    const char* command[] = {"loadfile", path.constData(), "replace", nullptr};
-    mpv_node result{};
-    if (mpv_command_ret(m_mpv, command, &result) < 0) {
+void MpvPlayer::openNext() {
+    m_entry = 0;
+    if (m_nextFile >= m_files.size()) {
+        // Nothing (left) to play. Stopping also drops anything libmpv might have queued itself.
         stop();
         return;
     }
-    // The new entry's id tells its events apart from those the replaced item still sends.
-    m_entry = -1;
-    if (result.format == MPV_FORMAT_NODE_MAP) {
-        for (int i = 0; i < result.u.list->num; ++i) {
-            const mpv_node& value = result.u.list->values[i];
-            if (std::strcmp(result.u.list->keys[i], "playlist_entry_id") == 0 &&
-                value.format == MPV_FORMAT_INT64)
-                m_entry = value.u.int64;
-        }
+    const QByteArray name = openName(m_files.at(m_nextFile++));
+    // Replacing clears mpv's play list, so nothing of the previous item plays on.
+    const char* command[] = {"loadfile", name.constData(), "replace", nullptr};
+    ++m_openSerial;
+    if (mpv_command_async(m_mpv, kLoadReply + m_openSerial, command) < 0) {
+        stop();
+        return;
     }
-    mpv_free_node_contents(&result);
-    if (m_entry != -1) m_entries.insert(m_entry, 0);
+    // Named by the reply; until then events of entries of earlier loads are not ours.
+    m_entry = -1;
     int no = 0;
-    mpv_set_property(m_mpv, "pause", MPV_FORMAT_FLAG, &no);
+    mpv_set_property_async(m_mpv, 0, "pause", MPV_FORMAT_FLAG, &no);
 }
 
 void MpvPlayer::setURL(const QString& url) {
@@ -392,7 +389,7 @@ void MpvPlayer::setURL(const QString& url) {
 void MpvPlayer::play() {
     if (m_state == Paused && m_mpv) {
         int no = 0;
-        mpv_set_property(m_mpv, "pause", MPV_FORMAT_FLAG, &no);
+        mpv_set_property_async(m_mpv, 0, "pause", MPV_FORMAT_FLAG, &no);
         return;
     }
     if (m_state == Stopped && !m_url.isEmpty()) load();
@@ -402,14 +399,15 @@ void MpvPlayer::stop() {
     // Stopping clears mpv's play list too: the rest of a play-list file does not play.
     if (m_mpv) {
         const char* command[] = {"stop", nullptr};
-        mpv_command(m_mpv, command);
+        mpv_command_async(m_mpv, 0, command);
     }
     endItem();
 }
 
 void MpvPlayer::endItem() {
     // What the stopped item still reports comes late and is no longer ours.
-    m_entries.clear();
+    m_files.clear();
+    m_nextFile = 0;
     m_entry = 0;
     ++m_loadSerial;
     m_startLimit->stop();
@@ -456,18 +454,37 @@ void MpvPlayer::drainEvents() {
 }
 
 void MpvPlayer::handleEvent(const mpv_event& event) {
-    const bool ours = m_entries.contains(m_activeEntry);
+    const bool ours = m_entry > 0 && m_activeEntry == m_entry;
     switch (event.event_id) {
+    case MPV_EVENT_COMMAND_REPLY: {
+        if (event.reply_userdata != kLoadReply + m_openSerial || m_entry != -1) break;
+        if (event.error < 0) {
+            // Refused outright: on to the item's next file, as with one that cannot be played.
+            openNext();
+            break;
+        }
+        const auto* reply = static_cast<const mpv_event_command*>(event.data);
+        const mpv_node& result = reply->result;
+        // The new entry's id tells its events apart from those the replaced item still sends.
+        m_entry = -2;
+        if (result.format == MPV_FORMAT_NODE_MAP) {
+            for (int i = 0; i < result.u.list->num; ++i) {
+                const mpv_node& value = result.u.list->values[i];
+                if (std::strcmp(result.u.list->keys[i], "playlist_entry_id") == 0 &&
+                    value.format == MPV_FORMAT_INT64)
+                    m_entry = value.u.int64;
+            }
+        }
+        break;
+    }
     case MPV_EVENT_START_FILE: {
         const auto* start = static_cast<const mpv_event_start_file*>(event.data);
-        if (m_entry == -1) {
-            m_entry = start->playlist_entry_id;
-            m_entries.insert(m_entry, 0);
-        }
+        // A reply without an id: the next entry to start is ours.
+        if (m_entry == -2) m_entry = start->playlist_entry_id;
         m_activeEntry = start->playlist_entry_id;
-        if (m_entries.contains(m_activeEntry)) {
+        if (m_entry > 0 && m_activeEntry == m_entry) {
             setState(Transitioning);
-            // Each entry of a play-list file gets its own time to start.
+            // Each file of a play list gets its own time to start.
             m_startLimit->start();
         }
         break;
@@ -480,21 +497,9 @@ void MpvPlayer::handleEvent(const mpv_event& event) {
         break;
     case MPV_EVENT_END_FILE: {
         const auto* end = static_cast<const mpv_event_end_file*>(event.data);
-        const auto entry = m_entries.constFind(end->playlist_entry_id);
-        if (entry == m_entries.cend()) break;
-        const int nesting = entry.value();
-        m_entries.erase(entry);
-        if (end->reason == MPV_END_FILE_REASON_REDIRECT && end->playlist_insert_num_entries > 0) {
-            if (nesting >= kMaxPlayListNesting) {
-                stop();
-                break;
-            }
-            // A play-list file: mpv put its entries, numbered on from the first, in its place and
-            // plays them next.
-            for (int i = 0; i < end->playlist_insert_num_entries; ++i)
-                m_entries.insert(end->playlist_insert_id + i, nesting + 1);
-        }
-        if (m_entries.isEmpty()) endItem();
+        if (m_entry <= 0 || end->playlist_entry_id != m_entry) break;
+        // Played, or unplayable: either way on to the item's next file.
+        openNext();
         break;
     }
     case MPV_EVENT_HOOK: {

@@ -1,13 +1,12 @@
 #pragma once
+#include "platform/mpv/FrameLoop.h"
 #include "platform/mpv/MpvEngine.h"
 #include "playback/MediaPlayer.h"
-#include <QHash>
 #include <QImage>
 #include <QTimer>
 #include <atomic>
 #include <cstdint>
 #include <memory>
-#include "platform/mpv/FrameLoop.h"
 
 class QOffscreenSurface;
 
@@ -35,8 +34,9 @@ class VideoWindow;
 // closeMedia() stops and releases the item but keeps its URL, so that a later play() opens it again:
 // after a refused password the full-screen player plays on.
 //
-// A play-list file (.m3u, .pls, ...) is one item: its entries play in turn, play lists within it
-// included, and the item ends after the last of them.
+// A play-list file (.m3u, .pls) is one item: its entries play in turn, play lists within it
+// included, and the item ends after the last of them. Only local regular files are played (see
+// LocalMedia.h); any other entry is passed over like a missing file.
 class MpvPlayer : public playback::MediaPlayer {
     Q_OBJECT
 public:
@@ -92,10 +92,11 @@ private:
     // m_videoWindow in a child widget of the player's size, hidden until the first frame.
     void holdVideoWindow();
     void load();
-    // Hands the URL to mpv once it is known not to be a pipe, socket or device, which mpv would
-    // wait on for ever; the look runs off this thread, as a hung mount may never answer it.
-    void checkThenOpen();
-    void open();
+    // Resolves the URL to the local regular files it plays (resolveItem) off this thread, as a hung
+    // mount may never answer, then plays them in turn; an item with none ends stopped.
+    void resolveThenOpen();
+    // Hands libmpv the item's next file, or ends the item after its last.
+    void openNext();
     void endItem();
     void setState(int state);
 
@@ -114,13 +115,15 @@ private:
 
     QString m_url;
     int m_state = Undefined;
-    // The playlist entry our last load created (-1 until its start names it). Events of entries of
-    // earlier items arrive late and are ignored.
+    // The files the current item plays, and the next of them to open.
+    QStringList m_files;
+    qsizetype m_nextFile = 0;
+    // libmpv's play-list entry of the file playing: 0 for none, -1 until the loadfile's reply names
+    // it. Events of entries of earlier loads arrive late and are ignored.
     int64_t m_entry = 0;
-    // Entries of the current item yet to end, with how deep in play-list files each one lies: the
-    // item's own entry, and those each play-list file among them put in its place.
-    QHash<int64_t, int> m_entries;
     int64_t m_activeEntry = 0;
+    // Tells the reply to the latest loadfile apart from those of earlier ones.
+    uint64_t m_openSerial = 0;
     // Tells a look at the path apart from those of earlier loads.
     quint64 m_loadSerial = 0;
     QTimer* m_startLimit = nullptr;

@@ -1,14 +1,16 @@
-#include <QApplication>
-#include <clocale>
-#include <cstdio>
-#include <memory>
 #include "platform/Overrides.h"
 #include "platform/linux/EndSignals.h"
 #include "platform/linux/LinuxPlatform.h"
+#include "platform/mpv/MpvPlayer.h"
 #include "runtime/FormRegistry.h"
 #include "runtime/LatenessProbe.h"
 #include "shell/CommandLine.h"
 #include "shell/VIDEOSCR.h"
+#include <QApplication>
+#include <clocale>
+#include <cstdio>
+#include <memory>
+#include <unistd.h>
 
 int main(int argc, char** argv) {
     QStringList arguments;
@@ -67,5 +69,12 @@ int main(int argc, char** argv) {
                      probe->percentile(0.99), probe->worst(), probe->samples());
     runtime::forms().setQuitWhenEmpty(false);
     runtime::forms().reset();
+    // A player's core stuck on a sound server or device that never answers is not waited for: every
+    // setting is written by now, so the process ends at once without its exit handlers, which would
+    // wait for that core.
+    if (!platform::mpv::playersFinished(400)) {
+        std::fflush(nullptr);
+        ::_exit(code);
+    }
     return code;
 }

@@ -1,10 +1,11 @@
-#include <gtest/gtest.h>
+#include "X11Session.h"
+#include "support/Clips.h"
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QThread>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
-#include "X11Session.h"
 
 using e2e::colourName;
 using e2e::ProgramRun;
@@ -168,4 +169,39 @@ TEST_F(NoStall, EntriesThatAreNotLocalFilesArePassedOverWithoutBeingOpened) {
     ASSERT_GE(ended, 0);
     EXPECT_LE(ended, 1000);
     EXPECT_EQ(run.process().exitCode(), 0);
+}
+
+// A sound server that takes the connection and never answers holds libmpv's core: the screen saver
+// still ends at once on a key, and with the sound off it never contacts the server at all.
+TEST_F(NoStall, AHungSoundServerNeitherHoldsTheEndNorIsContactedWithTheSoundOff) {
+    for (const bool soundOn : {true, false}) {
+        SCOPED_TRACE(soundOn ? "sound on" : "sound off");
+        ProgramRun run;
+        const QString clip = testsupport::makeClip(run.mediaFolder(), QStringLiteral("with sound.mpg"),
+                                                   testsupport::ClipKind::MpegVideo, 20.0);
+        ASSERT_FALSE(clip.isEmpty());
+        e2e::SilentServer sound(run.mediaFolder() + QStringLiteral("/sound.socket"));
+        ASSERT_TRUE(sound.ok());
+        run.setEnvironment(QStringLiteral("PULSE_SERVER"),
+                           QStringLiteral("unix:") + run.mediaFolder() + QStringLiteral("/sound.socket"));
+        run.writeSettings({QStringLiteral("AbsoluteFullScreenDisplayMode=True"),
+                           QStringLiteral("OneEighthScreenDisplayMode=False"),
+                           QStringLiteral("VideoFile=") + clip,
+                           QStringLiteral("ScreensaverSoundMutePreference=") + (soundOn ? "0" : "1")});
+        run.start(QStringLiteral("/s"));
+        ASSERT_GE(waitUntil([&] { return !x().mappedWindowsNamed(kMainForm).isEmpty(); }, 5000), 0);
+        // Long enough for the player to reach for the sound output and for the poll to run a few times.
+        QThread::msleep(3000);
+        if (soundOn)
+            EXPECT_GE(sound.connections(), 1);
+        else
+            EXPECT_EQ(sound.connections(), 0);
+        x().xdotool({QStringLiteral("key"), QStringLiteral("x")});
+        const int ended = run.waitForEnd(5000);
+        ASSERT_GE(ended, 0);
+        EXPECT_LE(ended, 1000);
+        EXPECT_EQ(run.process().exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(run.process().exitCode(), 0);
+        EXPECT_TRUE(x().mappedWindowsNamed(kMainForm).isEmpty());
+    }
 }

@@ -585,3 +585,82 @@ TEST(MpvPlayer, AddressesAndPlayListEntriesThatAreNotLocalFilesEndStoppedWithout
     player.setURL(QUrl::fromLocalFile(clip("addressed.mpg", ClipKind::MpegVideo, 1.0)).toString());
     EXPECT_TRUE(waitForState(player, MediaPlayer::Playing));
 }
+
+namespace {
+
+// A Unix socket server that takes connections and never answers, as a hung sound server does;
+// counts them. PULSE_SERVER points at it while it lives.
+struct HungSoundServer {
+    int fd = -1;
+    QString path;
+    std::vector<int> clients;
+    explicit HungSoundServer(const QString& at) : path(at) {
+        fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK, 0);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        const QByteArray p = at.toUtf8();
+        std::memcpy(address.sun_path, p.constData(), std::min<size_t>(p.size(), sizeof address.sun_path - 1));
+        if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+            ::listen(fd, 8) != 0)
+            ADD_FAILURE() << "cannot listen at " << p.constData();
+        qputenv("PULSE_SERVER", "unix:" + p);
+    }
+    // Connections taken so far; each is held open and never read.
+    int connections() {
+        for (int c; (c = ::accept(fd, nullptr, nullptr)) >= 0;)
+            clients.push_back(c);
+        return int(clients.size());
+    }
+    ~HungSoundServer() {
+        qunsetenv("PULSE_SERVER");
+        for (int c : clients)
+            ::close(c);
+        if (fd >= 0) ::close(fd);
+        QFile::remove(path);
+    }
+};
+
+} // namespace
+
+TEST(MpvPlayer, MutedNoSoundServerIsContactedAndAStuckCoreHoldsNothingUp) {
+    const QString dir = testsupport::clipFolder() + "/sound";
+    QDir().mkpath(dir);
+    HungSoundServer server(dir + "/pulse.socket");
+    const QString sound = clip("long sound.wav", ClipKind::WavSound, 20.0);
+    MpvOptions withSound = kRealTime;
+    withSound.nullAudio = false;
+    withSound.startLimitMs = 800;
+
+    // Muted from the start: the sound plays to nothing, and the server hears nothing of it.
+    auto player = std::make_unique<MpvPlayer>(nullptr, withSound);
+    StateLog log(*player);
+    player->setMute(true);
+    player->setURL(sound);
+    ASSERT_TRUE(waitForState(*player, MediaPlayer::Playing));
+    QTest::qWait(500);
+    EXPECT_EQ(server.connections(), 0);
+
+    // Unmuted, the sound goes to the sound server again; this one never answers, and holds the core.
+    QElapsedTimer t;
+    t.start();
+    player->setMute(false);
+    EXPECT_FALSE(player->mute());
+    EXPECT_LT(t.elapsed(), 50);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return server.connections() > 0; }, 5000));
+    // Muting, stopping and starting items send and never wait for an answer.
+    t.restart();
+    for (int i = 0; i < 5; ++i) {
+        player->setMute(i % 2 == 0);
+        player->stop();
+        player->setURL(sound);
+        player->play();
+    }
+    EXPECT_LT(t.elapsed(), 100);
+    // An item that cannot start while the core waits is given up after the start limit.
+    EXPECT_TRUE(waitForState(*player, MediaPlayer::Stopped, 3000));
+    // And the player goes without waiting for the core to come back.
+    t.restart();
+    player.reset();
+    EXPECT_LT(t.elapsed(), 500);
+    EXPECT_FALSE(platform::mpv::playersFinished(0)) << "the stuck core counts as still ending";
+}

@@ -13,7 +13,9 @@
 #include <QPainter>
 #include <QPointer>
 #include <atomic>
+#include <chrono>
 #include <clocale>
+#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -28,6 +30,14 @@ namespace platform::mpv {
 namespace {
 
 constexpr qint64 kShutdownLimitMs = 1000;
+// A core that has not answered a request by then is stuck on something and is not waited for.
+constexpr qint64 kAnswerLimitMs = 250;
+
+// Cores of destroyed players still ending on a thread of their own, and those left to themselves.
+std::atomic<int> g_retiringCores{0};
+std::atomic<int> g_abandonedCores{0};
+std::mutex g_retiringLock;
+std::condition_variable g_retired;
 
 // Looks at paths that never answer are not started without end: past this many, a path counts as
 // unplayable until one of them returns.
@@ -44,6 +54,7 @@ constexpr uint64_t kPreloadedHook = 1;
 constexpr uint64_t kTrackListReply = 2;
 // Each loadfile's reply comes back under this plus its own serial number.
 constexpr uint64_t kLoadReply = 1000;
+constexpr uint64_t kFarewellReply = 3;
 
 // The video track's rotation in degrees clockwise, as its container says (0 when none): the
 // track libmpv picks by itself, the first video that is not a cover picture.
@@ -148,6 +159,7 @@ MpvPlayer::MpvPlayer(QWidget* parent, MpvOptions options) : MediaPlayer(parent),
     }
     mpv_observe_property(m_mpv, 0, "pause", MPV_FORMAT_FLAG);
     mpv_observe_property(m_mpv, 0, "vo-configured", MPV_FORMAT_FLAG);
+    mpv_observe_property(m_mpv, 0, "volume", MPV_FORMAT_DOUBLE);
 
     Surface surface = m_options.surface;
     if (surface == Surface::Automatic) surface = chosenSurface();
@@ -260,7 +272,8 @@ MpvPlayer::~MpvPlayer() {
     // already posted die with the object.
     if (m_render) mpv_render_context_set_update_callback(m_render, nullptr, nullptr);
     if (m_mpv) mpv_set_wakeup_callback(m_mpv, nullptr, nullptr);
-    if (m_mpv && qEnvironmentVariableIsSet("LUMORA_STATS")) {
+    const bool answering = !m_mpv || coreAnswers(m_mpv);
+    if (answering && m_mpv && qEnvironmentVariableIsSet("LUMORA_STATS")) {
         // For the benchmarks: what was drawn and what was dropped, so a cheaper run that shows fewer
         // frames is seen for what it is.
         int64_t decoderDrops = 0;
@@ -270,14 +283,24 @@ MpvPlayer::~MpvPlayer() {
         std::fprintf(stderr, "lumora-stats: frames-drawn %d decoder-drops %lld output-drops %lld\n",
                      renderedFrames(), static_cast<long long>(decoderDrops), static_cast<long long>(outputDrops));
     }
-    // The render thread ends, and the render context is freed where it may be used: after the
-    // software thread is gone, or on the OpenGL thread with its context current.
-    if (m_loop) {
-        m_loop->finish([this](mpv_render_context*) {
-            shutDownVideo();
-            mpv_render_context_free(m_render);
-        });
+    if (m_shmLoop) m_shmLoop->setWindow(0);
+    mpv_handle* mpv = m_mpv;
+    mpv_render_context* render = m_render;
+    if (answering) {
+        // The render thread ends, and the render context is freed where it may be used: after the
+        // software thread is gone, or on the OpenGL thread with its context current.
+        if (m_loop) {
+            m_loop->finish([mpv, render](mpv_render_context*) {
+                shutDownVideo(mpv, render);
+                mpv_render_context_free(render);
+            });
+        }
+    } else if (m_loop) {
+        // The core is stuck (on a sound server that never answers, say) and would hold this thread
+        // with it: the render thread ends, and the core is let go of without waiting for it.
+        m_loop->finish(nullptr);
     }
+    const bool openGL = m_glLoop != nullptr;
     m_render = nullptr;
     m_loop.reset();
     m_glLoop = nullptr;
@@ -287,22 +310,64 @@ MpvPlayer::~MpvPlayer() {
     m_videoContainer = nullptr;
     m_videoWindow = nullptr;
     m_glSurface.reset();
-    if (m_mpv) mpv_terminate_destroy(m_mpv);
+    if (!mpv) return;
+    if (answering) {
+        mpv_terminate_destroy(mpv);
+    } else if (openGL) {
+        // Its render context can only be freed with the OpenGL context current, which is gone: the
+        // core is left to itself, and the program ends without waiting for it.
+        ++g_abandonedCores;
+    } else {
+        ++g_retiringCores;
+        std::thread([mpv, render] {
+            if (render) {
+                shutDownVideo(mpv, render);
+                mpv_render_context_free(render);
+            }
+            mpv_terminate_destroy(mpv);
+            std::lock_guard<std::mutex> hold(g_retiringLock);
+            --g_retiringCores;
+            g_retired.notify_all();
+        }).detach();
+    }
 }
 
-void MpvPlayer::shutDownVideo() {
+bool MpvPlayer::coreAnswers(mpv_handle* mpv) {
+    // Every request before this one is done when its reply comes: a core busy for longer than this
+    // is waiting on something outside (a device or server that never answers).
+    const char* command[] = {"stop", nullptr};
+    if (mpv_command_async(mpv, kFarewellReply, command) < 0) return false;
+    QElapsedTimer elapsed;
+    elapsed.start();
+    for (qint64 left = kAnswerLimitMs; left > 0; left = kAnswerLimitMs - elapsed.elapsed()) {
+        const mpv_event* event = mpv_wait_event(mpv, double(left) / 1000.0);
+        if (event->event_id == MPV_EVENT_COMMAND_REPLY && event->reply_userdata == kFarewellReply)
+            return true;
+        if (event->event_id == MPV_EVENT_SHUTDOWN) return true;
+    }
+    return false;
+}
+
+bool playersFinished(int limitMs) {
+    if (g_abandonedCores.load() > 0) return false;
+    std::unique_lock<std::mutex> hold(g_retiringLock);
+    return g_retired.wait_for(hold, std::chrono::milliseconds(limitMs),
+                              [] { return g_retiringCores.load() == 0; });
+}
+
+void MpvPlayer::shutDownVideo(mpv_handle* mpv, mpv_render_context* render) {
     // libmpv's video thread waits up to a fifth of a second for each frame to be taken, and freeing
     // the render context waits for that thread: stop, and take frames until the core is idle.
     const char* command[] = {"stop", nullptr};
-    if (mpv_command(m_mpv, command) < 0) return;
+    if (mpv_command(mpv, command) < 0) return;
     QElapsedTimer elapsed;
     elapsed.start();
     while (elapsed.elapsed() < kShutdownLimitMs) {
-        mpv_render_context_update(m_render);
-        FrameLoop::skipFrame(m_render);
+        mpv_render_context_update(render);
+        FrameLoop::skipFrame(render);
         int idle = 0;
-        if (mpv_get_property(m_mpv, "idle-active", MPV_FORMAT_FLAG, &idle) >= 0 && idle) return;
-        mpv_wait_event(m_mpv, 0.005);
+        if (mpv_get_property(mpv, "idle-active", MPV_FORMAT_FLAG, &idle) >= 0 && idle) return;
+        mpv_wait_event(mpv, 0.005);
     }
 }
 
@@ -420,21 +485,24 @@ void MpvPlayer::closeMedia() {
 }
 
 void MpvPlayer::setMute(bool mute) {
-    if (!m_mpv) return;
+    if (!m_mpv || (m_muteTold && mute == m_muted)) return;
+    m_muted = mute;
+    m_muteTold = true;
     int flag = mute ? 1 : 0;
-    mpv_set_property(m_mpv, "mute", MPV_FORMAT_FLAG, &flag);
+    mpv_set_property_async(m_mpv, 0, "mute", MPV_FORMAT_FLAG, &flag);
+    if (m_options.nullAudio || m_options.untimed) return;
+    // Muted, the sound goes nowhere rather than to a sound server: none is contacted, and one that
+    // hangs cannot hold the core. Unmuted, libmpv picks the output again.
+    const char* output = mute ? "null" : "";
+    mpv_set_property_async(m_mpv, 0, "ao", MPV_FORMAT_STRING, &output);
 }
 
 bool MpvPlayer::mute() const {
-    int flag = 0;
-    if (m_mpv) mpv_get_property(m_mpv, "mute", MPV_FORMAT_FLAG, &flag);
-    return flag != 0;
+    return m_muted;
 }
 
 double MpvPlayer::volume() const {
-    double level = 0;
-    if (m_mpv && mpv_get_property(m_mpv, "volume", MPV_FORMAT_DOUBLE, &level) < 0) level = 0;
-    return level;
+    return m_volume;
 }
 
 double MpvPlayer::position() const {
@@ -541,6 +609,8 @@ void MpvPlayer::handleEvent(const mpv_event& event) {
                 setState(Paused);
             else if (ours && m_state == Paused && !flag)
                 setState(Playing);
+        } else if (std::strcmp(property->name, "volume") == 0) {
+            if (property->format == MPV_FORMAT_DOUBLE) m_volume = *static_cast<double*>(property->data);
         } else if (std::strcmp(property->name, "vo-configured") == 0) {
             m_videoConfigured = flag;
             // A sound file after a video must not leave the video's last picture behind.

@@ -18,6 +18,11 @@ namespace platform::mpv {
 
 class GlRenderLoop;
 
+// Waits up to limitMs for the cores of destroyed players that were stuck when their players went to
+// finish ending; false when some are still going or were left to themselves, and the process
+// should end without running its exit handlers (settings are all written by then).
+bool playersFinished(int limitMs);
+
 // The video filter that turns a picture stored turned by `degrees` clockwise upright ("" for none).
 QByteArray rotationFilter(int degrees);
 
@@ -52,9 +57,10 @@ public:
     void setMute(bool mute) override;
     bool mute() const override;
 
-    // Seconds into the current item; 0 when nothing is loaded.
+    // Seconds into the current item; 0 when nothing is loaded. Asks libmpv and waits for it: for
+    // tests and tools, not the user-interface thread.
     double position() const;
-    // The engine's volume in percent; 100 plays a file at its own loudness.
+    // The engine's volume in percent, as it last said; 100 plays a file at its own loudness.
     double volume() const;
     // Frames drawn into the widget's images since creation (frames skipped while hidden excluded).
     int renderedFrames() const { return m_loop ? m_loop->renderedFrames() : 0; }
@@ -85,7 +91,9 @@ private:
     // Tells the render thread the size and visibility to draw at; `redraw` draws the current frame.
     void updateTarget(bool visible, bool redraw);
     void clearFrame();
-    void shutDownVideo();
+    static void shutDownVideo(mpv_handle* mpv, mpv_render_context* render);
+    // The core answers a request within a short while (the request stops what it plays).
+    static bool coreAnswers(mpv_handle* mpv);
     bool startOpenGL();
     void startSoftware();
     bool startSharedMemory();
@@ -130,6 +138,10 @@ private:
     // The open file waiting for its video filter to be chosen (0: none).
     uint64_t m_preloadedHook = 0;
     bool m_paused = false;
+    // What the player was last told; no sound output is opened while muted.
+    bool m_muted = false;
+    bool m_muteTold = false;
+    double m_volume = 50;
     bool m_videoConfigured = false;
 
     bool m_hasFrame = false;

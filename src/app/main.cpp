@@ -1,4 +1,5 @@
 #include "platform/Overrides.h"
+#include "platform/linux/DisplayReach.h"
 #include "platform/linux/EndSignals.h"
 #include "platform/linux/LinuxPlatform.h"
 #include "platform/mpv/MpvPlayer.h"
@@ -21,6 +22,13 @@ int main(int argc, char** argv) {
     if (line.help) {
         std::fputs(qPrintable(usageText()), stdout);
         return 0;
+    }
+
+    // Qt would abort without a display to show on, and leave a core file: say which one it was.
+    const QString noDisplay = platform::unreachableDisplay();
+    if (!noDisplay.isEmpty()) {
+        std::fprintf(stderr, "%s\n", qPrintable(noDisplay));
+        return 1;
     }
 
     // Qt sees no arguments: the program's own options are not Qt's (-geometry, -display, -visual).

@@ -8,7 +8,8 @@ packages=(cmake ninja-build g++ pkg-config qt6-base-dev libmpv-dev libxcb1-dev
           clang libclang-rt-dev xdg-user-dirs desktop-file-utils
           xscreensaver xprintidle x11-xserver-utils xserver-xorg-core xserver-xorg-video-dummy
           librsvg2-bin gzip dpkg-dev file lintian libxml2-utils man-db groff-base
-          imagemagick x11-apps libgl1-mesa-dri libglx-mesa0 libxcb-shm0-dev libxtst-dev)
+          imagemagick x11-apps libgl1-mesa-dri libglx-mesa0 libxcb-shm0-dev libxtst-dev
+          dbus-x11)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

@@ -11,7 +11,24 @@
 #include <clocale>
 #include <cstdio>
 #include <memory>
+#include <sys/stat.h>
 #include <unistd.h>
+
+namespace {
+
+// Without a session bus, libdbus starts one of its own (dbus-launch --autolaunch) when Qt looks for
+// accessibility or desktop services, and that daemon outlives the screen saver. No bus is used then.
+void useNoSessionBusUnlessThereIsOne() {
+    if (!qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS")) return;
+    // libdbus's own default: the user's bus in the runtime folder.
+    const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
+    struct stat st;
+    if (!runtime.isEmpty() && ::stat((runtime + "/bus").constData(), &st) == 0 && S_ISSOCK(st.st_mode))
+        return;
+    qputenv("DBUS_SESSION_BUS_ADDRESS", "disabled:");
+}
+
+} // namespace
 
 int main(int argc, char** argv) {
     QStringList arguments;
@@ -30,6 +47,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "%s\n", qPrintable(noDisplay));
         return 1;
     }
+
+    useNoSessionBusUnlessThereIsOne();
 
     // Qt sees no arguments: the program's own options are not Qt's (-geometry, -display, -visual).
     int qtArgc = 1;

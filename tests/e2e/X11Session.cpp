@@ -296,6 +296,8 @@ QProcessEnvironment ProgramRun::environment() const {
     env.insert(QStringLiteral("HOME"), homeFolder());
     for (auto it = m_extraEnv.begin(); it != m_extraEnv.end(); ++it)
         env.insert(it.key(), it.value());
+    for (const QString& name : m_removedEnv)
+        env.remove(name);
     env.remove(QStringLiteral("QT_QPA_PLATFORM"));
     return env;
 }
@@ -473,6 +475,27 @@ WatchedFifo::~WatchedFifo() {
     m_quit = true;
     if (m_thread.joinable()) m_thread.join();
     if (m_ok) ::unlink(QFile::encodeName(m_path).constData());
+}
+
+} // namespace e2e
+
+namespace e2e {
+
+QStringList processesWithEnvironment(const QString& entry) {
+    QStringList found;
+    const QByteArray wanted = entry.toUtf8();
+    const QStringList pids = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    for (const QString& pid : pids) {
+        bool number = false;
+        pid.toInt(&number);
+        if (!number) continue;
+        QFile environ(QStringLiteral("/proc/%1/environ").arg(pid));
+        if (!environ.open(QIODevice::ReadOnly)) continue;
+        if (!environ.readAll().split('\0').contains(wanted)) continue;
+        QFile comm(QStringLiteral("/proc/%1/comm").arg(pid));
+        if (comm.open(QIODevice::ReadOnly)) found << QString::fromUtf8(comm.readAll().trimmed());
+    }
+    return found;
 }
 
 } // namespace e2e

@@ -78,6 +78,8 @@ public:
     QString homeFolder() const;
     // One more environment variable for the runs that follow.
     void setEnvironment(const QString& name, const QString& value) { m_extraEnv[name] = value; }
+    // One environment variable fewer for the runs that follow.
+    void removeEnvironment(const QString& name) { m_removedEnv << name; }
     // The runs that follow keep their stderr for errors() rather than passing it through.
     void captureErrors() { m_captureErrors = true; }
     // What the run wrote on stderr so far (with captureErrors).
@@ -100,6 +102,7 @@ private:
     QTemporaryDir m_dir;
     QProcess m_process;
     QMap<QString, QString> m_extraEnv;
+    QStringList m_removedEnv;
     bool m_captureErrors = false;
     QString m_errors;
 };
@@ -159,6 +162,9 @@ private:
     std::atomic<bool> m_quit{false};
     std::thread m_thread;
 };
+
+// The names of the running processes whose environment holds `entry` ("NAME=value").
+QStringList processesWithEnvironment(const QString& entry);
 
 // Names the colour of a pixel: "red", "green", "blue", "black", "white" or "other".
 QString colourName(QRgb rgb);

@@ -1,4 +1,5 @@
 #include "X11Session.h"
+#include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -226,6 +227,35 @@ TEST_F(HackMode, WithoutADisplayItSaysWhichAndEndsWithStatusOne) {
                 QDir(run.programFolder()).entryList({QStringLiteral("core*")}, QDir::Files).isEmpty());
         }
     }
+}
+
+// Without a session bus, libdbus would start one (dbus-launch and its dbus-daemon) that outlives the
+// run; none is started, during the run or after it.
+TEST_F(HackMode, WithoutASessionBusNoBusDaemonIsStarted) {
+    ProgramRun run;
+    const QString clip =
+        e2e::makeColourClip(run.mediaFolder() + QStringLiteral("/red.mpg"), {QStringLiteral("red")}, 10);
+    ASSERT_FALSE(clip.isEmpty());
+    run.removeEnvironment(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"));
+    // Marks every process this run starts, its children's children included.
+    const QString mark = QStringLiteral("LUMORA_TEST_RUN=%1").arg(QCoreApplication::applicationPid());
+    run.setEnvironment(mark.section(QLatin1Char('='), 0, 0), mark.section(QLatin1Char('='), 1));
+    run.startWith({QStringLiteral("--root"), QStringLiteral("--file"), clip});
+    QStringList started;
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < 5000) {
+        for (const QString& name : e2e::processesWithEnvironment(mark))
+            if (name != QLatin1String("lumora") && !started.contains(name)) started << name;
+        QThread::msleep(50);
+    }
+    ASSERT_EQ(run.process().state(), QProcess::Running);
+    run.process().terminate();
+    ASSERT_GE(run.waitForEnd(3000), 0);
+    QThread::msleep(500);
+    EXPECT_TRUE(started.isEmpty()) << started.join(' ').toStdString();
+    EXPECT_TRUE(e2e::processesWithEnvironment(mark).isEmpty())
+        << e2e::processesWithEnvironment(mark).join(' ').toStdString();
 }
 
 // Twelve seconds of play with no input: the X server's idle time runs on, and the screen-saver and

@@ -1,6 +1,5 @@
 #include "platform/linux/DisplayReach.h"
 
-#include <QDir>
 #include <QFile>
 #include <chrono>
 #include <cstring>

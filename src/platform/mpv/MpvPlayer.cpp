@@ -80,6 +80,13 @@ int videoRotation(const mpv_node& trackList) {
     return 0;
 }
 
+// Events are no longer handled: a hook that fires lets its file go on at once, so the core never
+// waits for an answer that will not come.
+void letHookPass(mpv_handle* mpv, const mpv_event& event) {
+    if (event.event_id == MPV_EVENT_HOOK)
+        mpv_hook_continue(mpv, static_cast<const mpv_event_hook*>(event.data)->id);
+}
+
 } // namespace
 
 QByteArray rotationFilter(int degrees) {
@@ -272,6 +279,9 @@ MpvPlayer::~MpvPlayer() {
     // already posted die with the object.
     if (m_render) mpv_render_context_set_update_callback(m_render, nullptr, nullptr);
     if (m_mpv) mpv_set_wakeup_callback(m_mpv, nullptr, nullptr);
+    // A file waiting for its filter would hold the core until the end.
+    if (m_mpv && m_preloadedHook) mpv_hook_continue(m_mpv, m_preloadedHook);
+    m_preloadedHook = 0;
     const bool answering = !m_mpv || coreAnswers(m_mpv);
     if (answering && m_mpv && qEnvironmentVariableIsSet("LUMORA_STATS")) {
         // For the benchmarks: what was drawn and what was dropped, so a cheaper run that shows fewer
@@ -341,6 +351,7 @@ bool MpvPlayer::coreAnswers(mpv_handle* mpv) {
     elapsed.start();
     for (qint64 left = kAnswerLimitMs; left > 0; left = kAnswerLimitMs - elapsed.elapsed()) {
         const mpv_event* event = mpv_wait_event(mpv, double(left) / 1000.0);
+        letHookPass(mpv, *event);
         if (event->event_id == MPV_EVENT_COMMAND_REPLY && event->reply_userdata == kFarewellReply)
             return true;
         if (event->event_id == MPV_EVENT_SHUTDOWN) return true;
@@ -367,7 +378,7 @@ void MpvPlayer::shutDownVideo(mpv_handle* mpv, mpv_render_context* render) {
         FrameLoop::skipFrame(render);
         int idle = 0;
         if (mpv_get_property(mpv, "idle-active", MPV_FORMAT_FLAG, &idle) >= 0 && idle) return;
-        mpv_wait_event(mpv, 0.005);
+        letHookPass(mpv, *mpv_wait_event(mpv, 0.005));
     }
 }
 

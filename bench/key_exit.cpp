@@ -1,7 +1,10 @@
 // Key-to-exit latency: presses and releases the space bar through XTest, as xdotool would, and
-// prints the milliseconds until the given process has ended (a pidfd becomes readable then).
+// prints the milliseconds until the given process has ended (a pidfd becomes readable then). Given a
+// window of the process, it also prints how long the process outlived that window (unmapped or
+// destroyed, whichever X reports first).
 //
-// Usage: key_exit PID [TIMEOUT_S]          (exit 0 and "ms" on stdout; 1 if it did not end in time)
+// Usage: key_exit PID [TIMEOUT_S [WINDOW]]  (exit 0 and "ms" or "ms close-to-exit-ms" on stdout; 1 if it
+//                                            did not end in time)
 //
 // Built by bench/playback_cpu.sh: c++ -O2 key_exit.cpp -lXtst -lX11
 #include <X11/Xlib.h>
@@ -33,19 +36,45 @@ int main(int argc, char **argv) {
         return 2;
     }
     const KeyCode space = XKeysymToKeycode(display, XK_space);
+    const Window window = argc > 3 ? Window(std::strtoul(argv[3], nullptr, 0)) : 0;
+    if (window) {
+        XSelectInput(display, window, StructureNotifyMask);
+        XSync(display, False);
+    }
 
-    const auto start = std::chrono::steady_clock::now();
+    using Clock = std::chrono::steady_clock;
+    const auto start = Clock::now();
     XTestFakeKeyEvent(display, space, True, CurrentTime);
     XTestFakeKeyEvent(display, space, False, CurrentTime);
     XFlush(display);
-    pollfd ended{pidfd, POLLIN, 0};
-    const int ready = poll(&ended, 1, timeoutMs);
-    const std::chrono::duration<double, std::milli> took = std::chrono::steady_clock::now() - start;
+    // The process's end, and the X connection for the window's.
+    pollfd fds[2] = {{pidfd, POLLIN, 0}, {ConnectionNumber(display), POLLIN, 0}};
+    Clock::time_point closed{};
+    bool ended = false;
+    while (!ended) {
+        const int left = timeoutMs - int(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
+        if (left <= 0 || poll(fds, window ? 2 : 1, left) <= 0) break;
+        if (fds[0].revents) ended = true;
+        while (window && XPending(display)) {
+            XEvent ev;
+            XNextEvent(display, &ev);
+            if ((ev.type == UnmapNotify || ev.type == DestroyNotify) && closed == Clock::time_point{})
+                closed = Clock::now();
+        }
+    }
+    const auto end = Clock::now();
     XCloseDisplay(display);
-    if (ready <= 0) {
+    if (!ended) {
         std::fprintf(stderr, "key_exit: %d still running %d ms after the key\n", int(pid), timeoutMs);
         return 1;
     }
-    std::printf("%.1f\n", took.count());
+    const std::chrono::duration<double, std::milli> took = end - start;
+    if (!window) {
+        std::printf("%.1f\n", took.count());
+        return 0;
+    }
+    // A window X never reported closing went with the process.
+    if (closed == Clock::time_point{}) closed = end;
+    std::printf("%.1f %.1f\n", took.count(), std::chrono::duration<double, std::milli>(end - closed).count());
     return 0;
 }

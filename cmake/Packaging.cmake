@@ -126,5 +126,7 @@ set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://www.larkspur-software.example/lumora/
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 # Either daemon runs it as a hack; on its own it needs neither.
-set(CPACK_DEBIAN_PACKAGE_SUGGESTS "xscreensaver | mate-screensaver | xss-lock | xautolock")
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "xscreensaver | mate-screensaver | xss-lock | xautolock | swayidle")
+# Without Qt's Wayland platform a Wayland session runs it through XWayland, under the panels.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-wayland")
 include(CPack)

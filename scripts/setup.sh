@@ -9,7 +9,9 @@ packages=(cmake ninja-build g++ pkg-config qt6-base-dev libmpv-dev libxcb1-dev
           xscreensaver xprintidle x11-xserver-utils xserver-xorg-core xserver-xorg-video-dummy
           librsvg2-bin gzip dpkg-dev file lintian libxml2-utils man-db groff-base
           imagemagick x11-apps libgl1-mesa-dri libglx-mesa0 libxcb-shm0-dev libxtst-dev
-          dbus-x11)
+          openbox picom xfwm4 tint2 marco mate-settings-daemon-common xterm dbus-daemon
+          qt6-wayland qt6-wayland-dev qt6-base-private-dev libwayland-dev wayland-protocols
+          sway swayidle grim wtype dbus-x11)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
@@ -18,8 +20,18 @@ if [ ${#missing[@]} -gt 0 ]; then
   sudo=""
   [ "$(id -u)" -ne 0 ] && sudo="sudo"
   echo "Installing: ${missing[*]}"
-  $sudo apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}"
+  # Another apt-get, or the system's own updates, may hold the package database for a while: wait
+  # for it rather than fail. apt-get install waits by itself; update only says the lists are locked.
+  for tries in $(seq 120); do
+    if err=$($sudo apt-get update -qq -o DPkg::Lock::Timeout=600 2>&1 >/dev/null); then break; fi
+    if ! grep -qi "could not get lock\|unable to lock" <<<"$err" || [ "$tries" = 120 ]; then
+      echo "$err" >&2
+      exit 1
+    fi
+    [ "$tries" = 1 ] && echo "Waiting for another package manager to finish..."
+    sleep 5
+  done
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq -o DPkg::Lock::Timeout=1800 "${missing[@]}"
 fi
 
 [ -f build/build.ninja ] || cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo

@@ -1,3 +1,9 @@
+#include <QApplication>
+#include <clocale>
+#include <cstdio>
+#include <memory>
+#include <sys/stat.h>
+#include <unistd.h>
 #include "platform/Overrides.h"
 #include "platform/linux/DisplayReach.h"
 #include "platform/linux/EndSignals.h"
@@ -7,12 +13,7 @@
 #include "runtime/LatenessProbe.h"
 #include "shell/CommandLine.h"
 #include "shell/VIDEOSCR.h"
-#include <QApplication>
-#include <clocale>
-#include <cstdio>
-#include <memory>
-#include <sys/stat.h>
-#include <unistd.h>
+#include "shell/XscreensaverList.h"
 
 namespace {
 
@@ -40,6 +41,7 @@ int main(int argc, char** argv) {
         std::fputs(qPrintable(usageText()), stdout);
         return 0;
     }
+    if (line.addToXscreensaver) return addLumoraToXscreensaver();
 
     // Qt would abort without a display to show on, and leave a core file: say which one it was.
     const QString noDisplay = platform::unreachableDisplay();
@@ -94,6 +96,14 @@ int main(int argc, char** argv) {
     if (probe)
         std::fprintf(stderr, "lumora-stats: ui-late-p99-ms %.2f ui-late-max-ms %.2f samples %d\n",
                      probe->percentile(0.99), probe->worst(), probe->samples());
+    // Everything the user chose is on disk by now: each setting and the play list are written as they
+    // change. Taking the players down one by one can keep the process a second or more after its
+    // window closed (libmpv's core waits on its threads and the sound server), so it just ends, and
+    // the X server drops its windows and grabs. The benchmarks' figures come from that orderly end.
+    if (!probe) {
+        std::fflush(nullptr);
+        ::_exit(code);
+    }
     runtime::forms().setQuitWhenEmpty(false);
     runtime::forms().reset();
     // A player's core stuck on a sound server or device that never answers is not waited for: every

@@ -54,6 +54,14 @@ public:
     // The pointer display count: shown while it is 0 or more. Returns the new count.
     virtual int showCursor(bool show) = 0;
     virtual void setScreenSaverRunning(bool running) = 0;
+    // The running screen saver owns the screen from here on: keyboard, pointer and stacking, until
+    // endScreenHold. Only where the program runs on its own, not inside another program's window.
+    virtual void beginScreenHold() {}
+    virtual bool screenHeld() const { return false; }
+    // A window that covers a monitor while the screen is held, to keep above every other window; the
+    // one that takes input is where keys and clicks go. Called before the window is first shown.
+    virtual void holdWindow(QWidget*, bool /*takesInput*/) {}
+    virtual void endScreenHold() {}
 };
 
 // One entry of a file-open dialog's type list: the text the user reads and the wildcard patterns it

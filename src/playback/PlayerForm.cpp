@@ -34,6 +34,10 @@ PlayerForm::PlayerForm(const QString& name) : Form(name) {
 
     Timer4 = new runtime::Timer(this, QStringLiteral("Timer4"), 1000, false);
     Timer2 = new runtime::Timer(this, QStringLiteral("Timer2"), 0, false);
+    // Made before its window exists, so the window is made to stay above everything from the start.
+    skipOnError([&] {
+        if (platform::current().windows && platform::windows().screenHeld()) platform::windows().holdWindow(this, true);
+    });
 }
 
 void PlayerForm::createPlayer() {
@@ -165,7 +169,7 @@ void PlayerForm::startPlaying() {
 void PlayerForm::leaveScreenSaver() {
     Timer4->setEnabled(false);
     Timer2->setEnabled(false);
-    releaseKeyboard();
+    skipOnError([] { platform::windows().endScreenHold(); });
     skipOnError([&] { restorePointer(); });
     skipOnError([&] {
         if (passwordInForce()) platform::windows().setScreenSaverRunning(false);
@@ -219,9 +223,7 @@ void PlayerForm::showEvent(QShowEvent* event) {
     Form::showEvent(event);
     // Inside a screen-saver daemon's window the keyboard stays the daemon's.
     if (testAttribute(Qt::WA_ShowWithoutActivating)) return;
-    // Every key is the screen saver's, wherever the focus is.
     activateWindow();
-    if (QGuiApplication::platformName() == QLatin1String("xcb")) grabKeyboard();
 }
 
 } // namespace playback

@@ -23,6 +23,9 @@ ScreenCoverWindow::ScreenCoverWindow(PlayerForm* form, QScreen* screen) : m_form
     setMouseTracking(true);
     setCursor(Qt::BlankCursor);
     setFocusPolicy(Qt::StrongFocus);
+    runtime::skipOnError([&] {
+        if (platform::windows().screenHeld()) platform::windows().holdWindow(this, false);
+    });
     followScreen();
     connect(form, &PlayerForm::backgroundChanged, this, qOverload<>(&QWidget::update));
 }

@@ -3,6 +3,10 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QEventLoop>
+#include <QGuiApplication>
+#include <QPainter>
+#include <QPixmap>
+#include <memory>
 #include "runtime/Convert.h"
 #include "runtime/FormRegistry.h"
 #include "runtime/Guard.h"
@@ -106,11 +110,53 @@ void Form::centreOnScreen() {
          twipsToPixels(halfOfRest(screenHeightTwips(), heightTwips())));
 }
 
+namespace {
+
+// Draws the shrinking steps in place of the form on X: resized by a window manager, the form's frame
+// and every new size show black until the program repaints them. This window has no frame, no window
+// manager, and the form's own picture, which a smaller size only cuts.
+class ShrinkStandIn : public QWidget {
+public:
+    explicit ShrinkStandIn(QWidget* form)
+        : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint | Qt::X11BypassWindowManagerHint |
+                               Qt::WindowDoesNotAcceptFocus),
+          m_picture(form->grab()) {
+        setAttribute(Qt::WA_ShowWithoutActivating);
+        setAttribute(Qt::WA_OpaquePaintEvent);
+        setWindowTitle(form->windowTitle());
+        setGeometry(form->geometry());
+        show();
+        raise();
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter p(this);
+        p.drawPixmap(0, 0, m_picture);
+    }
+
+private:
+    QPixmap m_picture;
+};
+
+} // namespace
+
 void Form::CloseWithShrink() {
     if (m_shrinking || !m_loaded) return;
     m_shrinking = true;
     QPointer<Form> self(this);
     auto stillHere = [&] { return self && m_loaded; };
+    std::unique_ptr<ShrinkStandIn> standIn;
+    if (QGuiApplication::platformName() == QLatin1String("xcb") && isWindow() && isVisible()) {
+        standIn = std::make_unique<ShrinkStandIn>(this);
+        QWidget::hide();
+    }
+    auto follow = [&] {
+        if (standIn) {
+            standIn->setGeometry(geometry());
+            standIn->repaint();
+        }
+    };
     try {
         int n = toInt16(heightTwips() / 6.0);
         for (int i = 1; i <= n; ++i) {
@@ -118,6 +164,7 @@ void Form::CloseWithShrink() {
             if (!stillHere()) return;
             setHeightTwips(heightTwips() - 24);
             setTopTwips(halfOfRest(screenHeightTwips(), heightTwips()));
+            follow();
         }
         n = toInt16(widthTwips() / 6.0);
         for (int i = 1; i <= n; ++i) {
@@ -125,14 +172,17 @@ void Form::CloseWithShrink() {
             if (!stillHere()) return;
             setWidthTwips(widthTwips() - 24);
             setLeftTwips(halfOfRest(screenWidthTwips(), widthTwips()));
+            follow();
             if (widthTwips() <= 11) break;
         }
     } catch (const std::exception&) {
         // a refused size ends the animation; the form closes below
     }
+    standIn.reset();
     if (stillHere()) {
         m_shrinking = false;
-        Unload();
+        // Refused, the form stays, as small as the animation left it.
+        if (!Unload() && stillHere() && !isVisible()) QWidget::show();
     }
 }
 
@@ -151,7 +201,8 @@ void Form::showEvent(QShowEvent* event) {
 
 void Form::hideEvent(QHideEvent* event) {
     QWidget::hideEvent(event);
-    if (m_modalLoop && !event->spontaneous()) m_modalLoop->quit();
+    // Hidden for the shrink animation's stand-in, the form is still open.
+    if (m_modalLoop && !event->spontaneous() && !m_shrinking) m_modalLoop->quit();
 }
 
 } // namespace runtime

@@ -80,6 +80,8 @@ CommandLine parseCommandLine(const QStringList& arguments, const QString& screen
 
         if (name == QLatin1String("help") || name == QLatin1String("h")) {
             line.help = true;
+        } else if (name == QLatin1String("add-to-xscreensaver")) {
+            line.addToXscreensaver = true;
         } else if (name == QLatin1String("root")) {
             root = true;
         } else if (name == QLatin1String("window-id")) {
@@ -190,6 +192,8 @@ QString usageText() {
         "  --window-id WINDOW draw in the window WINDOW (decimal or 0x hex); wins over --root\n"
         "  There the daemon owns the keyboard, the mouse and the lock: Lumora never ends on input,\n"
         "  plays without sound unless --sound is given, and ends on SIGTERM, SIGINT or SIGHUP.\n"
+        "  --add-to-xscreensaver\n"
+        "                     put Lumora first in the display modes of ~/.xscreensaver, and end\n"
         "\n"
         "Options (for this run only; the settings file is not changed):\n"
         "  --file PATH        play this file\n"

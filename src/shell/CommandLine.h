@@ -11,6 +11,8 @@ struct CommandLine {
     // The switch and its handle as one text, for VIDEOSCR::Main.
     QString classicSwitch;
     bool help = false;
+    // Put Lumora in the list of display modes of the user's ~/.xscreensaver, and end.
+    bool addToXscreensaver = false;
     // Drawing into a window the daemon gives: --root or --window-id.
     bool hosted = false;
     // The window to draw in; 0 with --root when the daemon named none (the root window is meant).

@@ -4,6 +4,7 @@
 #include <QWindow>
 #include <cstdio>
 #include "platform/Platform.h"
+#include "platform/wayland/WaylandDesktop.h"
 #include "playback/PlayerForm.h"
 #include "runtime/FormRegistry.h"
 #include "runtime/Guard.h"
@@ -55,6 +56,11 @@ constexpr int kHostPollMs = 200;
 } // namespace
 
 bool RunHosted(int64_t hostWindow) {
+    if (platform::wayland::onWayland()) {
+        std::fprintf(stderr, "lumora: xscreensaver's window (--root, --window-id) is an X11 convention, and "
+                             "this is a Wayland session: start lumora /s from swayidle or hypridle instead\n");
+        return false;
+    }
     if (!platform::preview().isWindow(hostWindow)) {
         std::fprintf(stderr, "lumora: there is no window 0x%llx to draw in\n",
                      static_cast<unsigned long long>(hostWindow));

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <optional>
 #include "platform/Platform.h"
+#include "platform/wayland/WaylandDesktop.h"
 #include "playback/PlayerForm.h"
 #include "playback/ScreenCover.h"
 #include "runtime/Convert.h"
@@ -90,6 +91,9 @@ QStringList playerFormsToShow() {
 }
 
 void Main(const QString& arguments) {
+    // The screen is held before anything else is done: a key pressed while the players start must
+    // still end the screen saver.
+    if (arguments.left(2).toUpper() == QLatin1String("/S")) skipOnError([] { platform::windows().beginScreenHold(); });
     // Read before the screen size is stored, as the mode decides nothing else.
     const QStringList players = playerFormsToShow();
 
@@ -114,15 +118,27 @@ void Main(const QString& arguments) {
     if (sw == QLatin1String("/C")) {
         forms().show(QStringLiteral("frmAbout640x480"));
     } else if (sw == QLatin1String("/S")) {
-        if (!NoWindowWithCaption(QString::fromLatin1(kMainFormCaption))) return;
+        if (!NoWindowWithCaption(QString::fromLatin1(kMainFormCaption))) {
+            skipOnError([] { platform::windows().endScreenHold(); });
+            return;
+        }
+        if (platform::wayland::onWayland() && !platform::wayland::claimScreenSaverRun()) return;
+        skipOnError([] { platform::wayland::showScreenSaverWindowsAsOverlays(); });
         runtime::Form* last = nullptr;
         for (const QString& name : players) last = forms().show(name);
+        if (!last) skipOnError([] { platform::windows().endScreenHold(); });
         // The other monitors are covered by the last player shown, the one on top.
         skipOnError([&] {
             if (auto* form = qobject_cast<playback::PlayerForm*>(last))
                 if (form->isVisible()) playback::coverOtherScreens(form);
         });
     } else if (sw == QLatin1String("/P")) {
+        if (platform::wayland::onWayland()) {
+            std::fprintf(stderr, "lumora: the preview (/p) draws in an X11 window, and this is a Wayland "
+                                 "session: there is no such window here\n");
+            platform::process().endProgram(1);
+            return;
+        }
         PreviewHostWindow = readHandle(arguments);
         forms().load(QStringLiteral("ControlForm"));
     } else if (sw == QLatin1String("/A")) {

@@ -3,14 +3,21 @@
 #include <algorithm>
 
 #include <QCoreApplication>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
 #include <QDir>
+#include <QDirIterator>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
+#include <QStandardPaths>
 #include <QThread>
 #include <arpa/inet.h>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
+#include <unistd.h>
 #include <cstring>
 #include <fcntl.h>
 #include <netinet/in.h>
@@ -30,20 +37,34 @@ X11Session& X11Session::instance() {
     return session;
 }
 
+static QString runTool(const QString& display, const QString& tool, const QStringList& args);
+
+static std::unique_ptr<QProcess> startXvfb(QString* display) {
+    // Displays a server of another run or another test may hold are passed over.
+    for (int n = 150; n < 200 && display->isEmpty(); ++n)
+        if (!QFileInfo::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(n)) &&
+            !QFileInfo::exists(QStringLiteral("/tmp/.X%1-lock").arg(n)))
+            *display = QStringLiteral(":%1").arg(n);
+    auto xvfb = std::make_unique<QProcess>();
+    xvfb->start(QStringLiteral("Xvfb"), {*display, QStringLiteral("-screen"), QStringLiteral("0"),
+                                         QStringLiteral("1280x1024x24"), QStringLiteral("-nolisten"),
+                                         QStringLiteral("tcp")});
+    xvfb->waitForStarted();
+    return xvfb;
+}
+
 X11Session::X11Session() {
     m_display = qEnvironmentVariable("LUMORA_E2E_DISPLAY");
-    if (m_display.isEmpty()) {
-        for (int n = 150; n < 200 && m_display.isEmpty(); ++n)
-            if (!QFileInfo::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(n)) &&
-                !QFileInfo::exists(QStringLiteral("/tmp/.X%1-lock").arg(n)))
-                m_display = QStringLiteral(":%1").arg(n);
-        m_xvfb = std::make_unique<QProcess>();
-        m_xvfb->start(QStringLiteral("Xvfb"), {m_display, QStringLiteral("-screen"), QStringLiteral("0"),
-                                               QStringLiteral("1280x1024x24"), QStringLiteral("-nolisten"),
-                                               QStringLiteral("tcp")});
-        m_xvfb->waitForStarted();
-    }
+    if (m_display.isEmpty()) m_xvfb = startXvfb(&m_display);
     connectToDisplay();
+}
+
+std::unique_ptr<X11Session> X11Session::ownServer() {
+    QString display;
+    std::unique_ptr<QProcess> xvfb = startXvfb(&display);
+    auto session = std::make_unique<X11Session>(display);
+    session->m_xvfb = std::move(xvfb);
+    return session;
 }
 
 X11Session::X11Session(const QString& display) : m_display(display) { connectToDisplay(); }
@@ -62,6 +83,11 @@ void X11Session::connectToDisplay() {
 }
 
 X11Session::~X11Session() {
+    for (auto& p : m_programs) {
+        p->terminate();
+        if (!p->waitForFinished(2000)) p->kill();
+        p->waitForFinished(1000);
+    }
     if (m_conn) xcb_disconnect(m_conn);
     if (m_xvfb) {
         m_xvfb->terminate();
@@ -223,6 +249,99 @@ bool X11Session::xdotool(const QStringList& args) {
 
 bool X11Session::savePng(const QString& path) { return grabScreen().save(path); }
 
+std::pair<int, int> X11Session::grabStatusesOfAnotherProgram() {
+    const xcb_window_t root = screenOf(m_conn)->root;
+    auto* k = xcb_grab_keyboard_reply(
+        m_conn, xcb_grab_keyboard(m_conn, 0, root, XCB_CURRENT_TIME, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC),
+        nullptr);
+    auto* p = xcb_grab_pointer_reply(m_conn,
+                                     xcb_grab_pointer(m_conn, 0, root, XCB_EVENT_MASK_BUTTON_PRESS, XCB_GRAB_MODE_ASYNC,
+                                                      XCB_GRAB_MODE_ASYNC, XCB_NONE, XCB_NONE, XCB_CURRENT_TIME),
+                                     nullptr);
+    const std::pair<int, int> statuses{k ? k->status : -1, p ? p->status : -1};
+    free(k);
+    free(p);
+    xcb_ungrab_keyboard(m_conn, XCB_CURRENT_TIME);
+    xcb_ungrab_pointer(m_conn, XCB_CURRENT_TIME);
+    xcb_flush(m_conn);
+    return statuses;
+}
+
+bool X11Session::overrideRedirect(uint32_t window) {
+    auto* a = xcb_get_window_attributes_reply(m_conn, xcb_get_window_attributes(m_conn, window), nullptr);
+    const bool yes = a && a->override_redirect;
+    free(a);
+    return yes;
+}
+
+bool X11Session::windowManagerRunning() {
+    const xcb_window_t root = screenOf(m_conn)->root;
+    auto* a = xcb_get_window_attributes_reply(m_conn, xcb_get_window_attributes(m_conn, root), nullptr);
+    const uint32_t mine = a ? a->your_event_mask : 0;
+    free(a);
+    const uint32_t redirect = mine | XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT;
+    xcb_generic_error_t* e =
+        xcb_request_check(m_conn, xcb_change_window_attributes_checked(m_conn, root, XCB_CW_EVENT_MASK, &redirect));
+    const bool taken = e != nullptr;
+    free(e);
+    if (!taken) xcb_change_window_attributes(m_conn, root, XCB_CW_EVENT_MASK, &mine);
+    xcb_flush(m_conn);
+    return taken;
+}
+
+QString X11Session::properties(uint32_t window, const QStringList& names) {
+    return runTool(m_display, QStringLiteral("xprop"), QStringList{QStringLiteral("-id"), QString::number(window)} + names);
+}
+
+uint32_t X11Session::windowNamed(const QString& name) {
+    const QString ids = runTool(m_display, QStringLiteral("xdotool"),
+                                {QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
+                                 QLatin1Char('^') + QRegularExpression::escape(name) + QLatin1Char('$')});
+    return ids.split(u'\n', Qt::SkipEmptyParts).value(0).toUInt();
+}
+
+QString X11Session::ownershipFault(const QString& dialog, const QString& opener) {
+    const uint32_t d = windowNamed(dialog);
+    const uint32_t o = windowNamed(opener);
+    if (!d || !o) return QStringLiteral("no window named ") + (d ? opener : dialog);
+    const QString props = properties(d, {QStringLiteral("WM_TRANSIENT_FOR"), QStringLiteral("_NET_WM_STATE")});
+    QStringList faults;
+    if (!props.contains(QStringLiteral("WM_TRANSIENT_FOR(WINDOW): window id # 0x") + QString::number(o, 16)))
+        faults << QStringLiteral("not transient for its opener");
+    if (!props.contains(QStringLiteral("_NET_WM_STATE_MODAL"))) faults << QStringLiteral("not modal");
+    if (!props.contains(QStringLiteral("_NET_WM_STATE_SKIP_TASKBAR"))) faults << QStringLiteral("in the task bar");
+    if (props.contains(QStringLiteral("_NET_WM_STATE_ABOVE")) || props.contains(QStringLiteral("STAYS_ON_TOP")))
+        faults << QStringLiteral("above every program");
+    return faults.isEmpty() ? QString() : faults.join(QStringLiteral(", ")) + QStringLiteral(":\n") + props;
+}
+
+QRect X11Session::visibleWindowGeometry(const QString& how, const QString& what) {
+    const QString shell = runTool(m_display, QStringLiteral("xdotool"),
+                                  {QStringLiteral("search"), QStringLiteral("--onlyvisible"), how, what,
+                                   QStringLiteral("getwindowgeometry"), QStringLiteral("--shell")});
+    QMap<QString, int> v;
+    for (const QString& line : shell.split(u'\n')) {
+        const int eq = line.indexOf(u'=');
+        if (eq > 0 && !v.contains(line.left(eq))) v[line.left(eq)] = line.mid(eq + 1).toInt();
+    }
+    if (!v.contains(QStringLiteral("WIDTH"))) return QRect();
+    return QRect(v[QStringLiteral("X")], v[QStringLiteral("Y")], v[QStringLiteral("WIDTH")], v[QStringLiteral("HEIGHT")]);
+}
+
+QProcess* X11Session::startProgram(const QString& program, const QStringList& args) {
+    if (QStandardPaths::findExecutable(program).isEmpty()) return nullptr;
+    auto p = std::make_unique<QProcess>();
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("DISPLAY"), m_display);
+    p->setProcessEnvironment(env);
+    p->setStandardOutputFile(QProcess::nullDevice());
+    p->setStandardErrorFile(QProcess::nullDevice());
+    p->start(program, args);
+    if (!p->waitForStarted(5000)) return nullptr;
+    m_programs.push_back(std::move(p));
+    return m_programs.back().get();
+}
+
 static QString runTool(const QString& display, const QString& tool, const QStringList& args) {
     QProcess p;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -287,18 +406,36 @@ void ProgramRun::writePlayList(const QStringList& entries) {
     for (const QString& e : entries) f.write(e.toUtf8() + "\r\n");
 }
 
+void ProgramRun::useSession(const QProcessEnvironment& session, const QStringList& launcher, int uid, int gid) {
+    m_session = session;
+    m_launcher = launcher;
+    m_uid = uid;
+    m_gid = gid;
+}
+
+void ProgramRun::handOver() const {
+    if (m_uid < 0) return;
+    auto give = [this](const QString& path) {
+        if (::chown(QFile::encodeName(path).constData(), uid_t(m_uid), gid_t(m_gid)) != 0)
+            std::fprintf(stderr, "cannot hand %s over: %s\n", qPrintable(path), std::strerror(errno));
+    };
+    give(m_dir.path());
+    QDirIterator it(m_dir.path(), QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext()) give(it.next());
+}
+
 QProcessEnvironment ProgramRun::environment() const {
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("DISPLAY"), X11Session::instance().display());
+    QProcessEnvironment env = m_session ? *m_session : QProcessEnvironment::systemEnvironment();
+    if (!m_session) env.insert(QStringLiteral("DISPLAY"), X11Session::instance().display());
     env.insert(QStringLiteral("XDG_CONFIG_HOME"), m_dir.path() + QStringLiteral("/config"));
     env.insert(QStringLiteral("XDG_DATA_HOME"), m_dir.path() + QStringLiteral("/data"));
-    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_dir.path());
+    if (!m_session) env.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_dir.path());
     env.insert(QStringLiteral("HOME"), homeFolder());
     for (auto it = m_extraEnv.begin(); it != m_extraEnv.end(); ++it)
         env.insert(it.key(), it.value());
     for (const QString& name : m_removedEnv)
         env.remove(name);
-    env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    if (!m_session) env.remove(QStringLiteral("QT_QPA_PLATFORM"));
     return env;
 }
 
@@ -318,7 +455,10 @@ QProcess& ProgramRun::start(const QString& sw) { return startWith({sw}); }
 QProcess& ProgramRun::startWith(const QStringList& arguments) {
     m_process.setProcessEnvironment(environment());
     m_process.setProcessChannelMode(m_captureErrors ? QProcess::SeparateChannels : QProcess::ForwardedErrorChannel);
-    m_process.start(programFolder() + QStringLiteral("/lumora"), arguments);
+    handOver();
+    const QString program = programFolder() + QStringLiteral("/lumora");
+    if (m_launcher.isEmpty()) m_process.start(program, arguments);
+    else m_process.start(m_launcher.first(), m_launcher.mid(1) + QStringList{program} + arguments);
     m_process.waitForStarted(5000);
     return m_process;
 }
@@ -326,7 +466,9 @@ QProcess& ProgramRun::startWith(const QStringList& arguments) {
 std::unique_ptr<QProcess> ProgramRun::startAnother(const QString& sw) {
     auto p = std::make_unique<QProcess>();
     p->setProcessEnvironment(environment());
-    p->start(programFolder() + QStringLiteral("/lumora"), {sw});
+    const QString program = programFolder() + QStringLiteral("/lumora");
+    if (m_launcher.isEmpty()) p->start(program, {sw});
+    else p->start(m_launcher.first(), m_launcher.mid(1) + QStringList{program, sw});
     p->waitForStarted(5000);
     return p;
 }
@@ -393,6 +535,81 @@ QRect colourBox(const QImage& image, const QString& colour) {
         }
     }
     return right < 0 ? QRect() : QRect(QPoint(left, top), QPoint(right, bottom));
+}
+
+
+bool allOf(const QImage& shot, const QRect& r, const QStringList& colours) {
+    for (int y = r.top(); y <= r.bottom(); y += std::max(1, r.height() / 6))
+        for (int x = r.left(); x <= r.right(); x += std::max(1, r.width() / 12))
+            if (!colours.contains(colourName(shot.pixel(x, y)))) return false;
+    return true;
+}
+
+void expectTheScreenHeld(X11Session& x, ProgramRun& run, const QRect& covered, const QStringList& ours,
+                         const QPoint& popUpAt, const QString& shot) {
+    // Nobody else gets the keyboard or the pointer while it runs.
+    const auto [keyboard, pointer] = x.grabStatusesOfAnotherProgram();
+    EXPECT_EQ(keyboard, XCB_GRAB_STATUS_ALREADY_GRABBED);
+    EXPECT_EQ(pointer, XCB_GRAB_STATUS_ALREADY_GRABBED);
+    // Its windows are the window manager's to neither stack nor list in a task bar.
+    const auto forms = x.mappedWindowsNamed(QStringLiteral("Screen Saver Main Form"));
+    ASSERT_FALSE(forms.isEmpty());
+    for (const auto& w : forms) EXPECT_TRUE(x.overrideRedirect(w.id)) << "a form is managed by the window manager";
+
+    // A program opens a window, which the window manager gives the focus; then an override-redirect
+    // pop-up, as notification bubbles are.
+    QTemporaryDir dir;
+    const QString typed = dir.path() + QStringLiteral("/typed");
+    const QStringList popUpGeometry{QStringLiteral("-geometry"),
+                                    QStringLiteral("+%1+%2").arg(popUpAt.x()).arg(popUpAt.y())};
+    QProcess* chat = nullptr;
+    QProcess* notice = nullptr;
+    struct EndThem {
+        QProcess*& a;
+        QProcess*& b;
+        ~EndThem() {
+            for (QProcess* p : {a, b})
+                if (p) p->terminate(), p->waitForFinished(2000);
+        }
+    } endThem{chat, notice};
+    ASSERT_NE(chat = x.startProgram(QStringLiteral("xterm"), {QStringLiteral("-T"), QStringLiteral("Chat"),
+                                                        QStringLiteral("-geometry"), QStringLiteral("60x10+40+40"),
+                                                        QStringLiteral("-e"), QStringLiteral("sh"), QStringLiteral("-c"),
+                                                        QStringLiteral("stty raw -echo; head -c1 > ") + typed}),
+              nullptr);
+    // The window manager frames it, so it is looked for at every depth.
+    ASSERT_GE(e2e::waitUntil(
+                  [&] {
+                      return x.xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                                         QStringLiteral("--name"), QStringLiteral("^Chat$")});
+                  },
+                  10000),
+              0);
+    const QStringList noticeArgs = QStringList{QStringLiteral("-xrm"), QStringLiteral("*overrideRedirect: True"),
+                                               QStringLiteral("-bg"), QStringLiteral("white")} +
+                                   popUpGeometry + QStringList{QStringLiteral("A NOTICE THAT POPS UP OVER EVERYTHING")};
+    ASSERT_NE(notice = x.startProgram(QStringLiteral("xmessage"), noticeArgs), nullptr);
+    ASSERT_GE(e2e::waitUntil(
+                  [&] {
+                      for (const auto& w : x.topWindows())
+                          if (w.mapped && w.geometry.topLeft() == popUpAt) return true;
+                      return false;
+                  },
+                  10000),
+              0);
+    const QRect popUp(popUpAt, QSize(40, 20));
+    EXPECT_GE(e2e::waitUntil([&] { return allOf(x.grabScreen(), popUp, ours); }, 500), 0)
+        << "the pop-up was not covered within half a second";
+    QThread::msleep(700);
+    EXPECT_TRUE(allOf(x.grabScreen(), covered, ours)) << "the new window shows over the screen saver";
+    if (!shot.isEmpty()) x.savePng(shot);
+    ASSERT_EQ(run.process().state(), QProcess::Running);
+
+    // One key ends the screen saver, and the focused window got nothing.
+    x.xdotool({QStringLiteral("key"), QStringLiteral("x")});
+    EXPECT_GE(run.waitForEnd(3000), 0) << "the key did not end the screen saver";
+    QThread::msleep(300);
+    EXPECT_EQ(QFileInfo(typed).size(), 0) << "the key reached the other program's window";
 }
 
 } // namespace e2e

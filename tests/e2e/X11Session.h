@@ -9,7 +9,10 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <thread>
+#include <utility>
+#include <vector>
 
 #include <ostream>
 
@@ -30,6 +33,8 @@ struct TopWindow {
 class X11Session {
 public:
     static X11Session& instance();
+    // An Xvfb of the test's own at 1280x1024 on a free display, ended with the session.
+    static std::unique_ptr<X11Session> ownServer();
     // A connection to a running X server of the test's own, such as one with two monitors.
     explicit X11Session(const QString& display);
     ~X11Session();
@@ -56,6 +61,26 @@ public:
     // Runs xdotool with the arguments; true on success.
     bool xdotool(const QStringList& args);
     bool savePng(const QString& path);
+    // What X answers another program that grabs the keyboard and the pointer now (XCB_GRAB_STATUS_*);
+    // a grab that succeeds is let go at once.
+    std::pair<int, int> grabStatusesOfAnotherProgram();
+    bool overrideRedirect(uint32_t window);
+    // Some program manages the windows (holds the root window's substructure redirection).
+    bool windowManagerRunning();
+    // What xprop says of the window's properties, one line each.
+    QString properties(uint32_t window, const QStringList& names);
+    // The first mapped window of the program named so at any depth (a window manager frames windows);
+    // 0 when there is none.
+    uint32_t windowNamed(const QString& name);
+    // A dialog belongs to the window that opened it: transient for it, modal, not above other
+    // programs and not in the task bar. Empty when it does, else what is wrong.
+    QString ownershipFault(const QString& dialog, const QString& opener);
+    // Where X shows the first visible window found by `xdotool search <how> <what>` (how: "--class",
+    // "--name"), frame left out; null when there is none.
+    QRect visibleWindowGeometry(const QString& how, const QString& what);
+    // Starts a program on this display (a window manager, a panel, an xterm); it ends with the
+    // session. Null when it is not installed.
+    QProcess* startProgram(const QString& program, const QStringList& args = {});
 
 private:
     X11Session();
@@ -63,6 +88,7 @@ private:
     QString m_display;
     xcb_connection_t* m_conn = nullptr;
     std::unique_ptr<QProcess> m_xvfb;
+    std::vector<std::unique_ptr<QProcess>> m_programs;
 };
 
 // The program copied into a folder of its own with its own settings and data homes, so runs leave
@@ -80,6 +106,12 @@ public:
     void setEnvironment(const QString& name, const QString& value) { m_extraEnv[name] = value; }
     // One environment variable fewer for the runs that follow.
     void removeEnvironment(const QString& name) { m_removedEnv << name; }
+    // The runs that follow go to another desktop session (a Wayland compositor): its environment
+    // instead of this X server's, the launcher (such as setpriv) before the program, and the run's
+    // folder handed to the user the launcher runs it as.
+    void useSession(const QProcessEnvironment& session, const QStringList& launcher, int uid, int gid);
+    // What the program is started with; also for other programs that start it.
+    QProcessEnvironment environment() const;
     // The runs that follow keep their stderr for errors() rather than passing it through.
     void captureErrors() { m_captureErrors = true; }
     // What the run wrote on stderr so far (with captureErrors).
@@ -98,8 +130,12 @@ public:
     int waitForEnd(int timeoutMs);
 
 private:
-    QProcessEnvironment environment() const;
+    void handOver() const;
     QTemporaryDir m_dir;
+    std::optional<QProcessEnvironment> m_session;
+    QStringList m_launcher;
+    int m_uid = -1;
+    int m_gid = -1;
     QProcess m_process;
     QMap<QString, QString> m_extraEnv;
     QStringList m_removedEnv;
@@ -168,5 +204,15 @@ QStringList processesWithEnvironment(const QString& entry);
 
 // Names the colour of a pixel: "red", "green", "blue", "black", "white" or "other".
 QString colourName(QRgb rgb);
+// Every pixel sampled on a grid over the rectangle is one of the named colours.
+bool allOf(const QImage& shot, const QRect& r, const QStringList& colours);
+
+// The running screen saver of `run` owns the screen of `x`: nobody else can grab the keyboard or the
+// pointer; its windows are not the window manager's; a window that opens and gets the focus, and an
+// override-redirect pop-up at `popUpAt`, stay under it (`covered` keeps showing only the colours
+// `ours`; the pop-up is covered within half a second); one key ends it and the new window got
+// nothing. The screen as it was before the key is saved to `shot` when given.
+void expectTheScreenHeld(X11Session& x, ProgramRun& run, const QRect& covered, const QStringList& ours,
+                         const QPoint& popUpAt, const QString& shot = QString());
 
 } // namespace e2e

@@ -180,6 +180,7 @@ TEST_F(ConfigureEndToEnd, MenusOpenFromTheKeyboardAndTheirDialogsShow) {
     ASSERT_TRUE(waitShown(QStringLiteral("Color")));
     QThread::msleep(300);
     shot(QStringLiteral("colour-dialog"));
+    EXPECT_EQ(x().ownershipFault(QStringLiteral("Color"), kDialog), QString());
     x().xdotool({"mousemove", QString::number(windowNamed("Color").center().x()),
                  QString::number(windowNamed("Color").center().y())});
     keys({"Escape"});
@@ -193,6 +194,7 @@ TEST_F(ConfigureEndToEnd, MenusOpenFromTheKeyboardAndTheirDialogsShow) {
     ASSERT_TRUE(waitShown(kHelpTitle));
     QThread::msleep(200);
     shot(QStringLiteral("help-message"));
+    EXPECT_EQ(x().ownershipFault(kHelpTitle, kDialog), QString());
     x().xdotool({"mousemove", QString::number(windowNamed(kHelpTitle).center().x()),
                  QString::number(windowNamed(kHelpTitle).center().y())});
     keys({"Return"});

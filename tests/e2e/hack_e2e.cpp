@@ -287,7 +287,9 @@ TEST_F(HackMode, LeavesTheMonitorFreeToSleep) {
 }
 
 // The real daemon: Debian's xscreensaver runs the program as its hack on the whole screen and ends it.
-TEST_F(HackMode, XscreensaverRunsItAndEndsIt) {
+// `byRecipe`: as a new user following the README, whose only step is `lumora --add-to-xscreensaver`,
+// with the program on the PATH and its settings from the configuration dialog.
+void xscreensaverRunsItAndEndsIt(X11Session& x, bool byRecipe) {
     const QString daemon = QStandardPaths::findExecutable(QStringLiteral("xscreensaver"));
     const QString command = QStandardPaths::findExecutable(QStringLiteral("xscreensaver-command"));
     if (daemon.isEmpty() || command.isEmpty()) GTEST_SKIP() << "xscreensaver is not installed";
@@ -310,7 +312,15 @@ TEST_F(HackMode, XscreensaverRunsItAndEndsIt) {
     QFile::setPermissions(clip, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadOther);
     const QString home = dir.path() + QStringLiteral("/home");
     QDir().mkpath(home);
-    {
+    if (byRecipe) {
+        QDir().mkpath(home + QStringLiteral("/.config/larkspur"));
+        QFile f(home + QStringLiteral("/.config/larkspur/lumora.ini"));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(QStringLiteral("[lumora]\r\nVideoFile=%1\r\nAbsoluteFullScreenDisplayMode=True\r\n"
+                               "OneEighthScreenDisplayMode=False\r\n")
+                    .arg(clip)
+                    .toUtf8());
+    } else {
         QFile f(home + QStringLiteral("/.xscreensaver"));
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
         f.write("mode:\t\tone\nselected:\t0\nlock:\t\tFalse\ntimeout:\t1:00:00\ncycle:\t\t0\nfade:\t\tFalse\n"
@@ -322,8 +332,9 @@ TEST_F(HackMode, XscreensaverRunsItAndEndsIt) {
     }
 
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("DISPLAY"), x().display());
+    env.insert(QStringLiteral("DISPLAY"), x.display());
     env.insert(QStringLiteral("HOME"), home);
+    env.insert(QStringLiteral("PATH"), dir.path() + u':' + env.value(QStringLiteral("PATH")));
     env.insert(QStringLiteral("XDG_CONFIG_HOME"), home + QStringLiteral("/.config"));
     env.remove(QStringLiteral("XDG_RUNTIME_DIR"));
     // The daemon's hacks draw on its X server, whatever platform the tests themselves run on.
@@ -337,15 +348,30 @@ TEST_F(HackMode, XscreensaverRunsItAndEndsIt) {
               all;
         return std::make_pair(setpriv, all);
     };
-    auto ask = [&](const QString& what) {
+    auto ask = [&](const QString& what, const QString& argument = QString()) {
         QProcess c;
         c.setProcessEnvironment(env);
         c.setWorkingDirectory(home);
-        const auto [tool, args] = asDaemonUser(command, {what});
+        const auto [tool, args] =
+            asDaemonUser(command, argument.isEmpty() ? QStringList{what} : QStringList{what, argument});
         c.start(tool, args);
         c.waitForFinished(5000);
         return c.exitStatus() == QProcess::NormalExit && c.exitCode() == 0;
     };
+
+    if (byRecipe) {
+        QProcess add;
+        add.setProcessEnvironment(env);
+        const auto [tool, args] = asDaemonUser(program, {QStringLiteral("--add-to-xscreensaver")});
+        add.start(tool, args);
+        ASSERT_TRUE(add.waitForFinished(10000));
+        ASSERT_EQ(add.exitCode(), 0) << add.readAllStandardError().toStdString();
+        QFile made(home + QStringLiteral("/.xscreensaver"));
+        ASSERT_TRUE(made.open(QIODevice::ReadOnly));
+        const QByteArray list = made.readAll();
+        // Lumora first, and the display modes xscreensaver came with still there.
+        EXPECT_LT(list.indexOf("lumora --root"), list.indexOf("maze --root")) << list.left(300).toStdString();
+    }
 
     QProcess xss;
     xss.setProcessEnvironment(env);
@@ -364,17 +390,27 @@ TEST_F(HackMode, XscreensaverRunsItAndEndsIt) {
 
     ASSERT_GE(e2e::waitUntil([&] { return ask(QStringLiteral("-version")); }, 10000), 0)
         << qPrintable(QString::fromLocal8Bit(xss.readAll()));
-    ASSERT_TRUE(ask(QStringLiteral("-activate")));
+    // The first display mode of the list is Lumora.
+    if (byRecipe) ASSERT_TRUE(ask(QStringLiteral("-select"), QStringLiteral("1")));
+    else ASSERT_TRUE(ask(QStringLiteral("-activate")));
 
     // The daemon's window covers the screen, and the clip fills it.
-    const int shown = e2e::waitUntil([&] { return near(box(QStringLiteral("red")), QRect(0, 0, 1280, 1024)); }, 10000);
+    // xscreensaver fades the screen out first unless told otherwise.
+    const int shown = e2e::waitUntil(
+        [&] {
+            const QRect red = e2e::colourBox(x.grabScreen(), QStringLiteral("red"));
+            return red.width() >= 1278 && red.height() >= 1022;
+        },
+        20000);
     ASSERT_GE(shown, 0) << qPrintable(QString::fromLocal8Bit(xss.readAll()));
-    x().savePng(QStringLiteral(LUMORA_BINARY_DIR "/e2e-hack-xscreensaver.png"));
+    x.savePng(byRecipe ? QStringLiteral(LUMORA_BINARY_DIR "/e2e-hack-xscreensaver-recipe.png")
+                       : QStringLiteral(LUMORA_BINARY_DIR "/e2e-hack-xscreensaver.png"));
 
     // The hack's process, found by its program path.
     auto hackRunning = [&] {
         QProcess ps;
-        ps.start(QStringLiteral("pgrep"), {QStringLiteral("-f"), QRegularExpression::escape(program)});
+        ps.start(QStringLiteral("pgrep"), {QStringLiteral("-f"), byRecipe ? QStringLiteral("^lumora --root")
+                                                                          : QRegularExpression::escape(program)});
         ps.waitForFinished(3000);
         const QStringList pids = QString::fromLocal8Bit(ps.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
         for (const QString& pid : pids) {
@@ -394,6 +430,12 @@ TEST_F(HackMode, XscreensaverRunsItAndEndsIt) {
     const int gone = e2e::waitUntil([&] { return !hackRunning(); }, 5000);
     EXPECT_GE(gone, 0);
     EXPECT_LE(t.elapsed(), 2000);
+}
+
+TEST_F(HackMode, XscreensaverRunsItAndEndsIt) { xscreensaverRunsItAndEndsIt(x(), false); }
+
+TEST_F(HackMode, TheReadmeRecipeOnAFreshAccountMakesItXscreensaversFirstDisplayMode) {
+    xscreensaverRunsItAndEndsIt(x(), true);
 }
 
 } // namespace

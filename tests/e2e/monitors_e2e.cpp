@@ -264,6 +264,29 @@ TEST_F(TwoMonitors, FloatingPlayerWithGradientCoversTheSecondMonitorAndEndsOnAMo
     x().destroyWindow(other);
 }
 
+// Under a window manager, on both monitors: the floating player on the first, the back colour on the
+// second, nobody else's window or pop-up over either, and the input the screen saver's alone.
+TEST_F(TwoMonitors, UnderAWindowManagerBothMonitorsAreHeldAgainstWindowsAndPopUps) {
+    QProcess* openbox = x().startProgram(QStringLiteral("openbox"));
+    if (!openbox) GTEST_SKIP() << "openbox is not installed";
+    struct EndIt {
+        QProcess* p;
+        ~EndIt() { p->terminate(), p->waitForFinished(3000); }
+    } endIt{openbox};
+    ASSERT_GE(e2e::waitUntil([&] { return x().windowManagerRunning(); }, 15000), 0);
+    ASSERT_TRUE(x().xdotool({"mousemove", "640", "512"}));
+
+    ProgramRun run;
+    startSaver(run, {QStringLiteral("OneFourthScreenDisplayMode=True"), QStringLiteral("OneEighthScreenDisplayMode=False")});
+    const QStringList ours{QStringLiteral("red"), QStringLiteral("blue")};
+    const QRect both(0, 0, 2 * kWidth, kHeight);
+    ASSERT_GE(e2e::waitUntil([&] { return e2e::allOf(x().grabScreen(), both, ours); }, 10000), 0)
+        << "the two monitors were not covered";
+    // The pop-up comes up on the second monitor.
+    e2e::expectTheScreenHeld(x(), run, both, ours, QPoint(kWidth + 300, 300),
+                             QDir::tempPath() + QStringLiteral("/lumora-two-monitors-openbox.png"));
+}
+
 // The screen saver must let the monitor sleep: it never resets the X server's idle timer nor changes
 // its screen-saver and power settings.
 TEST(MonitorSleep, TheScreenSaverLeavesTheIdleTimeGrowingAndThePowerSettingsAlone) {

@@ -247,6 +247,7 @@ TEST_F(PlayListEditorEndToEnd, AFileChosenInTheFileDialogBecomesTheSingleMediaFi
     QThread::msleep(500);
     const QRect open = windowNamed(QStringLiteral("Open"));
     shot(QStringLiteral("chooser-file-dialog"));
+    EXPECT_EQ(x().ownershipFault(QStringLiteral("Open"), kChooser), QString());
     x().xdotool({"mousemove", QString::number(open.center().x()), QString::number(open.top() + 12)});
     QThread::msleep(100);
     x().xdotool({"type", "--delay", "40", "Green Clip.MPG"});

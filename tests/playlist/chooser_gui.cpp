@@ -241,7 +241,8 @@ TEST_F(ChooserTest, TheDesktopDialogShowsTheDescriptionsAsGivenAndAnswersWithThe
     }
     QStringList shown, filters;
     QString directory;
-    bool onTop = false;
+    bool onTop = true;
+    bool modal = false;
     auto answer = [&](const QString& name) {
         QTimer::singleShot(50, [&, name] {
             for (QWidget* w : QApplication::topLevelWidgets()) {
@@ -254,6 +255,7 @@ TEST_F(ChooserTest, TheDesktopDialogShowsTheDescriptionsAsGivenAndAnswersWithThe
                 filters = d->nameFilters();
                 directory = d->directory().absolutePath();
                 onTop = d->windowFlags().testFlag(Qt::WindowStaysOnTopHint);
+                modal = d->isModal();
                 if (name.isEmpty()) {
                     d->reject();
                 } else {
@@ -277,7 +279,9 @@ TEST_F(ChooserTest, TheDesktopDialogShowsTheDescriptionsAsGivenAndAnswersWithThe
                                            "*.ogg *.opus *.m4a *.aac)")))
         << filters[0].toStdString();
     EXPECT_EQ(directory, folder);
-    EXPECT_TRUE(onTop);
+    // Modal to the program, but not above other programs.
+    EXPECT_FALSE(onTop);
+    EXPECT_TRUE(modal);
 
     answer(QString());
     EXPECT_EQ(dialogs.openFile(QStringLiteral("Open"), all, 0, folder), std::nullopt);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include "platform/Overrides.h"
 #include "platform/linux/IniSettingsBackend.h"
+#include "shell/XscreensaverList.h"
 
 namespace {
 CommandLine parse(const QStringList& args, const QString& env = QString()) { return parseCommandLine(args, env); }
@@ -129,4 +130,31 @@ TEST(OverridingSettings, OptionsWinOnReadAndNeverReachTheFile) {
     EXPECT_EQ(quiet.messageBox(QStringLiteral("No media"), 64, QStringLiteral("Lumora")), 1);
     EXPECT_EQ(quiet.messageBox(QStringLiteral("Sure?"), 36, QStringLiteral("Lumora")), 7);
     EXPECT_EQ(quiet.told(), (QStringList{QStringLiteral("No media"), QStringLiteral("Sure?")}));
+}
+
+// The entry xscreensaver's list gets: Lumora first, every other display mode kept, nothing twice.
+TEST(XscreensaverList, LumoraGoesFirstOnceAndEveryOtherModeStays) {
+    const QString defaults = QStringLiteral("*mode:\trandom\n*programs:\t\t\t\\\n\t\tmaze --root \\n\\\n"
+                                            "- GL: \tsuperquadrics --root \\n\n*pointerHysteresis: 10\n");
+    // A new user: a file of xscreensaver's own list, Lumora first.
+    const std::optional<QString> fresh = withLumoraListed(QString(), defaults);
+    ASSERT_TRUE(fresh);
+    EXPECT_EQ(*fresh, QStringLiteral("programs:\t\t\\\n\t\t\t\tlumora --root\t\t\t\t\t    \\n\\\n"
+                                     "\t\tmaze --root \\n\\\n- GL: \tsuperquadrics --root \\n\n"));
+    // Done once only, whatever the entry looks like.
+    EXPECT_EQ(withLumoraListed(*fresh, defaults), std::nullopt);
+    for (const char* listed : {"programs: \"Lumora\" /usr/bin/lumora --root --mode full \\n\n",
+                               "programs: \\\n - \t lumora --root \\n\\\n maze --root \\n\n",
+                               "programs: \\\n maze --root \\n\\\n GL: lumora --root \\n\n"})
+        EXPECT_EQ(withLumoraListed(QString::fromLatin1(listed), defaults), std::nullopt) << listed;
+    // A file with settings and a list on one line: the settings stay, the list grows at its head.
+    const QString mine = QStringLiteral("timeout:\t0:10:00\nprograms:\t\"Maze\" maze --root \\n\nlock:\tFalse\n");
+    EXPECT_EQ(*withLumoraListed(mine, defaults),
+              QStringLiteral("timeout:\t0:10:00\nprograms:\t\t\\\n\t\t\t\tlumora --root\t\t\t\t\t    \\n\\\n"
+                             "\t\t\t\t\"Maze\" maze --root \\n\nlock:\tFalse\n"));
+    // Settings but no list, and no app-defaults to take one from: a list of Lumora alone.
+    EXPECT_EQ(*withLumoraListed(QStringLiteral("lock:\tFalse"), QString()),
+              QStringLiteral("lock:\tFalse\nprograms:\t\t\\\n\t\t\t\tlumora --root\t\t\t\t\t    \\n\n"));
+    // "lumoraplus" or a path ending elsewhere is another program.
+    EXPECT_TRUE(withLumoraListed(QStringLiteral("programs: lumoraplus --root \\n\n"), QString()));
 }

@@ -3,6 +3,7 @@
 #include "platform/linux/IniSettingsBackend.h"
 #include "platform/linux/X11Windows.h"
 #include "platform/mpv/MpvEngine.h"
+#include "platform/wayland/WaylandDesktop.h"
 #include <QApplication>
 #include <QColorDialog>
 #include <QCoreApplication>
@@ -47,6 +48,21 @@ bool X11WindowSystem::topLevelWindowExists(const QString& caption) {
     return x11::windowWithCaptionExists(caption);
 }
 
+void X11WindowSystem::beginScreenHold() {
+    if (!m_hold) m_hold = std::make_unique<X11ScreenHold>();
+    m_hold->begin();
+}
+
+bool X11WindowSystem::screenHeld() const { return m_hold && m_hold->holding(); }
+
+void X11WindowSystem::holdWindow(QWidget* window, bool takesInput) {
+    if (m_hold) m_hold->hold(window, takesInput);
+}
+
+void X11WindowSystem::endScreenHold() {
+    if (m_hold) m_hold->end();
+}
+
 void X11WindowSystem::makeTopmost(QWidget* window) {
     if (!window) return;
     if (!(window->windowFlags() & Qt::WindowStaysOnTopHint)) {
@@ -68,7 +84,7 @@ public:
         if (event->type() == QEvent::Show && watched->isWidgetType() &&
             static_cast<QWidget*>(watched)->isWindow())
             QMetaObject::invokeMethod(
-                this, [] { QGuiApplication::changeOverrideCursor(Qt::BlankCursor); }, Qt::QueuedConnection);
+                this, [] { QGuiApplication::changeOverrideCursor(wayland::blankPointer()); }, Qt::QueuedConnection);
         return false;
     }
 };
@@ -78,7 +94,7 @@ public:
 int X11WindowSystem::showCursor(bool show) {
     const int count = m_cursor.change(show);
     if (!m_cursor.visible() && !m_blankCursorSet) {
-        QGuiApplication::setOverrideCursor(Qt::BlankCursor);
+        QGuiApplication::setOverrideCursor(wayland::blankPointer());
         m_blankCursorSet = true;
         if (!m_pointerKeeper) m_pointerKeeper = new BlankPointerKeeper;
         qApp->installEventFilter(m_pointerKeeper);
@@ -92,23 +108,43 @@ int X11WindowSystem::showCursor(bool show) {
 
 namespace {
 
-// Gives the keyboard back to the window that had it once a modal box closes.
-class KeepActiveWindow {
+// The window the user is in: the modal one on top, else the active one, else the last of the
+// program's windows on show. A box opened from it belongs to it.
+QWidget* openingWindow() {
+    if (QWidget* modal = QApplication::activeModalWidget()) return modal;
+    if (QWidget* active = QApplication::activeWindow()) return active;
+    QWidget* last = nullptr;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (w->isVisible() && w->isWindow() && !(w->windowFlags() & Qt::X11BypassWindowManagerHint) &&
+            w->windowType() != Qt::Desktop && w->windowType() != Qt::ToolTip && w->windowType() != Qt::Popup)
+            last = w;
+    return last;
+}
+
+// A box is a dialog of the window that opened it: transient for it and modal, above it but not above
+// other programs, and not listed in the task bar on its own. The keyboard goes back to the opener
+// once the box closes.
+class OwnedDialog {
 public:
-    KeepActiveWindow() : m_window(QApplication::activeWindow()) {}
-    ~KeepActiveWindow() {
-        if (m_window && m_window->isVisible()) m_window->activateWindow();
+    explicit OwnedDialog(QWidget* box) : m_opener(openingWindow()) {
+        box->setParent(m_opener, box->windowFlags() | Qt::Dialog);
+        box->setWindowModality(Qt::ApplicationModal);
+        x11::keepOutOfTaskBar(box);
     }
+    ~OwnedDialog() {
+        if (m_opener && m_opener->isVisible()) m_opener->activateWindow();
+    }
+    QWidget* opener() const { return m_opener; }
 
 private:
-    QPointer<QWidget> m_window;
+    QPointer<QWidget> m_opener;
 };
 
 } // namespace
 
 int WidgetDialogs::messageBox(const QString& text, int style, const QString& title) {
-    KeepActiveWindow keep;
     QMessageBox box;
+    OwnedDialog owned(&box);
     box.setText(text);
     box.setWindowTitle(title);
     switch (style & 0xF0) {
@@ -141,7 +177,6 @@ int WidgetDialogs::messageBox(const QString& text, int style, const QString& tit
         box.setStandardButtons(QMessageBox::Ok);
         break;
     }
-    box.setWindowFlag(Qt::WindowStaysOnTopHint, true);
     switch (box.exec()) {
     case QMessageBox::Ok:
         return 1;
@@ -158,10 +193,9 @@ int WidgetDialogs::messageBox(const QString& text, int style, const QString& tit
 
 std::optional<uint32_t> WidgetDialogs::chooseColor(uint32_t initial) {
     const QColor start(int(initial & 0xFF), int((initial >> 8) & 0xFF), int((initial >> 16) & 0xFF));
-    KeepActiveWindow keep;
     QColorDialog dialog(start);
+    OwnedDialog owned(&dialog);
     dialog.setWindowTitle(QStringLiteral("Color"));
-    dialog.setWindowFlag(Qt::WindowStaysOnTopHint, true);
     if (dialog.exec() != QDialog::Accepted) return std::nullopt;
     const QColor c = dialog.selectedColor();
     return uint32_t(c.red()) | (uint32_t(c.green()) << 8) | (uint32_t(c.blue()) << 16);
@@ -169,9 +203,9 @@ std::optional<uint32_t> WidgetDialogs::chooseColor(uint32_t initial) {
 
 std::optional<QString> WidgetDialogs::openFile(const QString& title, const QList<FileFilter>& filters,
                                                int filterIndex, const QString& initialFolder) {
-    KeepActiveWindow keep;
     QFileDialog dialog(nullptr, title, initialFolder);
-    // Qt's own dialog on every desktop, so it stays on top of the program's windows like its other boxes.
+    OwnedDialog owned(&dialog);
+    // Qt's own dialog on every desktop, so it belongs to the program's window like its other boxes.
     dialog.setOption(QFileDialog::DontUseNativeDialog, true);
     // Qt reads a filter's patterns from its last parentheses, separated by blanks; with the details
     // hidden the user reads the description exactly as written, its own parentheses included.
@@ -187,7 +221,6 @@ std::optional<QString> WidgetDialogs::openFile(const QString& title, const QList
     }
     dialog.setNameFilters(names);
     if (filterIndex >= 0 && filterIndex < names.size()) dialog.selectNameFilter(names.at(filterIndex));
-    dialog.setWindowFlag(Qt::WindowStaysOnTopHint, true);
     if (dialog.exec() != QDialog::Accepted) return std::nullopt;
     const QStringList chosen = dialog.selectedFiles();
     if (chosen.isEmpty() || chosen.first().isEmpty()) return std::nullopt;

@@ -4,6 +4,7 @@
 #include "platform/CursorCount.h"
 #include "platform/Platform.h"
 #include "platform/linux/X11Preview.h"
+#include "platform/linux/X11ScreenHold.h"
 
 namespace platform {
 
@@ -27,8 +28,13 @@ public:
     int showCursor(bool show) override;
     void setScreenSaverRunning(bool running) override { m_running = running; }
     bool screenSaverRunning() const { return m_running; }
+    void beginScreenHold() override;
+    bool screenHeld() const override;
+    void holdWindow(QWidget* window, bool takesInput) override;
+    void endScreenHold() override;
 
 private:
+    std::unique_ptr<X11ScreenHold> m_hold;
     CursorCount m_cursor;
     bool m_blankCursorSet = false;
     QObject* m_pointerKeeper = nullptr; // lives as long as the program

@@ -1,5 +1,8 @@
 #include "platform/linux/X11Windows.h"
 
+#include <QGuiApplication>
+#include <QWidget>
+#include <QtGui/qguiapplication_platform.h>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
@@ -9,8 +12,8 @@ namespace platform::x11 {
 
 namespace {
 
-xcb_atom_t atom(xcb_connection_t* c, const char* name) {
-    xcb_intern_atom_cookie_t ck = xcb_intern_atom(c, 1, static_cast<uint16_t>(strlen(name)), name);
+xcb_atom_t atom(xcb_connection_t* c, const char* name, bool create = false) {
+    xcb_intern_atom_cookie_t ck = xcb_intern_atom(c, create ? 0 : 1, static_cast<uint16_t>(strlen(name)), name);
     xcb_intern_atom_reply_t* r = xcb_intern_atom_reply(c, ck, nullptr);
     xcb_atom_t a = r ? r->atom : xcb_atom_t(XCB_ATOM_NONE);
     free(r);
@@ -65,6 +68,20 @@ bool windowWithCaptionExists(const QString& caption) {
     }
     xcb_disconnect(c);
     return found;
+}
+
+void keepOutOfTaskBar(QWidget* window) {
+    if (!window || QGuiApplication::platformName() != QLatin1String("xcb")) return;
+    auto* x11 = qApp->nativeInterface<QNativeInterface::QX11Application>();
+    xcb_connection_t* c = x11 ? x11->connection() : nullptr;
+    if (!c) return;
+    // Qt keeps the states already on an unmapped window when it adds its own at the first show.
+    const auto id = xcb_window_t(window->winId());
+    const xcb_atom_t netState = atom(c, "_NET_WM_STATE", true);
+    const xcb_atom_t states[] = {atom(c, "_NET_WM_STATE_SKIP_TASKBAR", true), atom(c, "_NET_WM_STATE_SKIP_PAGER", true)};
+    if (netState == XCB_ATOM_NONE || states[0] == XCB_ATOM_NONE) return;
+    xcb_change_property(c, XCB_PROP_MODE_APPEND, id, netState, XCB_ATOM_ATOM, 32, 2, states);
+    xcb_flush(c);
 }
 
 } // namespace platform::x11

@@ -73,6 +73,12 @@ void RenderLoop::renderInto(Buffer& buffer, bool skip) {
     };
     buffer.generation = m_generation.load();
     if (mpv_render_context_render(m_context, params) < 0) return;
+    // libmpv leaves the padding byte 0, and Qt takes that byte of an RGB32 image as it is: painted
+    // on a surface with an alpha channel (Wayland's), the frame would be see-through.
+    for (int y = 0; y < buffer.image.height(); ++y) {
+        auto* line = reinterpret_cast<uint32_t*>(buffer.pixels.get() + size_t(y) * stride);
+        for (int x = 0; x < buffer.image.width(); ++x) line[x] |= 0xFF000000u;
+    }
     ++m_rendered;
     {
         std::lock_guard<std::mutex> hold(m_frontLock);

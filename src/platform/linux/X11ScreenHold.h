@@ -1,0 +1,74 @@
+#pragma once
+#include <QAbstractNativeEventFilter>
+#include <QElapsedTimer>
+#include <QList>
+#include <QObject>
+#include <QPoint>
+#include <QPointer>
+#include <QTimer>
+#include <cstdint>
+
+class QWidget;
+struct xcb_connection_t;
+
+namespace platform {
+
+// Holds the screen while the screen saver runs, as screen-saver daemons do: an active keyboard and
+// pointer grab for the whole run, taken on the root window from the start (so input before the first
+// window shows is not lost) and moved to the player's window once X shows it; the held windows bypass
+// the window manager, so no panel, "above" window or task bar has a say, and they are raised again
+// whenever another window is mapped or restacked. Only on X; elsewhere every call does nothing.
+class X11ScreenHold : public QObject, public QAbstractNativeEventFilter {
+    Q_OBJECT
+public:
+    X11ScreenHold();
+    ~X11ScreenHold() override;
+
+    // Starts holding: grabs on the root window and watches the stacking of top-level windows.
+    void begin();
+    bool holding() const { return m_holding; }
+    // A window to keep above everything; `takesInput` makes it the window the grabs report to. Call
+    // before the window is first shown: it is made to bypass the window manager.
+    void hold(QWidget* window, bool takesInput);
+    // Lets go of everything: the grabs, the watching, the windows.
+    void end();
+
+    bool keyboardHeld() const { return m_keyboardOn != 0; }
+    bool pointerHeld() const { return m_pointerOn != 0; }
+
+    bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr* result) override;
+
+private:
+    void tryGrabs();
+    void scheduleRaise();
+    void raiseAll();
+    bool isOurs(uint32_t window) const;
+    QWidget* inputWindow() const;
+    uint32_t viewableInputWindow() const;
+    // Input that came to the root window before the player's window showed goes to that window.
+    void forwardEarlyInput(uint8_t type, const void* event);
+
+    xcb_connection_t* m_conn = nullptr;
+    uint32_t m_root = 0;
+    uint32_t m_rootMask = 0;
+    uint32_t m_blankCursor = 0;
+    bool m_holding = false;
+    bool m_filtering = false;
+    bool m_toldKeyboard = false;
+    bool m_toldPointer = false;
+    // The window each grab reports to now; 0 while not held.
+    uint32_t m_keyboardOn = 0;
+    uint32_t m_pointerOn = 0;
+    QList<QPointer<QWidget>> m_windows;
+    QPointer<QWidget> m_inputWindow;
+    QTimer m_retry;
+    QElapsedTimer m_since;
+    QTimer m_raise;
+    QElapsedTimer m_lastRaise;
+    // Where the pointer was when holding began: the first move seen before the window showed is
+    // measured from there.
+    QPoint m_startPointer;
+    bool m_earlyMoveSeen = false;
+};
+
+} // namespace platform

@@ -2,15 +2,34 @@
 #include <clocale>
 #include <cstdio>
 #include <memory>
+#include <sys/stat.h>
 #include <unistd.h>
 #include "platform/Overrides.h"
+#include "platform/linux/DisplayReach.h"
 #include "platform/linux/EndSignals.h"
 #include "platform/linux/LinuxPlatform.h"
+#include "platform/mpv/MpvPlayer.h"
 #include "runtime/FormRegistry.h"
 #include "runtime/LatenessProbe.h"
 #include "shell/CommandLine.h"
 #include "shell/VIDEOSCR.h"
 #include "shell/XscreensaverList.h"
+
+namespace {
+
+// Without a session bus, libdbus starts one of its own (dbus-launch --autolaunch) when Qt looks for
+// accessibility or desktop services, and that daemon outlives the screen saver. No bus is used then.
+void useNoSessionBusUnlessThereIsOne() {
+    if (!qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS")) return;
+    // libdbus's own default: the user's bus in the runtime folder.
+    const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
+    struct stat st;
+    if (!runtime.isEmpty() && ::stat((runtime + "/bus").constData(), &st) == 0 && S_ISSOCK(st.st_mode))
+        return;
+    qputenv("DBUS_SESSION_BUS_ADDRESS", "disabled:");
+}
+
+} // namespace
 
 int main(int argc, char** argv) {
     QStringList arguments;
@@ -23,6 +42,15 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (line.addToXscreensaver) return addLumoraToXscreensaver();
+
+    // Qt would abort without a display to show on, and leave a core file: say which one it was.
+    const QString noDisplay = platform::unreachableDisplay();
+    if (!noDisplay.isEmpty()) {
+        std::fprintf(stderr, "%s\n", qPrintable(noDisplay));
+        return 1;
+    }
+
+    useNoSessionBusUnlessThereIsOne();
 
     // Qt sees no arguments: the program's own options are not Qt's (-geometry, -display, -visual).
     int qtArgc = 1;
@@ -78,5 +106,12 @@ int main(int argc, char** argv) {
     }
     runtime::forms().setQuitWhenEmpty(false);
     runtime::forms().reset();
+    // A player's core stuck on a sound server or device that never answers is not waited for: every
+    // setting is written by now, so the process ends at once without its exit handlers, which would
+    // wait for that core.
+    if (!platform::mpv::playersFinished(400)) {
+        std::fflush(nullptr);
+        ::_exit(code);
+    }
     return code;
 }

@@ -13,11 +13,19 @@
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QThread>
+#include <arpa/inet.h>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <unistd.h>
 #include <cstring>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
 #include <xcb/xcb.h>
 #include <xcb/xfixes.h>
 #include <xcb/xproto.h>
@@ -436,6 +444,8 @@ QProcessEnvironment ProgramRun::environment() const {
     env.insert(QStringLiteral("HOME"), homeFolder());
     for (auto it = m_extraEnv.begin(); it != m_extraEnv.end(); ++it)
         env.insert(it.key(), it.value());
+    for (const QString& name : m_removedEnv)
+        env.remove(name);
     if (!m_session) env.remove(QStringLiteral("QT_QPA_PLATFORM"));
     return env;
 }
@@ -613,6 +623,109 @@ void expectTheScreenHeld(X11Session& x, ProgramRun& run, const QRect& covered, c
     EXPECT_GE(run.waitForEnd(3000), 0) << "the key did not end the screen saver";
     QThread::msleep(300);
     EXPECT_EQ(QFileInfo(typed).size(), 0) << "the key reached the other program's window";
+}
+
+} // namespace e2e
+
+namespace e2e {
+
+SilentServer::SilentServer() {
+    m_fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof address;
+    if (m_fd < 0 || ::bind(m_fd, reinterpret_cast<sockaddr*>(&address), size) != 0 ||
+        ::listen(m_fd, 16) != 0 || ::getsockname(m_fd, reinterpret_cast<sockaddr*>(&address), &size) != 0) {
+        if (m_fd >= 0) ::close(m_fd);
+        m_fd = -1;
+        return;
+    }
+    m_port = ntohs(address.sin_port);
+    m_thread = std::thread([this] { serve(); });
+}
+
+SilentServer::SilentServer(const QString& unixPath) {
+    m_fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    const QByteArray p = QFile::encodeName(unixPath);
+    if (m_fd < 0 || size_t(p.size()) >= sizeof address.sun_path) {
+        if (m_fd >= 0) ::close(m_fd);
+        m_fd = -1;
+        return;
+    }
+    std::memcpy(address.sun_path, p.constData(), size_t(p.size()));
+    if (::bind(m_fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || ::listen(m_fd, 16) != 0) {
+        ::close(m_fd);
+        m_fd = -1;
+        return;
+    }
+    m_thread = std::thread([this] { serve(); });
+}
+
+SilentServer::~SilentServer() {
+    m_quit = true;
+    if (m_thread.joinable()) m_thread.join();
+    for (int client : m_clients)
+        ::close(client);
+    if (m_fd >= 0) ::close(m_fd);
+}
+
+void SilentServer::serve() {
+    while (!m_quit) {
+        pollfd p{m_fd, POLLIN, 0};
+        if (::poll(&p, 1, 50) <= 0) continue;
+        const int client = ::accept4(m_fd, nullptr, nullptr, SOCK_CLOEXEC);
+        if (client < 0) continue;
+        // Held open, never read from or written to.
+        m_clients.push_back(client);
+        ++m_connections;
+    }
+}
+
+WatchedFifo::WatchedFifo(const QString& path) : m_path(path) {
+    m_ok = ::mkfifo(QFile::encodeName(path).constData(), 0600) == 0;
+    if (!m_ok) return;
+    m_thread = std::thread([this] {
+        const QByteArray p = QFile::encodeName(m_path);
+        // Opening to write without blocking succeeds only once a reader has it open.
+        while (!m_quit) {
+            const int fd = ::open(p.constData(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+            if (fd >= 0) {
+                m_opened = true;
+                ::close(fd);
+            }
+            ::usleep(2000);
+        }
+    });
+}
+
+WatchedFifo::~WatchedFifo() {
+    m_quit = true;
+    if (m_thread.joinable()) m_thread.join();
+    if (m_ok) ::unlink(QFile::encodeName(m_path).constData());
+}
+
+} // namespace e2e
+
+namespace e2e {
+
+QStringList processesWithEnvironment(const QString& entry) {
+    QStringList found;
+    const QByteArray wanted = entry.toUtf8();
+    const QStringList pids = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    for (const QString& pid : pids) {
+        bool number = false;
+        pid.toInt(&number);
+        if (!number) continue;
+        QFile environ(QStringLiteral("/proc/%1/environ").arg(pid));
+        if (!environ.open(QIODevice::ReadOnly)) continue;
+        if (!environ.readAll().split('\0').contains(wanted)) continue;
+        QFile comm(QStringLiteral("/proc/%1/comm").arg(pid));
+        if (comm.open(QIODevice::ReadOnly)) found << QString::fromUtf8(comm.readAll().trimmed());
+    }
+    return found;
 }
 
 } // namespace e2e

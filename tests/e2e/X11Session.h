@@ -6,9 +6,11 @@
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <optional>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -102,6 +104,8 @@ public:
     QString homeFolder() const;
     // One more environment variable for the runs that follow.
     void setEnvironment(const QString& name, const QString& value) { m_extraEnv[name] = value; }
+    // One environment variable fewer for the runs that follow.
+    void removeEnvironment(const QString& name) { m_removedEnv << name; }
     // The runs that follow go to another desktop session (a Wayland compositor): its environment
     // instead of this X server's, the launcher (such as setpriv) before the program, and the run's
     // folder handed to the user the launcher runs it as.
@@ -134,6 +138,7 @@ private:
     int m_gid = -1;
     QProcess m_process;
     QMap<QString, QString> m_extraEnv;
+    QStringList m_removedEnv;
     bool m_captureErrors = false;
     QString m_errors;
 };
@@ -151,6 +156,51 @@ QRect colourBox(const QImage& image, const QString& colour);
 qint64 idleMilliseconds(const QString& display);
 // `xset q`'s screen-saver and DPMS lines, which no player may change.
 QString screenSaverAndDpmsSettings(const QString& display);
+
+// A server that takes connections and never says a word, as a hung stream or sound server does, and
+// counts them: on 127.0.0.1 at port(), or on the Unix socket at a given path.
+class SilentServer {
+public:
+    SilentServer();
+    explicit SilentServer(const QString& unixPath);
+    ~SilentServer();
+    SilentServer(const SilentServer&) = delete;
+    SilentServer& operator=(const SilentServer&) = delete;
+    bool ok() const { return m_fd >= 0; }
+    int port() const { return m_port; }
+    int connections() const { return m_connections.load(); }
+
+private:
+    void serve();
+    int m_fd = -1;
+    int m_port = 0;
+    std::atomic<int> m_connections{0};
+    std::atomic<bool> m_quit{false};
+    std::vector<int> m_clients;
+    std::thread m_thread;
+};
+
+// A FIFO made at the path that tells whether anyone opened it to read from it.
+class WatchedFifo {
+public:
+    explicit WatchedFifo(const QString& path);
+    ~WatchedFifo();
+    WatchedFifo(const WatchedFifo&) = delete;
+    WatchedFifo& operator=(const WatchedFifo&) = delete;
+    bool ok() const { return m_ok; }
+    bool opened() const { return m_opened.load(); }
+    QString path() const { return m_path; }
+
+private:
+    QString m_path;
+    bool m_ok = false;
+    std::atomic<bool> m_opened{false};
+    std::atomic<bool> m_quit{false};
+    std::thread m_thread;
+};
+
+// The names of the running processes whose environment holds `entry` ("NAME=value").
+QStringList processesWithEnvironment(const QString& entry);
 
 // Names the colour of a pixel: "red", "green", "blue", "black", "white" or "other".
 QString colourName(QRgb rgb);

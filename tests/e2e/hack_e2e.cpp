@@ -1,16 +1,18 @@
-#include <gtest/gtest.h>
+#include "X11Session.h"
+#include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QThread>
 #include <csignal>
+#include <gtest/gtest.h>
 #include <unistd.h>
 #include <xcb/xcb.h>
-#include "X11Session.h"
 
 using e2e::ProgramRun;
 using e2e::X11Session;
@@ -183,6 +185,77 @@ TEST_F(HackMode, HelpListsEveryOptionWithoutAnXServer) {
     for (const char* option : {"--root", "--window-id", "--file", "--playlist", "--random", "--mode", "--no-float",
                                "--speed", "--no-gradient", "--no-trails", "--sound", "/s", "/c", "/p", "/a"})
         EXPECT_TRUE(out.contains(QString::fromLatin1(option))) << option;
+}
+
+// Without a display to show on, every way of starting says in one line which display it could not
+// open and ends with status 1, rather than aborting and leaving a core file.
+TEST_F(HackMode, WithoutADisplayItSaysWhichAndEndsWithStatusOne) {
+    QString unused;
+    for (int n = 199; n >= 150 && unused.isEmpty(); --n)
+        if (!QFileInfo::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(n)))
+            unused = QStringLiteral(":%1").arg(n);
+    ASSERT_FALSE(unused.isEmpty());
+    const struct {
+        QString display;
+        QString said;
+    } cases[] = {{unused, QStringLiteral("lumora: cannot open the X display \"%1\"").arg(unused)},
+                 {QString(), QStringLiteral("lumora: cannot open a display: DISPLAY is not set")}};
+    for (const auto& c : cases) {
+        for (const QStringList& arguments :
+             {QStringList{QStringLiteral("/s")}, QStringList{QStringLiteral("/c")},
+              QStringList{QStringLiteral("--root")}, QStringList{}}) {
+            SCOPED_TRACE((c.display + QLatin1Char(' ') + arguments.join(QLatin1Char(' '))).toStdString());
+            ProgramRun run;
+            QProcess p;
+            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+            env.insert(QStringLiteral("HOME"), run.homeFolder());
+            env.insert(QStringLiteral("XDG_CONFIG_HOME"), run.homeFolder() + QStringLiteral("/.config"));
+            env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+            env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+            if (c.display.isEmpty())
+                env.remove(QStringLiteral("DISPLAY"));
+            else
+                env.insert(QStringLiteral("DISPLAY"), c.display);
+            p.setProcessEnvironment(env);
+            p.setWorkingDirectory(run.programFolder());
+            p.start(run.programFolder() + QStringLiteral("/lumora"), arguments);
+            ASSERT_TRUE(p.waitForFinished(10000));
+            EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
+            EXPECT_EQ(p.exitCode(), 1);
+            EXPECT_EQ(QString::fromLocal8Bit(p.readAllStandardError()), c.said + QLatin1Char('\n'));
+            EXPECT_TRUE(
+                QDir(run.programFolder()).entryList({QStringLiteral("core*")}, QDir::Files).isEmpty());
+        }
+    }
+}
+
+// Without a session bus, libdbus would start one (dbus-launch and its dbus-daemon) that outlives the
+// run; none is started, during the run or after it.
+TEST_F(HackMode, WithoutASessionBusNoBusDaemonIsStarted) {
+    ProgramRun run;
+    const QString clip =
+        e2e::makeColourClip(run.mediaFolder() + QStringLiteral("/red.mpg"), {QStringLiteral("red")}, 10);
+    ASSERT_FALSE(clip.isEmpty());
+    run.removeEnvironment(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"));
+    // Marks every process this run starts, its children's children included.
+    const QString mark = QStringLiteral("LUMORA_TEST_RUN=%1").arg(QCoreApplication::applicationPid());
+    run.setEnvironment(mark.section(QLatin1Char('='), 0, 0), mark.section(QLatin1Char('='), 1));
+    run.startWith({QStringLiteral("--root"), QStringLiteral("--file"), clip});
+    QStringList started;
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < 5000) {
+        for (const QString& name : e2e::processesWithEnvironment(mark))
+            if (name != QLatin1String("lumora") && !started.contains(name)) started << name;
+        QThread::msleep(50);
+    }
+    ASSERT_EQ(run.process().state(), QProcess::Running);
+    run.process().terminate();
+    ASSERT_GE(run.waitForEnd(3000), 0);
+    QThread::msleep(500);
+    EXPECT_TRUE(started.isEmpty()) << started.join(' ').toStdString();
+    EXPECT_TRUE(e2e::processesWithEnvironment(mark).isEmpty())
+        << e2e::processesWithEnvironment(mark).join(' ').toStdString();
 }
 
 // Twelve seconds of play with no input: the X server's idle time runs on, and the screen-saver and

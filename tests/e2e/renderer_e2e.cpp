@@ -1,9 +1,10 @@
 // The built program on each surface LUMORA_RENDER asks for: what the screen shows, what it says on
 // stderr about its choice, and its end on a mouse move.
-#include <gtest/gtest.h>
-#include <QThread>
 #include "X11Session.h"
 #include "support/Clips.h"
+#include <QElapsedTimer>
+#include <QThread>
+#include <gtest/gtest.h>
 
 using e2e::ProgramRun;
 using e2e::X11Session;
@@ -71,6 +72,57 @@ TEST_P(Rendering, FullScreenShowsTheWholePictureSaysHowOnceAndEndsOnAMouseMove) 
     EXPECT_TRUE(errors.contains(QString::fromLatin1(GetParam().choice))) << errors.toStdString();
     EXPECT_TRUE(errors.contains(QString::fromLatin1(GetParam().warning))) << errors.toStdString();
     EXPECT_FALSE(errors.contains(QStringLiteral("failed"))) << errors.toStdString();
+}
+
+// Phones store portrait videos turned and mark them so: each plays upright, filling the screen, and
+// the play list goes on after them.
+TEST_P(Rendering, VideosMarkedAsTurnedPlayUprightAndThePlayListGoesOn) {
+    X11Session& x = X11Session::instance();
+    ASSERT_TRUE(x.ok());
+    x.xdotool({QStringLiteral("mousemove"), QStringLiteral("5"), QStringLiteral("5")});
+    ProgramRun run;
+    using testsupport::ClipKind;
+    const QString turned90 = testsupport::makeClip(run.mediaFolder(), QStringLiteral("portrait 90.mp4"),
+                                                   ClipKind::QuadrantsTurned90, 2.5);
+    const QString turned270 = testsupport::makeClip(run.mediaFolder(), QStringLiteral("portrait 270.mp4"),
+                                                    ClipKind::QuadrantsTurned270, 2.5);
+    const QString red =
+        e2e::makeColourClip(run.mediaFolder() + QStringLiteral("/red.mpg"), {QStringLiteral("red")}, 30);
+    ASSERT_FALSE(turned90.isEmpty() || turned270.isEmpty() || red.isEmpty());
+    // The stored single file starts the list at its second entry.
+    run.writePlayList({red, turned90, turned270, red});
+    run.writeSettings({QStringLiteral("AbsoluteFullScreenDisplayMode=True"),
+                       QStringLiteral("OneEighthScreenDisplayMode=False"),
+                       QStringLiteral("PlaySingleFile=False"), QStringLiteral("VideoFile=") + red});
+    run.setEnvironment(QStringLiteral("LUMORA_RENDER"), QString::fromLatin1(GetParam().value));
+    run.start(QStringLiteral("/s"));
+
+    auto corners = [&] {
+        const QImage s = x.grabScreen();
+        return QStringList{e2e::colourName(s.pixel(3, 3)), e2e::colourName(s.pixel(1276, 3)),
+                           e2e::colourName(s.pixel(3, 1020)), e2e::colourName(s.pixel(1276, 1020))}
+            .join(QLatin1Char(' '));
+    };
+    // Top left, top right, bottom left, bottom right.
+    const QString upright90 = QStringLiteral("blue white red green");
+    const QString upright270 = QStringLiteral("green red white blue");
+    const QString allRed = QStringLiteral("red red red red");
+    QStringList seen;
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < 20000 && run.process().state() == QProcess::Running && !seen.contains(allRed)) {
+        const QString c = corners();
+        if ((c == upright90 || c == upright270 || c == allRed) && (seen.isEmpty() || seen.last() != c))
+            seen << c;
+        QThread::msleep(40);
+    }
+    ASSERT_EQ(run.process().state(), QProcess::Running) << "exit code " << run.process().exitCode();
+    EXPECT_EQ(seen, (QStringList{upright90, upright270, allRed}));
+
+    x.xdotool({QStringLiteral("key"), QStringLiteral("x")});
+    ASSERT_GE(run.waitForEnd(3000), 0);
+    EXPECT_EQ(run.process().exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(run.process().exitCode(), 0);
 }
 
 // Xvfb's OpenGL is Mesa's llvmpipe: chosen only when forced. Xvfb offers no direct rendering, so

@@ -1,10 +1,11 @@
-#include <gtest/gtest.h>
+#include "X11Session.h"
+#include "support/Clips.h"
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QThread>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
-#include "X11Session.h"
 
 using e2e::colourName;
 using e2e::ProgramRun;
@@ -97,3 +98,110 @@ TEST_F(NoStall, APipeAsTheSingleFileShowsTheBackColourAndStillEndsOnAKey) {
 }
 
 } // namespace
+
+namespace {
+
+// Red segments seen at the centre of the screen within timeoutMs, stopping at `wanted`; the longest
+// time without red in between goes to longestGap.
+int redSegments(X11Session& x, ProgramRun& run, int wanted, int timeoutMs, qint64* longestGap) {
+    int segments = 0;
+    bool red = false;
+    QElapsedTimer t, sinceRed;
+    t.start();
+    sinceRed.start();
+    *longestGap = 0;
+    while (t.elapsed() < timeoutMs && segments < wanted && run.process().state() == QProcess::Running) {
+        const bool now = colourName(x.pixel(640, 512)) == QLatin1String("red");
+        if (now && !red) {
+            ++segments;
+            if (segments > 1) *longestGap = std::max(*longestGap, sinceRed.elapsed());
+        }
+        if (now) sinceRed.restart();
+        red = now;
+        QThread::msleep(30);
+    }
+    return segments;
+}
+
+} // namespace
+
+TEST_F(NoStall, EntriesThatAreNotLocalFilesArePassedOverWithoutBeingOpened) {
+    ProgramRun run;
+    const QString red =
+        e2e::makeColourClip(run.mediaFolder() + QStringLiteral("/red.mpg"), {QStringLiteral("red")}, 1.0);
+    ASSERT_FALSE(red.isEmpty());
+    e2e::WatchedFifo pipe(run.mediaFolder() + QStringLiteral("/pipe.mpg"));
+    ASSERT_TRUE(pipe.ok());
+    e2e::SilentServer web;
+    ASSERT_TRUE(web.ok());
+    const QString address = QStringLiteral("http://127.0.0.1:%1/x.mp4").arg(web.port());
+    const QString list = run.mediaFolder() + QStringLiteral("/remote.m3u");
+    QFile m3u(list);
+    ASSERT_TRUE(m3u.open(QIODevice::WriteOnly));
+    m3u.write(("#EXTM3U\n" + pipe.path() + "\n" + address + "\n").toUtf8());
+    m3u.close();
+    const QStringList hostile{QStringLiteral("fd://3"),
+                              QStringLiteral("av://lavfi:testsrc"),
+                              QStringLiteral("file://") + pipe.path(),
+                              QStringLiteral("edl://") + pipe.path(),
+                              address,
+                              list};
+    // Each between two red clips; the stored single file starts the list at its second entry.
+    QStringList entries{red, red};
+    for (const QString& entry : hostile)
+        entries << entry << red;
+    run.writePlayList(entries);
+    run.writeSettings({QStringLiteral("AbsoluteFullScreenDisplayMode=True"),
+                       QStringLiteral("OneEighthScreenDisplayMode=False"),
+                       QStringLiteral("PlaySingleFile=False"), QStringLiteral("VideoFile=") + red,
+                       QStringLiteral("BackDropColor=65280")});
+    run.start(QStringLiteral("/s"));
+    qint64 longestGap = 0;
+    const int segments = redSegments(x(), run, int(hostile.size()) + 1, 60000, &longestGap);
+    ASSERT_EQ(run.process().state(), QProcess::Running);
+    // Every red clip came, each within 3 s of the one before: nothing played, hung or stalled.
+    EXPECT_EQ(segments, hostile.size() + 1);
+    EXPECT_LT(longestGap, 3000);
+    EXPECT_EQ(web.connections(), 0);
+    EXPECT_FALSE(pipe.opened());
+    x().xdotool({QStringLiteral("key"), QStringLiteral("x")});
+    const int ended = run.waitForEnd(3000);
+    ASSERT_GE(ended, 0);
+    EXPECT_LE(ended, 1000);
+    EXPECT_EQ(run.process().exitCode(), 0);
+}
+
+// A sound server that takes the connection and never answers holds libmpv's core: the screen saver
+// still ends at once on a key, and with the sound off it never contacts the server at all.
+TEST_F(NoStall, AHungSoundServerNeitherHoldsTheEndNorIsContactedWithTheSoundOff) {
+    for (const bool soundOn : {true, false}) {
+        SCOPED_TRACE(soundOn ? "sound on" : "sound off");
+        ProgramRun run;
+        const QString clip = testsupport::makeClip(run.mediaFolder(), QStringLiteral("with sound.mpg"),
+                                                   testsupport::ClipKind::MpegVideo, 20.0);
+        ASSERT_FALSE(clip.isEmpty());
+        e2e::SilentServer sound(run.mediaFolder() + QStringLiteral("/sound.socket"));
+        ASSERT_TRUE(sound.ok());
+        run.setEnvironment(QStringLiteral("PULSE_SERVER"),
+                           QStringLiteral("unix:") + run.mediaFolder() + QStringLiteral("/sound.socket"));
+        run.writeSettings({QStringLiteral("AbsoluteFullScreenDisplayMode=True"),
+                           QStringLiteral("OneEighthScreenDisplayMode=False"),
+                           QStringLiteral("VideoFile=") + clip,
+                           QStringLiteral("ScreensaverSoundMutePreference=") + (soundOn ? "0" : "1")});
+        run.start(QStringLiteral("/s"));
+        ASSERT_GE(waitUntil([&] { return !x().mappedWindowsNamed(kMainForm).isEmpty(); }, 5000), 0);
+        // Long enough for the player to reach for the sound output and for the poll to run a few times.
+        QThread::msleep(3000);
+        if (soundOn)
+            EXPECT_GE(sound.connections(), 1);
+        else
+            EXPECT_EQ(sound.connections(), 0);
+        x().xdotool({QStringLiteral("key"), QStringLiteral("x")});
+        const int ended = run.waitForEnd(5000);
+        ASSERT_GE(ended, 0);
+        EXPECT_LE(ended, 1000);
+        EXPECT_EQ(run.process().exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(run.process().exitCode(), 0);
+        EXPECT_TRUE(x().mappedWindowsNamed(kMainForm).isEmpty());
+    }
+}

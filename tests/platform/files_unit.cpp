@@ -1,8 +1,12 @@
-#include <gtest/gtest.h>
+#include "platform/linux/LinuxPlatform.h"
+#include "platform/mpv/LocalMedia.h"
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
 #include <algorithm>
-#include "platform/linux/LinuxPlatform.h"
+#include <gtest/gtest.h>
+#include <sys/stat.h>
 
 TEST(MountedFileSystems, DrivesAreRealFileSystemsAndHoldTheProgram) {
     platform::MountedFileSystems files;
@@ -22,4 +26,80 @@ TEST(MountedFileSystems, DrivesAreRealFileSystemsAndHoldTheProgram) {
     EXPECT_TRUE(roots.contains(root)) << root.toStdString();
     EXPECT_TRUE(QCoreApplication::applicationDirPath().startsWith(root));
     EXPECT_EQ(files.homeFolder(), QDir::homePath());
+}
+
+namespace {
+
+QString writeText(const QString& path, const QByteArray& text) {
+    QFile f(path);
+    EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(text);
+    return path;
+}
+
+} // namespace
+
+TEST(LocalMedia, OnlyPathsAndFileAddressesNameLocalFiles) {
+    using platform::mpv::localPath;
+    EXPECT_EQ(localPath("/media/a b.mpg"), "/media/a b.mpg");
+    EXPECT_EQ(localPath("clips/../a.mpg", "/media"), "/media/a.mpg");
+    EXPECT_EQ(localPath("file:///media/a%20b.mpg"), "/media/a b.mpg");
+    EXPECT_EQ(localPath("FILE://localhost/media/a.mpg"), "/media/a.mpg");
+    // A name that only looks like an address is a file in the folder.
+    EXPECT_EQ(localPath("http:a.mpg", "/media"), "/media/http:a.mpg");
+    // "-" is standard input to libmpv; here it is a file of that name.
+    EXPECT_EQ(localPath("-", "/media"), "/media/-");
+    for (const char* address : {"fd://3", "av://lavfi:testsrc", "lavf://x", "edl:///media/a.mpg",
+                                "memory://abc", "http://127.0.0.1/x.mp4", "https://example.org/x",
+                                "file://otherhost/media/a.mpg", "smb://server/share/a.mpg", ""})
+        EXPECT_EQ(localPath(address), "") << address;
+}
+
+TEST(LocalMedia, PlayListTextGivesItsEntriesInOrder) {
+    using platform::mpv::playListEntries;
+    EXPECT_EQ(
+        playListEntries(
+            "\xEF\xBB\xBF#EXTM3U\r\n#EXTINF:1,Red\r\nred.mpg\r\n\r\n  /abs/blue.mpg  \nhttp://x/y\n", false),
+        (QStringList{"red.mpg", "/abs/blue.mpg", "http://x/y"}));
+    EXPECT_EQ(playListEntries(
+                  "[playlist]\nFile2=b.mpg\nTitle1=A\nFile1=a.mpg\nFile10=c.mpg\nNumberOfEntries=3\n", true),
+              (QStringList{"a.mpg", "b.mpg", "c.mpg"}));
+    EXPECT_TRUE(playListEntries("", false).isEmpty());
+    EXPECT_TRUE(platform::mpv::isPlayListFile("/a/List.M3U", ""));
+    EXPECT_TRUE(platform::mpv::isPlayListFile("/a/list.mpg", "#EXTM3U\n"));
+    EXPECT_TRUE(platform::mpv::isPlayListFile("/a/list", "[Playlist]\n"));
+    EXPECT_FALSE(platform::mpv::isPlayListFile("/a/clip.mpg", "\x00\x00\x01\xba"));
+}
+
+TEST(LocalMedia, AnItemResolvesToItsRegularFilesOnly) {
+    QTemporaryDir dir;
+    const QString d = dir.path();
+    const QString a = writeText(d + "/a.mpg", "a"), b = writeText(d + "/b c.mpg", "b");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(d + "/pipe.mpg").constData(), 0600), 0);
+    QDir().mkpath(d + "/folder");
+    writeText(d + "/inner.pls", "[playlist]\nFile1=b c.mpg\nFile2=pipe.mpg\nFile3=folder\n");
+    writeText(d + "/outer.m3u",
+              "#EXTM3U\na.mpg\ninner.pls\nfd://0\nhttp://127.0.0.1/x\nmissing.mpg\nfile://" +
+                  QFile::encodeName(d) + "/a.mpg\nouter.m3u\n");
+    using platform::mpv::resolveItem;
+    EXPECT_EQ(resolveItem(a), QStringList{a});
+    EXPECT_EQ(resolveItem("file://" + a), QStringList{a});
+    EXPECT_EQ(resolveItem(d + "/outer.m3u"), (QStringList{a, b, a}));
+    for (const QString& none : {d + "/pipe.mpg", d + "/folder", d + "/missing.mpg", QString("/dev/zero"),
+                                QString("fd://0"), "file://" + d + "/pipe.mpg"})
+        EXPECT_TRUE(resolveItem(none).isEmpty()) << none.toStdString();
+    // Lists that list each other end; nesting deeper than the limit is left out.
+    writeText(d + "/x.m3u", "y.m3u\na.mpg\n");
+    writeText(d + "/y.m3u", "x.m3u\n");
+    EXPECT_EQ(resolveItem(d + "/x.m3u"), QStringList{a});
+    for (int i = 0; i < 8; ++i)
+        writeText(d + QString("/level%1.m3u").arg(i), QString("level%1.m3u\nb c.mpg\n").arg(i + 1).toUtf8());
+    EXPECT_EQ(resolveItem(d + "/level0.m3u").size(), platform::mpv::kMaxPlayListNesting);
+}
+
+TEST(LocalMedia, PathsLibmpvWouldTakeForAnAddressAreHandedAsFileAddresses) {
+    using platform::mpv::openName;
+    EXPECT_EQ(openName("/media/a b.mpg"), QByteArray("/media/a b.mpg"));
+    EXPECT_TRUE(openName("/media/av://x.mpg").startsWith("file:///media/av:"))
+        << openName("/media/av://x.mpg").constData();
 }

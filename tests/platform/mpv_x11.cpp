@@ -163,6 +163,38 @@ TEST_P(EverySurface, FramesReachTheScreenStretchedToFitThePlayer) {
     EXPECT_EQ(colourName(grown.pixel(kHost.topLeft() + QPoint(10 + 637, 10 + 237))), "white");
 }
 
+// libmpv's software renderer aborts the program on a frame marked as turned a quarter; each surface
+// shows such videos upright instead, stretched to the player like any other.
+TEST_P(EverySurface, VideosMarkedAsTurnedShowUpright) {
+    const QString turned90 = clip(QStringLiteral("turned 90.mp4"), ClipKind::QuadrantsTurned90, 10.0);
+    const QString turned270 = clip(QStringLiteral("turned 270.mp4"), ClipKind::QuadrantsTurned270, 10.0);
+    ASSERT_FALSE(turned90.isEmpty() || turned270.isEmpty());
+    Host host(GetParam());
+    const int right = kPlayer.width() - 3, bottom = kPlayer.height() - 3;
+    // Top left, top right, bottom left, bottom right.
+    const std::pair<QString, QStringList> cases[] = {
+        {turned90, {"blue", "white", "red", "green"}},
+        {turned270, {"green", "red", "white", "blue"}},
+    };
+    for (const auto& [file, expected] : cases) {
+        SCOPED_TRACE(file.toStdString());
+        host.player->setURL(file);
+        QStringList corners;
+        const bool upright = QTest::qWaitFor(
+            [&] {
+                if (!host.player->hasPicture()) return false;
+                const QImage screen = screenshot();
+                corners = QStringList{host.colourAt(screen, 2, 2), host.colourAt(screen, right, 2),
+                                      host.colourAt(screen, 2, bottom), host.colourAt(screen, right, bottom)};
+                return corners == expected;
+            },
+            kTimeout);
+        EXPECT_TRUE(upright) << corners.join(' ').toStdString();
+        EXPECT_TRUE(
+            QTest::qWaitFor([&] { return host.player->playState() == MediaPlayer::Playing; }, kTimeout));
+    }
+}
+
 TEST_P(EverySurface, StatesPictureAndInputFollowThePlayerContract) {
     const QString video = clip(QStringLiteral("quadrants.mpg"), ClipKind::Quadrants, 10.0);
     const QString sound = clip(QStringLiteral("sound.wav"), ClipKind::WavSound, 10.0);

@@ -35,13 +35,17 @@ QStringList ffmpegArguments(ClipKind kind, double seconds, const QString& colour
                 "-i",   QStringLiteral("color=c=%1:size=320x240:rate=25:duration=%2").arg(colour, length),
                 "-c:v", "mpeg1video",
                 "-q:v", "2"};
-    case ClipKind::Quadrants: {
+    case ClipKind::Quadrants:
+    case ClipKind::QuadrantsTurned90:
+    case ClipKind::QuadrantsTurned270: {
         QStringList arguments;
         for (const char* c : {"red", "blue", "green", "white"})
             arguments << "-f" << "lavfi" << "-i"
                       << QStringLiteral("color=c=%1:size=160x120:rate=25:duration=%2").arg(QLatin1String(c), length);
-        return arguments << "-filter_complex" << "[0][1]hstack[t];[2][3]hstack[b];[t][b]vstack"
-                         << "-c:v" << "mpeg1video" << "-q:v" << "2";
+        return arguments << "-filter_complex"
+                         << "[0][1]hstack[t];[2][3]hstack[b];[t][b]vstack"
+                         << "-c:v" << (kind == ClipKind::Quadrants ? "mpeg1video" : "mpeg4") << "-q:v"
+                         << "2";
     }
     case ClipKind::Unplayable:
         break;
@@ -114,8 +118,16 @@ QString makeClip(const QString& dir, const QString& name, ClipKind kind, double 
     }
     const QStringList arguments = ffmpegArguments(kind, seconds, colour)
                                   << "-t" << QString::number(seconds, 'f', 3);
-    const QString cached = cachedClip(arguments, QFileInfo(name).suffix());
+    QString cached = cachedClip(arguments, QFileInfo(name).suffix());
     if (cached.isEmpty()) return {};
+    if (kind == ClipKind::QuadrantsTurned90 || kind == ClipKind::QuadrantsTurned270) {
+        // The mark goes on only when copying a stream, not while encoding one.
+        const QString degrees =
+            kind == ClipKind::QuadrantsTurned90 ? QStringLiteral("90") : QStringLiteral("270");
+        cached = cachedClip({"-i", cached, "-c", "copy", "-metadata:s:v:0", "rotate=" + degrees},
+                            QStringLiteral("mp4"));
+        if (cached.isEmpty()) return {};
+    }
     if (!QFile::copy(cached, path)) {
         ADD_FAILURE() << "cannot copy " << cached.toStdString() << " to " << path.toStdString();
         return {};

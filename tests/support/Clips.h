@@ -13,6 +13,10 @@ enum class ClipKind {
     Unplayable,  // fixed garbage bytes, no media at all, whatever the name says (e.g. .avi)
     Quadrants,   // MPEG-1 video, no sound, for a .mpg name: red top left, blue top right, green bottom
                  // left, white bottom right; shows orientation and stretching
+    // The quadrants as MPEG-4 in an .mp4, marked to be shown turned 90 or 270 degrees, as phones
+    // store portrait videos: upright, red is bottom left (90) or top right (270).
+    QuadrantsTurned90,
+    QuadrantsTurned270,
 
 };
 

@@ -1,55 +1,104 @@
 #include "platform/mpv/MpvPlayer.h"
 
+#include "platform/mpv/GlRenderLoop.h"
+#include "platform/mpv/LocalMedia.h"
+#include "platform/mpv/RenderLoop.h"
+#include "platform/mpv/ShmRenderLoop.h"
+#include "platform/mpv/VideoWindow.h"
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QOffscreenSurface>
-#include <QElapsedTimer>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QPointer>
 #include <atomic>
-#include <mutex>
+#include <chrono>
 #include <clocale>
+#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <mpv/client.h>
 #include <mpv/render.h>
+#include <mutex>
 #include <sys/stat.h>
 #include <thread>
-#include "platform/mpv/GlRenderLoop.h"
-#include "platform/mpv/VideoWindow.h"
-#include "platform/mpv/RenderLoop.h"
-#include "platform/mpv/ShmRenderLoop.h"
 
 namespace platform::mpv {
 
 namespace {
 
 constexpr qint64 kShutdownLimitMs = 1000;
-// Play-list files within play-list files deeper than this list each other in a circle; mpv itself
-// would open them for ever.
-constexpr int kMaxPlayListNesting = 5;
+// A core that has not answered a request by then is stuck on something and is not waited for.
+constexpr qint64 kAnswerLimitMs = 250;
+
+// Cores of destroyed players still ending on a thread of their own, and those left to themselves.
+std::atomic<int> g_retiringCores{0};
+std::atomic<int> g_abandonedCores{0};
+std::mutex g_retiringLock;
+std::condition_variable g_retired;
 
 // Looks at paths that never answer are not started without end: past this many, a path counts as
 // unplayable until one of them returns.
 constexpr int kMostPendingLooks = 4;
 std::atomic<int> g_pendingLooks{0};
 
-// A local path that exists and is neither a regular file nor a folder: a pipe, a socket or a
-// device. Paths that do not exist and addresses are mpv's to judge.
-bool namesNoFile(const QByteArray& path) {
-    struct stat st;
-    if (::stat(path.constData(), &st) != 0) return false;
-    return !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode);
-}
-
 void setOption(mpv_handle* mpv, const char* name, const char* value) {
     // An option this libmpv does not know is not worth failing over.
     mpv_set_option_string(mpv, name, value);
 }
 
+// Told apart by their reply ids.
+constexpr uint64_t kPreloadedHook = 1;
+constexpr uint64_t kTrackListReply = 2;
+// Each loadfile's reply comes back under this plus its own serial number.
+constexpr uint64_t kLoadReply = 1000;
+constexpr uint64_t kFarewellReply = 3;
+
+// The video track's rotation in degrees clockwise, as its container says (0 when none): the
+// track libmpv picks by itself, the first video that is not a cover picture.
+int videoRotation(const mpv_node& trackList) {
+    if (trackList.format != MPV_FORMAT_NODE_ARRAY) return 0;
+    for (int i = 0; i < trackList.u.list->num; ++i) {
+        const mpv_node& track = trackList.u.list->values[i];
+        if (track.format != MPV_FORMAT_NODE_MAP) continue;
+        bool video = false, picture = false;
+        int64_t rotation = 0;
+        for (int k = 0; k < track.u.list->num; ++k) {
+            const char* key = track.u.list->keys[k];
+            const mpv_node& value = track.u.list->values[k];
+            if (std::strcmp(key, "type") == 0 && value.format == MPV_FORMAT_STRING)
+                video = std::strcmp(value.u.string, "video") == 0;
+            else if (std::strcmp(key, "albumart") == 0 && value.format == MPV_FORMAT_FLAG)
+                picture = value.u.flag != 0;
+            else if (std::strcmp(key, "demux-rotation") == 0 && value.format == MPV_FORMAT_INT64)
+                rotation = value.u.int64;
+        }
+        if (video && !picture) return int(((rotation % 360) + 360) % 360);
+    }
+    return 0;
+}
+
+// Events are no longer handled: a hook that fires lets its file go on at once, so the core never
+// waits for an answer that will not come.
+void letHookPass(mpv_handle* mpv, const mpv_event& event) {
+    if (event.event_id == MPV_EVENT_HOOK)
+        mpv_hook_continue(mpv, static_cast<const mpv_event_hook*>(event.data)->id);
+}
+
 } // namespace
+
+QByteArray rotationFilter(int degrees) {
+    degrees = ((degrees % 360) + 360) % 360;
+    if (degrees == 0) return {};
+    if (degrees == 90) return QByteArrayLiteral("lavfi=[transpose=clock]");
+    if (degrees == 270) return QByteArrayLiteral("lavfi=[transpose=cclock]");
+    if (degrees == 180) return QByteArrayLiteral("lavfi=[hflip,vflip]");
+    // Any other angle turns the picture within a frame big enough to hold all of it.
+    const QByteArray angle = QByteArray::number(degrees * 3.14159265358979 / 180.0, 'f', 6);
+    return "lavfi=[rotate=a=" + angle + ":ow=rotw(" + angle + "):oh=roth(" + angle + ")]";
+}
 
 MpvPlayer::MpvPlayer(QWidget* parent, MpvOptions options) : MediaPlayer(parent), m_options(options) {
     m_startLimit = new QTimer(this);
@@ -93,6 +142,15 @@ MpvPlayer::MpvPlayer(QWidget* parent, MpvOptions options) : MediaPlayer(parent),
     setOption(m_mpv, "load-osd-console", "no");
     setOption(m_mpv, "load-auto-profiles", "no");
     setOption(m_mpv, "audio-client-name", "lumora");
+    // Only the files the program resolved itself are opened: no play list, edit list, cue sheet,
+    // chapter file or stream that a file refers to, no subtitle, sound or cover picture found beside
+    // it (a pipe of that name would hold the core), and no protocol but local files.
+    setOption(m_mpv, "access-references", "no");
+    setOption(m_mpv, "load-unsafe-playlists", "no");
+    setOption(m_mpv, "sub-auto", "no");
+    setOption(m_mpv, "audio-file-auto", "no");
+    setOption(m_mpv, "cover-art-auto", "no");
+    setOption(m_mpv, "demuxer-lavf-o", "protocol_whitelist=file");
     // The media control's design-time volume.
     setOption(m_mpv, "volume", "50");
     if (m_options.nullAudio || m_options.untimed) setOption(m_mpv, "ao", "null");
@@ -108,10 +166,20 @@ MpvPlayer::MpvPlayer(QWidget* parent, MpvOptions options) : MediaPlayer(parent),
     }
     mpv_observe_property(m_mpv, 0, "pause", MPV_FORMAT_FLAG);
     mpv_observe_property(m_mpv, 0, "vo-configured", MPV_FORMAT_FLAG);
+    mpv_observe_property(m_mpv, 0, "volume", MPV_FORMAT_DOUBLE);
 
     Surface surface = m_options.surface;
     if (surface == Surface::Automatic) surface = chosenSurface();
     if (surface != Surface::OpenGL || !startOpenGL()) startSoftware();
+    if (m_render && !m_glLoop) {
+        // libmpv's software renderer cannot turn pictures: handed a frame marked as turned a
+        // quarter, it crops outside the picture and aborts the program. So no frame reaches it marked
+        // as turned, and each file whose video is stored turned gets a filter that turns it upright
+        // before the renderer sees it, chosen once the file is open and before it is decoded.
+        const char* no = "no";
+        mpv_set_property_async(m_mpv, 0, "video-rotate", MPV_FORMAT_STRING, &no);
+        mpv_hook_add(m_mpv, kPreloadedHook, "on_preloaded", 0);
+    }
     if (m_render) mpv_render_context_set_update_callback(m_render, &MpvPlayer::renderUpdateCallback, this);
     mpv_set_wakeup_callback(m_mpv, &MpvPlayer::wakeupCallback, this);
 }
@@ -211,7 +279,11 @@ MpvPlayer::~MpvPlayer() {
     // already posted die with the object.
     if (m_render) mpv_render_context_set_update_callback(m_render, nullptr, nullptr);
     if (m_mpv) mpv_set_wakeup_callback(m_mpv, nullptr, nullptr);
-    if (m_mpv && qEnvironmentVariableIsSet("LUMORA_STATS")) {
+    // A file waiting for its filter would hold the core until the end.
+    if (m_mpv && m_preloadedHook) mpv_hook_continue(m_mpv, m_preloadedHook);
+    m_preloadedHook = 0;
+    const bool answering = !m_mpv || coreAnswers(m_mpv);
+    if (answering && m_mpv && qEnvironmentVariableIsSet("LUMORA_STATS")) {
         // For the benchmarks: what was drawn and what was dropped, so a cheaper run that shows fewer
         // frames is seen for what it is.
         int64_t decoderDrops = 0;
@@ -221,14 +293,24 @@ MpvPlayer::~MpvPlayer() {
         std::fprintf(stderr, "lumora-stats: frames-drawn %d decoder-drops %lld output-drops %lld\n",
                      renderedFrames(), static_cast<long long>(decoderDrops), static_cast<long long>(outputDrops));
     }
-    // The render thread ends, and the render context is freed where it may be used: after the
-    // software thread is gone, or on the OpenGL thread with its context current.
-    if (m_loop) {
-        m_loop->finish([this](mpv_render_context*) {
-            shutDownVideo();
-            mpv_render_context_free(m_render);
-        });
+    if (m_shmLoop) m_shmLoop->setWindow(0);
+    mpv_handle* mpv = m_mpv;
+    mpv_render_context* render = m_render;
+    if (answering) {
+        // The render thread ends, and the render context is freed where it may be used: after the
+        // software thread is gone, or on the OpenGL thread with its context current.
+        if (m_loop) {
+            m_loop->finish([mpv, render](mpv_render_context*) {
+                shutDownVideo(mpv, render);
+                mpv_render_context_free(render);
+            });
+        }
+    } else if (m_loop) {
+        // The core is stuck (on a sound server that never answers, say) and would hold this thread
+        // with it: the render thread ends, and the core is let go of without waiting for it.
+        m_loop->finish(nullptr);
     }
+    const bool openGL = m_glLoop != nullptr;
     m_render = nullptr;
     m_loop.reset();
     m_glLoop = nullptr;
@@ -238,22 +320,65 @@ MpvPlayer::~MpvPlayer() {
     m_videoContainer = nullptr;
     m_videoWindow = nullptr;
     m_glSurface.reset();
-    if (m_mpv) mpv_terminate_destroy(m_mpv);
+    if (!mpv) return;
+    if (answering) {
+        mpv_terminate_destroy(mpv);
+    } else if (openGL) {
+        // Its render context can only be freed with the OpenGL context current, which is gone: the
+        // core is left to itself, and the program ends without waiting for it.
+        ++g_abandonedCores;
+    } else {
+        ++g_retiringCores;
+        std::thread([mpv, render] {
+            if (render) {
+                shutDownVideo(mpv, render);
+                mpv_render_context_free(render);
+            }
+            mpv_terminate_destroy(mpv);
+            std::lock_guard<std::mutex> hold(g_retiringLock);
+            --g_retiringCores;
+            g_retired.notify_all();
+        }).detach();
+    }
 }
 
-void MpvPlayer::shutDownVideo() {
+bool MpvPlayer::coreAnswers(mpv_handle* mpv) {
+    // Every request before this one is done when its reply comes: a core busy for longer than this
+    // is waiting on something outside (a device or server that never answers).
+    const char* command[] = {"stop", nullptr};
+    if (mpv_command_async(mpv, kFarewellReply, command) < 0) return false;
+    QElapsedTimer elapsed;
+    elapsed.start();
+    for (qint64 left = kAnswerLimitMs; left > 0; left = kAnswerLimitMs - elapsed.elapsed()) {
+        const mpv_event* event = mpv_wait_event(mpv, double(left) / 1000.0);
+        letHookPass(mpv, *event);
+        if (event->event_id == MPV_EVENT_COMMAND_REPLY && event->reply_userdata == kFarewellReply)
+            return true;
+        if (event->event_id == MPV_EVENT_SHUTDOWN) return true;
+    }
+    return false;
+}
+
+bool playersFinished(int limitMs) {
+    if (g_abandonedCores.load() > 0) return false;
+    std::unique_lock<std::mutex> hold(g_retiringLock);
+    return g_retired.wait_for(hold, std::chrono::milliseconds(limitMs),
+                              [] { return g_retiringCores.load() == 0; });
+}
+
+void MpvPlayer::shutDownVideo(mpv_handle* mpv, mpv_render_context* render) {
     // libmpv's video thread waits up to a fifth of a second for each frame to be taken, and freeing
     // the render context waits for that thread: stop, and take frames until the core is idle.
     const char* command[] = {"stop", nullptr};
-    if (mpv_command(m_mpv, command) < 0) return;
+    if (mpv_command(mpv, command) < 0) return;
     QElapsedTimer elapsed;
     elapsed.start();
     while (elapsed.elapsed() < kShutdownLimitMs) {
-        mpv_render_context_update(m_render);
-        FrameLoop::skipFrame(m_render);
+        mpv_render_context_update(render);
+        FrameLoop::skipFrame(render);
         int idle = 0;
-        if (mpv_get_property(m_mpv, "idle-active", MPV_FORMAT_FLAG, &idle) >= 0 && idle) return;
-        mpv_wait_event(m_mpv, 0.005);
+        if (mpv_get_property(mpv, "idle-active", MPV_FORMAT_FLAG, &idle) >= 0 && idle) return;
+        letHookPass(mpv, *mpv_wait_event(mpv, 0.005));
     }
 }
 
@@ -275,8 +400,8 @@ void MpvPlayer::setState(int state) {
 }
 
 void MpvPlayer::load() {
-    m_entries.clear();
-    m_activeEntry = 0;
+    m_files.clear();
+    m_nextFile = 0;
     m_entry = 0;
     ++m_loadSerial;
     if (!m_mpv) {
@@ -285,54 +410,50 @@ void MpvPlayer::load() {
     }
     setState(Transitioning);
     m_startLimit->start();
-    checkThenOpen();
+    resolveThenOpen();
 }
 
-void MpvPlayer::checkThenOpen() {
-    if (m_url.contains(QStringLiteral("://"))) return open();
+void MpvPlayer::resolveThenOpen() {
     if (g_pendingLooks.load() >= kMostPendingLooks) return stop();
     ++g_pendingLooks;
     QPointer<MpvPlayer> self(this);
     const quint64 serial = m_loadSerial;
-    std::thread([self, serial, path = m_url.toUtf8()]() mutable {
-        const bool noFile = namesNoFile(path);
+    std::thread([self, serial, url = m_url]() mutable {
+        const QStringList files = resolveItem(url);
         --g_pendingLooks;
         QCoreApplication* app = QCoreApplication::instance();
         if (!app) return;
         QMetaObject::invokeMethod(
             app,
-            [self, serial, noFile] {
+            [self, serial, files] {
                 if (!self || self->m_loadSerial != serial || self->m_state != Transitioning) return;
-                if (noFile) self->stop();
-                else self->open();
+                self->m_files = files;
+                self->m_nextFile = 0;
+                self->openNext();
             },
             Qt::QueuedConnection);
     }).detach();
 }
 
-void MpvPlayer::open() {
-    const QByteArray path = m_url.toUtf8();
-    // Replacing clears mpv's play list, so nothing of the previous item plays on.
-    const char* command[] = {"loadfile", path.constData(), "replace", nullptr};
-    mpv_node result{};
-    if (mpv_command_ret(m_mpv, command, &result) < 0) {
+void MpvPlayer::openNext() {
+    m_entry = 0;
+    if (m_nextFile >= m_files.size()) {
+        // Nothing (left) to play. Stopping also drops anything libmpv might have queued itself.
         stop();
         return;
     }
-    // The new entry's id tells its events apart from those the replaced item still sends.
-    m_entry = -1;
-    if (result.format == MPV_FORMAT_NODE_MAP) {
-        for (int i = 0; i < result.u.list->num; ++i) {
-            const mpv_node& value = result.u.list->values[i];
-            if (std::strcmp(result.u.list->keys[i], "playlist_entry_id") == 0 &&
-                value.format == MPV_FORMAT_INT64)
-                m_entry = value.u.int64;
-        }
+    const QByteArray name = openName(m_files.at(m_nextFile++));
+    // Replacing clears mpv's play list, so nothing of the previous item plays on.
+    const char* command[] = {"loadfile", name.constData(), "replace", nullptr};
+    ++m_openSerial;
+    if (mpv_command_async(m_mpv, kLoadReply + m_openSerial, command) < 0) {
+        stop();
+        return;
     }
-    mpv_free_node_contents(&result);
-    if (m_entry != -1) m_entries.insert(m_entry, 0);
+    // Named by the reply; until then events of entries of earlier loads are not ours.
+    m_entry = -1;
     int no = 0;
-    mpv_set_property(m_mpv, "pause", MPV_FORMAT_FLAG, &no);
+    mpv_set_property_async(m_mpv, 0, "pause", MPV_FORMAT_FLAG, &no);
 }
 
 void MpvPlayer::setURL(const QString& url) {
@@ -344,7 +465,7 @@ void MpvPlayer::setURL(const QString& url) {
 void MpvPlayer::play() {
     if (m_state == Paused && m_mpv) {
         int no = 0;
-        mpv_set_property(m_mpv, "pause", MPV_FORMAT_FLAG, &no);
+        mpv_set_property_async(m_mpv, 0, "pause", MPV_FORMAT_FLAG, &no);
         return;
     }
     if (m_state == Stopped && !m_url.isEmpty()) load();
@@ -354,14 +475,15 @@ void MpvPlayer::stop() {
     // Stopping clears mpv's play list too: the rest of a play-list file does not play.
     if (m_mpv) {
         const char* command[] = {"stop", nullptr};
-        mpv_command(m_mpv, command);
+        mpv_command_async(m_mpv, 0, command);
     }
     endItem();
 }
 
 void MpvPlayer::endItem() {
     // What the stopped item still reports comes late and is no longer ours.
-    m_entries.clear();
+    m_files.clear();
+    m_nextFile = 0;
     m_entry = 0;
     ++m_loadSerial;
     m_startLimit->stop();
@@ -374,21 +496,24 @@ void MpvPlayer::closeMedia() {
 }
 
 void MpvPlayer::setMute(bool mute) {
-    if (!m_mpv) return;
+    if (!m_mpv || (m_muteTold && mute == m_muted)) return;
+    m_muted = mute;
+    m_muteTold = true;
     int flag = mute ? 1 : 0;
-    mpv_set_property(m_mpv, "mute", MPV_FORMAT_FLAG, &flag);
+    mpv_set_property_async(m_mpv, 0, "mute", MPV_FORMAT_FLAG, &flag);
+    if (m_options.nullAudio || m_options.untimed) return;
+    // Muted, the sound goes nowhere rather than to a sound server: none is contacted, and one that
+    // hangs cannot hold the core. Unmuted, libmpv picks the output again.
+    const char* output = mute ? "null" : "";
+    mpv_set_property_async(m_mpv, 0, "ao", MPV_FORMAT_STRING, &output);
 }
 
 bool MpvPlayer::mute() const {
-    int flag = 0;
-    if (m_mpv) mpv_get_property(m_mpv, "mute", MPV_FORMAT_FLAG, &flag);
-    return flag != 0;
+    return m_muted;
 }
 
 double MpvPlayer::volume() const {
-    double level = 0;
-    if (m_mpv && mpv_get_property(m_mpv, "volume", MPV_FORMAT_DOUBLE, &level) < 0) level = 0;
-    return level;
+    return m_volume;
 }
 
 double MpvPlayer::position() const {
@@ -408,18 +533,37 @@ void MpvPlayer::drainEvents() {
 }
 
 void MpvPlayer::handleEvent(const mpv_event& event) {
-    const bool ours = m_entries.contains(m_activeEntry);
+    const bool ours = m_entry > 0 && m_activeEntry == m_entry;
     switch (event.event_id) {
+    case MPV_EVENT_COMMAND_REPLY: {
+        if (event.reply_userdata != kLoadReply + m_openSerial || m_entry != -1) break;
+        if (event.error < 0) {
+            // Refused outright: on to the item's next file, as with one that cannot be played.
+            openNext();
+            break;
+        }
+        const auto* reply = static_cast<const mpv_event_command*>(event.data);
+        const mpv_node& result = reply->result;
+        // The new entry's id tells its events apart from those the replaced item still sends.
+        m_entry = -2;
+        if (result.format == MPV_FORMAT_NODE_MAP) {
+            for (int i = 0; i < result.u.list->num; ++i) {
+                const mpv_node& value = result.u.list->values[i];
+                if (std::strcmp(result.u.list->keys[i], "playlist_entry_id") == 0 &&
+                    value.format == MPV_FORMAT_INT64)
+                    m_entry = value.u.int64;
+            }
+        }
+        break;
+    }
     case MPV_EVENT_START_FILE: {
         const auto* start = static_cast<const mpv_event_start_file*>(event.data);
-        if (m_entry == -1) {
-            m_entry = start->playlist_entry_id;
-            m_entries.insert(m_entry, 0);
-        }
+        // A reply without an id: the next entry to start is ours.
+        if (m_entry == -2) m_entry = start->playlist_entry_id;
         m_activeEntry = start->playlist_entry_id;
-        if (m_entries.contains(m_activeEntry)) {
+        if (m_entry > 0 && m_activeEntry == m_entry) {
             setState(Transitioning);
-            // Each entry of a play-list file gets its own time to start.
+            // Each file of a play list gets its own time to start.
             m_startLimit->start();
         }
         break;
@@ -432,21 +576,39 @@ void MpvPlayer::handleEvent(const mpv_event& event) {
         break;
     case MPV_EVENT_END_FILE: {
         const auto* end = static_cast<const mpv_event_end_file*>(event.data);
-        const auto entry = m_entries.constFind(end->playlist_entry_id);
-        if (entry == m_entries.cend()) break;
-        const int nesting = entry.value();
-        m_entries.erase(entry);
-        if (end->reason == MPV_END_FILE_REASON_REDIRECT && end->playlist_insert_num_entries > 0) {
-            if (nesting >= kMaxPlayListNesting) {
-                stop();
-                break;
-            }
-            // A play-list file: mpv put its entries, numbered on from the first, in its place and
-            // plays them next.
-            for (int i = 0; i < end->playlist_insert_num_entries; ++i)
-                m_entries.insert(end->playlist_insert_id + i, nesting + 1);
+        if (m_entry <= 0 || end->playlist_entry_id != m_entry) break;
+        // Played, or unplayable: either way on to the item's next file.
+        openNext();
+        break;
+    }
+    case MPV_EVENT_HOOK: {
+        const auto* hook = static_cast<const mpv_event_hook*>(event.data);
+        if (event.reply_userdata != kPreloadedHook) {
+            mpv_hook_continue(m_mpv, hook->id);
+            break;
         }
-        if (m_entries.isEmpty()) endItem();
+        // Answered with the track list; the file waits for it.
+        m_preloadedHook = hook->id;
+        if (mpv_get_property_async(m_mpv, kTrackListReply, "track-list", MPV_FORMAT_NODE) < 0) {
+            m_preloadedHook = 0;
+            mpv_hook_continue(m_mpv, hook->id);
+        }
+        break;
+    }
+    case MPV_EVENT_GET_PROPERTY_REPLY: {
+        if (event.reply_userdata != kTrackListReply || m_preloadedHook == 0) break;
+        const auto* property = static_cast<const mpv_event_property*>(event.data);
+        int rotation = 0;
+        if (event.error >= 0 && property->format == MPV_FORMAT_NODE)
+            rotation = videoRotation(*static_cast<const mpv_node*>(property->data));
+        const QByteArray filter = rotationFilter(rotation);
+        if (!filter.isEmpty()) {
+            // For this file only; queued ahead of the go-on, so it holds before decoding starts.
+            const char* value = filter.constData();
+            mpv_set_property_async(m_mpv, 0, "file-local-options/vf", MPV_FORMAT_STRING, &value);
+        }
+        mpv_hook_continue(m_mpv, m_preloadedHook);
+        m_preloadedHook = 0;
         break;
     }
     case MPV_EVENT_PROPERTY_CHANGE: {
@@ -458,6 +620,8 @@ void MpvPlayer::handleEvent(const mpv_event& event) {
                 setState(Paused);
             else if (ours && m_state == Paused && !flag)
                 setState(Playing);
+        } else if (std::strcmp(property->name, "volume") == 0) {
+            if (property->format == MPV_FORMAT_DOUBLE) m_volume = *static_cast<double*>(property->data);
         } else if (std::strcmp(property->name, "vo-configured") == 0) {
             m_videoConfigured = flag;
             // A sound file after a video must not leave the video's last picture behind.

@@ -1,13 +1,12 @@
 #pragma once
+#include "platform/mpv/FrameLoop.h"
 #include "platform/mpv/MpvEngine.h"
 #include "playback/MediaPlayer.h"
-#include <QHash>
 #include <QImage>
 #include <QTimer>
 #include <atomic>
 #include <cstdint>
 #include <memory>
-#include "platform/mpv/FrameLoop.h"
 
 class QOffscreenSurface;
 
@@ -18,6 +17,15 @@ struct mpv_event;
 namespace platform::mpv {
 
 class GlRenderLoop;
+
+// Waits up to limitMs for the cores of destroyed players that were stuck when their players went to
+// finish ending; false when some are still going or were left to themselves, and the process
+// should end without running its exit handlers (settings are all written by then).
+bool playersFinished(int limitMs);
+
+// The video filter that turns a picture stored turned by `degrees` clockwise upright ("" for none).
+QByteArray rotationFilter(int degrees);
+
 class RenderLoop;
 class ShmRenderLoop;
 class VideoWindow;
@@ -31,8 +39,9 @@ class VideoWindow;
 // closeMedia() stops and releases the item but keeps its URL, so that a later play() opens it again:
 // after a refused password the full-screen player plays on.
 //
-// A play-list file (.m3u, .pls, ...) is one item: its entries play in turn, play lists within it
-// included, and the item ends after the last of them.
+// A play-list file (.m3u, .pls) is one item: its entries play in turn, play lists within it
+// included, and the item ends after the last of them. Only local regular files are played (see
+// LocalMedia.h); any other entry is passed over like a missing file.
 class MpvPlayer : public playback::MediaPlayer {
     Q_OBJECT
 public:
@@ -48,9 +57,10 @@ public:
     void setMute(bool mute) override;
     bool mute() const override;
 
-    // Seconds into the current item; 0 when nothing is loaded.
+    // Seconds into the current item; 0 when nothing is loaded. Asks libmpv and waits for it: for
+    // tests and tools, not the user-interface thread.
     double position() const;
-    // The engine's volume in percent; 100 plays a file at its own loudness.
+    // The engine's volume in percent, as it last said; 100 plays a file at its own loudness.
     double volume() const;
     // Frames drawn into the widget's images since creation (frames skipped while hidden excluded).
     int renderedFrames() const { return m_loop ? m_loop->renderedFrames() : 0; }
@@ -81,17 +91,20 @@ private:
     // Tells the render thread the size and visibility to draw at; `redraw` draws the current frame.
     void updateTarget(bool visible, bool redraw);
     void clearFrame();
-    void shutDownVideo();
+    static void shutDownVideo(mpv_handle* mpv, mpv_render_context* render);
+    // The core answers a request within a short while (the request stops what it plays).
+    static bool coreAnswers(mpv_handle* mpv);
     bool startOpenGL();
     void startSoftware();
     bool startSharedMemory();
     // m_videoWindow in a child widget of the player's size, hidden until the first frame.
     void holdVideoWindow();
     void load();
-    // Hands the URL to mpv once it is known not to be a pipe, socket or device, which mpv would
-    // wait on for ever; the look runs off this thread, as a hung mount may never answer it.
-    void checkThenOpen();
-    void open();
+    // Resolves the URL to the local regular files it plays (resolveItem) off this thread, as a hung
+    // mount may never answer, then plays them in turn; an item with none ends stopped.
+    void resolveThenOpen();
+    // Hands libmpv the item's next file, or ends the item after its last.
+    void openNext();
     void endItem();
     void setState(int state);
 
@@ -110,17 +123,25 @@ private:
 
     QString m_url;
     int m_state = Undefined;
-    // The playlist entry our last load created (-1 until its start names it). Events of entries of
-    // earlier items arrive late and are ignored.
+    // The files the current item plays, and the next of them to open.
+    QStringList m_files;
+    qsizetype m_nextFile = 0;
+    // libmpv's play-list entry of the file playing: 0 for none, -1 until the loadfile's reply names
+    // it. Events of entries of earlier loads arrive late and are ignored.
     int64_t m_entry = 0;
-    // Entries of the current item yet to end, with how deep in play-list files each one lies: the
-    // item's own entry, and those each play-list file among them put in its place.
-    QHash<int64_t, int> m_entries;
     int64_t m_activeEntry = 0;
+    // Tells the reply to the latest loadfile apart from those of earlier ones.
+    uint64_t m_openSerial = 0;
     // Tells a look at the path apart from those of earlier loads.
     quint64 m_loadSerial = 0;
     QTimer* m_startLimit = nullptr;
+    // The open file waiting for its video filter to be chosen (0: none).
+    uint64_t m_preloadedHook = 0;
     bool m_paused = false;
+    // What the player was last told; no sound output is opened while muted.
+    bool m_muted = false;
+    bool m_muteTold = false;
+    double m_volume = 50;
     bool m_videoConfigured = false;
 
     bool m_hasFrame = false;

@@ -1,0 +1,115 @@
+#include "platform/mpv/LocalMedia.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QUrl>
+#include <map>
+#include <sys/stat.h>
+
+namespace platform::mpv {
+
+namespace {
+
+QByteArray withoutByteOrderMark(const QByteArray& text) {
+    return text.startsWith("\xEF\xBB\xBF") ? text.mid(3) : text;
+}
+
+void resolveInto(const QString& path, int depth, QStringList& chain, QStringList& files) {
+    if (files.size() >= kMaxResolvedFiles || !isRegularFile(path)) return;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return;
+    const QByteArray head = file.peek(64);
+    if (!isPlayListFile(path, head)) {
+        files << path;
+        return;
+    }
+    const QString identity = QFileInfo(path).canonicalFilePath();
+    if (depth >= kMaxPlayListNesting || chain.contains(identity)) return;
+    const bool pls = QFileInfo(path).suffix().compare(QLatin1String("pls"), Qt::CaseInsensitive) == 0 ||
+                     withoutByteOrderMark(head).trimmed().toLower().startsWith("[playlist]");
+    const QStringList entries = playListEntries(file.read(kMaxPlayListBytes), pls);
+    file.close();
+    const QString folder = QFileInfo(path).absolutePath();
+    chain << identity;
+    for (const QString& entry : entries) {
+        const QString local = localPath(entry, folder);
+        if (!local.isEmpty()) resolveInto(local, depth + 1, chain, files);
+    }
+    chain.removeLast();
+}
+
+} // namespace
+
+QString localPath(const QString& entry, const QString& baseFolder) {
+    const QString text = entry.trimmed();
+    if (text.isEmpty()) return {};
+    if (text.contains(QLatin1String("://"))) {
+        const QUrl url(text);
+        // file://localhost/... and file:///... only: another host's file is not local.
+        if (!url.isValid() || url.scheme().compare(QLatin1String("file"), Qt::CaseInsensitive) != 0)
+            return {};
+        if (!url.host().isEmpty() && url.host().compare(QLatin1String("localhost"), Qt::CaseInsensitive) != 0)
+            return {};
+        const QString path = url.host().isEmpty() ? url.toLocalFile() : url.path(QUrl::FullyDecoded);
+        return path.startsWith(QLatin1Char('/')) ? QDir::cleanPath(path) : QString();
+    }
+    const QString base = baseFolder.isEmpty() ? QDir::currentPath() : baseFolder;
+    return QDir::cleanPath(QDir(base).absoluteFilePath(text));
+}
+
+bool isRegularFile(const QString& path) {
+    struct stat st;
+    return !path.isEmpty() && ::stat(QFile::encodeName(path).constData(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool isPlayListFile(const QString& path, const QByteArray& head) {
+    const QString suffix = QFileInfo(path).suffix().toLower();
+    if (suffix == QLatin1String("m3u") || suffix == QLatin1String("m3u8") || suffix == QLatin1String("pls"))
+        return true;
+    const QByteArray start = withoutByteOrderMark(head).trimmed();
+    return start.startsWith("#EXTM3U") || start.toLower().startsWith("[playlist]");
+}
+
+QStringList playListEntries(const QByteArray& text, bool pls) {
+    const QList<QByteArray> lines = withoutByteOrderMark(text).split('\n');
+    if (!pls) {
+        QStringList entries;
+        for (const QByteArray& raw : lines) {
+            const QByteArray line = raw.trimmed();
+            if (line.isEmpty() || line.startsWith('#')) continue;
+            entries << QFile::decodeName(line);
+        }
+        return entries;
+    }
+    std::map<int, QString> numbered;
+    for (const QByteArray& raw : lines) {
+        const QByteArray line = raw.trimmed();
+        const int equals = line.indexOf('=');
+        if (equals < 5 || !line.left(4).toLower().startsWith("file")) continue;
+        bool ok = false;
+        const int number = line.mid(4, equals - 4).toInt(&ok);
+        if (!ok) continue;
+        const QByteArray value = line.mid(equals + 1).trimmed();
+        if (!value.isEmpty()) numbered.emplace(number, QFile::decodeName(value));
+    }
+    QStringList entries;
+    for (const auto& [number, entry] : numbered)
+        entries << entry;
+    return entries;
+}
+
+QStringList resolveItem(const QString& item) {
+    QStringList files;
+    QStringList chain;
+    const QString path = localPath(item);
+    if (!path.isEmpty()) resolveInto(path, 0, chain, files);
+    return files;
+}
+
+QByteArray openName(const QString& path) {
+    if (path.contains(QLatin1String("://"))) return QUrl::fromLocalFile(path).toEncoded();
+    return QFile::encodeName(path);
+}
+
+} // namespace platform::mpv

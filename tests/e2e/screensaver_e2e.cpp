@@ -29,6 +29,21 @@ protected:
         return false;
     }
     QString centreColour() { return e2e::colourName(x().pixel(640, 512)); }
+    // Full screen on a green clip.
+    void greenFullScreen(ProgramRun& run) {
+        const QString clip = e2e::makeColourClip(run.mediaFolder() + QStringLiteral("/green.mpg"),
+                                                 {QStringLiteral("green")}, 3.0);
+        ASSERT_FALSE(clip.isEmpty());
+        fullScreenSettings(run, clip);
+    }
+    // One key ends the run within a second, cleanly.
+    void expectAKeyEndsIt(ProgramRun& run) {
+        x().xdotool({QStringLiteral("key"), QStringLiteral("x")});
+        const int ended = run.waitForEnd(3000);
+        ASSERT_GE(ended, 0) << "the key did not end the screen saver";
+        EXPECT_LE(ended, 1000);
+        EXPECT_EQ(run.process().exitCode(), 0);
+    }
 
     // Full screen, one file in a loop.
     void fullScreenSettings(ProgramRun& run, const QString& media, const QStringList& more = {}) {
@@ -121,26 +136,17 @@ TEST_F(EndToEnd, FullScreenCoversTheScreenLoopsTheClipAndEndsOnAMouseMove) {
 
 TEST_F(EndToEnd, FullScreenEndsOnAKeyPress) {
     ProgramRun run;
-    const QString clip = e2e::makeColourClip(run.mediaFolder() + QStringLiteral("/green.mpg"),
-                                             {QStringLiteral("green")}, 3.0);
-    ASSERT_FALSE(clip.isEmpty());
-    fullScreenSettings(run, clip);
+    greenFullScreen(run);
     run.start(QStringLiteral("/s"));
     ASSERT_GE(waitFor([&] { return centreColour() == QLatin1String("green"); }, 4000), 0);
-    x().xdotool({QStringLiteral("key"), QStringLiteral("x")});
-    const int ended = run.waitForEnd(3000);
-    ASSERT_GE(ended, 0);
-    EXPECT_LE(ended, 1000);
-    EXPECT_EQ(run.process().exitCode(), 0);
+    expectAKeyEndsIt(run);
 }
 
 // A key pressed while the screen saver starts, before its window shows, still ends it: the keyboard
 // is held from the first moment.
 TEST_F(EndToEnd, AKeyPressedBeforeTheWindowShowsEndsTheScreenSaver) {
     ProgramRun run;
-    const QString clip = e2e::makeColourClip(run.mediaFolder() + QStringLiteral("/green.mpg"),
-                                             {QStringLiteral("green")}, 3.0);
-    fullScreenSettings(run, clip);
+    greenFullScreen(run);
     int caught = 0;
     for (int attempt = 0; attempt < 6 && caught < 2; ++attempt) {
         run.start(QStringLiteral("/s"));
@@ -153,14 +159,9 @@ TEST_F(EndToEnd, AKeyPressedBeforeTheWindowShowsEndsTheScreenSaver) {
                 return true;
             },
             5000);
-        if (early) {
-            ++caught;
-            x().xdotool({QStringLiteral("key"), QStringLiteral("x")});
-            EXPECT_GE(run.waitForEnd(3000), 0) << "a key before the window showed was lost";
-        } else {
-            x().xdotool({QStringLiteral("key"), QStringLiteral("x")});
-        }
-        run.waitForEnd(3000);
+        caught += early;
+        // Before the window showed or after, one key ends it.
+        expectAKeyEndsIt(run);
         if (run.process().state() != QProcess::NotRunning) run.process().kill(), run.process().waitForFinished();
     }
     EXPECT_GE(caught, 1) << "the keyboard was never held before the window showed";
@@ -177,9 +178,7 @@ TEST_F(EndToEnd, AKeyboardHeldElsewhereIsTakenOnceLetGo) {
     free(held);
     ProgramRun run;
     run.captureErrors();
-    const QString clip = e2e::makeColourClip(run.mediaFolder() + QStringLiteral("/green.mpg"),
-                                             {QStringLiteral("green")}, 3.0);
-    fullScreenSettings(run, clip);
+    greenFullScreen(run);
     run.start(QStringLiteral("/s"));
     ASSERT_GE(waitFor([&] { return centreColour() == QLatin1String("green"); }, 5000), 0);
     const QString told = QStringLiteral("another program holds the keyboard");
@@ -193,8 +192,7 @@ TEST_F(EndToEnd, AKeyboardHeldElsewhereIsTakenOnceLetGo) {
     EXPECT_GE(waitFor([&] { return x().grabStatusesOfAnotherProgram().first == XCB_GRAB_STATUS_ALREADY_GRABBED; }, 3000),
               0)
         << "the keyboard was not taken once free";
-    x().xdotool({QStringLiteral("key"), QStringLiteral("x")});
-    EXPECT_GE(run.waitForEnd(3000), 0);
+    expectAKeyEndsIt(run);
 }
 
 TEST_F(EndToEnd, PlayListInOrderShowsTheEntriesInRotationOrder) {

@@ -25,6 +25,9 @@ public:
     virtual void closeMedia() = 0;
     virtual void setMute(bool mute) = 0;
     virtual bool mute() const = 0;
+    // On: at its end the item starts again from its beginning with no break between the two, and
+    // never reaches Stopped by ending (one file playing in a loop). Off: it ends and stops.
+    virtual void setLooping(bool looping) = 0;
 
     // A method requested by name; an unknown name is an error.
     void invoke(const QString& method);
@@ -32,6 +35,9 @@ public:
     void ZOrder() { raise(); }
 
 signals:
+    // The item played to its end by itself (not stopped, not refused as unplayable): what comes
+    // next may start at once, with the last picture still up.
+    void endOfMedia();
     // On the release of any button inside the control, and on a turn of the wheel.
     void Click();
     void KeyPress(int keyAscii);

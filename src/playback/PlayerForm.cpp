@@ -1,5 +1,6 @@
 #include "playback/PlayerForm.h"
 
+#include <QDateTime>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -45,6 +46,16 @@ void PlayerForm::createPlayer() {
     if (!WindowsMediaPlayer1) return;
     WindowsMediaPlayer1->setObjectName(QStringLiteral("WindowsMediaPlayer1"));
     WindowsMediaPlayer1->setMouseTracking(true);
+    connect(WindowsMediaPlayer1, &MediaPlayer::endOfMedia, this, [this] {
+        constexpr int kMostQuickStepsPerSecond = 4;
+        const qint64 now = QDateTime::currentMSecsSinceEpoch();
+        if (now - m_quickStepsSince >= 1000 || now < m_quickStepsSince) {
+            m_quickStepsSince = now;
+            m_quickSteps = 0;
+        }
+        if (++m_quickSteps > kMostQuickStepsPerSecond || !isLoaded() || !Timer4->isEnabled()) return;
+        playOn();
+    });
 }
 
 void PlayerForm::setBackColour(int32_t colour) {
@@ -159,7 +170,10 @@ void PlayerForm::endForMissingMedia() {
 }
 
 void PlayerForm::startPlaying() {
-    withPlayer([&](MediaPlayer& p) { p.setURL(currentMediaPath); });
+    withPlayer([&](MediaPlayer& p) {
+        p.setLooping(singleFileMode);
+        p.setURL(currentMediaPath);
+    });
     skipOnError([&] {
         if (!singleFileMode && WindowsMediaPlayer1 && WindowsMediaPlayer1->URL() == startUpFileName)
             PlayNextInOrder(*this);

@@ -37,6 +37,10 @@ public:
     virtual void Form_KeyPress(int keyAscii) = 0;
     virtual void Form_MouseMove(int button, int shift, double x, double y) = 0;
 
+    // The first step of Timer4: when the item has stopped, the single file again or the next pick.
+    // Also run the moment an item plays to its end, so the next follows with no break.
+    virtual void playOn() = 0;
+
     // The screen it covers changed size (the window of a screen-saver daemon it draws in was
     // resized): the form already has the new size; the player follows.
     virtual void screenResized() {}
@@ -113,6 +117,10 @@ private:
     std::optional<StartColour> m_gradient;
     bool m_persistentDrawing = true;
     bool m_missingMedia = false;
+    // Ends acted on at once within the current second: an item that ends as soon as it starts is
+    // left to Timer4's poll rather than restarted in a busy loop.
+    qint64 m_quickStepsSince = 0;
+    int m_quickSteps = 0;
 };
 
 // The screen in pixels: its size in twips over twips per pixel, each rounded, the quotient truncated.

@@ -97,12 +97,16 @@ void frmAbsoluteFullScreenVideo::Form_Load() {
     skipOnError([&] { applyMutePreference(); });
 }
 
-void frmAbsoluteFullScreenVideo::Timer4_Timer() {
+void frmAbsoluteFullScreenVideo::playOn() {
     skipOnError([&] {
         if (!WindowsMediaPlayer1 || WindowsMediaPlayer1->playState() != playback::MediaPlayer::Stopped) return;
         if (singleFileMode) WindowsMediaPlayer1->play();
         else pickNext();
     });
+}
+
+void frmAbsoluteFullScreenVideo::Timer4_Timer() {
+    playOn();
     withPlayer([&](playback::MediaPlayer& p) { p.setGeometry(QRect(QPoint(0, 0), screenSizeInPixels())); });
     skipOnError([&] { applyMutePreference(); });
     skipOnError([&] { platform::windows().makeTopmost(this); });

@@ -20,6 +20,7 @@ public:
     playback::LastMouse formMouse, labelMouse, playerMouse;
 
     void Timer4_Timer();
+    void playOn() override;
     void Timer2_Timer();
     void Form_Click() override;
     void Form_KeyPress(int keyAscii) override;

@@ -184,7 +184,7 @@ void frmFloatingOneFourthMovie::Timer3_Timer() {
     Timer3->setEnabled(false);
 }
 
-void frmFloatingOneFourthMovie::Timer4_Timer() {
+void frmFloatingOneFourthMovie::playOn() {
     skipOnError([&] {
         if (!WindowsMediaPlayer1 || WindowsMediaPlayer1->playState() != MediaPlayer::Stopped) return;
         if (singleFileMode) {
@@ -195,6 +195,10 @@ void frmFloatingOneFourthMovie::Timer4_Timer() {
         if (movieWillFloat == 0) Timer3->setEnabled(true);
         pickNext();
     });
+}
+
+void frmFloatingOneFourthMovie::Timer4_Timer() {
+    playOn();
     skipOnError([&] { applyMutePreference(); });
     skipOnError([&] { platform::windows().makeTopmost(this); });
 }

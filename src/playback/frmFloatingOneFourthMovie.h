@@ -32,6 +32,7 @@ public:
     void Timer2_Timer();
     void Timer3_Timer();
     void Timer4_Timer();
+    void playOn() override;
     void Form_Click() override;
     void Form_KeyPress(int keyAscii) override;
     void Form_MouseMove(int button, int shift, double x, double y) override;

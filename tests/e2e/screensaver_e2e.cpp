@@ -195,6 +195,63 @@ TEST_F(EndToEnd, AKeyboardHeldElsewhereIsTakenOnceLetGo) {
     expectAKeyEndsIt(run);
 }
 
+// From the first frame on the picture never gives way to the back colour (green): not at a loop of
+// a single file, full screen or floating, nor between the items of a play list. The centre of the
+// screen, which a three-quarter player covers wherever it floats, is looked at every few ms.
+TEST_F(EndToEnd, ThePictureStaysUpFromLoopToLoopAndItemToItem) {
+    ProgramRun run;
+    const QString red = e2e::makeColourClip(run.mediaFolder() + QStringLiteral("/red.mpg"), {QStringLiteral("red")}, 2.0);
+    const QString blue =
+        e2e::makeColourClip(run.mediaFolder() + QStringLiteral("/blue.mpg"), {QStringLiteral("blue")}, 2.0);
+    ASSERT_FALSE(red.isEmpty());
+    ASSERT_FALSE(blue.isEmpty());
+    run.writePlayList({red, blue});
+    const QStringList green{QStringLiteral("BackDropColor=65280")};
+    const QStringList full{QStringLiteral("AbsoluteFullScreenDisplayMode=True")};
+    const QStringList floating{QStringLiteral("AbsoluteFullScreenDisplayMode=False"),
+                               QStringLiteral("ThreeQuartersScreenMode=True"), QStringLiteral("MovieWillFloat=1")};
+    const QStringList inOrder{QStringLiteral("PlaySingleFile=False"), QStringLiteral("PlayMultipleFiles=True"),
+                              QStringLiteral("PlayInRandomOrder=False")};
+    const struct {
+        const char* name;
+        QStringList settings;
+        QStringList colours;
+    } cases[] = {
+        {"full screen, one file", green + full, {QStringLiteral("red")}},
+        {"floating, one file", green + floating, {QStringLiteral("red")}},
+        {"full screen, play list", green + full + inOrder, {QStringLiteral("red"), QStringLiteral("blue")}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        run.writeSettings(QStringList{QStringLiteral("OneEighthScreenDisplayMode=False"),
+                                      QStringLiteral("VideoFile=") + red} +
+                          c.settings);
+        run.start(QStringLiteral("/s"));
+        ASSERT_GE(waitFor([&] { return c.colours.contains(centreColour()); }, 5000), 0);
+        // Four loops of the clip, or four items.
+        QElapsedTimer t;
+        t.start();
+        int samples = 0, gaps = 0, changes = 0;
+        QString last = centreColour();
+        while (t.elapsed() < 8500) {
+            const QString now = centreColour();
+            ++samples;
+            if (!c.colours.contains(now)) {
+                if (gaps++ == 0) x().savePng(QStringLiteral(LUMORA_BINARY_DIR "/e2e-picture-gap.png"));
+            } else if (now != last) {
+                ++changes;
+                last = now;
+            }
+            QThread::msleep(3);
+        }
+        EXPECT_EQ(gaps, 0) << "of " << samples << " looks at the centre";
+        EXPECT_GT(samples, 800);
+        // The play list went on from item to item (red, blue, red, blue ...).
+        if (c.colours.size() > 1) EXPECT_GE(changes, 3);
+        expectAKeyEndsIt(run);
+    }
+}
+
 TEST_F(EndToEnd, PlayListInOrderShowsTheEntriesInRotationOrder) {
     ProgramRun run;
     const QStringList colours{QStringLiteral("red"), QStringLiteral("green"), QStringLiteral("blue")};

@@ -127,8 +127,10 @@ int redSegments(X11Session& x, ProgramRun& run, int wanted, int timeoutMs, qint6
 
 TEST_F(NoStall, EntriesThatAreNotLocalFilesArePassedOverWithoutBeingOpened) {
     ProgramRun run;
-    const QString red =
-        e2e::makeColourClip(run.mediaFolder() + QStringLiteral("/red.mpg"), {QStringLiteral("red")}, 1.0);
+    // Red, then blue: the last picture stays up over an entry passed over, so each clip shows as
+    // red after blue.
+    const QString red = e2e::makeColourClip(run.mediaFolder() + QStringLiteral("/red.mpg"),
+                                            {QStringLiteral("red"), QStringLiteral("blue")}, 0.5);
     ASSERT_FALSE(red.isEmpty());
     e2e::WatchedFifo pipe(run.mediaFolder() + QStringLiteral("/pipe.mpg"));
     ASSERT_TRUE(pipe.ok());

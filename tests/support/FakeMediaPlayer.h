@@ -32,14 +32,21 @@ public:
         calls << (m ? QStringLiteral("mute") : QStringLiteral("unmute"));
     }
     bool mute() const override { return muted; }
+    void setLooping(bool on) override { looping = on; }
 
     // Ends the current item, as the engine reports when the file has played.
     void finish() { state = Stopped; }
+    // Ends it as having played through, which the form acts on at once.
+    void playThrough() {
+        state = Stopped;
+        emit endOfMedia();
+    }
 
     QStringList urls;
     QStringList calls;
     int state = Undefined;
     bool muted = false;
+    bool looping = false;
 
 private:
     QString m_url;

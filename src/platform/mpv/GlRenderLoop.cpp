@@ -102,7 +102,11 @@ void GlRenderLoop::render(bool skip, QSize size) {
         {MPV_RENDER_PARAM_INVALID, nullptr},
     };
     const uint64_t generation = m_generation.load();
-    if (mpv_render_context_render(m_context, params) < 0) return;
+    if (mpv_render_context_render(m_context, params) < 0) {
+        // Not left current on the window either way.
+        m_gl->makeCurrent(m_surface);
+        return;
+    }
     m_gl->swapBuffers(m_window);
     // Not left current on a window whose surface the GUI thread may destroy next.
     m_gl->doneCurrent();

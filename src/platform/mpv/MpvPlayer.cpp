@@ -11,7 +11,6 @@
 #include <QOffscreenSurface>
 #include <QPaintEvent>
 #include <QPainter>
-#include <QPointer>
 #include <atomic>
 #include <chrono>
 #include <clocale>
@@ -23,6 +22,7 @@
 #include <mpv/render.h>
 #include <mutex>
 #include <sys/stat.h>
+#include <system_error>
 #include <thread>
 
 namespace platform::mpv {
@@ -30,6 +30,8 @@ namespace platform::mpv {
 namespace {
 
 constexpr qint64 kShutdownLimitMs = 1000;
+// How long a new item's picture may take to come before the last one's gives way to the form.
+constexpr int kNoVideoAfterMs = 250;
 // A core that has not answered a request by then is stuck on something and is not waited for.
 constexpr qint64 kAnswerLimitMs = 250;
 
@@ -89,6 +91,11 @@ void letHookPass(mpv_handle* mpv, const mpv_event& event) {
 
 } // namespace
 
+struct MpvPlayer::Mailbox {
+    std::mutex lock;
+    MpvPlayer* player = nullptr; // null once the player is going
+};
+
 QByteArray rotationFilter(int degrees) {
     degrees = ((degrees % 360) + 360) % 360;
     if (degrees == 0) return {};
@@ -100,13 +107,19 @@ QByteArray rotationFilter(int degrees) {
     return "lavfi=[rotate=a=" + angle + ":ow=rotw(" + angle + "):oh=roth(" + angle + ")]";
 }
 
-MpvPlayer::MpvPlayer(QWidget* parent, MpvOptions options) : MediaPlayer(parent), m_options(options) {
+MpvPlayer::MpvPlayer(QWidget* parent, MpvOptions options)
+    : MediaPlayer(parent), m_options(options), m_mailbox(std::make_shared<Mailbox>()) {
+    m_mailbox->player = this;
     m_startLimit = new QTimer(this);
     m_startLimit->setSingleShot(true);
     m_startLimit->setInterval(m_options.startLimitMs);
     connect(m_startLimit, &QTimer::timeout, this, [this] {
         if (m_state == Transitioning) stop();
     });
+    m_noVideoCheck = new QTimer(this);
+    m_noVideoCheck->setSingleShot(true);
+    m_noVideoCheck->setInterval(kNoVideoAfterMs);
+    connect(m_noVideoCheck, &QTimer::timeout, this, &MpvPlayer::clearIfNoVideo);
 
     // libmpv refuses to start unless numbers are formatted the C way; Qt sets the user's locale.
     const char* numeric = std::setlocale(LC_NUMERIC, nullptr);
@@ -275,14 +288,19 @@ bool MpvPlayer::startSharedMemory() {
 }
 
 MpvPlayer::~MpvPlayer() {
-    // Callbacks first, so no thread of libmpv reaches this object once it starts going away; calls
-    // already posted die with the object.
-    if (m_render) mpv_render_context_set_update_callback(m_render, nullptr, nullptr);
+    {
+        // A look at a path that answers from now on finds no one to tell.
+        std::lock_guard<std::mutex> hold(m_mailbox->lock);
+        m_mailbox->player = nullptr;
+    }
+    // No event reaches this object once it starts going away; calls already posted die with it.
+    // The render thread keeps taking frames meanwhile (libmpv's video output waits for that) and
+    // clears its own callback at its end.
     if (m_mpv) mpv_set_wakeup_callback(m_mpv, nullptr, nullptr);
     // A file waiting for its filter would hold the core until the end.
     if (m_mpv && m_preloadedHook) mpv_hook_continue(m_mpv, m_preloadedHook);
     m_preloadedHook = 0;
-    const bool answering = !m_mpv || coreAnswers(m_mpv);
+    const bool answering = !m_mpv || stopUntilIdle(m_mpv);
     if (answering && m_mpv && qEnvironmentVariableIsSet("LUMORA_STATS")) {
         // For the benchmarks: what was drawn and what was dropped, so a cheaper run that shows fewer
         // frames is seen for what it is.
@@ -297,18 +315,20 @@ MpvPlayer::~MpvPlayer() {
     mpv_handle* mpv = m_mpv;
     mpv_render_context* render = m_render;
     if (answering) {
-        // The render thread ends, and the render context is freed where it may be used: after the
-        // software thread is gone, or on the OpenGL thread with its context current.
+        // The core is idle, its video output gone: the render thread ends, and the render context
+        // is freed where it may be used, on the render thread (with its OpenGL context current).
         if (m_loop) {
-            m_loop->finish([mpv, render](mpv_render_context*) {
-                shutDownVideo(mpv, render);
-                mpv_render_context_free(render);
+            m_loop->finish([](mpv_render_context* context) {
+                mpv_render_context_set_update_callback(context, nullptr, nullptr);
+                mpv_render_context_free(context);
             });
         }
     } else if (m_loop) {
         // The core is stuck (on a sound server that never answers, say) and would hold this thread
         // with it: the render thread ends, and the core is let go of without waiting for it.
-        m_loop->finish(nullptr);
+        m_loop->finish([](mpv_render_context* context) {
+            mpv_render_context_set_update_callback(context, nullptr, nullptr);
+        });
     }
     const bool openGL = m_glLoop != nullptr;
     m_render = nullptr;
@@ -342,21 +362,29 @@ MpvPlayer::~MpvPlayer() {
     }
 }
 
-bool MpvPlayer::coreAnswers(mpv_handle* mpv) {
+bool MpvPlayer::stopUntilIdle(mpv_handle* mpv) {
     // Every request before this one is done when its reply comes: a core busy for longer than this
     // is waiting on something outside (a device or server that never answers).
     const char* command[] = {"stop", nullptr};
     if (mpv_command_async(mpv, kFarewellReply, command) < 0) return false;
     QElapsedTimer elapsed;
     elapsed.start();
-    for (qint64 left = kAnswerLimitMs; left > 0; left = kAnswerLimitMs - elapsed.elapsed()) {
+    bool answered = false;
+    for (qint64 left = kAnswerLimitMs; left > 0 && !answered; left = kAnswerLimitMs - elapsed.elapsed()) {
         const mpv_event* event = mpv_wait_event(mpv, double(left) / 1000.0);
         letHookPass(mpv, *event);
-        if (event->event_id == MPV_EVENT_COMMAND_REPLY && event->reply_userdata == kFarewellReply)
-            return true;
         if (event->event_id == MPV_EVENT_SHUTDOWN) return true;
+        answered = event->event_id == MPV_EVENT_COMMAND_REPLY && event->reply_userdata == kFarewellReply;
     }
-    return false;
+    if (!answered) return false;
+    // The file ends on the core's own thread after the reply; once idle, its video output is gone
+    // and freeing the render context waits for nothing.
+    while (elapsed.elapsed() < kShutdownLimitMs) {
+        int idle = 0;
+        if (mpv_get_property(mpv, "idle-active", MPV_FORMAT_FLAG, &idle) < 0 || idle) break;
+        letHookPass(mpv, *mpv_wait_event(mpv, 0.005));
+    }
+    return true;
 }
 
 bool playersFinished(int limitMs) {
@@ -368,7 +396,8 @@ bool playersFinished(int limitMs) {
 
 void MpvPlayer::shutDownVideo(mpv_handle* mpv, mpv_render_context* render) {
     // libmpv's video thread waits up to a fifth of a second for each frame to be taken, and freeing
-    // the render context waits for that thread: stop, and take frames until the core is idle.
+    // the render context waits for that thread: stop, and take frames until the core is idle. This
+    // thread is both client and renderer here, as the render thread has ended.
     const char* command[] = {"stop", nullptr};
     if (mpv_command(mpv, command) < 0) return;
     QElapsedTimer elapsed;
@@ -403,6 +432,8 @@ void MpvPlayer::load() {
     m_files.clear();
     m_nextFile = 0;
     m_entry = 0;
+    m_itemPlayed = false;
+    m_endedAtEof = false;
     ++m_loadSerial;
     if (!m_mpv) {
         endItem();
@@ -416,35 +447,53 @@ void MpvPlayer::load() {
 void MpvPlayer::resolveThenOpen() {
     if (g_pendingLooks.load() >= kMostPendingLooks) return stop();
     ++g_pendingLooks;
-    QPointer<MpvPlayer> self(this);
     const quint64 serial = m_loadSerial;
-    std::thread([self, serial, url = m_url]() mutable {
-        const QStringList files = resolveItem(url);
+    try {
+        // Not joined: a hung mount may hold it for good. It answers through the mailbox, which
+        // the player empties before it goes, and posts only to the player, never to the
+        // application that may be ending.
+        std::thread([box = m_mailbox, serial, url = m_url] {
+            const QStringList files = resolveItem(url);
+            --g_pendingLooks;
+            std::lock_guard<std::mutex> hold(box->lock);
+            MpvPlayer* self = box->player;
+            if (!self) return;
+            QMetaObject::invokeMethod(
+                self,
+                [self, serial, files] {
+                    if (self->m_loadSerial != serial || self->m_state != Transitioning) return;
+                    self->m_files = files;
+                    self->m_nextFile = 0;
+                    self->openNext();
+                },
+                Qt::QueuedConnection);
+        }).detach();
+    } catch (const std::system_error&) {
+        // No thread to be had: the item counts as unplayable, and the count stays true.
         --g_pendingLooks;
-        QCoreApplication* app = QCoreApplication::instance();
-        if (!app) return;
-        QMetaObject::invokeMethod(
-            app,
-            [self, serial, files] {
-                if (!self || self->m_loadSerial != serial || self->m_state != Transitioning) return;
-                self->m_files = files;
-                self->m_nextFile = 0;
-                self->openNext();
-            },
-            Qt::QueuedConnection);
-    }).detach();
+        stop();
+    }
 }
 
 void MpvPlayer::openNext() {
     m_entry = 0;
+    if (m_nextFile >= m_files.size() && m_looping && m_itemPlayed) {
+        // A looping play-list file starts its round again; one none of whose files played stops.
+        m_nextFile = 0;
+        m_itemPlayed = false;
+    }
     if (m_nextFile >= m_files.size()) {
         // Nothing (left) to play. Stopping also drops anything libmpv might have queued itself.
+        const bool playedThrough = m_itemPlayed && m_endedAtEof;
         stop();
+        if (playedThrough) QMetaObject::invokeMethod(this, &MpvPlayer::endOfMedia, Qt::QueuedConnection);
         return;
     }
     const QByteArray name = openName(m_files.at(m_nextFile++));
+    // A single file loops inside libmpv, which goes from its last frame to its first with no break.
+    const char* loop = m_looping && m_files.size() == 1 ? "loop-file=inf" : "";
     // Replacing clears mpv's play list, so nothing of the previous item plays on.
-    const char* command[] = {"loadfile", name.constData(), "replace", nullptr};
+    const char* command[] = {"loadfile", name.constData(), "replace", loop, nullptr};
     ++m_openSerial;
     if (mpv_command_async(m_mpv, kLoadReply + m_openSerial, command) < 0) {
         stop();
@@ -512,6 +561,16 @@ bool MpvPlayer::mute() const {
     return m_muted;
 }
 
+void MpvPlayer::setLooping(bool looping) {
+    if (looping == m_looping) return;
+    m_looping = looping;
+    // The file playing now follows at once; later ones take it with their loadfile.
+    if (m_mpv && m_entry != 0 && m_files.size() == 1) {
+        const char* value = looping ? "inf" : "no";
+        mpv_set_property_async(m_mpv, 0, "file-local-options/loop-file", MPV_FORMAT_STRING, &value);
+    }
+}
+
 double MpvPlayer::volume() const {
     return m_volume;
 }
@@ -571,12 +630,16 @@ void MpvPlayer::handleEvent(const mpv_event& event) {
     case MPV_EVENT_PLAYBACK_RESTART:
         if (ours && m_state != Stopped) {
             m_startLimit->stop();
+            m_itemPlayed = true;
             setState(m_paused ? Paused : Playing);
+            // The last item's picture stays until this one's first; if it brings none, it goes.
+            if (!m_videoConfigured && m_hasFrame) m_noVideoCheck->start();
         }
         break;
     case MPV_EVENT_END_FILE: {
         const auto* end = static_cast<const mpv_event_end_file*>(event.data);
         if (m_entry <= 0 || end->playlist_entry_id != m_entry) break;
+        m_endedAtEof = end->reason == MPV_END_FILE_REASON_EOF;
         // Played, or unplayable: either way on to the item's next file.
         openNext();
         break;
@@ -624,14 +687,21 @@ void MpvPlayer::handleEvent(const mpv_event& event) {
             if (property->format == MPV_FORMAT_DOUBLE) m_volume = *static_cast<double*>(property->data);
         } else if (std::strcmp(property->name, "vo-configured") == 0) {
             m_videoConfigured = flag;
-            // A sound file after a video must not leave the video's last picture behind.
-            if (!flag) clearFrame();
+            // Between two items the video output goes and comes back: the last picture stays up
+            // until the next one's first replaces it. A sound file after a video, or a video that
+            // loses its picture, must not leave it behind.
+            if (flag) m_noVideoCheck->stop();
+            else if (m_state == Playing || m_state == Paused) m_noVideoCheck->start();
         }
         break;
     }
     default:
         break;
     }
+}
+
+void MpvPlayer::clearIfNoVideo() {
+    if (!m_videoConfigured && (m_state == Playing || m_state == Paused)) clearFrame();
 }
 
 void MpvPlayer::onFramed() {

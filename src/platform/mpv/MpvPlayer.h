@@ -56,6 +56,7 @@ public:
     void closeMedia() override;
     void setMute(bool mute) override;
     bool mute() const override;
+    void setLooping(bool looping) override;
 
     // Seconds into the current item; 0 when nothing is loaded. Asks libmpv and waits for it: for
     // tests and tools, not the user-interface thread.
@@ -91,9 +92,11 @@ private:
     // Tells the render thread the size and visibility to draw at; `redraw` draws the current frame.
     void updateTarget(bool visible, bool redraw);
     void clearFrame();
+    // Stops playback and lets the core go idle while the render thread still takes its frames;
+    // false when the core does not answer within a short while (stuck on a device or server).
+    static bool stopUntilIdle(mpv_handle* mpv);
+    // For a core that was stuck: the same, from a thread that also takes the frames itself.
     static void shutDownVideo(mpv_handle* mpv, mpv_render_context* render);
-    // The core answers a request within a short while (the request stops what it plays).
-    static bool coreAnswers(mpv_handle* mpv);
     bool startOpenGL();
     void startSoftware();
     bool startSharedMemory();
@@ -106,6 +109,8 @@ private:
     // Hands libmpv the item's next file, or ends the item after its last.
     void openNext();
     void endItem();
+    // No video came with the item that now plays: its picture goes, and the form behind shows.
+    void clearIfNoVideo();
     void setState(int state);
 
     MpvOptions m_options;
@@ -135,6 +140,14 @@ private:
     // Tells a look at the path apart from those of earlier loads.
     quint64 m_loadSerial = 0;
     QTimer* m_startLimit = nullptr;
+    QTimer* m_noVideoCheck = nullptr;
+    // Where the thread resolving an item hands its answer: dropped once the player is gone.
+    struct Mailbox;
+    std::shared_ptr<Mailbox> m_mailbox;
+    bool m_looping = false;
+    // A file of the current item (or of its current round, when looping) played; how the last ended.
+    bool m_itemPlayed = false;
+    bool m_endedAtEof = false;
     // The open file waiting for its video filter to be chosen (0: none).
     uint64_t m_preloadedHook = 0;
     bool m_paused = false;

@@ -49,6 +49,22 @@ TEST_F(FullScreenPlayer, InOrderWithStoredFileStartsAtSecondEntryAndWraps) {
                                            kEntries[2], kEntries[0], kEntries[1], kEntries[2]}));
 }
 
+TEST_F(FullScreenPlayer, AnItemPlayedThroughIsFollowedAtOnceButNeverInABusyLoop) {
+    writePlayList(kEntries);
+    playListMode(false);
+    setting(QStringLiteral("VideoFile"), QStringLiteral("/media/single.mpg"));
+    auto* f = start();
+    ASSERT_TRUE(f);
+    EXPECT_FALSE(player()->looping);
+    player()->urls.clear();
+    for (int i = 0; i < 6; ++i) player()->playThrough();
+    // Four ends within a second are followed at once; items that end faster wait for the poll.
+    EXPECT_EQ(player()->urls, (QStringList{kEntries[2], kEntries[0], kEntries[1], kEntries[2]}));
+    f->Timer4_Timer();
+    EXPECT_EQ(player()->urls.size(), 5);
+    EXPECT_EQ(player()->URL(), kEntries[0]);
+}
+
 TEST_F(FullScreenPlayer, InOrderWithoutStoredFilePlaysDefaultMediaFirst) {
     writePlayList(kEntries);
     playListMode(false);
@@ -68,6 +84,8 @@ TEST_F(FullScreenPlayer, SingleFileRestartsTheSameFile) {
     auto* f = start();
     ASSERT_TRUE(f);
     EXPECT_EQ(player()->URL(), QStringLiteral("/media/loop.mpg"));
+    // It loops in the player without a break; the poll restarts it should it ever stop.
+    EXPECT_TRUE(player()->looping);
     player()->calls.clear();
     f->Timer4_Timer(); // still playing: nothing happens
     EXPECT_FALSE(player()->calls.contains(QStringLiteral("play")));

@@ -76,6 +76,9 @@ int main(int argc, char** argv) {
     }
     platform::install(services);
     registerProgramForms();
+    // Past its event loop the process ends without taking anything down (see below), so the last
+    // form is not taken down on the way there either: the screen saver ends the moment it closes.
+    runtime::forms().setEndsAtQuit([] { return !qEnvironmentVariableIsSet("LUMORA_STATS"); });
     // The players stop and their threads end before the process does.
     platform::endOnSignals([&desktop] { desktop.process().endProgram(0); });
 

@@ -8,16 +8,21 @@ namespace runtime {
 
 namespace {
 
-// Asks the registry to quit when it is deleted. deleteLater() delivers that only once control is
-// back in the event loop that was running when it was called, never inside a modal loop opened
-// after it, so a message shown after the last unload is not cut short.
+// Asks the registry to quit when it is deleted, and releases the last form then. deleteLater()
+// delivers that only once control is back in the event loop that was running when it was called,
+// never inside a modal loop opened after it, so a message shown after the last unload is not cut
+// short.
 class QuitWhenBackInTheLoop : public QObject {
 public:
-    explicit QuitWhenBackInTheLoop(FormRegistry& registry) : m_registry(registry) {}
-    ~QuitWhenBackInTheLoop() override { m_registry.quitIfEmpty(); }
+    QuitWhenBackInTheLoop(FormRegistry& registry, Form* last) : m_registry(registry), m_last(last) {}
+    ~QuitWhenBackInTheLoop() override {
+        const bool quitting = m_registry.quitIfEmpty();
+        if (m_last && !(quitting && m_registry.endsAtQuit())) delete m_last.data();
+    }
 
 private:
     FormRegistry& m_registry;
+    QPointer<Form> m_last;
 };
 
 } // namespace
@@ -86,17 +91,19 @@ void FormRegistry::unloaded(Form* form) {
     }
     // Released once control is back in the event loop; before the loop runs, a modal loop may release
     // it while its load is still on the stack, which Form::Load and Show allow for.
-    form->deleteLater();
     // Before the event loop has started there is nothing to quit: main() runs it only while a form
     // is loaded. A quit asked for then would make every later modal loop return at once.
     if (loadedCount() == 0 && m_quitWhenEmpty && QThread::currentThread()->loopLevel() > 0)
-        (new QuitWhenBackInTheLoop(*this))->deleteLater();
+        (new QuitWhenBackInTheLoop(*this, form))->deleteLater();
+    else
+        form->deleteLater();
 }
 
-void FormRegistry::quitIfEmpty() {
-    if (loadedCount() != 0 || !m_quitWhenEmpty) return;
+bool FormRegistry::quitIfEmpty() {
+    if (loadedCount() != 0 || !m_quitWhenEmpty) return false;
     if (m_quit) m_quit();
     else QCoreApplication::exit(0);
+    return true;
 }
 
 void FormRegistry::forget(Form* form) {

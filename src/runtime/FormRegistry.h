@@ -36,6 +36,10 @@ public:
     bool quitWhenEmpty() const { return m_quitWhenEmpty; }
     // What quitting does; QCoreApplication::exit(0) unless a test records it instead.
     void setQuitAction(std::function<void()> quit) { m_quit = std::move(quit); }
+    // Whether the process ends at once when the last form's unload quits: that form is then left
+    // to the process's end rather than taken down (its media engine and threads would only delay
+    // the end the user is waiting for). Unset, every unloaded form is released.
+    void setEndsAtQuit(std::function<bool()> endsAtQuit) { m_endsAtQuit = std::move(endsAtQuit); }
     // Tests: unload and release every form.
     void reset();
 
@@ -43,8 +47,9 @@ public:
     void loaded(Form* form);
     void unloaded(Form* form);
     void forget(Form* form);
-    // Quits when no form is loaded (and quitting is on).
-    void quitIfEmpty();
+    // Quits when no form is loaded (and quitting is on); true when it did.
+    bool quitIfEmpty();
+    bool endsAtQuit() const { return m_endsAtQuit && m_endsAtQuit(); }
 
 private:
     QHash<QString, Factory> m_factories;
@@ -52,6 +57,7 @@ private:
     QVector<QPointer<Form>> m_loaded;
     bool m_quitWhenEmpty = true;
     std::function<void()> m_quit;
+    std::function<bool()> m_endsAtQuit;
 };
 
 inline FormRegistry& forms() { return FormRegistry::instance(); }

@@ -344,6 +344,21 @@ TEST_F(FormTest, QuitWaitsUntilTheUnloadingHandlerIsBackInTheEventLoop) {
     QTimer::singleShot(100, &again, &QEventLoop::quit);
     again.exec();
     EXPECT_EQ(quits, 1);
+
+    // Where the process ends at the quit, the last form is left to that end; else it is released.
+    for (const bool ends : {true, false}) {
+        forms().setEndsAtQuit([ends] { return ends; });
+        QPointer<runtime::Form> last = forms().find(QStringLiteral("ProbeForm"));
+        QEventLoop end;
+        QTimer::singleShot(0, &end, [&] { last->Unload(); });
+        QTimer::singleShot(100, &end, &QEventLoop::quit);
+        end.exec();
+        EXPECT_EQ(quits, ends ? 2 : 3);
+        EXPECT_EQ(last.isNull(), !ends);
+        delete last.data();
+        forms().show(QStringLiteral("ProbeForm"));
+    }
+    forms().setEndsAtQuit({});
 }
 
 } // namespace

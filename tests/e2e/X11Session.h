@@ -33,8 +33,9 @@ struct TopWindow {
 class X11Session {
 public:
     static X11Session& instance();
-    // An Xvfb of the test's own at 1280x1024 on a free display, ended with the session.
-    static std::unique_ptr<X11Session> ownServer();
+    // An Xvfb of the test's own at 1280x1024 and the given depth on a free display, ended with the
+    // session.
+    static std::unique_ptr<X11Session> ownServer(int depth = 24);
     // A connection to a running X server of the test's own, such as one with two monitors.
     explicit X11Session(const QString& display);
     ~X11Session();

@@ -5,6 +5,7 @@
 #include <QElapsedTimer>
 #include <QThread>
 #include <gtest/gtest.h>
+#include <memory>
 
 using e2e::ProgramRun;
 using e2e::X11Session;
@@ -72,6 +73,44 @@ TEST_P(Rendering, FullScreenShowsTheWholePictureSaysHowOnceAndEndsOnAMouseMove) 
     EXPECT_TRUE(errors.contains(QString::fromLatin1(GetParam().choice))) << errors.toStdString();
     EXPECT_TRUE(errors.contains(QString::fromLatin1(GetParam().warning))) << errors.toStdString();
     EXPECT_FALSE(errors.contains(QStringLiteral("failed"))) << errors.toStdString();
+    // At depth 24 software frames go from shared memory, not through images.
+    EXPECT_FALSE(errors.contains(QStringLiteral("painted from images"))) << errors.toStdString();
+}
+
+// A screen of 16-bit pixels cannot show the 32-bit frames drawn into memory shared with the server:
+// they are painted from images instead, in their own colours, and the program says so once.
+TEST(ScreenDepth, SixteenBitPixelsShowTheRightColoursFromImages) {
+    std::unique_ptr<X11Session> x = X11Session::ownServer(16);
+    ASSERT_TRUE(x->ok());
+    ProgramRun run;
+    const QString clip = testsupport::makeClip(run.mediaFolder(), QStringLiteral("quadrants.mpg"),
+                                               testsupport::ClipKind::Quadrants, 10.0);
+    ASSERT_FALSE(clip.isEmpty());
+    run.writeSettings({QStringLiteral("AbsoluteFullScreenDisplayMode=True"),
+                       QStringLiteral("OneEighthScreenDisplayMode=False"), QStringLiteral("VideoFile=") + clip});
+    run.setEnvironment(QStringLiteral("DISPLAY"), x->display());
+    run.captureErrors();
+    run.start(QStringLiteral("/s"));
+
+    auto corners = [&] {
+        const QImage s = x->grabScreen();
+        return QStringList{e2e::colourName(s.pixel(3, 3)), e2e::colourName(s.pixel(1276, 3)),
+                           e2e::colourName(s.pixel(3, 1020)), e2e::colourName(s.pixel(1276, 1020))};
+    };
+    const QStringList expected{QStringLiteral("red"), QStringLiteral("blue"), QStringLiteral("green"),
+                               QStringLiteral("white")};
+    const int shown = e2e::waitUntil([&] { return corners() == expected; }, 8000);
+    x->savePng(QStringLiteral(LUMORA_BINARY_DIR "/e2e-render-depth16.png"));
+    EXPECT_GE(shown, 0) << corners().join(' ').toStdString();
+
+    x->xdotool({QStringLiteral("key"), QStringLiteral("x")});
+    ASSERT_GE(run.waitForEnd(3000), 0);
+    EXPECT_EQ(run.process().exitCode(), 0);
+    const QString errors = run.errors();
+    EXPECT_EQ(errors.count(QStringLiteral("lumora: software frames are painted from images (the X server's screen "
+                                          "has depth 16, not 24 or 32)\n")),
+              1)
+        << errors.toStdString();
 }
 
 // Phones store portrait videos turned and mark them so: each plays upright, filling the screen, and

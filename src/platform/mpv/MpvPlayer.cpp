@@ -139,7 +139,11 @@ MpvPlayer::MpvPlayer(QWidget* parent, MpvOptions options) : MediaPlayer(parent),
     setOption(m_mpv, "terminal", "no");
     setOption(m_mpv, "msg-level", "all=no");
     setOption(m_mpv, "vo", "libmpv");
-    setOption(m_mpv, "hwdec", "auto-safe");
+    Surface surface = m_options.surface;
+    if (surface == Surface::Automatic) surface = chosenSurface();
+    // Hardware decoders are probed only where their frames are drawn: in software each frame would
+    // come back to the processor, and each probe has a driver's library complain on stderr.
+    setOption(m_mpv, "hwdec", surface == Surface::OpenGL ? "auto-safe" : "no");
     setOption(m_mpv, "idle", "yes");
     setOption(m_mpv, "keep-open", "no");
     setOption(m_mpv, "force-window", "no");
@@ -188,10 +192,9 @@ MpvPlayer::MpvPlayer(QWidget* parent, MpvOptions options) : MediaPlayer(parent),
     mpv_observe_property(m_mpv, 0, "vo-configured", MPV_FORMAT_FLAG);
     mpv_observe_property(m_mpv, 0, "volume", MPV_FORMAT_DOUBLE);
 
-    Surface surface = m_options.surface;
-    if (surface == Surface::Automatic) surface = chosenSurface();
     if (surface != Surface::OpenGL || !startOpenGL()) startSoftware();
     const char* no = "no";
+    if (surface == Surface::OpenGL && !m_glLoop) mpv_set_property_async(m_mpv, 0, "hwdec", MPV_FORMAT_STRING, &no);
     // libmpv's software renderer cannot turn pictures: handed a frame marked as turned a quarter, it
     // crops outside the picture and aborts the program. So no frame reaches it marked as turned, and
     // each file whose video is stored turned gets a filter that turns it upright before the renderer

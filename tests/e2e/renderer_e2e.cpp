@@ -1,6 +1,7 @@
 // The built program on each surface LUMORA_RENDER asks for: what the screen shows, what it says on
 // stderr about its choice, and its end on a mouse move.
 #include "X11Session.h"
+#include "platform/mpv/SoundOutput.h"
 #include "support/Clips.h"
 #include <QElapsedTimer>
 #include <QThread>
@@ -9,6 +10,7 @@
 
 using e2e::ProgramRun;
 using e2e::X11Session;
+using platform::mpv::SoundDevices;
 
 namespace {
 
@@ -75,6 +77,68 @@ TEST_P(Rendering, FullScreenShowsTheWholePictureSaysHowOnceAndEndsOnAMouseMove) 
     EXPECT_FALSE(errors.contains(QStringLiteral("failed"))) << errors.toStdString();
     // At depth 24 software frames go from shared memory, not through images.
     EXPECT_FALSE(errors.contains(QStringLiteral("painted from images"))) << errors.toStdString();
+}
+
+// On a machine with no sound device and no graphics card, a run's only line on stderr says how it
+// renders: no sound library, hardware decoder or Qt has anything to say, whether the run is muted,
+// plays its sound, or runs inside a daemon's window.
+TEST(QuietRun, WithoutSoundDeviceOrGraphicsCardTheOnlyLineOnStderrIsHowItRenders) {
+    X11Session& x = X11Session::instance();
+    ASSERT_TRUE(x.ok());
+    struct Run {
+        const char* what;
+        const char* mute; // the sound dialog's setting
+        QStringList arguments;
+    };
+    const Run runs[] = {
+        {"muted", "1", {QStringLiteral("/s")}},
+        {"with sound", "0", {QStringLiteral("/s")}},
+        // A daemon's window: without --sound, whatever the settings say.
+        {"hack mode", "0", {QStringLiteral("--root"), QStringLiteral("--playlist")}},
+    };
+    for (const Run& r : runs) {
+        SCOPED_TRACE(r.what);
+        x.xdotool({QStringLiteral("mousemove"), QStringLiteral("5"), QStringLiteral("5")});
+        ProgramRun run;
+        const SoundDevices devices = platform::mpv::findSoundDevices(run.environment());
+        if (devices.pipewire || devices.pulse || devices.alsa || devices.jack)
+            GTEST_SKIP() << "this machine has something to play sound on";
+        // Two clips with sound, one as a camera makes them.
+        const QString red = e2e::makeColourClip(run.mediaFolder() + QStringLiteral("/red.mp4"),
+                                                {QStringLiteral("red")}, 1.5, true);
+        const QString blue = e2e::makeColourClip(run.mediaFolder() + QStringLiteral("/blue.mpg"),
+                                                 {QStringLiteral("blue")}, 1.5, true);
+        ASSERT_FALSE(red.isEmpty() || blue.isEmpty());
+        run.writePlayList({red, blue});
+        run.writeSettings({QStringLiteral("AbsoluteFullScreenDisplayMode=True"),
+                           QStringLiteral("OneEighthScreenDisplayMode=False"), QStringLiteral("PlaySingleFile=False"),
+                           QStringLiteral("VideoFile=") + red,
+                           QStringLiteral("ScreensaverSoundMutePreference=") + QLatin1String(r.mute)});
+        run.captureErrors();
+        QProcess& p = run.startWith(r.arguments);
+
+        // Each clip plays, and the first again after the second.
+        QStringList seen;
+        QElapsedTimer t;
+        t.start();
+        while (t.elapsed() < 20000 && p.state() == QProcess::Running && seen.size() < 3) {
+            const QString colour = e2e::colourName(x.pixel(640, 512));
+            if ((colour == QStringLiteral("red") || colour == QStringLiteral("blue")) &&
+                (seen.isEmpty() || seen.last() != colour))
+                seen << colour;
+            QThread::msleep(40);
+        }
+        ASSERT_EQ(p.state(), QProcess::Running) << "exit code " << p.exitCode();
+        EXPECT_EQ(seen.size(), 3) << seen.join(' ').toStdString();
+
+        if (r.arguments.first() == QStringLiteral("/s")) x.xdotool({QStringLiteral("key"), QStringLiteral("x")});
+        else p.terminate();
+        ASSERT_GE(run.waitForEnd(3000), 0);
+        EXPECT_EQ(p.exitCode(), 0);
+        const QStringList lines = run.errors().split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        ASSERT_EQ(lines.size(), 1) << run.errors().toStdString();
+        EXPECT_TRUE(lines.first().startsWith(QStringLiteral("lumora: rendering in software ("))) << lines.first().toStdString();
+    }
 }
 
 // A screen of 16-bit pixels cannot show the 32-bit frames drawn into memory shared with the server:

@@ -754,6 +754,9 @@ TEST(SoundOutput, OnlyWhatTheMachineHasIsTriedAndTheNullOutputLast) {
     touch(r + "/home/.config/pulse/client.conf", "default-server = unix:/run/pulse/native\n");
     EXPECT_TRUE(find(env).pulse);
     QFile::remove(r + "/home/.config/pulse/client.conf");
+    // A pipe in its place is not waited on.
+    ASSERT_EQ(::mkfifo(QFile::encodeName(r + "/home/.config/pulse/client.conf").constData(), 0600), 0);
+    EXPECT_FALSE(find(env).pulse);
 
     // A sound card that plays, not one that only records; an ALSA configuration may route anywhere.
     touch(r + "/dev/snd/pcmC0D0c");

@@ -194,6 +194,7 @@ MpvPlayer::MpvPlayer(QWidget* parent, MpvOptions options) : MediaPlayer(parent),
 
     if (surface != Surface::OpenGL || !startOpenGL()) startSoftware();
     const char* no = "no";
+    // OpenGL could not start: software after all.
     if (surface == Surface::OpenGL && !m_glLoop) mpv_set_property_async(m_mpv, 0, "hwdec", MPV_FORMAT_STRING, &no);
     // libmpv's software renderer cannot turn pictures: handed a frame marked as turned a quarter, it
     // crops outside the picture and aborts the program. So no frame reaches it marked as turned, and

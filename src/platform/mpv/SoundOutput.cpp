@@ -3,10 +3,14 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <sys/stat.h>
 
 namespace platform::mpv {
 
 namespace {
+
+// Past this, a file is not a client configuration worth reading.
+constexpr qint64 kLongestConfiguration = 64 * 1024;
 
 bool exists(const QString& path) { return !path.isEmpty() && QFileInfo::exists(path); }
 
@@ -19,9 +23,12 @@ QString configHome(const QProcessEnvironment& env) {
 
 // A PulseAudio client configuration that names a server: libpulse goes there, wherever it is.
 bool namesAPulseServer(const QString& path) {
+    // A pipe of that name would never be done reading.
+    struct stat st;
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) return false;
-    while (!file.atEnd()) {
+    while (!file.atEnd() && file.pos() < kLongestConfiguration) {
         const QByteArray line = file.readLine().trimmed();
         if (!line.startsWith("default-server")) continue;
         const qsizetype equals = line.indexOf('=');

@@ -89,17 +89,21 @@ TEST(QuietRun, WithoutSoundDeviceOrGraphicsCardTheOnlyLineOnStderrIsHowItRenders
         const char* what;
         const char* mute; // the sound dialog's setting
         QStringList arguments;
+        bool runtimeFolder = true; // the session names one (XDG_RUNTIME_DIR)
     };
     const Run runs[] = {
         {"muted", "1", {QStringLiteral("/s")}},
         {"with sound", "0", {QStringLiteral("/s")}},
         // A daemon's window: without --sound, whatever the settings say.
         {"hack mode", "0", {QStringLiteral("--root"), QStringLiteral("--playlist")}},
+        // Started from a session without logind, as from a bare X session's start-up file.
+        {"no runtime folder", "1", {QStringLiteral("/s")}, false},
     };
     for (const Run& r : runs) {
         SCOPED_TRACE(r.what);
         x.xdotool({QStringLiteral("mousemove"), QStringLiteral("5"), QStringLiteral("5")});
         ProgramRun run;
+        if (!r.runtimeFolder) run.removeEnvironment(QStringLiteral("XDG_RUNTIME_DIR"));
         const SoundDevices devices = platform::mpv::findSoundDevices(run.environment());
         if (devices.pipewire || devices.pulse || devices.alsa || devices.jack)
             GTEST_SKIP() << "this machine has something to play sound on";

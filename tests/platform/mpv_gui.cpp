@@ -769,7 +769,13 @@ TEST(SoundOutput, OnlyWhatTheMachineHasIsTriedAndTheNullOutputLast) {
     EXPECT_TRUE(find(env).alsa);
     QFile::remove(r + "/home/.asoundrc");
 
-    touch(r + "/dev/shm/jack_default_1000_0");
+    // Another user's JACK server, and what a JACK server leaves behind, are not this user's.
+    const QString uid = QString::number(::getuid());
+    touch(r + "/dev/shm/jack_default_" + QString::number(::getuid() + 1) + "_0");
+    touch(r + "/dev/shm/jack_db-" + uid + "/defaults");
+    touch(r + "/dev/shm/sem.jack_sem." + uid + "_default_system");
+    EXPECT_FALSE(find(env).jack);
+    touch(r + "/dev/shm/jack_default_" + uid + "_0");
     EXPECT_EQ(outputs(env), "jack,null");
 
     // Everything at once, in libmpv's own order.

@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace platform::mpv {
 
@@ -83,10 +84,11 @@ bool alsaDevice(const QProcessEnvironment& env, const QString& root) {
 }
 
 bool jackServer(const QString& root) {
-    // Both JACK servers keep their sockets or folders in /dev/shm, named jack...
+    // The user's JACK server's socket in /dev/shm (jack_<server>_<uid>_0), or JACK 1's folder there.
+    const QString uid = QString::number(::getuid());
     const QDir shm(root + QStringLiteral("/dev/shm"));
-    return !shm.entryList({QStringLiteral("jack*")}, QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot)
-                .isEmpty();
+    const QStringList names{QStringLiteral("jack_*_%1_0").arg(uid), QStringLiteral("jack-%1").arg(uid)};
+    return !shm.entryList(names, QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot).isEmpty();
 }
 
 } // namespace

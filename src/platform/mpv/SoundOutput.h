@@ -12,7 +12,7 @@ struct SoundDevices {
     bool pipewire = false; // a PipeWire server's socket
     bool pulse = false;    // a PulseAudio server: its socket, an address given, or one that starts itself
     bool alsa = false;     // a sound card's playback device, or an ALSA configuration of the user's
-    bool jack = false;     // a JACK server's files
+    bool jack = false;     // the user's JACK server's socket
 };
 
 // Looks for sound servers' sockets and sound cards' playback devices with the environment `env`,

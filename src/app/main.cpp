@@ -1,4 +1,6 @@
 #include <QApplication>
+#include <QFile>
+#include <QTemporaryDir>
 #include <clocale>
 #include <cstdio>
 #include <memory>
@@ -29,6 +31,17 @@ void useNoSessionBusUnlessThereIsOne() {
     qputenv("DBUS_SESSION_BUS_ADDRESS", "disabled:");
 }
 
+// Qt looks in the runtime folder as it starts (for a Flatpak's marker) and, where the session names
+// none, warns on stderr that it makes one up. Not being in a Flatpak is then known without it: Qt
+// looks in an empty folder of the program's own, and the variable is unset again once Qt is up.
+std::unique_ptr<QTemporaryDir> runtimeFolderForQtsStart() {
+    if (!qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")) return nullptr;
+    auto folder = std::make_unique<QTemporaryDir>();
+    if (!folder->isValid()) return nullptr;
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(folder->path()));
+    return folder;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -54,7 +67,12 @@ int main(int argc, char** argv) {
 
     // Qt sees no arguments: the program's own options are not Qt's (-geometry, -display, -visual).
     int qtArgc = 1;
+    std::unique_ptr<QTemporaryDir> runtimeFolder = runtimeFolderForQtsStart();
     QApplication app(qtArgc, argv);
+    if (runtimeFolder) {
+        qunsetenv("XDG_RUNTIME_DIR");
+        runtimeFolder.reset();
+    }
     // libmpv parses numbers with the C locale.
     std::setlocale(LC_NUMERIC, "C");
     QApplication::setApplicationName(QStringLiteral("lumora"));

@@ -39,7 +39,7 @@ X11Session& X11Session::instance() {
 
 static QString runTool(const QString& display, const QString& tool, const QStringList& args);
 
-static std::unique_ptr<QProcess> startXvfb(QString* display) {
+static std::unique_ptr<QProcess> startXvfb(QString* display, int depth = 24) {
     // Displays a server of another run or another test may hold are passed over.
     for (int n = 150; n < 200 && display->isEmpty(); ++n)
         if (!QFileInfo::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(n)) &&
@@ -47,7 +47,7 @@ static std::unique_ptr<QProcess> startXvfb(QString* display) {
             *display = QStringLiteral(":%1").arg(n);
     auto xvfb = std::make_unique<QProcess>();
     xvfb->start(QStringLiteral("Xvfb"), {*display, QStringLiteral("-screen"), QStringLiteral("0"),
-                                         QStringLiteral("1280x1024x24"), QStringLiteral("-nolisten"),
+                                         QStringLiteral("1280x1024x%1").arg(depth), QStringLiteral("-nolisten"),
                                          QStringLiteral("tcp")});
     xvfb->waitForStarted();
     return xvfb;
@@ -59,9 +59,9 @@ X11Session::X11Session() {
     connectToDisplay();
 }
 
-std::unique_ptr<X11Session> X11Session::ownServer() {
+std::unique_ptr<X11Session> X11Session::ownServer(int depth) {
     QString display;
-    std::unique_ptr<QProcess> xvfb = startXvfb(&display);
+    std::unique_ptr<QProcess> xvfb = startXvfb(&display, depth);
     auto session = std::make_unique<X11Session>(display);
     session->m_xvfb = std::move(xvfb);
     return session;
@@ -165,8 +165,11 @@ QImage X11Session::grabScreen() {
     xcb_get_image_reply_t* r = xcb_get_image_reply(
         m_conn, xcb_get_image(m_conn, XCB_IMAGE_FORMAT_Z_PIXMAP, s->root, 0, 0, width, height, ~0u), nullptr);
     if (!r) return QImage();
-    QImage img(xcb_get_image_data(r), width, height, QImage::Format_RGB32);
-    QImage copy = img.copy();
+    // A screen of 16-bit pixels keeps them as 5, 6 and 5 bits of red, green and blue.
+    const QImage::Format format = r->depth == 16 ? QImage::Format_RGB16 : QImage::Format_RGB32;
+    const qsizetype stride = height ? qsizetype(xcb_get_image_data_length(r)) / height : 0;
+    QImage img(xcb_get_image_data(r), width, height, stride, format);
+    QImage copy = format == QImage::Format_RGB32 ? img.copy() : img.convertToFormat(QImage::Format_RGB32);
     free(r);
     return copy;
 }
@@ -493,7 +496,7 @@ int ProgramRun::waitForEnd(int timeoutMs) {
     return int(t.elapsed());
 }
 
-QString makeColourClip(const QString& path, const QStringList& colours, double seconds) {
+QString makeColourClip(const QString& path, const QStringList& colours, double seconds, bool withSound) {
     QStringList args{QStringLiteral("-loglevel"), QStringLiteral("error"), QStringLiteral("-y")};
     QString filter;
     for (int i = 0; i < colours.size(); ++i) {
@@ -501,10 +504,24 @@ QString makeColourClip(const QString& path, const QStringList& colours, double s
              << QStringLiteral("color=c=%1:s=320x240:r=25:d=%2").arg(colours[i]).arg(seconds);
         filter += QStringLiteral("[%1:v]").arg(i);
     }
+    if (withSound)
+        args << QStringLiteral("-f") << QStringLiteral("lavfi") << QStringLiteral("-i")
+             << QStringLiteral("sine=f=440:d=%1").arg(seconds * double(colours.size()));
     filter += QStringLiteral("concat=n=%1:v=1:a=0[v]").arg(colours.size());
-    args << QStringLiteral("-filter_complex") << filter << QStringLiteral("-map") << QStringLiteral("[v]")
-         << QStringLiteral("-c:v") << QStringLiteral("mpeg1video") << QStringLiteral("-q:v") << QStringLiteral("2")
-         << path;
+    args << QStringLiteral("-filter_complex") << filter << QStringLiteral("-map") << QStringLiteral("[v]");
+    if (!withSound) {
+        args << QStringLiteral("-c:v") << QStringLiteral("mpeg1video") << QStringLiteral("-q:v") << QStringLiteral("2");
+    } else if (path.endsWith(QStringLiteral(".mp4"))) {
+        // As cameras and phones make them: H.264 with AAC, which a hardware decoder would take.
+        args << QStringLiteral("-map") << QStringLiteral("%1:a").arg(colours.size()) << QStringLiteral("-c:v")
+             << QStringLiteral("libx264") << QStringLiteral("-pix_fmt") << QStringLiteral("yuv420p")
+             << QStringLiteral("-c:a") << QStringLiteral("aac");
+    } else {
+        args << QStringLiteral("-map") << QStringLiteral("%1:a").arg(colours.size()) << QStringLiteral("-c:v")
+             << QStringLiteral("mpeg1video") << QStringLiteral("-q:v") << QStringLiteral("2") << QStringLiteral("-c:a")
+             << QStringLiteral("mp2");
+    }
+    args << path;
     QProcess p;
     p.start(QStringLiteral("ffmpeg"), args);
     if (!p.waitForFinished(60000) || p.exitCode() != 0) return QString();

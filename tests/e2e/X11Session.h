@@ -33,8 +33,9 @@ struct TopWindow {
 class X11Session {
 public:
     static X11Session& instance();
-    // An Xvfb of the test's own at 1280x1024 on a free display, ended with the session.
-    static std::unique_ptr<X11Session> ownServer();
+    // An Xvfb of the test's own at 1280x1024 and the given depth on a free display, ended with the
+    // session.
+    static std::unique_ptr<X11Session> ownServer(int depth = 24);
     // A connection to a running X server of the test's own, such as one with two monitors.
     explicit X11Session(const QString& display);
     ~X11Session();
@@ -143,8 +144,9 @@ private:
     QString m_errors;
 };
 
-// A clip of solid colours one after another, each `seconds` long, made with ffmpeg.
-QString makeColourClip(const QString& path, const QStringList& colours, double seconds);
+// A clip of solid colours one after another, each `seconds` long, made with ffmpeg. With sound, a
+// tone plays throughout: H.264 and AAC for an .mp4 name, MPEG-1 and MPEG audio otherwise.
+QString makeColourClip(const QString& path, const QStringList& colours, double seconds, bool withSound = false);
 
 // Waits until pred holds; the milliseconds it took, or -1 after timeoutMs.
 int waitUntil(const std::function<bool()>& pred, int timeoutMs);

@@ -1,13 +1,16 @@
 // The built program on each surface LUMORA_RENDER asks for: what the screen shows, what it says on
 // stderr about its choice, and its end on a mouse move.
 #include "X11Session.h"
+#include "platform/mpv/SoundOutput.h"
 #include "support/Clips.h"
 #include <QElapsedTimer>
 #include <QThread>
 #include <gtest/gtest.h>
+#include <memory>
 
 using e2e::ProgramRun;
 using e2e::X11Session;
+using platform::mpv::SoundDevices;
 
 namespace {
 
@@ -72,6 +75,110 @@ TEST_P(Rendering, FullScreenShowsTheWholePictureSaysHowOnceAndEndsOnAMouseMove) 
     EXPECT_TRUE(errors.contains(QString::fromLatin1(GetParam().choice))) << errors.toStdString();
     EXPECT_TRUE(errors.contains(QString::fromLatin1(GetParam().warning))) << errors.toStdString();
     EXPECT_FALSE(errors.contains(QStringLiteral("failed"))) << errors.toStdString();
+    // At depth 24 software frames go from shared memory, not through images.
+    EXPECT_FALSE(errors.contains(QStringLiteral("painted from images"))) << errors.toStdString();
+}
+
+// On a machine with no sound device and no graphics card, a run's only line on stderr says how it
+// renders: no sound library, hardware decoder or Qt has anything to say, whether the run is muted,
+// plays its sound, or runs inside a daemon's window.
+TEST(QuietRun, WithoutSoundDeviceOrGraphicsCardTheOnlyLineOnStderrIsHowItRenders) {
+    X11Session& x = X11Session::instance();
+    ASSERT_TRUE(x.ok());
+    struct Run {
+        const char* what;
+        const char* mute; // the sound dialog's setting
+        QStringList arguments;
+        bool runtimeFolder = true; // the session names one (XDG_RUNTIME_DIR)
+    };
+    const Run runs[] = {
+        {"muted", "1", {QStringLiteral("/s")}},
+        {"with sound", "0", {QStringLiteral("/s")}},
+        // A daemon's window: without --sound, whatever the settings say.
+        {"hack mode", "0", {QStringLiteral("--root"), QStringLiteral("--playlist")}},
+        // Started from a session without logind, as from a bare X session's start-up file.
+        {"no runtime folder", "1", {QStringLiteral("/s")}, false},
+    };
+    for (const Run& r : runs) {
+        SCOPED_TRACE(r.what);
+        x.xdotool({QStringLiteral("mousemove"), QStringLiteral("5"), QStringLiteral("5")});
+        ProgramRun run;
+        if (!r.runtimeFolder) run.removeEnvironment(QStringLiteral("XDG_RUNTIME_DIR"));
+        const SoundDevices devices = platform::mpv::findSoundDevices(run.environment());
+        if (devices.pipewire || devices.pulse || devices.alsa || devices.jack)
+            GTEST_SKIP() << "this machine has something to play sound on";
+        // Two clips with sound, one as a camera makes them.
+        const QString red = e2e::makeColourClip(run.mediaFolder() + QStringLiteral("/red.mp4"),
+                                                {QStringLiteral("red")}, 1.5, true);
+        const QString blue = e2e::makeColourClip(run.mediaFolder() + QStringLiteral("/blue.mpg"),
+                                                 {QStringLiteral("blue")}, 1.5, true);
+        ASSERT_FALSE(red.isEmpty() || blue.isEmpty());
+        run.writePlayList({red, blue});
+        run.writeSettings({QStringLiteral("AbsoluteFullScreenDisplayMode=True"),
+                           QStringLiteral("OneEighthScreenDisplayMode=False"), QStringLiteral("PlaySingleFile=False"),
+                           QStringLiteral("VideoFile=") + red,
+                           QStringLiteral("ScreensaverSoundMutePreference=") + QLatin1String(r.mute)});
+        run.captureErrors();
+        QProcess& p = run.startWith(r.arguments);
+
+        // Each clip plays, and the first again after the second.
+        QStringList seen;
+        QElapsedTimer t;
+        t.start();
+        while (t.elapsed() < 20000 && p.state() == QProcess::Running && seen.size() < 3) {
+            const QString colour = e2e::colourName(x.pixel(640, 512));
+            if ((colour == QStringLiteral("red") || colour == QStringLiteral("blue")) &&
+                (seen.isEmpty() || seen.last() != colour))
+                seen << colour;
+            QThread::msleep(40);
+        }
+        ASSERT_EQ(p.state(), QProcess::Running) << "exit code " << p.exitCode();
+        EXPECT_EQ(seen.size(), 3) << seen.join(' ').toStdString();
+
+        if (r.arguments.first() == QStringLiteral("/s")) x.xdotool({QStringLiteral("key"), QStringLiteral("x")});
+        else p.terminate();
+        ASSERT_GE(run.waitForEnd(3000), 0);
+        EXPECT_EQ(p.exitCode(), 0);
+        const QStringList lines = run.errors().split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        ASSERT_EQ(lines.size(), 1) << run.errors().toStdString();
+        EXPECT_TRUE(lines.first().startsWith(QStringLiteral("lumora: rendering in software ("))) << lines.first().toStdString();
+    }
+}
+
+// A screen of 16-bit pixels cannot show the 32-bit frames drawn into memory shared with the server:
+// they are painted from images instead, in their own colours, and the program says so once.
+TEST(ScreenDepth, SixteenBitPixelsShowTheRightColoursFromImages) {
+    std::unique_ptr<X11Session> x = X11Session::ownServer(16);
+    ASSERT_TRUE(x->ok());
+    ProgramRun run;
+    const QString clip = testsupport::makeClip(run.mediaFolder(), QStringLiteral("quadrants.mpg"),
+                                               testsupport::ClipKind::Quadrants, 10.0);
+    ASSERT_FALSE(clip.isEmpty());
+    run.writeSettings({QStringLiteral("AbsoluteFullScreenDisplayMode=True"),
+                       QStringLiteral("OneEighthScreenDisplayMode=False"), QStringLiteral("VideoFile=") + clip});
+    run.setEnvironment(QStringLiteral("DISPLAY"), x->display());
+    run.captureErrors();
+    run.start(QStringLiteral("/s"));
+
+    auto corners = [&] {
+        const QImage s = x->grabScreen();
+        return QStringList{e2e::colourName(s.pixel(3, 3)), e2e::colourName(s.pixel(1276, 3)),
+                           e2e::colourName(s.pixel(3, 1020)), e2e::colourName(s.pixel(1276, 1020))};
+    };
+    const QStringList expected{QStringLiteral("red"), QStringLiteral("blue"), QStringLiteral("green"),
+                               QStringLiteral("white")};
+    const int shown = e2e::waitUntil([&] { return corners() == expected; }, 8000);
+    x->savePng(QStringLiteral(LUMORA_BINARY_DIR "/e2e-render-depth16.png"));
+    EXPECT_GE(shown, 0) << corners().join(' ').toStdString();
+
+    x->xdotool({QStringLiteral("key"), QStringLiteral("x")});
+    ASSERT_GE(run.waitForEnd(3000), 0);
+    EXPECT_EQ(run.process().exitCode(), 0);
+    const QString errors = run.errors();
+    EXPECT_EQ(errors.count(QStringLiteral("lumora: software frames are painted from images (the X server's screen "
+                                          "has depth 16, not 24 or 32)\n")),
+              1)
+        << errors.toStdString();
 }
 
 // Phones store portrait videos turned and mark them so: each plays upright, filling the screen, and

@@ -1,13 +1,16 @@
 // The libmpv player on real clips that ffmpeg makes for the run.
 #include "platform/mpv/MpvEngine.h"
 #include "platform/mpv/MpvPlayer.h"
+#include "platform/mpv/SoundOutput.h"
 #include "support/Clips.h"
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QSet>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
 #include <QUrl>
@@ -27,6 +30,7 @@
 using platform::mpv::MpvEngine;
 using platform::mpv::MpvOptions;
 using platform::mpv::MpvPlayer;
+using platform::mpv::SoundDevices;
 using playback::MediaPlayer;
 using testsupport::ClipKind;
 using testsupport::makeClip;
@@ -628,6 +632,7 @@ TEST(MpvPlayer, MutedNoSoundServerIsContactedAndAStuckCoreHoldsNothingUp) {
     auto hung = std::make_unique<HungSoundServer>(dir + "/pulse.socket");
     HungSoundServer& server = *hung;
     const QString sound = clip("long sound.wav", ClipKind::WavSound, 20.0);
+    const QString video = clip("long video.mpg", ClipKind::MpegVideo, 20.0);
     MpvOptions withSound = kRealTime;
     withSound.nullAudio = false;
     withSound.startLimitMs = 800;
@@ -638,10 +643,17 @@ TEST(MpvPlayer, MutedNoSoundServerIsContactedAndAStuckCoreHoldsNothingUp) {
     player->setMute(true);
     player->setURL(sound);
     ASSERT_TRUE(waitForState(*player, MediaPlayer::Playing));
+    EXPECT_EQ(player->soundOutput(), "null");
+    EXPECT_TRUE(player->decodesSound());
+    // A video's sound is neither decoded nor played anywhere.
+    player->setURL(video);
+    ASSERT_TRUE(waitForState(*player, MediaPlayer::Playing));
+    EXPECT_FALSE(player->decodesSound());
+    EXPECT_EQ(player->soundOutput(), "");
     QTest::qWait(500);
     EXPECT_EQ(server.connections(), 0);
 
-    // Unmuted, the sound goes to the sound server again; this one never answers, and holds the core.
+    // Unmuted, the video's sound goes to the sound server; this one never answers, and holds the core.
     QElapsedTimer t;
     t.start();
     player->setMute(false);
@@ -667,4 +679,108 @@ TEST(MpvPlayer, MutedNoSoundServerIsContactedAndAStuckCoreHoldsNothingUp) {
     // Once the server goes, the core comes back and is freed after all.
     hung.reset();
     EXPECT_TRUE(platform::mpv::playersFinished(10000)) << "the core did not end once the sound server went";
+}
+
+// Where there is nothing to play sound on, libmpv tries no output, so no library complains on
+// stderr: a sound file plays out its length to nowhere, and a video's sound is left out.
+TEST(MpvPlayer, WithNoSoundDeviceSoundFilesPlayOutSilentlyAndVideosLeaveTheirSoundOut) {
+    // The user's sound servers' sockets are not seen from an empty runtime folder.
+    QTemporaryDir runtime;
+    struct Runtime {
+        const bool was = qEnvironmentVariableIsSet("XDG_RUNTIME_DIR");
+        const QByteArray kept = qgetenv("XDG_RUNTIME_DIR");
+        explicit Runtime(const QString& path) { qputenv("XDG_RUNTIME_DIR", path.toUtf8()); }
+        ~Runtime() { was ? void(qputenv("XDG_RUNTIME_DIR", kept)) : void(qunsetenv("XDG_RUNTIME_DIR")); }
+    } emptyRuntime(runtime.path());
+    const SoundDevices devices = platform::mpv::findSoundDevices(QProcessEnvironment::systemEnvironment());
+    if (devices.pipewire || devices.pulse || devices.alsa || devices.jack)
+        GTEST_SKIP() << "this machine has something to play sound on";
+    MpvOptions withSound = kRealTime;
+    withSound.nullAudio = false;
+    MpvPlayer player(nullptr, withSound);
+    player.setMute(false);
+    player.setURL(clip("two seconds.wav", ClipKind::WavSound, 2.0));
+    ASSERT_TRUE(waitForState(player, MediaPlayer::Playing));
+    EXPECT_EQ(player.soundOutput(), "null");
+    double furthest = 0;
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            furthest = std::max(furthest, player.position());
+            return player.playState() == MediaPlayer::Stopped;
+        },
+        kTimeout));
+    EXPECT_GT(furthest, 1.0) << "the sound file ended before its end";
+
+    player.setURL(clip("video.mpg", ClipKind::MpegVideo, 5.0));
+    ASSERT_TRUE(waitForState(player, MediaPlayer::Playing));
+    EXPECT_FALSE(player.decodesSound());
+    EXPECT_EQ(player.soundOutput(), "");
+}
+
+TEST(SoundOutput, OnlyWhatTheMachineHasIsTriedAndTheNullOutputLast) {
+    QTemporaryDir root;
+    ASSERT_TRUE(root.isValid());
+    const QString r = root.path();
+    auto touch = [&](const QString& path, const QByteArray& text = {}) {
+        QDir().mkpath(QFileInfo(path).path());
+        writeFile(path, text);
+    };
+    auto find = [&](const QProcessEnvironment& env) { return platform::mpv::findSoundDevices(env, r); };
+    auto outputs = [&](const QProcessEnvironment& env) { return platform::mpv::audioOutputs(find(env)); };
+    QProcessEnvironment env;
+    env.insert("HOME", r + "/home");
+    env.insert("XDG_RUNTIME_DIR", r + "/run/user/1000");
+    QDir().mkpath(r + "/run/user/1000");
+    EXPECT_EQ(outputs(env), "null");
+
+    // Sound servers by their sockets, wherever their variables put them.
+    touch(r + "/run/user/1000/pipewire-0");
+    EXPECT_EQ(outputs(env), "pipewire,null");
+    QFile::remove(r + "/run/user/1000/pipewire-0");
+    touch(r + "/run/user/1000/pulse/native");
+    EXPECT_EQ(outputs(env), "pulse,null");
+    QFile::remove(r + "/run/user/1000/pulse/native");
+    QProcessEnvironment elsewhere = env;
+    touch(r + "/elsewhere/studio");
+    elsewhere.insert("PIPEWIRE_REMOTE", r + "/elsewhere/studio");
+    EXPECT_TRUE(find(elsewhere).pipewire);
+    elsewhere.insert("PULSE_SERVER", "tcp:192.0.2.1");
+    EXPECT_TRUE(find(elsewhere).pulse);
+    EXPECT_EQ(outputs(env), "null");
+
+    // A PulseAudio server named in a client configuration; the comments of the shipped one name none.
+    touch(r + "/etc/pulse/client.conf", "; default-server =\n# default-server = unix:/x\nautospawn = no\n");
+    EXPECT_FALSE(find(env).pulse);
+    touch(r + "/home/.config/pulse/client.conf", "default-server = unix:/run/pulse/native\n");
+    EXPECT_TRUE(find(env).pulse);
+    QFile::remove(r + "/home/.config/pulse/client.conf");
+    // A pipe in its place is not waited on.
+    ASSERT_EQ(::mkfifo(QFile::encodeName(r + "/home/.config/pulse/client.conf").constData(), 0600), 0);
+    EXPECT_FALSE(find(env).pulse);
+
+    // A sound card that plays, not one that only records; an ALSA configuration may route anywhere.
+    touch(r + "/dev/snd/pcmC0D0c");
+    touch(r + "/dev/snd/controlC0");
+    EXPECT_FALSE(find(env).alsa);
+    touch(r + "/dev/snd/pcmC0D3p");
+    EXPECT_EQ(outputs(env), "alsa,null");
+    QFile::remove(r + "/dev/snd/pcmC0D3p");
+    touch(r + "/home/.asoundrc");
+    EXPECT_TRUE(find(env).alsa);
+    QFile::remove(r + "/home/.asoundrc");
+
+    // Another user's JACK server, and what a JACK server leaves behind, are not this user's.
+    const QString uid = QString::number(::getuid());
+    touch(r + "/dev/shm/jack_default_" + QString::number(::getuid() + 1) + "_0");
+    touch(r + "/dev/shm/jack_db-" + uid + "/defaults");
+    touch(r + "/dev/shm/sem.jack_sem." + uid + "_default_system");
+    EXPECT_FALSE(find(env).jack);
+    touch(r + "/dev/shm/jack_default_" + uid + "_0");
+    EXPECT_EQ(outputs(env), "jack,null");
+
+    // Everything at once, in libmpv's own order.
+    touch(r + "/run/user/1000/pipewire-0");
+    touch(r + "/run/pulse/native");
+    touch(r + "/etc/asound.conf");
+    EXPECT_EQ(outputs(env), "pipewire,pulse,alsa,jack,null");
 }

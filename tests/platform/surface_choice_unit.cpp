@@ -1,9 +1,13 @@
-// How the surface is chosen from LUMORA_RENDER, the platform and the renderer an OpenGL probe found.
+// How the surface is chosen from LUMORA_RENDER, the platform and the renderer an OpenGL probe found,
+// and whether frames can go to the X server from shared memory as its screen keeps its pixels.
+#include "platform/mpv/ShmRenderLoop.h"
 #include "platform/mpv/SurfaceChoice.h"
 #include <gtest/gtest.h>
 
 using platform::mpv::decideSurface;
 using platform::mpv::isSoftwareRenderer;
+using platform::mpv::ServerPixels;
+using platform::mpv::sharedMemoryFormat;
 using platform::mpv::Surface;
 
 TEST(SurfaceChoice, RenderersThatDrawWithTheProcessorAreKnownWhateverTheirSpelling) {
@@ -55,4 +59,47 @@ TEST(SurfaceChoice, HardwareGetsOpenGLAndEverythingElseSoftwareUnlessForced) {
     EXPECT_EQ(choice.surface, Surface::OpenGL);
     EXPECT_EQ(warning, "lumora: LUMORA_RENDER=vulkan is neither software nor opengl; choosing by itself");
     EXPECT_EQ(decide("vulkan", "xcb", cpu).surface, Surface::Software);
+}
+
+TEST(SurfaceChoice, SharedMemoryTakesOnlyScreensWhosePixelsLibmpvDrawsAsTheServerReadsThem) {
+    // A PC's X server at depth 24: 32-bit pixels, red in the high byte, least significant byte first.
+    ServerPixels pc{24, 32, true, false, 0xff0000, 0xff00, 0xff};
+    QString why = QStringLiteral("untouched");
+    EXPECT_EQ(sharedMemoryFormat(pc, &why), "bgr0");
+    EXPECT_EQ(why, "untouched");
+    ServerPixels deep = pc;
+    deep.depth = 32;
+    EXPECT_EQ(sharedMemoryFormat(deep, &why), "bgr0");
+    // The same pixels in the other byte order, and with red and blue swapped.
+    ServerPixels bigEndian = pc;
+    bigEndian.mostSignificantByteFirst = true;
+    EXPECT_EQ(sharedMemoryFormat(bigEndian, &why), "0rgb");
+    ServerPixels swapped = pc;
+    swapped.redMask = 0xff;
+    swapped.blueMask = 0xff0000;
+    EXPECT_EQ(sharedMemoryFormat(swapped, &why), "rgb0");
+    swapped.mostSignificantByteFirst = true;
+    EXPECT_EQ(sharedMemoryFormat(swapped, &why), "0bgr");
+
+    // Everything else is painted from images, and the reason says why.
+    ServerPixels highColour{16, 16, true, false, 0xf800, 0x7e0, 0x1f};
+    EXPECT_EQ(sharedMemoryFormat(highColour, &why), "");
+    EXPECT_EQ(why, "the X server's screen has depth 16, not 24 or 32");
+    ServerPixels packed = pc;
+    packed.bitsPerPixel = 24;
+    EXPECT_EQ(sharedMemoryFormat(packed, &why), "");
+    EXPECT_EQ(why, "the X server keeps 24 bits a pixel, not 32");
+    ServerPixels palette = pc;
+    palette.trueColour = false;
+    EXPECT_EQ(sharedMemoryFormat(palette, &why), "");
+    EXPECT_EQ(why, "the X server's screen is not true colour");
+    ServerPixels tenBits{30, 32, true, false, 0x3ff00000, 0xffc00, 0x3ff};
+    EXPECT_EQ(sharedMemoryFormat(tenBits, &why), "");
+    EXPECT_EQ(why, "the X server's screen has depth 30, not 24 or 32");
+    ServerPixels redOnTop{32, 32, true, false, 0xff000000, 0xff0000, 0xff00};
+    EXPECT_EQ(sharedMemoryFormat(redOnTop, &why), "");
+    EXPECT_EQ(why, "the X server's colour masks are 0xff000000, 0xff0000 and 0xff00");
+    // A screen that could not be read at all.
+    EXPECT_EQ(sharedMemoryFormat(ServerPixels{}, &why), "");
+    EXPECT_EQ(why, "the X server's screen has depth 0, not 24 or 32");
 }

@@ -4,6 +4,7 @@
 #include "platform/mpv/LocalMedia.h"
 #include "platform/mpv/RenderLoop.h"
 #include "platform/mpv/ShmRenderLoop.h"
+#include "platform/mpv/SoundOutput.h"
 #include "platform/mpv/VideoWindow.h"
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -11,6 +12,7 @@
 #include <QOffscreenSurface>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QProcessEnvironment>
 #include <atomic>
 #include <chrono>
 #include <clocale>
@@ -58,28 +60,42 @@ constexpr uint64_t kTrackListReply = 2;
 constexpr uint64_t kLoadReply = 1000;
 constexpr uint64_t kFarewellReply = 3;
 
-// The video track's rotation in degrees clockwise, as its container says (0 when none): the
-// track libmpv picks by itself, the first video that is not a cover picture.
-int videoRotation(const mpv_node& trackList) {
-    if (trackList.format != MPV_FORMAT_NODE_ARRAY) return 0;
+// What an open file holds, from its track list.
+struct Tracks {
+    // A video that is not a cover picture: the track libmpv picks by itself.
+    bool video = false;
+    // Its rotation in degrees clockwise, as its container says (0 when none).
+    int rotation = 0;
+    bool sound = false;
+};
+
+Tracks readTracks(const mpv_node& trackList) {
+    Tracks tracks;
+    if (trackList.format != MPV_FORMAT_NODE_ARRAY) return tracks;
     for (int i = 0; i < trackList.u.list->num; ++i) {
         const mpv_node& track = trackList.u.list->values[i];
         if (track.format != MPV_FORMAT_NODE_MAP) continue;
-        bool video = false, picture = false;
+        bool video = false, sound = false, picture = false;
         int64_t rotation = 0;
         for (int k = 0; k < track.u.list->num; ++k) {
             const char* key = track.u.list->keys[k];
             const mpv_node& value = track.u.list->values[k];
-            if (std::strcmp(key, "type") == 0 && value.format == MPV_FORMAT_STRING)
+            if (std::strcmp(key, "type") == 0 && value.format == MPV_FORMAT_STRING) {
                 video = std::strcmp(value.u.string, "video") == 0;
-            else if (std::strcmp(key, "albumart") == 0 && value.format == MPV_FORMAT_FLAG)
+                sound = std::strcmp(value.u.string, "audio") == 0;
+            } else if (std::strcmp(key, "albumart") == 0 && value.format == MPV_FORMAT_FLAG) {
                 picture = value.u.flag != 0;
-            else if (std::strcmp(key, "demux-rotation") == 0 && value.format == MPV_FORMAT_INT64)
+            } else if (std::strcmp(key, "demux-rotation") == 0 && value.format == MPV_FORMAT_INT64) {
                 rotation = value.u.int64;
+            }
         }
-        if (video && !picture) return int(((rotation % 360) + 360) % 360);
+        tracks.sound = tracks.sound || sound;
+        if (video && !picture && !tracks.video) {
+            tracks.video = true;
+            tracks.rotation = int(((rotation % 360) + 360) % 360);
+        }
     }
-    return 0;
+    return tracks;
 }
 
 // Events are no longer handled: a hook that fires lets its file go on at once, so the core never
@@ -136,7 +152,11 @@ MpvPlayer::MpvPlayer(QWidget* parent, MpvOptions options)
     setOption(m_mpv, "terminal", "no");
     setOption(m_mpv, "msg-level", "all=no");
     setOption(m_mpv, "vo", "libmpv");
-    setOption(m_mpv, "hwdec", "auto-safe");
+    Surface surface = m_options.surface;
+    if (surface == Surface::Automatic) surface = chosenSurface();
+    // Hardware decoders are probed only where their frames are drawn: in software each frame would
+    // come back to the processor, and each probe has a driver's library complain on stderr.
+    setOption(m_mpv, "hwdec", surface == Surface::OpenGL ? "auto-safe" : "no");
     setOption(m_mpv, "idle", "yes");
     setOption(m_mpv, "keep-open", "no");
     setOption(m_mpv, "force-window", "no");
@@ -166,7 +186,11 @@ MpvPlayer::MpvPlayer(QWidget* parent, MpvOptions options)
     setOption(m_mpv, "demuxer-lavf-o", "protocol_whitelist=file");
     // The media control's design-time volume.
     setOption(m_mpv, "volume", "50");
-    if (m_options.nullAudio || m_options.untimed) setOption(m_mpv, "ao", "null");
+    // Only the outputs this machine has are tried: each one tried where there is nothing to play on
+    // has its library complain on stderr.
+    if (m_options.nullAudio || m_options.untimed) m_soundOutputs = "null";
+    else m_soundOutputs = audioOutputs(findSoundDevices(QProcessEnvironment::systemEnvironment()));
+    setOption(m_mpv, "ao", m_soundOutputs.constData());
     if (m_options.untimed) {
         setOption(m_mpv, "untimed", "yes");
         setOption(m_mpv, "ao-null-untimed", "yes");
@@ -181,18 +205,18 @@ MpvPlayer::MpvPlayer(QWidget* parent, MpvOptions options)
     mpv_observe_property(m_mpv, 0, "vo-configured", MPV_FORMAT_FLAG);
     mpv_observe_property(m_mpv, 0, "volume", MPV_FORMAT_DOUBLE);
 
-    Surface surface = m_options.surface;
-    if (surface == Surface::Automatic) surface = chosenSurface();
     if (surface != Surface::OpenGL || !startOpenGL()) startSoftware();
-    if (m_render && !m_glLoop) {
-        // libmpv's software renderer cannot turn pictures: handed a frame marked as turned a
-        // quarter, it crops outside the picture and aborts the program. So no frame reaches it marked
-        // as turned, and each file whose video is stored turned gets a filter that turns it upright
-        // before the renderer sees it, chosen once the file is open and before it is decoded.
-        const char* no = "no";
-        mpv_set_property_async(m_mpv, 0, "video-rotate", MPV_FORMAT_STRING, &no);
-        mpv_hook_add(m_mpv, kPreloadedHook, "on_preloaded", 0);
-    }
+    const char* no = "no";
+    // OpenGL could not start: software after all.
+    if (surface == Surface::OpenGL && !m_glLoop) mpv_set_property_async(m_mpv, 0, "hwdec", MPV_FORMAT_STRING, &no);
+    // libmpv's software renderer cannot turn pictures: handed a frame marked as turned a quarter, it
+    // crops outside the picture and aborts the program. So no frame reaches it marked as turned, and
+    // each file whose video is stored turned gets a filter that turns it upright before the renderer
+    // sees it.
+    if (m_render && !m_glLoop) mpv_set_property_async(m_mpv, 0, "video-rotate", MPV_FORMAT_STRING, &no);
+    // Each file waits, once open and before it is decoded, for its tracks to be looked at: for that
+    // filter, and for the sound of a video to be left unread while nobody hears it.
+    mpv_hook_add(m_mpv, kPreloadedHook, "on_preloaded", 0);
     if (m_render) mpv_render_context_set_update_callback(m_render, &MpvPlayer::renderUpdateCallback, this);
     mpv_set_wakeup_callback(m_mpv, &MpvPlayer::wakeupCallback, this);
 }
@@ -550,11 +574,31 @@ void MpvPlayer::setMute(bool mute) {
     m_muteTold = true;
     int flag = mute ? 1 : 0;
     mpv_set_property_async(m_mpv, 0, "mute", MPV_FORMAT_FLAG, &flag);
-    if (m_options.nullAudio || m_options.untimed) return;
+    if (m_soundOutputs == "null") return;
     // Muted, the sound goes nowhere rather than to a sound server: none is contacted, and one that
-    // hangs cannot hold the core. Unmuted, libmpv picks the output again.
-    const char* output = mute ? "null" : "";
+    // hangs cannot hold the core. Unmuted, libmpv tries this machine's outputs again.
+    const char* output = mute ? "null" : m_soundOutputs.constData();
     mpv_set_property_async(m_mpv, 0, "ao", MPV_FORMAT_STRING, &output);
+    if (!mute && m_soundLeftOut) {
+        // The video playing now is heard from here on; the next file picks its own tracks again.
+        const char* track = "auto";
+        mpv_set_property_async(m_mpv, 0, "aid", MPV_FORMAT_STRING, &track);
+        m_soundLeftOut = false;
+    }
+}
+
+QString MpvPlayer::soundOutput() const {
+    char* name = m_mpv ? mpv_get_property_string(m_mpv, "current-ao") : nullptr;
+    const QString output = QString::fromUtf8(name);
+    mpv_free(name);
+    return output;
+}
+
+bool MpvPlayer::decodesSound() const {
+    char* codec = m_mpv ? mpv_get_property_string(m_mpv, "audio-codec-name") : nullptr;
+    const bool decoding = codec && *codec;
+    mpv_free(codec);
+    return decoding;
 }
 
 bool MpvPlayer::mute() const {
@@ -661,14 +705,21 @@ void MpvPlayer::handleEvent(const mpv_event& event) {
     case MPV_EVENT_GET_PROPERTY_REPLY: {
         if (event.reply_userdata != kTrackListReply || m_preloadedHook == 0) break;
         const auto* property = static_cast<const mpv_event_property*>(event.data);
-        int rotation = 0;
+        Tracks tracks;
         if (event.error >= 0 && property->format == MPV_FORMAT_NODE)
-            rotation = videoRotation(*static_cast<const mpv_node*>(property->data));
-        const QByteArray filter = rotationFilter(rotation);
-        if (!filter.isEmpty()) {
-            // For this file only; queued ahead of the go-on, so it holds before decoding starts.
+            tracks = readTracks(*static_cast<const mpv_node*>(property->data));
+        // Both for this file only; queued ahead of the go-on, so they hold before decoding starts.
+        const QByteArray filter = rotationFilter(tracks.rotation);
+        if (!filter.isEmpty() && m_render && !m_glLoop) {
             const char* value = filter.constData();
             mpv_set_property_async(m_mpv, 0, "file-local-options/vf", MPV_FORMAT_STRING, &value);
+        }
+        // Nobody hears a video's sound while muted or with nothing to play it on: it is neither read
+        // nor decoded. A sound file plays on to nowhere, for its length.
+        m_soundLeftOut = tracks.video && tracks.sound && (m_muted || m_soundOutputs == "null");
+        if (m_soundLeftOut) {
+            const char* none = "no";
+            mpv_set_property_async(m_mpv, 0, "file-local-options/aid", MPV_FORMAT_STRING, &none);
         }
         mpv_hook_continue(m_mpv, m_preloadedHook);
         m_preloadedHook = 0;

@@ -71,6 +71,10 @@ public:
     bool usesSharedMemory() const { return m_shmLoop != nullptr; }
     // A picture is up; without one the widget paints nothing and its parent shows through.
     bool hasPicture() const { return m_hasFrame; }
+    // The audio output libmpv has open ("null" plays to nothing; "" when none is open), and whether
+    // the current file's sound is decoded. Ask libmpv and wait for it: for tests.
+    QString soundOutput() const;
+    bool decodesSound() const;
 
 signals:
     void playStateChanged(int state);
@@ -148,12 +152,16 @@ private:
     // A file of the current item (or of its current round, when looping) played; how the last ended.
     bool m_itemPlayed = false;
     bool m_endedAtEof = false;
-    // The open file waiting for its video filter to be chosen (0: none).
+    // The open file waiting for its tracks to be looked at (0: none).
     uint64_t m_preloadedHook = 0;
     bool m_paused = false;
     // What the player was last told; no sound output is opened while muted.
     bool m_muted = false;
     bool m_muteTold = false;
+    // libmpv's audio outputs to try while not muted: those this machine has ("null" when none).
+    QByteArray m_soundOutputs;
+    // The current file's sound is left out, as it was opened while nobody would hear it.
+    bool m_soundLeftOut = false;
     double m_volume = 50;
     bool m_videoConfigured = false;
 

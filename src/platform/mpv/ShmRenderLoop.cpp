@@ -21,7 +21,54 @@ void sync(xcb_connection_t* conn) {
     // Errors (a window gone before the GUI thread said so) arrive as events nobody else reads.
     while (xcb_generic_event_t* e = xcb_poll_for_event(conn)) free(e);
 }
+
+// The pixels of the screen the connection opened on, as its root visual and pixmap formats say.
+ServerPixels screenPixels(xcb_connection_t* conn, int screenNumber) {
+    ServerPixels pixels;
+    const xcb_setup_t* setup = xcb_get_setup(conn);
+    pixels.mostSignificantByteFirst = setup->image_byte_order == XCB_IMAGE_ORDER_MSB_FIRST;
+    xcb_screen_iterator_t screens = xcb_setup_roots_iterator(setup);
+    for (int i = 0; i < screenNumber && screens.rem > 0; ++i) xcb_screen_next(&screens);
+    if (screens.rem <= 0) return pixels;
+    const xcb_screen_t* screen = screens.data;
+    pixels.depth = screen->root_depth;
+    const xcb_format_t* formats = xcb_setup_pixmap_formats(setup);
+    for (int i = 0; i < xcb_setup_pixmap_formats_length(setup); ++i)
+        if (formats[i].depth == pixels.depth) pixels.bitsPerPixel = formats[i].bits_per_pixel;
+    for (auto depths = xcb_screen_allowed_depths_iterator(screen); depths.rem > 0; xcb_depth_next(&depths)) {
+        for (auto visuals = xcb_depth_visuals_iterator(depths.data); visuals.rem > 0; xcb_visualtype_next(&visuals)) {
+            const xcb_visualtype_t* visual = visuals.data;
+            if (visual->visual_id != screen->root_visual) continue;
+            pixels.trueColour = visual->_class == XCB_VISUAL_CLASS_TRUE_COLOR;
+            pixels.redMask = visual->red_mask;
+            pixels.greenMask = visual->green_mask;
+            pixels.blueMask = visual->blue_mask;
+        }
+    }
+    return pixels;
+}
 } // namespace
+
+QByteArray sharedMemoryFormat(const ServerPixels& pixels, QString* why) {
+    auto fail = [&](const QString& reason) {
+        if (why) *why = reason;
+        return QByteArray();
+    };
+    if (pixels.depth != 24 && pixels.depth != 32)
+        return fail(QStringLiteral("the X server's screen has depth %1, not 24 or 32").arg(pixels.depth));
+    if (pixels.bitsPerPixel != 32)
+        return fail(QStringLiteral("the X server keeps %1 bits a pixel, not 32").arg(pixels.bitsPerPixel));
+    if (!pixels.trueColour) return fail(QStringLiteral("the X server's screen is not true colour"));
+    // The pixel as a 32-bit number in the server's byte order, read byte by byte as libmpv names them.
+    const bool redHigh = pixels.redMask == 0xff0000 && pixels.greenMask == 0xff00 && pixels.blueMask == 0xff;
+    const bool redLow = pixels.redMask == 0xff && pixels.greenMask == 0xff00 && pixels.blueMask == 0xff0000;
+    if (redHigh) return pixels.mostSignificantByteFirst ? QByteArrayLiteral("0rgb") : QByteArrayLiteral("bgr0");
+    if (redLow) return pixels.mostSignificantByteFirst ? QByteArrayLiteral("0bgr") : QByteArrayLiteral("rgb0");
+    return fail(QStringLiteral("the X server's colour masks are %1, %2 and %3")
+                    .arg(QStringLiteral("0x") + QString::number(pixels.redMask, 16),
+                         QStringLiteral("0x") + QString::number(pixels.greenMask, 16),
+                         QStringLiteral("0x") + QString::number(pixels.blueMask, 16)));
+}
 
 ShmRenderLoop::ShmRenderLoop(mpv_render_context* context, std::function<void()> framed)
     : m_context(context), m_framed(std::move(framed)) {}
@@ -41,8 +88,14 @@ bool ShmRenderLoop::start(const QByteArray& display, QString* error) {
         m_conn = nullptr;
         return false;
     };
-    m_conn = xcb_connect(display.isEmpty() ? nullptr : display.constData(), nullptr);
+    int screenNumber = 0;
+    m_conn = xcb_connect(display.isEmpty() ? nullptr : display.constData(), &screenNumber);
     if (!m_conn || xcb_connection_has_error(m_conn)) return fail(QStringLiteral("no connection to the X server"));
+    // Pixels put in another layout would show wrong colours, or not at all.
+    QString why;
+    const QByteArray format = sharedMemoryFormat(screenPixels(m_conn, screenNumber), &why);
+    if (format.isEmpty()) return fail(why);
+    qstrncpy(m_format, format.constData(), sizeof m_format);
     auto* version = xcb_shm_query_version_reply(m_conn, xcb_shm_query_version(m_conn), nullptr);
     if (!version) return fail(QStringLiteral("the X server has no shared memory extension"));
     free(version);
@@ -103,11 +156,9 @@ void ShmRenderLoop::render(bool skip, QSize size) {
     int dontBlock = 0;
     int surface[2] = {size.width(), size.height()};
     size_t stride = m_segment.stride;
-    // Little-endian 32-bit pixels as X keeps them at depth 24: blue, green, red, unused.
-    char format[] = "bgr0";
     mpv_render_param params[] = {
         {MPV_RENDER_PARAM_SW_SIZE, surface},
-        {MPV_RENDER_PARAM_SW_FORMAT, format},
+        {MPV_RENDER_PARAM_SW_FORMAT, m_format},
         {MPV_RENDER_PARAM_SW_STRIDE, &stride},
         {MPV_RENDER_PARAM_SW_POINTER, m_segment.data},
         // Frames are shown as soon as they are drawn; libmpv's own clock already timed them.

@@ -1,4 +1,5 @@
 #pragma once
+#include <QByteArray>
 #include <QSize>
 #include <QString>
 #include <atomic>
@@ -13,6 +14,22 @@ struct xcb_connection_t;
 
 namespace platform::mpv {
 
+// How the X server keeps the pixels of its screen: what decides whether libmpv's software renderer
+// can draw straight into memory the server reads as an image.
+struct ServerPixels {
+    uint8_t depth = 0;
+    uint8_t bitsPerPixel = 0; // from the server's pixmap formats, for that depth
+    bool trueColour = false;
+    bool mostSignificantByteFirst = false; // the server's image byte order
+    uint32_t redMask = 0;
+    uint32_t greenMask = 0;
+    uint32_t blueMask = 0;
+};
+
+// The libmpv software format ("bgr0", "rgb0", "0rgb" or "0bgr") whose bytes are pixels the server
+// reads as they are; empty when there is none, with the reason in `why`.
+QByteArray sharedMemoryFormat(const ServerPixels& pixels, QString* why);
+
 // libmpv's software renderer on a thread of its own, drawing each frame into memory shared with the
 // X server (MIT-SHM) and putting it straight into a native child window from there: no image for
 // the widget to paint, no copy into Qt's backing store, and the user-interface thread takes no part
@@ -25,8 +42,9 @@ public:
     ShmRenderLoop(const ShmRenderLoop&) = delete;
     ShmRenderLoop& operator=(const ShmRenderLoop&) = delete;
 
-    // Connects to `display` and checks that the server shares memory with this process; starts the
-    // thread. False, with the reason in `error`, when it cannot: the caller draws another way.
+    // Connects to `display` and checks that the server shares memory with this process and keeps its
+    // screen's pixels in a layout libmpv draws; starts the thread. False, with the reason in `error`,
+    // when it cannot: the caller draws another way.
     bool start(const QByteArray& display, QString* error);
 
     uint64_t frontGeneration() override { return m_presented; }
@@ -61,6 +79,7 @@ private:
     uint32_t m_gcWindow = 0; // the window m_gc and m_depth were made for
     uint32_t m_gc = 0;
     uint8_t m_depth = 24;
+    char m_format[8] = "bgr0"; // libmpv's name for the server's pixel layout
 
     std::atomic<uint64_t> m_presented{0};
     std::thread m_thread;

@@ -43,8 +43,8 @@ int main(int argc, char **argv) {
     }
     const Rgb wanted{int(colour >> 16 & 0xff), int(colour >> 8 & 0xff), int(colour & 0xff)};
     Screen screen;
-    if (!screen.open()) {
-        std::fprintf(stderr, "first_frame: no true-colour X display\n");
+    if (const std::string why = screen.open(); !why.empty()) {
+        std::fprintf(stderr, "first_frame: %s\n", why.c_str());
         return 2;
     }
 

@@ -68,8 +68,8 @@ int main(int argc, char** argv) {
         return 2;
     }
     Screen screen;
-    if (!screen.open()) {
-        std::fprintf(stderr, "frames_shown: no 24-bit true-colour X display\n");
+    if (const std::string why = screen.open(); !why.empty()) {
+        std::fprintf(stderr, "frames_shown: %s\n", why.c_str());
         return 2;
     }
     const int width = screen.width();

@@ -4,9 +4,12 @@
 
 #include <xcb/xcb.h>
 
+#include <chrono>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <string>
+#include <thread>
 #include <vector>
 
 struct Rgb {
@@ -19,15 +22,26 @@ inline bool near(Rgb a, Rgb b, int within) {
 
 class Screen {
 public:
-    bool open() {
-        m_conn = xcb_connect(nullptr, nullptr);
-        if (xcb_connection_has_error(m_conn)) return false;
+    // Empty when the screen can be read, else why not.
+    std::string open() {
+        // A busy Xvfb now and then refuses a connection outright (a socket error): it is asked again.
+        int error = 0;
+        for (int attempt = 0; attempt < 50; ++attempt) {
+            if (m_conn) xcb_disconnect(m_conn);
+            m_conn = xcb_connect(nullptr, nullptr);
+            error = xcb_connection_has_error(m_conn);
+            if (error != XCB_CONN_ERROR) break;
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        if (error) return "cannot connect to the X display (xcb error " + std::to_string(error) + ")";
         m_screen = xcb_setup_roots_iterator(xcb_get_setup(m_conn)).data;
         for (auto depths = xcb_screen_allowed_depths_iterator(m_screen); depths.rem; xcb_depth_next(&depths))
             for (auto visuals = xcb_depth_visuals_iterator(depths.data); visuals.rem; xcb_visualtype_next(&visuals))
                 if (visuals.data->visual_id == m_screen->root_visual) m_visual = visuals.data;
         // Only 32 bits a pixel are read below: a 24-bit true-colour screen, as Xvfb gives.
-        return m_visual && m_visual->_class == XCB_VISUAL_CLASS_TRUE_COLOR && m_screen->root_depth == 24;
+        if (!m_visual || m_visual->_class != XCB_VISUAL_CLASS_TRUE_COLOR || m_screen->root_depth != 24)
+            return "the X screen is not 24-bit true colour";
+        return {};
     }
 
     int width() const { return m_screen->width_in_pixels; }

@@ -138,6 +138,25 @@ fi
 echo "X server: Xvfb :$display 1920x1080x24, pid $xvfb_pid; mpv --vo=x11 uses X shared memory: $shm"
 echo "LUMORA_RENDER=${LUMORA_RENDER-<unset>}; load average at the start: $(cut -d' ' -f1-3 /proc/loadavg) on $(nproc) cores"
 
+# The frame counter checks itself before its figures are trusted: the 1080p clip's frames 285 to
+# 298 and then 0 to 19 without 10, at 10 a second (each on the screen for 100 ms) and scaled to a
+# third, played once by mpv. Every one of the 33 must be counted, and 299 and 10 as skipped: the
+# number read, the count, the clip's loop and the scaling all come into it.
+echo "checking the frame counter..."
+ffmpeg -nostdin -hide_banner -loglevel error -y -i "$work/c1080.mp4" -filter_complex \
+    "[0:v]split[x][y];[x]trim=start_frame=285:end_frame=299,setpts=PTS-STARTPTS[a];[y]trim=end_frame=20,select='not(eq(n\,10))',setpts=PTS-STARTPTS[b];[a][b]concat=n=2:v=1,setpts=N/10/TB,scale=640:360" \
+    -r 10 "${x264[@]}" "$work/check.mp4"
+"$work/frames_shown" "$clip_frames" 4.5 10 >"$work/check.txt" 2>&1 &
+counter=$!
+mpv --no-config --fs --ao=null --vo=x11 --really-quiet "$work/check.mp4" </dev/null >"$work/check-mpv.log" 2>&1 || true
+wait "$counter" || true
+counter=
+if ! grep -q "^screen: frames-shown 33 skipped 2 " "$work/check.txt"; then
+    echo "the frame counter miscounted 33 frames shown with 2 skipped: $(cat "$work/check.txt")" >&2
+    exit 1
+fi
+echo "frame counter: $(cat "$work/check.txt")"
+
 # One CPU run of SECONDS: "$@" under GNU time; the X server's CPU read around it; frames_shown
 # counting on the screen from the first frame for $window s. Appends to $work/cpu.txt: case side
 # program-cpu x-cpu peak-rss-kb frames-shown skipped decoder-drops output-drops ui-p99 ui-max

@@ -104,8 +104,10 @@ LUA
 display=
 for d in 5 6 7 8 9; do
     [ -e "/tmp/.X$d-lock" ] || [ -e "/tmp/.X11-unix/X$d" ] && continue
-    # -br: a black root window, which a closed player uncovers.
-    Xvfb ":$d" -screen 0 1920x1080x24 -br -nolisten tcp >"$work/xvfb.log" 2>&1 &
+    # -br: a black root window, which a closed player uncovers. -noreset: by default the server
+    # starts over whenever its last client has gone, between two runs here, and drops a client
+    # that connects meanwhile (a program that then fails to start, a helper that cannot connect).
+    Xvfb ":$d" -screen 0 1920x1080x24 -br -noreset -nolisten tcp >"$work/xvfb.log" 2>&1 &
     xvfb_pid=$!
     export DISPLAY=:$d
     for _ in $(seq 50); do xdotool getdisplaygeometry >/dev/null 2>&1 && break; sleep 0.1; done
@@ -182,9 +184,7 @@ cpu_run() {
         tail -5 "$log" >&2
     elif [ "$side" = lumora ]; then
         # Ended as a user would, by a key; its stats come on the way out.
-        # A busy Xvfb now and then refuses a connection: xdotool is asked again rather than the
-        # whole benchmark ending on it.
-        for _ in 1 2 3; do xdotool key space && break; sleep 0.2; done
+        xdotool key space
         for _ in $(seq 100); do kill -0 "$child" 2>/dev/null || break; sleep 0.1; done
         kill -0 "$child" 2>/dev/null && { echo "warning: lumora did not end on a key; terminated" >&2; kill "$child"; }
     else

@@ -4,12 +4,10 @@
 
 #include <xcb/xcb.h>
 
-#include <chrono>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <string>
-#include <thread>
 #include <vector>
 
 struct Rgb {
@@ -24,16 +22,9 @@ class Screen {
 public:
     // Empty when the screen can be read, else why not.
     std::string open() {
-        // A busy Xvfb now and then refuses a connection outright (a socket error): it is asked again.
-        int error = 0;
-        for (int attempt = 0; attempt < 50; ++attempt) {
-            if (m_conn) xcb_disconnect(m_conn);
-            m_conn = xcb_connect(nullptr, nullptr);
-            error = xcb_connection_has_error(m_conn);
-            if (error != XCB_CONN_ERROR) break;
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        }
-        if (error) return "cannot connect to the X display (xcb error " + std::to_string(error) + ")";
+        m_conn = xcb_connect(nullptr, nullptr);
+        if (const int error = xcb_connection_has_error(m_conn))
+            return "cannot connect to the X display (xcb error " + std::to_string(error) + ")";
         m_screen = xcb_setup_roots_iterator(xcb_get_setup(m_conn)).data;
         for (auto depths = xcb_screen_allowed_depths_iterator(m_screen); depths.rem; xcb_depth_next(&depths))
             for (auto visuals = xcb_depth_visuals_iterator(depths.data); visuals.rem; xcb_visualtype_next(&visuals))

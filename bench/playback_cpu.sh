@@ -34,7 +34,8 @@ xvfb_pid=
 running=
 counter=
 cleanup() {
-    # Only what this script started: the program of an interrupted run, then the X server.
+    # Only what this script started: the program of an interrupted run and its frame counter, then
+    # the X server.
     [ -n "$running" ] && kill "$running" 2>/dev/null && wait "$running" 2>/dev/null
     [ -n "$counter" ] && kill "$counter" 2>/dev/null && wait "$counter" 2>/dev/null
     [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null

@@ -16,7 +16,7 @@
 #include <thread>
 #include <unistd.h>
 
-extern char **environ;
+extern char** environ;
 
 namespace {
 
@@ -35,7 +35,7 @@ void endChild(pid_t child) {
 
 } // namespace
 
-int main(int argc, char **argv) {
+int main(int argc, char** argv) {
     unsigned colour = 0;
     if (argc < 3 || std::sscanf(argv[1], "%6x", &colour) != 1) {
         std::fprintf(stderr, "usage: first_frame RRGGBB command [args...]\n");
@@ -54,7 +54,8 @@ int main(int argc, char **argv) {
     while (screen.centre(seen) && !near(seen, {0, 0, 0}, 16) && std::chrono::steady_clock::now() < blackBy)
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     if (!near(seen, {0, 0, 0}, 16)) {
-        std::fprintf(stderr, "first_frame: the screen's centre is %02x%02x%02x, not black\n", seen.r, seen.g, seen.b);
+        std::fprintf(stderr, "first_frame: the screen's centre is %02x%02x%02x, not black\n", seen.r, seen.g,
+                     seen.b);
         return 3;
     }
 
@@ -73,8 +74,8 @@ int main(int argc, char **argv) {
             return 1;
         }
         if (std::chrono::steady_clock::now() > giveUp) {
-            std::fprintf(stderr, "first_frame: no %06x at the centre after 30 s (last %02x%02x%02x)\n", colour, seen.r,
-                         seen.g, seen.b);
+            std::fprintf(stderr, "first_frame: no %06x at the centre after 30 s (last %02x%02x%02x)\n",
+                         colour, seen.r, seen.g, seen.b);
             endChild(child);
             return 1;
         }

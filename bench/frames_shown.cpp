@@ -78,7 +78,10 @@ int main(int argc, char** argv) {
     using Clock = std::chrono::steady_clock;
     using Ms = std::chrono::duration<double, std::milli>;
     const auto start = Clock::now();
-    const auto giveUp = start + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(giveUpS));
+    const auto later = [](Clock::time_point from, double seconds) {
+        return from + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
+    };
+    const auto giveUp = later(start, giveUpS);
     Clock::time_point first{}, until{}, lastRead{};
     int last = -1;
     long shown = 0, skipped = 0;
@@ -91,7 +94,8 @@ int main(int argc, char** argv) {
             if (first == Clock::time_point{})
                 std::fprintf(stderr, "frames_shown: no numbered frame on the screen in %.1f s\n", giveUpS);
             else
-                std::fprintf(stderr, "frames_shown: %.1f s after the start, only %.1f s of the %.1f s counted\n",
+                std::fprintf(stderr,
+                             "frames_shown: %.1f s after the start, only %.1f s of the %.1f s counted\n",
                              giveUpS, Ms(now - first).count() / 1000, windowS);
             return 1;
         }
@@ -104,7 +108,7 @@ int main(int argc, char** argv) {
         if (number >= 0 && number < frames) {
             if (last < 0) {
                 first = read;
-                until = first + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(windowS));
+                until = later(first, windowS);
                 shown = 1;
             } else if (number != last) {
                 ++shown;
@@ -114,7 +118,8 @@ int main(int argc, char** argv) {
             }
             last = number;
         }
-        if (last >= 0 && lastRead != Clock::time_point{}) longestGap = std::max(longestGap, Ms(read - lastRead).count());
+        if (last >= 0 && lastRead != Clock::time_point{})
+            longestGap = std::max(longestGap, Ms(read - lastRead).count());
         lastRead = read;
         std::this_thread::sleep_for(std::chrono::milliseconds(4));
     }

@@ -27,7 +27,8 @@ public:
             return "cannot connect to the X display (xcb error " + std::to_string(error) + ")";
         m_screen = xcb_setup_roots_iterator(xcb_get_setup(m_conn)).data;
         for (auto depths = xcb_screen_allowed_depths_iterator(m_screen); depths.rem; xcb_depth_next(&depths))
-            for (auto visuals = xcb_depth_visuals_iterator(depths.data); visuals.rem; xcb_visualtype_next(&visuals))
+            for (auto visuals = xcb_depth_visuals_iterator(depths.data); visuals.rem;
+                 xcb_visualtype_next(&visuals))
                 if (visuals.data->visual_id == m_screen->root_visual) m_visual = visuals.data;
         // Only 32 bits a pixel are read below: a 24-bit true-colour screen, as Xvfb gives.
         if (!m_visual || m_visual->_class != XCB_VISUAL_CLASS_TRUE_COLOR || m_screen->root_depth != 24)

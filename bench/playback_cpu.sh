@@ -59,6 +59,7 @@ clip() { # name lavfi-source
 # A test pattern whose top sixteenth carries each frame's number for frames_shown: 18 blocks, the
 # number's 9 bits (lowest first, white for 1), then the same inverted.
 numbered() { # name width height
+    # The strip: at least the top sixteenth, an even number of rows for 4:2:0 chroma.
     local bit='st(0,floor(X*18/W));st(1,mod(floor(N/pow(2,if(lt(ld(0),9),ld(0),ld(0)-9))),2))'
     ffmpeg -nostdin -hide_banner -loglevel error -y -f lavfi -i "testsrc2=size=$2x$3:rate=$fps:duration=10" \
         -f lavfi -i "color=c=black:size=$2x$(($3 / 16 / 2 * 2 + 2)):rate=$fps:duration=10" \

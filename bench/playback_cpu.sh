@@ -27,6 +27,10 @@ for tool in ffmpeg Xvfb xdotool mpv /usr/bin/time c++ pkg-config; do
     command -v "$tool" >/dev/null || { echo "missing: $tool" >&2; exit 2; }
 done
 [ -x "$lumora" ] || { echo "no $lumora: build it first" >&2; exit 2; }
+# A program rebuilt while the benchmark runs would mix two programs' figures in one run: it is
+# noticed at the end.
+binary_id() { stat -L -c '%s bytes, modified %y' "$lumora" 2>/dev/null || echo "missing"; }
+lumora_id=$(binary_id)
 [ -f /usr/include/X11/extensions/XTest.h ] || { echo "missing: libxtst-dev (XTest.h)" >&2; exit 2; }
 
 work=$(mktemp -d /tmp/lumora-bench.XXXXXX)
@@ -141,6 +145,7 @@ else
 fi
 echo "X server: Xvfb :$display 1920x1080x24, pid $xvfb_pid; mpv --vo=x11 uses X shared memory: $shm"
 echo "LUMORA_RENDER=${LUMORA_RENDER-<unset>}; load average at the start: $(cut -d' ' -f1-3 /proc/loadavg) on $(nproc) cores"
+echo "lumora: $lumora ($lumora_id)"
 
 # The frame counter checks itself before its figures are trusted: the 1080p clip's frames 285 to
 # 298 and then 0 to 19 without 10, at 10 a second (each on the screen for 100 ms) and scaled to a
@@ -346,6 +351,9 @@ verdict() { # value op goal [tolerance in per cent, for "="]
 }
 echo
 echo "load average at the end: $(cut -d' ' -f1-3 /proc/loadavg)"
+if [ "$(binary_id)" != "$lumora_id" ]; then
+    echo "WARNING: $lumora changed during the run (now $(binary_id)): these figures mix two programs"
+fi
 echo
 echo "goals                                          value    goal"
 row() { printf "%-44s %8s    %-10s  %s\n" "$1" "$2" "$3 $4" "$(verdict "$2" "$3" "$4")"; }

@@ -26,11 +26,13 @@ clip_frames=$((10 * fps))
 for tool in ffmpeg Xvfb xdotool mpv /usr/bin/time c++ pkg-config; do
     command -v "$tool" >/dev/null || { echo "missing: $tool" >&2; exit 2; }
 done
+# Someone else may be rebuilding the program: one being written (missing, or changed in the last
+# few seconds) is waited for, up to two minutes.
+for _ in $(seq 24); do
+    [ -x "$lumora" ] && [ $(($(date +%s) - $(stat -L -c %Y "$lumora" 2>/dev/null || date +%s))) -ge 5 ] && break
+    sleep 5
+done
 [ -x "$lumora" ] || { echo "no $lumora: build it first" >&2; exit 2; }
-# A program rebuilt while the benchmark runs would mix two programs' figures in one run: it is
-# noticed at the end.
-binary_id() { stat -L -c '%s bytes, modified %y' "$lumora" 2>/dev/null || echo "missing"; }
-lumora_id=$(binary_id)
 [ -f /usr/include/X11/extensions/XTest.h ] || { echo "missing: libxtst-dev (XTest.h)" >&2; exit 2; }
 
 work=$(mktemp -d /tmp/lumora-bench.XXXXXX)
@@ -46,6 +48,17 @@ cleanup() {
     rm -rf "$work"
 }
 trap cleanup EXIT INT TERM
+
+# The program as it is now, copied: a rebuild while this runs would otherwise mix two programs'
+# figures in one run. Its data folder goes along as a link, so it finds what it would beside
+# the original.
+binary_id() { stat -L -c '%s bytes, modified %y' "$1" 2>/dev/null || echo "missing"; }
+origin=$lumora
+origin_id=$(binary_id "$origin")
+mkdir "$work/bin"
+cp -L "$origin" "$work/bin/lumora"
+[ -d "$(dirname "$origin")/data" ] && ln -s "$(cd "$(dirname "$origin")" && pwd)/data" "$work/bin/data"
+lumora=$work/bin/lumora
 
 echo "building the helpers..."
 c++ -O2 -std=c++17 -o "$work/first_frame" "$here/first_frame.cpp" $(pkg-config --cflags --libs xcb)
@@ -145,7 +158,7 @@ else
 fi
 echo "X server: Xvfb :$display 1920x1080x24, pid $xvfb_pid; mpv --vo=x11 uses X shared memory: $shm"
 echo "LUMORA_RENDER=${LUMORA_RENDER-<unset>}; load average at the start: $(cut -d' ' -f1-3 /proc/loadavg) on $(nproc) cores"
-echo "lumora: $lumora ($lumora_id)"
+echo "lumora: $origin ($origin_id), run from a copy"
 
 # The frame counter checks itself before its figures are trusted: the 1080p clip's frames 285 to
 # 298 and then 0 to 19 without 10, at 10 a second (each on the screen for 100 ms) and scaled to a
@@ -351,9 +364,8 @@ verdict() { # value op goal [tolerance in per cent, for "="]
 }
 echo
 echo "load average at the end: $(cut -d' ' -f1-3 /proc/loadavg)"
-if [ "$(binary_id)" != "$lumora_id" ]; then
-    echo "WARNING: $lumora changed during the run (now $(binary_id)): these figures mix two programs"
-fi
+[ "$(binary_id "$origin")" = "$origin_id" ] ||
+    echo "($origin was rebuilt during the run, now $(binary_id "$origin"); the figures are of the copy taken at the start)"
 echo
 echo "goals                                          value    goal"
 row() { printf "%-44s %8s    %-10s  %s\n" "$1" "$2" "$3 $4" "$(verdict "$2" "$3" "$4")"; }

@@ -30,7 +30,7 @@ cleanup() {
 }
 trap cleanup EXIT INT TERM
 
-# The same clip as playback_cpu.sh: no audio track, so only decoding and drawing are compared.
+# A clip like those of playback_cpu.sh: no audio track, so only decoding and drawing are compared.
 clip=$work/clip.mp4
 echo "making a 20 s 1920x1080 30 fps h264 clip..."
 ffmpeg -nostdin -hide_banner -loglevel error -y \

@@ -39,7 +39,9 @@ for n in $(seq 60 89); do
     [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] || { display=":$n"; break; }
 done
 [ -n "$display" ] || { echo "no free display" >&2; exit 2; }
-Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+# -noreset: otherwise the server starts over each time its last client has gone, between two runs,
+# and drops a program that connects meanwhile.
+Xvfb "$display" -screen 0 1280x1024x24 -noreset -nolisten tcp >/dev/null 2>&1 &
 xvfb_pid=$!
 export DISPLAY=$display XDG_CONFIG_HOME="$work/cfg" XDG_DATA_HOME="$work/data" XDG_RUNTIME_DIR="$work"
 for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done

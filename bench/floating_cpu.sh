@@ -30,7 +30,7 @@ cleanup() {
 }
 trap cleanup EXIT INT TERM
 
-# The same clip as playback_cpu.sh: no audio track, so only decoding and drawing are compared.
+# A clip like those of playback_cpu.sh: no audio track, so only decoding and drawing are compared.
 clip=$work/clip.mp4
 echo "making a 20 s 1920x1080 30 fps h264 clip..."
 ffmpeg -nostdin -hide_banner -loglevel error -y \
@@ -42,7 +42,9 @@ ffmpeg -nostdin -hide_banner -loglevel error -y \
 start_xvfb() {
     local display=140
     while [ -e "/tmp/.X$display-lock" ] || [ -e "/tmp/.X11-unix/X$display" ]; do display=$((display + 1)); done
-    Xvfb ":$display" -screen 0 1920x1080x24 -nolisten tcp >/dev/null 2>&1 &
+    # -noreset: otherwise the server starts over when xdotool, its only client yet, has gone, and
+    # drops the program if it connects meanwhile.
+    Xvfb ":$display" -screen 0 1920x1080x24 -noreset -nolisten tcp >/dev/null 2>&1 &
     xvfb_pid=$!
     export DISPLAY=:$display
     for _ in $(seq 50); do xdotool getdisplaygeometry >/dev/null 2>&1 && break; sleep 0.1; done

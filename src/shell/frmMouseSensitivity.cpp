@@ -156,11 +156,14 @@ void frmMouseSensitivity::Form_Load() {
     // is shown as the value the bar took, so that OK stores a sensitivity the players can use.
     if (txtMouseSensitivity->text() != QString::number(hscMouseSensitivity->value()))
         hscMouseSensitivity_Change();
-    // Text that is no Boolean leaves its option cleared; clearing one never selects the other.
+    // The options show what the full-screen player will do: it reads "DoNotIgnoreMouseMovent" with
+    // "True" as its default and keeps to ending on a move when the text is no Boolean. So "No" is
+    // selected whenever a move ends it, fresh settings included, and OK never turns that off
+    // unasked; "Yes" where a move is ignored.
+    const bool moveEnds = runtime::boolOr(GetSetting(kDoNotIgnore, QStringLiteral("True")), true);
     optYesIgnoreMouseMovement->setChecked(
-        runtime::boolOr(GetSetting(kIgnore, QStringLiteral("False")), false));
-    optDoNotIgnoreMouseMovement->setChecked(
-        runtime::boolOr(GetSetting(kDoNotIgnore, QStringLiteral("False")), false));
+        runtime::boolOr(GetSetting(kIgnore, QStringLiteral("False")), false) || !moveEnds);
+    optDoNotIgnoreMouseMovement->setChecked(moveEnds);
 }
 
 void frmMouseSensitivity::hscMouseSensitivity_Change() {

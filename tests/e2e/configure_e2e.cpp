@@ -161,8 +161,12 @@ TEST_F(ConfigureEndToEnd, MenusOpenFromTheKeyboardAndTheirDialogsShow) {
     shot(QStringLiteral("mouse-sensitivity"));
     x().xdotool({"mousemove", QString::number(windowNamed("Mouse Sensitivity Control").center().x()),
                  QString::number(windowNamed("Mouse Sensitivity Control").center().y())});
-    keys({"Escape"});
+    // OK on fresh settings keeps a move ending the full-screen player (played out at the end).
+    keys({"Return"});
     ASSERT_TRUE(waitGone(QStringLiteral("Mouse Sensitivity Control")));
+    ASSERT_GE(waitUntil([&] { return settings(run).contains("DoNotIgnoreMouseMovent"); }, 3000), 0);
+    const QString moveEnds = settings(run).value("DoNotIgnoreMouseMovent");
+    EXPECT_EQ(moveEnds, QStringLiteral("True"));
 
     x().xdotool({"mousemove", QString::number(dialog.center().x()), QString::number(dialog.top() + 60)});
     keys({"alt+s", "Return"});
@@ -246,6 +250,20 @@ TEST_F(ConfigureEndToEnd, MenusOpenFromTheKeyboardAndTheirDialogsShow) {
     shot(QStringLiteral("web-link"));
     run.process().terminate();
     run.waitForEnd(3000);
+
+    // The full-screen player on what that OK stored: a move over the picture ends it.
+    const QString red = e2e::makeColourClip(run.mediaFolder() + QStringLiteral("/red.mpg"), {"red"}, 20);
+    ASSERT_FALSE(red.isEmpty());
+    run.writeSettings({QStringLiteral("AbsoluteFullScreenDisplayMode=True"), QStringLiteral("OneEighthScreenDisplayMode=False"),
+                       QStringLiteral("VideoFile=") + red, QStringLiteral("DoNotIgnoreMouseMovent=") + moveEnds});
+    x().xdotool({"mousemove", "600", "500"});
+    run.start(QStringLiteral("/s"));
+    ASSERT_GE(waitUntil([&] { return e2e::colourName(x().pixel(640, 512)) == QLatin1String("red"); }, 8000), 0);
+    QThread::msleep(300);
+    x().xdotool({"mousemove", "610", "500"});
+    QThread::msleep(300);
+    x().xdotool({"mousemove", "640", "500"});
+    EXPECT_TRUE(endsCleanly(run)) << "a move did not end the full-screen player";
 }
 
 TEST_F(ConfigureEndToEnd, AboutShowsTheCreditsAndAModeSavedInTheDialogIsTheModeThatPlays) {

@@ -151,15 +151,23 @@ TEST_F(MouseSensitivity, FreshInstallationShowsFourAndStoresDefaults) {
                        {"mnuExitAndSaveChanges", "Exit And &Save Changes"}});
     EXPECT_EQ(control<QScrollBar>(f, "hscMouseSensitivity")->value(), 4);
     EXPECT_EQ(control<QLineEdit>(f, "txtMouseSensitivity")->text(), QStringLiteral("4"));
+    // A move ends the full-screen player on fresh settings, and "No" says so: OK keeps it that way.
     EXPECT_FALSE(selected(f, "optYesIgnoreMouseMovement"));
-    EXPECT_FALSE(selected(f, "optDoNotIgnoreMouseMovement"));
+    EXPECT_TRUE(selected(f, "optDoNotIgnoreMouseMovement"));
     EXPECT_TRUE(control<QLabel>(f, "lblIgnoreMouseMovementMessage")->isHidden());
 
     click(f, "Command2");
     EXPECT_TRUE(closed(kMouse));
     EXPECT_EQ(store().value(kSensitivity), QStringLiteral("4"));
     EXPECT_EQ(store().value(kIgnore), QStringLiteral("False"));
-    EXPECT_EQ(store().value(kDoNotIgnore), QStringLiteral("False"));
+    EXPECT_EQ(store().value(kDoNotIgnore), QStringLiteral("True"));
+
+    // Settings on which a move is ignored (as that OK used to store) show "Yes" and its message.
+    store() = {{kIgnore, QStringLiteral("False")}, {kDoNotIgnore, QStringLiteral("False")}};
+    f = open<frmMouseSensitivity>(kMouse);
+    EXPECT_TRUE(selected(f, "optYesIgnoreMouseMovement"));
+    EXPECT_FALSE(selected(f, "optDoNotIgnoreMouseMovement"));
+    EXPECT_FALSE(control<QLabel>(f, "lblIgnoreMouseMovementMessage")->isHidden());
 }
 
 TEST_F(MouseSensitivity, ScrollBarDrivesTheBoxAndOkStoresIt) {
@@ -242,13 +250,14 @@ TEST_F(MouseSensitivity, HostileStoredValuesLoadAndOkStoresAValueInRange) {
         EXPECT_EQ(QString::number(control<QScrollBar>(f, "hscMouseSensitivity")->value()), shown)
             << qPrintable(stored);
         EXPECT_EQ(control<QLineEdit>(f, "txtMouseSensitivity")->text(), shown) << qPrintable(stored);
+        // Texts that are no Boolean: the player ends on a move, and "No" says so.
         EXPECT_FALSE(selected(f, "optYesIgnoreMouseMovement"));
-        EXPECT_FALSE(selected(f, "optDoNotIgnoreMouseMovement"));
+        EXPECT_TRUE(selected(f, "optDoNotIgnoreMouseMovement"));
         click(f, "Command2");
         ASSERT_TRUE(closed(kMouse));
         EXPECT_EQ(store().value(kSensitivity), shown) << qPrintable(stored);
         EXPECT_EQ(store().value(kIgnore), QStringLiteral("False"));
-        EXPECT_EQ(store().value(kDoNotIgnore), QStringLiteral("False"));
+        EXPECT_EQ(store().value(kDoNotIgnore), QStringLiteral("True"));
     }
 }
 
@@ -321,7 +330,8 @@ TEST_F(MouseSensitivity, ModalShowReturnsAfterOkFromTheRealSettingsFile) {
     const QByteArray text = file.readAll();
     EXPECT_TRUE(text.contains("MouseSensitivity=500\n")) << text.constData();
     EXPECT_TRUE(text.contains("IgnoreMouseMovement=False\n")) << text.constData();
-    EXPECT_TRUE(text.contains("DoNotIgnoreMouseMovent=False\n")) << text.constData();
+    // "yes" is no Boolean: the player ends on a move, so "No" was shown and is stored.
+    EXPECT_TRUE(text.contains("DoNotIgnoreMouseMovent=True\n")) << text.constData();
 }
 
 TEST_F(MouseSensitivity, StoreThatRefusesKeepsTheDialogOpen) {

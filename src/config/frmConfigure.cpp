@@ -58,8 +58,10 @@ QScrollBar* scrollBar(QWidget* parent, const char* name, int min, int max, int s
     bar->setPageStep(large);
     bar->setValue(min);
     bar->setContextMenuPolicy(Qt::NoContextMenu);
-    // Reached with Tab and moved with the arrows, like the dialog's other controls.
+    // Reached with Tab and moved with the arrows, like the dialog's other controls. A scroll bar's
+    // keys are inverted by default (made for vertical bars): Right must move it up.
     bar->setFocusPolicy(Qt::StrongFocus);
+    bar->setInvertedControls(false);
     return bar;
 }
 

@@ -412,6 +412,17 @@ TEST_F(Configure, IntervalShowsWholeSecondsAndOtherPositionsInMilliseconds) {
     f->HScroll1->triggerAction(QAbstractSlider::SliderToMaximum);
     EXPECT_EQ(f->txtFireGradient->text(), QStringLiteral("30"));
     EXPECT_EQ(f->fireGradientWidthTwips(), 315);
+
+    // The arrow keys move every bar the way they point: Right up, Left down.
+    for (QScrollBar* bar : {f->HScroll1, f->hscBlue, f->hscMovingFrameSpeed}) {
+        bar->setValue(bar->minimum() + bar->singleStep() * 2);
+        const int before = bar->value();
+        QTest::keyClick(bar, Qt::Key_Right);
+        EXPECT_EQ(bar->value(), before + bar->singleStep()) << qPrintable(bar->objectName());
+        QTest::keyClick(bar, Qt::Key_Left);
+        QTest::keyClick(bar, Qt::Key_Left);
+        EXPECT_EQ(bar->value(), before - bar->singleStep()) << qPrintable(bar->objectName());
+    }
 }
 
 TEST_F(Configure, ColourDialogWritesTheBackColourEvenWhenCancelled) {

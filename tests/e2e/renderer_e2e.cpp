@@ -28,6 +28,24 @@ std::string caseName(const ::testing::TestParamInfo<Case>& info) {
     return info.param.value;
 }
 
+// Full screen on the quadrants clip.
+bool quadrantsFullScreen(ProgramRun& run) {
+    const QString clip = testsupport::makeClip(run.mediaFolder(), QStringLiteral("quadrants.mpg"),
+                                               testsupport::ClipKind::Quadrants, 10.0);
+    run.writeSettings({QStringLiteral("AbsoluteFullScreenDisplayMode=True"),
+                       QStringLiteral("OneEighthScreenDisplayMode=False"), QStringLiteral("VideoFile=") + clip});
+    return !clip.isEmpty();
+}
+
+// The colours of the screen's four corners, and what they are with the quadrants stretched over it.
+QStringList cornerColours(X11Session& x) {
+    const QImage s = x.grabScreen();
+    return QStringList{e2e::colourName(s.pixel(3, 3)), e2e::colourName(s.pixel(1276, 3)),
+                       e2e::colourName(s.pixel(3, 1020)), e2e::colourName(s.pixel(1276, 1020))};
+}
+const QStringList kQuadrants{QStringLiteral("red"), QStringLiteral("blue"), QStringLiteral("green"),
+                             QStringLiteral("white")};
+
 } // namespace
 
 TEST_P(Rendering, FullScreenShowsTheWholePictureSaysHowOnceAndEndsOnAMouseMove) {
@@ -35,24 +53,14 @@ TEST_P(Rendering, FullScreenShowsTheWholePictureSaysHowOnceAndEndsOnAMouseMove) 
     ASSERT_TRUE(x.ok());
     x.xdotool({QStringLiteral("mousemove"), QStringLiteral("5"), QStringLiteral("5")});
     ProgramRun run;
-    const QString clip = testsupport::makeClip(run.mediaFolder(), QStringLiteral("quadrants.mpg"),
-                                               testsupport::ClipKind::Quadrants, 10.0);
-    ASSERT_FALSE(clip.isEmpty());
-    run.writeSettings({QStringLiteral("AbsoluteFullScreenDisplayMode=True"),
-                       QStringLiteral("OneEighthScreenDisplayMode=False"), QStringLiteral("VideoFile=") + clip});
+    ASSERT_TRUE(quadrantsFullScreen(run));
     run.setEnvironment(QStringLiteral("LUMORA_RENDER"), QString::fromLatin1(GetParam().value));
     run.captureErrors();
     run.start(QStringLiteral("/s"));
 
     // The four quadrants reach the four corners of the screen: stretched from 4:3 to 5:4, upright.
-    auto corners = [&] {
-        const QImage s = x.grabScreen();
-        return QStringList{e2e::colourName(s.pixel(3, 3)), e2e::colourName(s.pixel(1276, 3)),
-                           e2e::colourName(s.pixel(3, 1020)), e2e::colourName(s.pixel(1276, 1020))};
-    };
-    const QStringList expected{QStringLiteral("red"), QStringLiteral("blue"), QStringLiteral("green"),
-                               QStringLiteral("white")};
-    const int shown = e2e::waitUntil([&] { return corners() == expected; }, 8000);
+    auto corners = [&] { return cornerColours(x); };
+    const int shown = e2e::waitUntil([&] { return corners() == kQuadrants; }, 8000);
     x.savePng(QStringLiteral(LUMORA_BINARY_DIR "/e2e-render-%1.png").arg(QLatin1String(GetParam().value)));
     EXPECT_GE(shown, 0) << corners().join(' ').toStdString();
     // The quadrants meet at the centre.
@@ -151,23 +159,13 @@ TEST(ScreenDepth, SixteenBitPixelsShowTheRightColoursFromImages) {
     std::unique_ptr<X11Session> x = X11Session::ownServer(16);
     ASSERT_TRUE(x->ok());
     ProgramRun run;
-    const QString clip = testsupport::makeClip(run.mediaFolder(), QStringLiteral("quadrants.mpg"),
-                                               testsupport::ClipKind::Quadrants, 10.0);
-    ASSERT_FALSE(clip.isEmpty());
-    run.writeSettings({QStringLiteral("AbsoluteFullScreenDisplayMode=True"),
-                       QStringLiteral("OneEighthScreenDisplayMode=False"), QStringLiteral("VideoFile=") + clip});
+    ASSERT_TRUE(quadrantsFullScreen(run));
     run.setEnvironment(QStringLiteral("DISPLAY"), x->display());
     run.captureErrors();
     run.start(QStringLiteral("/s"));
 
-    auto corners = [&] {
-        const QImage s = x->grabScreen();
-        return QStringList{e2e::colourName(s.pixel(3, 3)), e2e::colourName(s.pixel(1276, 3)),
-                           e2e::colourName(s.pixel(3, 1020)), e2e::colourName(s.pixel(1276, 1020))};
-    };
-    const QStringList expected{QStringLiteral("red"), QStringLiteral("blue"), QStringLiteral("green"),
-                               QStringLiteral("white")};
-    const int shown = e2e::waitUntil([&] { return corners() == expected; }, 8000);
+    auto corners = [&] { return cornerColours(*x); };
+    const int shown = e2e::waitUntil([&] { return corners() == kQuadrants; }, 8000);
     x->savePng(QStringLiteral(LUMORA_BINARY_DIR "/e2e-render-depth16.png"));
     EXPECT_GE(shown, 0) << corners().join(' ').toStdString();
 

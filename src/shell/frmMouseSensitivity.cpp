@@ -13,6 +13,8 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QRegularExpression>
+#include <QRegularExpressionValidator>
 #include <QScrollBar>
 #include <QVBoxLayout>
 #include <functional>
@@ -25,6 +27,8 @@ const QString kDoNotIgnore = QStringLiteral("DoNotIgnoreMouseMovent");
 constexpr int kLeastSensitivity = 4;
 constexpr int kMostSensitivity = 500;
 constexpr int kInformation = 64;
+constexpr int kExclamation = 48;
+const QString kNoticeTitle = QStringLiteral("Larkspur Software Lumora Video & Multimedia Screensaver");
 } // namespace
 
 frmMouseSensitivity::frmMouseSensitivity()
@@ -44,11 +48,17 @@ frmMouseSensitivity::frmMouseSensitivity()
     hscMouseSensitivity->setSingleStep(1);
     hscMouseSensitivity->setPageStep(10);
     hscMouseSensitivity->setValue(kLeastSensitivity);
+    // Reached with Tab and moved with the arrows; a scroll bar's keys are inverted by default (made
+    // for vertical bars), and Right must make the number larger.
+    hscMouseSensitivity->setFocusPolicy(Qt::StrongFocus);
+    hscMouseSensitivity->setInvertedControls(false);
     Label2 = named(new QLabel(QStringLiteral("< More Sensitive")), "Label2");
     Label3 = named(new QLabel(QStringLiteral("Less Sensitive >")), "Label3");
-    // It only shows the scroll bar's value, so OK can only ever store one the bar produced.
+    // Takes a typed number as well: one in the bar's range moves the bar, and OK refuses anything else,
+    // so what is stored is always a sensitivity the players can use.
     txtMouseSensitivity = named(new QLineEdit(QString::number(kLeastSensitivity)), "txtMouseSensitivity");
-    txtMouseSensitivity->setReadOnly(true);
+    txtMouseSensitivity->setValidator(
+        new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]{0,3}")), txtMouseSensitivity));
     txtMouseSensitivity->setAlignment(Qt::AlignCenter);
     txtMouseSensitivity->setFixedWidth(
         txtMouseSensitivity->fontMetrics().horizontalAdvance(QStringLiteral("000000")) +
@@ -104,6 +114,13 @@ frmMouseSensitivity::frmMouseSensitivity()
     root->addLayout(bottom);
     fixClientSize(root, 6345, 4905);
 
+    // Tab goes through what can be used, in the order it is seen.
+    setTabOrder(hscMouseSensitivity, txtMouseSensitivity);
+    setTabOrder(txtMouseSensitivity, optYesIgnoreMouseMovement);
+    setTabOrder(optYesIgnoreMouseMovement, optDoNotIgnoreMouseMovement);
+    setTabOrder(optDoNotIgnoreMouseMovement, Command2);
+    setTabOrder(Command2, Command1);
+
     // The group settles which option is selected before an option's own handler runs.
     ignoreOptions = new runtime::OptionGroup(this);
     ignoreOptions->add(optYesIgnoreMouseMovement);
@@ -111,6 +128,7 @@ frmMouseSensitivity::frmMouseSensitivity()
 
     connect(hscMouseSensitivity, &QScrollBar::valueChanged, this,
             &frmMouseSensitivity::hscMouseSensitivity_Change);
+    connect(txtMouseSensitivity, &QLineEdit::textEdited, this, &frmMouseSensitivity::txtMouseSensitivity_Change);
     runtime::onSelected(optYesIgnoreMouseMovement, this,
                         std::bind_front(&frmMouseSensitivity::optYesIgnoreMouseMovement_Click, this));
     runtime::onSelected(optDoNotIgnoreMouseMovement, this,
@@ -156,6 +174,8 @@ void frmMouseSensitivity::Form_Load() {
     // is shown as the value the bar took, so that OK stores a sensitivity the players can use.
     if (txtMouseSensitivity->text() != QString::number(hscMouseSensitivity->value()))
         hscMouseSensitivity_Change();
+    // Typing a number replaces the one shown.
+    txtMouseSensitivity->selectAll();
     // The options show what the full-screen player will do: it reads "DoNotIgnoreMouseMovent" with
     // "True" as its default and keeps to ending on a move when the text is no Boolean. So "No" is
     // selected whenever a move ends it, fresh settings included, and OK never turns that off
@@ -167,7 +187,21 @@ void frmMouseSensitivity::Form_Load() {
 }
 
 void frmMouseSensitivity::hscMouseSensitivity_Change() {
-    txtMouseSensitivity->setText(QString::number(hscMouseSensitivity->value()));
+    // The bar following a typed number must not rewrite the box under the cursor.
+    const QString shown = QString::number(hscMouseSensitivity->value());
+    if (txtMouseSensitivity->text() != shown) txtMouseSensitivity->setText(shown);
+}
+
+std::optional<int> frmMouseSensitivity::typedSensitivity() const {
+    bool ok = false;
+    const int typed = txtMouseSensitivity->text().toInt(&ok);
+    if (!ok || typed < kLeastSensitivity || typed > kMostSensitivity) return std::nullopt;
+    return typed;
+}
+
+void frmMouseSensitivity::txtMouseSensitivity_Change() {
+    // A number on its way ("1" before "15") leaves the bar where it is until it is one the bar takes.
+    if (const std::optional<int> typed = typedSensitivity()) hscMouseSensitivity->setValue(*typed);
 }
 
 void frmMouseSensitivity::optYesIgnoreMouseMovement_Click() {
@@ -180,6 +214,16 @@ void frmMouseSensitivity::optDoNotIgnoreMouseMovement_Click() {
 
 void frmMouseSensitivity::saveAndClose() {
     if (isShrinking()) return;
+    if (!typedSensitivity()) {
+        platform::dialogs().messageBox(
+            QStringLiteral("The mouse sensitivity must be a whole number from %1 to %2.")
+                .arg(kLeastSensitivity)
+                .arg(kMostSensitivity),
+            kExclamation, kNoticeTitle);
+        txtMouseSensitivity->setFocus(Qt::OtherFocusReason);
+        txtMouseSensitivity->selectAll();
+        return;
+    }
     const bool saved = saveSettings([this] {
         SaveSetting(kSensitivity, txtMouseSensitivity->text());
         SaveSetting(kIgnore, runtime::boolToText(optYesIgnoreMouseMovement->isChecked()));

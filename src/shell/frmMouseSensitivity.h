@@ -1,5 +1,6 @@
 #pragma once
 #include "shell/SmallDialog.h"
+#include <optional>
 
 class QAction;
 class QGroupBox;
@@ -44,6 +45,7 @@ public:
     runtime::ClickLabel* Label4 = nullptr;
 
     void hscMouseSensitivity_Change();
+    void txtMouseSensitivity_Change();
     void optYesIgnoreMouseMovement_Click();
     void optDoNotIgnoreMouseMovement_Click();
     void Command2_Click();
@@ -57,5 +59,7 @@ protected:
     void Form_Load() override;
 
 private:
+    // The number in the box when it is one the scroll bar can take.
+    std::optional<int> typedSensitivity() const;
     void saveAndClose();
 };

@@ -446,4 +446,63 @@ TEST_F(ConfigureEndToEnd, TipsChecksAndTheWindowsTheButtonsOpenShowOnScreen) {
     EXPECT_EQ(settings(run).value("Red_Level", "<none>"), QStringLiteral("<none>")) << "Cancel saves no level";
 }
 
+// The sensitivity from the keyboard alone: the arrows move the bar, a typed number replaces the one
+// shown, a number the bar cannot take is refused with a message, and OK stores what was chosen.
+TEST_F(ConfigureEndToEnd, MouseSensitivityChangesFromTheKeyboardAlone) {
+    const QString mouse = QStringLiteral("Mouse Sensitivity Control");
+    ProgramRun run;
+    const QRect dialog = openDialog(run);
+    ASSERT_TRUE(dialog.isValid());
+    auto pointAt = [&](const QString& title) {
+        const QRect r = windowNamed(title);
+        x().xdotool({"mousemove", QString::number(r.center().x()), QString::number(r.bottom() - 4)});
+        QThread::msleep(100);
+    };
+    auto openMouse = [&] {
+        x().xdotool({"mousemove", QString::number(dialog.center().x()), QString::number(dialog.top() + 60)});
+        keys({"alt+m", "Return"});
+        if (!waitShown(mouse)) return false;
+        QThread::msleep(300);
+        pointAt(mouse);
+        return true;
+    };
+
+    // The focus starts on the bar; Right moves it up.
+    ASSERT_TRUE(openMouse());
+    keys({"Right", "Right", "Right", "Return"});
+    ASSERT_TRUE(waitGone(mouse));
+    ASSERT_GE(waitUntil([&] { return settings(run).value("MouseSensitivity") == QLatin1String("7"); }, 3000), 0)
+        << settings(run).value("MouseSensitivity").toStdString();
+
+    // Tab to the box and type: a number out of range is refused on screen and the dialog stays.
+    ASSERT_TRUE(openMouse());
+    keys({"Tab", "6", "0", "0", "Return"});
+    ASSERT_TRUE(waitShown(kHelpTitle)) << "600 was not refused";
+    QThread::msleep(200);
+    shot(QStringLiteral("mouse-sensitivity-refused"));
+    pointAt(kHelpTitle);
+    keys({"Return"});
+    ASSERT_TRUE(waitGone(kHelpTitle));
+    EXPECT_TRUE(shown(mouse));
+    EXPECT_EQ(settings(run).value("MouseSensitivity"), QStringLiteral("7"));
+    // The number is selected again, so the next one typed replaces it.
+    pointAt(mouse);
+    keys({"1", "2", "3"});
+    QThread::msleep(200);
+    shot(QStringLiteral("mouse-sensitivity-typed"));
+    keys({"Return"});
+    ASSERT_TRUE(waitGone(mouse));
+    ASSERT_GE(waitUntil([&] { return settings(run).value("MouseSensitivity") == QLatin1String("123"); }, 3000), 0)
+        << settings(run).value("MouseSensitivity").toStdString();
+
+    // The next opening shows it on the bar: End then Left is one below the greatest.
+    ASSERT_TRUE(openMouse());
+    keys({"End", "Left", "Return"});
+    ASSERT_TRUE(waitGone(mouse));
+    ASSERT_GE(waitUntil([&] { return settings(run).value("MouseSensitivity") == QLatin1String("499"); }, 3000), 0);
+    x().xdotool({"mousemove", QString::number(dialog.center().x()), QString::number(dialog.top() + 60)});
+    keys({"Escape"});
+    EXPECT_TRUE(endsCleanly(run));
+}
+
 } // namespace

@@ -5,6 +5,7 @@
 #include "shell/frmMixer.h"
 #include "shell/frmMouseSensitivity.h"
 #include <QAbstractButton>
+#include <QApplication>
 #include <QCheckBox>
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -176,7 +177,7 @@ TEST_F(MouseSensitivity, ScrollBarDrivesTheBoxAndOkStoresIt) {
     auto* box = control<QLineEdit>(f, "txtMouseSensitivity");
     QTest::mouseClick(bar, Qt::LeftButton, {}, QPoint(bar->width() - 4, bar->height() / 2)); // right arrow
     EXPECT_EQ(box->text(), QStringLiteral("5"));
-    QTest::keyClick(bar, Qt::Key_PageDown);
+    QTest::keyClick(bar, Qt::Key_PageUp);
     EXPECT_EQ(box->text(), QStringLiteral("15"));
     QTest::keyClick(bar, Qt::Key_End);
     EXPECT_EQ(bar->value(), 500);
@@ -184,6 +185,72 @@ TEST_F(MouseSensitivity, ScrollBarDrivesTheBoxAndOkStoresIt) {
     choose(f, "mnuExitAndSaveChanges");
     EXPECT_TRUE(closed(kMouse));
     EXPECT_EQ(store().value(kSensitivity), QStringLiteral("500"));
+}
+
+// The keyboard alone: Tab reaches the bar and the box and stops only where the user can see and use
+// something; the arrows move the bar the way they point, a typed number moves it too, and OK
+// refuses a number the bar cannot take, saying which ones it can.
+TEST_F(MouseSensitivity, KeyboardAloneChangesTheSensitivityAndOkStoresIt) {
+    auto* f = open<frmMouseSensitivity>(kMouse);
+    f->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(f));
+    auto* bar = control<QScrollBar>(f, "hscMouseSensitivity");
+    auto* box = control<QLineEdit>(f, "txtMouseSensitivity");
+    ASSERT_NE(QApplication::focusWidget(), nullptr);
+
+    QList<QWidget*> stops;
+    for (int i = 0; i < 20; ++i) {
+        QWidget* w = QApplication::focusWidget();
+        ASSERT_NE(w, nullptr);
+        if (stops.contains(w)) break;
+        EXPECT_TRUE(w->isVisible() && w->isEnabled() && w->window() == f) << qPrintable(w->objectName());
+        EXPECT_FALSE(w->objectName().isEmpty()) << "a Tab stop that is no control of the dialog";
+        stops << w;
+        QTest::keyClick(w, Qt::Key_Tab);
+    }
+    QStringList names;
+    for (QWidget* w : stops) names << w->objectName();
+    EXPECT_EQ(names, QStringList({"hscMouseSensitivity", "txtMouseSensitivity", "optYesIgnoreMouseMovement",
+                                  "optDoNotIgnoreMouseMovement",
+                                  "Command2", "Command1"}));
+
+    bar->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(bar, Qt::Key_Right);
+    EXPECT_EQ(box->text(), QStringLiteral("5"));
+    QTest::keyClick(bar, Qt::Key_Left);
+    QTest::keyClick(bar, Qt::Key_Left);
+    EXPECT_EQ(box->text(), QStringLiteral("4")) << "the bar stops at its least";
+
+    // Tab into the box selects the number, so typing replaces it.
+    QTest::keyClick(bar, Qt::Key_Tab);
+    ASSERT_EQ(QApplication::focusWidget(), box);
+    QTest::keyClicks(box, QStringLiteral("2x5-0"));
+    EXPECT_EQ(box->text(), QStringLiteral("250")) << "only digits are taken";
+    EXPECT_EQ(bar->value(), 250);
+
+    // Out of range or empty: OK says what it takes and keeps the dialog, with the number to retype.
+    for (const QString& bad : {QStringLiteral("3"), QStringLiteral("501"), QString()}) {
+        box->selectAll();
+        QTest::keyClick(box, Qt::Key_Backspace);
+        QTest::keyClicks(box, bad);
+        platform.messageBoxes.clear();
+        QTest::keyClick(box, Qt::Key_Return);
+        ASSERT_EQ(platform.messageBoxes.size(), 1) << qPrintable(bad);
+        EXPECT_EQ(platform.messageBoxes.first().text,
+                  QStringLiteral("The mouse sensitivity must be a whole number from 4 to 500."));
+        EXPECT_EQ(platform.messageBoxes.first().style, 48);
+        EXPECT_TRUE(forms().find(kMouse)) << qPrintable(bad);
+        EXPECT_TRUE(store().isEmpty()) << qPrintable(bad);
+        EXPECT_EQ(QApplication::focusWidget(), box);
+        EXPECT_EQ(box->selectedText(), bad);
+    }
+
+    QTest::keyClicks(box, QStringLiteral("37"));
+    EXPECT_EQ(bar->value(), 37);
+    QTest::keyClick(box, Qt::Key_Return);
+    ASSERT_TRUE(closed(kMouse));
+    EXPECT_EQ(store().value(kSensitivity), QStringLiteral("37"));
+    EXPECT_EQ(store().value(kDoNotIgnore), QStringLiteral("True"));
 }
 
 TEST_F(MouseSensitivity, YesShowsTheMessageNoHidesItAndOkStoresThePair) {

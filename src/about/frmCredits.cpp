@@ -6,9 +6,12 @@
 #include "runtime/FormRegistry.h"
 #include "runtime/Twips.h"
 #include "shell/frmAbout640x480.h"
+#include <QCloseEvent>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPainter>
 #include <QPushButton>
+#include <QTimer>
 
 using runtime::twipsToPixels;
 
@@ -95,6 +98,26 @@ void frmCredits::backToConfiguration() {
     if (isShrinking()) return;
     CloseWithShrink();
     runtime::forms().show(QStringLiteral("frmConfigure"));
+}
+
+void frmCredits::keyPressEvent(QKeyEvent* event) {
+    // Esc leaves the credits as their close box does.
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        Label2_Click();
+        return;
+    }
+    Form::keyPressEvent(event);
+}
+
+void frmCredits::closeEvent(QCloseEvent* event) {
+    // The window manager's close is the close box: back to the configuration dialog. Queued, as the
+    // shrink lets events run.
+    if (isLoaded() && !isUnloading()) {
+        event->ignore();
+        QTimer::singleShot(0, this, [this] { Label2_Click(); });
+        return;
+    }
+    Form::closeEvent(event);
 }
 
 void frmCredits::paintEvent(QPaintEvent*) {

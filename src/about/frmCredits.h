@@ -29,6 +29,8 @@ public:
 protected:
     void Form_Load() override;
     void paintEvent(QPaintEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     void backToConfiguration();

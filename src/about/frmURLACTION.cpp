@@ -7,6 +7,7 @@
 #include "runtime/Controls.h"
 #include "runtime/FormRegistry.h"
 #include "runtime/Twips.h"
+#include <QCloseEvent>
 #include <QFocusEvent>
 #include <QKeyEvent>
 #include <QLabel>
@@ -167,6 +168,26 @@ bool frmURLACTION::eventFilter(QObject* watched, QEvent* event) {
         return keyAscii == 0;
     }
     return Form::eventFilter(watched, event);
+}
+
+void frmURLACTION::keyPressEvent(QKeyEvent* event) {
+    // Esc leaves the form as its close box does.
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        Label2_Click();
+        return;
+    }
+    Form::keyPressEvent(event);
+}
+
+void frmURLACTION::closeEvent(QCloseEvent* event) {
+    // The window manager's close (Alt+F4, its title bar) is the close box too: back to the
+    // configuration dialog rather than out of the program. Queued, as the shrink lets events run.
+    if (isLoaded() && !isUnloading()) {
+        event->ignore();
+        QTimer::singleShot(0, this, [this] { Label2_Click(); });
+        return;
+    }
+    Form::closeEvent(event);
 }
 
 void frmURLACTION::paintEvent(QPaintEvent*) {

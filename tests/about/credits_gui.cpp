@@ -5,6 +5,7 @@
 #include "shell/frmAbout640x480.h"
 #include <QLineEdit>
 #include <QPushButton>
+#include <QWindow>
 #include <QRegularExpression>
 
 namespace {
@@ -52,7 +53,7 @@ TEST_F(CreditsForm, ShowsTheProgramItsVersionItsMakerAndTheAddress) {
     EXPECT_TRUE(desktop.asked.isEmpty());
 }
 
-TEST_F(CreditsForm, OkEnterAndTheCloseBoxLeadBackToAFreshConfigurationDialog) {
+TEST_F(CreditsForm, OkEnterTheCloseBoxEscAndTheWindowManagersCloseLeadBackToAFreshConfigurationDialog) {
     const QList<std::function<void(frmCredits*)>> ways = {
         [](frmCredits* f) {
             QTest::mouseClick(f->findChild<QPushButton*>(QStringLiteral("Command1")), Qt::LeftButton);
@@ -65,6 +66,9 @@ TEST_F(CreditsForm, OkEnterAndTheCloseBoxLeadBackToAFreshConfigurationDialog) {
         [](frmCredits* f) {
             QTest::mouseClick(f->findChild<QLabel*>(QStringLiteral("Label2")), Qt::LeftButton);
         },
+        [](frmCredits* f) { QTest::keyClick(f->findChild<QPushButton*>(QStringLiteral("Command1")), Qt::Key_Escape); },
+        // The window manager's close (Alt+F4).
+        [](frmCredits* f) { f->windowHandle()->close(); },
     };
     for (int i = 0; i < ways.size(); ++i) {
         // "About this program" unloads the dialog and shows the credits.

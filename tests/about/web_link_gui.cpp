@@ -4,6 +4,8 @@
 #include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <QWindow>
+#include <functional>
 
 namespace {
 
@@ -178,6 +180,34 @@ TEST_F(WebLinkForm, TheCloseBoxShrinksAwayAndReturnsToAFreshConfigurationDialog)
     EXPECT_TRUE(firstDialog.isNull());
     EXPECT_EQ(runtime::forms().loadedNames(), QStringList{kConfigure});
     EXPECT_TRUE(desktop.asked.isEmpty()) << "the close box opens nothing";
+}
+
+// Esc, and the window manager's close (Alt+F4), leave as the close box does: back to the dialog, never
+// out of the program, and with nothing opened.
+TEST_F(WebLinkForm, EscAndTheWindowManagersCloseReturnToTheConfigurationDialog) {
+    const QList<std::function<void(frmURLACTION*)>> ways = {
+        [](frmURLACTION* f) { QTest::keyClick(text1(f), Qt::Key_Escape); },
+        [](frmURLACTION* f) {
+            command1(f)->setFocus();
+            QTest::keyClick(command1(f), Qt::Key_Escape);
+        },
+        [](frmURLACTION* f) { f->windowHandle()->close(); },
+    };
+    for (int i = 0; i < ways.size(); ++i) {
+        runtime::forms().show(kConfigure);
+        runtime::forms().find(kConfigure)->Unload();
+        frmURLACTION* f = showForm();
+        ASSERT_NE(f, nullptr) << i;
+        text1(f)->setFocus();
+        ways[i](f);
+        ASSERT_TRUE(waitUntilGone(kWebLink)) << i;
+        EXPECT_TRUE(configureShown()) << i;
+        EXPECT_EQ(configureLoads, 2 * (i + 1)) << i;
+        EXPECT_EQ(runtime::forms().loadedNames(), QStringList{kConfigure}) << i;
+        runtime::forms().find(kConfigure)->Unload();
+        flushDeletes();
+    }
+    EXPECT_TRUE(desktop.asked.isEmpty());
 }
 
 TEST_F(WebLinkForm, TheButtonOpensTheAddressAndEndsWithoutTheDialog) {

@@ -505,4 +505,60 @@ TEST_F(ConfigureEndToEnd, MouseSensitivityChangesFromTheKeyboardAlone) {
     EXPECT_TRUE(endsCleanly(run));
 }
 
+// Under a window manager: Esc and Alt+F4 in the web-link form and in the credits go back to the
+// configuration dialog, which is then still there to use; the program does not end.
+TEST_F(ConfigureEndToEnd, WebLinkFormAndCreditsCloseWithEscAndAltF4BackToTheDialog) {
+    QProcess* openbox = x().startProgram(QStringLiteral("openbox"));
+    ASSERT_NE(openbox, nullptr) << "openbox is not installed";
+    struct EndIt {
+        QProcess* p;
+        ~EndIt() { p->terminate(), p->waitForFinished(3000); }
+    } endIt{openbox};
+    ASSERT_GE(waitUntil([&] { return x().windowManagerRunning(); }, 15000), 0);
+
+    const QString webLink = QStringLiteral("Lumora - Visit Our Website");
+    const QString credits = QStringLiteral("About Lumora");
+    ProgramRun run;
+    run.start(QStringLiteral("/c"));
+    // The splash goes by itself.
+    ASSERT_GE(waitUntil([&] { return x().windowNamed(kDialog) != 0; }, 15000), 0);
+    auto toFront = [&](const QString& title) {
+        const uint32_t id = x().windowNamed(title);
+        if (!id) return false;
+        QThread::msleep(400);
+        x().xdotool({"windowactivate", "--sync", QString::number(id)});
+        QThread::msleep(200);
+        return true;
+    };
+    struct Way {
+        QStringList menu;
+        QString form;
+        QString key;
+    };
+    const QList<Way> ways = {{{"alt+h", "Down", "Return"}, webLink, "Escape"},
+                             {{"alt+h", "Down", "Return"}, webLink, "alt+F4"},
+                             {{"alt+h", "Down", "Down", "Return"}, credits, "Escape"},
+                             {{"alt+h", "Down", "Down", "Return"}, credits, "alt+F4"}};
+    for (const Way& way : ways) {
+        const std::string what = (way.form + u' ' + way.key).toStdString();
+        ASSERT_TRUE(toFront(kDialog)) << what;
+        keys(way.menu);
+        ASSERT_GE(waitUntil([&] { return x().windowNamed(way.form) != 0; }, 5000), 0) << what;
+        ASSERT_GE(waitUntil([&] { return x().windowNamed(kDialog) == 0; }, 5000), 0) << what;
+        ASSERT_TRUE(toFront(way.form)) << what;
+        keys({way.key});
+        ASSERT_GE(waitUntil([&] { return x().windowNamed(way.form) == 0; }, 5000), 0) << what << " left it open";
+        ASSERT_GE(waitUntil([&] { return x().windowNamed(kDialog) != 0; }, 5000), 0)
+            << what << " did not lead back to the configuration dialog";
+        EXPECT_EQ(run.process().state(), QProcess::Running) << what;
+    }
+    // The dialog is drawn and answers the keyboard: Esc closes it and ends the program.
+    ASSERT_TRUE(toFront(kDialog));
+    const QRect dialog = x().visibleWindowGeometry(QStringLiteral("--name"), QLatin1Char('^') + kDialog + u'$');
+    EXPECT_GT(colourCount(dialog), 15);
+    shot(QStringLiteral("configure-after-alt-f4"));
+    keys({"Escape"});
+    EXPECT_TRUE(endsCleanly(run));
+}
+
 } // namespace

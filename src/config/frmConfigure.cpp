@@ -610,6 +610,8 @@ bool frmConfigure::writeSettings(const std::function<void()>& writes, bool repor
         writes();
         return true;
     } catch (const runtime::RuntimeError& e) {
+        // A settings file left alone was explained as the program started: its own writes say nothing.
+        if (!reportAlways && settingsLeftAlone()) return false;
         if (reportAlways || !m_writeFailureShown)
             platform::dialogs().messageBox(
                 QStringLiteral("The settings could not be saved.\r\n\r\n%1").arg(QString::fromUtf8(e.what())),

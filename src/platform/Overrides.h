@@ -12,6 +12,8 @@ public:
     OverridingSettings(SettingsBackend& store, const QMap<QString, QString>& overrides, bool readOnly);
     std::optional<QString> read(const QString& key) override;
     void write(const QString& key, const QString& value) override;
+    QString leftAloneReason() override { return m_store.leftAloneReason(); }
+    QString location() const override { return m_store.location(); }
     void set(const QString& key, const QString& value);
 
 private:

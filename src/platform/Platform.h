@@ -21,6 +21,11 @@ public:
     virtual ~SettingsBackend() = default;
     virtual std::optional<QString> read(const QString& key) = 0;
     virtual void write(const QString& key, const QString& value) = 0;
+    // Why the store is left alone and every value reads as missing ("too large", "unreadable");
+    // empty while it is in use.
+    virtual QString leftAloneReason() { return QString(); }
+    // Where the store is, as the user finds it (a file's path); empty where there is nothing to name.
+    virtual QString location() const { return QString(); }
 };
 
 struct RegistryValue {

@@ -14,6 +14,33 @@ QString GetSetting(const QString& key, const QString& defaultValue) {
 
 void SaveSetting(const QString& key, const QString& value) { platform::settings().write(key, value); }
 
+static QString leftAloneReason() {
+    auto* backend = platform::current().settings;
+    if (!backend) return QString();
+    try {
+        return backend->leftAloneReason();
+    } catch (...) {
+        return QString();
+    }
+}
+
+bool settingsLeftAlone() { return !leftAloneReason().isEmpty(); }
+
+QString settingsLeftAloneNotice() {
+    const QString reason = leftAloneReason();
+    if (reason.isEmpty()) return QString();
+    const QString where = platform::current().settings->location();
+    const QString file = where.isEmpty() ? QStringLiteral("The settings file")
+                                         : QStringLiteral("The settings file %1").arg(where);
+    const QString why = reason == QLatin1String("too large")
+                            ? QStringLiteral("%1 is larger than 1 MiB, far larger than Lumora's settings "
+                                             "ever make it, so it is not read.")
+                            : QStringLiteral("%1 cannot be read.");
+    return why.arg(file) +
+           QStringLiteral("\r\n\r\nLumora leaves the file as it is and uses its default settings. Changes "
+                          "cannot be saved until the file is made smaller or moved away.");
+}
+
 QString GetWindows() {
     QString dir = platform::current().system ? platform::system().windowsDirectory() : QString();
     while (dir.size() > 1 && dir.endsWith(QLatin1Char('/'))) dir.chop(1);

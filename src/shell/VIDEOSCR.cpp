@@ -17,6 +17,11 @@ using namespace runtime;
 
 namespace VIDEOSCR {
 
+namespace {
+constexpr int kExclamation = 48;
+const QString kNoticeTitle = QStringLiteral("Larkspur Software Lumora Video & Multimedia Screensaver");
+} // namespace
+
 int64_t PreviewHostWindow = 0;
 int16_t TwipsPerPixelX = 15;
 int16_t TwipsPerPixelY = 15;
@@ -98,8 +103,9 @@ void Main(const QString& arguments) {
     const QStringList players = playerFormsToShow();
 
     // An unwritable store must not keep the screen saver from running; the players fall back to
-    // their defaults.
-    skipOnError([] {
+    // their defaults. A settings file left alone stays as it is: these writes are not even tried.
+    const bool leftAlone = settingsLeftAlone();
+    if (!leftAlone) skipOnError([] {
         const int16_t w = screenWidthPixels();
         const int16_t h = screenHeightPixels();
         try {
@@ -116,6 +122,14 @@ void Main(const QString& arguments) {
     if (sw.isEmpty()) sw = QStringLiteral("/C");
 
     if (sw == QLatin1String("/C")) {
+        // Said once, before anything else is shown: whoever configures should know why the settings
+        // they see are the defaults and why changes cannot be kept.
+        if (leftAlone)
+            skipOnError([] {
+                const QString notice = settingsLeftAloneNotice();
+                if (!notice.isEmpty())
+                    platform::dialogs().messageBox(notice, kExclamation, kNoticeTitle);
+            });
         forms().show(QStringLiteral("frmAbout640x480"));
     } else if (sw == QLatin1String("/S")) {
         if (!NoWindowWithCaption(QString::fromLatin1(kMainFormCaption))) {

@@ -561,4 +561,46 @@ TEST_F(ConfigureEndToEnd, WebLinkFormAndCreditsCloseWithEscAndAltF4BackToTheDial
     EXPECT_TRUE(endsCleanly(run));
 }
 
+// A settings file over 1 MiB: /c says once, before anything else, why the file is left alone; the
+// dialog then opens without a save error, and the file stays byte for byte what it was.
+TEST_F(ConfigureEndToEnd, OversizedSettingsFileIsExplainedOnceAndLeftAlone) {
+    ProgramRun run;
+    QByteArray text = "[lumora]\nOneFourthScreenDisplayMode=True\nOneEighthScreenDisplayMode=False\n; ";
+    text += QByteArray(1100 * 1024, 'x') + '\n';
+    {
+        QDir().mkpath(QFileInfo(run.settingsFile()).absolutePath());
+        QFile f(run.settingsFile());
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        ASSERT_EQ(f.write(text), text.size());
+    }
+    run.start(QStringLiteral("/c"));
+    ASSERT_TRUE(waitShown(kHelpTitle));
+    QThread::msleep(300);
+    shot(QStringLiteral("oversized-settings-notice"));
+    // The first thing shown: no splash behind it yet.
+    for (const auto& w : x().topWindows())
+        EXPECT_FALSE(w.mapped && w.name != kHelpTitle && w.geometry.width() > 300)
+            << "shown with the notice: " << w.name.toStdString();
+    EXPECT_EQ(x().mappedWindowsNamed(kHelpTitle).size(), 1);
+    const QRect box = windowNamed(kHelpTitle);
+    EXPECT_GT(colourCount(box), 2);
+    x().xdotool({"mousemove", QString::number(box.center().x()), QString::number(box.center().y())});
+    keys({"Return"});
+    ASSERT_TRUE(waitGone(kHelpTitle));
+    // Then the splash and the dialog, with no message about a save.
+    ASSERT_TRUE(waitShown(kDialog, 10000));
+    QThread::msleep(1000);
+    EXPECT_FALSE(shown(kHelpTitle)) << "a second message";
+    const QRect dialog = windowNamed(kDialog);
+    x().xdotool({"mousemove", QString::number(dialog.center().x()), QString::number(dialog.top() + 60)});
+    QThread::msleep(100);
+    keys({"Escape"});
+    EXPECT_TRUE(endsCleanly(run));
+    QFile f(run.settingsFile());
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(f.readAll() == text) << "the oversized file was changed";
+    EXPECT_EQ(QDir(QFileInfo(run.settingsFile()).absolutePath()).entryList(QDir::Files | QDir::Hidden),
+              QStringList{QStringLiteral("lumora.ini")});
+}
+
 } // namespace

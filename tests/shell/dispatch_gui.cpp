@@ -4,6 +4,9 @@
 #include "shell/VIDEOSCR.h"
 #include "shell/frmAbout640x480.h"
 #include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
 #include <QGuiApplication>
 #include <QPointer>
 #include <QScreen>
@@ -231,6 +234,54 @@ TEST_F(Dispatch, MainRecordsTheScreenSizeAndGoesOnWhenTheStoreFails) {
     forms().reset();
     VIDEOSCR::Main(QString());
     EXPECT_TRUE(shown(kSplash));
+}
+
+// A settings file over 1 MiB: configuring starts with one message that says why the file is left
+// alone and that the defaults are used; the program's own writes (the screen size, the dialog's
+// display mode as it loads) neither touch the file nor report a failed save.
+TEST_F(Dispatch, ConfigureOnAnOversizedSettingsFileSaysOnceWhyAndLeavesTheFileAlone) {
+    QTemporaryDir home;
+    ASSERT_TRUE(home.isValid());
+    const QString path = home.filePath(QStringLiteral("lumora.ini"));
+    QByteArray big = "[lumora]\nOneFourthScreenDisplayMode=True\nOneEighthScreenDisplayMode=False\n; ";
+    big += QByteArray(1100 * 1024, 'x') + '\n';
+    {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        ASSERT_EQ(f.write(big), big.size());
+    }
+    platform.useSettingsFile(path);
+
+    VIDEOSCR::Main(QStringLiteral("/c"));
+    ASSERT_EQ(platform.messageBoxes.size(), 1);
+    EXPECT_EQ(platform.messageBoxes.first().text,
+              QStringLiteral("The settings file %1 is larger than 1 MiB, far larger than Lumora's settings ever "
+                             "make it, so it is not read.\r\n\r\nLumora leaves the file as it is and uses its "
+                             "default settings. Changes cannot be saved until the file is made smaller or moved "
+                             "away.")
+                  .arg(path));
+    EXPECT_EQ(platform.messageBoxes.first().style, 48);
+    EXPECT_EQ(platform.messageBoxes.first().title,
+              QStringLiteral("Larkspur Software Lumora Video & Multimedia Screensaver"));
+    QPointer<frmAbout640x480> s = splash();
+    ASSERT_TRUE(s);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(s));
+    QTest::mouseClick(s->picture, Qt::LeftButton, {}, QPoint(250, 50));
+    ASSERT_TRUE(shown(kConfigure));
+    QTest::qWait(50);
+    EXPECT_EQ(platform.messageBoxes.size(), 1) << qPrintable(platform.messageBoxes.last().text);
+    forms().reset();
+
+    // A run of the screen saver says nothing on screen and writes nothing either.
+    VIDEOSCR::Main(QStringLiteral("/s"));
+    EXPECT_TRUE(shown(kFloating)) << "the defaults' mode";
+    EXPECT_EQ(platform.messageBoxes.size(), 1);
+    forms().reset();
+
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(f.readAll() == big) << "the file was changed";
+    EXPECT_EQ(QDir(home.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("lumora.ini")});
 }
 
 TEST_F(Dispatch, SplashShowsTheVersionCentredAndArmsItsTimer) {

@@ -355,6 +355,21 @@ TEST_F(SettingsFile, FileOverOneMebibyteIsRefusedAndLeftAlone) {
     EXPECT_EQ(GetSetting(QStringLiteral("MouseSensitivity"), QStringLiteral("4")), QStringLiteral("4"));
     EXPECT_EQ(saveError(QStringLiteral("WidthOfScreenResolution"), QStringLiteral("1280")),
               runtime::ErrorKind::Failed);
+    // The user is told why, with the file's place, and what that means for changes.
+    EXPECT_TRUE(settingsLeftAlone());
+    const QString notice = settingsLeftAloneNotice();
+    EXPECT_TRUE(notice.contains(path + QStringLiteral(" is larger than 1 MiB"))) << qPrintable(notice);
+    EXPECT_TRUE(notice.contains(QStringLiteral("leaves the file as it is and uses its default settings")))
+        << qPrintable(notice);
+    try {
+        SaveSetting(QStringLiteral("GradOn"), QStringLiteral("1"));
+        ADD_FAILURE() << "saved into the refused file";
+    } catch (const runtime::RuntimeError& e) {
+        EXPECT_EQ(QString::fromUtf8(e.what()),
+                  QStringLiteral("The settings file %1 is larger than 1 MiB and is left as it is, so GradOn was "
+                                 "not saved.")
+                      .arg(path));
+    }
     const QString said = QString::fromStdString(testing::internal::GetCapturedStderr());
     EXPECT_TRUE(said.startsWith(QStringLiteral("lumora: the settings file ") + path)) << qPrintable(said);
     EXPECT_TRUE(said.contains(QStringLiteral("larger than"))) << qPrintable(said);
@@ -378,6 +393,8 @@ TEST_F(SettingsFile, FileOverOneMebibyteIsRefusedAndLeftAlone) {
     // Once the file is small again it is read and saved as usual, and a later refusal is told again.
     writeFile("[lumora]\nMouseSensitivity=33\n");
     EXPECT_EQ(GetSetting(QStringLiteral("MouseSensitivity"), QStringLiteral("4")), QStringLiteral("33"));
+    EXPECT_FALSE(settingsLeftAlone());
+    EXPECT_EQ(settingsLeftAloneNotice(), QString());
     SaveSetting(QStringLiteral("GradOn"), QStringLiteral("1"));
     EXPECT_EQ(fileText(), QByteArray("[lumora]\nMouseSensitivity=33\nGradOn=1\n"));
     writeFile(big);

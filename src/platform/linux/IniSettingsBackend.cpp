@@ -110,6 +110,12 @@ void IniSettingsBackend::reportRefusal(const QString& reason) {
     std::fprintf(stderr, "lumora: %s\n", qPrintable(text));
 }
 
+QString IniSettingsBackend::leftAloneReason() {
+    QSettings s(m_path, lumoraSettingsFormat());
+    reportRefusal(settingsFileRefusal(s));
+    return m_reportedRefusal;
+}
+
 std::optional<QString> IniSettingsBackend::read(const QString& key) {
     QSettings s(m_path, lumoraSettingsFormat());
     if (s.status() == QSettings::AccessError) return std::nullopt;
@@ -135,7 +141,13 @@ void IniSettingsBackend::write(const QString& key, const QString& value) {
     if (!m_reportedRefusal.isEmpty())
         throw runtime::RuntimeError(
             runtime::ErrorKind::Failed,
-            QStringLiteral("%1 was not saved: the settings file %2 is left as it is").arg(key, m_path));
+            m_reportedRefusal == QLatin1String("too large")
+                ? QStringLiteral("The settings file %1 is larger than 1 MiB and is left as it is, so %2 was "
+                                 "not saved.")
+                      .arg(m_path, key)
+                : QStringLiteral("The settings file %1 cannot be read and is left as it is, so %2 was not "
+                                 "saved.")
+                      .arg(m_path, key));
     s.beginGroup(kGroup);
     QString k = storedKey(s, key);
     s.setValue(k.isEmpty() ? key : k, value);

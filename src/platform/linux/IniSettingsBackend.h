@@ -17,6 +17,8 @@ public:
 
     std::optional<QString> read(const QString& key) override;
     void write(const QString& key, const QString& value) override;
+    QString leftAloneReason() override;
+    QString location() const override { return m_path; }
 
 private:
     // The reason the file was not read, told once until the file reads again.

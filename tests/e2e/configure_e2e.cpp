@@ -450,6 +450,11 @@ TEST_F(ConfigureEndToEnd, TipsChecksAndTheWindowsTheButtonsOpenShowOnScreen) {
 // shown, a number the bar cannot take is refused with a message, and OK stores what was chosen.
 TEST_F(ConfigureEndToEnd, MouseSensitivityChangesFromTheKeyboardAlone) {
     const QString mouse = QStringLiteral("Mouse Sensitivity Control");
+    QPoint barCentre;
+    {
+        Layout layout({});
+        barCentre = layout.centreOf(QStringLiteral("frmMouseSensitivity"), QStringLiteral("hscMouseSensitivity"));
+    }
     ProgramRun run;
     const QRect dialog = openDialog(run);
     ASSERT_TRUE(dialog.isValid());
@@ -476,7 +481,20 @@ TEST_F(ConfigureEndToEnd, MouseSensitivityChangesFromTheKeyboardAlone) {
 
     // Tab to the box and type: a number out of range is refused on screen and the dialog stays.
     ASSERT_TRUE(openMouse());
-    keys({"Tab", "6", "0", "0", "Return"});
+    // Once the keyboard moves the focus, the bar shows that it has it, and stops when Tab moves on.
+    const QRect window = windowNamed(mouse);
+    keys({"shift+Tab", "Tab"});
+    const QImage barFocused = x().grabScreen();
+    barFocused.copy(window).save(QStringLiteral(LUMORA_BINARY_DIR "/e2e-mouse-sensitivity-bar-focused.png"));
+    keys({"Tab"});
+    const QImage boxFocused = x().grabScreen();
+    int changed = 0;
+    const int barRow = window.y() + barCentre.y();
+    for (int dy = -3; dy <= 3; ++dy)
+        for (int xx = window.left(); xx <= window.right(); ++xx)
+            changed += barFocused.pixel(xx, barRow + dy) != boxFocused.pixel(xx, barRow + dy);
+    EXPECT_GT(changed, 4) << "no sign of the focus on the bar";
+    keys({"6", "0", "0", "Return"});
     ASSERT_TRUE(waitShown(kHelpTitle)) << "600 was not refused";
     QThread::msleep(200);
     shot(QStringLiteral("mouse-sensitivity-refused"));

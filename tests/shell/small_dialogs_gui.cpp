@@ -12,6 +12,7 @@
 #include <QFile>
 #include <QGroupBox>
 #include <QGuiApplication>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -214,7 +215,11 @@ TEST_F(MouseSensitivity, KeyboardAloneChangesTheSensitivityAndOkStoresIt) {
                                   "optDoNotIgnoreMouseMovement",
                                   "Command2", "Command1"}));
 
+    // The bar shows that it has the keyboard.
+    box->setFocus(Qt::TabFocusReason);
+    const QImage unfocused = bar->grab().toImage();
     bar->setFocus(Qt::TabFocusReason);
+    EXPECT_NE(bar->grab().toImage(), unfocused) << "no sign of the focus on the bar";
     QTest::keyClick(bar, Qt::Key_Right);
     EXPECT_EQ(box->text(), QStringLiteral("5"));
     QTest::keyClick(bar, Qt::Key_Left);

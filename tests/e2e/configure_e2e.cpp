@@ -14,6 +14,7 @@
 #include "shell/frmMouseSensitivity.h"
 #include <QCoreApplication>
 #include <QLineEdit>
+#include <QPainter>
 #include <QPushButton>
 
 void registerProgramForms();
@@ -350,6 +351,15 @@ public:
         auto* w = f->findChild<QWidget*>(control);
         return w ? w->mapTo(f, w->rect().center()) : QPoint();
     }
+    // The named control's place, relative to the form's top-left corner.
+    QRect rectOf(const QString& form, const QString& control) {
+        runtime::Form* f = runtime::forms().load(form);
+        if (!f) return {};
+        f->show();
+        QCoreApplication::processEvents();
+        auto* w = f->findChild<QWidget*>(control);
+        return w ? QRect(w->mapTo(f, QPoint(0, 0)), w->size()) : QRect();
+    }
 
 private:
     platform::InProcessPlatform m_platform;
@@ -451,9 +461,12 @@ TEST_F(ConfigureEndToEnd, TipsChecksAndTheWindowsTheButtonsOpenShowOnScreen) {
 TEST_F(ConfigureEndToEnd, MouseSensitivityChangesFromTheKeyboardAlone) {
     const QString mouse = QStringLiteral("Mouse Sensitivity Control");
     QPoint barCentre;
+    QRect boxInside;
     {
         Layout layout({});
         barCentre = layout.centreOf(QStringLiteral("frmMouseSensitivity"), QStringLiteral("hscMouseSensitivity"));
+        boxInside = layout.rectOf(QStringLiteral("frmMouseSensitivity"), QStringLiteral("txtMouseSensitivity"))
+                        .adjusted(3, 3, -3, -3);
     }
     ProgramRun run;
     const QRect dialog = openDialog(run);
@@ -515,6 +528,23 @@ TEST_F(ConfigureEndToEnd, MouseSensitivityChangesFromTheKeyboardAlone) {
 
     // The next opening shows it on the bar: End then Left is one below the greatest.
     ASSERT_TRUE(openMouse());
+    // Every Tab stop shows on screen: each Tab changes what the dialog looks like (the inside of the
+    // box, where the cursor blinks, left out), all the way round.
+    {
+        const QRect window = windowNamed(mouse);
+        auto look = [&] {
+            QImage shot = x().grabScreen().copy(window);
+            QPainter(&shot).fillRect(boxInside, Qt::black);
+            return shot;
+        };
+        keys({"shift+Tab", "Tab"});
+        for (int tab = 1; tab <= 7; ++tab) {
+            const QImage before = look();
+            keys({"Tab"});
+            EXPECT_NE(look(), before) << "Tab " << tab << " stopped where nothing shows";
+        }
+        keys({"shift+Tab"}); // back from the box to the bar
+    }
     keys({"End", "Left", "Return"});
     ASSERT_TRUE(waitGone(mouse));
     ASSERT_GE(waitUntil([&] { return settings(run).value("MouseSensitivity") == QLatin1String("499"); }, 3000), 0);

@@ -48,7 +48,11 @@ int main(int argc, char** argv) {
     QStringList arguments;
     for (int i = 1; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
     const CommandLine line = parseCommandLine(arguments, qEnvironmentVariable("XSCREENSAVER_WINDOW"));
-    // A daemon may pass options of a newer version: they are told about, never fatal.
+    // Nothing opens on a command line that was not understood: "-s" is not "/s".
+    if (!line.refused.isEmpty()) {
+        std::fprintf(stderr, "%s\n", qPrintable(refusalLine(line.refused)));
+        return 2;
+    }
     for (const QString& warning : line.warnings) std::fprintf(stderr, "%s\n", qPrintable(warning));
     if (line.help) {
         std::fputs(qPrintable(usageText()), stdout);

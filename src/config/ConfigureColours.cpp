@@ -65,15 +65,39 @@ bool frmConfigure::colourLevel_KeyPress(QLineEdit*, int keyAscii) {
     return false;
 }
 
+bool frmConfigure::levelAccepted(const QString& text) {
+    bool ok = false;
+    const double level = text.toDouble(&ok);
+    return ok && level >= 0 && level <= 255;
+}
+
+bool frmConfigure::levelsAccepted() {
+    // The rule's message may be on its way from a box just left: that one is enough.
+    if (m_validating) return false;
+    for (QLineEdit* box : {txtRed, txtGreen, txtBlue}) {
+        if (box->text().isEmpty()) box->setText(QStringLiteral("0"));
+        if (levelAccepted(box->text())) continue;
+        // The focus going to the message and back is not a leave of its own.
+        m_validating = true;
+        platform::dialogs().messageBox(QStringLiteral("Value can be numeric only and must be between 0 and 255"),
+                                       64, standardHelpTitle());
+        if (box->isVisible() && box->isEnabled()) {
+            box->setFocus(Qt::OtherFocusReason);
+            box->selectAll();
+        }
+        QTimer::singleShot(0, this, [this] { m_validating = false; });
+        return false;
+    }
+    return true;
+}
+
 void frmConfigure::colourLevel_LostFocus(QLineEdit* box) {
     if (m_validating) return;
     if (box->text().isEmpty()) {
         box->setText(QStringLiteral("0"));
         return;
     }
-    bool ok = false;
-    const double level = box->text().toDouble(&ok);
-    if (ok && level >= 0 && level <= 255) return;
+    if (levelAccepted(box->text())) return;
     // Once per leave: until the focus is back in the box, leaving the other boxes is not checked,
     // or two bad boxes would hand the focus and the message back and forth for ever.
     m_validating = true;
@@ -93,8 +117,11 @@ void frmConfigure::colourLevel_LostFocus(QLineEdit* box) {
 
 void frmConfigure::setFireGradientWidth(int twips) {
     m_fireGradientWidthTwips = twips;
-    // Never narrower than its text: "6000" is shown in the narrow box after Restore Defaults.
-    const int text = txtFireGradient->fontMetrics().horizontalAdvance(txtFireGradient->text()) + 10;
+    // Never narrower than its text: "6000" is shown in the narrow box after Restore Defaults. Never
+    // wider than the longest text the bar can give either.
+    const QFontMetrics metrics = txtFireGradient->fontMetrics();
+    const int text = qMin(metrics.horizontalAdvance(txtFireGradient->text()),
+                          metrics.horizontalAdvance(QStringLiteral("30000"))) + 10;
     txtFireGradient->setFixedWidth(qMax(runtime::twipsToPixels(twips), text));
 }
 

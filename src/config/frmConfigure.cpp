@@ -356,14 +356,16 @@ void frmConfigure::layOut() {
         box->setFixedWidth(box->fontMetrics().horizontalAdvance(QStringLiteral("000.00")) + 12);
         ++row;
     }
+    // The interval's box sits beside its bar, as the levels' boxes do: the milliseconds a dragged
+    // thumb shows, or Restore Defaults' "6000", then widen the box without widening the dialog.
+    gradient->addWidget(Label13, row++, 0, 1, 3);
     auto* every = new QHBoxLayout;
     every->setSpacing(4);
-    every->addWidget(Label13);
+    every->addWidget(HScroll1, 1);
     every->addWidget(txtFireGradient);
     every->addWidget(Label1);
-    every->addStretch(1);
+    HScroll1->setMinimumWidth(runtime::twipsToPixels(1200));
     gradient->addLayout(every, row++, 0, 1, 3);
-    gradient->addWidget(HScroll1, row++, 0, 1, 3);
     gradient->addWidget(chkTrails, row++, 0, 1, 3);
     gradient->setRowStretch(row, 1);
 
@@ -521,7 +523,9 @@ void frmConfigure::Form_Load() {
     }
     hscMovingFrameSpeed->setValue(
         fitToRange(GetSetting(QStringLiteral("MovingMovieSpeed"), QStringLiteral("50")), 1, 1000, 50));
-    txtFireGradient->setText(GetSetting(QStringLiteral("FireGradInterval"), QStringLiteral("6000")));
+    // What the bar holds, not the stored text: a hand-edited note or a run of digits must neither
+    // show nor size the box.
+    txtFireGradient->setText(QString::number(HScroll1->value()));
     chkFloatingMovie->setChecked(
         fitToRange(GetSetting(QStringLiteral("MovieWillFloat"), QStringLiteral("1")), 0, 1, 1) == 1);
     chkTrails->setChecked(
@@ -586,6 +590,8 @@ void frmConfigure::Form_Load() {
             w->hide();
 
     setFireGradientWidth(315);
+    applySecondsDisplay();
+    reserveRunTimeWidths();
 
     layout()->activate();
     // As small as its contents allow: it fits a 1280 x 1024 screen even at double scale.
@@ -599,8 +605,27 @@ void frmConfigure::Form_Load() {
         }
         if (w->nextInFocusChain() == optAbsoluteFullScreenVideo) break;
     }
+}
 
-    applySecondsDisplay();
+void frmConfigure::reserveRunTimeWidths() {
+    // Room for every caption a check box can be given, so a click never widens the dialog or
+    // shifts the frame beside it. Measured in the style the dialog will be shown in.
+    ensurePolished();
+    auto reserve = [](QAbstractButton* box, std::initializer_list<const char*> captions) {
+        const QString shown = box->text();
+        int widest = 0;
+        for (const char* c : captions) {
+            box->setText(QString::fromLatin1(c));
+            widest = qMax(widest, box->sizeHint().width());
+        }
+        box->setText(shown);
+        box->setMinimumWidth(widest);
+    };
+    reserve(chkFloatingMovie, {"Media will float while playing.", "Stationary media. Restart at random position.",
+                               "Stationary Media. Will restart at random position."});
+    reserve(chkGradOn, {"Gradient Background Is ON", "Gradient Background Is OFF", "Gradient Background is ON",
+                        "Gradient background is OFF"});
+    reserve(chkTrails, {"Picture trails are ON", "Picture trails are OFF"});
 }
 
 // ---- Saving, cancelling, restoring ----
@@ -622,6 +647,7 @@ bool frmConfigure::writeSettings(const std::function<void()>& writes, bool repor
 }
 
 void frmConfigure::Command1_Click() {
+    if (!levelsAccepted()) return;
     auto option = [](const runtime::OptionButton* o) { return boolToText(o->isChecked()); };
     // A store that cannot be written keeps the dialog open with the user's choices on it.
     const bool saved = writeSettings(

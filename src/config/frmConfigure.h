@@ -146,6 +146,9 @@ public:
     // False when the key is refused (it beeps and types nothing).
     bool colourLevel_KeyPress(QLineEdit* box, int keyAscii);
     void colourLevel_LostFocus(QLineEdit* box);
+    static bool levelAccepted(const QString& text);
+    // OK saves no level the boxes would refuse: the rule is shown and the focus goes to the box.
+    bool levelsAccepted();
     void HScroll1_Change();
     void mnuBackColorControl_Click();
 
@@ -173,6 +176,7 @@ private:
     void partialMode_Click(runtime::OptionButton* option);
     void setFireGradientWidth(int twips);
     void applySecondsDisplay();
+    void reserveRunTimeWidths();
     void popUpUnder(runtime::ClickLabel* label, QMenu* menu);
     void showModalForm(const QString& name);
     // Runs the writes; a store that cannot be written is reported (always, or once per dialog for

@@ -1,6 +1,7 @@
 #include "playback/PlayerForm.h"
 
 #include <QDateTime>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -167,6 +168,17 @@ void PlayerForm::endForMissingMedia() {
                        "Properties 'Settings...' button again and select a video or sound file."),
         64, QStringLiteral("Larkspur Software") + QStringLiteral(" Video Screensaver"));
     platform::process().endProgram(0);
+}
+
+bool PlayerForm::settleMediaPath() {
+    if (!currentMediaPath.isEmpty()) return true;
+    // Restore Defaults stores it empty. The play list still takes over in play-list mode, as it does
+    // from any stored file.
+    currentMediaPath = defaultMediaPath();
+    startUpFileName = currentMediaPath;
+    if (!singleFileMode || QFileInfo(currentMediaPath).isFile()) return true;
+    endForMissingMedia();
+    return false;
 }
 
 void PlayerForm::startPlaying() {

@@ -91,6 +91,9 @@ protected:
     void enterScreenSaver();
     // With no media path: unloads, tells the user, and ends the program once the message is closed.
     void endForMissingMedia();
+    // An empty single file stands for the default clip, never for a folder; false when there is
+    // nothing to play at all (the missing-media message has then been shown).
+    bool settleMediaPath();
     bool endedForMissingMedia() const { return m_missingMedia; }
     // Plays the current media path; in play-list mode a stored file gives way to the play list.
     void startPlaying();

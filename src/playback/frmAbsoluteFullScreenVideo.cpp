@@ -79,8 +79,7 @@ void frmAbsoluteFullScreenVideo::Form_Load() {
     backDropColor = GetSetting(QStringLiteral("BackDropColor"), QStringLiteral("0"));
     skipOnError([&] { mouseSensitivity = textToInt16(GetSetting(QStringLiteral("MouseSensitivity"), QStringLiteral("4"))); });
 
-    if (currentMediaPath.isEmpty()) currentMediaPath = lastDirectory;
-    if (currentMediaPath.isEmpty()) return endForMissingMedia();
+    if (!settleMediaPath()) return;
 
     skipOnError([&] { setBackColour(runtime::textToInt32(backDropColor)); });
     if (gradOn != 0) {

@@ -106,8 +106,7 @@ void frmFloatingOneFourthMovie::Form_Load() {
         m_sinceMotion.start();
     }
 
-    if (currentMediaPath.isEmpty()) currentMediaPath = lastDirectory;
-    if (currentMediaPath.isEmpty()) return endForMissingMedia();
+    if (!settleMediaPath()) return;
 
     Timer2->setEnabled(gradOn != 0);
     skipOnError([&] { Timer2->setIntervalMs(fireGradInterval); });

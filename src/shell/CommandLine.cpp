@@ -27,6 +27,18 @@ const QHash<QString, bool>& daemonOptions() {
 
 QString text(const char* s) { return QString::fromLatin1(s); }
 
+// "/s", "/c", "/p" and "/a" in any case; a window handle may follow "/p" and "/a", and "/c" may carry
+// one too ("/c:1234"), as screen-saver settings pages pass it. Nothing at all also configures.
+bool classicSwitchUnderstood(const QString& sw) {
+    if (sw.isEmpty()) return true;
+    const QString name = sw.left(2).toUpper();
+    QString rest = sw.mid(2).trimmed();
+    if (name == QLatin1String("/S")) return rest.isEmpty();
+    if (name != QLatin1String("/C") && name != QLatin1String("/P") && name != QLatin1String("/A")) return false;
+    if (rest.startsWith(u':')) rest = rest.mid(1).trimmed();
+    return rest.isEmpty() || parseWindowId(rest) != 0 || rest == QLatin1String("0");
+}
+
 } // namespace
 
 int64_t parseWindowId(const QString& raw) {
@@ -42,6 +54,10 @@ int64_t parseWindowId(const QString& raw) {
 
 CommandLine parseCommandLine(const QStringList& arguments, const QString& screensaverWindow) {
     CommandLine line;
+    // The first thing not understood is the one the user is told about.
+    auto refuse = [&line](const QString& what) {
+        if (line.refused.isEmpty()) line.refused = what;
+    };
     QStringList classic;
     bool root = false;
     QString windowId;
@@ -70,7 +86,7 @@ CommandLine parseCommandLine(const QStringList& arguments, const QString& screen
         auto takeValue = [&]() -> bool {
             if (hasValue) return true;
             if (i + 1 >= arguments.size()) {
-                line.warnings << QStringLiteral("lumora: option -%1 needs a value; passed over").arg(name);
+                refuse(QStringLiteral("option %1 needs a value").arg(arg));
                 return false;
             }
             value = arguments.at(++i);
@@ -91,7 +107,8 @@ CommandLine parseCommandLine(const QStringList& arguments, const QString& screen
             }
         } else if (name == QLatin1String("file")) {
             if (takeValue()) {
-                if (value.isEmpty()) line.warnings << QStringLiteral("lumora: -file needs a file name; passed over");
+                // A settings page may pass its file field empty: the settings' own file then plays.
+                if (value.isEmpty()) line.warnings << QStringLiteral("lumora: %1 names no file; passed over").arg(arg);
                 else file = value;
             }
         } else if (name == QLatin1String("playlist")) {
@@ -104,9 +121,9 @@ CommandLine parseCommandLine(const QStringList& arguments, const QString& screen
             for (const ModeName& m : kModes)
                 if (value.compare(text(m.name), Qt::CaseInsensitive) == 0) known = true;
             if (!known) {
-                line.warnings << QStringLiteral("lumora: unknown mode \"%1\" (full, three-quarters, one-half, "
-                                                "one-fourth, one-eighth, one-sixteenth); passed over")
-                                     .arg(value);
+                refuse(QStringLiteral("mode \"%1\" is not full, three-quarters, one-half, one-fourth, "
+                                      "one-eighth or one-sixteenth")
+                           .arg(value));
                 continue;
             }
             for (const ModeName& m : kModes)
@@ -122,9 +139,7 @@ CommandLine parseCommandLine(const QStringList& arguments, const QString& screen
             bool ok = false;
             const int ms = value.trimmed().toInt(&ok);
             if (!ok || ms < 1 || ms > 32767) {
-                line.warnings << QStringLiteral("lumora: speed \"%1\" is not a number of milliseconds from 1 to "
-                                                "32767; passed over")
-                                     .arg(value);
+                refuse(QStringLiteral("speed \"%1\" is not a number of milliseconds from 1 to 32767").arg(value));
                 continue;
             }
             line.overrides.insert(QStringLiteral("MovingMovieSpeed"), QString::number(ms));
@@ -141,7 +156,7 @@ CommandLine parseCommandLine(const QStringList& arguments, const QString& screen
         } else if (daemonOptions().contains(name)) {
             if (daemonOptions().value(name) && !hasValue && i + 1 < arguments.size()) ++i;
         } else {
-            line.warnings << QStringLiteral("lumora: unknown option %1; passed over").arg(arg);
+            refuse(QStringLiteral("\"%1\" is not an option Lumora knows").arg(arg));
         }
     }
 
@@ -171,6 +186,8 @@ CommandLine parseCommandLine(const QStringList& arguments, const QString& screen
         line.overrides.insert(QStringLiteral("ScreensaverSoundMutePreference"), QStringLiteral("1"));
 
     line.classicSwitch = classic.join(u' ');
+    if (!classicSwitchUnderstood(line.classicSwitch))
+        refuse(QStringLiteral("\"%1\" is not a switch Lumora knows").arg(line.classicSwitch));
     return line;
 }
 
@@ -209,6 +226,12 @@ QString usageText() {
         "  --no-trails        the gradient stays whole behind the floating player\n"
         "  --sound            play the sound too\n"
         "  --help             this text\n"
-        "Options take one dash or two, and a value after a blank or \"=\". Unknown options are\n"
-        "passed over with a line on standard error.\n");
+        "Options take one dash or two, and a value after a blank or \"=\". Anything else is refused\n"
+        "with a line on standard error and exit status 2.\n");
+}
+
+QString refusalLine(const QString& refused) {
+    return QStringLiteral("lumora: %1. Usage: lumora [/s | /c | /p WINDOW | /a WINDOW] [OPTIONS]; lumora --help "
+                          "tells more.")
+        .arg(refused);
 }

@@ -19,12 +19,14 @@ struct CommandLine {
     int64_t hostWindow = 0;
     // Settings that hold for this run only, by key; the settings file is not changed.
     QMap<QString, QString> overrides;
-    // One line each for standard error: options passed over, values refused.
+    // One line each for standard error: a window named that is no window.
     QStringList warnings;
+    // What was not understood (an unknown switch or option, a value out of range): nothing runs.
+    QString refused;
 };
 
 // `screensaverWindow` is $XSCREENSAVER_WINDOW. Options take one dash or two, and a value either as
-// the next argument or after "=". Unknown options are passed over with a warning, never refused.
+// the next argument or after "=".
 CommandLine parseCommandLine(const QStringList& arguments, const QString& screensaverWindow);
 
 // A window id as daemons write them: "0x" and hex digits, or decimal. 0 when it names no window.
@@ -32,3 +34,6 @@ int64_t parseWindowId(const QString& text);
 
 // The --help text.
 QString usageText();
+
+// The one line on standard error for a command line that was not understood.
+QString refusalLine(const QString& refused);

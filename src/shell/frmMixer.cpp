@@ -57,13 +57,12 @@ frmMixer::frmMixer() : SmallDialog(QStringLiteral("frmMixer"), QStringLiteral("S
 }
 
 QString frmMixer::helpText() {
-    return QStringLiteral("The screensaver's volume is controlled by the operating system's volume control, "
-                          "which is usually located "
-                          "in the System Tray.  In order to change the volume, click the small speaker icon "
-                          "in the Taskbar's System "
-                          "Tray one time to display the volume control.(The System Tray is located on the "
-                          "Taskbar at the opposite end "
-                          "of the Start button.)");
+    // What a Linux desktop offers: the volume applet of its panel, or the sound settings.
+    return QStringLiteral("The screensaver's volume is controlled by the desktop's volume control, which is "
+                          "usually located in the panel.  In order to change the volume, click the small "
+                          "speaker icon in the panel one time to display the volume control.(The panel is the "
+                          "bar along an edge of the screen that holds the clock; without one, use the sound "
+                          "settings of your desktop.)");
 }
 
 void frmMixer::Form_Load() {

@@ -335,6 +335,53 @@ TEST_F(Configure, RestoreDefaultsWritesAtOnceAndLeavesTheIntervalBarWhereItWas) 
     EXPECT_EQ(stored(QStringLiteral("OneEighthScreenDisplayMode")), QStringLiteral("True"));
 }
 
+TEST_F(Configure, TheWindowKeepsItsWidthAndPlaceWhateverItShows) {
+    const int width = open()->width();
+    forms().reset();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    auto centred = [](frmConfigure* f) { return qAbs(f->x() * 2 + f->width() - f->screen()->geometry().width()) <= 2; };
+
+    // Hand-edited intervals are neither shown nor measured as written.
+    for (const QString& interval : {QStringLiteral("6000 ; six seconds between changes"), QString(3000, u'9'),
+                                    QStringLiteral("6523")}) {
+        store(QStringLiteral("FireGradInterval"), interval);
+        for (const char* gradOn : {"0", "1"}) {
+            store(QStringLiteral("GradOn"), QString::fromLatin1(gradOn));
+            store(QStringLiteral("OneHalfScreenDisplayMode"), QStringLiteral("True"));
+            store(QStringLiteral("OneEighthScreenDisplayMode"), QStringLiteral("False"));
+            frmConfigure* f = open();
+            EXPECT_EQ(f->width(), width) << interval.left(40).toStdString() << " gradient " << gradOn;
+            EXPECT_LE(f->txtFireGradient->text().size(), 5);
+            forms().reset();
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        }
+    }
+    platform.memorySettings()->values.clear();
+
+    // Captions that change, boxes that widen: the frames stay where they are.
+    frmConfigure* f = open();
+    const QRect gradientFrame = f->Frame3->geometry();
+    f->chkFloatingMovie->click();
+    EXPECT_EQ(f->chkFloatingMovie->text(), QStringLiteral("Stationary Media. Will restart at random position."));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(f->Frame3->geometry(), gradientFrame);
+    f->chkFloatingMovie->click();
+    f->cmdRestoreDefaults->click();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(f->txtFireGradient->text(), QStringLiteral("6000"));
+    EXPECT_EQ(f->width(), width);
+    EXPECT_EQ(f->Frame3->geometry(), gradientFrame);
+    EXPECT_TRUE(centred(f));
+    f->HScroll1->setValue(12345);
+    f->chkGradOn->click();
+    f->chkGradOn->click();
+    f->optAbsoluteFullScreenVideo->click();
+    f->optOneSixteenth->click();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(f->width(), width);
+    EXPECT_TRUE(centred(f));
+}
+
 TEST_F(Configure, ColourBoxesTakeOnlyLevelsAndSayTheRuleOncePerLeave) {
     store(QStringLiteral("GradOn"), QStringLiteral("1"));
     store(QStringLiteral("OneFourthScreenDisplayMode"), QStringLiteral("True"));
@@ -385,6 +432,24 @@ TEST_F(Configure, ColourBoxesTakeOnlyLevelsAndSayTheRuleOncePerLeave) {
     QTest::qWait(50);
     EXPECT_EQ(messages(), 2);
     EXPECT_EQ(QApplication::focusWidget(), f->txtBlue);
+
+    // OK saves no level that was refused: Enter in the box, or a click on OK after the message.
+    f->txtGreen->setText(QStringLiteral("9"));
+    f->txtRed->setText(QStringLiteral("3"));
+    f->txtBlue->setFocus(Qt::TabFocusReason);
+    QTest::qWait(50);
+    const int before = messages();
+    QTest::keyClick(f->txtBlue, Qt::Key_Return);
+    QTest::qWait(50);
+    EXPECT_EQ(messages(), before + 1);
+    EXPECT_EQ(QApplication::focusWidget(), f->txtBlue);
+    f->mnuExitAndSaveChanges->trigger();
+    QTest::qWait(50);
+    EXPECT_EQ(messages(), before + 2);
+    EXPECT_TRUE(f->isLoaded());
+    EXPECT_EQ(QApplication::focusWidget(), f->txtBlue);
+    EXPECT_EQ(stored(QStringLiteral("Blue_Level")), QStringLiteral("<none>"));
+    EXPECT_EQ(stored(QStringLiteral("Green_Level")), QStringLiteral("<none>"));
 
     // Enter in a box is the dialog's OK; it stores the texts as typed.
     f->txtBlue->setText(QStringLiteral("7"));

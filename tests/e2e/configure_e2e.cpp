@@ -129,9 +129,15 @@ TEST_F(ConfigureEndToEnd, EscapeWritesNothingAndRestoreDefaultsWritesAtOnce) {
     EXPECT_EQ(run.readSettings(), before);
     EXPECT_EQ(settings(run).value("MovingMovieSpeed"), QStringLiteral("77"));
 
+    // The default clip red, and a blue one in the folder last browsed: a single file that was
+    // restored plays the default clip, never the folder.
     ProgramRun again;
+    QDir().mkpath(again.programFolder() + QStringLiteral("/data"));
+    ASSERT_FALSE(e2e::makeColourClip(again.programFolder() + QStringLiteral("/data/lumora.mpg"), {"red"}, 20).isEmpty());
+    ASSERT_FALSE(e2e::makeColourClip(again.mediaFolder() + QStringLiteral("/blue.mpg"), {"blue"}, 20).isEmpty());
     again.writeSettings({"GradOn=0", "OneEighthScreenDisplayMode=True", "Green_Level=7", "FireGradInterval=12000",
-                         "VideoFile=/media/x.mpg"});
+                         "VideoFile=/media/x.mpg", "PathToLastDirectory=" + again.mediaFolder(),
+                         "MovieWillFloat=0"});
     ASSERT_TRUE(openDialog(again).isValid());
     keys({"alt+r"});
     // The last of the writes empties the media file.
@@ -145,9 +151,17 @@ TEST_F(ConfigureEndToEnd, EscapeWritesNothingAndRestoreDefaultsWritesAtOnce) {
     EXPECT_EQ(again.process().state(), QProcess::Running) << "Restore Defaults keeps the dialog open";
     QThread::msleep(300);
     shot(QStringLiteral("configure-restored"));
-    keys({"Escape"});
+    keys({"alt+o"});
     ASSERT_TRUE(endsCleanly(again));
-    EXPECT_EQ(settings(again).value("FireGradInterval"), QStringLiteral("6000"));
+    // OK writes the bar's position, which Restore Defaults leaves alone.
+    EXPECT_EQ(settings(again).value("FireGradInterval"), QStringLiteral("12000"));
+    EXPECT_EQ(settings(again).value("VideoFile", "<none>"), QString());
+    again.start(QStringLiteral("/s"));
+    ASSERT_GE(waitUntil([&] { return e2e::colourBox(x().grabScreen(), QStringLiteral("red")).width() >= 100; }, 8000), 0)
+        << "the default clip did not play";
+    EXPECT_FALSE(e2e::colourBox(x().grabScreen(), QStringLiteral("blue")).isValid()) << "the folder played";
+    x().xdotool({"key", "space"});
+    EXPECT_TRUE(endsCleanly(again));
 }
 
 TEST_F(ConfigureEndToEnd, MenusOpenFromTheKeyboardAndTheirDialogsShow) {
@@ -307,24 +321,41 @@ TEST_F(ConfigureEndToEnd, AboutShowsTheCreditsAndAModeSavedInTheDialogIsTheModeT
     EXPECT_TRUE(endsCleanly(run));
 }
 
-TEST_F(ConfigureEndToEnd, DialogsFitTheirTextAtDoubleScale) {
-    ProgramRun run;
-    run.writeSettings({"GradOn=1", "OneHalfScreenDisplayMode=True", "OneEighthScreenDisplayMode=False"});
-    const QRect dialog = openDialog(run, {QStringLiteral("QT_SCALE_FACTOR=2")});
-    ASSERT_TRUE(dialog.isValid());
-    // Twice the size, and still wholly on a 1280 x 1024 screen.
-    EXPECT_GT(dialog.width(), 1000);
-    EXPECT_TRUE(QRect(0, 0, 1280, 1024).contains(dialog)) << dialog.x() << "," << dialog.y() << " "
-                                                          << dialog.width() << "x" << dialog.height();
-    EXPECT_GT(colourCount(dialog), 15);
-    shot(QStringLiteral("configure-scale2-gradient"));
-    keys({"alt+m", "Return"});
-    ASSERT_TRUE(waitShown(QStringLiteral("Mouse Sensitivity Control")));
-    QThread::msleep(300);
-    shot(QStringLiteral("mouse-sensitivity-scale2"));
-    EXPECT_TRUE(QRect(0, 0, 1280, 1024).contains(windowNamed(QStringLiteral("Mouse Sensitivity Control"))));
-    run.process().terminate();
-    run.waitForEnd(3000);
+TEST_F(ConfigureEndToEnd, DialogsFitTheirTextAndKeepTheirPlaceAtSingleAndDoubleScale) {
+    for (int scale : {1, 2}) {
+        SCOPED_TRACE(scale);
+        ProgramRun run;
+        run.writeSettings({"GradOn=1", "OneHalfScreenDisplayMode=True", "OneEighthScreenDisplayMode=False",
+                           "FireGradInterval=6000 ; six seconds between changes"});
+        const QRect dialog = openDialog(run, {QStringLiteral("QT_SCALE_FACTOR=%1").arg(scale)});
+        ASSERT_TRUE(dialog.isValid());
+        // Wholly on a 1280 x 1024 screen even at twice the size, a hand-edited interval or not.
+        EXPECT_GT(dialog.width(), 500 * scale);
+        EXPECT_TRUE(QRect(0, 0, 1280, 1024).contains(dialog)) << dialog.x() << "," << dialog.y() << " "
+                                                              << dialog.width() << "x" << dialog.height();
+        EXPECT_NEAR(dialog.center().x(), 640, 2);
+        EXPECT_GT(colourCount(dialog), 15);
+        shot(QStringLiteral("configure-scale%1-gradient").arg(scale));
+        // The focus starts on FULL SCREEN; six tabs on is the floating check box.
+        keys({"Tab", "Tab", "Tab", "Tab", "Tab", "Tab", "space"});
+        QThread::msleep(300);
+        EXPECT_EQ(windowNamed(kDialog), dialog) << "unchecking floating moved or widened the dialog";
+        shot(QStringLiteral("configure-scale%1-stationary").arg(scale));
+        keys({"alt+r"});
+        QThread::msleep(300);
+        EXPECT_EQ(windowNamed(kDialog), dialog) << "Restore Defaults moved or widened the dialog";
+        shot(QStringLiteral("configure-scale%1-restored").arg(scale));
+        if (scale == 2) {
+            keys({"alt+m", "Return"});
+            ASSERT_TRUE(waitShown(QStringLiteral("Mouse Sensitivity Control")));
+            QThread::msleep(300);
+            shot(QStringLiteral("mouse-sensitivity-scale2"));
+            EXPECT_TRUE(QRect(0, 0, 1280, 1024).contains(windowNamed(QStringLiteral("Mouse Sensitivity Control"))));
+        }
+        EXPECT_EQ(settings(run).value("MovieWillFloat", "<none>"), QStringLiteral("<none>"));
+        run.process().terminate();
+        run.waitForEnd(3000);
+    }
 }
 
 // Where a control sits in its window: the same dialogs laid out here, with the same settings and

@@ -136,11 +136,10 @@ TEST_F(HackMode, RootTakesTheDaemonsWindowOptionsChangeWhatPlaysAndNothingIsWrit
     const QRect at(200, 100, 600, 400);
     HostWindow host(x(), at);
     run.setEnvironment(QStringLiteral("XSCREENSAVER_WINDOW"), host.hex());
-    // The daemon's own options and one nobody knows are passed over.
+    // The daemon's own options mean nothing here.
     QProcess& p = run.startWith({QStringLiteral("-root"), QStringLiteral("-visual"), QStringLiteral("TrueColor"),
                                  QStringLiteral("--file"), red, QStringLiteral("--mode=one-fourth"),
-                                 QStringLiteral("--no-float"), QStringLiteral("--no-gradient"),
-                                 QStringLiteral("--shimmer")});
+                                 QStringLiteral("--no-float"), QStringLiteral("--no-gradient")});
     // One-fourth of the host, standing still, over the plain back colour (blue), not the settings' clip.
     const QSize player(qRound(600 * 0.55), qRound(400 * 0.55));
     auto playsAsTold = [&] {

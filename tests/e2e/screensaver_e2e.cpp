@@ -299,14 +299,36 @@ TEST_F(EndToEnd, BadInputNeverCrashes) {
         EXPECT_EQ(run.process().exitStatus(), QProcess::NormalExit);
         EXPECT_EQ(run.process().exitCode(), 0);
     }
-    for (const QString& sw : {QStringLiteral("/P"), QStringLiteral("/p not-a-number"), QStringLiteral("/p 99999999999999"),
-                              QStringLiteral("/x"), QString(10000, QLatin1Char('/'))}) {
-        SCOPED_TRACE(sw.left(20).toStdString());
+    // "/P" alone is the preview with no window: it ends at once. Whatever is not a switch or an
+    // option opens nothing, says so in one line and ends with status 2.
+    const struct {
+        QStringList arguments;
+        int status;
+    } lines[] = {{{QStringLiteral("/P")}, 0},
+                 {{QStringLiteral("-s")}, 2},
+                 {{QStringLiteral("S")}, 2},
+                 {{QStringLiteral("--bogus")}, 2},
+                 {{QStringLiteral("/p not-a-number")}, 2},
+                 {{QStringLiteral("/p 99999999999999")}, 2},
+                 {{QStringLiteral("/x")}, 2},
+                 {{QStringLiteral("/s"), QStringLiteral("--speed"), QStringLiteral("0")}, 2},
+                 {{QString(10000, QLatin1Char('/'))}, 2}};
+    for (const auto& line : lines) {
+        SCOPED_TRACE(line.arguments.join(u' ').left(20).toStdString());
         ProgramRun run;
-        run.start(sw);
+        run.captureErrors();
+        run.startWith(line.arguments);
         ASSERT_GE(run.waitForEnd(5000), 0);
         EXPECT_EQ(run.process().exitStatus(), QProcess::NormalExit);
-        EXPECT_EQ(run.process().exitCode(), 0);
+        EXPECT_EQ(run.process().exitCode(), line.status);
+        const QString said = run.errors().trimmed();
+        if (line.status == 2) {
+            EXPECT_FALSE(said.contains(u'\n')) << said.toStdString();
+            EXPECT_TRUE(said.contains(line.arguments.last().left(20))) << said.toStdString();
+            EXPECT_TRUE(said.contains(QStringLiteral("Usage: lumora"))) << said.toStdString();
+        }
+        EXPECT_TRUE(x().mappedWindowsNamed(QStringLiteral("Lumora Video & Multimedia Screensaver")).isEmpty());
+        EXPECT_TRUE(x().mappedWindowsNamed(kMainForm).isEmpty());
     }
 }
 

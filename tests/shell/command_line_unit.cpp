@@ -24,12 +24,20 @@ TEST(CommandLine, ClassicSwitchesPassThroughAndDaemonOptionsAreSwallowed) {
     EXPECT_TRUE(daemon.warnings.isEmpty()) << qPrintable(daemon.warnings.join(u'\n'));
     EXPECT_EQ(daemon.classicSwitch, QString());
 
-    // An unknown option is told about and passed over; what follows still counts.
-    const CommandLine unknown = parse({QStringLiteral("--shimmer"), QStringLiteral("/s")});
-    EXPECT_EQ(unknown.warnings.size(), 1);
-    EXPECT_TRUE(unknown.warnings.first().contains(QStringLiteral("--shimmer")));
-    EXPECT_EQ(unknown.classicSwitch, QStringLiteral("/s"));
-    EXPECT_FALSE(unknown.hosted);
+    EXPECT_TRUE(daemon.refused.isEmpty());
+
+    // The four switches in any case, a handle after /p and /a, and one on /c, are understood.
+    for (const char* sw : {"/s", "/S", "/c", "/C:1234", "/c 1234", "/p", "/P 0x1f", "/a 5", "/a:5"})
+        EXPECT_TRUE(parse({QString::fromLatin1(sw)}).refused.isEmpty()) << sw;
+    // Anything else is refused, the first thing not understood named.
+    for (const QStringList& bad : {QStringList{"-s"}, QStringList{"S"}, QStringList{"/sx"}, QStringList{"/s", "/c"},
+                                   QStringList{"/p", "abc"}, QStringList{"--"}, QStringList{"--shimmer", "/s"},
+                                   QStringList{"/s", "--mode", "huge", "--bogus"}}) {
+        const CommandLine c = parse(bad);
+        EXPECT_TRUE(c.refused.contains(bad.size() == 4 ? QStringLiteral("huge") : bad.first()))
+            << qPrintable(bad.join(u' ')) << ": " << qPrintable(c.refused);
+        EXPECT_FALSE(refusalLine(c.refused).contains(u'\n'));
+    }
 }
 
 TEST(CommandLine, HostWindowFromTheOptionOrTheDaemonsVariable) {
@@ -51,8 +59,8 @@ TEST(CommandLine, HostWindowFromTheOptionOrTheDaemonsVariable) {
         EXPECT_EQ(c.hostWindow, 0) << bad;
         EXPECT_FALSE(c.warnings.isEmpty()) << bad;
     }
-    // A value missing at the end is a warning, not a crash.
-    EXPECT_FALSE(parse({QStringLiteral("--window-id")}).warnings.isEmpty());
+    // A value missing at the end is refused, not a crash.
+    EXPECT_FALSE(parse({QStringLiteral("--window-id")}).refused.isEmpty());
     EXPECT_FALSE(parse({QStringLiteral("/s")}).hosted);
 }
 
@@ -62,7 +70,7 @@ TEST(CommandLine, OptionsBecomeSettingsForTheRun) {
                                  QStringLiteral("--mode=one-half"), QStringLiteral("--no-float"),
                                  QStringLiteral("-speed"), QStringLiteral("20"), QStringLiteral("--gradient"),
                                  QStringLiteral("--no-trails")});
-    EXPECT_TRUE(c.warnings.isEmpty()) << qPrintable(c.warnings.join(u'\n'));
+    EXPECT_TRUE(c.warnings.isEmpty() && c.refused.isEmpty()) << qPrintable(c.warnings.join(u'\n') + c.refused);
     const QMap<QString, QString> expected{
         {QStringLiteral("VideoFile"), QStringLiteral("/media/a b.mkv")},
         {QStringLiteral("PlaySingleFile"), QStringLiteral("True")},
@@ -90,7 +98,7 @@ TEST(CommandLine, OptionsBecomeSettingsForTheRun) {
     EXPECT_EQ(d.overrides.value(QStringLiteral("ScreensaverSoundMutePreference")), QStringLiteral("0"));
     EXPECT_FALSE(d.overrides.contains(QStringLiteral("MovingMovieSpeed")));
     EXPECT_FALSE(d.overrides.contains(QStringLiteral("OneEighthScreenDisplayMode")));
-    EXPECT_EQ(d.warnings.size(), 2);
+    EXPECT_TRUE(d.refused.contains(QStringLiteral("speed"))) << qPrintable(d.refused);
 
     // Outside a daemon's window the sound is the user's setting.
     EXPECT_FALSE(parse({QStringLiteral("/s"), QStringLiteral("--mode"), QStringLiteral("full")})

@@ -473,12 +473,11 @@ TEST_F(Mixer, HelpPointsToTheSystemVolume) {
     auto* f = open<frmMixer>(kMixer);
     click(f, "Label3");
     ASSERT_EQ(platform.messageBoxes.size(), 1);
-    EXPECT_EQ(platform.messageBoxes.first().text,
-              QStringLiteral(
-                  "The screensaver's volume is controlled by the operating system's volume control, which "
-                  "is usually located in the System Tray.  In order to change the volume, click the small "
-                  "speaker icon in the Taskbar's System Tray one time to display the volume control.(The "
-                  "System Tray is located on the Taskbar at the opposite end of the Start button.)"));
+    // It points to what this desktop has, not to another system's taskbar.
+    const QString text = platform.messageBoxes.first().text;
+    EXPECT_TRUE(text.contains(QStringLiteral("speaker icon in the panel"))) << text.toStdString();
+    for (const char* foreign : {"System Tray", "Taskbar", "Start button"})
+        EXPECT_FALSE(text.contains(QLatin1String(foreign))) << foreign;
     EXPECT_EQ(platform.messageBoxes.first().style, 64);
     EXPECT_EQ(platform.messageBoxes.first().title, QStringLiteral("Sound Control Tip"));
     EXPECT_TRUE(store().isEmpty());

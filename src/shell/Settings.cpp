@@ -32,13 +32,14 @@ QString settingsLeftAloneNotice() {
     const QString where = platform::current().settings->location();
     const QString file = where.isEmpty() ? QStringLiteral("The settings file")
                                          : QStringLiteral("The settings file %1").arg(where);
-    const QString why = reason == QLatin1String("too large")
-                            ? QStringLiteral("%1 is larger than 1 MiB, far larger than Lumora's settings "
-                                             "ever make it, so it is not read.")
-                            : QStringLiteral("%1 cannot be read.");
+    const bool tooLarge = reason == QLatin1String("too large");
+    const QString why = tooLarge ? QStringLiteral("%1 is larger than 1 MiB, far larger than Lumora's settings "
+                                                  "ever make it, so it is not read.")
+                                 : QStringLiteral("%1 cannot be read.");
     return why.arg(file) +
            QStringLiteral("\r\n\r\nLumora leaves the file as it is and uses its default settings. Changes "
-                          "cannot be saved until the file is made smaller or moved away.");
+                          "cannot be saved until the file is %1 or moved away.")
+               .arg(tooLarge ? QStringLiteral("made smaller") : QStringLiteral("made readable"));
 }
 
 QString GetWindows() {

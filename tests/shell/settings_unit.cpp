@@ -274,6 +274,8 @@ TEST_F(SettingsFile, UnreadableFileReadsDefaultsAndIsNotReplaced) {
         GTEST_SKIP() << "running with rights that read any file";
     EXPECT_EQ(GetSetting(QStringLiteral("MouseSensitivity"), QStringLiteral("4")), QStringLiteral("4"));
     EXPECT_EQ(saveError(QStringLiteral("GradOn"), QStringLiteral("1")), runtime::ErrorKind::Failed);
+    EXPECT_TRUE(settingsLeftAlone());
+    EXPECT_TRUE(settingsLeftAloneNotice().contains(QStringLiteral(" cannot be read.")));
     ASSERT_TRUE(QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner));
     EXPECT_EQ(fileText(), QByteArray("[lumora]\nMouseSensitivity=33\n"));
 }
@@ -295,6 +297,16 @@ TEST_F(SettingsFile, StoreThatCannotBeCreatedOrOpenedFailsWritesButNotReads) {
     EXPECT_EQ(GetSetting(QStringLiteral("GradOn"), QStringLiteral("0")), QStringLiteral("0"));
     EXPECT_EQ(saveError(QStringLiteral("GradOn"), QStringLiteral("1")), runtime::ErrorKind::Failed);
     EXPECT_TRUE(QFileInfo(path).isDir());
+    // What stands there is left alone, and the user is told so, not that a save failed.
+    testing::internal::CaptureStderr();
+    EXPECT_TRUE(settingsLeftAlone());
+    EXPECT_EQ(settingsLeftAloneNotice(),
+              QStringLiteral("The settings file %1 cannot be read.\r\n\r\nLumora leaves the file as it is and "
+                             "uses its default settings. Changes cannot be saved until the file is made readable "
+                             "or moved away.")
+                  .arg(path));
+    EXPECT_TRUE(QString::fromStdString(testing::internal::GetCapturedStderr())
+                    .contains(QStringLiteral("lumora: the settings file %1 cannot be read").arg(path)));
 }
 
 // Saves through the program keep a hand-written file as it was but for the keys they write, one

@@ -111,6 +111,12 @@ void IniSettingsBackend::reportRefusal(const QString& reason) {
 }
 
 QString IniSettingsBackend::leftAloneReason() {
+    // Something in the file's place that cannot be read (no rights to it, a folder) is left alone too.
+    const QFileInfo file(m_path);
+    if (file.exists() && (!file.isFile() || !file.isReadable())) {
+        reportRefusal(QStringLiteral("unreadable"));
+        return m_reportedRefusal;
+    }
     QSettings s(m_path, lumoraSettingsFormat());
     reportRefusal(settingsFileRefusal(s));
     return m_reportedRefusal;

@@ -7,13 +7,27 @@
 #include <QKeyEvent>
 #include <QLayout>
 #include <QMenuBar>
+#include <QPainter>
 #include <QPushButton>
+#include <QStyle>
+#include <QStyleOptionFocusRect>
 #include <algorithm>
 
 namespace {
 const QString kNoticeTitle = QStringLiteral("Larkspur Software Lumora Video & Multimedia Screensaver");
 constexpr int kExclamation = 48;
 } // namespace
+
+void drawFocusFrame(QWidget* control) {
+    QPainter p(control);
+    QStyleOptionFocusRect focus;
+    focus.initFrom(control);
+    // Inside a button's bevel; along a scroll bar's edge.
+    const int inset = qobject_cast<QPushButton*>(control) ? 3 : 1;
+    focus.rect = control->rect().adjusted(inset, inset, -inset, -inset);
+    focus.backgroundColor = control->palette().color(QPalette::Button);
+    control->style()->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, &p, control);
+}
 
 SmallDialog::SmallDialog(const QString& name, const QString& title) : runtime::Form(name) {
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);

@@ -12,13 +12,10 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
-#include <QPainter>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QRegularExpressionValidator>
 #include <QScrollBar>
-#include <QStyle>
-#include <QStyleOptionFocusRect>
 #include <QVBoxLayout>
 #include <functional>
 
@@ -32,25 +29,6 @@ constexpr int kMostSensitivity = 500;
 constexpr int kInformation = 64;
 constexpr int kExclamation = 48;
 const QString kNoticeTitle = QStringLiteral("Larkspur Software Lumora Video & Multimedia Screensaver");
-// A scroll bar that shows when it has the keyboard: the style draws no focus on a scroll bar, and a
-// Tab stop the user cannot see is a trap.
-class FocusShowingScrollBar : public QScrollBar {
-public:
-    using QScrollBar::QScrollBar;
-
-protected:
-    void paintEvent(QPaintEvent* event) override {
-        QScrollBar::paintEvent(event);
-        if (!hasFocus()) return;
-        QPainter p(this);
-        QStyleOptionFocusRect focus;
-        focus.initFrom(this);
-        focus.rect = rect().adjusted(1, 1, -1, -1);
-        focus.backgroundColor = palette().color(QPalette::Window);
-        style()->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, &p, this);
-    }
-};
-
 } // namespace
 
 frmMouseSensitivity::frmMouseSensitivity()
@@ -65,7 +43,7 @@ frmMouseSensitivity::frmMouseSensitivity()
     Label1 = closeLabel(menuBar, "Label1");
 
     fraSensitivity = named(new QGroupBox(QStringLiteral("Mouse Sensitivity")), "fraSensitivity");
-    hscMouseSensitivity = named(new FocusShowingScrollBar(Qt::Horizontal), "hscMouseSensitivity");
+    hscMouseSensitivity = named(new ShowsFocus<QScrollBar>(Qt::Horizontal), "hscMouseSensitivity");
     hscMouseSensitivity->setRange(kLeastSensitivity, kMostSensitivity);
     hscMouseSensitivity->setSingleStep(1);
     hscMouseSensitivity->setPageStep(10);
@@ -116,8 +94,8 @@ frmMouseSensitivity::frmMouseSensitivity()
     ignore->addLayout(options);
     ignore->addWidget(lblIgnoreMouseMovementMessage);
 
-    Command2 = named(new QPushButton(QStringLiteral("&OK")), "Command2");
-    Command1 = named(new QPushButton(QStringLiteral("&Cancel")), "Command1");
+    Command2 = named(new ShowsFocus<QPushButton>(QStringLiteral("&OK")), "Command2");
+    Command1 = named(new ShowsFocus<QPushButton>(QStringLiteral("&Cancel")), "Command1");
     auto* buttons = new QDialogButtonBox;
     buttons->addButton(Command2, QDialogButtonBox::AcceptRole);
     buttons->addButton(Command1, QDialogButtonBox::RejectRole);

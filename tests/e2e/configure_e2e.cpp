@@ -491,13 +491,18 @@ TEST_F(ConfigureEndToEnd, TipsChecksAndTheWindowsTheButtonsOpenShowOnScreen) {
 // shown, a number the bar cannot take is refused with a message, and OK stores what was chosen.
 TEST_F(ConfigureEndToEnd, MouseSensitivityChangesFromTheKeyboardAlone) {
     const QString mouse = QStringLiteral("Mouse Sensitivity Control");
+    // The controls Tab goes through, in order, and where they are in the dialog.
+    const QStringList stops = {"hscMouseSensitivity", "txtMouseSensitivity", "optYesIgnoreMouseMovement",
+                               "optDoNotIgnoreMouseMovement", "Command2", "Command1"};
+    QList<QRect> stopRects;
     QPoint barCentre;
     QRect boxInside;
     {
         Layout layout({});
-        barCentre = layout.centreOf(QStringLiteral("frmMouseSensitivity"), QStringLiteral("hscMouseSensitivity"));
-        boxInside = layout.rectOf(QStringLiteral("frmMouseSensitivity"), QStringLiteral("txtMouseSensitivity"))
-                        .adjusted(3, 3, -3, -3);
+        for (const QString& stop : stops)
+            stopRects << layout.rectOf(QStringLiteral("frmMouseSensitivity"), stop);
+        barCentre = stopRects[0].center();
+        boxInside = stopRects[1].adjusted(3, 3, -3, -3);
     }
     ProgramRun run;
     const QRect dialog = openDialog(run);
@@ -559,8 +564,8 @@ TEST_F(ConfigureEndToEnd, MouseSensitivityChangesFromTheKeyboardAlone) {
 
     // The next opening shows it on the bar: End then Left is one below the greatest.
     ASSERT_TRUE(openMouse());
-    // Every Tab stop shows on screen: each Tab changes what the dialog looks like (the inside of the
-    // box, where the cursor blinks, left out), all the way round.
+    // Every Tab stop shows on screen: each Tab changes the look of the control it lands on (the
+    // inside of the box, where the cursor blinks, left out), all the way round.
     {
         const QRect window = windowNamed(mouse);
         auto look = [&] {
@@ -569,10 +574,12 @@ TEST_F(ConfigureEndToEnd, MouseSensitivityChangesFromTheKeyboardAlone) {
             return shot;
         };
         keys({"shift+Tab", "Tab"});
-        for (int tab = 1; tab <= 7; ++tab) {
-            const QImage before = look();
+        for (int tab = 1; tab <= stops.size() + 1; ++tab) {
+            const QRect at = stopRects[tab % stops.size()];
+            const QImage before = look().copy(at);
             keys({"Tab"});
-            EXPECT_NE(look(), before) << "Tab " << tab << " stopped where nothing shows";
+            EXPECT_NE(look().copy(at), before) << "Tab " << tab << " onto " << stops[tab % stops.size()].toStdString()
+                                               << " shows nothing there";
         }
         keys({"shift+Tab"}); // back from the box to the bar
     }

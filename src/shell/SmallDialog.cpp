@@ -22,6 +22,8 @@ void drawFocusFrame(QWidget* control) {
     QPainter p(control);
     QStyleOptionFocusRect focus;
     focus.initFrom(control);
+    // Shown from the start, not only once a key has moved the focus: the first stop must show too.
+    focus.state |= QStyle::State_KeyboardFocusChange;
     // Inside a button's bevel; along a scroll bar's edge.
     const int inset = qobject_cast<QPushButton*>(control) ? 3 : 1;
     focus.rect = control->rect().adjusted(inset, inset, -inset, -inset);

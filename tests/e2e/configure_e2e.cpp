@@ -573,7 +573,11 @@ TEST_F(ConfigureEndToEnd, MouseSensitivityChangesFromTheKeyboardAlone) {
             QPainter(&shot).fillRect(boxInside, Qt::black);
             return shot;
         };
-        keys({"shift+Tab", "Tab"});
+        // The first stop shows from the start, before any key has moved the focus.
+        const QImage barAtOpening = look().copy(stopRects[0]);
+        keys({"Tab"});
+        EXPECT_NE(look().copy(stopRects[0]), barAtOpening) << "the bar showed nothing of its focus at the start";
+        keys({"shift+Tab"});
         for (int tab = 1; tab <= stops.size() + 1; ++tab) {
             const QRect at = stopRects[tab % stops.size()];
             const QImage before = look().copy(at);

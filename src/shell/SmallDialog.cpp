@@ -89,11 +89,13 @@ bool SmallDialog::saveSettings(const std::function<void()>& saves) {
         saves();
         return true;
     } catch (const runtime::RuntimeError& e) {
-        platform::dialogs().messageBox(
-            QStringLiteral("The changes were not saved.\r\n\r\n%1").arg(QString::fromUtf8(e.what())),
-            kExclamation, kNoticeTitle);
+        notice(QStringLiteral("The changes were not saved.\r\n\r\n%1").arg(QString::fromUtf8(e.what())));
         return false;
     }
+}
+
+void SmallDialog::notice(const QString& text) {
+    platform::dialogs().messageBox(text, kExclamation, kNoticeTitle);
 }
 
 void SmallDialog::keyPressEvent(QKeyEvent* event) {

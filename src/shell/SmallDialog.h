@@ -50,6 +50,8 @@ protected:
     void closeWithShrink();
     // Runs the saves; when the store refuses one, says so and returns false, so the dialog stays.
     bool saveSettings(const std::function<void()>& saves);
+    // A notice with the exclamation icon, under the program's title.
+    static void notice(const QString& text);
 
     void keyPressEvent(QKeyEvent* event) override;
 

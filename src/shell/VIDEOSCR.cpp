@@ -105,16 +105,17 @@ void Main(const QString& arguments) {
     // An unwritable store must not keep the screen saver from running; the players fall back to
     // their defaults. A settings file left alone stays as it is: these writes are not even tried.
     const bool leftAlone = settingsLeftAlone();
-    if (!leftAlone) skipOnError([] {
-        const int16_t w = screenWidthPixels();
-        const int16_t h = screenHeightPixels();
-        try {
-            SaveSetting(QStringLiteral("WidthOfScreenResolution"), QString::number(w));
-            SaveSetting(QStringLiteral("HeightOfScreenResolution"), QString::number(h));
-        } catch (const std::exception& e) {
-            std::fprintf(stderr, "lumora: %s\n", e.what());
-        }
-    });
+    if (!leftAlone)
+        skipOnError([] {
+            const int16_t w = screenWidthPixels();
+            const int16_t h = screenHeightPixels();
+            try {
+                SaveSetting(QStringLiteral("WidthOfScreenResolution"), QString::number(w));
+                SaveSetting(QStringLiteral("HeightOfScreenResolution"), QString::number(h));
+            } catch (const std::exception& e) {
+                std::fprintf(stderr, "lumora: %s\n", e.what());
+            }
+        });
     skipOnError([] { TwipsPerPixelX = toInt16(twipsPerPixelX()); });
     skipOnError([] { TwipsPerPixelY = toInt16(twipsPerPixelY()); });
 
@@ -127,8 +128,7 @@ void Main(const QString& arguments) {
         if (leftAlone)
             skipOnError([] {
                 const QString notice = settingsLeftAloneNotice();
-                if (!notice.isEmpty())
-                    platform::dialogs().messageBox(notice, kExclamation, kNoticeTitle);
+                if (!notice.isEmpty()) platform::dialogs().messageBox(notice, kExclamation, kNoticeTitle);
             });
         forms().show(QStringLiteral("frmAbout640x480"));
     } else if (sw == QLatin1String("/S")) {

@@ -27,8 +27,6 @@ const QString kDoNotIgnore = QStringLiteral("DoNotIgnoreMouseMovent");
 constexpr int kLeastSensitivity = 4;
 constexpr int kMostSensitivity = 500;
 constexpr int kInformation = 64;
-constexpr int kExclamation = 48;
-const QString kNoticeTitle = QStringLiteral("Larkspur Software Lumora Video & Multimedia Screensaver");
 } // namespace
 
 frmMouseSensitivity::frmMouseSensitivity()
@@ -215,11 +213,9 @@ void frmMouseSensitivity::optDoNotIgnoreMouseMovement_Click() {
 void frmMouseSensitivity::saveAndClose() {
     if (isShrinking()) return;
     if (!typedSensitivity()) {
-        platform::dialogs().messageBox(
-            QStringLiteral("The mouse sensitivity must be a whole number from %1 to %2.")
-                .arg(kLeastSensitivity)
-                .arg(kMostSensitivity),
-            kExclamation, kNoticeTitle);
+        notice(QStringLiteral("The mouse sensitivity must be a whole number from %1 to %2.")
+                   .arg(kLeastSensitivity)
+                   .arg(kMostSensitivity));
         txtMouseSensitivity->setFocus(Qt::OtherFocusReason);
         txtMouseSensitivity->selectAll();
         return;

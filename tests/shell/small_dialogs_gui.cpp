@@ -474,6 +474,30 @@ TEST_F(Mixer, OtherValuesShowUncheckedAndCancelOrXLeaveThem) {
     }
 }
 
+// Every Tab stop shows: the default button too, which the style draws the same with the focus and
+// without.
+TEST_F(Mixer, EveryTabStopShowsWhereTheFocusIs) {
+    auto* f = open<frmMixer>(kMixer);
+    f->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(f));
+    QStringList names;
+    for (int i = 0; i < 10; ++i) {
+        QWidget* from = QApplication::focusWidget();
+        ASSERT_NE(from, nullptr);
+        if (names.contains(from->objectName())) break;
+        names << from->objectName();
+        // The next stop's look before the focus comes to it, against its look with the focus.
+        QWidget* to = from->nextInFocusChain();
+        while (to != from && !(to->isVisible() && to->isEnabled() && (to->focusPolicy() & Qt::TabFocus)))
+            to = to->nextInFocusChain();
+        const QImage before = to->grab().toImage();
+        QTest::keyClick(from, Qt::Key_Tab);
+        ASSERT_EQ(QApplication::focusWidget(), to);
+        EXPECT_NE(to->grab().toImage(), before) << "no sign of the focus on " << qPrintable(to->objectName());
+    }
+    EXPECT_EQ(names, QStringList({"chkVolMute", "Command1", "Command2"}));
+}
+
 TEST_F(Mixer, HelpPointsToTheSystemVolume) {
     auto* f = open<frmMixer>(kMixer);
     click(f, "Label3");

@@ -39,7 +39,7 @@ bool writeLumoraSettings(QIODevice& device, const QSettings::SettingsMap& map);
 // A settings file larger than this is not read and never replaced.
 inline constexpr qint64 kMaxSettingsFileBytes = 1024 * 1024;
 
-// The format registered with QSettings, so that locking and the atomic save are Qt's. A file that
+// The format registered with QSettings, for reading (saves are IniSettingsBackend's own). A file that
 // is too large or cannot be read gives a QSettings holding only settingsFileRefusal()'s key, and
 // no save of such a QSettings replaces the file.
 QSettings::Format lumoraSettingsFormat();

@@ -3,7 +3,6 @@
 #include "platform/Platform.h"
 #include "runtime/Convert.h"
 #include "runtime/RuntimeError.h"
-#include "shell/SystemServices.h"
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
@@ -162,14 +161,4 @@ void writePlayList(const QString& path, const PlayListData& data) {
         fail(reason);
     }
     if (!file.commit()) fail(file.errorString());
-}
-
-void DeletePlayListFile() {
-    const QString path = playListFilePath();
-    if (!FileExists(path)) return;
-    QFile file(path);
-    if (!file.remove())
-        throw runtime::RuntimeError(
-            runtime::ErrorKind::Failed,
-            QStringLiteral("Cannot delete the play list file %1: %2").arg(path, file.errorString()));
 }

@@ -25,7 +25,3 @@ PlayListData readPlayList(const QString& path);
 // write fails. Creates the folder when needed. Failure raises runtime::RuntimeError (Failed) naming
 // the path and the reason.
 void writePlayList(const QString& path, const PlayListData& data);
-
-// Deletes the playlist file when FileExists reports it; a missing file is no error. A file that is
-// there but cannot be removed raises runtime::RuntimeError (Failed).
-void DeletePlayListFile();

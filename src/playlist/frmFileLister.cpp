@@ -470,18 +470,12 @@ void frmFileLister::Command4_Click() {
 }
 
 void frmFileLister::Command5_Click() {
+    // Only the editor's list is emptied: the file and the order setting change when the user saves,
+    // so Cancel after clearing by mistake loses nothing. Saved, the empty list is an empty play list.
     List1->clear();
     for (runtime::OptionButton* o : {optInOrderOfSelection, optInRandomOrder}) {
         o->setChecked(false);
         o->setEnabled(false);
-    }
-    saveSettingReported(kRandomKey, QStringLiteral("False"));
-    try {
-        DeletePlayListFile();
-    } catch (const runtime::RuntimeError& e) {
-        platform::dialogs().messageBox(
-            QStringLiteral("The play list file could not be deleted.\n\n%1").arg(QString::fromUtf8(e.what())),
-            kExclamation, kMessageTitle);
     }
 }
 

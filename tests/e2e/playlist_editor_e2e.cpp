@@ -312,3 +312,64 @@ TEST_F(PlayListEditorEndToEnd, TheEditorAndTheChooserFitTheScreenAtDoubleScale) 
 }
 
 } // namespace
+
+namespace {
+
+class PlayListEditorKeys : public PlayListEditorEndToEnd {
+protected:
+    QByteArray playListBytes(ProgramRun& run) {
+        QFile f(run.programFolder() + QStringLiteral("/lumoraplus.ini"));
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+    }
+    void putPlayList(ProgramRun& run, const QByteArray& bytes) {
+        QFile f(run.programFolder() + QStringLiteral("/lumoraplus.ini"));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(bytes);
+    }
+    // Opens the editor from the configuration dialog; the pointer then rests on the editor's title
+    // strip, over none of the controls that a mouse movement would act on.
+    QRect openEditor(ProgramRun& run, const QStringList& stored) {
+        QPoint playListButton;
+        {
+            Layout layout(stored);
+            playListButton =
+                layout.centreOf(QStringLiteral("frmConfigure"), QStringLiteral("cmdChooseMultiples"));
+        }
+        run.writeSettings(stored);
+        const QRect dialog = openDialog(run);
+        if (!dialog.isValid()) return {};
+        click(dialog, playListButton);
+        if (!waitShown(kEditor)) return {};
+        QThread::msleep(400);
+        const QRect editor = windowNamed(kEditor);
+        keysAt(editor, {});
+        return editor;
+    }
+};
+
+QStringList lastFolder(ProgramRun& run) {
+    return {QStringLiteral("PathToLastDirectoryFrmFileLister=") + run.mediaFolder()};
+}
+
+const QStringList kPlayListSettings = {QStringLiteral("PlayMultipleFiles=True"),
+                                       QStringLiteral("PlaySingleFile=False"),
+                                       QStringLiteral("AbsoluteFullScreenDisplayMode=True"),
+                                       QStringLiteral("OneEighthScreenDisplayMode=False")};
+
+TEST_F(PlayListEditorKeys, ClearAllThenCancelLeavesThePlayListFileAsItWas) {
+    ProgramRun run;
+    putPlayList(run, "1000\r\n 3 \r\n/m/a.mpg\r\n/m/b c.mpg\r\n/m/a.mpg\r\n");
+    const QByteArray before = playListBytes(run);
+    const QRect editor = openEditor(run, kPlayListSettings);
+    ASSERT_TRUE(editor.isValid());
+    keysAt(editor, {QStringLiteral("alt+r")});
+    shot(QStringLiteral("playlist-cleared"));
+    EXPECT_EQ(playListBytes(run), before) << "clearing alone writes nothing";
+    keysAt(editor, {QStringLiteral("Escape")});
+    ASSERT_TRUE(waitGone(kEditor));
+    EXPECT_EQ(playListBytes(run), before);
+    run.process().terminate();
+    run.waitForEnd(3000);
+}
+
+} // namespace

@@ -128,10 +128,6 @@ TEST_F(FileListerTest, WithoutAFileTheHeaderIsEmptyAndASaveWritesThat) {
     EXPECT_TRUE(lister->SavePlayList());
     EXPECT_EQ(bytesOf(m_path), QByteArray("\r\n 2 \r\n/media/one.mpg\r\n/media/two words.avi\r\n"));
     EXPECT_TRUE(m_platform.messageBoxes.isEmpty());
-
-    DeletePlayListFile();
-    EXPECT_FALSE(QFile::exists(m_path));
-    EXPECT_EQ(lister->listCount(), 2); // the file goes, the list in memory is the editor's business
 }
 
 TEST_F(FileListerTest, FailedSaveTellsTheUserAndKeepsListAndFile) {
@@ -573,7 +569,7 @@ TEST_F(EditorTest, ASaveThatCannotWriteSaysSoAndKeepsTheWindowWithItsList) {
     EXPECT_EQ(GetSetting(QStringLiteral("PlayInRandomOrder"), "<none>"), QStringLiteral("False"));
 }
 
-TEST_F(EditorTest, CancelKeepsEverythingButClearAllHasDeletedTheFileAlready) {
+TEST_F(EditorTest, CancelKeepsEverythingAndClearAllChangesTheFileOnlyWhenSaved) {
     writeList(3);
     SaveSetting(QStringLiteral("PlayInRandomOrder"), QStringLiteral("True"));
     const QByteArray saved = bytesOf(m_path);
@@ -595,13 +591,32 @@ TEST_F(EditorTest, CancelKeepsEverythingButClearAllHasDeletedTheFileAlready) {
     EXPECT_EQ(f->listCount(), 0);
     EXPECT_EQ(state(f), QStringLiteral("save+ order:off/- random:off/-"))
         << "the save button keeps its state";
-    EXPECT_FALSE(QFile::exists(m_path));
-    EXPECT_EQ(GetSetting(QStringLiteral("PlayInRandomOrder"), "<none>"), QStringLiteral("False"));
+    // Nothing is written until a save: the close box, Cancel and Esc all leave file and settings.
+    EXPECT_EQ(bytesOf(m_path), saved);
+    EXPECT_EQ(bytesOf(m_root + QStringLiteral("/config/larkspur/lumora.ini")), settingsBefore);
     f->Label5->setFocus();
     QTest::mouseClick(f->Label5, Qt::LeftButton);
     EXPECT_TRUE(unloaded());
-    EXPECT_FALSE(QFile::exists(m_path));
+    EXPECT_EQ(bytesOf(m_path), saved);
+    EXPECT_EQ(GetSetting(QStringLiteral("PlayInRandomOrder"), "<none>"), QStringLiteral("True"));
+    releaseUnloaded();
+    f = open();
+    f->Command5->click();
+    QTest::keyClick(f, Qt::Key_Escape);
+    EXPECT_TRUE(unloaded());
+    EXPECT_EQ(bytesOf(m_path), saved);
+    EXPECT_EQ(bytesOf(m_root + QStringLiteral("/config/larkspur/lumora.ini")), settingsBefore);
+    releaseUnloaded();
+
+    // Saved, the cleared list is an empty play list under the same header, in order.
+    f = open();
+    EXPECT_EQ(entries(f), (QStringList{"/old/e0.mpg", "/old/e1.mpg", "/old/e2.mpg"}));
+    f->Command5->click();
+    f->Command1->click();
+    EXPECT_TRUE(unloaded());
+    EXPECT_EQ(bytesOf(m_path), QByteArray("1000\r\n 0 \r\n"));
     EXPECT_EQ(GetSetting(QStringLiteral("PlayInRandomOrder"), "<none>"), QStringLiteral("False"));
+    EXPECT_TRUE(m_platform.messageBoxes.isEmpty());
 
     // Clearing with no file is no error either.
     releaseUnloaded();

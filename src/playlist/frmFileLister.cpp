@@ -265,6 +265,9 @@ void frmFileLister::connectHandlers() {
         w->setMouseTracking(true);
         w->installEventFilter(this);
     }
+    // The lists take the focus themselves, not their viewports.
+    File1->installEventFilter(this);
+    List1->installEventFilter(this);
 
     auto* fileMenuKey = new QShortcut(QKeySequence(Qt::ALT | Qt::Key_F), this);
     connect(fileMenuKey, &QShortcut::activated, this, [this] {
@@ -589,7 +592,9 @@ void frmFileLister::pressEnter() {
 }
 
 bool frmFileLister::eventFilter(QObject*, QEvent* event) {
-    if (event->type() == QEvent::MouseMove) OrderControl_MouseMove();
+    // The keyboard reaches the same controls by their focus: without it a list could never be saved
+    // from the keyboard alone.
+    if (event->type() == QEvent::MouseMove || event->type() == QEvent::FocusIn) OrderControl_MouseMove();
     return false;
 }
 

@@ -88,7 +88,7 @@ public:
     void List1_Click(int index);
     void Drive1_Change();
     void Dir1_Change();
-    // Moving the mouse over Command2 to Command5, File1 or List1.
+    // Moving the mouse over Command2 to Command5, File1 or List1, or the focus entering one of them.
     void OrderControl_MouseMove();
     void Label2_MouseDown(Qt::MouseButton button, QPoint globalPos);
     void Label3_MouseDown(Qt::MouseButton button, QPoint globalPos);

@@ -372,4 +372,23 @@ TEST_F(PlayListEditorKeys, ClearAllThenCancelLeavesThePlayListFileAsItWas) {
     run.waitForEnd(3000);
 }
 
+TEST_F(PlayListEditorKeys, ANewPlayListIsSavedWithTheKeyboardAlone) {
+    ProgramRun run;
+    for (const QString& name : {QStringLiteral("a.mpg"), QStringLiteral("b.mpg"), QStringLiteral("c.mpg")}) {
+        QFile f(run.mediaFolder() + u'/' + name);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    }
+    const QRect editor = openEditor(run, kPlayListSettings + lastFolder(run));
+    ASSERT_TRUE(editor.isValid());
+    // Drive, folders, files: Enter adds the highlighted file. Then into the play list, and save.
+    keysAt(editor, {"Tab", "Tab", "Return", "Down", "Return", "Tab"});
+    shot(QStringLiteral("playlist-keyboard"));
+    keysAt(editor, {QStringLiteral("alt+v")});
+    ASSERT_TRUE(waitGone(kEditor)) << "the save button stayed disabled";
+    EXPECT_EQ(QString::fromUtf8(playListBytes(run)),
+              QStringLiteral("\r\n 2 \r\n%1/a.mpg\r\n%1/b.mpg\r\n").arg(run.mediaFolder()));
+    run.process().terminate();
+    run.waitForEnd(3000);
+}
+
 } // namespace

@@ -10,6 +10,7 @@
 #include "runtime/RuntimeError.h"
 #include "shell/Settings.h"
 #include <QAction>
+#include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
 #include <QEvent>
@@ -400,6 +401,17 @@ TEST_F(EditorTest, SingleAddsOnlyEnableAndMovingOverAButtonOrListEnablesSave) {
         f->Command1->setEnabled(false);
         f->optInRandomOrder->setEnabled(false);
         moveOver(w);
+        EXPECT_EQ(state(f), QStringLiteral("save+ order:on/- random:on/-")) << w->objectName().toStdString();
+    }
+    // The focus entering one of them does the same, so that the keyboard alone can save.
+    QApplication::setActiveWindow(f);
+    for (QWidget* w : std::initializer_list<QWidget*>{f->Command2, f->Command3, f->Command4, f->Command5,
+                                                      f->File1, f->List1}) {
+        f->Drive1->setFocus(Qt::TabFocusReason);
+        f->Command1->setEnabled(false);
+        f->optInRandomOrder->setEnabled(false);
+        w->setFocus(Qt::TabFocusReason);
+        ASSERT_TRUE(w->hasFocus()) << w->objectName().toStdString();
         EXPECT_EQ(state(f), QStringLiteral("save+ order:on/- random:on/-")) << w->objectName().toStdString();
     }
 }

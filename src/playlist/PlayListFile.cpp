@@ -1,5 +1,6 @@
 #include "playlist/PlayListFile.h"
 
+#include "platform/FileNames.h"
 #include "platform/Platform.h"
 #include "runtime/Convert.h"
 #include "runtime/RuntimeError.h"
@@ -82,9 +83,8 @@ private:
     qsizetype m_pos = 0, m_end = 0;
 };
 
-// What is kept must fit the limit again when it is written back: bytes that are not UTF-8 come back
-// as three-byte replacement characters, so the text is measured as the writer will write it.
-bool fitsWhenWritten(const QString& text) { return text.toLocal8Bit().size() <= kMaxLineBytes; }
+// What is kept must fit the limit again when it is written back: measured as the writer writes it.
+bool fitsWhenWritten(const QString& text) { return platform::fileNameBytes(text).size() <= kMaxLineBytes; }
 
 int entryCount(const QString& line) {
     try {
@@ -117,12 +117,12 @@ PlayListData readPlayList(const QString& path) {
 
     // An over-long header is no header, but the count and entries below it may still be good.
     if (reader.next(line) == LineReader::Line::End) return data;
-    data.header = QString::fromLocal8Bit(line);
+    data.header = platform::fileNameText(line);
     if (!fitsWhenWritten(data.header)) data.header.clear();
 
     // An over-long count line holds no usable number: no entries, as for any other such line.
     if (reader.next(line) != LineReader::Line::Text) return data;
-    const int count = entryCount(QString::fromLocal8Bit(line));
+    const int count = entryCount(platform::fileNameText(line));
 
     // The count is at most 32,767, so this reads no further than the list's own lines. An over-long
     // line takes its place among them but is left out: the lines after it are still entries.
@@ -130,7 +130,7 @@ PlayListData readPlayList(const QString& path) {
         const LineReader::Line kind = reader.next(line);
         if (kind == LineReader::Line::End) break;
         if (kind != LineReader::Line::Text) continue;
-        const QString entry = trimBlanks(QString::fromLocal8Bit(line));
+        const QString entry = trimBlanks(platform::fileNameText(line));
         if (fitsWhenWritten(entry)) data.entries << entry;
     }
     return data;
@@ -148,10 +148,10 @@ void writePlayList(const QString& path, const PlayListData& data) {
 
     QByteArray bytes;
     const QByteArray crlf("\r\n");
-    bytes += data.header.toLocal8Bit() + crlf;
+    bytes += platform::fileNameBytes(data.header) + crlf;
     bytes += ' ' + QByteArray::number(data.entries.size()) + ' ' + crlf;
     for (const QString& entry : data.entries)
-        bytes += entry.toLocal8Bit() + crlf;
+        bytes += platform::fileNameBytes(entry) + crlf;
 
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) fail(file.errorString());

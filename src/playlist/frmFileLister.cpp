@@ -1,5 +1,6 @@
 #include "playlist/frmFileLister.h"
 
+#include "platform/FileNames.h"
 #include "platform/Platform.h"
 #include "playlist/BrowseLists.h"
 #include "playlist/FolderBrowse.h"
@@ -35,6 +36,7 @@ constexpr int kExclamation = 48;
 
 const QString kFolderKey = QStringLiteral("PathToLastDirectoryFrmFileLister");
 const QString kRandomKey = QStringLiteral("PlayInRandomOrder");
+constexpr int kEntryRole = Qt::UserRole;
 
 // A small film strip beside the title, drawn rather than shipped.
 QPixmap filmPicture() {
@@ -290,13 +292,17 @@ int frmFileLister::listCount() const {
 
 QString frmFileLister::listItem(int index) const {
     const QListWidgetItem* item = index >= 0 ? List1->item(index) : nullptr;
-    return item ? item->text() : QString();
+    if (!item) return QString();
+    const QVariant entry = item->data(kEntryRole);
+    return entry.isValid() ? entry.toString() : item->text();
 }
 
 void frmFileLister::addItem(const QString& entry) {
     if (List1->count() >= kMaxEntries)
         throw runtime::RuntimeError(runtime::ErrorKind::Overflow, QStringLiteral("The play list is full"));
-    List1->addItem(entry);
+    // Shown as the user reads it, kept as the file system names it.
+    auto* item = new QListWidgetItem(platform::fileNameShown(entry), List1);
+    item->setData(kEntryRole, entry);
 }
 
 QString frmFileLister::header() const {
@@ -314,7 +320,7 @@ bool frmFileLister::SavePlayList() {
     PlayListData data;
     data.header = header();
     for (int i = 0; i < List1->count(); ++i)
-        data.entries << List1->item(i)->text();
+        data.entries << listItem(i);
     try {
         writePlayList(playListFilePath(), data);
         return true;
@@ -443,7 +449,7 @@ void frmFileLister::Dir1_Change() {
 
 void frmFileLister::File1_Click(int index) {
     if (index < 0 || index >= File1->count()) return;
-    const QString entry = joinFolderAndName(File1->path(), File1->item(index)->text());
+    const QString entry = joinFolderAndName(File1->path(), File1->fileName(index));
     runtime::skipOnError([&] { addItem(entry); });
     applyOrderOptions(ListChange::SingleAdd);
 }

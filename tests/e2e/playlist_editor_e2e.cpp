@@ -10,6 +10,8 @@
 #include <QListWidget>
 #include <QThread>
 #include <gtest/gtest.h>
+#include <cstdio>
+#include <unistd.h>
 
 void registerProgramForms();
 
@@ -389,6 +391,41 @@ TEST_F(PlayListEditorKeys, ANewPlayListIsSavedWithTheKeyboardAlone) {
               QStringLiteral("\r\n 2 \r\n%1/a.mpg\r\n%1/b.mpg\r\n").arg(run.mediaFolder()));
     run.process().terminate();
     run.waitForEnd(3000);
+}
+
+TEST_F(PlayListEditorKeys, AFileNamedInLatin1PlaysIsListedAndIsSavedByItsBytes) {
+    ProgramRun run;
+    const QByteArray folder = QFile::encodeName(run.mediaFolder());
+    const QByteArray latin1 = folder + "/caf\xe9.mpg";
+    // Made under a plain name, then given its Latin-1 one: ffmpeg and git need not handle such names.
+    ASSERT_FALSE(e2e::makeColourClip(run.mediaFolder() + QStringLiteral("/red.mpg"), {"red"}, 4.0).isEmpty());
+    ASSERT_EQ(::rename((folder + "/red.mpg").constData(), latin1.constData()), 0);
+    const QByteArray header = "Liste n\xb0 1";
+    putPlayList(run, header + "\r\n 1 \r\n" + latin1 + "\r\n");
+
+    // The screen saver plays it.
+    run.writeSettings(kPlayListSettings);
+    x().xdotool({"mousemove", "3", "3"});
+    run.start(QStringLiteral("/s"));
+    const QStringList seen =
+        coloursSeen(run, {QStringLiteral("red"), QStringLiteral("black")}, 2, 8000);
+    EXPECT_TRUE(seen.contains(QStringLiteral("red"))) << seen.join(u' ').toStdString();
+    shot(QStringLiteral("latin1-plays"));
+    x().xdotool({"key", "x"});
+    EXPECT_TRUE(endsCleanly(run, 5000));
+
+    // The editor lists it: the folder holds nothing else, so Enter in the file list adds it.
+    const QRect editor = openEditor(run, kPlayListSettings + lastFolder(run));
+    ASSERT_TRUE(editor.isValid());
+    keysAt(editor, {"Tab", "Tab", "Return", "Tab"});
+    shot(QStringLiteral("latin1-listed"));
+    keysAt(editor, {QStringLiteral("alt+v")});
+    EXPECT_TRUE(waitGone(kEditor));
+    EXPECT_EQ(playListBytes(run), header + "\r\n 2 \r\n" + latin1 + "\r\n" + latin1 + "\r\n");
+    run.process().terminate();
+    run.waitForEnd(3000);
+    // Qt's own clean-up of the temporary folder cannot name it.
+    ::unlink(latin1.constData());
 }
 
 } // namespace

@@ -24,6 +24,8 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <cstdio>
+#include <unistd.h>
 
 // Readable texts in failure messages.
 inline void PrintTo(const QString& s, std::ostream* os) {
@@ -550,6 +552,31 @@ TEST_F(EditorTest, SaveWritesTheListAndTheSettingsInOrderAndCloses) {
     EXPECT_EQ(bytesOf(m_path),
               "\r\n 2 \r\n" + (m_media + "/three.mpg\r\n" + m_media + "/two.mpg\r\n").toUtf8());
     EXPECT_TRUE(m_platform.messageBoxes.isEmpty());
+}
+
+TEST_F(EditorTest, AFileNamedInLatin1IsListedAddedAndSavedByItsBytes) {
+    const QByteArray folder = QFile::encodeName(m_media);
+    for (const QByteArray& name : {QByteArray("/caf\xe9.mpg"), QByteArray("/plain.mpg")}) {
+        FILE* file = std::fopen((folder + name).constData(), "wb");
+        ASSERT_NE(file, nullptr);
+        std::fclose(file);
+    }
+    putBytes("Liste n\xb0 1\r\n 1 \r\n/old/\xe9t\xe9.mpg\r\n");
+    frmFileLister* f = open(m_media);
+    ASSERT_EQ(f->File1->count(), 2);
+    // Shown as the user reads it.
+    EXPECT_EQ(f->File1->item(0)->text(), QStringLiteral("caf\u00e9.mpg"));
+    EXPECT_EQ(f->List1->item(0)->text(), QStringLiteral("/old/\u00e9t\u00e9.mpg"));
+    clickRow(f->File1, 0);
+    clickRow(f->File1, 1);
+    EXPECT_EQ(f->List1->item(1)->text(), m_media + QStringLiteral("/caf\u00e9.mpg"));
+    moveOver(f->List1->viewport());
+    f->Command1->click();
+    EXPECT_TRUE(unloaded());
+    EXPECT_EQ(bytesOf(m_path), "Liste n\xb0 1\r\n 3 \r\n/old/\xe9t\xe9.mpg\r\n" + folder +
+                                   "/caf\xe9.mpg\r\n" + folder + "/plain.mpg\r\n");
+    // Qt's own clean-up of the temporary folder cannot name it.
+    ::unlink((folder + "/caf\xe9.mpg").constData());
 }
 
 TEST_F(EditorTest, ASaveThatCannotWriteSaysSoAndKeepsTheWindowWithItsList) {

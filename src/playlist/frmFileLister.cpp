@@ -447,10 +447,26 @@ void frmFileLister::Dir1_Change() {
 
 // ---- Adding and removing ----
 
+// The play list holds 32,767 entries; past that an entry is refused, and the user is told so rather
+// than left wondering where the files went.
+void frmFileLister::reportFullList(int notAdded, const QString& files) {
+    platform::dialogs().messageBox(
+        QStringLiteral(
+            "The play list is full: it holds at most %1 files, so %2 of the %3 could not be added.")
+            .arg(kMaxEntries)
+            .arg(notAdded)
+            .arg(files),
+        kInformation, kMessageTitle);
+}
+
 void frmFileLister::File1_Click(int index) {
     if (index < 0 || index >= File1->count()) return;
     const QString entry = joinFolderAndName(File1->path(), File1->fileName(index));
-    runtime::skipOnError([&] { addItem(entry); });
+    try {
+        addItem(entry);
+    } catch (const runtime::RuntimeError&) {
+        reportFullList(1, QStringLiteral("files"));
+    }
     applyOrderOptions(ListChange::SingleAdd);
 }
 
@@ -470,10 +486,14 @@ void frmFileLister::Command4_Click() {
             QStringLiteral("'Multimedia Files Located' File List Must Be Populated With Filenames"));
     } else {
         const QString folder = File1->path();
-        runtime::skipOnError([&] {
-            for (const QString& name : File1->fileNames())
-                addItem(joinFolderAndName(folder, name));
-        });
+        const QStringList names = File1->fileNames();
+        int added = 0;
+        try {
+            for (; added < names.size(); ++added)
+                addItem(joinFolderAndName(folder, names[added]));
+        } catch (const runtime::RuntimeError&) {
+            reportFullList(int(names.size()) - added, QStringLiteral("files"));
+        }
     }
     applyOrderOptions(ListChange::AddAll);
 }

@@ -100,6 +100,8 @@ public:
 
     // The instructions that Help shows.
     static QString helpText();
+    // Tells the user that `notAdded` of the `files` ("files", "found files") did not fit the full list.
+    static void reportFullList(int notAdded, const QString& files);
 
 protected:
     void Form_Load() override;

@@ -19,15 +19,8 @@ const QString kNothingFound = QStringLiteral("Use this button to add all of the 
 const QString kNothingFoundTitle =
     QStringLiteral("'Multimedia Files Found' File List Must Be Populated With Filenames");
 
-// The play list holds 32,767 entries; past that an entry is refused, and the user is told so rather
-// than left wondering where the files went.
 void reportFullPlayList(int notAdded) {
-    platform::dialogs().messageBox(
-        QStringLiteral("The play list is full: it holds at most %1 files, so %2 of the found files could not "
-                       "be added.")
-            .arg(frmFileLister::kMaxEntries)
-            .arg(notAdded),
-        kInformation, searchHelpTitle());
+    frmFileLister::reportFullList(notAdded, QStringLiteral("found files"));
 }
 
 } // namespace

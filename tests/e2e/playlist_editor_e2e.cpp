@@ -428,4 +428,30 @@ TEST_F(PlayListEditorKeys, AFileNamedInLatin1PlaysIsListedAndIsSavedByItsBytes) 
     ::unlink(latin1.constData());
 }
 
+TEST_F(PlayListEditorKeys, AFullPlayListSaysSoWhenAFileIsAdded) {
+    ProgramRun run;
+    QFile clip(run.mediaFolder() + QStringLiteral("/one more.mpg"));
+    ASSERT_TRUE(clip.open(QIODevice::WriteOnly));
+    QByteArray full = "1000\r\n 32767 \r\n";
+    for (int i = 0; i < 32767; ++i)
+        full += "/m/" + QByteArray::number(i) + ".mpg\r\n";
+    putPlayList(run, full);
+    const QRect editor = openEditor(run, kPlayListSettings + lastFolder(run));
+    ASSERT_TRUE(editor.isValid());
+    const QString title = QStringLiteral("Larkspur Software Lumora Video & Multimedia Screensaver");
+    keysAt(editor, {"Tab", "Tab", "Return"});
+    ASSERT_TRUE(waitShown(title)) << "no message";
+    QThread::msleep(300);
+    shot(QStringLiteral("playlist-full"));
+    const QRect box = windowNamed(title);
+    EXPECT_TRUE(editor.intersects(box));
+    keysAt(box, {QStringLiteral("Return")});
+    EXPECT_TRUE(waitGone(title));
+    keysAt(editor, {QStringLiteral("Escape")});
+    EXPECT_TRUE(waitGone(kEditor));
+    EXPECT_EQ(playListBytes(run), full);
+    run.process().terminate();
+    run.waitForEnd(3000);
+}
+
 } // namespace

@@ -579,6 +579,33 @@ TEST_F(EditorTest, AFileNamedInLatin1IsListedAddedAndSavedByItsBytes) {
     ::unlink((folder + "/caf\xe9.mpg").constData());
 }
 
+TEST_F(EditorTest, AFullPlayListTakesNoMoreAndTheUserIsTold) {
+    makeFiles(m_media, {"a.mpg", "b.mpg", "c.mpg"});
+    frmFileLister* f = open(m_media);
+    for (int i = 0; i < frmFileLister::kMaxEntries - 1; ++i)
+        f->addItem(QStringLiteral("/earlier/%1.mpg").arg(i));
+    clickRow(f->File1, 0);
+    ASSERT_EQ(f->listCount(), frmFileLister::kMaxEntries);
+    EXPECT_TRUE(m_platform.messageBoxes.isEmpty()) << "the last place is taken without a word";
+
+    clickRow(f->File1, 1);
+    EXPECT_EQ(f->listCount(), frmFileLister::kMaxEntries);
+    EXPECT_EQ(f->listItem(frmFileLister::kMaxEntries - 1), m_media + QStringLiteral("/a.mpg"));
+    ASSERT_EQ(m_platform.messageBoxes.size(), 1);
+    EXPECT_EQ(m_platform.messageBoxes[0].text,
+              QStringLiteral(
+                  "The play list is full: it holds at most 32767 files, so 1 of the files could not be "
+                  "added."));
+    EXPECT_EQ(m_platform.messageBoxes[0].style, 64);
+    EXPECT_EQ(m_platform.messageBoxes[0].title, QString::fromLatin1(kTitle));
+
+    f->Command4->click();
+    EXPECT_EQ(f->listCount(), frmFileLister::kMaxEntries);
+    ASSERT_EQ(m_platform.messageBoxes.size(), 2);
+    EXPECT_TRUE(m_platform.messageBoxes[1].text.contains(QStringLiteral("so 3 of the files could not")))
+        << m_platform.messageBoxes[1].text.toStdString();
+}
+
 TEST_F(EditorTest, ASaveThatCannotWriteSaysSoAndKeepsTheWindowWithItsList) {
     makeFiles(m_media, {"a.mpg", "b.mpg"});
     makeFiles(m_media + QStringLiteral("/other"), {});

@@ -43,7 +43,8 @@ frmFileSearch::frmFileSearch()
         return b;
     };
     Command3 = button("Command3", QStringLiteral("&Add All Files"));
-    Command1 = button("Command1", QStringLiteral("&Finished"));
+    // Alt+F opens the File menu; the button takes the next letter of its caption.
+    Command1 = button("Command1", QStringLiteral("F&inished"));
     Command2 = button("Command2", QStringLiteral("&Cancel"));
     buttonRow()->insertWidget(2, Command3);
     buttonRow()->addWidget(Command1);

@@ -7,6 +7,7 @@
 #include "playlist/frmSingleFileSearch.h"
 #include "runtime/Controls.h"
 #include "runtime/FormRegistry.h"
+#include <QAbstractButton>
 #include <QAction>
 #include <QCoreApplication>
 #include <QDir>
@@ -15,6 +16,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMap>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -170,7 +172,7 @@ TEST_F(SearchTest, OpensWithEveryCaptionOnTheProgramDriveAndTheMediaPatterns) {
         {"cmdExit", "Sto&p Search"},
         {"cmdReset", "&Reset / Clear"},
         {"Command3", "&Add All Files"},
-        {"Command1", "&Finished"},
+        {"Command1", "F&inished"},
         {"Command2", "&Cancel"},
         {"mnuFile", "&File"},
         {"mnuExit", "E&xit"},
@@ -499,6 +501,31 @@ TEST_F(SearchTest, HelpFromTheLabelAndTheMenu) {
             m.text.contains(QStringLiteral("root directory of your C:\\ drive root folder.  Double-click")));
         EXPECT_EQ(m.style, 64);
         EXPECT_EQ(m.title, kHelpTitle);
+    }
+}
+
+TEST_F(SearchTest, EachAltLetterHasOneTargetInEitherWindow) {
+    for (const QString& name : {kSearch, kSingle}) {
+        auto* f = open<SearchForm>(name);
+        ASSERT_NE(f, nullptr);
+        QStringList captions;
+        for (QAction* a : f->menuBar->actions())
+            captions << a->text();
+        for (QAbstractButton* b : f->findChildren<QAbstractButton*>())
+            captions << b->text();
+        for (QLabel* l : f->findChildren<QLabel*>())
+            if (l->buddy()) captions << l->text();
+        QMap<QChar, QString> owners;
+        for (const QString& c : captions) {
+            const qsizetype amp = c.indexOf(u'&');
+            if (amp < 0 || amp + 1 >= c.size() || c[amp + 1] == u'&') continue;
+            const QChar letter = c[amp + 1].toLower();
+            EXPECT_FALSE(owners.contains(letter))
+                << name.toStdString() << ": Alt+" << QString(letter).toStdString() << " is both "
+                << owners.value(letter).toStdString() << " and " << c.toStdString();
+            owners[letter] = c;
+        }
+        EXPECT_GE(owners.size(), 7) << name.toStdString();
     }
 }
 

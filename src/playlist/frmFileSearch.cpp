@@ -67,8 +67,9 @@ QString frmFileSearch::helpText() const {
         "such as ' *.avi '.  The default file extensions will return the next time the window is opened or "
         "when you click the 'Reset' button.  'Drill' by double-clicking on the folder you wish to start "
         "from, "
-        "or the process will start from the root directory of your C:\\ drive root folder.  Double-click the "
-        "filenames that appear to add them to the Playlist Configurator window, which is behind this one.  "
+        "or the process will start from the root folder of the drive that holds the screen saver, such as "
+        "' / '.  Double-click the filenames that appear to add them to the Playlist Configurator window, "
+        "which is behind this one.  "
         "Click the 'Finished' button to return to the Play List Configurator.");
 }
 

@@ -497,8 +497,11 @@ TEST_F(SearchTest, HelpFromTheLabelAndTheMenu) {
                                              "text box.  To limit")));
         EXPECT_TRUE(m.text.endsWith(QStringLiteral("Click the 'Finished' button to return to the Play List "
                                                    "Configurator.")));
-        EXPECT_TRUE(
-            m.text.contains(QStringLiteral("root directory of your C:\\ drive root folder.  Double-click")));
+        // The start folder a Linux desktop really has.
+        EXPECT_TRUE(m.text.contains(
+            QStringLiteral("or the process will start from the root folder of the drive that holds the "
+                           "screen saver, such as ' / '.  Double-click the filenames")));
+        EXPECT_FALSE(m.text.contains(QStringLiteral("C:"))) << m.text.toStdString();
         EXPECT_EQ(m.style, 64);
         EXPECT_EQ(m.title, kHelpTitle);
     }
@@ -563,6 +566,9 @@ TEST_F(SearchTest, SingleFileSearchCaptionsAndHelp) {
         messages()[0].text.contains(QStringLiteral("The Windows directory typically has a VERY large")));
     EXPECT_FALSE(messages()[1].text.contains(QStringLiteral("VERY large")));
     EXPECT_TRUE(messages()[1].text.contains(QStringLiteral("The default file extensions will return")));
+    EXPECT_TRUE(messages()[1].text.contains(
+        QStringLiteral("the root folder of the drive that holds the screen saver, such as ' / '.  Click")));
+    EXPECT_FALSE(messages()[1].text.contains(QStringLiteral("C:")));
     for (const auto& m : messages()) {
         EXPECT_TRUE(
             m.text.endsWith(QStringLiteral("Next, Click the 'Close and Save Filename' button to use that "

@@ -7,6 +7,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QScopeGuard>
 #include <QListWidget>
 #include <QThread>
 #include <gtest/gtest.h>
@@ -397,6 +398,8 @@ TEST_F(PlayListEditorKeys, AFileNamedInLatin1PlaysIsListedAndIsSavedByItsBytes) 
     ProgramRun run;
     const QByteArray folder = QFile::encodeName(run.mediaFolder());
     const QByteArray latin1 = folder + "/caf\xe9.mpg";
+    // Qt's own clean-up of the temporary folder cannot name it.
+    const auto removeLatin1 = qScopeGuard([&] { ::unlink(latin1.constData()); });
     // Made under a plain name, then given its Latin-1 one: ffmpeg and git need not handle such names.
     ASSERT_FALSE(e2e::makeColourClip(run.mediaFolder() + QStringLiteral("/red.mpg"), {"red"}, 4.0).isEmpty());
     ASSERT_EQ(::rename((folder + "/red.mpg").constData(), latin1.constData()), 0);
@@ -424,8 +427,6 @@ TEST_F(PlayListEditorKeys, AFileNamedInLatin1PlaysIsListedAndIsSavedByItsBytes) 
     EXPECT_EQ(playListBytes(run), header + "\r\n 2 \r\n" + latin1 + "\r\n" + latin1 + "\r\n");
     run.process().terminate();
     run.waitForEnd(3000);
-    // Qt's own clean-up of the temporary folder cannot name it.
-    ::unlink(latin1.constData());
 }
 
 TEST_F(PlayListEditorKeys, AFullPlayListSaysSoWhenAFileIsAdded) {

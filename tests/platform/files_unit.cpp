@@ -4,6 +4,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <algorithm>
 #include <cstdio>
@@ -135,6 +136,11 @@ TEST(LocalMedia, AFileNamedInLatin1BytesResolvesAndOpensByItsBytes) {
     QTemporaryDir dir;
     const QByteArray native = QFile::encodeName(dir.path()) + "/caf\xe9.mpg";
     const QByteArray list = QFile::encodeName(dir.path()) + "/li\xf1" "a.m3u";
+    // Qt's own clean-up of the temporary folder cannot name them.
+    const auto removeThem = qScopeGuard([&] {
+        for (const QByteArray& name : {native, list})
+            ::unlink(name.constData());
+    });
     for (const QByteArray& name : {native, list}) {
         FILE* f = std::fopen(name.constData(), "wb");
         ASSERT_NE(f, nullptr);
@@ -149,7 +155,4 @@ TEST(LocalMedia, AFileNamedInLatin1BytesResolvesAndOpensByItsBytes) {
     EXPECT_EQ(platform::mpv::openName(path), native);
     const QString odd = platform::fileNameText("/media/av://caf\xe9.mpg");
     EXPECT_EQ(platform::mpv::openName(odd), QByteArray("file:///media/av://caf%E9.mpg"));
-    // Qt's own clean-up of the temporary folder cannot name them.
-    for (const QByteArray& name : {native, list})
-        ::unlink(name.constData());
 }

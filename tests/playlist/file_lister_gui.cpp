@@ -15,6 +15,7 @@
 #include <QDir>
 #include <QEvent>
 #include <QFile>
+#include <QScopeGuard>
 #include <QGroupBox>
 #include <QLabel>
 #include <QListWidget>
@@ -556,6 +557,8 @@ TEST_F(EditorTest, SaveWritesTheListAndTheSettingsInOrderAndCloses) {
 
 TEST_F(EditorTest, AFileNamedInLatin1IsListedAddedAndSavedByItsBytes) {
     const QByteArray folder = QFile::encodeName(m_media);
+    // Qt's own clean-up of the temporary folder cannot name it.
+    const auto removeLatin1 = qScopeGuard([&] { ::unlink((folder + "/caf\xe9.mpg").constData()); });
     for (const QByteArray& name : {QByteArray("/caf\xe9.mpg"), QByteArray("/plain.mpg")}) {
         FILE* file = std::fopen((folder + name).constData(), "wb");
         ASSERT_NE(file, nullptr);
@@ -575,8 +578,6 @@ TEST_F(EditorTest, AFileNamedInLatin1IsListedAddedAndSavedByItsBytes) {
     EXPECT_TRUE(unloaded());
     EXPECT_EQ(bytesOf(m_path), "Liste n\xb0 1\r\n 3 \r\n/old/\xe9t\xe9.mpg\r\n" + folder +
                                    "/caf\xe9.mpg\r\n" + folder + "/plain.mpg\r\n");
-    // Qt's own clean-up of the temporary folder cannot name it.
-    ::unlink((folder + "/caf\xe9.mpg").constData());
 }
 
 TEST_F(EditorTest, AFullPlayListTakesNoMoreAndTheUserIsTold) {

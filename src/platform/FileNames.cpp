@@ -71,10 +71,10 @@ QByteArray fileNameBytes(const QString& text) {
 }
 
 QString fileNameShown(const QString& text) {
-    QString shown = text;
-    for (qsizetype i = 0; i < shown.size(); ++i) {
-        const char16_t c = shown[i].unicode();
-        if (!isEscapedByte(c) || (i > 0 && QChar::isHighSurrogate(shown[i - 1].unicode()))) continue;
+    QString shown = text; // shares the text until a byte is found
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t c = text[i].unicode();
+        if (!isEscapedByte(c) || (i > 0 && QChar::isHighSurrogate(text[i - 1].unicode()))) continue;
         const char16_t byte = c - kEscapeBase;
         shown[i] = byte >= 0xA0 ? QChar(byte) : QChar(QChar::ReplacementCharacter);
     }

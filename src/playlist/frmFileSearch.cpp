@@ -91,7 +91,7 @@ void frmFileSearch::mnuHelp_Click() {
 
 void frmFileSearch::useFoundFile(QListWidgetItem* item) {
     if (!item) return;
-    const QString entry = item->text();
+    const QString entry = foundPath(item);
     frmFileLister* lister = fileLister();
     if (!lister) return;
     try {
@@ -112,7 +112,7 @@ void frmFileSearch::Command3_Click() {
     int added = 0;
     try {
         for (; added < total; ++added)
-            lister->addItem(lstFoundFiles->item(added)->text());
+            lister->addItem(foundPath(lstFoundFiles->item(added)));
     } catch (const runtime::RuntimeError&) {
         reportFullPlayList(total - added);
     }

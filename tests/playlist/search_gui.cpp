@@ -1,3 +1,4 @@
+#include "platform/FileNames.h"
 #include "platform/inprocess/InProcessPlatform.h"
 #include "playlist/MediaPatterns.h"
 #include "playlist/SearchForms.h"
@@ -19,10 +20,13 @@
 #include <QMap>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
+#include <cstdio>
 #include <memory>
+#include <unistd.h>
 
 using runtime::forms;
 
@@ -433,6 +437,28 @@ TEST_F(SearchTest, APlayListThatIsFullTakesNoMoreAndTheUserIsTold) {
     ASSERT_EQ(messages().size(), 1);
     EXPECT_TRUE(messages()[0].text.contains(QStringLiteral("3 of the found files could not be added")))
         << messages()[0].text.toStdString();
+}
+
+TEST_F(SearchTest, AFileNamedInLatin1IsFoundShownAndAddedByItsBytes) {
+    makeFiles(tree.path(), {"Latin/plain.mpg"});
+    const QByteArray latin1 = QFile::encodeName(tree.path()) + "/Latin/caf\xe9.mpg";
+    // Qt's own clean-up of the temporary folder cannot name it.
+    const auto removeLatin1 = qScopeGuard([&] { ::unlink(latin1.constData()); });
+    FILE* file = std::fopen(latin1.constData(), "wb");
+    ASSERT_NE(file, nullptr);
+    std::fclose(file);
+    auto* f = open<frmFileSearch>(kSearch);
+    search(f, tree.path() + QStringLiteral("/Latin"));
+    ASSERT_EQ(f->lstFoundFiles->count(), 2);
+    EXPECT_EQ(f->lstFoundFiles->item(0)->text(), tree.path() + QStringLiteral("/Latin/caf\u00e9.mpg"));
+    f->Command3->click();
+    frmFileLister* lister = fileLister();
+    ASSERT_EQ(lister->listCount(), 2);
+    EXPECT_EQ(lister->listItem(0), platform::fileNameText(latin1));
+    EXPECT_EQ(lister->listItem(1), tree.path() + QStringLiteral("/Latin/plain.mpg"));
+    clickItem(f->lstFoundFiles, 0);
+    ASSERT_EQ(lister->listCount(), 3);
+    EXPECT_EQ(lister->listItem(2), platform::fileNameText(latin1));
 }
 
 TEST_F(SearchTest, ThePatternBoxTakesBackACharacterNoFileNameCanHold) {

@@ -114,7 +114,7 @@ TEST_F(PlayListFileTest, SaveAndLoadGiveBackHeaderAndEntries) {
 TEST_F(PlayListFileTest, BytesThatAreNotUtf8AreReadAndWrittenBackUnchanged) {
     // A header and names from a Latin-1 system beside UTF-8 ones.
     const QByteArray file = "Liste n\xb0 1\r\n 3 \r\n/media/caf\xe9.mpg\r\n/media/caf\xc3\xa9.mpg\r\n"
-                            "/m\xe9dia/\x80\xff.avi\r\n";
+                            "/m\xe9" "dia/\x80\xff.avi\r\n";
     putBytes(m_path, file);
     const PlayListData read = readPlayList(m_path);
     ASSERT_EQ(read.entries.size(), 3);

@@ -1,3 +1,4 @@
+#include "platform/FileNames.h"
 #include "platform/inprocess/InProcessPlatform.h"
 #include "platform/linux/IniSettingsBackend.h"
 #include "platform/linux/SettingsFormat.h"
@@ -333,7 +334,7 @@ TEST_F(SettingsFile, SavesKeepAHandWrittenFileButForTheKeysTheyWrite) {
     EXPECT_EQ(other.read(QStringLiteral("videofile")), QStringLiteral("/media/a,b;c.mpg"));
     EXPECT_EQ(other.read(QStringLiteral("PathToLastDirectory")), QStringLiteral("C:\\Videos\\"));
     EXPECT_EQ(other.read(QStringLiteral("Note")), QStringLiteral("\"unclosed"));
-    EXPECT_EQ(other.read(QStringLiteral("Latin")), QString::fromUtf8("jürgen"));
+    EXPECT_EQ(other.read(QStringLiteral("Latin")), platform::fileNameText("j\xfcrgen"));
     EXPECT_EQ(other.read(QStringLiteral("AMoviePositionLeftWhenClosedFourth")), QStringLiteral("  padded  "));
     EXPECT_EQ(other.read(QStringLiteral("last")), std::nullopt);
     // The text of the file that travels with the values is no setting.

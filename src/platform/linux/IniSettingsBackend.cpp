@@ -25,12 +25,7 @@ namespace {
 constexpr int kLockWaitMs = 10000;
 const QString kGroup = QStringLiteral("lumora");
 
-QString storedKey(QSettings& s, const QString& key) {
-    const QStringList keys = s.childKeys();
-    for (const QString& k : keys)
-        if (k.compare(key, Qt::CaseInsensitive) == 0) return k;
-    return QString();
-}
+const QString kNoAccess = QStringLiteral("no access");
 
 // Only a save that holds the lock writes "<file>.saving-<pid>", so once the lock is ours any such
 // file is what a killed save left. Nothing else is ever removed: a name the user may have chosen
@@ -125,15 +120,29 @@ void IniSettingsBackend::reportRefusal(const QString& reason) {
     std::fprintf(stderr, "lumora: %s\n", qPrintable(text));
 }
 
+QString IniSettingsBackend::load(QSettings::SettingsMap& map) const {
+    // Read straight from the file every time: QSettings keeps what it read while size and time
+    // stay the same, and two saves within one clock tick can leave both the same.
+    QFile file(m_path);
+    if (!file.exists()) return QString();
+    if (!file.open(QIODevice::ReadOnly)) return kNoAccess;
+    if (file.size() > kMaxSettingsFileBytes) return QStringLiteral("too large");
+    if (!readLumoraSettings(file, map))
+        return file.size() > kMaxSettingsFileBytes ? QStringLiteral("too large") : QStringLiteral("unreadable");
+    return QString();
+}
+
 std::optional<QString> IniSettingsBackend::read(const QString& key) {
-    QSettings s(m_path, lumoraSettingsFormat());
-    if (s.status() == QSettings::AccessError) return std::nullopt;
-    reportRefusal(settingsFileRefusal(s));
+    QSettings::SettingsMap map;
+    const QString reason = load(map);
+    if (reason == kNoAccess) return std::nullopt;
+    reportRefusal(reason);
     if (!m_reportedRefusal.isEmpty()) return std::nullopt;
-    s.beginGroup(kGroup);
-    const QString k = storedKey(s, key);
-    if (k.isEmpty()) return std::nullopt;
-    return s.value(k).toString();
+    for (auto it = map.constBegin(); it != map.constEnd(); ++it)
+        if (it.key().startsWith(kGroup + u'/') &&
+            QStringView(it.key()).sliced(kGroup.size() + 1).compare(key, Qt::CaseInsensitive) == 0)
+            return it.value().toString();
+    return std::nullopt;
 }
 
 void IniSettingsBackend::write(const QString& key, const QString& value) {
@@ -147,29 +156,12 @@ void IniSettingsBackend::write(const QString& key, const QString& value) {
     clearKilledSaves(m_path);
 
     const QString target = replacedPath(m_path);
-    QFile current(target);
-    QByteArray text;
-    const bool exists = current.exists();
-    if (exists) {
-        if (!current.open(QIODevice::ReadOnly))
-            fail(QStringLiteral("The settings file %1 cannot be read or written").arg(m_path));
-        if (current.size() > kMaxSettingsFileBytes) {
-            reportRefusal(QStringLiteral("too large"));
-            fail(refusalText(m_reportedRefusal, m_path, key));
-        }
-        text = current.readAll();
-        if (current.error() != QFileDevice::NoError)
-            fail(QStringLiteral("The settings file %1 cannot be read or written").arg(m_path));
-        current.close();
-    }
     QSettings::SettingsMap map;
-    QBuffer in(&text);
-    in.open(QIODevice::ReadOnly);
-    if (!readLumoraSettings(in, map)) {
-        reportRefusal(text.size() > kMaxSettingsFileBytes ? QStringLiteral("too large") : QStringLiteral("unreadable"));
-        fail(refusalText(m_reportedRefusal, m_path, key));
-    }
-    reportRefusal(QString());
+    const QString reason = load(map);
+    if (reason == kNoAccess)
+        fail(QStringLiteral("The settings file %1 cannot be read or written").arg(m_path));
+    reportRefusal(reason);
+    if (!m_reportedRefusal.isEmpty()) fail(refusalText(m_reportedRefusal, m_path, key));
     // The key keeps the spelling it has in the file.
     QString mapKey = kGroup + u'/' + key;
     for (auto it = map.keyBegin(); it != map.keyEnd(); ++it)
@@ -189,7 +181,7 @@ void IniSettingsBackend::write(const QString& key, const QString& value) {
     QFile next(temporary);
     bool written = next.open(QIODevice::WriteOnly | QIODevice::Truncate) && next.write(saved) == saved.size() &&
                    next.flush() && ::fsync(next.handle()) == 0;
-    if (written && exists) next.setPermissions(QFileInfo(target).permissions());
+    if (written && QFileInfo::exists(target)) next.setPermissions(QFileInfo(target).permissions());
     next.close();
     written = written && ::rename(QFile::encodeName(temporary).constData(), QFile::encodeName(target).constData()) == 0;
     if (!written) {

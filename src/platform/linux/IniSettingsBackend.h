@@ -1,5 +1,6 @@
 #pragma once
 #include "platform/Platform.h"
+#include <QSettings>
 
 namespace platform {
 
@@ -19,6 +20,9 @@ public:
     void write(const QString& key, const QString& value) override;
 
 private:
+    // The file's entries; why they could not be had ("too large", "unreadable", or "no access" for
+    // a file that cannot be opened), empty when they could.
+    QString load(QSettings::SettingsMap& map) const;
     // The reason the file was not read, told once until the file reads again.
     void reportRefusal(const QString& reason);
 

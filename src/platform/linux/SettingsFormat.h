@@ -12,8 +12,9 @@ namespace platform {
 //     "=", without the blanks (spaces, tabs) at either end, taken literally: no quotes, escapes,
 //     lists or comments inside it. Section and key names compare without case; a key given twice
 //     takes the later value. A line whose first non-blank character is ";" or "#" is a comment.
-//     Lines end in LF, CR LF or CR; a UTF-8 byte-order mark at the start is allowed. A name or
-//     value that is not valid UTF-8 is read as Latin-1.
+//     Lines end in LF, CR LF or CR; a UTF-8 byte-order mark at the start is allowed. A name that
+//     is not valid UTF-8 is read as Latin-1; such a value keeps its bytes, as a file name does
+//     (platform/FileNames.h), and is written back as those bytes.
 //   - A save keeps every line it does not change exactly as it was: comments, blank lines, other
 //     sections, keys the program does not know, lines it cannot make sense of. A changed value is
 //     replaced on its own line; a new key goes after the last key of the [lumora] section, which

@@ -1,5 +1,6 @@
 #include "playlist/BrowseLists.h"
 
+#include "platform/FileNames.h"
 #include "playlist/FolderBrowse.h"
 #include "runtime/RuntimeError.h"
 #include <QApplication>
@@ -72,7 +73,7 @@ FolderList::FolderList(QWidget* parent) : QListWidget(parent) {
 
 void FolderList::setPath(const QString& folder) {
     const QString p = cleanFolderPath(folder);
-    if (p.isEmpty() || !QFileInfo(p).isDir())
+    if (!isFolder(p))
         throw runtime::RuntimeError(runtime::ErrorKind::Failed,
                                     QStringLiteral("Path not found: %1").arg(folder));
     m_path = p;
@@ -82,12 +83,13 @@ void FolderList::setPath(const QString& folder) {
     const QIcon closed = style()->standardIcon(QStyle::SP_DirClosedIcon);
     clear();
     for (int i = 0; i < chain.size(); ++i) {
-        auto* item = new QListWidgetItem(open, i == 0 ? chain[i] : QFileInfo(chain[i]).fileName(), this);
+        const QString name = i == 0 ? chain[i] : QFileInfo(chain[i]).fileName();
+        auto* item = new QListWidgetItem(open, platform::fileNameShown(name), this);
         item->setData(PathRole, chain[i]);
         item->setData(LevelRole, i);
     }
     for (const QString& sub : below) {
-        auto* item = new QListWidgetItem(closed, QFileInfo(sub).fileName(), this);
+        auto* item = new QListWidgetItem(closed, platform::fileNameShown(QFileInfo(sub).fileName()), this);
         item->setData(PathRole, sub);
         item->setData(LevelRole, int(chain.size()));
     }
@@ -131,12 +133,21 @@ void FileList::setPath(const QString& folder) {
 
 void FileList::refresh() {
     clear();
-    if (!m_path.isEmpty()) addItems(listMatchingFiles(m_path, m_matcher));
+    if (m_path.isEmpty()) return;
+    for (const QString& name : listMatchingFiles(m_path, m_matcher)) {
+        auto* item = new QListWidgetItem(platform::fileNameShown(name), this);
+        item->setData(NameRole, name);
+    }
+}
+
+QString FileList::fileName(int row) const {
+    const QListWidgetItem* i = item(row);
+    return i ? i->data(NameRole).toString() : QString();
 }
 
 QStringList FileList::fileNames() const {
     QStringList out;
     for (int i = 0; i < count(); ++i)
-        out << item(i)->text();
+        out << fileName(i);
     return out;
 }

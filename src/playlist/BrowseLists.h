@@ -50,15 +50,20 @@ private:
     int m_chainSize = 0; // the folders above the subfolders, the current one included
 };
 
-// The matching files of one folder, by name.
+// The matching files of one folder, by name. Each row shows the name as the user reads it and keeps
+// the name itself (which need not be UTF-8, platform/FileNames.h) for adding to a play list.
 class FileList : public QListWidget {
     Q_OBJECT
 public:
+    static constexpr int NameRole = Qt::UserRole;
+
     explicit FileList(QWidget* parent = nullptr);
     void setPattern(const QString& patternList);
     QString path() const { return m_path; }
     // Lists the folder's matching files; an unreadable folder lists none.
     void setPath(const QString& folder);
+    // The file name of a row; "" when there is no such row.
+    QString fileName(int row) const;
     QStringList fileNames() const;
 
 private:

@@ -1,9 +1,10 @@
 #include "playlist/FolderBrowse.h"
 
+#include "platform/FileNames.h"
+#include "playlist/FolderWalk.h"
 #include "playlist/MediaPatterns.h"
 #include <QDir>
-#include <QFileInfo>
-#include <algorithm>
+#include <sys/stat.h>
 
 bool nameLess(const QString& a, const QString& b) {
     const int folded = a.compare(b, Qt::CaseInsensitive);
@@ -48,27 +49,25 @@ QStringList folderChain(const QString& root, const QString& path) {
     return chain;
 }
 
+// Read through the file system's own bytes, so names that are not UTF-8 are listed like any other.
 QStringList listSubfolders(const QString& folder) {
-    QDir dir(folder);
-    QStringList names = dir.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::NoSort);
-    std::sort(names.begin(), names.end(), nameLess);
+    const QString clean = cleanFolderPath(folder);
     QStringList paths;
-    paths.reserve(names.size());
-    for (const QString& n : names)
-        paths << joinFolderAndName(cleanFolderPath(folder), n);
+    for (const QString& n : listFolder(clean, QString()).subfolders)
+        paths << joinFolderAndName(clean, n);
     return paths;
 }
 
 QStringList listMatchingFiles(const QString& folder, const PatternMatcher& matcher) {
-    QDir dir(folder);
-    QStringList names;
-    for (const QString& n : dir.entryList(QDir::Files, QDir::NoSort))
-        if (matcher.matches(n)) names << n;
-    std::sort(names.begin(), names.end(), nameLess);
-    return names;
+    return listFolder(cleanFolderPath(folder), matcher.patterns().join(u';')).files;
+}
+
+bool isFolder(const QString& path) {
+    struct stat st;
+    return !path.isEmpty() && ::stat(platform::fileNameBytes(path).constData(), &st) == 0 &&
+           S_ISDIR(st.st_mode);
 }
 
 bool isReadableFolder(const QString& folder) {
-    const QFileInfo info(folder);
-    return !folder.isEmpty() && info.isDir() && info.isReadable() && info.isExecutable();
+    return isFolder(folder) && canReadFolder(folder);
 }

@@ -28,5 +28,8 @@ QStringList listSubfolders(const QString& folder);
 // out. Empty when the folder cannot be read.
 QStringList listMatchingFiles(const QString& folder, const PatternMatcher& matcher);
 
+// The path names a folder (after links).
+bool isFolder(const QString& path);
+
 // The folder exists and its entries can be listed.
 bool isReadableFolder(const QString& folder);

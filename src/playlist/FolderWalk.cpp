@@ -1,5 +1,6 @@
 #include "playlist/FolderWalk.h"
 
+#include "platform/FileNames.h"
 #include "playlist/MediaPatterns.h"
 #include <QFile>
 #include <QTimer>
@@ -72,7 +73,7 @@ public:
             }
             if (!m_others) return false;
         }
-        return m_matcher.matches(QFile::decodeName(QByteArray(name, qsizetype(length))));
+        return m_matcher.matches(platform::fileNameText(QByteArray(name, qsizetype(length))));
     }
 
 private:
@@ -163,7 +164,7 @@ ReadResult readFolder(int fd, const NameMatcher& matcher, const dev_t* walkDevic
                     continue;
             }
             const QByteArray raw(name, qsizetype(length));
-            frame.subfolders.push_back({QFile::decodeName(raw), raw});
+            frame.subfolders.push_back({platform::fileNameText(raw), raw});
         } else if (type == DT_REG) {
             if (matcher.matches(name, length)) matched << QByteArray(name, qsizetype(length));
         } else if (type == DT_LNK) {
@@ -175,7 +176,7 @@ ReadResult readFolder(int fd, const NameMatcher& matcher, const dev_t* walkDevic
                 if (wanted) matched << QByteArray(name, qsizetype(length));
             } else if (S_ISDIR(st.st_mode) && !walkDevice) {
                 const QByteArray raw(name, qsizetype(length));
-                frame.subfolders.push_back({QFile::decodeName(raw), raw});
+                frame.subfolders.push_back({platform::fileNameText(raw), raw});
             }
         }
     }
@@ -186,7 +187,7 @@ ReadResult readFolder(int fd, const NameMatcher& matcher, const dev_t* walkDevic
     QStringList names;
     names.reserve(matched.size());
     for (const QByteArray& m : matched)
-        names << QFile::decodeName(m);
+        names << platform::fileNameText(m);
     std::sort(names.begin(), names.end(), folderNameLess);
     frame.files.reserve(names.size());
     for (const QString& n : names)
@@ -218,7 +219,7 @@ private:
 
 FolderListing listFolder(const QString& folder, const QString& patterns) {
     FolderListing out;
-    const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int fd = ::open(platform::fileNameBytes(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) {
         out.error = reason(errno);
         return out;
@@ -235,7 +236,7 @@ FolderListing listFolder(const QString& folder, const QString& patterns) {
 }
 
 bool canReadFolder(const QString& folder) {
-    const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int fd = ::open(platform::fileNameBytes(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) return false;
     DIR* dir = fdopendir(fd);
     if (!dir) {
@@ -261,7 +262,7 @@ WalkEnd walkFolders(const WalkOptions& options, const std::atomic<bool>& cancel,
     // The start folder may itself be reached through a link: the user chose it.
     Frame root;
     root.folder = options.start;
-    root.path = QFile::encodeName(options.start);
+    root.path = platform::fileNameBytes(options.start);
     const int rootFd = ::open(root.path.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     struct stat st;
     if (rootFd < 0 || fstat(rootFd, &st) != 0) {

@@ -1,9 +1,9 @@
 #include "playlist/PlayListFile.h"
 
+#include "platform/FileNames.h"
 #include "platform/Platform.h"
 #include "runtime/Convert.h"
 #include "runtime/RuntimeError.h"
-#include "shell/SystemServices.h"
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
@@ -83,9 +83,8 @@ private:
     qsizetype m_pos = 0, m_end = 0;
 };
 
-// What is kept must fit the limit again when it is written back: bytes that are not UTF-8 come back
-// as three-byte replacement characters, so the text is measured as the writer will write it.
-bool fitsWhenWritten(const QString& text) { return text.toLocal8Bit().size() <= kMaxLineBytes; }
+// What is kept must fit the limit again when it is written back: measured as the writer writes it.
+bool fitsWhenWritten(const QString& text) { return platform::fileNameBytes(text).size() <= kMaxLineBytes; }
 
 int entryCount(const QString& line) {
     try {
@@ -118,12 +117,12 @@ PlayListData readPlayList(const QString& path) {
 
     // An over-long header is no header, but the count and entries below it may still be good.
     if (reader.next(line) == LineReader::Line::End) return data;
-    data.header = QString::fromLocal8Bit(line);
+    data.header = platform::fileNameText(line);
     if (!fitsWhenWritten(data.header)) data.header.clear();
 
     // An over-long count line holds no usable number: no entries, as for any other such line.
     if (reader.next(line) != LineReader::Line::Text) return data;
-    const int count = entryCount(QString::fromLocal8Bit(line));
+    const int count = entryCount(platform::fileNameText(line));
 
     // The count is at most 32,767, so this reads no further than the list's own lines. An over-long
     // line takes its place among them but is left out: the lines after it are still entries.
@@ -131,7 +130,7 @@ PlayListData readPlayList(const QString& path) {
         const LineReader::Line kind = reader.next(line);
         if (kind == LineReader::Line::End) break;
         if (kind != LineReader::Line::Text) continue;
-        const QString entry = trimBlanks(QString::fromLocal8Bit(line));
+        const QString entry = trimBlanks(platform::fileNameText(line));
         if (fitsWhenWritten(entry)) data.entries << entry;
     }
     return data;
@@ -149,10 +148,10 @@ void writePlayList(const QString& path, const PlayListData& data) {
 
     QByteArray bytes;
     const QByteArray crlf("\r\n");
-    bytes += data.header.toLocal8Bit() + crlf;
+    bytes += platform::fileNameBytes(data.header) + crlf;
     bytes += ' ' + QByteArray::number(data.entries.size()) + ' ' + crlf;
     for (const QString& entry : data.entries)
-        bytes += entry.toLocal8Bit() + crlf;
+        bytes += platform::fileNameBytes(entry) + crlf;
 
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) fail(file.errorString());
@@ -162,14 +161,4 @@ void writePlayList(const QString& path, const PlayListData& data) {
         fail(reason);
     }
     if (!file.commit()) fail(file.errorString());
-}
-
-void DeletePlayListFile() {
-    const QString path = playListFilePath();
-    if (!FileExists(path)) return;
-    QFile file(path);
-    if (!file.remove())
-        throw runtime::RuntimeError(
-            runtime::ErrorKind::Failed,
-            QStringLiteral("Cannot delete the play list file %1: %2").arg(path, file.errorString()));
 }

@@ -3,7 +3,9 @@
 #include <QStringList>
 
 // The playlist file "lumoraplus.ini": line 1 a header text kept verbatim, line 2 the count as " N ",
-// then one entry per line, every line ending in CR LF, in the system's 8-bit encoding.
+// then one entry per line, every line ending in CR LF. Lines are bytes: entries are file names, which
+// need not be UTF-8, and they and the header are written back exactly as they were read
+// (platform/FileNames.h).
 
 struct PlayListData {
     QString header;
@@ -25,7 +27,3 @@ PlayListData readPlayList(const QString& path);
 // write fails. Creates the folder when needed. Failure raises runtime::RuntimeError (Failed) naming
 // the path and the reason.
 void writePlayList(const QString& path, const PlayListData& data);
-
-// Deletes the playlist file when FileExists reports it; a missing file is no error. A file that is
-// there but cannot be removed raises runtime::RuntimeError (Failed).
-void DeletePlayListFile();

@@ -1,5 +1,6 @@
 #include "playlist/SearchForm.h"
 
+#include "platform/FileNames.h"
 #include "platform/Platform.h"
 #include "playlist/MediaPatterns.h"
 #include "playlist/SearchLists.h"
@@ -353,8 +354,28 @@ void SearchForm::walk_Entered(const QString& folder, const QStringList& subfolde
     if (m_searching) dirList->showFolder(folder, subfolders);
 }
 
+namespace {
+constexpr int kFoundPathRole = Qt::UserRole;
+}
+
+QString SearchForm::foundPath(const QListWidgetItem* item) {
+    if (!item) return QString();
+    const QVariant path = item->data(kFoundPathRole);
+    return path.isValid() ? path.toString() : item->text();
+}
+
 void SearchForm::walk_Found(const QStringList& paths) {
-    lstFoundFiles->addItems(paths);
+    // Only names that are not UTF-8 read otherwise than they are; the rest go in as they come.
+    qsizetype plain = 0; // the first path not added yet
+    for (qsizetype i = 0; i < paths.size(); ++i) {
+        const QString shown = platform::fileNameShown(paths[i]);
+        if (shown == paths[i]) continue;
+        lstFoundFiles->addItems(paths.mid(plain, i - plain));
+        auto* item = new QListWidgetItem(shown, lstFoundFiles);
+        item->setData(kFoundPathRole, paths[i]);
+        plain = i + 1;
+    }
+    lstFoundFiles->addItems(paths.mid(plain));
     lblCount->setText(u' ' + QString::number(lstFoundFiles->count()));
 }
 

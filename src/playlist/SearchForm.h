@@ -83,6 +83,8 @@ protected:
 
     // What a click (or Enter) on a found file does once the walk has been stopped.
     virtual void useFoundFile(QListWidgetItem* item) = 0;
+    // The full path a found entry stands for; its text shows it as the user reads it.
+    static QString foundPath(const QListWidgetItem* item);
     // Reset puts the folder and drive lists back its own way.
     virtual void resetFolders() = 0;
     virtual QString helpText() const = 0;

@@ -1,5 +1,6 @@
 #include "playlist/frmFileLister.h"
 
+#include "platform/FileNames.h"
 #include "platform/Platform.h"
 #include "playlist/BrowseLists.h"
 #include "playlist/FolderBrowse.h"
@@ -35,6 +36,7 @@ constexpr int kExclamation = 48;
 
 const QString kFolderKey = QStringLiteral("PathToLastDirectoryFrmFileLister");
 const QString kRandomKey = QStringLiteral("PlayInRandomOrder");
+constexpr int kEntryRole = Qt::UserRole;
 
 // A small film strip beside the title, drawn rather than shipped.
 QPixmap filmPicture() {
@@ -265,6 +267,9 @@ void frmFileLister::connectHandlers() {
         w->setMouseTracking(true);
         w->installEventFilter(this);
     }
+    // The lists take the focus themselves, not their viewports.
+    File1->installEventFilter(this);
+    List1->installEventFilter(this);
 
     auto* fileMenuKey = new QShortcut(QKeySequence(Qt::ALT | Qt::Key_F), this);
     connect(fileMenuKey, &QShortcut::activated, this, [this] {
@@ -287,13 +292,17 @@ int frmFileLister::listCount() const {
 
 QString frmFileLister::listItem(int index) const {
     const QListWidgetItem* item = index >= 0 ? List1->item(index) : nullptr;
-    return item ? item->text() : QString();
+    if (!item) return QString();
+    const QVariant entry = item->data(kEntryRole);
+    return entry.isValid() ? entry.toString() : item->text();
 }
 
 void frmFileLister::addItem(const QString& entry) {
     if (List1->count() >= kMaxEntries)
         throw runtime::RuntimeError(runtime::ErrorKind::Overflow, QStringLiteral("The play list is full"));
-    List1->addItem(entry);
+    // Shown as the user reads it, kept as the file system names it.
+    auto* item = new QListWidgetItem(platform::fileNameShown(entry), List1);
+    item->setData(kEntryRole, entry);
 }
 
 QString frmFileLister::header() const {
@@ -311,7 +320,7 @@ bool frmFileLister::SavePlayList() {
     PlayListData data;
     data.header = header();
     for (int i = 0; i < List1->count(); ++i)
-        data.entries << List1->item(i)->text();
+        data.entries << listItem(i);
     try {
         writePlayList(playListFilePath(), data);
         return true;
@@ -438,10 +447,26 @@ void frmFileLister::Dir1_Change() {
 
 // ---- Adding and removing ----
 
+// The play list holds 32,767 entries; past that an entry is refused, and the user is told so rather
+// than left wondering where the files went.
+void frmFileLister::reportFullList(int notAdded, const QString& files) {
+    platform::dialogs().messageBox(
+        QStringLiteral(
+            "The play list is full: it holds at most %1 files, so %2 of the %3 could not be added.")
+            .arg(kMaxEntries)
+            .arg(notAdded)
+            .arg(files),
+        kInformation, kMessageTitle);
+}
+
 void frmFileLister::File1_Click(int index) {
     if (index < 0 || index >= File1->count()) return;
-    const QString entry = joinFolderAndName(File1->path(), File1->item(index)->text());
-    runtime::skipOnError([&] { addItem(entry); });
+    const QString entry = joinFolderAndName(File1->path(), File1->fileName(index));
+    try {
+        addItem(entry);
+    } catch (const runtime::RuntimeError&) {
+        reportFullList(1, QStringLiteral("files"));
+    }
     applyOrderOptions(ListChange::SingleAdd);
 }
 
@@ -461,27 +486,25 @@ void frmFileLister::Command4_Click() {
             QStringLiteral("'Multimedia Files Located' File List Must Be Populated With Filenames"));
     } else {
         const QString folder = File1->path();
-        runtime::skipOnError([&] {
-            for (const QString& name : File1->fileNames())
-                addItem(joinFolderAndName(folder, name));
-        });
+        const QStringList names = File1->fileNames();
+        int added = 0;
+        try {
+            for (; added < names.size(); ++added)
+                addItem(joinFolderAndName(folder, names[added]));
+        } catch (const runtime::RuntimeError&) {
+            reportFullList(int(names.size()) - added, QStringLiteral("files"));
+        }
     }
     applyOrderOptions(ListChange::AddAll);
 }
 
 void frmFileLister::Command5_Click() {
+    // Only the editor's list is emptied: the file and the order setting change when the user saves,
+    // so Cancel after clearing by mistake loses nothing. Saved, the empty list is an empty play list.
     List1->clear();
     for (runtime::OptionButton* o : {optInOrderOfSelection, optInRandomOrder}) {
         o->setChecked(false);
         o->setEnabled(false);
-    }
-    saveSettingReported(kRandomKey, QStringLiteral("False"));
-    try {
-        DeletePlayListFile();
-    } catch (const runtime::RuntimeError& e) {
-        platform::dialogs().messageBox(
-            QStringLiteral("The play list file could not be deleted.\n\n%1").arg(QString::fromUtf8(e.what())),
-            kExclamation, kMessageTitle);
     }
 }
 
@@ -595,7 +618,9 @@ void frmFileLister::pressEnter() {
 }
 
 bool frmFileLister::eventFilter(QObject*, QEvent* event) {
-    if (event->type() == QEvent::MouseMove) OrderControl_MouseMove();
+    // The keyboard reaches the same controls by their focus: without it a list could never be saved
+    // from the keyboard alone.
+    if (event->type() == QEvent::MouseMove || event->type() == QEvent::FocusIn) OrderControl_MouseMove();
     return false;
 }
 

@@ -88,7 +88,7 @@ public:
     void List1_Click(int index);
     void Drive1_Change();
     void Dir1_Change();
-    // Moving the mouse over Command2 to Command5, File1 or List1.
+    // Moving the mouse over Command2 to Command5, File1 or List1, or the focus entering one of them.
     void OrderControl_MouseMove();
     void Label2_MouseDown(Qt::MouseButton button, QPoint globalPos);
     void Label3_MouseDown(Qt::MouseButton button, QPoint globalPos);
@@ -100,6 +100,8 @@ public:
 
     // The instructions that Help shows.
     static QString helpText();
+    // Tells the user that `notAdded` of the `files` ("files", "found files") did not fit the full list.
+    static void reportFullList(int notAdded, const QString& files);
 
 protected:
     void Form_Load() override;

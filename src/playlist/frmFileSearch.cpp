@@ -19,15 +19,8 @@ const QString kNothingFound = QStringLiteral("Use this button to add all of the 
 const QString kNothingFoundTitle =
     QStringLiteral("'Multimedia Files Found' File List Must Be Populated With Filenames");
 
-// The play list holds 32,767 entries; past that an entry is refused, and the user is told so rather
-// than left wondering where the files went.
 void reportFullPlayList(int notAdded) {
-    platform::dialogs().messageBox(
-        QStringLiteral("The play list is full: it holds at most %1 files, so %2 of the found files could not "
-                       "be added.")
-            .arg(frmFileLister::kMaxEntries)
-            .arg(notAdded),
-        kInformation, searchHelpTitle());
+    frmFileLister::reportFullList(notAdded, QStringLiteral("found files"));
 }
 
 } // namespace
@@ -50,7 +43,8 @@ frmFileSearch::frmFileSearch()
         return b;
     };
     Command3 = button("Command3", QStringLiteral("&Add All Files"));
-    Command1 = button("Command1", QStringLiteral("&Finished"));
+    // Alt+F opens the File menu; the button takes the next letter of its caption.
+    Command1 = button("Command1", QStringLiteral("F&inished"));
     Command2 = button("Command2", QStringLiteral("&Cancel"));
     buttonRow()->insertWidget(2, Command3);
     buttonRow()->addWidget(Command1);
@@ -73,8 +67,9 @@ QString frmFileSearch::helpText() const {
         "such as ' *.avi '.  The default file extensions will return the next time the window is opened or "
         "when you click the 'Reset' button.  'Drill' by double-clicking on the folder you wish to start "
         "from, "
-        "or the process will start from the root directory of your C:\\ drive root folder.  Double-click the "
-        "filenames that appear to add them to the Playlist Configurator window, which is behind this one.  "
+        "or the process will start from the root folder of the drive that holds the screen saver, such as "
+        "' / '.  Double-click the filenames that appear to add them to the Playlist Configurator window, "
+        "which is behind this one.  "
         "Click the 'Finished' button to return to the Play List Configurator.");
 }
 
@@ -96,7 +91,7 @@ void frmFileSearch::mnuHelp_Click() {
 
 void frmFileSearch::useFoundFile(QListWidgetItem* item) {
     if (!item) return;
-    const QString entry = item->text();
+    const QString entry = foundPath(item);
     frmFileLister* lister = fileLister();
     if (!lister) return;
     try {
@@ -117,7 +112,7 @@ void frmFileSearch::Command3_Click() {
     int added = 0;
     try {
         for (; added < total; ++added)
-            lister->addItem(lstFoundFiles->item(added)->text());
+            lister->addItem(foundPath(lstFoundFiles->item(added)));
     } catch (const runtime::RuntimeError&) {
         reportFullPlayList(total - added);
     }

@@ -66,8 +66,9 @@ QString frmSingleFileSearch::menuHelpText() {
         "wish to limit the search, such as ' *.avi '.  The default file extensions will return the next time "
         "the window is opened or when you click the 'Reset' button.  'Drill' by double-clicking on the "
         "folder "
-        "you wish to start from, or the process will start from the root directory of your C:\\ drive root "
-        "folder.  Click the filename in the list that you wish to use in the screensaver.  Next, Click the "
+        "you wish to start from, or the process will start from the root folder of the drive that holds "
+        "the screen saver, such as ' / '.  Click the filename in the list that you wish to use in the "
+        "screensaver.  Next, Click the "
         "'Close and Save Filename' button to use that file in the program.");
 }
 
@@ -76,7 +77,7 @@ void frmSingleFileSearch::Command1_Click() {
     const QList<QListWidgetItem*> selected = lstFoundFiles->selectedItems();
     if (!selected.isEmpty()) {
         try {
-            SaveSetting(QStringLiteral("VideoFile"), selected.first()->text());
+            SaveSetting(QStringLiteral("VideoFile"), foundPath(selected.first()));
         } catch (const runtime::RuntimeError& e) {
             // The choice stays on the screen, so the user can try again or cancel.
             platform::dialogs().messageBox(

@@ -7,9 +7,12 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QScopeGuard>
 #include <QListWidget>
 #include <QThread>
 #include <gtest/gtest.h>
+#include <cstdio>
+#include <unistd.h>
 
 void registerProgramForms();
 
@@ -307,6 +310,147 @@ TEST_F(PlayListEditorEndToEnd, TheEditorAndTheChooserFitTheScreenAtDoubleScale) 
     shot(QStringLiteral("chooser-scale2"));
     keysAt(chooser, {QStringLiteral("Escape")});
     ASSERT_TRUE(waitGone(kChooser));
+    run.process().terminate();
+    run.waitForEnd(3000);
+}
+
+} // namespace
+
+namespace {
+
+class PlayListEditorKeys : public PlayListEditorEndToEnd {
+protected:
+    QByteArray playListBytes(ProgramRun& run) {
+        QFile f(run.programFolder() + QStringLiteral("/lumoraplus.ini"));
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+    }
+    void putPlayList(ProgramRun& run, const QByteArray& bytes) {
+        QFile f(run.programFolder() + QStringLiteral("/lumoraplus.ini"));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(bytes);
+    }
+    // Opens the editor from the configuration dialog; the pointer then rests on the editor's title
+    // strip, over none of the controls that a mouse movement would act on.
+    QRect openEditor(ProgramRun& run, const QStringList& stored) {
+        QPoint playListButton;
+        {
+            Layout layout(stored);
+            playListButton =
+                layout.centreOf(QStringLiteral("frmConfigure"), QStringLiteral("cmdChooseMultiples"));
+        }
+        run.writeSettings(stored);
+        const QRect dialog = openDialog(run);
+        if (!dialog.isValid()) return {};
+        click(dialog, playListButton);
+        if (!waitShown(kEditor)) return {};
+        QThread::msleep(400);
+        const QRect editor = windowNamed(kEditor);
+        keysAt(editor, {});
+        return editor;
+    }
+};
+
+QStringList lastFolder(ProgramRun& run) {
+    return {QStringLiteral("PathToLastDirectoryFrmFileLister=") + run.mediaFolder()};
+}
+
+const QStringList kPlayListSettings = {QStringLiteral("PlayMultipleFiles=True"),
+                                       QStringLiteral("PlaySingleFile=False"),
+                                       QStringLiteral("AbsoluteFullScreenDisplayMode=True"),
+                                       QStringLiteral("OneEighthScreenDisplayMode=False")};
+
+TEST_F(PlayListEditorKeys, ClearAllThenCancelLeavesThePlayListFileAsItWas) {
+    ProgramRun run;
+    putPlayList(run, "1000\r\n 3 \r\n/m/a.mpg\r\n/m/b c.mpg\r\n/m/a.mpg\r\n");
+    const QByteArray before = playListBytes(run);
+    const QRect editor = openEditor(run, kPlayListSettings);
+    ASSERT_TRUE(editor.isValid());
+    keysAt(editor, {QStringLiteral("alt+r")});
+    shot(QStringLiteral("playlist-cleared"));
+    EXPECT_EQ(playListBytes(run), before) << "clearing alone writes nothing";
+    keysAt(editor, {QStringLiteral("Escape")});
+    ASSERT_TRUE(waitGone(kEditor));
+    EXPECT_EQ(playListBytes(run), before);
+    run.process().terminate();
+    run.waitForEnd(3000);
+}
+
+TEST_F(PlayListEditorKeys, ANewPlayListIsSavedWithTheKeyboardAlone) {
+    ProgramRun run;
+    for (const QString& name : {QStringLiteral("a.mpg"), QStringLiteral("b.mpg"), QStringLiteral("c.mpg")}) {
+        QFile f(run.mediaFolder() + u'/' + name);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    }
+    const QRect editor = openEditor(run, kPlayListSettings + lastFolder(run));
+    ASSERT_TRUE(editor.isValid());
+    // Drive, folders, files: Enter adds the highlighted file. Then into the play list, and save.
+    keysAt(editor, {"Tab", "Tab", "Return", "Down", "Return", "Tab"});
+    shot(QStringLiteral("playlist-keyboard"));
+    keysAt(editor, {QStringLiteral("alt+v")});
+    ASSERT_TRUE(waitGone(kEditor)) << "the save button stayed disabled";
+    EXPECT_EQ(QString::fromUtf8(playListBytes(run)),
+              QStringLiteral("\r\n 2 \r\n%1/a.mpg\r\n%1/b.mpg\r\n").arg(run.mediaFolder()));
+    run.process().terminate();
+    run.waitForEnd(3000);
+}
+
+TEST_F(PlayListEditorKeys, AFileNamedInLatin1PlaysIsListedAndIsSavedByItsBytes) {
+    ProgramRun run;
+    const QByteArray folder = QFile::encodeName(run.mediaFolder());
+    const QByteArray latin1 = folder + "/caf\xe9.mpg";
+    // Qt's own clean-up of the temporary folder cannot name it.
+    const auto removeLatin1 = qScopeGuard([&] { ::unlink(latin1.constData()); });
+    // Made under a plain name, then given its Latin-1 one: ffmpeg and git need not handle such names.
+    ASSERT_FALSE(e2e::makeColourClip(run.mediaFolder() + QStringLiteral("/red.mpg"), {"red"}, 4.0).isEmpty());
+    ASSERT_EQ(::rename((folder + "/red.mpg").constData(), latin1.constData()), 0);
+    const QByteArray header = "Liste n\xb0 1";
+    putPlayList(run, header + "\r\n 1 \r\n" + latin1 + "\r\n");
+
+    // The screen saver plays it.
+    run.writeSettings(kPlayListSettings);
+    x().xdotool({"mousemove", "3", "3"});
+    run.start(QStringLiteral("/s"));
+    const QStringList seen =
+        coloursSeen(run, {QStringLiteral("red"), QStringLiteral("black")}, 2, 8000);
+    EXPECT_TRUE(seen.contains(QStringLiteral("red"))) << seen.join(u' ').toStdString();
+    shot(QStringLiteral("latin1-plays"));
+    x().xdotool({"key", "x"});
+    EXPECT_TRUE(endsCleanly(run, 5000));
+
+    // The editor lists it: the folder holds nothing else, so Enter in the file list adds it.
+    const QRect editor = openEditor(run, kPlayListSettings + lastFolder(run));
+    ASSERT_TRUE(editor.isValid());
+    keysAt(editor, {"Tab", "Tab", "Return", "Tab"});
+    shot(QStringLiteral("latin1-listed"));
+    keysAt(editor, {QStringLiteral("alt+v")});
+    EXPECT_TRUE(waitGone(kEditor));
+    EXPECT_EQ(playListBytes(run), header + "\r\n 2 \r\n" + latin1 + "\r\n" + latin1 + "\r\n");
+    run.process().terminate();
+    run.waitForEnd(3000);
+}
+
+TEST_F(PlayListEditorKeys, AFullPlayListSaysSoWhenAFileIsAdded) {
+    ProgramRun run;
+    QFile clip(run.mediaFolder() + QStringLiteral("/one more.mpg"));
+    ASSERT_TRUE(clip.open(QIODevice::WriteOnly));
+    QByteArray full = "1000\r\n 32767 \r\n";
+    for (int i = 0; i < 32767; ++i)
+        full += "/m/" + QByteArray::number(i) + ".mpg\r\n";
+    putPlayList(run, full);
+    const QRect editor = openEditor(run, kPlayListSettings + lastFolder(run));
+    ASSERT_TRUE(editor.isValid());
+    const QString title = QStringLiteral("Larkspur Software Lumora Video & Multimedia Screensaver");
+    keysAt(editor, {"Tab", "Tab", "Return"});
+    ASSERT_TRUE(waitShown(title)) << "no message";
+    QThread::msleep(300);
+    shot(QStringLiteral("playlist-full"));
+    const QRect box = windowNamed(title);
+    EXPECT_TRUE(editor.intersects(box));
+    keysAt(box, {QStringLiteral("Return")});
+    EXPECT_TRUE(waitGone(title));
+    keysAt(editor, {QStringLiteral("Escape")});
+    EXPECT_TRUE(waitGone(kEditor));
+    EXPECT_EQ(playListBytes(run), full);
     run.process().terminate();
     run.waitForEnd(3000);
 }

@@ -1,12 +1,16 @@
+#include "platform/FileNames.h"
 #include "platform/linux/LinuxPlatform.h"
 #include "platform/mpv/LocalMedia.h"
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <algorithm>
+#include <cstdio>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 TEST(MountedFileSystems, DrivesAreRealFileSystemsAndHoldTheProgram) {
     platform::MountedFileSystems files;
@@ -102,4 +106,53 @@ TEST(LocalMedia, PathsLibmpvWouldTakeForAnAddressAreHandedAsFileAddresses) {
     EXPECT_EQ(openName("/media/a b.mpg"), QByteArray("/media/a b.mpg"));
     EXPECT_TRUE(openName("/media/av://x.mpg").startsWith("file:///media/av:"))
         << openName("/media/av://x.mpg").constData();
+}
+
+TEST(FileNames, BytesThatAreNotUtf8ComeBackAsTheyWere) {
+    using platform::fileNameBytes;
+    using platform::fileNameShown;
+    using platform::fileNameText;
+    EXPECT_EQ(fileNameText("/media/caf\xc3\xa9.mpg"), QString::fromUtf8("/media/caf\xc3\xa9.mpg"));
+    EXPECT_EQ(fileNameBytes(QString::fromUtf8("/media/caf\xc3\xa9 \xf0\x9f\x8e\xac.mpg")),
+              QByteArray("/media/caf\xc3\xa9 \xf0\x9f\x8e\xac.mpg"));
+    // Latin-1, a stray continuation byte, an overlong slash, an encoded surrogate, a cut-off
+    // sequence, and a four-byte character whose low half lies in the range kept for bytes.
+    for (const QByteArray& bytes :
+         {QByteArray("/media/caf\xe9.mpg"), QByteArray("\x80\xbf\xff\xfe"), QByteArray("a\xc0\xaf" "b"),
+          QByteArray("\xed\xb2\x80"), QByteArray("end\xe2\x82"), QByteArray("\xf0\x90\x82\x80\xe9"),
+          QByteArray("\xf4\x90\x80\x80"), QByteArray()}) {
+        const QString text = fileNameText(bytes);
+        EXPECT_EQ(fileNameBytes(text), bytes) << bytes.toHex().constData();
+        EXPECT_FALSE(text.contains(QChar(QChar::ReplacementCharacter))) << bytes.toHex().constData();
+    }
+    EXPECT_EQ(fileNameText("caf\xe9").size(), 4);
+    EXPECT_NE(fileNameText("caf\xe9"), fileNameText("caf\xc3\xa9")) << "two names, two files";
+    // Shown as Latin-1 where that is a character.
+    EXPECT_EQ(fileNameShown(fileNameText("/media/caf\xe9.mpg")), QString::fromUtf8("/media/caf\xc3\xa9.mpg"));
+    EXPECT_EQ(fileNameShown(fileNameText("a\x85")), QStringLiteral("a\uFFFD"));
+}
+
+TEST(LocalMedia, AFileNamedInLatin1BytesResolvesAndOpensByItsBytes) {
+    QTemporaryDir dir;
+    const QByteArray native = QFile::encodeName(dir.path()) + "/caf\xe9.mpg";
+    const QByteArray list = QFile::encodeName(dir.path()) + "/li\xf1" "a.m3u";
+    // Qt's own clean-up of the temporary folder cannot name them.
+    const auto removeThem = qScopeGuard([&] {
+        for (const QByteArray& name : {native, list})
+            ::unlink(name.constData());
+    });
+    for (const QByteArray& name : {native, list}) {
+        FILE* f = std::fopen(name.constData(), "wb");
+        ASSERT_NE(f, nullptr);
+        if (name == list) std::fputs("caf\xe9.mpg\n", f);
+        else std::fputs("not really a clip", f);
+        std::fclose(f);
+    }
+    const QString path = platform::fileNameText(native);
+    EXPECT_TRUE(platform::mpv::isRegularFile(path));
+    EXPECT_EQ(platform::mpv::resolveItem(path), QStringList{path});
+    EXPECT_EQ(platform::mpv::resolveItem(platform::fileNameText(list)), QStringList{path});
+    EXPECT_EQ(platform::mpv::openName(path), native);
+    const QString odd = platform::fileNameText("/media/av://caf\xe9.mpg");
+    EXPECT_EQ(platform::mpv::openName(odd), QByteArray("file:///media/av://caf%E9.mpg"));
 }

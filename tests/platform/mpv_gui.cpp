@@ -258,7 +258,24 @@ TEST(MpvPlayer, URLReadsBackAsSetAndSuchPathsPlay) {
 }
 
 TEST(MpvPlayer, StartsAtHalfVolumeAndMuteAppliesAndReadsBack) {
+    // The user's own mpv configuration and scripts are not the screen saver's.
+    QTemporaryDir home;
+    QDir().mkpath(home.path() + QStringLiteral("/mpv/scripts"));
+    const QString marker = home.path() + QStringLiteral("/script-ran");
+    {
+        QFile conf(home.path() + QStringLiteral("/mpv/mpv.conf"));
+        ASSERT_TRUE(conf.open(QIODevice::WriteOnly));
+        conf.write("volume=7\nmute=yes\n");
+        QFile script(home.path() + QStringLiteral("/mpv/scripts/mark.lua"));
+        ASSERT_TRUE(script.open(QIODevice::WriteOnly));
+        script.write("io.open('" + marker.toUtf8() + "', 'w'):close()\n");
+    }
+    const QByteArray oldConfig = qgetenv("XDG_CONFIG_HOME");
+    qputenv("XDG_CONFIG_HOME", home.path().toUtf8());
+    qputenv("MPV_HOME", (home.path() + QStringLiteral("/mpv")).toUtf8());
     MpvPlayer player(nullptr, kFast);
+    qputenv("XDG_CONFIG_HOME", oldConfig);
+    qunsetenv("MPV_HOME");
     EXPECT_EQ(player.volume(), 50.0);
     EXPECT_FALSE(player.mute());
     player.setMute(true);
@@ -269,6 +286,7 @@ TEST(MpvPlayer, StartsAtHalfVolumeAndMuteAppliesAndReadsBack) {
     EXPECT_EQ(player.volume(), 50.0);
     player.setMute(false);
     EXPECT_FALSE(player.mute());
+    EXPECT_FALSE(QFileInfo::exists(marker)) << "a script of the user's ran";
 }
 
 TEST(MpvPlayer, FramesReachTheWidgetStretchedToFitAndOnlyWhenShown) {

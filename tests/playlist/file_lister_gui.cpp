@@ -10,10 +10,12 @@
 #include "runtime/RuntimeError.h"
 #include "shell/Settings.h"
 #include <QAction>
+#include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
 #include <QEvent>
 #include <QFile>
+#include <QScopeGuard>
 #include <QGroupBox>
 #include <QLabel>
 #include <QListWidget>
@@ -23,6 +25,8 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <cstdio>
+#include <unistd.h>
 
 // Readable texts in failure messages.
 inline void PrintTo(const QString& s, std::ostream* os) {
@@ -128,10 +132,6 @@ TEST_F(FileListerTest, WithoutAFileTheHeaderIsEmptyAndASaveWritesThat) {
     EXPECT_TRUE(lister->SavePlayList());
     EXPECT_EQ(bytesOf(m_path), QByteArray("\r\n 2 \r\n/media/one.mpg\r\n/media/two words.avi\r\n"));
     EXPECT_TRUE(m_platform.messageBoxes.isEmpty());
-
-    DeletePlayListFile();
-    EXPECT_FALSE(QFile::exists(m_path));
-    EXPECT_EQ(lister->listCount(), 2); // the file goes, the list in memory is the editor's business
 }
 
 TEST_F(FileListerTest, FailedSaveTellsTheUserAndKeepsListAndFile) {
@@ -406,6 +406,17 @@ TEST_F(EditorTest, SingleAddsOnlyEnableAndMovingOverAButtonOrListEnablesSave) {
         moveOver(w);
         EXPECT_EQ(state(f), QStringLiteral("save+ order:on/- random:on/-")) << w->objectName().toStdString();
     }
+    // The focus entering one of them does the same, so that the keyboard alone can save.
+    QApplication::setActiveWindow(f);
+    for (QWidget* w : std::initializer_list<QWidget*>{f->Command2, f->Command3, f->Command4, f->Command5,
+                                                      f->File1, f->List1}) {
+        f->Drive1->setFocus(Qt::TabFocusReason);
+        f->Command1->setEnabled(false);
+        f->optInRandomOrder->setEnabled(false);
+        w->setFocus(Qt::TabFocusReason);
+        ASSERT_TRUE(w->hasFocus()) << w->objectName().toStdString();
+        EXPECT_EQ(state(f), QStringLiteral("save+ order:on/- random:on/-")) << w->objectName().toStdString();
+    }
 }
 
 TEST_F(EditorTest, AHiddenLoadListsNoFoldersAndTheFirstShowingGoesToTheSavedFolder) {
@@ -544,6 +555,58 @@ TEST_F(EditorTest, SaveWritesTheListAndTheSettingsInOrderAndCloses) {
     EXPECT_TRUE(m_platform.messageBoxes.isEmpty());
 }
 
+TEST_F(EditorTest, AFileNamedInLatin1IsListedAddedAndSavedByItsBytes) {
+    const QByteArray folder = QFile::encodeName(m_media);
+    // Qt's own clean-up of the temporary folder cannot name it.
+    const auto removeLatin1 = qScopeGuard([&] { ::unlink((folder + "/caf\xe9.mpg").constData()); });
+    for (const QByteArray& name : {QByteArray("/caf\xe9.mpg"), QByteArray("/plain.mpg")}) {
+        FILE* file = std::fopen((folder + name).constData(), "wb");
+        ASSERT_NE(file, nullptr);
+        std::fclose(file);
+    }
+    putBytes("Liste n\xb0 1\r\n 1 \r\n/old/\xe9t\xe9.mpg\r\n");
+    frmFileLister* f = open(m_media);
+    ASSERT_EQ(f->File1->count(), 2);
+    // Shown as the user reads it.
+    EXPECT_EQ(f->File1->item(0)->text(), QStringLiteral("caf\u00e9.mpg"));
+    EXPECT_EQ(f->List1->item(0)->text(), QStringLiteral("/old/\u00e9t\u00e9.mpg"));
+    clickRow(f->File1, 0);
+    clickRow(f->File1, 1);
+    EXPECT_EQ(f->List1->item(1)->text(), m_media + QStringLiteral("/caf\u00e9.mpg"));
+    moveOver(f->List1->viewport());
+    f->Command1->click();
+    EXPECT_TRUE(unloaded());
+    EXPECT_EQ(bytesOf(m_path), "Liste n\xb0 1\r\n 3 \r\n/old/\xe9t\xe9.mpg\r\n" + folder +
+                                   "/caf\xe9.mpg\r\n" + folder + "/plain.mpg\r\n");
+}
+
+TEST_F(EditorTest, AFullPlayListTakesNoMoreAndTheUserIsTold) {
+    makeFiles(m_media, {"a.mpg", "b.mpg", "c.mpg"});
+    frmFileLister* f = open(m_media);
+    for (int i = 0; i < frmFileLister::kMaxEntries - 1; ++i)
+        f->addItem(QStringLiteral("/earlier/%1.mpg").arg(i));
+    clickRow(f->File1, 0);
+    ASSERT_EQ(f->listCount(), frmFileLister::kMaxEntries);
+    EXPECT_TRUE(m_platform.messageBoxes.isEmpty()) << "the last place is taken without a word";
+
+    clickRow(f->File1, 1);
+    EXPECT_EQ(f->listCount(), frmFileLister::kMaxEntries);
+    EXPECT_EQ(f->listItem(frmFileLister::kMaxEntries - 1), m_media + QStringLiteral("/a.mpg"));
+    ASSERT_EQ(m_platform.messageBoxes.size(), 1);
+    EXPECT_EQ(m_platform.messageBoxes[0].text,
+              QStringLiteral(
+                  "The play list is full: it holds at most 32767 files, so 1 of the files could not be "
+                  "added."));
+    EXPECT_EQ(m_platform.messageBoxes[0].style, 64);
+    EXPECT_EQ(m_platform.messageBoxes[0].title, QString::fromLatin1(kTitle));
+
+    f->Command4->click();
+    EXPECT_EQ(f->listCount(), frmFileLister::kMaxEntries);
+    ASSERT_EQ(m_platform.messageBoxes.size(), 2);
+    EXPECT_TRUE(m_platform.messageBoxes[1].text.contains(QStringLiteral("so 3 of the files could not")))
+        << m_platform.messageBoxes[1].text.toStdString();
+}
+
 TEST_F(EditorTest, ASaveThatCannotWriteSaysSoAndKeepsTheWindowWithItsList) {
     makeFiles(m_media, {"a.mpg", "b.mpg"});
     makeFiles(m_media + QStringLiteral("/other"), {});
@@ -573,7 +636,7 @@ TEST_F(EditorTest, ASaveThatCannotWriteSaysSoAndKeepsTheWindowWithItsList) {
     EXPECT_EQ(GetSetting(QStringLiteral("PlayInRandomOrder"), "<none>"), QStringLiteral("False"));
 }
 
-TEST_F(EditorTest, CancelKeepsEverythingButClearAllHasDeletedTheFileAlready) {
+TEST_F(EditorTest, CancelKeepsEverythingAndClearAllChangesTheFileOnlyWhenSaved) {
     writeList(3);
     SaveSetting(QStringLiteral("PlayInRandomOrder"), QStringLiteral("True"));
     const QByteArray saved = bytesOf(m_path);
@@ -595,13 +658,32 @@ TEST_F(EditorTest, CancelKeepsEverythingButClearAllHasDeletedTheFileAlready) {
     EXPECT_EQ(f->listCount(), 0);
     EXPECT_EQ(state(f), QStringLiteral("save+ order:off/- random:off/-"))
         << "the save button keeps its state";
-    EXPECT_FALSE(QFile::exists(m_path));
-    EXPECT_EQ(GetSetting(QStringLiteral("PlayInRandomOrder"), "<none>"), QStringLiteral("False"));
+    // Nothing is written until a save: the close box, Cancel and Esc all leave file and settings.
+    EXPECT_EQ(bytesOf(m_path), saved);
+    EXPECT_EQ(bytesOf(m_root + QStringLiteral("/config/larkspur/lumora.ini")), settingsBefore);
     f->Label5->setFocus();
     QTest::mouseClick(f->Label5, Qt::LeftButton);
     EXPECT_TRUE(unloaded());
-    EXPECT_FALSE(QFile::exists(m_path));
+    EXPECT_EQ(bytesOf(m_path), saved);
+    EXPECT_EQ(GetSetting(QStringLiteral("PlayInRandomOrder"), "<none>"), QStringLiteral("True"));
+    releaseUnloaded();
+    f = open();
+    f->Command5->click();
+    QTest::keyClick(f, Qt::Key_Escape);
+    EXPECT_TRUE(unloaded());
+    EXPECT_EQ(bytesOf(m_path), saved);
+    EXPECT_EQ(bytesOf(m_root + QStringLiteral("/config/larkspur/lumora.ini")), settingsBefore);
+    releaseUnloaded();
+
+    // Saved, the cleared list is an empty play list under the same header, in order.
+    f = open();
+    EXPECT_EQ(entries(f), (QStringList{"/old/e0.mpg", "/old/e1.mpg", "/old/e2.mpg"}));
+    f->Command5->click();
+    f->Command1->click();
+    EXPECT_TRUE(unloaded());
+    EXPECT_EQ(bytesOf(m_path), QByteArray("1000\r\n 0 \r\n"));
     EXPECT_EQ(GetSetting(QStringLiteral("PlayInRandomOrder"), "<none>"), QStringLiteral("False"));
+    EXPECT_TRUE(m_platform.messageBoxes.isEmpty());
 
     // Clearing with no file is no error either.
     releaseUnloaded();

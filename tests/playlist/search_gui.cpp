@@ -1,3 +1,4 @@
+#include "platform/FileNames.h"
 #include "platform/inprocess/InProcessPlatform.h"
 #include "playlist/MediaPatterns.h"
 #include "playlist/SearchForms.h"
@@ -7,6 +8,7 @@
 #include "playlist/frmSingleFileSearch.h"
 #include "runtime/Controls.h"
 #include "runtime/FormRegistry.h"
+#include <QAbstractButton>
 #include <QAction>
 #include <QCoreApplication>
 #include <QDir>
@@ -15,12 +17,16 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMap>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
+#include <cstdio>
 #include <memory>
+#include <unistd.h>
 
 using runtime::forms;
 
@@ -170,7 +176,7 @@ TEST_F(SearchTest, OpensWithEveryCaptionOnTheProgramDriveAndTheMediaPatterns) {
         {"cmdExit", "Sto&p Search"},
         {"cmdReset", "&Reset / Clear"},
         {"Command3", "&Add All Files"},
-        {"Command1", "&Finished"},
+        {"Command1", "F&inished"},
         {"Command2", "&Cancel"},
         {"mnuFile", "&File"},
         {"mnuExit", "E&xit"},
@@ -433,6 +439,28 @@ TEST_F(SearchTest, APlayListThatIsFullTakesNoMoreAndTheUserIsTold) {
         << messages()[0].text.toStdString();
 }
 
+TEST_F(SearchTest, AFileNamedInLatin1IsFoundShownAndAddedByItsBytes) {
+    makeFiles(tree.path(), {"Latin/plain.mpg"});
+    const QByteArray latin1 = QFile::encodeName(tree.path()) + "/Latin/caf\xe9.mpg";
+    // Qt's own clean-up of the temporary folder cannot name it.
+    const auto removeLatin1 = qScopeGuard([&] { ::unlink(latin1.constData()); });
+    FILE* file = std::fopen(latin1.constData(), "wb");
+    ASSERT_NE(file, nullptr);
+    std::fclose(file);
+    auto* f = open<frmFileSearch>(kSearch);
+    search(f, tree.path() + QStringLiteral("/Latin"));
+    ASSERT_EQ(f->lstFoundFiles->count(), 2);
+    EXPECT_EQ(f->lstFoundFiles->item(0)->text(), tree.path() + QStringLiteral("/Latin/caf\u00e9.mpg"));
+    f->Command3->click();
+    frmFileLister* lister = fileLister();
+    ASSERT_EQ(lister->listCount(), 2);
+    EXPECT_EQ(lister->listItem(0), platform::fileNameText(latin1));
+    EXPECT_EQ(lister->listItem(1), tree.path() + QStringLiteral("/Latin/plain.mpg"));
+    clickItem(f->lstFoundFiles, 0);
+    ASSERT_EQ(lister->listCount(), 3);
+    EXPECT_EQ(lister->listItem(2), platform::fileNameText(latin1));
+}
+
 TEST_F(SearchTest, ThePatternBoxTakesBackACharacterNoFileNameCanHold) {
     auto* f = open<frmFileSearch>(kSearch);
     f->txtSearchSpec->clear();
@@ -495,10 +523,38 @@ TEST_F(SearchTest, HelpFromTheLabelAndTheMenu) {
                                              "text box.  To limit")));
         EXPECT_TRUE(m.text.endsWith(QStringLiteral("Click the 'Finished' button to return to the Play List "
                                                    "Configurator.")));
-        EXPECT_TRUE(
-            m.text.contains(QStringLiteral("root directory of your C:\\ drive root folder.  Double-click")));
+        // The start folder a Linux desktop really has.
+        EXPECT_TRUE(m.text.contains(
+            QStringLiteral("or the process will start from the root folder of the drive that holds the "
+                           "screen saver, such as ' / '.  Double-click the filenames")));
+        EXPECT_FALSE(m.text.contains(QStringLiteral("C:"))) << m.text.toStdString();
         EXPECT_EQ(m.style, 64);
         EXPECT_EQ(m.title, kHelpTitle);
+    }
+}
+
+TEST_F(SearchTest, EachAltLetterHasOneTargetInEitherWindow) {
+    for (const QString& name : {kSearch, kSingle}) {
+        auto* f = open<SearchForm>(name);
+        ASSERT_NE(f, nullptr);
+        QStringList captions;
+        for (QAction* a : f->menuBar->actions())
+            captions << a->text();
+        for (QAbstractButton* b : f->findChildren<QAbstractButton*>())
+            captions << b->text();
+        for (QLabel* l : f->findChildren<QLabel*>())
+            if (l->buddy()) captions << l->text();
+        QMap<QChar, QString> owners;
+        for (const QString& c : captions) {
+            const qsizetype amp = c.indexOf(u'&');
+            if (amp < 0 || amp + 1 >= c.size() || c[amp + 1] == u'&') continue;
+            const QChar letter = c[amp + 1].toLower();
+            EXPECT_FALSE(owners.contains(letter))
+                << name.toStdString() << ": Alt+" << QString(letter).toStdString() << " is both "
+                << owners.value(letter).toStdString() << " and " << c.toStdString();
+            owners[letter] = c;
+        }
+        EXPECT_GE(owners.size(), 7) << name.toStdString();
     }
 }
 
@@ -536,6 +592,9 @@ TEST_F(SearchTest, SingleFileSearchCaptionsAndHelp) {
         messages()[0].text.contains(QStringLiteral("The Windows directory typically has a VERY large")));
     EXPECT_FALSE(messages()[1].text.contains(QStringLiteral("VERY large")));
     EXPECT_TRUE(messages()[1].text.contains(QStringLiteral("The default file extensions will return")));
+    EXPECT_TRUE(messages()[1].text.contains(
+        QStringLiteral("the root folder of the drive that holds the screen saver, such as ' / '.  Click")));
+    EXPECT_FALSE(messages()[1].text.contains(QStringLiteral("C:")));
     for (const auto& m : messages()) {
         EXPECT_TRUE(
             m.text.endsWith(QStringLiteral("Next, Click the 'Close and Save Filename' button to use that "

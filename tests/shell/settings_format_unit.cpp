@@ -1,3 +1,4 @@
+#include "platform/FileNames.h"
 #include "platform/linux/SettingsFormat.h"
 #include <QBuffer>
 #include <QFile>
@@ -113,6 +114,7 @@ TEST(SettingsFormat, HandWrittenFileReadsLiterallyAndASaveChangesOnlyTheWrittenK
                                       "trailing=no final newline");
     const Read r = readBytes(original);
     ASSERT_TRUE(r.ok);
+    EXPECT_EQ(platform::fileNameShown(*r.value(QStringLiteral("Latin"))), QString::fromUtf8("/home/jürgen/Filme"));
     const QList<QPair<QString, std::optional<QString>>> expected{
         {QStringLiteral("AbsoluteFullScreenDisplayMode"), QStringLiteral("True")},
         {QStringLiteral("VideoFile"), QStringLiteral("/media/clips/a,b;c.mpg")},
@@ -126,7 +128,8 @@ TEST(SettingsFormat, HandWrittenFileReadsLiterallyAndASaveChangesOnlyTheWrittenK
         {QStringLiteral("Hash"), QStringLiteral("#1 = one")},
         {QStringLiteral("Quoted"), QStringLiteral("\"hello\"")},
         {QStringLiteral("Windows"), QStringLiteral("C:\\temp\\new")},
-        {QStringLiteral("Latin"), QString::fromUtf8("/home/jürgen/Filme")},
+        // A path in another encoding keeps its bytes, and reads as the user wrote it.
+        {QStringLiteral("Latin"), platform::fileNameText("/home/j\xfcrgen/Filme")},
         {QStringLiteral("Utf8"), QString::fromUtf8("/home/jürgen/–.mpg")},
         {QStringLiteral("UnknownKey"), QStringLiteral("kept as it is")},
         {QStringLiteral("Empty"), QString()},
@@ -164,6 +167,12 @@ TEST(SettingsFormat, HandWrittenFileReadsLiterallyAndASaveChangesOnlyTheWrittenK
     EXPECT_EQ(again.value(QStringLiteral("WidthOfScreenResolution")), QStringLiteral("1280"));
     EXPECT_EQ(again.value(QStringLiteral("Latin")), QString::fromUtf8("/home/järgen"));
     EXPECT_EQ(again.value(QStringLiteral("PathToLastDirectory")), QStringLiteral("C:\\Videos\\"));
+
+    // A name of such bytes chosen in the program is stored as those bytes, and reads back the same.
+    const QString chosen = platform::fileNameText("/media/caf\xe9.mpg");
+    const QByteArray withBytes = saveInto(original, {{QStringLiteral("VideoFile"), chosen}});
+    EXPECT_TRUE(withBytes.contains("\nVideoFile=/media/caf\xe9.mpg\n")) << withBytes.toStdString();
+    EXPECT_EQ(readBytes(withBytes).value(QStringLiteral("VideoFile")), chosen);
 }
 
 // Where a new key goes, and which line end it gets, in files of every shape.

@@ -2,7 +2,9 @@
 
 #include "platform/linux/SettingsFormat.h"
 #include "runtime/RuntimeError.h"
-#include <QDateTime>
+#include <QBuffer>
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -10,79 +12,87 @@
 #include <QSettings>
 #include <QStringList>
 #include <QThread>
+#include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
+#include <optional>
 #include <sys/file.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace platform {
 
 namespace {
+constexpr int kLockWaitMs = 10000;
 const QString kGroup = QStringLiteral("lumora");
 
-QString storedKey(QSettings& s, const QString& key) {
-    const QStringList keys = s.childKeys();
-    for (const QString& k : keys)
-        if (k.compare(key, Qt::CaseInsensitive) == 0) return k;
-    return QString();
-}
+const QString kNoAccess = QStringLiteral("no access");
 
-// Qt takes a flock on a lock file the moment it makes it, then writes the owner into it. One that
-// nobody holds and that is still empty a moment after it was made belongs to a process killed in
-// between; Qt would wait half a minute before calling it stale, so it goes now.
-void removeEmptyDeadLock(const QString& path) {
-    const QByteArray native = QFile::encodeName(path);
-    for (int attempt = 0; attempt < 20; ++attempt) {
-        const int fd = ::open(native.constData(), O_RDONLY | O_CLOEXEC);
-        if (fd < 0) return;
-        struct stat st {};
-        bool done = true;
-        if (::fstat(fd, &st) == 0 && st.st_size == 0 && ::flock(fd, LOCK_EX | LOCK_NB) == 0) {
-            const qint64 made = qint64(st.st_mtim.tv_sec) * 1000 + st.st_mtim.tv_nsec / 1000000;
-            if (QDateTime::currentMSecsSinceEpoch() - made >= 20)
-                ::unlink(native.constData());
-            else
-                done = false;
-        }
-        ::close(fd);
-        if (done) return;
-        QThread::msleep(5);
-    }
-}
-
-// A save killed part-way leaves Qt's lock file and, when it was killed between naming its
-// temporary file and renaming it over the settings (or the file system cannot make unnamed
-// files), that temporary "<file>.XXXXXX". Once the lock is ours again nobody else is saving, so
-// temporaries made since the dead lock are litter. Runs before the save, which would otherwise
-// remove the dead lock and with it the proof.
-void clearKilledSave(const QString& path) {
-    const QString lockPath = path + QStringLiteral(".lock");
-    const QString rmlockPath = lockPath + QStringLiteral(".rmlock");
-    if (QFileInfo::exists(rmlockPath)) {
-        removeEmptyDeadLock(rmlockPath);
-        QLockFile rmlock(rmlockPath);
-        if (rmlock.tryLock(0)) rmlock.unlock();
-    }
-    const QFileInfo lockInfo(lockPath);
-    if (!lockInfo.exists()) return;
-    // Coarse file systems round times down by up to two seconds.
-    const QDateTime since = lockInfo.lastModified().addSecs(-2);
-    removeEmptyDeadLock(lockPath);
-    QLockFile lock(lockPath);
-    if (!lock.tryLock(0)) return;
+// Only a save that holds the lock writes "<file>.saving-<pid>", so once the lock is ours any such
+// file is what a killed save left. Nothing else is ever removed: a name the user may have chosen
+// ("lumora.ini.backup") cannot be told from another writer's temporary.
+void clearKilledSaves(const QString& path) {
     const QFileInfo file(path);
-    const QString prefix = file.fileName() + QLatin1Char('.');
-    const QFileInfoList candidates = file.dir().entryInfoList({prefix + QStringLiteral("??????")},
-                                                              QDir::Files | QDir::Hidden | QDir::System);
-    for (const QFileInfo& f : candidates) {
-        const QString tail = f.fileName().mid(prefix.size());
-        bool letters = tail.size() == 6;
-        for (QChar c : tail)
-            letters = letters && c.unicode() < 128 && c.isLetter();
-        if (letters && f.lastModified() >= since) QFile::remove(f.filePath());
+    const QString prefix = file.fileName() + QStringLiteral(".saving-");
+    const QFileInfoList left =
+        file.dir().entryInfoList({prefix + QLatin1Char('*')}, QDir::Files | QDir::Hidden | QDir::System);
+    for (const QFileInfo& f : left) {
+        const QString pid = f.fileName().mid(prefix.size());
+        bool digits = !pid.isEmpty() && pid.size() <= 10;
+        for (QChar c : pid)
+            digits = digits && c >= u'0' && c <= u'9';
+        if (digits) QFile::remove(f.filePath());
     }
-    lock.unlock();
+}
+
+// One save at a time, across processes: a lock on the settings folder, which the kernel lets go
+// when its holder ends however it ends, so no lock is ever judged dead by its age. A save that
+// another one keeps waiting (a process stopped in the middle) fails after kLockWaitMs rather than
+// hanging. Where the file system has no such locks, Qt's lock file and its own stale rule.
+class SaveLock {
+public:
+    SaveLock(const QString& folder, const QString& lockFile) {
+        m_fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        QElapsedTimer waited;
+        waited.start();
+        while (m_fd >= 0) {
+            if (::flock(m_fd, LOCK_EX | LOCK_NB) == 0) {
+                m_held = true;
+                return;
+            }
+            if (errno != EWOULDBLOCK && errno != EINTR) break;
+            if (waited.elapsed() > kLockWaitMs) return;
+            QThread::msleep(2);
+        }
+        m_file.emplace(lockFile);
+        m_file->setStaleLockTime(kLockWaitMs);
+        m_held = m_file->tryLock(kLockWaitMs + 2000);
+    }
+    ~SaveLock() {
+        if (m_fd >= 0) ::close(m_fd);
+    }
+    SaveLock(const SaveLock&) = delete;
+    SaveLock& operator=(const SaveLock&) = delete;
+    bool held() const { return m_held; }
+
+private:
+    int m_fd = -1;
+    bool m_held = false;
+    std::optional<QLockFile> m_file;
+};
+
+// The file a save replaces: where a symbolic link points, so that the link stays.
+QString replacedPath(const QString& path) {
+    const QFileInfo info(path);
+    return info.isSymLink() && info.exists() ? info.canonicalFilePath() : path;
+}
+
+QString refusalText(const QString& reason, const QString& path, const QString& key) {
+    return reason == QLatin1String("too large")
+               ? QStringLiteral("%1 was not saved: the settings file %2 is larger than 1 MiB and is left as "
+                                "it is")
+                     .arg(key, path)
+               : QStringLiteral("%1 was not saved: the settings file %2 cannot be read and is left as it is")
+                     .arg(key, path);
 }
 } // namespace
 
@@ -110,58 +120,82 @@ void IniSettingsBackend::reportRefusal(const QString& reason) {
     std::fprintf(stderr, "lumora: %s\n", qPrintable(text));
 }
 
+QString IniSettingsBackend::load(QSettings::SettingsMap& map) const {
+    // Read straight from the file every time: QSettings keeps what it read while size and time
+    // stay the same, and two saves within one clock tick can leave both the same.
+    QFile file(m_path);
+    if (!file.exists()) return QString();
+    if (!file.open(QIODevice::ReadOnly)) return kNoAccess;
+    if (file.size() > kMaxSettingsFileBytes) return QStringLiteral("too large");
+    if (!readLumoraSettings(file, map))
+        return file.size() > kMaxSettingsFileBytes ? QStringLiteral("too large") : QStringLiteral("unreadable");
+    return QString();
+}
+
 QString IniSettingsBackend::leftAloneReason() {
-    // Something in the file's place that cannot be read (no rights to it, a folder) is left alone too.
-    const QFileInfo file(m_path);
-    if (file.exists() && (!file.isFile() || !file.isReadable())) {
-        reportRefusal(QStringLiteral("unreadable"));
-        return m_reportedRefusal;
-    }
-    QSettings s(m_path, lumoraSettingsFormat());
-    reportRefusal(settingsFileRefusal(s));
+    QSettings::SettingsMap map;
+    const QString reason = load(map);
+    // A file that cannot be opened (no rights to it, a folder in its place) is left alone too.
+    reportRefusal(reason == kNoAccess ? QStringLiteral("unreadable") : reason);
     return m_reportedRefusal;
 }
 
 std::optional<QString> IniSettingsBackend::read(const QString& key) {
-    QSettings s(m_path, lumoraSettingsFormat());
-    if (s.status() == QSettings::AccessError) return std::nullopt;
-    reportRefusal(settingsFileRefusal(s));
+    QSettings::SettingsMap map;
+    const QString reason = load(map);
+    if (reason == kNoAccess) return std::nullopt;
+    reportRefusal(reason);
     if (!m_reportedRefusal.isEmpty()) return std::nullopt;
-    s.beginGroup(kGroup);
-    const QString k = storedKey(s, key);
-    if (k.isEmpty()) return std::nullopt;
-    return s.value(k).toString();
+    for (auto it = map.constBegin(); it != map.constEnd(); ++it)
+        if (it.key().startsWith(kGroup + u'/') &&
+            QStringView(it.key()).sliced(kGroup.size() + 1).compare(key, Qt::CaseInsensitive) == 0)
+            return it.value().toString();
+    return std::nullopt;
 }
 
 void IniSettingsBackend::write(const QString& key, const QString& value) {
     QDir().mkpath(QFileInfo(m_path).absolutePath());
-    clearKilledSave(m_path);
-    QSettings s(m_path, lumoraSettingsFormat());
-    // A file that exists but cannot be read must not be replaced by one that holds only this value.
-    if (s.status() == QSettings::AccessError ||
-        (QFileInfo::exists(m_path) && !QFileInfo(m_path).isReadable()) || !s.isWritable())
-        throw runtime::RuntimeError(
-            runtime::ErrorKind::Failed,
-            QStringLiteral("The settings file %1 cannot be read or written").arg(m_path));
-    reportRefusal(settingsFileRefusal(s));
-    if (!m_reportedRefusal.isEmpty())
-        throw runtime::RuntimeError(
-            runtime::ErrorKind::Failed,
-            m_reportedRefusal == QLatin1String("too large")
-                ? QStringLiteral("The settings file %1 is larger than 1 MiB and is left as it is, so %2 was "
-                                 "not saved.")
-                      .arg(m_path, key)
-                : QStringLiteral("The settings file %1 cannot be read and is left as it is, so %2 was not "
-                                 "saved.")
-                      .arg(m_path, key));
-    s.beginGroup(kGroup);
-    QString k = storedKey(s, key);
-    s.setValue(k.isEmpty() ? key : k, value);
-    s.endGroup();
-    s.sync();
-    if (s.status() != QSettings::NoError)
-        throw runtime::RuntimeError(runtime::ErrorKind::Failed,
-                                    QStringLiteral("The settings could not be saved to %1").arg(m_path));
+    auto fail = [&](const QString& text) { throw runtime::RuntimeError(runtime::ErrorKind::Failed, text); };
+    SaveLock lock(QFileInfo(m_path).absolutePath(), m_path + QStringLiteral(".lock"));
+    if (!lock.held())
+        fail(QStringLiteral("The settings could not be saved to %1: another save has held it for %2 seconds")
+                 .arg(m_path)
+                 .arg(kLockWaitMs / 1000));
+    clearKilledSaves(m_path);
+
+    const QString target = replacedPath(m_path);
+    QSettings::SettingsMap map;
+    const QString reason = load(map);
+    if (reason == kNoAccess)
+        fail(QStringLiteral("The settings file %1 cannot be read or written").arg(m_path));
+    reportRefusal(reason);
+    if (!m_reportedRefusal.isEmpty()) fail(refusalText(m_reportedRefusal, m_path, key));
+    // The key keeps the spelling it has in the file.
+    QString mapKey = kGroup + u'/' + key;
+    for (auto it = map.keyBegin(); it != map.keyEnd(); ++it)
+        if (it->startsWith(kGroup + u'/') && it->mid(kGroup.size() + 1).compare(key, Qt::CaseInsensitive) == 0)
+            mapKey = *it;
+    map.insert(mapKey, value);
+    QByteArray saved;
+    QBuffer out(&saved);
+    out.open(QIODevice::WriteOnly);
+    if (!writeLumoraSettings(out, map))
+        fail(QStringLiteral("The settings could not be saved to %1").arg(m_path));
+
+    // The whole new text goes to a file of this save's own, which then replaces the settings in
+    // one step: a reader, or a save killed anywhere, finds the old text or the new one whole.
+    const QString temporary =
+        target + QStringLiteral(".saving-") + QString::number(QCoreApplication::applicationPid());
+    QFile next(temporary);
+    bool written = next.open(QIODevice::WriteOnly | QIODevice::Truncate) && next.write(saved) == saved.size() &&
+                   next.flush() && ::fsync(next.handle()) == 0;
+    if (written && QFileInfo::exists(target)) next.setPermissions(QFileInfo(target).permissions());
+    next.close();
+    written = written && ::rename(QFile::encodeName(temporary).constData(), QFile::encodeName(target).constData()) == 0;
+    if (!written) {
+        QFile::remove(temporary);
+        fail(QStringLiteral("The settings could not be saved to %1").arg(m_path));
+    }
 }
 
 } // namespace platform

@@ -1,5 +1,6 @@
 #pragma once
 #include "platform/Platform.h"
+#include <QSettings>
 
 namespace platform {
 
@@ -21,6 +22,9 @@ public:
     QString location() const override { return m_path; }
 
 private:
+    // The file's entries; why they could not be had ("too large", "unreadable", or "no access" for
+    // a file that cannot be opened), empty when they could.
+    QString load(QSettings::SettingsMap& map) const;
     // The reason the file was not read, told once until the file reads again.
     void reportRefusal(const QString& reason);
 

@@ -1,5 +1,7 @@
 #include "platform/linux/SettingsFormat.h"
 
+#include "platform/FileNames.h"
+
 #include <QByteArray>
 #include <QFile>
 #include <QHash>
@@ -204,7 +206,10 @@ std::optional<QString> earlierVersionText(const QString& raw) {
 
 QString valueFromText(QByteArrayView bytes) {
     bool utf8 = false;
-    const QString text = decodeText(bytes, &utf8);
+    decodeText(bytes, &utf8);
+    // A value that is not UTF-8 is most likely a path in another encoding: its bytes are kept, so it
+    // names the same file and is written back as it was.
+    const QString text = utf8 ? decodeText(bytes) : fileNameText(bytes.toByteArray());
     if (text.startsWith(kEscapedMark))
         if (auto v = unescapeValue(QStringView(text).sliced(kEscapedMark.size()))) return *v;
     if (utf8)
@@ -217,13 +222,15 @@ bool needsEscape(const QString& value) {
     if (isBlank(value.front()) || isBlank(value.back())) return true;
     for (QChar c : value)
         if (c.unicode() < 0x20) return true;
-    if (hasLoneSurrogate(value) || value.startsWith(kEscapedMark)) return true;
+    if (value.startsWith(kEscapedMark)) return true;
+    // Bytes of a name that is not UTF-8 go back as those bytes; other lone surrogates need escapes.
+    if (hasLoneSurrogate(value) && fileNameText(fileNameBytes(value)) != value) return true;
     const auto earlier = earlierVersionText(value);
     return earlier && *earlier != value;
 }
 
 QByteArray encodeValue(const QString& value) {
-    return needsEscape(value) ? escapeValue(value).toUtf8() : value.toUtf8();
+    return needsEscape(value) ? escapeValue(value).toUtf8() : fileNameBytes(value);
 }
 
 // A key that reads back as itself from a "Key=Value" line in the group.

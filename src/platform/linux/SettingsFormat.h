@@ -12,8 +12,9 @@ namespace platform {
 //     "=", without the blanks (spaces, tabs) at either end, taken literally: no quotes, escapes,
 //     lists or comments inside it. Section and key names compare without case; a key given twice
 //     takes the later value. A line whose first non-blank character is ";" or "#" is a comment.
-//     Lines end in LF, CR LF or CR; a UTF-8 byte-order mark at the start is allowed. A name or
-//     value that is not valid UTF-8 is read as Latin-1.
+//     Lines end in LF, CR LF or CR; a UTF-8 byte-order mark at the start is allowed. A name that
+//     is not valid UTF-8 is read as Latin-1; such a value keeps its bytes, as a file name does
+//     (platform/FileNames.h), and is written back as those bytes.
 //   - A save keeps every line it does not change exactly as it was: comments, blank lines, other
 //     sections, keys the program does not know, lines it cannot make sense of. A changed value is
 //     replaced on its own line; a new key goes after the last key of the [lumora] section, which
@@ -39,7 +40,7 @@ bool writeLumoraSettings(QIODevice& device, const QSettings::SettingsMap& map);
 // A settings file larger than this is not read and never replaced.
 inline constexpr qint64 kMaxSettingsFileBytes = 1024 * 1024;
 
-// The format registered with QSettings, so that locking and the atomic save are Qt's. A file that
+// The format registered with QSettings, for reading (saves are IniSettingsBackend's own). A file that
 // is too large or cannot be read gives a QSettings holding only settingsFileRefusal()'s key, and
 // no save of such a QSettings replaces the file.
 QSettings::Format lumoraSettingsFormat();

@@ -1,11 +1,15 @@
 #include "platform/mpv/LocalMedia.h"
 
+#include "platform/FileNames.h"
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QUrl>
 #include <map>
+#include <cstdlib>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace platform::mpv {
 
@@ -17,14 +21,23 @@ QByteArray withoutByteOrderMark(const QByteArray& text) {
 
 void resolveInto(const QString& path, int depth, QStringList& chain, QStringList& files) {
     if (files.size() >= kMaxResolvedFiles || !isRegularFile(path)) return;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) return;
+    // Opened by its bytes: the name need not be UTF-8.
+    const QByteArray native = fileNameBytes(path);
+    const int fd = ::open(native.constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return;
+    QFile file;
+    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return;
+    }
     const QByteArray head = file.peek(64);
     if (!isPlayListFile(path, head)) {
         files << path;
         return;
     }
-    const QString identity = QFileInfo(path).canonicalFilePath();
+    char* real = ::realpath(native.constData(), nullptr);
+    const QString identity = real ? fileNameText(QByteArray(real)) : path;
+    std::free(real);
     if (depth >= kMaxPlayListNesting || chain.contains(identity)) return;
     const bool pls = QFileInfo(path).suffix().compare(QLatin1String("pls"), Qt::CaseInsensitive) == 0 ||
                      withoutByteOrderMark(head).trimmed().toLower().startsWith("[playlist]");
@@ -60,7 +73,7 @@ QString localPath(const QString& entry, const QString& baseFolder) {
 
 bool isRegularFile(const QString& path) {
     struct stat st;
-    return !path.isEmpty() && ::stat(QFile::encodeName(path).constData(), &st) == 0 && S_ISREG(st.st_mode);
+    return !path.isEmpty() && ::stat(fileNameBytes(path).constData(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
 bool isPlayListFile(const QString& path, const QByteArray& head) {
@@ -78,7 +91,7 @@ QStringList playListEntries(const QByteArray& text, bool pls) {
         for (const QByteArray& raw : lines) {
             const QByteArray line = raw.trimmed();
             if (line.isEmpty() || line.startsWith('#')) continue;
-            entries << QFile::decodeName(line);
+            entries << fileNameText(line);
         }
         return entries;
     }
@@ -91,7 +104,7 @@ QStringList playListEntries(const QByteArray& text, bool pls) {
         const int number = line.mid(4, equals - 4).toInt(&ok);
         if (!ok) continue;
         const QByteArray value = line.mid(equals + 1).trimmed();
-        if (!value.isEmpty()) numbered.emplace(number, QFile::decodeName(value));
+        if (!value.isEmpty()) numbered.emplace(number, fileNameText(value));
     }
     QStringList entries;
     for (const auto& [number, entry] : numbered)
@@ -108,8 +121,9 @@ QStringList resolveItem(const QString& item) {
 }
 
 QByteArray openName(const QString& path) {
-    if (path.contains(QLatin1String("://"))) return QUrl::fromLocalFile(path).toEncoded();
-    return QFile::encodeName(path);
+    const QByteArray native = fileNameBytes(path);
+    if (path.contains(QLatin1String("://"))) return "file://" + native.toPercentEncoding("/:");
+    return native;
 }
 
 } // namespace platform::mpv

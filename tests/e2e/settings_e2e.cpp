@@ -1,4 +1,5 @@
 #include "X11Session.h"
+#include "platform/FileNames.h"
 #include "platform/linux/IniSettingsBackend.h"
 #include "platform/linux/SettingsFormat.h"
 #include <QFile>
@@ -120,7 +121,8 @@ protected:
             {QStringLiteral("Remark"), QStringLiteral("\"an unclosed quote")},
             {QStringLiteral("Title"), QStringLiteral("a,b")},
             {QStringLiteral("Note"), QStringLiteral("x;y")},
-            {QStringLiteral("Owner"), QString::fromUtf8("Jürgen")},
+            // Bytes that are not UTF-8 are kept, as in a file name.
+            {QStringLiteral("Owner"), platform::fileNameText("J\xfcrgen")},
             {QStringLiteral("UnknownKey"), QStringLiteral("kept as it is")},
             {QStringLiteral("GradOn"), QStringLiteral("0")},
             {QStringLiteral("WidthOfScreenResolution"), QStringLiteral("1280")},

@@ -1,3 +1,4 @@
+#include <QFile>
 #include <gtest/gtest.h>
 #include <QLabel>
 #include <QTest>
@@ -341,12 +342,15 @@ TEST_F(FullScreenPlayer, MissingMediaShowsTheMessageThenEnds) {
     EXPECT_TRUE(player()->urls.isEmpty() || player()->URL().isEmpty());
 }
 
-TEST_F(FullScreenPlayer, LastDirectoryStandsInForAnEmptyMediaPath) {
+TEST_F(FullScreenPlayer, AnEmptyMediaPathPlaysTheDefaultClipNeverTheLastFolder) {
     setting(QStringLiteral("VideoFile"), QString());
     setting(QStringLiteral("PathToLastDirectory"), QStringLiteral("/media/folder"));
+    QFile clip(defaultMediaPath());
+    ASSERT_TRUE(clip.open(QIODevice::WriteOnly));
+    clip.close();
     auto* f = start();
     ASSERT_TRUE(f);
-    EXPECT_EQ(player()->URL(), QStringLiteral("/media/folder"));
+    EXPECT_EQ(player()->URL(), defaultMediaPath());
     EXPECT_TRUE(platform.messageBoxes.isEmpty());
 }
 

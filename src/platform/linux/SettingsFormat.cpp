@@ -7,7 +7,6 @@
 #include <QHash>
 #include <QIODevice>
 #include <QList>
-#include <QSaveFile>
 #include <QStringDecoder>
 #include <QStringList>
 #include <optional>
@@ -19,7 +18,6 @@ namespace {
 const QString kGroup = QStringLiteral("lumora");
 // Keys without a group: every key read from a file lies in the group, so a file cannot make these.
 const QString kFileKey = QStringLiteral("%file");
-const QString kRefusalKey = QStringLiteral("%refused");
 const QString kEscapedMark = QStringLiteral("\\:");
 
 bool isBlank(char c) {
@@ -327,44 +325,6 @@ QByteArray readAtMost(QIODevice& device, qint64 limit, bool* failed) {
     return data;
 }
 
-bool readRegistered(QIODevice& device, QSettings::SettingsMap& map) {
-    // Qt saves whatever map it holds even after a failed read, so a file that is not read must
-    // travel as a refusal that the writer honours, not as a failure.
-    if (device.size() > kMaxSettingsFileBytes) {
-        map.insert(kRefusalKey, QStringLiteral("too large"));
-        return true;
-    }
-    QSettings::SettingsMap read;
-    if (!readLumoraSettings(device, read)) {
-        map.insert(kRefusalKey, device.size() > kMaxSettingsFileBytes ? QStringLiteral("too large")
-                                                                      : QStringLiteral("unreadable"));
-        return true;
-    }
-    map.insert(read);
-    return true;
-}
-
-bool writeRegistered(QIODevice& device, const QSettings::SettingsMap& map) {
-    QSettings::SettingsMap toWrite = map;
-    toWrite.remove(kRefusalKey);
-    if (auto* save = qobject_cast<QSaveFile*>(&device)) {
-        // The lines to keep come from the file as it is now, under Qt's lock: after a save of its
-        // own, QSettings still holds the text it had read before that save.
-        QFile current(save->fileName());
-        if (current.exists()) {
-            if (!current.open(QIODevice::ReadOnly) || current.size() > kMaxSettingsFileBytes) return false;
-            QSettings::SettingsMap now;
-            if (!readLumoraSettings(current, now)) return false;
-            toWrite.insert(kFileKey, now.value(kFileKey));
-        } else {
-            toWrite.remove(kFileKey);
-        }
-    } else if (map.contains(kRefusalKey)) {
-        return false;
-    }
-    return writeLumoraSettings(device, toWrite);
-}
-
 } // namespace
 
 bool readLumoraSettings(QIODevice& device, QSettings::SettingsMap& map) {
@@ -468,16 +428,6 @@ bool writeLumoraSettings(QIODevice& device, const QSettings::SettingsMap& map) {
         out += '[' + kGroup.toUtf8() + ']' + newline + added;
     }
     return device.write(out) == out.size();
-}
-
-QSettings::Format lumoraSettingsFormat() {
-    static const QSettings::Format format =
-        QSettings::registerFormat(QStringLiteral("ini"), readRegistered, writeRegistered, Qt::CaseSensitive);
-    return format;
-}
-
-QString settingsFileRefusal(const QSettings& settings) {
-    return settings.value(kRefusalKey).toString();
 }
 
 } // namespace platform

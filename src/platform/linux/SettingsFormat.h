@@ -40,11 +40,4 @@ bool writeLumoraSettings(QIODevice& device, const QSettings::SettingsMap& map);
 // A settings file larger than this is not read and never replaced.
 inline constexpr qint64 kMaxSettingsFileBytes = 1024 * 1024;
 
-// The format registered with QSettings, for reading (saves are IniSettingsBackend's own). A file that
-// is too large or cannot be read gives a QSettings holding only settingsFileRefusal()'s key, and
-// no save of such a QSettings replaces the file.
-QSettings::Format lumoraSettingsFormat();
-// Why the file behind the QSettings was not read ("too large" or "unreadable"); empty when it was.
-QString settingsFileRefusal(const QSettings& settings);
-
 } // namespace platform

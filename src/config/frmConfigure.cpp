@@ -9,6 +9,7 @@
 #include "runtime/RuntimeError.h"
 #include "runtime/Twips.h"
 #include "shell/Settings.h"
+#include "shell/SmallDialog.h"
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
@@ -51,7 +52,8 @@ QString checkText(const QCheckBox* box) {
 }
 
 QScrollBar* scrollBar(QWidget* parent, const char* name, int min, int max, int small, int large) {
-    auto* bar = new QScrollBar(Qt::Horizontal, parent);
+    // The style shows no keyboard focus on a scroll bar: every Tab stop must show where it is.
+    auto* bar = new ShowsFocus<QScrollBar>(Qt::Horizontal, parent);
     bar->setObjectName(QString::fromLatin1(name));
     bar->setRange(min, max);
     bar->setSingleStep(small);
@@ -121,7 +123,9 @@ void frmConfigure::createControls() {
         return c;
     };
     auto button = [this](const char* name, const QString& caption) {
-        auto* b = new QPushButton(caption, this);
+        // The default button looks the same with the focus and without: each button shows it, as
+        // in the small dialogs.
+        auto* b = new ShowsFocus<QPushButton>(caption, this);
         b->setObjectName(QString::fromLatin1(name));
         b->setAutoDefault(false);
         return b;

@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QGroupBox>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -478,6 +479,13 @@ TEST_F(Configure, IntervalShowsWholeSecondsAndOtherPositionsInMilliseconds) {
     EXPECT_EQ(f->txtFireGradient->text(), QStringLiteral("30"));
     EXPECT_EQ(f->fireGradientWidthTwips(), 315);
 
+    // Every bar, and the default button, shows when it has the keyboard.
+    for (QWidget* w : std::initializer_list<QWidget*>{f->HScroll1, f->hscBlue, f->hscMovingFrameSpeed, f->Command1}) {
+        f->Command3->setFocus();
+        const QImage without = w->grab().toImage();
+        w->setFocus(Qt::TabFocusReason);
+        EXPECT_NE(w->grab().toImage(), without) << qPrintable(w->objectName());
+    }
     // The arrow keys move every bar the way they point: Right up, Left down.
     for (QScrollBar* bar : {f->HScroll1, f->hscBlue, f->hscMovingFrameSpeed}) {
         bar->setValue(bar->minimum() + bar->singleStep() * 2);

@@ -336,8 +336,20 @@ TEST_F(ConfigureEndToEnd, DialogsFitTheirTextAndKeepTheirPlaceAtSingleAndDoubleS
         EXPECT_NEAR(dialog.center().x(), 640, 2);
         EXPECT_GT(colourCount(dialog), 15);
         shot(QStringLiteral("configure-scale%1-gradient").arg(scale));
-        // The focus starts on FULL SCREEN; six tabs on is the floating check box.
-        keys({"Tab", "Tab", "Tab", "Tab", "Tab", "Tab", "space"});
+        // The focus starts on FULL SCREEN; six tabs on is the floating check box, and the speed bar
+        // after it shows the focus too (the style alone draws none on a scroll bar).
+        keys({"Tab", "Tab", "Tab", "Tab", "Tab", "Tab"});
+        QThread::msleep(200);
+        const QImage onCheckBox = x().grabScreen().copy(dialog);
+        keys({"Tab"});
+        QThread::msleep(200);
+        const QImage onBar = x().grabScreen().copy(dialog);
+        QRect changed;
+        for (int yy = 0; yy < onBar.height(); ++yy)
+            for (int xx = 0; xx < onBar.width(); ++xx)
+                if (onBar.pixel(xx, yy) != onCheckBox.pixel(xx, yy)) changed |= QRect(xx, yy, 1, 1);
+        EXPECT_GE(changed.height(), 30 * scale) << "the focus on the speed bar does not show";
+        keys({"shift+Tab", "space"});
         QThread::msleep(300);
         EXPECT_EQ(windowNamed(kDialog), dialog) << "unchecking floating moved or widened the dialog";
         shot(QStringLiteral("configure-scale%1-stationary").arg(scale));

@@ -146,15 +146,15 @@ measure floating peer same "${at_random[@]}"
 
 echo
 echo "resident memory (VmRSS) of lumora /s, MiB; 'after' is $after s after the clip first ended"
-printf '%-32s %8s %8s %8s %7s %8s\n' "run" before peak after opened "run s"
+printf '%-40s %8s %8s %8s %7s %8s\n' "run" before peak after opened "run s"
 results=()
 for name in full floating; do
     label="full screen, in order"
     [ "$name" = floating ] && label="floating one-fourth, random"
     read -r b p a n s < <(figures "$work/$name-large.rss")
     read -r pb pp pa pn ps < <(figures "$work/$name-peer.rss")
-    printf '%-32s %8s %8s %8s %7s %8s\n' "$label, 7680x4320" "$b" "$p" "$a" "$n" "$s"
-    printf '%-32s %8s %8s %8s %7s %8s\n' "$label, peer" "$pb" "$pp" "$pa" "$pn" "$ps"
+    printf '%-40s %8s %8s %8s %7s %8s\n' "$label, 7680x4320" "$b" "$p" "$a" "$n" "$s"
+    printf '%-40s %8s %8s %8s %7s %8s\n' "$label, peer" "$pb" "$pp" "$pa" "$pn" "$ps"
     results+=("$label|$b|$a|$pa")
 done
 
@@ -168,7 +168,7 @@ for r in "${results[@]}"; do
     fi
     awk -v l="$label" -v b="$b" -v a="$a" -v pa="$pa" -v g="$goal_mib" 'BEGIN {
         d = a - b
-        printf "%-44s %10.0f %10s   %s\n", l, d, pa > 0 ? sprintf("%.2f", a / pa) : "-", d <= g ? "met" : "NOT met"
+        printf "%-44s %10.0f %10s   %s\n", l, d, (pa > 0 ? sprintf("%.2f", a / pa) : "-"), (d <= g ? "met" : "NOT met")
     }'
 done
 lines=$(grep -hv '^lumora: rendering' "$work"/*.log 2>/dev/null | sort -u | head -5 || true)

@@ -47,6 +47,12 @@ QStringList ffmpegArguments(ClipKind kind, double seconds, const QString& colour
                          << "-c:v" << (kind == ClipKind::Quadrants ? "mpeg1video" : "mpeg4") << "-q:v"
                          << "2";
     }
+    case ClipKind::VeryLarge:
+        return {"-f",       "lavfi",
+                "-i",       QStringLiteral("testsrc2=size=7680x4320:rate=25:duration=") + length,
+                "-c:v",     "libx264",
+                "-preset",  "ultrafast",
+                "-pix_fmt", "yuv420p"};
     case ClipKind::Unplayable:
         break;
     }

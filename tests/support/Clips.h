@@ -17,11 +17,13 @@ enum class ClipKind {
     // store portrait videos: upright, red is bottom left (90) or top right (270).
     QuadrantsTurned90,
     QuadrantsTurned270,
+    // ffmpeg's second test pattern at 7680x4320 as H.264 in an .mp4, no sound: frames of 50 MB.
+    VeryLarge,
 
 };
 
 // Writes a fresh dir/name (creating dir) and returns its full path. The container follows the name's
-// extension; pictures are 320x240 at 25 frames a second. ffmpeg runs once per kind, length, colour
+// extension; pictures are 320x240 (unless the kind says otherwise) at 25 frames a second. ffmpeg runs once per kind, length, colour
 // and extension: made clips are kept in the build tree and copied from there. On failure the
 // current test fails and "" is returned.
 QString makeClip(const QString& dir, const QString& name, ClipKind kind, double seconds = 1.0,

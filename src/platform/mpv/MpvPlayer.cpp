@@ -1,6 +1,7 @@
 #include "platform/mpv/MpvPlayer.h"
 
 #include "platform/mpv/GlRenderLoop.h"
+#include "platform/mpv/HeapRelease.h"
 #include "platform/mpv/LocalMedia.h"
 #include "platform/mpv/RenderLoop.h"
 #include "platform/mpv/ShmRenderLoop.h"
@@ -141,6 +142,8 @@ MpvPlayer::MpvPlayer(QWidget* parent, MpvOptions options)
     const char* numeric = std::setlocale(LC_NUMERIC, nullptr);
     if (!numeric || std::strcmp(numeric, "C") != 0) std::setlocale(LC_NUMERIC, "C");
 
+    // Before the core and its decoder threads allocate anything.
+    returnFreedMemoryToSystem();
     // The core's thread, and every thread it starts to read, decode and show, at playback priority.
     std::thread([this] {
         lowerThisThreadsPriority();

@@ -37,20 +37,33 @@ qsizetype validSequence(const QByteArray& b, qsizetype i) {
 } // namespace
 
 QString fileNameText(const QByteArray& bytes) {
-    QString text;
-    text.reserve(bytes.size());
-    qsizetype i = 0, run = 0; // run: where the valid UTF-8 not yet decoded starts
-    while (i < bytes.size()) {
+    // Decoded in place: no byte gives more than one UTF-16 unit but a four-byte sequence, which
+    // gives two, so the text is never longer than the bytes. A long line of foreign bytes costs one
+    // allocation, not one for each run between them.
+    QString text(bytes.size(), Qt::Uninitialized);
+    QChar* out = text.data();
+    qsizetype o = 0;
+    const auto at = [&](qsizetype k) { return char32_t(static_cast<unsigned char>(bytes[k])); };
+    for (qsizetype i = 0; i < bytes.size();) {
         const qsizetype n = validSequence(bytes, i);
-        if (n > 0) {
-            i += n;
-            continue;
+        const char32_t c = at(i);
+        if (n == 0) {
+            out[o++] = QChar(char16_t(kEscapeBase + c));
+        } else if (n == 1) {
+            out[o++] = QChar(char16_t(c));
+        } else if (n == 2) {
+            out[o++] = QChar(char16_t(((c & 0x1F) << 6) | (at(i + 1) & 0x3F)));
+        } else if (n == 3) {
+            out[o++] = QChar(char16_t(((c & 0x0F) << 12) | ((at(i + 1) & 0x3F) << 6) | (at(i + 2) & 0x3F)));
+        } else {
+            const char32_t code = ((c & 0x07) << 18) | ((at(i + 1) & 0x3F) << 12) | ((at(i + 2) & 0x3F) << 6) |
+                                  (at(i + 3) & 0x3F);
+            out[o++] = QChar(QChar::highSurrogate(code));
+            out[o++] = QChar(QChar::lowSurrogate(code));
         }
-        text += QString::fromUtf8(bytes.constData() + run, i - run);
-        text += QChar(char16_t(kEscapeBase + static_cast<unsigned char>(bytes[i])));
-        run = ++i;
+        i += n > 0 ? n : 1;
     }
-    text += QString::fromUtf8(bytes.constData() + run, i - run);
+    text.truncate(o);
     return text;
 }
 

@@ -1,18 +1,32 @@
 #!/usr/bin/env bash
-# Sets up, builds and runs the whole test suite; the end-to-end tests get an Xvfb of their own.
+# Sets up, builds (warnings are errors) and runs the whole test suite; the end-to-end tests get an Xvfb
+# of their own.
 # --sanitize builds instead into build-asan/ with AddressSanitizer and UndefinedBehaviorSanitizer and
-# runs the unit and widget tests there; every other argument goes to ctest.
+# runs the unit, widget, players-on-X (platform_x11) and end-to-end tests there; the end-to-end tests
+# start that sanitized build of the program.
+# --tsan builds into build-tsan/ with ThreadSanitizer and runs the tests of the threads: the render
+# loops and the file check (platform_x11, platform_gui), the folder walk and the searches on it.
+# Every other argument goes to ctest.
 set -euo pipefail
 cd "$(dirname "$0")"
 
-sanitize=0
+mode=plain
 args=()
 for a in "$@"; do
-  if [ "$a" = "--sanitize" ]; then sanitize=1; else args+=("$a"); fi
+  case "$a" in
+    --sanitize) mode=asan ;;
+    --tsan) mode=tsan ;;
+    *) args+=("$a") ;;
+  esac
 done
 
-if [ "$sanitize" = 0 ]; then
-  scripts/setup.sh
+label_given=0
+for a in ${args[@]+"${args[@]}"}; do
+  case "$a" in -L|--label-regex|-L*|--label-regex=*|-R|--tests-regex|-R*|--tests-regex=*) label_given=1 ;; esac
+done
+
+if [ "$mode" = plain ]; then
+  LUMORA_WERROR=ON scripts/setup.sh
   build_dir=build
 else
   # The packages setup.sh installs, checked without building build/: only a missing one runs it in full.
@@ -20,22 +34,35 @@ else
   for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || { scripts/setup.sh; break; }
   done
-  build_dir=build-asan
+  supp="$PWD/tests"
+  if [ "$mode" = asan ]; then
+    build_dir=build-asan
+    flag=-DLUMORA_SANITIZE=ON
+  else
+    build_dir=build-tsan
+    flag=-DLUMORA_TSAN=ON
+  fi
   [ -f "$build_dir/build.ninja" ] ||
-    cmake -S . -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLUMORA_SANITIZE=ON
+    cmake -S . -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$flag"
   cmake --build "$build_dir" --parallel "$(nproc)"
 
-  # Any report stops the test with a stack; leaks only the system libraries own are listed in lsan.supp.
-  supp="$PWD/tests"
-  export ASAN_OPTIONS="halt_on_error=1:detect_leaks=1:abort_on_error=0:print_summary=1:suppressions=$supp/asan.supp"
-  export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1:print_summary=1:suppressions=$supp/ubsan.supp"
-  export LSAN_OPTIONS="detect_leaks=1:print_suppressions=0:suppressions=$supp/lsan.supp"
-  # Unit and widget tests unless the caller names labels of their own.
-  label_given=0
-  for a in ${args[@]+"${args[@]}"}; do
-    case "$a" in -L|--label-regex|-L*|--label-regex=*) label_given=1 ;; esac
-  done
-  [ "$label_given" = 1 ] || args=(-L 'unit|gui' ${args[@]+"${args[@]}"})
+  # Reports go to files as well as failing their process: the program the end-to-end tests start may
+  # report after the test has looked, so the files are checked once ctest is done.
+  logs="$PWD/$build_dir/sanitizer-reports"
+  rm -rf "$logs"
+  mkdir -p "$logs"
+  if [ "$mode" = asan ]; then
+    # Any report stops the process with a stack; leaks only the system libraries own are in lsan.supp.
+    export ASAN_OPTIONS="halt_on_error=1:detect_leaks=1:abort_on_error=0:print_summary=1:suppressions=$supp/asan.supp:log_path=$logs/asan"
+    export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1:print_summary=1:suppressions=$supp/ubsan.supp:log_path=$logs/ubsan"
+    export LSAN_OPTIONS="detect_leaks=1:print_suppressions=0:suppressions=$supp/lsan.supp"
+    [ "$label_given" = 1 ] || args=(-L 'unit|gui|e2e' ${args[@]+"${args[@]}"})
+  else
+    # Races in libraries that are not built with ThreadSanitizer, which it cannot follow, are in tsan.supp.
+    export TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1:print_suppressions=0:suppressions=$supp/tsan.supp:log_path=$logs/tsan"
+    [ "$label_given" = 1 ] ||
+      args=(-R '^(platform_x11\.|platform_gui\.|playlist_unit\.FolderWalk|playlist_gui\.SearchTest)' ${args[@]+"${args[@]}"})
+  fi
 fi
 
 display=""
@@ -50,4 +77,15 @@ for _ in $(seq 50); do xdpyinfo -display "$display" >/dev/null 2>&1 && break; sl
 
 export LUMORA_E2E_DISPLAY="$display"
 cd "$build_dir"
-ctest --output-on-failure --timeout 300 ${args[@]+"${args[@]}"}
+rc=0
+ctest --output-on-failure --timeout 300 ${args[@]+"${args[@]}"} || rc=$?
+
+if [ "$mode" != plain ]; then
+  reports=("$logs"/*)
+  if [ -e "${reports[0]}" ]; then
+    for r in "${reports[@]}"; do echo "=== $r"; cat "$r"; done
+    echo "sanitizer reports: ${#reports[@]} (in $logs)" >&2
+    [ "$rc" != 0 ] || rc=1
+  fi
+fi
+exit "$rc"

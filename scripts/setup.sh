@@ -34,5 +34,10 @@ if [ ${#missing[@]} -gt 0 ]; then
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq -o DPkg::Lock::Timeout=1800 "${missing[@]}"
 fi
 
-[ -f build/build.ninja ] || cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+# LUMORA_WERROR=ON (test.sh sets it) makes any compiler warning fail the build.
+if [ ! -f build/build.ninja ]; then
+  cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLUMORA_WERROR="${LUMORA_WERROR:-OFF}"
+elif [ -n "${LUMORA_WERROR:-}" ]; then
+  cmake -S . -B build -DLUMORA_WERROR="$LUMORA_WERROR" >/dev/null
+fi
 cmake --build build --parallel "$(nproc)"

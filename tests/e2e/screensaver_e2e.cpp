@@ -247,7 +247,9 @@ TEST_F(EndToEnd, ThePictureStaysUpFromLoopToLoopAndItemToItem) {
         EXPECT_EQ(gaps, 0) << "of " << samples << " looks at the centre";
         EXPECT_GT(samples, 800);
         // The play list went on from item to item (red, blue, red, blue ...).
-        if (c.colours.size() > 1) EXPECT_GE(changes, 3);
+        if (c.colours.size() > 1) {
+            EXPECT_GE(changes, 3);
+        }
         expectAKeyEndsIt(run);
     }
 }

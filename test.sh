@@ -58,8 +58,7 @@ else
   mkdir -p "$logs"
   if [ "$mode" = asan ]; then
     # Any report stops the process with a stack; leaks only the system libraries own are in lsan.supp.
-    # Full malloc stacks: a leak from a driver unloaded before the check is known only by its callers.
-    export ASAN_OPTIONS="halt_on_error=1:detect_leaks=1:abort_on_error=0:print_summary=1:fast_unwind_on_malloc=0:suppressions=$supp/asan.supp:log_path=$logs/asan"
+    export ASAN_OPTIONS="halt_on_error=1:detect_leaks=1:abort_on_error=0:print_summary=1:suppressions=$supp/asan.supp:log_path=$logs/asan"
     export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1:print_summary=1:suppressions=$supp/ubsan.supp:log_path=$logs/ubsan"
     export LSAN_OPTIONS="detect_leaks=1:print_suppressions=0:suppressions=$supp/lsan.supp"
     [ "$label_given" = 1 ] || args=(-L 'unit|gui|e2e' ${args[@]+"${args[@]}"})

@@ -8,7 +8,7 @@
 #include <QThread>
 #include "X11Session.h"
 #include "config/frmConfigure.h"
-#include "platform/inprocess/InProcessPlatform.h"
+#include "support/inprocess/InProcessPlatform.h"
 #include "runtime/FormRegistry.h"
 #include "shell/frmMixer.h"
 #include "shell/frmMouseSensitivity.h"

@@ -1,7 +1,7 @@
 // The play-list editor and the media-source chooser in the real program on a real X server: what is
 // chosen there is what /s plays.
 #include "X11Session.h"
-#include "platform/inprocess/InProcessPlatform.h"
+#include "support/inprocess/InProcessPlatform.h"
 #include "playlist/frmFileLister.h"
 #include "runtime/FormRegistry.h"
 #include <QCoreApplication>

@@ -2,7 +2,7 @@
 // the configuration dialog as a user reaches them, driven with the mouse and the keyboard, and judged
 // by what the program writes (the play list, the chosen file) and by what the screen shows.
 #include "X11Session.h"
-#include "platform/inprocess/InProcessPlatform.h"
+#include "support/inprocess/InProcessPlatform.h"
 #include "playlist/SearchForms.h"
 #include "runtime/Form.h"
 #include "runtime/FormRegistry.h"

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "platform/inprocess/InProcessPlatform.h"
+#include "support/inprocess/InProcessPlatform.h"
 #include "platform/linux/LinuxPlatform.h"
 #include "playlist/frmChooseOrSearch.h"
 #include "runtime/Controls.h"

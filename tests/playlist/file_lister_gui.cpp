@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "platform/inprocess/InProcessPlatform.h"
+#include "support/inprocess/InProcessPlatform.h"
 #include "playlist/BrowseLists.h"
 #include "playlist/PlayListFile.h"
 #include "playlist/frmFileLister.h"

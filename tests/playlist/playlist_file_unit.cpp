@@ -7,7 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "platform/inprocess/InProcessPlatform.h"
+#include "support/inprocess/InProcessPlatform.h"
 #include "playlist/PlayListFile.h"
 #include "runtime/FormRegistry.h"
 #include "runtime/RuntimeError.h"

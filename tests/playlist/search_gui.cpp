@@ -1,5 +1,5 @@
 #include "platform/FileNames.h"
-#include "platform/inprocess/InProcessPlatform.h"
+#include "support/inprocess/InProcessPlatform.h"
 #include "playlist/MediaPatterns.h"
 #include "playlist/SearchForms.h"
 #include "playlist/SearchLists.h"

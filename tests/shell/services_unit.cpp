@@ -1,4 +1,4 @@
-#include "platform/inprocess/InProcessPlatform.h"
+#include "support/inprocess/InProcessPlatform.h"
 #include "shell/SystemServices.h"
 #include <QDir>
 #include <QFile>

@@ -1,5 +1,5 @@
 #include "platform/FileNames.h"
-#include "platform/inprocess/InProcessPlatform.h"
+#include "support/inprocess/InProcessPlatform.h"
 #include "platform/linux/IniSettingsBackend.h"
 #include "platform/linux/SettingsFormat.h"
 #include "runtime/Convert.h"

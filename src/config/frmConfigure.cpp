@@ -7,7 +7,7 @@
 #include "runtime/Convert.h"
 #include "runtime/FormRegistry.h"
 #include "runtime/RuntimeError.h"
-#include "shell/Settings.h"
+#include "platform/Settings.h"
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>

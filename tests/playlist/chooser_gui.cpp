@@ -5,7 +5,7 @@
 #include "playlist/frmChooseOrSearch.h"
 #include "runtime/Controls.h"
 #include "runtime/FormRegistry.h"
-#include "shell/Settings.h"
+#include "platform/Settings.h"
 #include <QApplication>
 #include <QComboBox>
 #include <QCoreApplication>

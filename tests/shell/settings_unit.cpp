@@ -4,7 +4,7 @@
 #include "platform/linux/SettingsFormat.h"
 #include "runtime/Convert.h"
 #include "runtime/RuntimeError.h"
-#include "shell/Settings.h"
+#include "platform/Settings.h"
 #include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>

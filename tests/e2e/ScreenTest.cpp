@@ -147,6 +147,8 @@ void ScreenTest::keys(const QStringList& keys) {
     }
 }
 
+void ScreenTest::press(const QString& key) { x().xdotool({"key", key}); }
+
 void ScreenTest::keysAt(const QRect& window, const QStringList& k) {
     pointAt(window.center().x(), window.top() + 12);
     keys(k);

@@ -70,8 +70,10 @@ protected:
     void pointAt(int screenX, int screenY);
     // Clicks a point of a window and waits until the program has handled it.
     void click(const QRect& window, const QPoint& p);
-    // Keys one after another to the window under the pointer.
+    // Keys one after another to the window under the pointer, each handled before the next.
     void keys(const QStringList& keys);
+    // One key, not waited on: for one that starts something that keeps the screen changing.
+    void press(const QString& key);
     // The same with the pointer on the window's title strip first.
     void keysAt(const QRect& window, const QStringList& keys);
     // The settings file as key and value.

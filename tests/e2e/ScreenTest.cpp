@@ -154,6 +154,18 @@ void ScreenTest::keysAt(const QRect& window, const QStringList& k) {
     keys(k);
 }
 
+QStringList ScreenTest::coloursSeen(ProgramRun& run, const QStringList& colours, int count, int ms) {
+    QStringList seen;
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < ms && seen.size() < count && run.process().state() == QProcess::Running) {
+        const QString c = colourName(x().pixel(640, 512));
+        if (colours.contains(c) && (seen.isEmpty() || seen.last() != c)) seen << c;
+        QThread::msleep(40);
+    }
+    return seen;
+}
+
 QMap<QString, QString> ScreenTest::settings(ProgramRun& run) {
     QMap<QString, QString> values;
     for (const QString& line : run.readSettings().split(u'\n')) {

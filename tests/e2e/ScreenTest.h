@@ -76,6 +76,9 @@ protected:
     void press(const QString& key);
     // The same with the pointer on the window's title strip first.
     void keysAt(const QRect& window, const QStringList& keys);
+    // The colours the centre of the screen shows, each time it changes, until `count` of `colours`
+    // are seen, the run ends or ms pass.
+    QStringList coloursSeen(ProgramRun& run, const QStringList& colours, int count, int ms);
     // The settings file as key and value.
     QMap<QString, QString> settings(ProgramRun& run);
     // The run ended by itself within ms, with exit code 0.

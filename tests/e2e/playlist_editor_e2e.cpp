@@ -20,21 +20,7 @@ namespace {
 const QString kEditor = QStringLiteral("Playlist Configuration");
 const QString kChooser = QStringLiteral("Choose or Search for a Media File");
 
-class PlayListEditorEndToEnd : public e2e::ScreenTest {
-protected:
-    // The colours the centre of the screen shows, each time it changes, until `count` are seen.
-    QStringList coloursSeen(ProgramRun& run, const QStringList& colours, int count, int ms) {
-        QStringList seen;
-        QElapsedTimer t;
-        t.start();
-        while (t.elapsed() < ms && seen.size() < count && run.process().state() == QProcess::Running) {
-            const QString c = e2e::colourName(x().pixel(640, 512));
-            if (colours.contains(c) && (seen.isEmpty() || seen.last() != c)) seen << c;
-            QThread::msleep(40);
-        }
-        return seen;
-    }
-};
+class PlayListEditorEndToEnd : public e2e::ScreenTest {};
 
 TEST_F(PlayListEditorEndToEnd, FilesClickedInTheEditorAreSavedAndPlayInThatOrder) {
     ProgramRun run;

@@ -270,14 +270,7 @@ TEST_F(EndToEnd, PlayListInOrderShowsTheEntriesInRotationOrder) {
     run.start(QStringLiteral("/s"));
     ASSERT_GE(waitFor([&] { return coversScreen(); }, 3000), 0);
     // A stored single file gives way to the play list: entry 1, 2, 0, 1.
-    QStringList seen;
-    QElapsedTimer t;
-    t.start();
-    while (t.elapsed() < 15000 && seen.size() < 4) {
-        const QString c = centreColour();
-        if (colours.contains(c) && (seen.isEmpty() || seen.last() != c)) seen << c;
-        QThread::msleep(40);
-    }
+    const QStringList seen = coloursSeen(run, colours, 4, 15000);
     EXPECT_EQ(seen, (QStringList{QStringLiteral("green"), QStringLiteral("blue"), QStringLiteral("red"),
                                  QStringLiteral("green")}));
     x().xdotool({QStringLiteral("key"), QStringLiteral("Escape")});

@@ -61,14 +61,18 @@ QPoint FormLayout::rowOf(const QString& form, const QString& list, int row) {
     return l->viewport()->mapTo(f, l->visualItemRect(l->item(row)).center());
 }
 
-void ScreenTest::SetUp() { ASSERT_TRUE(x().ok()) << "no X server at " << x().display().toStdString(); }
+void ScreenTest::SetUp() {
+    ASSERT_TRUE(x().ok()) << "no X server at " << x().display().toStdString();
+}
 
 QRect ScreenTest::windowNamed(const QString& name) {
     const auto ws = x().mappedWindowsNamed(name);
     return ws.isEmpty() ? QRect() : ws.first().geometry;
 }
 
-bool ScreenTest::shown(const QString& name) { return !x().mappedWindowsNamed(name).isEmpty(); }
+bool ScreenTest::shown(const QString& name) {
+    return !x().mappedWindowsNamed(name).isEmpty();
+}
 
 bool ScreenTest::waitShown(const QString& name, int ms) {
     return waitUntil([&] { return shown(name); }, ms) >= 0;
@@ -132,7 +136,9 @@ void ScreenTest::pointAt(int screenX, int screenY) {
     x().xdotool({"mousemove", QString::number(screenX), QString::number(screenY)});
 }
 
-void ScreenTest::pointAt(const QRect& window, const QPoint& p) { pointAt(window.x() + p.x(), window.y() + p.y()); }
+void ScreenTest::pointAt(const QRect& window, const QPoint& p) {
+    pointAt(window.x() + p.x(), window.y() + p.y());
+}
 
 void ScreenTest::click(const QRect& window, const QPoint& p) {
     pointAt(window, p);
@@ -147,7 +153,9 @@ void ScreenTest::keys(const QStringList& keys) {
     }
 }
 
-void ScreenTest::press(const QString& key) { x().xdotool({"key", key}); }
+void ScreenTest::press(const QString& key) {
+    x().xdotool({"key", key});
+}
 
 void ScreenTest::keysAt(const QRect& window, const QStringList& k) {
     pointAt(window.center().x(), window.top() + 12);

@@ -156,7 +156,8 @@ QString makeColourClip(const QString& path, const QStringList& colours, double s
     args << QStringLiteral("-filter_complex") << filter << QStringLiteral("-map") << QStringLiteral("[v]");
     const QString suffix = QFileInfo(path).suffix();
     if (!withSound) {
-        args << QStringLiteral("-c:v") << QStringLiteral("mpeg1video") << QStringLiteral("-q:v") << QStringLiteral("2");
+        args << QStringLiteral("-c:v") << QStringLiteral("mpeg1video") << QStringLiteral("-q:v")
+             << QStringLiteral("2");
     } else if (suffix == QLatin1String("mp4")) {
         // As cameras and phones make them: H.264 with AAC, which a hardware decoder would take.
         args << QStringLiteral("-map") << QStringLiteral("%1:a").arg(colours.size()) << QStringLiteral("-c:v")
@@ -164,8 +165,8 @@ QString makeColourClip(const QString& path, const QStringList& colours, double s
              << QStringLiteral("-c:a") << QStringLiteral("aac");
     } else {
         args << QStringLiteral("-map") << QStringLiteral("%1:a").arg(colours.size()) << QStringLiteral("-c:v")
-             << QStringLiteral("mpeg1video") << QStringLiteral("-q:v") << QStringLiteral("2") << QStringLiteral("-c:a")
-             << QStringLiteral("mp2");
+             << QStringLiteral("mpeg1video") << QStringLiteral("-q:v") << QStringLiteral("2")
+             << QStringLiteral("-c:a") << QStringLiteral("mp2");
     }
     const QString cached = cachedClip(args, suffix);
     if (cached.isEmpty()) return {};

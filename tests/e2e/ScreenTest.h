@@ -50,7 +50,8 @@ protected:
     static constexpr int kWindowWaitMs = 8000;
 
     void SetUp() override;
-    X11Session& x() { return X11Session::instance(); }
+    // The X server the test drives; a fixture with a server of its own answers that one.
+    virtual X11Session& x() { return X11Session::instance(); }
 
     // The first mapped window with the caption; null when there is none.
     QRect windowNamed(const QString& name);

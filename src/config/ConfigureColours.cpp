@@ -4,7 +4,7 @@
 #include "platform/Platform.h"
 #include "runtime/Convert.h"
 #include "runtime/Twips.h"
-#include "shell/Settings.h"
+#include "platform/Settings.h"
 #include <QApplication>
 #include <QCheckBox>
 #include <QLabel>

@@ -1,7 +1,7 @@
 // The display-mode, floating, trails and media-source handlers of the configuration dialog: they keep
 // only the meaningful choices on offer.
 #include "config/frmConfigure.h"
-#include "shell/Settings.h"
+#include "platform/Settings.h"
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>

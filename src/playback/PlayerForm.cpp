@@ -14,8 +14,8 @@
 #include "runtime/Convert.h"
 #include "runtime/Guard.h"
 #include "runtime/Twips.h"
-#include "shell/Settings.h"
-#include "shell/SystemServices.h"
+#include "platform/Settings.h"
+#include "platform/SystemServices.h"
 
 using runtime::skipOnError;
 

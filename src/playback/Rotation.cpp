@@ -5,7 +5,7 @@
 #include "runtime/Guard.h"
 #include "runtime/Random.h"
 #include "runtime/RuntimeError.h"
-#include "shell/Settings.h"
+#include "platform/Settings.h"
 
 using runtime::skipOnError;
 

@@ -12,8 +12,8 @@
 #include "runtime/Guard.h"
 #include "runtime/RuntimeError.h"
 #include "runtime/Twips.h"
-#include "shell/Settings.h"
-#include "shell/SystemServices.h"
+#include "platform/Settings.h"
+#include "platform/SystemServices.h"
 
 using runtime::skipOnError;
 using runtime::textToBool;

@@ -6,7 +6,7 @@
 #include "runtime/Guard.h"
 #include "runtime/Random.h"
 #include "runtime/Twips.h"
-#include "shell/Settings.h"
+#include "platform/Settings.h"
 
 using playback::MediaPlayer;
 using runtime::skipOnError;

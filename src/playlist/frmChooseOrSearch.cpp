@@ -5,7 +5,7 @@
 #include "runtime/FormRegistry.h"
 #include "runtime/Guard.h"
 #include "runtime/RuntimeError.h"
-#include "shell/Settings.h"
+#include "platform/Settings.h"
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>

@@ -12,7 +12,7 @@
 #include "runtime/FormRegistry.h"
 #include "runtime/Guard.h"
 #include "runtime/RuntimeError.h"
-#include "shell/Settings.h"
+#include "platform/Settings.h"
 #include <QAction>
 #include <QGridLayout>
 #include <QGroupBox>

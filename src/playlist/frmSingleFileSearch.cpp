@@ -5,7 +5,7 @@
 #include "runtime/Controls.h"
 #include "runtime/Guard.h"
 #include "runtime/RuntimeError.h"
-#include "shell/Settings.h"
+#include "platform/Settings.h"
 #include <QAction>
 #include <QHBoxLayout>
 #include <QListWidget>

@@ -8,7 +8,7 @@
 #include "runtime/Guard.h"
 #include "runtime/RuntimeError.h"
 #include "runtime/Twips.h"
-#include "shell/Settings.h"
+#include "platform/Settings.h"
 #include "shell/VIDEOSCR.h"
 
 using namespace runtime;

@@ -11,7 +11,7 @@
 #include "runtime/FormRegistry.h"
 #include "runtime/Guard.h"
 #include "runtime/Twips.h"
-#include "shell/Settings.h"
+#include "platform/Settings.h"
 
 using namespace runtime;
 

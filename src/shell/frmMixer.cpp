@@ -4,7 +4,7 @@
 #include "runtime/Controls.h"
 #include "runtime/Convert.h"
 #include "runtime/Guard.h"
-#include "shell/Settings.h"
+#include "platform/Settings.h"
 #include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QGroupBox>

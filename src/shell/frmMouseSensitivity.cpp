@@ -3,7 +3,7 @@
 #include "platform/Platform.h"
 #include "runtime/Controls.h"
 #include "runtime/Convert.h"
-#include "shell/Settings.h"
+#include "platform/Settings.h"
 #include <QDialogButtonBox>
 #include <QGridLayout>
 #include <QGroupBox>

@@ -1,6 +1,6 @@
 #pragma once
 #include "about/AboutForms.h"
-#include "platform/inprocess/InProcessPlatform.h"
+#include "support/inprocess/InProcessPlatform.h"
 #include "runtime/Form.h"
 #include "runtime/FormRegistry.h"
 #include <QCoreApplication>

@@ -1,6 +1,6 @@
 #include "config/HelpTexts.h"
 #include "config/frmConfigure.h"
-#include "platform/inprocess/InProcessPlatform.h"
+#include "support/inprocess/InProcessPlatform.h"
 #include "playlist/frmFileLister.h"
 #include "runtime/FormRegistry.h"
 #include <QAction>

@@ -496,38 +496,6 @@ int ProgramRun::waitForEnd(int timeoutMs) {
     return int(t.elapsed());
 }
 
-QString makeColourClip(const QString& path, const QStringList& colours, double seconds, bool withSound) {
-    QStringList args{QStringLiteral("-loglevel"), QStringLiteral("error"), QStringLiteral("-y")};
-    QString filter;
-    for (int i = 0; i < colours.size(); ++i) {
-        args << QStringLiteral("-f") << QStringLiteral("lavfi") << QStringLiteral("-i")
-             << QStringLiteral("color=c=%1:s=320x240:r=25:d=%2").arg(colours[i]).arg(seconds);
-        filter += QStringLiteral("[%1:v]").arg(i);
-    }
-    if (withSound)
-        args << QStringLiteral("-f") << QStringLiteral("lavfi") << QStringLiteral("-i")
-             << QStringLiteral("sine=f=440:d=%1").arg(seconds * double(colours.size()));
-    filter += QStringLiteral("concat=n=%1:v=1:a=0[v]").arg(colours.size());
-    args << QStringLiteral("-filter_complex") << filter << QStringLiteral("-map") << QStringLiteral("[v]");
-    if (!withSound) {
-        args << QStringLiteral("-c:v") << QStringLiteral("mpeg1video") << QStringLiteral("-q:v") << QStringLiteral("2");
-    } else if (path.endsWith(QStringLiteral(".mp4"))) {
-        // As cameras and phones make them: H.264 with AAC, which a hardware decoder would take.
-        args << QStringLiteral("-map") << QStringLiteral("%1:a").arg(colours.size()) << QStringLiteral("-c:v")
-             << QStringLiteral("libx264") << QStringLiteral("-pix_fmt") << QStringLiteral("yuv420p")
-             << QStringLiteral("-c:a") << QStringLiteral("aac");
-    } else {
-        args << QStringLiteral("-map") << QStringLiteral("%1:a").arg(colours.size()) << QStringLiteral("-c:v")
-             << QStringLiteral("mpeg1video") << QStringLiteral("-q:v") << QStringLiteral("2") << QStringLiteral("-c:a")
-             << QStringLiteral("mp2");
-    }
-    args << path;
-    QProcess p;
-    p.start(QStringLiteral("ffmpeg"), args);
-    if (!p.waitForFinished(60000) || p.exitCode() != 0) return QString();
-    return path;
-}
-
 QString colourName(QRgb rgb) {
     const int r = qRed(rgb), g = qGreen(rgb), b = qBlue(rgb);
     if (r > 160 && g < 90 && b < 90) return QStringLiteral("red");

@@ -1,4 +1,5 @@
 #pragma once
+#include "support/Clips.h"
 #include <QImage>
 #include <QMap>
 #include <QProcess>
@@ -144,9 +145,7 @@ private:
     QString m_errors;
 };
 
-// A clip of solid colours one after another, each `seconds` long, made with ffmpeg. With sound, a
-// tone plays throughout: H.264 and AAC for an .mp4 name, MPEG-1 and MPEG audio otherwise.
-QString makeColourClip(const QString& path, const QStringList& colours, double seconds, bool withSound = false);
+using testsupport::makeColourClip;
 
 // Waits until pred holds; the milliseconds it took, or -1 after timeoutMs.
 int waitUntil(const std::function<bool()>& pred, int timeoutMs);

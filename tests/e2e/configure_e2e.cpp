@@ -6,9 +6,9 @@
 #include <QRegularExpression>
 #include <QSet>
 #include <QThread>
-#include "X11Session.h"
+#include "ScreenTest.h"
 #include "config/frmConfigure.h"
-#include "platform/inprocess/InProcessPlatform.h"
+#include "support/inprocess/InProcessPlatform.h"
 #include "runtime/FormRegistry.h"
 #include "shell/frmMixer.h"
 #include "shell/frmMouseSensitivity.h"
@@ -25,67 +25,12 @@ using e2e::X11Session;
 
 namespace {
 
-const QString kDialog = QStringLiteral("Lumora Video & Multimedia Screensaver");
+const QString kDialog = e2e::kConfigureDialog;
 const QString kHelpTitle = QStringLiteral("Larkspur Software Lumora Video & Multimedia Screensaver");
 const QString kMainForm = QStringLiteral("Screen Saver Main Form");
 
-class ConfigureEndToEnd : public ::testing::Test {
+class ConfigureEndToEnd : public e2e::ScreenTest {
 protected:
-    void SetUp() override { ASSERT_TRUE(x().ok()) << "no X server at " << x().display().toStdString(); }
-    X11Session& x() { return X11Session::instance(); }
-
-    QRect windowNamed(const QString& name) {
-        const auto ws = x().mappedWindowsNamed(name);
-        return ws.isEmpty() ? QRect() : ws.first().geometry;
-    }
-    bool shown(const QString& name) { return !x().mappedWindowsNamed(name).isEmpty(); }
-    bool waitShown(const QString& name, int ms = 5000) {
-        return waitUntil([&] { return shown(name); }, ms) >= 0;
-    }
-    bool waitGone(const QString& name, int ms = 5000) {
-        return waitUntil([&] { return !shown(name); }, ms) >= 0;
-    }
-    // Starts /c, clicks the splash away and waits for the dialog; keys go where the pointer is.
-    QRect openDialog(ProgramRun& run, const QStringList& env = {}) {
-        for (const QString& e : env)
-            run.setEnvironment(e.section(u'=', 0, 0), e.section(u'=', 1));
-        run.start(QStringLiteral("/c"));
-        // The splash first: a centred window with a picture.
-        const bool splash = waitUntil([&] {
-                                for (const auto& w : x().topWindows())
-                                    if (w.mapped && w.geometry.width() > 300 && w.name != kDialog &&
-                                        qAbs(w.geometry.center().x() - 640) <= 1)
-                                        return true;
-                                return false;
-                            }, 5000) >= 0;
-        EXPECT_TRUE(splash) << "the splash was not seen";
-        x().xdotool({"mousemove", "640", "512", "click", "1"});
-        if (!waitShown(kDialog, 10000)) return QRect();
-        QThread::msleep(300);
-        const QRect r = windowNamed(kDialog);
-        // The pointer rests on the banner, so the keyboard reaches the dialog.
-        x().xdotool({"mousemove", QString::number(r.center().x()), QString::number(r.top() + 60)});
-        QThread::msleep(100);
-        return r;
-    }
-    void keys(const QStringList& k) {
-        for (const QString& key : k) {
-            x().xdotool({"key", key});
-            QThread::msleep(120);
-        }
-    }
-    QMap<QString, QString> settings(ProgramRun& run) {
-        QMap<QString, QString> values;
-        for (const QString& line : run.readSettings().split(u'\n')) {
-            const int eq = line.indexOf(u'=');
-            if (eq > 0) values[line.left(eq)] = line.mid(eq + 1);
-        }
-        return values;
-    }
-    bool endsCleanly(ProgramRun& run, int ms = 5000) {
-        return run.waitForEnd(ms) >= 0 && run.process().exitStatus() == QProcess::NormalExit &&
-               run.process().exitCode() == 0;
-    }
     // Many colours in the rectangle: a drawn window, not an empty one.
     int colourCount(const QRect& r) {
         const QImage s = x().grabScreen();
@@ -94,7 +39,6 @@ protected:
             for (int xx = r.left() + 2; xx < r.right() - 2; xx += 7) colours.insert(s.pixel(xx, y));
         return colours.size();
     }
-    void shot(const QString& name) { x().savePng(QStringLiteral(LUMORA_BINARY_DIR "/e2e-%1.png").arg(name)); }
 };
 
 const QStringList kSaved = {"GradOn", "Red_Level", "Green_Level", "Blue_Level", "FireGradInterval",
@@ -149,7 +93,7 @@ TEST_F(ConfigureEndToEnd, EscapeWritesNothingAndRestoreDefaultsWritesAtOnce) {
     EXPECT_EQ(s.value("FireGradInterval"), QStringLiteral("6000"));
     EXPECT_EQ(s.value("VideoFile", "<none>"), QString());
     EXPECT_EQ(again.process().state(), QProcess::Running) << "Restore Defaults keeps the dialog open";
-    QThread::msleep(300);
+    settle();
     shot(QStringLiteral("configure-restored"));
     keys({"alt+o"});
     ASSERT_TRUE(endsCleanly(again));
@@ -170,8 +114,7 @@ TEST_F(ConfigureEndToEnd, MenusOpenFromTheKeyboardAndTheirDialogsShow) {
     ASSERT_TRUE(dialog.isValid());
 
     keys({"alt+m", "Return"});
-    ASSERT_TRUE(waitShown(QStringLiteral("Mouse Sensitivity Control")));
-    QThread::msleep(300);
+    ASSERT_TRUE(waitDrawn(QStringLiteral("Mouse Sensitivity Control")).isValid());
     EXPECT_GT(colourCount(windowNamed(QStringLiteral("Mouse Sensitivity Control"))), 5);
     shot(QStringLiteral("mouse-sensitivity"));
     x().xdotool({"mousemove", QString::number(windowNamed("Mouse Sensitivity Control").center().x()),
@@ -183,10 +126,9 @@ TEST_F(ConfigureEndToEnd, MenusOpenFromTheKeyboardAndTheirDialogsShow) {
     const QString moveEnds = settings(run).value("DoNotIgnoreMouseMovent");
     EXPECT_EQ(moveEnds, QStringLiteral("True"));
 
-    x().xdotool({"mousemove", QString::number(dialog.center().x()), QString::number(dialog.top() + 60)});
+    pointAt(dialog.center().x(), dialog.top() + 60);
     keys({"alt+s", "Return"});
-    ASSERT_TRUE(waitShown(QStringLiteral("Sound Control")));
-    QThread::msleep(300);
+    ASSERT_TRUE(waitDrawn(QStringLiteral("Sound Control")).isValid());
     shot(QStringLiteral("sound"));
     x().xdotool({"mousemove", QString::number(windowNamed("Sound Control").center().x()),
                  QString::number(windowNamed("Sound Control").center().y())});
@@ -194,10 +136,9 @@ TEST_F(ConfigureEndToEnd, MenusOpenFromTheKeyboardAndTheirDialogsShow) {
     ASSERT_TRUE(waitGone(QStringLiteral("Sound Control")));
 
     // The colour dialog; cancelled, it still writes the back colour.
-    x().xdotool({"mousemove", QString::number(dialog.center().x()), QString::number(dialog.top() + 60)});
+    pointAt(dialog.center().x(), dialog.top() + 60);
     keys({"alt+l", "Return"});
-    ASSERT_TRUE(waitShown(QStringLiteral("Color")));
-    QThread::msleep(300);
+    ASSERT_TRUE(waitDrawn(QStringLiteral("Color")).isValid());
     shot(QStringLiteral("colour-dialog"));
     EXPECT_EQ(x().ownershipFault(QStringLiteral("Color"), kDialog), QString());
     x().xdotool({"mousemove", QString::number(windowNamed("Color").center().x()),
@@ -208,17 +149,16 @@ TEST_F(ConfigureEndToEnd, MenusOpenFromTheKeyboardAndTheirDialogsShow) {
     EXPECT_EQ(settings(run).value("BackDropColor"), QStringLiteral("0"));
 
     // Help from the menu, and right-button help on the dialog's own surface: message boxes on screen.
-    x().xdotool({"mousemove", QString::number(dialog.center().x()), QString::number(dialog.top() + 60)});
+    pointAt(dialog.center().x(), dialog.top() + 60);
     keys({"alt+h", "Return"});
-    ASSERT_TRUE(waitShown(kHelpTitle));
-    QThread::msleep(200);
+    ASSERT_TRUE(waitDrawn(kHelpTitle).isValid());
     shot(QStringLiteral("help-message"));
     EXPECT_EQ(x().ownershipFault(kHelpTitle, kDialog), QString());
     x().xdotool({"mousemove", QString::number(windowNamed(kHelpTitle).center().x()),
                  QString::number(windowNamed(kHelpTitle).center().y())});
     keys({"Return"});
     ASSERT_TRUE(waitGone(kHelpTitle));
-    QThread::msleep(300);
+    settle();
     x().xdotool({"mousemove", QString::number(dialog.left() + 4), QString::number(dialog.center().y()), "click", "3"});
     ASSERT_TRUE(waitShown(kHelpTitle));
     x().xdotool({"mousemove", QString::number(windowNamed(kHelpTitle).center().x()),
@@ -227,10 +167,9 @@ TEST_F(ConfigureEndToEnd, MenusOpenFromTheKeyboardAndTheirDialogsShow) {
     ASSERT_TRUE(waitGone(kHelpTitle));
 
     // The play-list source with an empty play list: OK says so and keeps the dialog open.
-    x().xdotool({"mousemove", QString::number(dialog.center().x()), QString::number(dialog.top() + 60)});
+    pointAt(dialog.center().x(), dialog.top() + 60);
     keys({"Tab", "Tab", "Tab", "Tab", "Tab", "Tab", "Tab", "Tab", "Tab", "space", "Return"});
-    ASSERT_TRUE(waitShown(kHelpTitle));
-    QThread::msleep(200);
+    ASSERT_TRUE(waitDrawn(kHelpTitle).isValid());
     shot(QStringLiteral("empty-playlist-message"));
     EXPECT_EQ(settings(run).value("PlayMultipleFiles"), QStringLiteral("True"));
     x().xdotool({"mousemove", QString::number(windowNamed(kHelpTitle).center().x()),
@@ -241,7 +180,7 @@ TEST_F(ConfigureEndToEnd, MenusOpenFromTheKeyboardAndTheirDialogsShow) {
     EXPECT_EQ(run.process().state(), QProcess::Running);
 
     // Create Desktop Shortcut: an entry the desktop accepts, for the program itself.
-    x().xdotool({"mousemove", QString::number(dialog.center().x()), QString::number(dialog.top() + 60)});
+    pointAt(dialog.center().x(), dialog.top() + 60);
     keys({"alt+f", "Return"});
     const QString entry = run.homeFolder() + QStringLiteral("/Desktop/Lumora.desktop");
     ASSERT_GE(waitUntil([&] { return QFileInfo::exists(entry); }, 5000), 0);
@@ -261,7 +200,7 @@ TEST_F(ConfigureEndToEnd, MenusOpenFromTheKeyboardAndTheirDialogsShow) {
     keys({"alt+h", "Down", "Return"});
     ASSERT_TRUE(waitShown(QStringLiteral("Lumora - Visit Our Website")));
     EXPECT_TRUE(waitGone(kDialog));
-    QThread::msleep(300);
+    settle();
     shot(QStringLiteral("web-link"));
     run.process().terminate();
     run.waitForEnd(3000);
@@ -271,13 +210,13 @@ TEST_F(ConfigureEndToEnd, MenusOpenFromTheKeyboardAndTheirDialogsShow) {
     ASSERT_FALSE(red.isEmpty());
     run.writeSettings({QStringLiteral("AbsoluteFullScreenDisplayMode=True"), QStringLiteral("OneEighthScreenDisplayMode=False"),
                        QStringLiteral("VideoFile=") + red, QStringLiteral("DoNotIgnoreMouseMovent=") + moveEnds});
-    x().xdotool({"mousemove", "600", "500"});
+    pointAt(600, 500);
     run.start(QStringLiteral("/s"));
     ASSERT_GE(waitUntil([&] { return e2e::colourName(x().pixel(640, 512)) == QLatin1String("red"); }, 8000), 0);
     QThread::msleep(300);
-    x().xdotool({"mousemove", "610", "500"});
+    pointAt(610, 500);
     QThread::msleep(300);
-    x().xdotool({"mousemove", "640", "500"});
+    pointAt(640, 500);
     EXPECT_TRUE(endsCleanly(run)) << "a move did not end the full-screen player";
 }
 
@@ -288,25 +227,22 @@ TEST_F(ConfigureEndToEnd, AboutShowsTheCreditsAndAModeSavedInTheDialogIsTheModeT
     run.writeSettings({QStringLiteral("VideoFile=") + red});
     ASSERT_TRUE(openDialog(run).isValid());
     keys({"alt+h", "Down", "Down", "Return"});
-    ASSERT_TRUE(waitShown(QStringLiteral("About Lumora")));
-    QThread::msleep(300);
+    ASSERT_TRUE(waitDrawn(QStringLiteral("About Lumora")).isValid());
     shot(QStringLiteral("credits"));
     // Its OK button leads back to a freshly loaded dialog.
     const QRect credits = windowNamed(QStringLiteral("About Lumora"));
     x().xdotool({"mousemove", QString::number(credits.center().x()), QString::number(credits.center().y())});
     keys({"Return"});
-    ASSERT_TRUE(waitShown(kDialog, 8000));
-    QThread::msleep(300);
+    ASSERT_TRUE(waitDrawn(kDialog, 8000).isValid());
     const QRect dialog = windowNamed(kDialog);
-    x().xdotool({"mousemove", QString::number(dialog.center().x()), QString::number(dialog.top() + 60)});
-    QThread::msleep(100);
+    pointAt(dialog.center().x(), dialog.top() + 60);
     // The focus starts on FULL SCREEN; three tabs on is One-Fourth.
     keys({"Tab", "Tab", "Tab", "space", "Return"});
     ASSERT_TRUE(endsCleanly(run));
     EXPECT_EQ(settings(run).value("OneFourthScreenDisplayMode"), QStringLiteral("True"));
     EXPECT_EQ(settings(run).value("OneEighthScreenDisplayMode"), QStringLiteral("False"));
 
-    x().xdotool({"mousemove", "3", "3"});
+    pointAt(3, 3);
     run.start(QStringLiteral("/s"));
     // One-fourth of 1280 x 1024 is a 704 x 563 player.
     QRect box;
@@ -339,10 +275,8 @@ TEST_F(ConfigureEndToEnd, DialogsFitTheirTextAndKeepTheirPlaceAtSingleAndDoubleS
         // The focus starts on FULL SCREEN; six tabs on is the floating check box, and the speed bar
         // after it shows the focus too (the style alone draws none on a scroll bar).
         keys({"Tab", "Tab", "Tab", "Tab", "Tab", "Tab"});
-        QThread::msleep(200);
         const QImage onCheckBox = x().grabScreen().copy(dialog);
         keys({"Tab"});
-        QThread::msleep(200);
         const QImage onBar = x().grabScreen().copy(dialog);
         QRect changed;
         for (int yy = 0; yy < onBar.height(); ++yy)
@@ -350,17 +284,14 @@ TEST_F(ConfigureEndToEnd, DialogsFitTheirTextAndKeepTheirPlaceAtSingleAndDoubleS
                 if (onBar.pixel(xx, yy) != onCheckBox.pixel(xx, yy)) changed |= QRect(xx, yy, 1, 1);
         EXPECT_GE(changed.height(), 30 * scale) << "the focus on the speed bar does not show";
         keys({"shift+Tab", "space"});
-        QThread::msleep(300);
         EXPECT_EQ(windowNamed(kDialog), dialog) << "unchecking floating moved or widened the dialog";
         shot(QStringLiteral("configure-scale%1-stationary").arg(scale));
         keys({"alt+r"});
-        QThread::msleep(300);
         EXPECT_EQ(windowNamed(kDialog), dialog) << "Restore Defaults moved or widened the dialog";
         shot(QStringLiteral("configure-scale%1-restored").arg(scale));
         if (scale == 2) {
             keys({"alt+m", "Return"});
-            ASSERT_TRUE(waitShown(QStringLiteral("Mouse Sensitivity Control")));
-            QThread::msleep(300);
+            ASSERT_TRUE(waitDrawn(QStringLiteral("Mouse Sensitivity Control")).isValid());
             shot(QStringLiteral("mouse-sensitivity-scale2"));
             EXPECT_TRUE(QRect(0, 0, 1280, 1024).contains(windowNamed(QStringLiteral("Mouse Sensitivity Control"))));
         }
@@ -370,44 +301,6 @@ TEST_F(ConfigureEndToEnd, DialogsFitTheirTextAndKeepTheirPlaceAtSingleAndDoubleS
     }
 }
 
-// Where a control sits in its window: the same dialogs laid out here, with the same settings and
-// fonts, on the test's own offscreen screen.
-class Layout {
-public:
-    explicit Layout(const QMap<QString, QString>& settings) {
-        for (auto it = settings.begin(); it != settings.end(); ++it)
-            m_platform.memorySettings()->values[it.key()] = it.value();
-        m_platform.install();
-        registerProgramForms();
-    }
-    ~Layout() {
-        runtime::forms().reset();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        platform::install(platform::Platform{});
-    }
-    // The centre of the named control, relative to the form's top-left corner.
-    QPoint centreOf(const QString& form, const QString& control) {
-        runtime::Form* f = runtime::forms().load(form);
-        if (!f) return {};
-        f->show();
-        QCoreApplication::processEvents();
-        auto* w = f->findChild<QWidget*>(control);
-        return w ? w->mapTo(f, w->rect().center()) : QPoint();
-    }
-    // The named control's place, relative to the form's top-left corner.
-    QRect rectOf(const QString& form, const QString& control) {
-        runtime::Form* f = runtime::forms().load(form);
-        if (!f) return {};
-        f->show();
-        QCoreApplication::processEvents();
-        auto* w = f->findChild<QWidget*>(control);
-        return w ? QRect(w->mapTo(f, QPoint(0, 0)), w->size()) : QRect();
-    }
-
-private:
-    platform::InProcessPlatform m_platform;
-};
-
 TEST_F(ConfigureEndToEnd, TipsChecksAndTheWindowsTheButtonsOpenShowOnScreen) {
     const QMap<QString, QString> stored = {
         {"GradOn", "1"}, {"AbsoluteFullScreenDisplayMode", "False"}, {"ThreeQuartersScreenMode", "False"},
@@ -415,7 +308,7 @@ TEST_F(ConfigureEndToEnd, TipsChecksAndTheWindowsTheButtonsOpenShowOnScreen) {
         {"OneEighthScreenDisplayMode", "False"}, {"OneSixteenthScreenDisplayMode", "False"}};
     QMap<QString, QPoint> at;
     {
-        Layout layout(stored);
+        e2e::FormLayout layout(stored);
         for (const char* c : {"Label6", "txtRed", "cmdChooseVideo", "optAbsoluteFullScreenVideo", "optMultipleFiles"})
             at[c] = layout.centreOf(QStringLiteral("frmConfigure"), QString::fromLatin1(c));
         at["mouseHelp"] = layout.centreOf(QStringLiteral("frmMouseSensitivity"), QStringLiteral("Label4"));
@@ -431,11 +324,10 @@ TEST_F(ConfigureEndToEnd, TipsChecksAndTheWindowsTheButtonsOpenShowOnScreen) {
     auto click = [&](const QRect& window, const QPoint& p, const char* button = "1") {
         x().xdotool({"mousemove", QString::number(window.x() + p.x()), QString::number(window.y() + p.y()), "click",
                      button});
-        QThread::msleep(150);
+        settle();
     };
     auto answer = [&](const QString& title, const QString& shotName) {
-        if (!waitShown(title)) return false;
-        QThread::msleep(200);
+        if (!waitDrawn(title).isValid()) return false;
         if (!shotName.isEmpty()) shot(shotName);
         const QRect box = windowNamed(title);
         x().xdotool({"mousemove", QString::number(box.center().x()), QString::number(box.center().y())});
@@ -453,15 +345,14 @@ TEST_F(ConfigureEndToEnd, TipsChecksAndTheWindowsTheButtonsOpenShowOnScreen) {
     ASSERT_TRUE(answer(kHelpTitle, QStringLiteral("colour-level-message")));
     QThread::msleep(400);
     EXPECT_FALSE(shown(kHelpTitle)) << "the message came back";
-    x().xdotool({"mousemove", QString::number(dialog.center().x()), QString::number(dialog.top() + 60)});
+    pointAt(dialog.center().x(), dialog.top() + 60);
     keys({"2", "5", "Tab"});
     QThread::msleep(500);
     EXPECT_FALSE(shown(kHelpTitle)) << "25 is a level";
 
     // The chooser, and the play-list editor, open as windows of their own; closing them comes back.
     click(dialog, at["cmdChooseVideo"]);
-    ASSERT_TRUE(waitShown(QStringLiteral("Choose or Search for a Media File")));
-    QThread::msleep(200);
+    ASSERT_TRUE(waitDrawn(QStringLiteral("Choose or Search for a Media File")).isValid());
     shot(QStringLiteral("chooser"));
     x().requestClose(x().mappedWindowsNamed(QStringLiteral("Choose or Search for a Media File")).first().id);
     ASSERT_TRUE(waitGone(QStringLiteral("Choose or Search for a Media File")));
@@ -476,24 +367,22 @@ TEST_F(ConfigureEndToEnd, TipsChecksAndTheWindowsTheButtonsOpenShowOnScreen) {
     ASSERT_TRUE(answer(QStringLiteral("Helpful Tip for using FULL Screen Mode"), QStringLiteral("full-screen-tip")));
 
     // The small dialogs' help.
-    x().xdotool({"mousemove", QString::number(dialog.center().x()), QString::number(dialog.top() + 60)});
+    pointAt(dialog.center().x(), dialog.top() + 60);
     keys({"alt+m", "Return"});
-    ASSERT_TRUE(waitShown(QStringLiteral("Mouse Sensitivity Control")));
-    QThread::msleep(200);
+    ASSERT_TRUE(waitDrawn(QStringLiteral("Mouse Sensitivity Control")).isValid());
     click(windowNamed(QStringLiteral("Mouse Sensitivity Control")), at["mouseHelp"]);
     ASSERT_TRUE(answer(QStringLiteral("Explanation"), QStringLiteral("mouse-help")));
     keys({"Escape"});
     ASSERT_TRUE(waitGone(QStringLiteral("Mouse Sensitivity Control")));
-    x().xdotool({"mousemove", QString::number(dialog.center().x()), QString::number(dialog.top() + 60)});
+    pointAt(dialog.center().x(), dialog.top() + 60);
     keys({"alt+s", "Return"});
-    ASSERT_TRUE(waitShown(QStringLiteral("Sound Control")));
-    QThread::msleep(200);
+    ASSERT_TRUE(waitDrawn(QStringLiteral("Sound Control")).isValid());
     click(windowNamed(QStringLiteral("Sound Control")), at["soundHelp"]);
     ASSERT_TRUE(answer(QStringLiteral("Sound Control Tip"), QString()));
     keys({"Escape"});
     ASSERT_TRUE(waitGone(QStringLiteral("Sound Control")));
 
-    x().xdotool({"mousemove", QString::number(dialog.center().x()), QString::number(dialog.top() + 60)});
+    pointAt(dialog.center().x(), dialog.top() + 60);
     keys({"Escape"});
     EXPECT_TRUE(endsCleanly(run));
     EXPECT_EQ(settings(run).value("Red_Level", "<none>"), QStringLiteral("<none>")) << "Cancel saves no level";
@@ -510,7 +399,7 @@ TEST_F(ConfigureEndToEnd, MouseSensitivityChangesFromTheKeyboardAlone) {
     QPoint barCentre;
     QRect boxInside;
     {
-        Layout layout({});
+        e2e::FormLayout layout(QStringList{});
         for (const QString& stop : stops)
             stopRects << layout.rectOf(QStringLiteral("frmMouseSensitivity"), stop);
         barCentre = stopRects[0].center();
@@ -519,17 +408,15 @@ TEST_F(ConfigureEndToEnd, MouseSensitivityChangesFromTheKeyboardAlone) {
     ProgramRun run;
     const QRect dialog = openDialog(run);
     ASSERT_TRUE(dialog.isValid());
-    auto pointAt = [&](const QString& title) {
+    auto pointAtFoot = [&](const QString& title) {
         const QRect r = windowNamed(title);
         x().xdotool({"mousemove", QString::number(r.center().x()), QString::number(r.bottom() - 4)});
-        QThread::msleep(100);
     };
     auto openMouse = [&] {
-        x().xdotool({"mousemove", QString::number(dialog.center().x()), QString::number(dialog.top() + 60)});
+        pointAt(dialog.center().x(), dialog.top() + 60);
         keys({"alt+m", "Return"});
-        if (!waitShown(mouse)) return false;
-        QThread::msleep(300);
-        pointAt(mouse);
+        if (!waitDrawn(mouse).isValid()) return false;
+        pointAtFoot(mouse);
         return true;
     };
 
@@ -556,18 +443,16 @@ TEST_F(ConfigureEndToEnd, MouseSensitivityChangesFromTheKeyboardAlone) {
             changed += barFocused.pixel(xx, barRow + dy) != boxFocused.pixel(xx, barRow + dy);
     EXPECT_GT(changed, 4) << "no sign of the focus on the bar";
     keys({"6", "0", "0", "Return"});
-    ASSERT_TRUE(waitShown(kHelpTitle)) << "600 was not refused";
-    QThread::msleep(200);
+    ASSERT_TRUE(waitDrawn(kHelpTitle).isValid()) << "600 was not refused";
     shot(QStringLiteral("mouse-sensitivity-refused"));
-    pointAt(kHelpTitle);
+    pointAtFoot(kHelpTitle);
     keys({"Return"});
     ASSERT_TRUE(waitGone(kHelpTitle));
     EXPECT_TRUE(shown(mouse));
     EXPECT_EQ(settings(run).value("MouseSensitivity"), QStringLiteral("7"));
     // The number is selected again, so the next one typed replaces it.
-    pointAt(mouse);
+    pointAtFoot(mouse);
     keys({"1", "2", "3"});
-    QThread::msleep(200);
     shot(QStringLiteral("mouse-sensitivity-typed"));
     keys({"Return"});
     ASSERT_TRUE(waitGone(mouse));
@@ -602,7 +487,7 @@ TEST_F(ConfigureEndToEnd, MouseSensitivityChangesFromTheKeyboardAlone) {
     keys({"End", "Left", "Return"});
     ASSERT_TRUE(waitGone(mouse));
     ASSERT_GE(waitUntil([&] { return settings(run).value("MouseSensitivity") == QLatin1String("499"); }, 3000), 0);
-    x().xdotool({"mousemove", QString::number(dialog.center().x()), QString::number(dialog.top() + 60)});
+    pointAt(dialog.center().x(), dialog.top() + 60);
     keys({"Escape"});
     EXPECT_TRUE(endsCleanly(run));
 }
@@ -627,9 +512,9 @@ TEST_F(ConfigureEndToEnd, WebLinkFormAndCreditsCloseWithEscAndAltF4BackToTheDial
     auto toFront = [&](const QString& title) {
         const uint32_t id = x().windowNamed(title);
         if (!id) return false;
-        QThread::msleep(400);
+        settle();
         x().xdotool({"windowactivate", "--sync", QString::number(id)});
-        QThread::msleep(200);
+        settle();
         return true;
     };
     struct Way {
@@ -686,7 +571,7 @@ TEST_F(ConfigureEndToEnd, OversizedSettingsFileIsExplainedOnceAndLeftAlone) {
               }, 8000),
               0);
     EXPECT_EQ(before, QString()) << "shown before the notice";
-    QThread::msleep(300);
+    settle();
     shot(QStringLiteral("oversized-settings-notice"));
     for (const auto& w : x().topWindows())
         EXPECT_FALSE(w.mapped && w.name != kHelpTitle && w.geometry.width() > 300)
@@ -698,12 +583,10 @@ TEST_F(ConfigureEndToEnd, OversizedSettingsFileIsExplainedOnceAndLeftAlone) {
     keys({"Return"});
     ASSERT_TRUE(waitGone(kHelpTitle));
     // Then the splash and the dialog, with no message about a save.
-    ASSERT_TRUE(waitShown(kDialog, 10000));
-    QThread::msleep(1000);
+    ASSERT_TRUE(waitDrawn(kDialog, 10000).isValid());
     EXPECT_FALSE(shown(kHelpTitle)) << "a second message";
     const QRect dialog = windowNamed(kDialog);
-    x().xdotool({"mousemove", QString::number(dialog.center().x()), QString::number(dialog.top() + 60)});
-    QThread::msleep(100);
+    pointAt(dialog.center().x(), dialog.top() + 60);
     keys({"Escape"});
     EXPECT_TRUE(endsCleanly(run));
     QFile f(run.settingsFile());

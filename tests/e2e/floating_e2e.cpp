@@ -3,7 +3,7 @@
 #include <QFile>
 #include <QSet>
 #include <QThread>
-#include "X11Session.h"
+#include "ScreenTest.h"
 
 using e2e::colourBox;
 using e2e::colourName;
@@ -16,14 +16,14 @@ namespace {
 const QString kMainForm = QStringLiteral("Screen Saver Main Form");
 const QString kMessageTitle = QStringLiteral("Larkspur Software Video Screensaver");
 
-class Floating : public ::testing::Test {
+class Floating : public e2e::ScreenTest {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(x().ok()) << "no X server at " << x().display().toStdString();
+        ScreenTest::SetUp();
+        if (HasFatalFailure()) return;
         // The pointer rests in the top-left corner, on the background: the player starts at 8, 8.
-        x().xdotool({QStringLiteral("mousemove"), QStringLiteral("3"), QStringLiteral("3")});
+        pointAt(3, 3);
     }
-    X11Session& x() { return X11Session::instance(); }
     bool running(ProgramRun& run) { return run.process().state() == QProcess::Running; }
     bool mainFormShown() {
         for (const auto& w : x().mappedWindowsNamed(kMainForm))
@@ -105,10 +105,10 @@ TEST_F(Floating, AQuarterPlayerMovesRightAndDownOverTheBackColourAndAMouseMoveEn
     EXPECT_EQ(colourName(shot.pixel(1275, 1020)), QStringLiteral("blue"));
 
     // 20 pixels of movement over the background: the first move is only recorded.
-    x().xdotool({QStringLiteral("mousemove"), QStringLiteral("1200"), QStringLiteral("1000")});
+    pointAt(1200, 1000);
     QThread::msleep(300);
     ASSERT_TRUE(running(run));
-    x().xdotool({QStringLiteral("mousemove"), QStringLiteral("1220"), QStringLiteral("1000")});
+    pointAt(1220, 1000);
     const int ended = run.waitForEnd(3000);
     ASSERT_GE(ended, 0);
     EXPECT_LE(ended, 1000);
@@ -261,7 +261,7 @@ TEST_F(Floating, ThePointerIsBlankWhileEitherPlayerRunsAndEveryButtonAndTheWheel
                                        : QStringLiteral("OneHalfScreenDisplayMode"),
                             clip(run, QStringLiteral("red")), {QStringLiteral("MovieWillFloat=0")});
             // Over the picture: the middle of the screen is inside both players.
-            x().xdotool({QStringLiteral("mousemove"), QStringLiteral("400"), QStringLiteral("400")});
+            pointAt(400, 400);
             ASSERT_TRUE(x().pointerVisible());
             run.start(QStringLiteral("/s"));
             QElapsedTimer t;

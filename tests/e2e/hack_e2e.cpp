@@ -1,4 +1,4 @@
-#include "X11Session.h"
+#include "ScreenTest.h"
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -54,13 +54,13 @@ private:
     uint32_t m_id = 0;
 };
 
-class HackMode : public ::testing::Test {
+class HackMode : public e2e::ScreenTest {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(x().ok()) << "no X server at " << x().display().toStdString();
-        x().xdotool({QStringLiteral("mousemove"), QStringLiteral("5"), QStringLiteral("5")});
+        ScreenTest::SetUp();
+        if (HasFatalFailure()) return;
+        pointAt(5, 5);
     }
-    X11Session& x() { return X11Session::instance(); }
     QRect box(const QString& colour) { return e2e::colourBox(x().grabScreen(), colour); }
     static bool near(const QRect& a, const QRect& b, int slack = 2) {
         return std::abs(a.left() - b.left()) <= slack && std::abs(a.top() - b.top()) <= slack &&
@@ -98,9 +98,9 @@ TEST_F(HackMode, WindowIdFillsTheHostIgnoresInputFollowsItsSizeAndEndsOnSigterm)
     EXPECT_FALSE(programWindowOnTop());
 
     // The daemon owns input: the pointer stays as it is, and nothing the user does ends the program.
-    x().xdotool({QStringLiteral("mousemove"), QStringLiteral("200"), QStringLiteral("200")});
+    pointAt(200, 200);
     QThread::msleep(150);
-    x().xdotool({QStringLiteral("mousemove"), QStringLiteral("420"), QStringLiteral("330")});
+    pointAt(420, 330);
     QThread::msleep(150);
     EXPECT_TRUE(x().pointerVisible());
     for (const char* button : {"1", "2", "3", "4", "5"})

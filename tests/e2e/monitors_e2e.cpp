@@ -9,7 +9,7 @@
 #include <csignal>
 #include <memory>
 #include <unistd.h>
-#include "X11Session.h"
+#include "ScreenTest.h"
 
 using e2e::ProgramRun;
 using e2e::X11Session;
@@ -129,7 +129,7 @@ private:
     std::unique_ptr<X11Session> m_session;
 };
 
-class TwoMonitors : public ::testing::Test {
+class TwoMonitors : public e2e::ScreenTest {
 protected:
     static void SetUpTestSuite() { server = new TwoMonitorServer; }
     static void TearDownTestSuite() {
@@ -141,7 +141,7 @@ protected:
         ASSERT_TRUE(server->monitors().contains(QStringLiteral("Monitors: 2")))
             << "xrandr did not make two monitors: " << server->monitors().toStdString();
     }
-    X11Session& x() { return server->x(); }
+    X11Session& x() override { return server->x(); }
     // The program on the two-monitor server, with the given settings and a red clip.
     QProcess& startSaver(ProgramRun& run, const QStringList& settings) {
         const QString red =
@@ -194,7 +194,7 @@ TEST_F(TwoMonitors, FullScreenCoversTheSecondMonitorHidesThePointerAndEndsOnAMov
     EXPECT_GT(coverIndex, otherIndex) << "no window of the program above the other program's";
 
     // The pointer goes over to the second monitor: still blank there, and the next move ends it.
-    x().xdotool({"mousemove", "1920", "512"});
+    pointAt(1920, 512);
     QThread::msleep(300);
     if (p.state() == QProcess::Running) {
         EXPECT_FALSE(x().pointerVisible()) << "the pointer shows over the second monitor";
@@ -256,9 +256,9 @@ TEST_F(TwoMonitors, FloatingPlayerWithGradientCoversTheSecondMonitorAndEndsOnAMo
         << "the monitor plugged in again was not covered";
     ASSERT_EQ(p.state(), QProcess::Running);
 
-    x().xdotool({"mousemove", "2040", "440"});
+    pointAt(2040, 440);
     QThread::msleep(200);
-    if (p.state() == QProcess::Running) x().xdotool({"mousemove", "2100", "480"});
+    if (p.state() == QProcess::Running) pointAt(2100, 480);
     EXPECT_GE(run.waitForEnd(3000), 0) << "a move over the second monitor did not end the screen saver";
     EXPECT_EQ(p.exitCode(), 0);
     x().destroyWindow(other);

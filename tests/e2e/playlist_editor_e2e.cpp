@@ -1,20 +1,15 @@
 // The play-list editor and the media-source chooser in the real program on a real X server: what is
 // chosen there is what /s plays.
-#include "X11Session.h"
-#include "platform/inprocess/InProcessPlatform.h"
+#include "ScreenTest.h"
+#include "support/TestFiles.h"
 #include "playlist/frmFileLister.h"
-#include "runtime/FormRegistry.h"
-#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QScopeGuard>
-#include <QListWidget>
 #include <QThread>
 #include <gtest/gtest.h>
 #include <cstdio>
 #include <unistd.h>
-
-void registerProgramForms();
 
 using e2e::ProgramRun;
 using e2e::waitUntil;
@@ -22,125 +17,10 @@ using e2e::X11Session;
 
 namespace {
 
-const QString kDialog = QStringLiteral("Lumora Video & Multimedia Screensaver");
 const QString kEditor = QStringLiteral("Playlist Configuration");
 const QString kChooser = QStringLiteral("Choose or Search for a Media File");
 
-// Where controls sit in their windows: the same forms laid out here, with the same settings and
-// fonts, on the test's own offscreen screen.
-class Layout {
-public:
-    explicit Layout(const QStringList& settings) {
-        for (const QString& s : settings)
-            m_platform.memorySettings()->values[s.section(u'=', 0, 0)] = s.section(u'=', 1);
-        m_platform.install();
-        registerProgramForms();
-    }
-    ~Layout() {
-        runtime::forms().reset();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        platform::install(platform::Platform{});
-    }
-    runtime::Form* shown(const QString& form) {
-        runtime::Form* f = runtime::forms().load(form);
-        if (!f) return nullptr;
-        f->show();
-        QCoreApplication::processEvents();
-        return f;
-    }
-    // The centre of the named control, relative to the form's top-left corner.
-    QPoint centreOf(const QString& form, const QString& control) {
-        runtime::Form* f = shown(form);
-        auto* w = f ? f->findChild<QWidget*>(control) : nullptr;
-        return w ? w->mapTo(f, w->rect().center()) : QPoint();
-    }
-    // The centre of a row of a list of the play-list editor.
-    QPoint rowOf(const QString& list, int row) {
-        runtime::Form* f = shown(QStringLiteral("frmFileLister"));
-        auto* l = f ? f->findChild<QListWidget*>(list) : nullptr;
-        if (!l || !l->item(row)) return {};
-        return l->viewport()->mapTo(f, l->visualItemRect(l->item(row)).center());
-    }
-
-private:
-    platform::InProcessPlatform m_platform;
-};
-
-class PlayListEditorEndToEnd : public ::testing::Test {
-protected:
-    void SetUp() override { ASSERT_TRUE(x().ok()) << "no X server at " << x().display().toStdString(); }
-    X11Session& x() { return X11Session::instance(); }
-
-    QRect windowNamed(const QString& name) {
-        const auto ws = x().mappedWindowsNamed(name);
-        return ws.isEmpty() ? QRect() : ws.first().geometry;
-    }
-    bool shown(const QString& name) { return !x().mappedWindowsNamed(name).isEmpty(); }
-    bool waitShown(const QString& name, int ms = 5000) {
-        return waitUntil([&] { return shown(name); }, ms) >= 0;
-    }
-    bool waitGone(const QString& name, int ms = 5000) {
-        return waitUntil([&] { return !shown(name); }, ms) >= 0;
-    }
-    // Starts /c, clicks the splash away and waits for the configuration dialog.
-    QRect openDialog(ProgramRun& run) {
-        run.start(QStringLiteral("/c"));
-        const bool splash = waitUntil(
-                                [&] {
-                                    for (const auto& w : x().topWindows())
-                                        if (w.mapped && w.geometry.width() > 300 && w.name != kDialog &&
-                                            qAbs(w.geometry.center().x() - 640) <= 1)
-                                            return true;
-                                    return false;
-                                },
-                                5000) >= 0;
-        EXPECT_TRUE(splash) << "the splash was not seen";
-        x().xdotool({"mousemove", "640", "512", "click", "1"});
-        if (!waitShown(kDialog, 10000)) return QRect();
-        QThread::msleep(300);
-        return windowNamed(kDialog);
-    }
-    void click(const QRect& window, const QPoint& p) {
-        x().xdotool({"mousemove", QString::number(window.x() + p.x()), QString::number(window.y() + p.y())});
-        QThread::msleep(80);
-        x().xdotool({"click", "1"});
-        QThread::msleep(250);
-    }
-    // Keys go to the window under the pointer.
-    void keysAt(const QRect& window, const QStringList& keys) {
-        x().xdotool({"mousemove", QString::number(window.center().x()), QString::number(window.top() + 12)});
-        QThread::msleep(100);
-        for (const QString& k : keys) {
-            x().xdotool({"key", k});
-            QThread::msleep(150);
-        }
-    }
-    QMap<QString, QString> settings(ProgramRun& run) {
-        QMap<QString, QString> values;
-        for (const QString& line : run.readSettings().split(u'\n')) {
-            const int eq = line.indexOf(u'=');
-            if (eq > 0) values[line.left(eq)] = line.mid(eq + 1);
-        }
-        return values;
-    }
-    bool endsCleanly(ProgramRun& run, int ms = 8000) {
-        return run.waitForEnd(ms) >= 0 && run.process().exitStatus() == QProcess::NormalExit &&
-               run.process().exitCode() == 0;
-    }
-    void shot(const QString& name) { x().savePng(QStringLiteral(LUMORA_BINARY_DIR "/e2e-%1.png").arg(name)); }
-    // The colours the centre of the screen shows, each time it changes, until `count` are seen.
-    QStringList coloursSeen(ProgramRun& run, const QStringList& colours, int count, int ms) {
-        QStringList seen;
-        QElapsedTimer t;
-        t.start();
-        while (t.elapsed() < ms && seen.size() < count && run.process().state() == QProcess::Running) {
-            const QString c = e2e::colourName(x().pixel(640, 512));
-            if (colours.contains(c) && (seen.isEmpty() || seen.last() != c)) seen << c;
-            QThread::msleep(40);
-        }
-        return seen;
-    }
-};
+class PlayListEditorEndToEnd : public e2e::ScreenTest {};
 
 TEST_F(PlayListEditorEndToEnd, FilesClickedInTheEditorAreSavedAndPlayInThatOrder) {
     ProgramRun run;
@@ -161,11 +41,11 @@ TEST_F(PlayListEditorEndToEnd, FilesClickedInTheEditorAreSavedAndPlayInThatOrder
     QPoint playListButton, save;
     QList<QPoint> rows;
     {
-        Layout layout(stored);
+        e2e::FormLayout layout(stored);
         playListButton =
             layout.centreOf(QStringLiteral("frmConfigure"), QStringLiteral("cmdChooseMultiples"));
         for (int i = 0; i < 3; ++i)
-            rows << layout.rowOf(QStringLiteral("File1"), i);
+            rows << layout.rowOf(QStringLiteral("frmFileLister"), QStringLiteral("File1"), i);
         save = layout.centreOf(QStringLiteral("frmFileLister"), QStringLiteral("Command1"));
     }
     ASSERT_FALSE(rows.contains(QPoint())) << "the editor does not list the three clips";
@@ -174,14 +54,12 @@ TEST_F(PlayListEditorEndToEnd, FilesClickedInTheEditorAreSavedAndPlayInThatOrder
     ASSERT_TRUE(dialog.isValid());
 
     click(dialog, playListButton);
-    ASSERT_TRUE(waitShown(kEditor));
-    QThread::msleep(300);
+    ASSERT_TRUE(waitDrawn(kEditor).isValid());
     const QRect editor = windowNamed(kEditor);
     EXPECT_TRUE(QRect(0, 0, 1280, 1024).contains(editor));
     // Green, red, blue: the pointer moving over the file list lets the list of two be saved.
     for (int row : {1, 0, 2})
         click(editor, rows[row]);
-    QThread::msleep(200);
     shot(QStringLiteral("playlist-editor"));
     click(editor, save);
     ASSERT_TRUE(waitGone(kEditor));
@@ -201,7 +79,7 @@ TEST_F(PlayListEditorEndToEnd, FilesClickedInTheEditorAreSavedAndPlayInThatOrder
     // OK in the configuration dialog, then the screen saver: entry 1 first, then on round the list.
     keysAt(dialog, {QStringLiteral("alt+o")});
     ASSERT_TRUE(endsCleanly(run));
-    x().xdotool({"mousemove", "3", "3"});
+    pointAt(3, 3);
     run.start(QStringLiteral("/s"));
     EXPECT_EQ(coloursSeen(run, colours, 4, 20000),
               (QStringList{QStringLiteral("red"), QStringLiteral("blue"), QStringLiteral("green"),
@@ -223,7 +101,7 @@ TEST_F(PlayListEditorEndToEnd, AFileChosenInTheFileDialogBecomesTheSingleMediaFi
                                 QStringLiteral("PathToLastDirectory=") + run.mediaFolder()};
     QPoint chooseButton, cancel;
     {
-        Layout layout(stored);
+        e2e::FormLayout layout(stored);
         chooseButton = layout.centreOf(QStringLiteral("frmConfigure"), QStringLiteral("cmdChooseVideo"));
         cancel = layout.centreOf(QStringLiteral("frmChooseOrSearch"), QStringLiteral("cmdCancel"));
     }
@@ -233,8 +111,7 @@ TEST_F(PlayListEditorEndToEnd, AFileChosenInTheFileDialogBecomesTheSingleMediaFi
 
     // Cancel first: nothing changes.
     click(dialog, chooseButton);
-    ASSERT_TRUE(waitShown(kChooser));
-    QThread::msleep(300);
+    ASSERT_TRUE(waitDrawn(kChooser).isValid());
     shot(QStringLiteral("chooser"));
     const QString before = run.readSettings();
     click(windowNamed(kChooser), cancel);
@@ -243,18 +120,15 @@ TEST_F(PlayListEditorEndToEnd, AFileChosenInTheFileDialogBecomesTheSingleMediaFi
 
     // The dialog starts in the stored folder; a name typed there is chosen.
     click(dialog, chooseButton);
-    ASSERT_TRUE(waitShown(kChooser));
-    QThread::msleep(300);
+    ASSERT_TRUE(waitDrawn(kChooser).isValid());
     keysAt(windowNamed(kChooser), {QStringLiteral("Return")});
-    ASSERT_TRUE(waitShown(QStringLiteral("Open")));
-    QThread::msleep(500);
+    ASSERT_TRUE(waitDrawn(QStringLiteral("Open")).isValid());
     const QRect open = windowNamed(QStringLiteral("Open"));
     shot(QStringLiteral("chooser-file-dialog"));
     EXPECT_EQ(x().ownershipFault(QStringLiteral("Open"), kChooser), QString());
     x().xdotool({"mousemove", QString::number(open.center().x()), QString::number(open.top() + 12)});
-    QThread::msleep(100);
     x().xdotool({"type", "--delay", "40", "Green Clip.MPG"});
-    QThread::msleep(300);
+    settle();
     x().xdotool({"key", "Return"});
     ASSERT_TRUE(waitGone(QStringLiteral("Open")));
     ASSERT_TRUE(waitGone(kChooser));
@@ -265,7 +139,7 @@ TEST_F(PlayListEditorEndToEnd, AFileChosenInTheFileDialogBecomesTheSingleMediaFi
 
     keysAt(dialog, {QStringLiteral("alt+o")});
     ASSERT_TRUE(endsCleanly(run));
-    x().xdotool({"mousemove", "3", "3"});
+    pointAt(3, 3);
     run.start(QStringLiteral("/s"));
     EXPECT_EQ(coloursSeen(run, {QStringLiteral("red"), QStringLiteral("green")}, 1, 10000),
               QStringList{QStringLiteral("green")});
@@ -280,7 +154,7 @@ TEST_F(PlayListEditorEndToEnd, TheEditorAndTheChooserFitTheScreenAtDoubleScale) 
                                 QStringLiteral("PlaySingleFile=False")};
     QPoint playListButton, singleFile;
     {
-        Layout layout(stored);
+        e2e::FormLayout layout(stored);
         playListButton =
             layout.centreOf(QStringLiteral("frmConfigure"), QStringLiteral("cmdChooseMultiples")) * 2;
         singleFile = layout.centreOf(QStringLiteral("frmConfigure"), QStringLiteral("optSingleFile")) * 2;
@@ -289,8 +163,7 @@ TEST_F(PlayListEditorEndToEnd, TheEditorAndTheChooserFitTheScreenAtDoubleScale) 
     const QRect dialog = openDialog(run);
     ASSERT_TRUE(dialog.isValid());
     click(dialog, playListButton);
-    ASSERT_TRUE(waitShown(kEditor));
-    QThread::msleep(400);
+    ASSERT_TRUE(waitDrawn(kEditor).isValid());
     const QRect editor = windowNamed(kEditor);
     EXPECT_GT(editor.width(), 1000);
     EXPECT_TRUE(QRect(0, 0, 1280, 1024).contains(editor))
@@ -302,8 +175,7 @@ TEST_F(PlayListEditorEndToEnd, TheEditorAndTheChooserFitTheScreenAtDoubleScale) 
     // The chooser's button takes the play-list button's place.
     click(dialog, singleFile);
     click(dialog, playListButton);
-    ASSERT_TRUE(waitShown(kChooser));
-    QThread::msleep(400);
+    ASSERT_TRUE(waitDrawn(kChooser).isValid());
     const QRect chooser = windowNamed(kChooser);
     EXPECT_TRUE(QRect(0, 0, 1280, 1024).contains(chooser))
         << chooser.x() << "," << chooser.y() << " " << chooser.width() << "x" << chooser.height();
@@ -321,20 +193,17 @@ namespace {
 class PlayListEditorKeys : public PlayListEditorEndToEnd {
 protected:
     QByteArray playListBytes(ProgramRun& run) {
-        QFile f(run.programFolder() + QStringLiteral("/lumoraplus.ini"));
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+        return testsupport::bytesOf(run.programFolder() + QStringLiteral("/lumoraplus.ini"));
     }
     void putPlayList(ProgramRun& run, const QByteArray& bytes) {
-        QFile f(run.programFolder() + QStringLiteral("/lumoraplus.ini"));
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        f.write(bytes);
+        testsupport::putBytes(run.programFolder() + QStringLiteral("/lumoraplus.ini"), bytes);
     }
     // Opens the editor from the configuration dialog; the pointer then rests on the editor's title
     // strip, over none of the controls that a mouse movement would act on.
     QRect openEditor(ProgramRun& run, const QStringList& stored) {
         QPoint playListButton;
         {
-            Layout layout(stored);
+            e2e::FormLayout layout(stored);
             playListButton =
                 layout.centreOf(QStringLiteral("frmConfigure"), QStringLiteral("cmdChooseMultiples"));
         }
@@ -342,8 +211,7 @@ protected:
         const QRect dialog = openDialog(run);
         if (!dialog.isValid()) return {};
         click(dialog, playListButton);
-        if (!waitShown(kEditor)) return {};
-        QThread::msleep(400);
+        if (!waitDrawn(kEditor).isValid()) return {};
         const QRect editor = windowNamed(kEditor);
         keysAt(editor, {});
         return editor;
@@ -408,7 +276,7 @@ TEST_F(PlayListEditorKeys, AFileNamedInLatin1PlaysIsListedAndIsSavedByItsBytes) 
 
     // The screen saver plays it.
     run.writeSettings(kPlayListSettings);
-    x().xdotool({"mousemove", "3", "3"});
+    pointAt(3, 3);
     run.start(QStringLiteral("/s"));
     const QStringList seen =
         coloursSeen(run, {QStringLiteral("red"), QStringLiteral("black")}, 2, 8000);
@@ -441,8 +309,7 @@ TEST_F(PlayListEditorKeys, AFullPlayListSaysSoWhenAFileIsAdded) {
     ASSERT_TRUE(editor.isValid());
     const QString title = QStringLiteral("Larkspur Software Lumora Video & Multimedia Screensaver");
     keysAt(editor, {"Tab", "Tab", "Return"});
-    ASSERT_TRUE(waitShown(title)) << "no message";
-    QThread::msleep(300);
+    ASSERT_TRUE(waitDrawn(title).isValid()) << "no message";
     shot(QStringLiteral("playlist-full"));
     const QRect box = windowNamed(title);
     EXPECT_TRUE(editor.intersects(box));

@@ -1,20 +1,22 @@
 // A play-list file given as the single media file, played by the real program on a real X server.
-#include "X11Session.h"
-#include <QElapsedTimer>
+#include "ScreenTest.h"
 #include <QFile>
-#include <QThread>
 #include <gtest/gtest.h>
 
 using e2e::ProgramRun;
-using e2e::X11Session;
 
 namespace {
 
-TEST(PlayListFileEndToEnd, FullScreenShowsEveryEntryInTurnThenStartsTheListAgain) {
-    X11Session& x = X11Session::instance();
-    ASSERT_TRUE(x.ok()) << "no X server at " << x.display().toStdString();
-    x.xdotool({QStringLiteral("mousemove"), QStringLiteral("5"), QStringLiteral("5")});
+class PlayListFileEndToEnd : public e2e::ScreenTest {
+protected:
+    void SetUp() override {
+        ScreenTest::SetUp();
+        if (HasFatalFailure()) return;
+        pointAt(5, 5);
+    }
+};
 
+TEST_F(PlayListFileEndToEnd, FullScreenShowsEveryEntryInTurnThenStartsTheListAgain) {
     ProgramRun run;
     const QStringList colours{QStringLiteral("red"), QStringLiteral("green"), QStringLiteral("blue")};
     QByteArray m3u = "#EXTM3U\n";
@@ -34,17 +36,10 @@ TEST(PlayListFileEndToEnd, FullScreenShowsEveryEntryInTurnThenStartsTheListAgain
     run.start(QStringLiteral("/s"));
 
     // Each entry in turn, then the list from its start once the poll sees it ended.
-    QStringList seen;
-    QElapsedTimer t;
-    t.start();
-    while (t.elapsed() < 15000 && seen.size() < 4 && run.process().state() == QProcess::Running) {
-        const QString c = e2e::colourName(x.pixel(640, 512));
-        if (colours.contains(c) && (seen.isEmpty() || seen.last() != c)) seen << c;
-        QThread::msleep(40);
-    }
+    const QStringList seen = coloursSeen(run, colours, 4, 15000);
     EXPECT_EQ(seen, colours + QStringList{QStringLiteral("red")});
 
-    x.xdotool({QStringLiteral("key"), QStringLiteral("x")});
+    x().xdotool({QStringLiteral("key"), QStringLiteral("x")});
     ASSERT_GE(run.waitForEnd(3000), 0);
     EXPECT_EQ(run.process().exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(run.process().exitCode(), 0);

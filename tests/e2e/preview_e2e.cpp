@@ -8,7 +8,7 @@
 #include <memory>
 #include <utility>
 #include <xcb/xcb.h>
-#include "X11Session.h"
+#include "ScreenTest.h"
 
 using e2e::ProgramRun;
 using e2e::X11Session;
@@ -150,11 +150,11 @@ private:
     QElapsedTimer m_clock;
 };
 
-class Preview : public ::testing::Test {
+class Preview : public e2e::ScreenTest {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(X11Session::instance().ok())
-            << "no X server at " << X11Session::instance().display().toStdString();
+        ScreenTest::SetUp();
+        if (HasFatalFailure()) return;
         ASSERT_TRUE(QFile::exists(kPicture)) << "the build makes " << kPicture.toStdString();
     }
     void TearDown() override {
@@ -193,7 +193,7 @@ TEST_F(Preview, PictureFillsTheHostAndTheProgramEndsWhenTheHostGoes) {
     auto hostOnScreen = [&] { return X11Session::instance().grabScreen().copy(kHost); };
     ASSERT_GE(waitFor([&] { return hostOnScreen().pixel(150, 100) != (0xFF000000 | kHostBackground); }, 3000),
               0);
-    QThread::msleep(200);
+    settle();
     const QImage shown = hostOnScreen();
     X11Session::instance().savePng(QStringLiteral(LUMORA_BINARY_DIR "/e2e-preview.png"));
     const QImage expected = QImage(kPicture)

@@ -1,6 +1,6 @@
 // The built program on each surface LUMORA_RENDER asks for: what the screen shows, what it says on
 // stderr about its choice, and its end on a mouse move.
-#include "X11Session.h"
+#include "ScreenTest.h"
 #include "platform/mpv/SoundOutput.h"
 #include "support/Clips.h"
 #include <QElapsedTimer>
@@ -22,7 +22,14 @@ struct Case {
 
 void PrintTo(const Case& c, std::ostream* os) { *os << "LUMORA_RENDER=" << c.value; }
 
-class Rendering : public ::testing::TestWithParam<Case> {};
+class Rendering : public e2e::ScreenTest, public ::testing::WithParamInterface<Case> {
+protected:
+    void SetUp() override {
+        ScreenTest::SetUp();
+        if (HasFatalFailure()) return;
+        pointAt(5, 5);
+    }
+};
 
 std::string caseName(const ::testing::TestParamInfo<Case>& info) {
     return info.param.value;
@@ -49,9 +56,6 @@ const QStringList kQuadrants{QStringLiteral("red"), QStringLiteral("blue"), QStr
 } // namespace
 
 TEST_P(Rendering, FullScreenShowsTheWholePictureSaysHowOnceAndEndsOnAMouseMove) {
-    X11Session& x = X11Session::instance();
-    ASSERT_TRUE(x.ok());
-    x.xdotool({QStringLiteral("mousemove"), QStringLiteral("5"), QStringLiteral("5")});
     ProgramRun run;
     ASSERT_TRUE(quadrantsFullScreen(run));
     run.setEnvironment(QStringLiteral("LUMORA_RENDER"), QString::fromLatin1(GetParam().value));
@@ -59,19 +63,19 @@ TEST_P(Rendering, FullScreenShowsTheWholePictureSaysHowOnceAndEndsOnAMouseMove) 
     run.start(QStringLiteral("/s"));
 
     // The four quadrants reach the four corners of the screen: stretched from 4:3 to 5:4, upright.
-    auto corners = [&] { return cornerColours(x); };
+    auto corners = [&] { return cornerColours(x()); };
     const int shown = e2e::waitUntil([&] { return corners() == kQuadrants; }, 8000);
-    x.savePng(QStringLiteral(LUMORA_BINARY_DIR "/e2e-render-%1.png").arg(QLatin1String(GetParam().value)));
+    x().savePng(QStringLiteral(LUMORA_BINARY_DIR "/e2e-render-%1.png").arg(QLatin1String(GetParam().value)));
     EXPECT_GE(shown, 0) << corners().join(' ').toStdString();
     // The quadrants meet at the centre.
-    const QImage screen = x.grabScreen();
+    const QImage screen = x().grabScreen();
     EXPECT_EQ(e2e::colourName(screen.pixel(630, 502)), "red");
     EXPECT_EQ(e2e::colourName(screen.pixel(650, 522)), "white");
 
-    x.xdotool({QStringLiteral("mousemove"), QStringLiteral("600"), QStringLiteral("500")});
+    x().xdotool({QStringLiteral("mousemove"), QStringLiteral("600"), QStringLiteral("500")});
     QThread::msleep(300);
     ASSERT_EQ(run.process().state(), QProcess::Running);
-    x.xdotool({QStringLiteral("mousemove"), QStringLiteral("620"), QStringLiteral("500")});
+    x().xdotool({QStringLiteral("mousemove"), QStringLiteral("620"), QStringLiteral("500")});
     const int ended = run.waitForEnd(3000);
     ASSERT_GE(ended, 0);
     EXPECT_LE(ended, 1000);
@@ -90,9 +94,9 @@ TEST_P(Rendering, FullScreenShowsTheWholePictureSaysHowOnceAndEndsOnAMouseMove) 
 // On a machine with no sound device and no graphics card, a run's only line on stderr says how it
 // renders: no sound library, hardware decoder or Qt has anything to say, whether the run is muted,
 // plays its sound, or runs inside a daemon's window.
-TEST(QuietRun, WithoutSoundDeviceOrGraphicsCardTheOnlyLineOnStderrIsHowItRenders) {
-    X11Session& x = X11Session::instance();
-    ASSERT_TRUE(x.ok());
+class QuietRun : public e2e::ScreenTest {};
+
+TEST_F(QuietRun, WithoutSoundDeviceOrGraphicsCardTheOnlyLineOnStderrIsHowItRenders) {
     struct Run {
         const char* what;
         const char* mute; // the sound dialog's setting
@@ -109,7 +113,7 @@ TEST(QuietRun, WithoutSoundDeviceOrGraphicsCardTheOnlyLineOnStderrIsHowItRenders
     };
     for (const Run& r : runs) {
         SCOPED_TRACE(r.what);
-        x.xdotool({QStringLiteral("mousemove"), QStringLiteral("5"), QStringLiteral("5")});
+        x().xdotool({QStringLiteral("mousemove"), QStringLiteral("5"), QStringLiteral("5")});
         ProgramRun run;
         if (!r.runtimeFolder) run.removeEnvironment(QStringLiteral("XDG_RUNTIME_DIR"));
         const SoundDevices devices = platform::mpv::findSoundDevices(run.environment());
@@ -134,7 +138,7 @@ TEST(QuietRun, WithoutSoundDeviceOrGraphicsCardTheOnlyLineOnStderrIsHowItRenders
         QElapsedTimer t;
         t.start();
         while (t.elapsed() < 20000 && p.state() == QProcess::Running && seen.size() < 3) {
-            const QString colour = e2e::colourName(x.pixel(640, 512));
+            const QString colour = e2e::colourName(x().pixel(640, 512));
             if ((colour == QStringLiteral("red") || colour == QStringLiteral("blue")) &&
                 (seen.isEmpty() || seen.last() != colour))
                 seen << colour;
@@ -143,7 +147,7 @@ TEST(QuietRun, WithoutSoundDeviceOrGraphicsCardTheOnlyLineOnStderrIsHowItRenders
         ASSERT_EQ(p.state(), QProcess::Running) << "exit code " << p.exitCode();
         EXPECT_EQ(seen.size(), 3) << seen.join(' ').toStdString();
 
-        if (r.arguments.first() == QStringLiteral("/s")) x.xdotool({QStringLiteral("key"), QStringLiteral("x")});
+        if (r.arguments.first() == QStringLiteral("/s")) x().xdotool({QStringLiteral("key"), QStringLiteral("x")});
         else p.terminate();
         ASSERT_GE(run.waitForEnd(3000), 0);
         EXPECT_EQ(p.exitCode(), 0);
@@ -182,9 +186,6 @@ TEST(ScreenDepth, SixteenBitPixelsShowTheRightColoursFromImages) {
 // Phones store portrait videos turned and mark them so: each plays upright, filling the screen, and
 // the play list goes on after them.
 TEST_P(Rendering, VideosMarkedAsTurnedPlayUprightAndThePlayListGoesOn) {
-    X11Session& x = X11Session::instance();
-    ASSERT_TRUE(x.ok());
-    x.xdotool({QStringLiteral("mousemove"), QStringLiteral("5"), QStringLiteral("5")});
     ProgramRun run;
     using testsupport::ClipKind;
     const QString turned90 = testsupport::makeClip(run.mediaFolder(), QStringLiteral("portrait 90.mp4"),
@@ -203,7 +204,7 @@ TEST_P(Rendering, VideosMarkedAsTurnedPlayUprightAndThePlayListGoesOn) {
     run.start(QStringLiteral("/s"));
 
     auto corners = [&] {
-        const QImage s = x.grabScreen();
+        const QImage s = x().grabScreen();
         return QStringList{e2e::colourName(s.pixel(3, 3)), e2e::colourName(s.pixel(1276, 3)),
                            e2e::colourName(s.pixel(3, 1020)), e2e::colourName(s.pixel(1276, 1020))}
             .join(QLatin1Char(' '));
@@ -224,7 +225,7 @@ TEST_P(Rendering, VideosMarkedAsTurnedPlayUprightAndThePlayListGoesOn) {
     ASSERT_EQ(run.process().state(), QProcess::Running) << "exit code " << run.process().exitCode();
     EXPECT_EQ(seen, (QStringList{upright90, upright270, allRed}));
 
-    x.xdotool({QStringLiteral("key"), QStringLiteral("x")});
+    x().xdotool({QStringLiteral("key"), QStringLiteral("x")});
     ASSERT_GE(run.waitForEnd(3000), 0);
     EXPECT_EQ(run.process().exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(run.process().exitCode(), 0);

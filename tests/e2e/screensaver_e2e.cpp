@@ -3,7 +3,7 @@
 #include <QSet>
 #include <QThread>
 #include <xcb/xcb.h>
-#include "X11Session.h"
+#include "ScreenTest.h"
 
 using e2e::ProgramRun;
 using e2e::X11Session;
@@ -12,14 +12,14 @@ namespace {
 
 const QString kMainForm = QStringLiteral("Screen Saver Main Form");
 
-class EndToEnd : public ::testing::Test {
+class EndToEnd : public e2e::ScreenTest {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(X11Session::instance().ok()) << "no X server at " << X11Session::instance().display().toStdString();
+        ScreenTest::SetUp();
+        if (HasFatalFailure()) return;
         // Park the pointer away from where the tests move it.
-        x().xdotool({QStringLiteral("mousemove"), QStringLiteral("5"), QStringLiteral("5")});
+        pointAt(5, 5);
     }
-    X11Session& x() { return X11Session::instance(); }
 
     // Waits until pred holds; the milliseconds it took, or -1.
     template <class Pred> int waitFor(Pred pred, int timeoutMs) { return e2e::waitUntil(pred, timeoutMs); }
@@ -122,10 +122,10 @@ TEST_F(EndToEnd, FullScreenCoversTheScreenLoopsTheClipAndEndsOnAMouseMove) {
     EXPECT_TRUE(run.process().state() == QProcess::Running);
 
     // The first movement over the player is recorded, the next one of 20 pixels ends it.
-    x().xdotool({QStringLiteral("mousemove"), QStringLiteral("600"), QStringLiteral("500")});
+    pointAt(600, 500);
     QThread::msleep(300);
     ASSERT_EQ(run.process().state(), QProcess::Running);
-    x().xdotool({QStringLiteral("mousemove"), QStringLiteral("620"), QStringLiteral("500")});
+    pointAt(620, 500);
     const int ended = run.waitForEnd(3000);
     ASSERT_GE(ended, 0);
     EXPECT_LE(ended, 1000);
@@ -270,14 +270,7 @@ TEST_F(EndToEnd, PlayListInOrderShowsTheEntriesInRotationOrder) {
     run.start(QStringLiteral("/s"));
     ASSERT_GE(waitFor([&] { return coversScreen(); }, 3000), 0);
     // A stored single file gives way to the play list: entry 1, 2, 0, 1.
-    QStringList seen;
-    QElapsedTimer t;
-    t.start();
-    while (t.elapsed() < 15000 && seen.size() < 4) {
-        const QString c = centreColour();
-        if (colours.contains(c) && (seen.isEmpty() || seen.last() != c)) seen << c;
-        QThread::msleep(40);
-    }
+    const QStringList seen = coloursSeen(run, colours, 4, 15000);
     EXPECT_EQ(seen, (QStringList{QStringLiteral("green"), QStringLiteral("blue"), QStringLiteral("red"),
                                  QStringLiteral("green")}));
     x().xdotool({QStringLiteral("key"), QStringLiteral("Escape")});

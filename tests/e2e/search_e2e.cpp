@@ -1,20 +1,16 @@
 // The media search and the single-file search in the real program on a real X server: reached from
 // the configuration dialog as a user reaches them, driven with the mouse and the keyboard, and judged
 // by what the program writes (the play list, the chosen file) and by what the screen shows.
-#include "X11Session.h"
-#include "platform/inprocess/InProcessPlatform.h"
+#include "ScreenTest.h"
 #include "playlist/SearchForms.h"
 #include "runtime/Form.h"
-#include "runtime/FormRegistry.h"
-#include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QListWidget>
 #include <QTemporaryDir>
 #include <QThread>
 #include <gtest/gtest.h>
-
-void registerProgramForms();
 
 using e2e::ProgramRun;
 using e2e::waitUntil;
@@ -22,53 +18,19 @@ using e2e::X11Session;
 
 namespace {
 
-const QString kDialog = QStringLiteral("Lumora Video & Multimedia Screensaver");
 const QString kEditor = QStringLiteral("Playlist Configuration");
 const QString kChooser = QStringLiteral("Choose or Search for a Media File");
 const QString kSearch = QStringLiteral("Search For Multimedia Files");
 const QString kSingle = QStringLiteral("Search For Single Multimedia File");
 
-// Where controls sit in their windows: the same forms laid out here, with the same settings, on the
-// test's own offscreen screen.
-class Layout {
-public:
-    explicit Layout(const QStringList& settings) {
-        for (const QString& s : settings)
-            m_platform.memorySettings()->values[s.section(u'=', 0, 0)] = s.section(u'=', 1);
-        m_platform.install();
-        registerProgramForms();
-        registerSearchForms();
-    }
-    ~Layout() {
-        runtime::forms().reset();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        platform::install(platform::Platform{});
-    }
-    runtime::Form* shown(const QString& form) {
-        runtime::Form* f = runtime::forms().load(form);
-        if (!f) return nullptr;
-        f->show();
-        QCoreApplication::processEvents();
-        return f;
-    }
-    // The centre of the named control, relative to the form's top-left corner.
-    QPoint centreOf(const QString& form, const QString& control) {
-        runtime::Form* f = shown(form);
-        auto* w = f ? f->findChild<QWidget*>(control) : nullptr;
-        return w ? w->mapTo(f, w->rect().center()) : QPoint();
-    }
-    // The centre of the first row of the found files.
-    QPoint firstFound(const QString& form) {
-        runtime::Form* f = shown(form);
-        auto* l = f ? f->findChild<QListWidget*>(QStringLiteral("lstFoundFiles")) : nullptr;
-        if (!l) return {};
-        l->addItem(QStringLiteral("/a.mpg"));
-        return l->viewport()->mapTo(f, l->visualItemRect(l->item(0)).center());
-    }
-
-private:
-    platform::InProcessPlatform m_platform;
-};
+// The centre of the first row of the found files, with one file listed.
+QPoint firstFound(e2e::FormLayout& layout, const QString& form) {
+    runtime::Form* f = layout.shown(form);
+    auto* l = f ? f->findChild<QListWidget*>(QStringLiteral("lstFoundFiles")) : nullptr;
+    if (!l) return {};
+    l->addItem(QStringLiteral("/a.mpg"));
+    return l->viewport()->mapTo(f, l->visualItemRect(l->item(0)).center());
+}
 
 struct Places {
     QPoint playListButton, searchButton, saveList, chooseButton, chooserSearch;
@@ -76,7 +38,7 @@ struct Places {
 };
 
 Places places(const QStringList& settings, int scale = 1) {
-    Layout layout(settings);
+    e2e::FormLayout layout(settings);
     Places p;
     p.playListButton = layout.centreOf(QStringLiteral("frmConfigure"), QStringLiteral("cmdChooseMultiples"));
     p.chooseButton = layout.centreOf(QStringLiteral("frmConfigure"), QStringLiteral("cmdChooseVideo"));
@@ -88,7 +50,7 @@ Places places(const QStringList& settings, int scale = 1) {
     p.addAll = layout.centreOf(QStringLiteral("frmFileSearch"), QStringLiteral("Command3"));
     p.finished = layout.centreOf(QStringLiteral("frmFileSearch"), QStringLiteral("Command1"));
     p.singleFolders = layout.centreOf(QStringLiteral("frmSingleFileSearch"), QStringLiteral("dirList"));
-    p.singleFirst = layout.firstFound(QStringLiteral("frmSingleFileSearch"));
+    p.singleFirst = firstFound(layout, QStringLiteral("frmSingleFileSearch"));
     p.singleSave = layout.centreOf(QStringLiteral("frmSingleFileSearch"), QStringLiteral("Command1"));
     for (QPoint* q : {&p.playListButton, &p.chooseButton, &p.searchButton, &p.saveList, &p.chooserSearch,
                       &p.folders, &p.addAll, &p.finished, &p.singleFolders, &p.singleFirst, &p.singleSave})
@@ -119,83 +81,44 @@ private:
     QTemporaryDir m_dir{QStringLiteral("/tmp/lumorasearch-XXXXXX")};
 };
 
-class SearchEndToEnd : public ::testing::Test {
+class SearchEndToEnd : public e2e::ScreenTest {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(x().ok()) << "no X server at " << x().display().toStdString();
+        ScreenTest::SetUp();
+        if (HasFatalFailure()) return;
         ASSERT_TRUE(QDir(QStringLiteral("/tmp")).exists());
-    }
-    X11Session& x() { return X11Session::instance(); }
-
-    QRect windowNamed(const QString& name) {
-        const auto ws = x().mappedWindowsNamed(name);
-        return ws.isEmpty() ? QRect() : ws.first().geometry;
-    }
-    bool shown(const QString& name) { return !x().mappedWindowsNamed(name).isEmpty(); }
-    bool waitShown(const QString& name, int ms = 8000) {
-        return waitUntil([&] { return shown(name); }, ms) >= 0;
-    }
-    bool waitGone(const QString& name, int ms = 8000) {
-        return waitUntil([&] { return !shown(name); }, ms) >= 0;
-    }
-    QRect openDialog(ProgramRun& run) {
-        run.start(QStringLiteral("/c"));
-        const bool splash = waitUntil(
-                                [&] {
-                                    for (const auto& w : x().topWindows())
-                                        if (w.mapped && w.geometry.width() > 300 && w.name != kDialog &&
-                                            qAbs(w.geometry.center().x() - 640) <= 1)
-                                            return true;
-                                    return false;
-                                },
-                                8000) >= 0;
-        EXPECT_TRUE(splash) << "the splash was not seen";
-        x().xdotool({"mousemove", "640", "512", "click", "1"});
-        if (!waitShown(kDialog, 10000)) return QRect();
-        QThread::msleep(300);
-        return windowNamed(kDialog);
-    }
-    void click(const QRect& window, const QPoint& p) {
-        x().xdotool({"mousemove", QString::number(window.x() + p.x()), QString::number(window.y() + p.y())});
-        QThread::msleep(80);
-        x().xdotool({"click", "1"});
-        QThread::msleep(250);
-    }
-    void keys(const QStringList& k) {
-        for (const QString& key : k) {
-            x().xdotool({"key", key});
-            QThread::msleep(150);
-        }
     }
     // Into a folder of the folder list by typing its name, which highlights it, and Enter.
     void openFolder(const QString& name) {
+        // What is typed within the keyboard input interval of the last name adds to that name.
+        if (m_typed.isValid())
+            QThread::msleep(std::max<qint64>(0, kTypeAheadMs - m_typed.elapsed()));
         x().xdotool({"type", "--delay", "40", name});
-        QThread::msleep(150);
+        m_typed.start();
+        settle();
         keys({QStringLiteral("Return")});
-        QThread::msleep(200);
+    }
+    // Starts the search with Alt+S and waits until the window shows what it found: changed, then still.
+    void searchAndWait(const QRect& window) {
+        const QImage before = grab(window);
+        keys({QStringLiteral("alt+s")});
+        waitUntil([&] { return grab(window) != before; }, 3000);
+        settle(5000);
     }
     // Opens the search from the play-list editor; returns the search window.
     QRect openSearch(ProgramRun& run, const Places& at) {
         const QRect dialog = openDialog(run);
         if (!dialog.isValid()) return {};
         click(dialog, at.playListButton);
-        if (!waitShown(kEditor)) return {};
-        QThread::msleep(300);
+        if (!waitDrawn(kEditor).isValid()) return {};
         click(windowNamed(kEditor), at.searchButton);
-        if (!waitShown(kSearch)) return {};
-        QThread::msleep(400);
+        if (!waitDrawn(kSearch).isValid()) return {};
         return windowNamed(kSearch);
     }
     QImage grab(const QRect& r) { return x().grabScreen().copy(r); }
-    void shot(const QString& name) { x().savePng(QStringLiteral(LUMORA_BINARY_DIR "/e2e-%1.png").arg(name)); }
-    QMap<QString, QString> settings(ProgramRun& run) {
-        QMap<QString, QString> values;
-        for (const QString& line : run.readSettings().split(u'\n')) {
-            const int eq = line.indexOf(u'=');
-            if (eq > 0) values[line.left(eq)] = line.mid(eq + 1);
-        }
-        return values;
-    }
+    // Qt's keyboard input interval (400 ms), with room to spare.
+    static constexpr qint64 kTypeAheadMs = 500;
+    QElapsedTimer m_typed;
     void end(ProgramRun& run) {
         run.process().terminate();
         run.waitForEnd(3000);
@@ -220,8 +143,7 @@ TEST_F(SearchEndToEnd, APreparedTreeIsListedInWalkOrderAndAddedToThePlayList) {
     click(search, at.folders);
     openFolder(QStringLiteral("tmp"));
     openFolder(tree.name());
-    keys({QStringLiteral("alt+s")});
-    QThread::msleep(1200);
+    searchAndWait(search);
     shot(QStringLiteral("search-after"));
 
     click(search, at.addAll);
@@ -231,7 +153,7 @@ TEST_F(SearchEndToEnd, APreparedTreeIsListedInWalkOrderAndAddedToThePlayList) {
     const QRect editor = windowNamed(kEditor);
     x().xdotool({"mousemove", QString::number(editor.x() + at.searchButton.x() + 3),
                  QString::number(editor.y() + at.searchButton.y())});
-    QThread::msleep(150);
+    settle();
     click(editor, at.saveList);
     ASSERT_TRUE(waitGone(kEditor));
     QFile list(run.programFolder() + QStringLiteral("/lumoraplus.ini"));
@@ -250,7 +172,7 @@ TEST_F(SearchEndToEnd, StopEndsASearchOfTheWholeDriveAtOnce) {
     const QRect search = openSearch(run, at);
     ASSERT_TRUE(search.isValid());
     // The search starts at the root of the program's drive: everything on it.
-    keys({QStringLiteral("alt+s")});
+    press(QStringLiteral("alt+s"));
     QThread::msleep(500);
     shot(QStringLiteral("search-walking"));
     const QImage walking1 = grab(search);
@@ -258,7 +180,7 @@ TEST_F(SearchEndToEnd, StopEndsASearchOfTheWholeDriveAtOnce) {
     const QImage walking2 = grab(search);
     ASSERT_NE(walking1, walking2) << "the window does not follow the walk (or the walk was over already)";
 
-    keys({QStringLiteral("alt+p")});
+    press(QStringLiteral("alt+p"));
     QThread::msleep(300);
     // A summary of folders that could not be read may come up when the walk ends.
     if (shown(QStringLiteral("Lumora"))) {
@@ -284,18 +206,15 @@ TEST_F(SearchEndToEnd, TheSingleFileSearchStoresTheFileClicked) {
     const QRect dialog = openDialog(run);
     ASSERT_TRUE(dialog.isValid());
     click(dialog, at.chooseButton);
-    ASSERT_TRUE(waitShown(kChooser));
-    QThread::msleep(300);
+    ASSERT_TRUE(waitDrawn(kChooser).isValid());
     click(windowNamed(kChooser), at.chooserSearch);
-    ASSERT_TRUE(waitShown(kSingle));
-    QThread::msleep(400);
+    ASSERT_TRUE(waitDrawn(kSingle).isValid());
     const QRect single = windowNamed(kSingle);
     EXPECT_TRUE(QRect(0, 0, 1280, 1024).contains(single));
     click(single, at.singleFolders);
     openFolder(QStringLiteral("tmp"));
     openFolder(tree.name());
-    keys({QStringLiteral("alt+s")});
-    QThread::msleep(1200);
+    searchAndWait(single);
     click(single, at.singleFirst);
     shot(QStringLiteral("single-search"));
     click(single, at.singleSave);

@@ -1,4 +1,4 @@
-#include "X11Session.h"
+#include "ScreenTest.h"
 #include "platform/FileNames.h"
 #include "platform/linux/IniSettingsBackend.h"
 #include "platform/linux/SettingsFormat.h"
@@ -54,14 +54,14 @@ QByteArray handWritten(const QString& clip, bool floating) {
     return text;
 }
 
-class SettingsEndToEnd : public ::testing::Test {
+class SettingsEndToEnd : public e2e::ScreenTest {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(x().ok()) << "no X server at " << x().display().toStdString();
-        x().xdotool({QStringLiteral("mousemove"), QStringLiteral("3"), QStringLiteral("3")});
+        ScreenTest::SetUp();
+        if (HasFatalFailure()) return;
+        pointAt(3, 3);
     }
-    X11Session& x() { return X11Session::instance(); }
-    bool shown() { return !x().mappedWindowsNamed(kMainForm).isEmpty(); }
+    bool shown() { return ScreenTest::shown(kMainForm); }
 
     // Runs "/s" over the hand-written file until the clip shows, ends it with a key and checks
     // that the file is the same but for the keys the program writes.

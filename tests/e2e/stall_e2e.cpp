@@ -1,4 +1,4 @@
-#include "X11Session.h"
+#include "ScreenTest.h"
 #include "support/Clips.h"
 #include <QDir>
 #include <QElapsedTimer>
@@ -16,13 +16,13 @@ namespace {
 
 const QString kMainForm = QStringLiteral("Screen Saver Main Form");
 
-class NoStall : public ::testing::Test {
+class NoStall : public e2e::ScreenTest {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(x().ok()) << "no X server at " << x().display().toStdString();
-        x().xdotool({QStringLiteral("mousemove"), QStringLiteral("3"), QStringLiteral("3")});
+        ScreenTest::SetUp();
+        if (HasFatalFailure()) return;
+        pointAt(3, 3);
     }
-    X11Session& x() { return X11Session::instance(); }
     QString fifo(ProgramRun& run) {
         const QString path = run.mediaFolder() + QStringLiteral("/pipe.mpg");
         EXPECT_EQ(::mkfifo(path.toUtf8().constData(), 0600), 0);

@@ -6,7 +6,7 @@
 #include "playlist/frmFileLister.h"
 #include "playback/frmAbsoluteFullScreenVideo.h"
 #include "runtime/FormRegistry.h"
-#include "shell/Settings.h"
+#include "platform/Settings.h"
 #include "support/PlayerFixture.h"
 
 using testsupport::FakeMediaPlayer;

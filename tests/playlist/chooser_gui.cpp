@@ -1,11 +1,12 @@
 #include <gtest/gtest.h>
 
-#include "platform/inprocess/InProcessPlatform.h"
+#include "support/inprocess/InProcessPlatform.h"
 #include "platform/linux/LinuxPlatform.h"
 #include "playlist/frmChooseOrSearch.h"
 #include "runtime/Controls.h"
 #include "runtime/FormRegistry.h"
-#include "shell/Settings.h"
+#include "platform/Settings.h"
+#include "support/TestFiles.h"
 #include <QApplication>
 #include <QComboBox>
 #include <QCoreApplication>
@@ -49,11 +50,7 @@ protected:
         QCoreApplication::processEvents();
         return f;
     }
-    bool closed() {
-        for (int i = 0; i < 200 && runtime::forms().find(kChooser); ++i)
-            QTest::qWait(10);
-        return runtime::forms().find(kChooser) == nullptr;
-    }
+    bool closed() { return testsupport::formClosed(kChooser); }
     QString setting(const char* key) {
         return GetSetting(QString::fromLatin1(key), QStringLiteral("<none>"));
     }

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "platform/inprocess/InProcessPlatform.h"
+#include "support/inprocess/InProcessPlatform.h"
 #include "playlist/BrowseLists.h"
 #include "playlist/PlayListFile.h"
 #include "playlist/frmFileLister.h"
@@ -8,7 +8,8 @@
 #include "runtime/Convert.h"
 #include "runtime/FormRegistry.h"
 #include "runtime/RuntimeError.h"
-#include "shell/Settings.h"
+#include "platform/Settings.h"
+#include "support/TestFiles.h"
 #include <QAction>
 #include <QApplication>
 #include <QCoreApplication>
@@ -33,6 +34,7 @@ inline void PrintTo(const QString& s, std::ostream* os) {
     *os << '"' << s.toStdString() << '"';
 }
 
+using testsupport::bytesOf;
 namespace {
 
 const char* const kTitle = "Larkspur Software Lumora Video & Multimedia Screensaver";
@@ -46,15 +48,7 @@ protected:
     }
     void TearDown() override { runtime::forms().reset(); }
 
-    QByteArray bytesOf(const QString& path) const {
-        QFile f(path);
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-    }
-    void putBytes(const QByteArray& bytes) const {
-        QFile f(m_path);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        f.write(bytes);
-    }
+    void putBytes(const QByteArray& bytes) const { testsupport::putBytes(m_path, bytes); }
     // The registry releases an unloaded form later; let that happen.
     static void releaseUnloaded() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
 

@@ -7,10 +7,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "platform/inprocess/InProcessPlatform.h"
+#include "support/inprocess/InProcessPlatform.h"
 #include "playlist/PlayListFile.h"
 #include "runtime/FormRegistry.h"
 #include "runtime/RuntimeError.h"
+#include "support/TestFiles.h"
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -18,6 +19,8 @@
 #include <chrono>
 #include <random>
 
+using testsupport::bytesOf;
+using testsupport::putBytes;
 namespace {
 
 class PlayListFileTest : public ::testing::Test {
@@ -32,15 +35,6 @@ protected:
         runtime::forms().reset();
     }
 
-    QByteArray bytesOf(const QString& path) const {
-        QFile f(path);
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-    }
-    void putBytes(const QString& path, const QByteArray& bytes) const {
-        QFile f(path);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        ASSERT_EQ(f.write(bytes), bytes.size());
-    }
     // Makes a folder read-only; false where the user ignores permissions (root).
     bool makeReadOnly(const QString& folder) const {
         QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::ExeOwner |

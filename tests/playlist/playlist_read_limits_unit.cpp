@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include "playlist/PlayListFile.h"
+#include "support/TestFiles.h"
 #include <QByteArray>
 #include <QFile>
 #include <QRegularExpression>
@@ -26,6 +27,8 @@ inline void PrintTo(const QString& s, std::ostream* os) {
 // A play list file may be anything by the time it is read: a huge single line, endless junk after the
 // entries, a binary file. Reading it must stay cheap and still give the entries that are there.
 
+using testsupport::bytesOf;
+using testsupport::putBytes;
 namespace {
 
 using namespace std::chrono_literals;
@@ -78,15 +81,6 @@ class PlayListReadLimitsTest : public ::testing::Test {
 protected:
     QString path(const char* name) const { return m_dir.filePath(QString::fromLatin1(name)); }
 
-    void putBytes(const QString& file, const QByteArray& bytes) const {
-        QFile f(file);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        ASSERT_EQ(f.write(bytes), bytes.size());
-    }
-    QByteArray bytesOf(const QString& file) const {
-        QFile f(file);
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-    }
     // head, then `nulBytes` NUL bytes as one line of junk, then tail. The NULs are a hole in the file,
     // so a line of hundreds of megabytes costs no disk and no time to make, yet reads like any other.
     void putWithHole(const QString& file, const QByteArray& head, qint64 nulBytes,

@@ -1,5 +1,5 @@
 #include "platform/FileNames.h"
-#include "platform/inprocess/InProcessPlatform.h"
+#include "support/inprocess/InProcessPlatform.h"
 #include "playlist/MediaPatterns.h"
 #include "playlist/SearchForms.h"
 #include "playlist/SearchLists.h"
@@ -8,6 +8,7 @@
 #include "playlist/frmSingleFileSearch.h"
 #include "runtime/Controls.h"
 #include "runtime/FormRegistry.h"
+#include "support/TestFiles.h"
 #include <QAbstractButton>
 #include <QAction>
 #include <QCoreApplication>
@@ -138,11 +139,7 @@ protected:
         list->scrollToItem(item);
         QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(item).center());
     }
-    bool closed(const QString& name) {
-        (void)QTest::qWaitFor([&] { return !forms().find(name); }, 10000);
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        return !forms().find(name) && !forms().loadedNames().contains(name);
-    }
+    bool closed(const QString& name) { return testsupport::formClosed(name); }
     QString caption(QWidget* form, const char* name) {
         QObject* c = form->findChild<QObject*>(QString::fromLatin1(name));
         if (!c) return QStringLiteral("<missing %1>").arg(QString::fromLatin1(name));

@@ -1,4 +1,4 @@
-#include "platform/inprocess/InProcessPlatform.h"
+#include "support/inprocess/InProcessPlatform.h"
 #include "runtime/Form.h"
 #include "runtime/FormRegistry.h"
 #include "shell/VIDEOSCR.h"

@@ -1,4 +1,4 @@
-#include "platform/inprocess/InProcessPlatform.h"
+#include "support/inprocess/InProcessPlatform.h"
 #include "runtime/FormRegistry.h"
 #include "runtime/Twips.h"
 #include "shell/ControlForm.h"

@@ -1,5 +1,5 @@
-#include "platform/inprocess/InProcessPlatform.h"
-#include "shell/SystemServices.h"
+#include "support/inprocess/InProcessPlatform.h"
+#include "platform/SystemServices.h"
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>

@@ -1,10 +1,10 @@
 #include "platform/FileNames.h"
-#include "platform/inprocess/InProcessPlatform.h"
+#include "support/inprocess/InProcessPlatform.h"
 #include "platform/linux/IniSettingsBackend.h"
 #include "platform/linux/SettingsFormat.h"
 #include "runtime/Convert.h"
 #include "runtime/RuntimeError.h"
-#include "shell/Settings.h"
+#include "platform/Settings.h"
 #include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>

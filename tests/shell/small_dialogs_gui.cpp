@@ -1,9 +1,10 @@
-#include "platform/inprocess/InProcessPlatform.h"
+#include "support/inprocess/InProcessPlatform.h"
 #include "runtime/Controls.h"
 #include "runtime/FormRegistry.h"
 #include "shell/ShellDialogs.h"
 #include "shell/frmMixer.h"
 #include "shell/frmMouseSensitivity.h"
+#include "support/TestFiles.h"
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
@@ -78,13 +79,7 @@ protected:
     void choose(QWidget* form, const char* action) { control<QAction>(form, action)->trigger(); }
 
     // The dialog shrinks away while events run; true once it has been unloaded and let go.
-    bool closed(const QString& name) {
-        QDeadlineTimer deadline(10000);
-        while (forms().find(name) && !deadline.hasExpired())
-            QTest::qWait(5);
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        return !forms().find(name) && !forms().loadedNames().contains(name);
-    }
+    bool closed(const QString& name) { return testsupport::formClosed(name); }
 
     // The captions a user reads, by control.
     void expectCaptions(QWidget* form, const QList<QPair<const char*, QString>>& captions) {

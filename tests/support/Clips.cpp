@@ -141,6 +141,39 @@ QString makeClip(const QString& dir, const QString& name, ClipKind kind, double 
     return path;
 }
 
+QString makeColourClip(const QString& path, const QStringList& colours, double seconds, bool withSound) {
+    QStringList args;
+    QString filter;
+    for (int i = 0; i < colours.size(); ++i) {
+        args << QStringLiteral("-f") << QStringLiteral("lavfi") << QStringLiteral("-i")
+             << QStringLiteral("color=c=%1:s=320x240:r=25:d=%2").arg(colours[i]).arg(seconds);
+        filter += QStringLiteral("[%1:v]").arg(i);
+    }
+    if (withSound)
+        args << QStringLiteral("-f") << QStringLiteral("lavfi") << QStringLiteral("-i")
+             << QStringLiteral("sine=f=440:d=%1").arg(seconds * double(colours.size()));
+    filter += QStringLiteral("concat=n=%1:v=1:a=0[v]").arg(colours.size());
+    args << QStringLiteral("-filter_complex") << filter << QStringLiteral("-map") << QStringLiteral("[v]");
+    const QString suffix = QFileInfo(path).suffix();
+    if (!withSound) {
+        args << QStringLiteral("-c:v") << QStringLiteral("mpeg1video") << QStringLiteral("-q:v")
+             << QStringLiteral("2");
+    } else if (suffix == QLatin1String("mp4")) {
+        // As cameras and phones make them: H.264 with AAC, which a hardware decoder would take.
+        args << QStringLiteral("-map") << QStringLiteral("%1:a").arg(colours.size()) << QStringLiteral("-c:v")
+             << QStringLiteral("libx264") << QStringLiteral("-pix_fmt") << QStringLiteral("yuv420p")
+             << QStringLiteral("-c:a") << QStringLiteral("aac");
+    } else {
+        args << QStringLiteral("-map") << QStringLiteral("%1:a").arg(colours.size()) << QStringLiteral("-c:v")
+             << QStringLiteral("mpeg1video") << QStringLiteral("-q:v") << QStringLiteral("2")
+             << QStringLiteral("-c:a") << QStringLiteral("mp2");
+    }
+    const QString cached = cachedClip(args, suffix);
+    if (cached.isEmpty()) return {};
+    QFile::remove(path);
+    return QFile::copy(cached, path) ? path : QString();
+}
+
 QString clipFolder() {
     static QTemporaryDir folder(QDir::tempPath() + QStringLiteral("/lumora-clips-XXXXXX"));
     return folder.path();

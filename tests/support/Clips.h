@@ -1,5 +1,6 @@
 #pragma once
 #include <QString>
+#include <QStringList>
 
 // Media clips made with ffmpeg at test time, for tests that play real files.
 namespace testsupport {
@@ -28,6 +29,11 @@ enum class ClipKind {
 // current test fails and "" is returned.
 QString makeClip(const QString& dir, const QString& name, ClipKind kind, double seconds = 1.0,
                  const QString& colour = QStringLiteral("red"));
+
+// A clip of solid colours one after another, each `seconds` long, at path. With sound, a tone plays
+// throughout: H.264 and AAC for an .mp4 name, MPEG-1 and MPEG audio otherwise. Made once like the
+// others and copied; "" when it could not be made.
+QString makeColourClip(const QString& path, const QStringList& colours, double seconds, bool withSound = false);
 
 // A folder for this run's clips, removed when the test program ends.
 QString clipFolder();

@@ -6,7 +6,7 @@
 
 #include "playlist/PlayListFile.h"
 #include "runtime/FormRegistry.h"
-#include "shell/SystemServices.h"
+#include "platform/SystemServices.h"
 #include "shell/VIDEOSCR.h"
 
 namespace testsupport {

@@ -3,7 +3,7 @@
 #include <QPoint>
 #include <QPointer>
 #include <QStringList>
-#include "platform/inprocess/InProcessPlatform.h"
+#include "support/inprocess/InProcessPlatform.h"
 #include "support/FakeMediaPlayer.h"
 
 namespace testsupport {

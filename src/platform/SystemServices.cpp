@@ -1,4 +1,4 @@
-#include "shell/SystemServices.h"
+#include "platform/SystemServices.h"
 
 #include <QDir>
 #include <QFileInfo>

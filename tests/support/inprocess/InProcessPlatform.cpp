@@ -1,4 +1,4 @@
-#include "platform/inprocess/InProcessPlatform.h"
+#include "support/inprocess/InProcessPlatform.h"
 
 #include <QCursor>
 #include <QGuiApplication>

@@ -5,16 +5,54 @@
 #include <QOpenGLContext>
 #include <QWindow>
 #include <mpv/render_gl.h>
+#if defined(__SANITIZE_ADDRESS__)
+#include <dlfcn.h>
+#include <link.h>
+#include <cstring>
+#include <string>
+#include <vector>
+#endif
 
 namespace platform::mpv {
 
 namespace {
+
+#if defined(__SANITIZE_ADDRESS__)
+// Mesa's libraries: the GLX and EGL front ends, the DRI drivers (swrast_dri.so, iris_dri.so ...) and
+// the shared gallium core of newer releases.
+bool isOpenGlDriver(const char* path) {
+    const char* slash = std::strrchr(path, '/');
+    const char* name = slash ? slash + 1 : path;
+    const size_t length = std::strlen(name);
+    const auto endsWith = [&](const char* tail) {
+        const size_t n = std::strlen(tail);
+        return length >= n && std::strcmp(name + length - n, tail) == 0;
+    };
+    return std::strncmp(name, "libGLX_mesa.so", 14) == 0 || std::strncmp(name, "libEGL_mesa.so", 14) == 0 ||
+           std::strncmp(name, "libgallium", 10) == 0 || endsWith("_dri.so");
+}
+#endif
 
 void* procAddress(void* context, const char* name) {
     return reinterpret_cast<void*>(static_cast<QOpenGLContext*>(context)->getProcAddress(name));
 }
 
 } // namespace
+
+void keepOpenGlDriverLoaded() {
+#if defined(__SANITIZE_ADDRESS__)
+    std::vector<std::string> drivers;
+    dl_iterate_phdr(
+        [](dl_phdr_info* info, size_t, void* found) {
+            if (info->dlpi_name && isOpenGlDriver(info->dlpi_name))
+                static_cast<std::vector<std::string>*>(found)->emplace_back(info->dlpi_name);
+            return 0;
+        },
+        &drivers);
+    // Only libraries already loaded; the handle is never closed, so the driver outlives every close.
+    for (const std::string& path : drivers) dlopen(path.c_str(), RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
+#endif
+}
 
 GlRenderLoop::GlRenderLoop(QOffscreenSurface* surface, QWindow* window, std::function<void()> framed)
     : m_surface(surface), m_window(window), m_framed(std::move(framed)) {}
@@ -33,7 +71,9 @@ mpv_render_context* GlRenderLoop::start(mpv_handle* mpv, QString* error) {
         std::unique_lock<std::mutex> hold(m_startLock);
         m_gl = new QOpenGLContext;
         m_gl->setFormat(m_window->requestedFormat());
-        if (!m_gl->create()) failure = QStringLiteral("no OpenGL context");
+        const bool created = m_gl->create();
+        keepOpenGlDriverLoaded();
+        if (!created) failure = QStringLiteral("no OpenGL context");
         else if (!m_gl->makeCurrent(m_surface)) failure = QStringLiteral("the OpenGL context cannot be made current");
         if (failure.isEmpty()) {
             mpv_opengl_init_params init{};

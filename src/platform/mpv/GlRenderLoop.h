@@ -17,6 +17,12 @@ class QWindow;
 
 namespace platform::mpv {
 
+// Call once an OpenGL context exists. In the AddressSanitizer build only, the OpenGL driver libraries
+// then loaded stay loaded until the process ends: Mesa unloads its driver when the X display closes,
+// before the leak check at exit, and what the driver keeps for good would be reported with no module
+// name, where tests/lsan.supp cannot name it. Elsewhere it does nothing.
+void keepOpenGlDriverLoaded();
+
 // libmpv's OpenGL renderer on a thread of its own with an OpenGL context of its own, drawing each
 // frame straight into a native child window and presenting it there. The user-interface thread
 // takes no part in a frame: it neither draws nor composes nor waits for the swap.

@@ -1,4 +1,5 @@
 #include "platform/mpv/SurfaceChoice.h"
+#include "platform/mpv/GlRenderLoop.h"
 
 #include <QGuiApplication>
 #include <QOffscreenSurface>
@@ -29,7 +30,9 @@ Probe probeOpenGL() {
     QOffscreenSurface surface;
     surface.create();
     QOpenGLContext context;
-    if (!surface.isValid() || !context.create() || !context.makeCurrent(&surface)) {
+    const bool created = surface.isValid() && context.create();
+    keepOpenGlDriverLoaded();
+    if (!created || !context.makeCurrent(&surface)) {
         probe.failure = QStringLiteral("no OpenGL context could be created");
         return probe;
     }

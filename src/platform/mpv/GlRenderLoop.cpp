@@ -6,9 +6,9 @@
 #include <QWindow>
 #include <mpv/render_gl.h>
 #if defined(__SANITIZE_ADDRESS__)
+#include <cstring>
 #include <dlfcn.h>
 #include <link.h>
-#include <cstring>
 #include <string>
 #include <vector>
 #endif
@@ -50,7 +50,8 @@ void keepOpenGlDriverLoaded() {
         },
         &drivers);
     // Only libraries already loaded; the handle is never closed, so the driver outlives every close.
-    for (const std::string& path : drivers) dlopen(path.c_str(), RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
+    for (const std::string& path : drivers)
+        dlopen(path.c_str(), RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
 #endif
 }
 

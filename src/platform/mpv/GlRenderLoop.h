@@ -19,8 +19,9 @@ namespace platform::mpv {
 
 // Call once an OpenGL context exists. In the AddressSanitizer build only, the OpenGL driver libraries
 // then loaded stay loaded until the process ends: Mesa unloads its driver when the X display closes,
-// before the leak check at exit, and what the driver keeps for good would be reported with no module
-// name, where tests/lsan.supp cannot name it. Elsewhere it does nothing.
+// before the leak check at exit, and what the driver keeps for good (reachable from its own globals
+// while it is loaded) would then be reported as leaked, with no module name to suppress it by.
+// Elsewhere it does nothing.
 void keepOpenGlDriverLoaded();
 
 // libmpv's OpenGL renderer on a thread of its own with an OpenGL context of its own, drawing each

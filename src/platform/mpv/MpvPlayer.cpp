@@ -41,8 +41,16 @@ constexpr qint64 kAnswerLimitMs = 250;
 // Cores of destroyed players still ending on a thread of their own, and those left to themselves.
 std::atomic<int> g_retiringCores{0};
 std::atomic<int> g_abandonedCores{0};
-std::mutex g_retiringLock;
-std::condition_variable g_retired;
+// A retiring core's thread is detached and may end after main() has returned, when static objects
+// are being destroyed: the lock and the signal it ends with are never destroyed.
+struct Retiring {
+    std::mutex lock;
+    std::condition_variable ended;
+};
+Retiring& retiring() {
+    static auto* const state = new Retiring;
+    return *state;
+}
 
 // Looks at paths that never answer are not started without end: past this many, a path counts as
 // unplayable until one of them returns.
@@ -382,9 +390,10 @@ MpvPlayer::~MpvPlayer() {
                 mpv_render_context_free(render);
             }
             mpv_terminate_destroy(mpv);
-            std::lock_guard<std::mutex> hold(g_retiringLock);
+            Retiring& state = retiring();
+            std::lock_guard<std::mutex> hold(state.lock);
             --g_retiringCores;
-            g_retired.notify_all();
+            state.ended.notify_all();
         }).detach();
     }
 }
@@ -416,9 +425,10 @@ bool MpvPlayer::stopUntilIdle(mpv_handle* mpv) {
 
 bool playersFinished(int limitMs) {
     if (g_abandonedCores.load() > 0) return false;
-    std::unique_lock<std::mutex> hold(g_retiringLock);
-    return g_retired.wait_for(hold, std::chrono::milliseconds(limitMs),
-                              [] { return g_retiringCores.load() == 0; });
+    Retiring& state = retiring();
+    std::unique_lock<std::mutex> hold(state.lock);
+    return state.ended.wait_for(hold, std::chrono::milliseconds(limitMs),
+                                [] { return g_retiringCores.load() == 0; });
 }
 
 void MpvPlayer::shutDownVideo(mpv_handle* mpv, mpv_render_context* render) {

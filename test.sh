@@ -64,8 +64,8 @@ else
   chmod 1777 "$logs"
   if [ "$mode" = asan ]; then
     # Any report stops the process with a stack; leaks only the system libraries own are in lsan.supp.
-    export ASAN_OPTIONS="halt_on_error=1:detect_leaks=1:abort_on_error=0:print_summary=1:suppressions=$supp/asan.supp:log_path=$logs/asan"
-    export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1:print_summary=1:suppressions=$supp/ubsan.supp:log_path=$logs/ubsan"
+    export ASAN_OPTIONS="halt_on_error=1:detect_leaks=1:abort_on_error=0:print_summary=1:suppressions=$supp/asan.supp:log_path=$logs/asan:log_exe_name=1"
+    export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1:print_summary=1:suppressions=$supp/ubsan.supp:log_path=$logs/ubsan:log_exe_name=1"
     export LSAN_OPTIONS="detect_leaks=1:print_suppressions=0:suppressions=$supp/lsan.supp"
     # Every end-to-end test but those whose subject is time passing or a desktop around the program,
     # not a path of its own through the code: those paths run under the sanitizers in other tests,
@@ -83,7 +83,7 @@ else
   else
     # Races in libraries that are not built with ThreadSanitizer, which it cannot follow, are in tsan.supp.
     # The clip maker runs ffmpeg from a process with threads; the child only execs, so it may fork.
-    export TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1:die_after_fork=0:print_suppressions=0:suppressions=$supp/tsan.supp:log_path=$logs/tsan"
+    export TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1:die_after_fork=0:print_suppressions=0:suppressions=$supp/tsan.supp:log_path=$logs/tsan:log_exe_name=1"
     [ "$label_given" = 1 ] ||
       args=(-R '^(platform_x11\.|platform_gui\.|playlist_unit\.FolderWalk|playlist_gui\.SearchTest)' ${args[@]+"${args[@]}"})
   fi

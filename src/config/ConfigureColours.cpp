@@ -2,7 +2,7 @@
 #include "config/HelpTexts.h"
 #include "config/frmConfigure.h"
 #include "platform/Platform.h"
-#include "runtime/Convert.h"
+#include "base/Convert.h"
 #include "runtime/Twips.h"
 #include "platform/Settings.h"
 #include <QApplication>

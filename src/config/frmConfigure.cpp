@@ -3,10 +3,11 @@
 #include "config/DesktopShortcut.h"
 #include "config/HelpTexts.h"
 #include "platform/Platform.h"
+#include "playlist/PlayList.h"
 #include "playlist/frmFileLister.h"
-#include "runtime/Convert.h"
+#include "base/Convert.h"
 #include "runtime/FormRegistry.h"
-#include "runtime/RuntimeError.h"
+#include "base/RuntimeError.h"
 #include "platform/Settings.h"
 #include <QAction>
 #include <QApplication>
@@ -293,8 +294,7 @@ void frmConfigure::Command1_Click() {
         true);
     if (!saved) return;
 
-    frmFileLister* lister = fileLister();
-    m_playListCount = static_cast<int16_t>(lister ? lister->listCount() : 0);
+    m_playListCount = static_cast<int16_t>(playList().count());
 
     if (cmdChooseVideo->isEnabled() || m_playListCount != 0) {
         unloadFileLister();

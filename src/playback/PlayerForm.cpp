@@ -10,9 +10,9 @@
 #include "platform/Platform.h"
 #include "playback/Gradient.h"
 #include "playback/Rotation.h"
-#include "playlist/frmFileLister.h"
-#include "runtime/Convert.h"
-#include "runtime/Guard.h"
+#include "playlist/PlayList.h"
+#include "base/Convert.h"
+#include "base/Guard.h"
 #include "runtime/Twips.h"
 #include "platform/Settings.h"
 #include "platform/SystemServices.h"
@@ -220,7 +220,7 @@ void PlayerForm::stopByName() {
 }
 
 void PlayerForm::unloadEditor() {
-    skipOnError([] { unloadFileLister(); });
+    skipOnError([] { forgetPlayList(); });
 }
 
 void PlayerForm::stopAndClose() {

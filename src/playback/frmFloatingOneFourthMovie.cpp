@@ -2,9 +2,9 @@
 
 #include "platform/Platform.h"
 #include "playback/Rotation.h"
-#include "runtime/Convert.h"
-#include "runtime/Guard.h"
-#include "runtime/Random.h"
+#include "base/Convert.h"
+#include "base/Guard.h"
+#include "base/Random.h"
 #include "runtime/Twips.h"
 #include "platform/Settings.h"
 

@@ -1,8 +1,8 @@
 #include "playlist/BrowseLists.h"
 
-#include "platform/FileNames.h"
+#include "base/FileNames.h"
 #include "playlist/FolderBrowse.h"
-#include "runtime/RuntimeError.h"
+#include "base/RuntimeError.h"
 #include <QApplication>
 #include <QFileInfo>
 #include <QStyle>

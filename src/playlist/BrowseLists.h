@@ -1,6 +1,6 @@
 #pragma once
 #include "platform/Platform.h"
-#include "playlist/MediaPatterns.h"
+#include "base/MediaPatterns.h"
 #include <QComboBox>
 #include <QListWidget>
 

@@ -1,8 +1,8 @@
 #include "playlist/FolderBrowse.h"
 
-#include "platform/FileNames.h"
-#include "playlist/FolderWalk.h"
-#include "playlist/MediaPatterns.h"
+#include "base/FileNames.h"
+#include "base/FolderWalk.h"
+#include "base/MediaPatterns.h"
 #include <QDir>
 #include <sys/stat.h>
 

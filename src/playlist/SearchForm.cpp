@@ -1,12 +1,12 @@
 #include "playlist/SearchForm.h"
 
-#include "platform/FileNames.h"
+#include "base/FileNames.h"
 #include "platform/Platform.h"
-#include "playlist/MediaPatterns.h"
+#include "base/MediaPatterns.h"
 #include "playlist/SearchLists.h"
 #include "runtime/Controls.h"
-#include "runtime/Guard.h"
-#include "runtime/RuntimeError.h"
+#include "base/Guard.h"
+#include "base/RuntimeError.h"
 #include <QAction>
 #include <QCoreApplication>
 #include <QFocusEvent>

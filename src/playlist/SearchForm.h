@@ -1,5 +1,5 @@
 #pragma once
-#include "playlist/FolderWalk.h"
+#include "base/FolderWalk.h"
 #include "runtime/Form.h"
 
 class DriveListBox;

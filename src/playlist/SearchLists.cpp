@@ -1,8 +1,8 @@
 #include "playlist/SearchLists.h"
 
-#include "playlist/FolderWalk.h"
-#include "playlist/MediaPatterns.h"
-#include "runtime/RuntimeError.h"
+#include "base/FolderWalk.h"
+#include "base/MediaPatterns.h"
+#include "base/RuntimeError.h"
 #include <QApplication>
 #include <QKeyEvent>
 #include <QStyle>

@@ -3,8 +3,8 @@
 #include "playlist/WindowHandle.h"
 #include "runtime/Controls.h"
 #include "runtime/FormRegistry.h"
-#include "runtime/Guard.h"
-#include "runtime/RuntimeError.h"
+#include "base/Guard.h"
+#include "base/RuntimeError.h"
 #include "platform/Settings.h"
 #include <QFileInfo>
 #include <QHBoxLayout>

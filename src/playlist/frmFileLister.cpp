@@ -1,23 +1,25 @@
 #include "playlist/frmFileLister.h"
 
-#include "platform/FileNames.h"
+#include "base/FileNames.h"
 #include "platform/Platform.h"
 #include "playlist/BrowseLists.h"
 #include "playlist/FolderBrowse.h"
-#include "playlist/MediaPatterns.h"
-#include "playlist/PlayListFile.h"
+#include "base/MediaPatterns.h"
+#include "base/PlayListFile.h"
+#include "playlist/PlayList.h"
 #include "playlist/WindowHandle.h"
 #include "runtime/Controls.h"
-#include "runtime/Convert.h"
+#include "base/Convert.h"
 #include "runtime/FormRegistry.h"
-#include "runtime/Guard.h"
-#include "runtime/RuntimeError.h"
+#include "base/Guard.h"
+#include "base/RuntimeError.h"
 #include "platform/Settings.h"
 #include <QAction>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QListView>
 #include <QListWidget>
 #include <QMenu>
 #include <QMouseEvent>
@@ -36,7 +38,6 @@ constexpr int kExclamation = 48;
 
 const QString kFolderKey = QStringLiteral("PathToLastDirectoryFrmFileLister");
 const QString kRandomKey = QStringLiteral("PlayInRandomOrder");
-constexpr int kEntryRole = Qt::UserRole;
 
 // A small film strip beside the title, drawn rather than shipped.
 QPixmap filmPicture() {
@@ -106,7 +107,8 @@ void frmFileLister::createControls() {
     Dir1 = named(new FolderList(this), "Dir1");
     File1 = named(new FileList(this), "File1");
     File1->setPattern(mediaPatternList());
-    List1 = named(new QListWidget(this), "List1");
+    List1 = named(new QListView(this), "List1");
+    List1->setModel(&playList());
 
     optInOrderOfSelection = named(new runtime::OptionButton(QStringLiteral("In Order Of Selection"), this),
                                   "optInOrderOfSelection");
@@ -229,7 +231,7 @@ void frmFileLister::layOut() {
     // The closing animation may take the window below the size its controls want.
     root->setSizeConstraint(QLayout::SetNoConstraint);
 
-    for (QListWidget* l : {static_cast<QListWidget*>(Dir1), static_cast<QListWidget*>(File1), List1})
+    for (QAbstractItemView* l : std::initializer_list<QAbstractItemView*>{Dir1, File1, List1})
         l->setMinimumHeight(60);
     // Enough to browse, and the whole window fits a 1280 x 1024 screen at double scale.
     resize(sizeHint().expandedTo(QSize(600, 470)).boundedTo(QSize(620, 500)));
@@ -249,8 +251,7 @@ void frmFileLister::connectHandlers() {
     connect(Command5, &QPushButton::clicked, this, &frmFileLister::Command5_Click);
     connect(File1, &QListWidget::itemClicked, this,
             [this](QListWidgetItem* item) { File1_Click(File1->row(item)); });
-    connect(List1, &QListWidget::itemClicked, this,
-            [this](QListWidgetItem* item) { List1_Click(List1->row(item)); });
+    connect(List1, &QListView::clicked, this, [this](const QModelIndex& index) { List1_Click(index.row()); });
     connect(Drive1, &QComboBox::currentIndexChanged, this, &frmFileLister::Drive1_Change);
     connect(Dir1, &FolderList::changed, this, &frmFileLister::Dir1_Change);
     connect(Label2, &runtime::ClickLabel::mouseDown, this, &frmFileLister::Label2_MouseDown);
@@ -287,22 +288,15 @@ void frmFileLister::connectHandlers() {
 // ---- The play list ----
 
 int frmFileLister::listCount() const {
-    return List1->count();
+    return playList().count();
 }
 
 QString frmFileLister::listItem(int index) const {
-    const QListWidgetItem* item = index >= 0 ? List1->item(index) : nullptr;
-    if (!item) return QString();
-    const QVariant entry = item->data(kEntryRole);
-    return entry.isValid() ? entry.toString() : item->text();
+    return playList().entry(index);
 }
 
 void frmFileLister::addItem(const QString& entry) {
-    if (List1->count() >= kMaxEntries)
-        throw runtime::RuntimeError(runtime::ErrorKind::Overflow, QStringLiteral("The play list is full"));
-    // Shown as the user reads it, kept as the file system names it.
-    auto* item = new QListWidgetItem(platform::fileNameShown(entry), List1);
-    item->setData(kEntryRole, entry);
+    playList().append(entry);
 }
 
 QString frmFileLister::header() const {
@@ -310,17 +304,13 @@ QString frmFileLister::header() const {
 }
 
 void frmFileLister::LoadPlayList() {
-    const PlayListData data = readPlayList(playListFilePath());
-    Label1->setText(data.header);
-    for (const QString& entry : data.entries)
-        addItem(entry);
+    forgetPlayList();
+    Label1->setText(playList().header());
 }
 
 bool frmFileLister::SavePlayList() {
-    PlayListData data;
+    PlayListData data = playList().toData();
     data.header = header();
-    for (int i = 0; i < List1->count(); ++i)
-        data.entries << listItem(i);
     try {
         writePlayList(playListFilePath(), data);
         return true;
@@ -380,7 +370,8 @@ void frmFileLister::applyOrderOptions(ListChange change) {
 // ---- Loading ----
 
 void frmFileLister::Form_Load() {
-    runtime::skipOnError([&] { LoadPlayList(); });
+    // The list may be in memory already (the configuration dialog counts it): what it holds is shown.
+    runtime::skipOnError([&] { Label1->setText(playList().header()); });
     // The header is not for the user's eyes: it takes the colour of the face it sits on.
     runtime::skipOnError([&] {
         QPalette p = Label1->palette();
@@ -398,6 +389,11 @@ void frmFileLister::Form_Load() {
         if (runtime::boolOr(GetSetting(kRandomKey, QStringLiteral("False")), false))
             optInRandomOrder->setChecked(true);
     });
+}
+
+void frmFileLister::Form_Unload() {
+    // Edits not saved go with the editor, as Cancel promises.
+    forgetPlayList();
 }
 
 void frmFileLister::showEvent(QShowEvent* event) {
@@ -471,8 +467,8 @@ void frmFileLister::File1_Click(int index) {
 }
 
 void frmFileLister::List1_Click(int index) {
-    if (index < 0 || index >= List1->count()) return;
-    delete List1->takeItem(index);
+    if (index < 0 || index >= listCount()) return;
+    playList().removeAt(index);
     applyOrderOptions(ListChange::Removal);
 }
 
@@ -487,13 +483,11 @@ void frmFileLister::Command4_Click() {
     } else {
         const QString folder = File1->path();
         const QStringList names = File1->fileNames();
-        int added = 0;
-        try {
-            for (; added < names.size(); ++added)
-                addItem(joinFolderAndName(folder, names[added]));
-        } catch (const runtime::RuntimeError&) {
-            reportFullList(int(names.size()) - added, QStringLiteral("files"));
-        }
+        QStringList entries;
+        entries.reserve(names.size());
+        for (const QString& name : names) entries << joinFolderAndName(folder, name);
+        const int added = playList().appendWhileRoom(entries);
+        if (added < entries.size()) reportFullList(int(entries.size()) - added, QStringLiteral("files"));
     }
     applyOrderOptions(ListChange::AddAll);
 }
@@ -501,7 +495,7 @@ void frmFileLister::Command4_Click() {
 void frmFileLister::Command5_Click() {
     // Only the editor's list is emptied: the file and the order setting change when the user saves,
     // so Cancel after clearing by mistake loses nothing. Saved, the empty list is an empty play list.
-    List1->clear();
+    playList().clear();
     for (runtime::OptionButton* o : {optInOrderOfSelection, optInRandomOrder}) {
         o->setChecked(false);
         o->setEnabled(false);
@@ -609,7 +603,7 @@ void frmFileLister::pressEnter() {
     } else if (focused == File1) {
         File1_Click(File1->currentRow());
     } else if (focused == List1) {
-        List1_Click(List1->currentRow());
+        List1_Click(List1->currentIndex().row());
     } else if (auto* b = qobject_cast<QPushButton*>(focused); b && b->isEnabled()) {
         b->click();
     } else if (Command1->isEnabled()) {
@@ -646,4 +640,5 @@ void unloadFileLister() {
     runtime::skipOnError([] {
         if (runtime::Form* form = runtime::forms().find(kFormName)) form->Unload();
     });
+    forgetPlayList();
 }

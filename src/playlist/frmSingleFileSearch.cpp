@@ -3,8 +3,8 @@
 #include "platform/Platform.h"
 #include "playlist/SearchLists.h"
 #include "runtime/Controls.h"
-#include "runtime/Guard.h"
-#include "runtime/RuntimeError.h"
+#include "base/Guard.h"
+#include "base/RuntimeError.h"
 #include "platform/Settings.h"
 #include <QAction>
 #include <QHBoxLayout>

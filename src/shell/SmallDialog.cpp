@@ -2,7 +2,7 @@
 
 #include "platform/Platform.h"
 #include "runtime/Controls.h"
-#include "runtime/RuntimeError.h"
+#include "base/RuntimeError.h"
 #include "runtime/Twips.h"
 #include <QKeyEvent>
 #include <QLayout>

@@ -7,9 +7,9 @@
 #include "platform/wayland/WaylandDesktop.h"
 #include "playback/PlayerForm.h"
 #include "playback/ScreenCover.h"
-#include "runtime/Convert.h"
+#include "base/Convert.h"
 #include "runtime/FormRegistry.h"
-#include "runtime/Guard.h"
+#include "base/Guard.h"
 #include "runtime/Twips.h"
 #include "platform/Settings.h"
 

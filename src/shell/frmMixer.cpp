@@ -2,8 +2,8 @@
 
 #include "platform/Platform.h"
 #include "runtime/Controls.h"
-#include "runtime/Convert.h"
-#include "runtime/Guard.h"
+#include "base/Convert.h"
+#include "base/Guard.h"
 #include "platform/Settings.h"
 #include <QCheckBox>
 #include <QDialogButtonBox>

@@ -2,7 +2,7 @@
 
 #include "platform/Platform.h"
 #include "runtime/Controls.h"
-#include "runtime/Convert.h"
+#include "base/Convert.h"
 #include "platform/Settings.h"
 #include <QDialogButtonBox>
 #include <QGridLayout>

@@ -2,12 +2,12 @@
 
 #include "support/inprocess/InProcessPlatform.h"
 #include "playlist/BrowseLists.h"
-#include "playlist/PlayListFile.h"
+#include "base/PlayListFile.h"
 #include "playlist/frmFileLister.h"
 #include "runtime/Controls.h"
-#include "runtime/Convert.h"
+#include "base/Convert.h"
 #include "runtime/FormRegistry.h"
-#include "runtime/RuntimeError.h"
+#include "base/RuntimeError.h"
 #include "platform/Settings.h"
 #include "support/TestFiles.h"
 #include <QAction>
@@ -19,6 +19,7 @@
 #include <QScopeGuard>
 #include <QGroupBox>
 #include <QLabel>
+#include <QListView>
 #include <QListWidget>
 #include <QMenu>
 #include <QMouseEvent>
@@ -65,12 +66,12 @@ TEST_F(FileListerTest, FirstUseLoadsTheFileHiddenAndLaterUsesShareTheList) {
     EXPECT_FALSE(lister->isVisible());
     EXPECT_EQ(lister->objectName(), QStringLiteral("frmFileLister"));
 
-    auto* list = lister->findChild<QListWidget*>(QStringLiteral("List1"));
+    auto* list = lister->findChild<QListView*>(QStringLiteral("List1"));
     auto* label = lister->findChild<QLabel*>(QStringLiteral("Label1"));
     ASSERT_EQ(list, lister->List1);
     ASSERT_EQ(label, lister->Label1);
-    ASSERT_EQ(list->count(), 3);
-    EXPECT_EQ(list->item(1)->text(), QStringLiteral("/v/b c.avi"));
+    ASSERT_EQ(list->model()->rowCount(), 3);
+    EXPECT_EQ(list->model()->index(1, 0).data().toString(), QStringLiteral("/v/b c.avi"));
     EXPECT_EQ(label->text(), QStringLiteral("my header"));
     EXPECT_EQ(lister->header(), QStringLiteral("my header"));
     // The header is painted in the colour of the face it sits on.
@@ -235,8 +236,8 @@ protected:
         unloadFileLister();
         releaseUnloaded();
     }
-    static void clickRow(QListWidget* list, int row) {
-        const QRect r = list->visualItemRect(list->item(row));
+    static void clickRow(QAbstractItemView* list, int row) {
+        const QRect r = list->visualRect(list->model()->index(row, 0));
         QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, r.center());
     }
     static void moveOver(QWidget* w) {
@@ -563,10 +564,10 @@ TEST_F(EditorTest, AFileNamedInLatin1IsListedAddedAndSavedByItsBytes) {
     ASSERT_EQ(f->File1->count(), 2);
     // Shown as the user reads it.
     EXPECT_EQ(f->File1->item(0)->text(), QStringLiteral("caf\u00e9.mpg"));
-    EXPECT_EQ(f->List1->item(0)->text(), QStringLiteral("/old/\u00e9t\u00e9.mpg"));
+    EXPECT_EQ(f->List1->model()->index(0, 0).data().toString(), QStringLiteral("/old/\u00e9t\u00e9.mpg"));
     clickRow(f->File1, 0);
     clickRow(f->File1, 1);
-    EXPECT_EQ(f->List1->item(1)->text(), m_media + QStringLiteral("/caf\u00e9.mpg"));
+    EXPECT_EQ(f->List1->model()->index(1, 0).data().toString(), m_media + QStringLiteral("/caf\u00e9.mpg"));
     moveOver(f->List1->viewport());
     f->Command1->click();
     EXPECT_TRUE(unloaded());
@@ -787,7 +788,7 @@ TEST_F(EditorTest, EnterAddsTheCurrentFileRemovesTheCurrentEntryAndEscapeCancels
     QTest::keyClick(f->File1, Qt::Key_Enter);
     EXPECT_EQ(entries(f), (QStringList{m_media + "/b.mpg", m_media + "/c.mpg"}));
     f->List1->setFocus();
-    f->List1->setCurrentRow(0);
+    f->List1->setCurrentIndex(f->List1->model()->index(0, 0));
     QTest::keyClick(f->List1, Qt::Key_Return);
     EXPECT_EQ(entries(f), QStringList{m_media + "/c.mpg"});
     QTest::keyClick(f->List1, Qt::Key_Escape);

@@ -1,5 +1,5 @@
 #include "playlist/FolderBrowse.h"
-#include "playlist/MediaPatterns.h"
+#include "base/MediaPatterns.h"
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>

@@ -1,8 +1,9 @@
-#include "platform/FileNames.h"
+#include "base/FileNames.h"
 #include "support/inprocess/InProcessPlatform.h"
-#include "playlist/MediaPatterns.h"
+#include "base/MediaPatterns.h"
 #include "playlist/SearchForms.h"
 #include "playlist/SearchLists.h"
+#include "playlist/PlayList.h"
 #include "playlist/frmFileLister.h"
 #include "playlist/frmFileSearch.h"
 #include "playlist/frmSingleFileSearch.h"
@@ -425,7 +426,7 @@ TEST_F(SearchTest, APlayListThatIsFullTakesNoMoreAndTheUserIsTold) {
     QStringList filler;
     for (int i = 0; i < frmFileLister::kMaxEntries - 2; ++i)
         filler << QStringLiteral("/earlier/%1.mpg").arg(i);
-    lister->List1->addItems(filler);
+    playList().appendWhileRoom(filler);
     auto* f = open<frmFileSearch>(kSearch);
     search(f, tree.path());
     f->Command3->click();

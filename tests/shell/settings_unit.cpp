@@ -1,9 +1,9 @@
-#include "platform/FileNames.h"
+#include "base/FileNames.h"
 #include "support/inprocess/InProcessPlatform.h"
 #include "platform/linux/IniSettingsBackend.h"
-#include "platform/linux/SettingsFormat.h"
-#include "runtime/Convert.h"
-#include "runtime/RuntimeError.h"
+#include "base/SettingsFormat.h"
+#include "base/Convert.h"
+#include "base/RuntimeError.h"
 #include "platform/Settings.h"
 #include <QDateTime>
 #include <QDir>

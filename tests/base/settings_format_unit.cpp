@@ -1,5 +1,5 @@
-#include "platform/FileNames.h"
-#include "platform/linux/SettingsFormat.h"
+#include "base/FileNames.h"
+#include "base/SettingsFormat.h"
 #include <QBuffer>
 #include <QFile>
 #include <QHash>

@@ -1,9 +1,9 @@
 #include "playlist/frmFileLister.h"
 
-#include "base/FileNames.h"
+#include "base/FolderBrowse.h"
+#include "base/FolderWalk.h"
 #include "platform/Platform.h"
 #include "playlist/BrowseLists.h"
-#include "playlist/FolderBrowse.h"
 #include "base/MediaPatterns.h"
 #include "base/PlayListFile.h"
 #include "playlist/PlayList.h"
@@ -421,7 +421,7 @@ void frmFileLister::Drive1_Change() {
     const QString root = Drive1->drive();
     // The folder list stays where it is when it is on that drive already.
     if (root.isEmpty() || driveRootOf(Drive1->roots(), Dir1->path()) == root) return;
-    if (!isReadableFolder(root)) {
+    if (!canReadFolder(root)) {
         platform::dialogs().messageBox(
             QStringLiteral(
                 "There is no disc in the disc Drive.  Please place a disc containing multimedia files in "

@@ -1,7 +1,7 @@
 #include "playlist/frmSingleFileSearch.h"
 
 #include "platform/Platform.h"
-#include "playlist/SearchLists.h"
+#include "playlist/BrowseLists.h"
 #include "runtime/Controls.h"
 #include "base/Guard.h"
 #include "base/RuntimeError.h"

@@ -254,7 +254,7 @@ protected:
     QStringList folderPaths(const frmFileLister* f) const {
         QStringList out;
         for (int i = 0; i < f->Dir1->count(); ++i)
-            out << f->Dir1->item(i)->data(FolderList::PathRole).toString();
+            out << f->Dir1->item(i)->data(FolderList::kPathRole).toString();
         return out;
     }
     // Waits for a closing animation to unload the form.
@@ -436,7 +436,7 @@ TEST_F(EditorTest, AHiddenLoadListsNoFoldersAndTheFirstShowingGoesToTheSavedFold
               (QStringList{m_root, m_media, films, films + "/Alpha", films + "/sub1", films + "/Sub2"}));
     EXPECT_EQ(f->Dir1->item(0)->text(), m_root);
     EXPECT_EQ(f->Dir1->item(2)->text(), QStringLiteral("Films"));
-    EXPECT_EQ(f->Dir1->item(4)->data(FolderList::LevelRole).toInt(), 3);
+    EXPECT_EQ(f->Dir1->item(4)->data(FolderList::kLevelRole).toInt(), 3);
     EXPECT_EQ(f->Dir1->currentRow(), 2);
     EXPECT_EQ(f->File1->path(), films);
     EXPECT_EQ(f->File1->fileNames(), (QStringList{"a.avi", "b.MPG", "Zulu.Mp4"}));

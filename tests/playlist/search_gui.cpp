@@ -2,7 +2,7 @@
 #include "support/inprocess/InProcessPlatform.h"
 #include "base/MediaPatterns.h"
 #include "playlist/SearchForms.h"
-#include "playlist/SearchLists.h"
+#include "playlist/BrowseLists.h"
 #include "playlist/PlayList.h"
 #include "playlist/frmFileLister.h"
 #include "playlist/frmFileSearch.h"
@@ -479,7 +479,7 @@ TEST_F(SearchTest, StartOnAHighlightedFolderOpensItInsteadOfSearching) {
     auto* f = open<frmFileSearch>(kSearch);
     QListWidgetItem* videos = nullptr;
     for (int i = 0; i < f->dirList->count(); ++i)
-        if (f->dirList->item(i)->data(FolderListBox::kPathRole).toString() ==
+        if (f->dirList->item(i)->data(FolderList::kPathRole).toString() ==
             tree.path() + QStringLiteral("/Videos"))
             videos = f->dirList->item(i);
     ASSERT_NE(videos, nullptr);

@@ -22,9 +22,8 @@ void DriveList::setDrives(const QList<platform::Drive>& drives) {
     const QSignalBlocker quiet(this);
     clear();
     for (const platform::Drive& d : drives) {
-        const QString caption = d.name.isEmpty() || d.name == d.root
-                                    ? d.root
-                                    : d.root + QStringLiteral("  [") + d.name + u']';
+        const QString caption =
+            d.name.isEmpty() || d.name == d.root ? d.root : d.root + QStringLiteral("  [") + d.name + u']';
         addItem(platform::fileNameShown(caption), d.root);
     }
 }

@@ -477,6 +477,40 @@ TEST_F(EditorTest, AFolderThatHasGoneLeavesTheListAtTheDrivesRoot) {
     EXPECT_EQ(f->Dir1->path(), m_platform.homeFolderValue);
 }
 
+TEST_F(EditorTest, ASubfolderGoneSinceItWasListedDoesNotOpenAndTheListStays) {
+    makeFiles(m_media + QStringLiteral("/gone soon"), {});
+    makeFiles(m_media, {"here.mpg"});
+    frmFileLister* f = open(m_media);
+    ASSERT_NE(f, nullptr);
+    const int row = int(folderPaths(f).indexOf(m_media + QStringLiteral("/gone soon")));
+    ASSERT_GT(row, 0);
+    ASSERT_TRUE(QDir(m_media + QStringLiteral("/gone soon")).removeRecursively());
+    clickRow(f->Dir1, row);
+    const QRect r = f->Dir1->visualItemRect(f->Dir1->item(row));
+    QTest::mouseDClick(f->Dir1->viewport(), Qt::LeftButton, {}, r.center());
+    EXPECT_EQ(f->Dir1->path(), m_media);
+    EXPECT_FALSE(folderPaths(f).contains(m_media + QStringLiteral("/gone soon"))) << "read again";
+    EXPECT_EQ(f->Dir1->currentItem()->data(FolderList::kPathRole).toString(), m_media);
+    EXPECT_EQ(f->File1->fileNames(), QStringList{"here.mpg"});
+    EXPECT_TRUE(m_platform.messageBoxes.isEmpty());
+}
+
+TEST_F(EditorTest, ADeepFolderIsShownAtTheTopOfTheFolderList) {
+    QString deep = m_media;
+    for (const char* step : {"a", "b", "c", "d", "e", "f", "g", "h"})
+        deep += u'/' + QString::fromLatin1(step);
+    // Enough subfolders below it that the list can put it at its top.
+    for (int i = 0; i < 12; ++i)
+        makeFiles(deep + QStringLiteral("/inner %1").arg(i), {});
+    frmFileLister* f = open(deep);
+    ASSERT_NE(f, nullptr);
+    ASSERT_EQ(f->Dir1->path(), deep);
+    const QRect current = f->Dir1->visualItemRect(f->Dir1->currentItem());
+    EXPECT_EQ(current.top(), 0) << "the open folder heads the list";
+    const QRect firstSubfolder = f->Dir1->visualItemRect(f->Dir1->item(f->Dir1->currentRow() + 1));
+    EXPECT_LT(firstSubfolder.bottom(), f->Dir1->viewport()->height()) << "its subfolders in view below it";
+}
+
 TEST_F(EditorTest, ADriveThatIsNotReadySaysSoAndTheListGoesBack) {
     makeFiles(m_root + QStringLiteral("/usb/films"), {"x.mpg"});
     makeFiles(m_root + QStringLiteral("/usb"), {"on stick.avi"});

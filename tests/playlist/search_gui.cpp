@@ -23,11 +23,13 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QScopeGuard>
+#include <QStyleOptionViewItem>
 #include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
 #include <cstdio>
 #include <memory>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using runtime::forms;
@@ -457,6 +459,53 @@ TEST_F(SearchTest, AFileNamedInLatin1IsFoundShownAndAddedByItsBytes) {
     clickItem(f->lstFoundFiles, 0);
     ASSERT_EQ(lister->listCount(), 3);
     EXPECT_EQ(lister->listItem(2), platform::fileNameText(latin1));
+}
+
+TEST_F(SearchTest, AFolderNamedInLatin1IsShownAsReadAndOpensByItsBytes) {
+    const QByteArray latin1 = QFile::encodeName(tree.path()) + "/caf\xe9";
+    ASSERT_EQ(::mkdir(latin1.constData(), 0755), 0);
+    const auto removeLatin1 = qScopeGuard([&] { ::rmdir(latin1.constData()); });
+    auto* f = open<frmFileSearch>(kSearch);
+    QListWidgetItem* cafe = nullptr;
+    for (int i = 0; i < f->dirList->count(); ++i)
+        if (f->dirList->item(i)->text() == QStringLiteral("caf\u00e9")) cafe = f->dirList->item(i);
+    ASSERT_NE(cafe, nullptr);
+    EXPECT_EQ(cafe->data(FolderList::kPathRole).toString(), platform::fileNameText(latin1));
+    f->dirList->setCurrentItem(cafe);
+    EXPECT_TRUE(f->dirList->openHighlighted());
+    EXPECT_EQ(f->dirList->path(), platform::fileNameText(latin1));
+    EXPECT_EQ(f->dirList->currentItem()->text(), QStringLiteral("caf\u00e9"));
+}
+
+// The editor and both searches browse with the same lists: one drive caption, one indent a step.
+TEST_F(SearchTest, TheEditorAndTheSearchesCaptionDrivesAndIndentFoldersAlike) {
+    frmFileLister* lister = fileLister();
+    ASSERT_NE(lister, nullptr);
+    lister->Show();
+    QCoreApplication::processEvents();
+    auto* search = open<frmFileSearch>(kSearch);
+    auto* single = open<frmSingleFileSearch>(kSingle);
+    ASSERT_NE(search, nullptr);
+    ASSERT_NE(single, nullptr);
+    const QList<QPair<DriveList*, FolderList*>> lists = {{lister->Drive1, lister->Dir1},
+                                                         {search->drvList, search->dirList},
+                                                         {single->drvList, single->dirList}};
+    for (const auto& [drives, folders] : lists) {
+        ASSERT_EQ(drives->count(), 3);
+        EXPECT_EQ(drives->itemText(0), tree.path() + QStringLiteral("  [test]"));
+        EXPECT_EQ(drives->itemText(1), other.path() + QStringLiteral("  [other]"));
+        EXPECT_EQ(drives->minimumSizeHint().width(), lister->Drive1->minimumSizeHint().width());
+        // The same row two steps further in is four average characters wider.
+        ASSERT_GE(folders->count(), 2);
+        QListWidgetItem* row = folders->item(1);
+        QStyleOptionViewItem option;
+        option.initFrom(folders);
+        const int narrow = folders->itemDelegate()->sizeHint(option, folders->indexFromItem(row)).width();
+        row->setData(FolderList::kLevelRole, row->data(FolderList::kLevelRole).toInt() + 2);
+        const int wide = folders->itemDelegate()->sizeHint(option, folders->indexFromItem(row)).width();
+        EXPECT_EQ(wide - narrow, 4 * option.fontMetrics.averageCharWidth())
+            << drives->objectName().toStdString();
+    }
 }
 
 TEST_F(SearchTest, ThePatternBoxTakesBackACharacterNoFileNameCanHold) {

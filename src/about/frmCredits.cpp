@@ -5,7 +5,6 @@
 #include "runtime/Controls.h"
 #include "runtime/FormRegistry.h"
 #include "runtime/Twips.h"
-#include "shell/frmAbout640x480.h"
 #include <QCloseEvent>
 #include <QKeyEvent>
 #include <QLabel>
@@ -42,7 +41,7 @@ frmCredits::frmCredits() : Form(QStringLiteral("frmCredits")) {
     Image1 = new QLabel(this);
     Image1->setObjectName(QStringLiteral("Image1"));
     Image1->setGeometry(twipsRect((kFormWidth - 3750) / 2, 300, 3750, 2250));
-    Image1->setPixmap(frmAbout640x480::splashPicture().scaled(Image1->size(), Qt::KeepAspectRatio,
+    Image1->setPixmap(about::splashPicture().scaled(Image1->size(), Qt::KeepAspectRatio,
                                                               Qt::SmoothTransformation));
 
     lblProductName = centredLine(new QLabel(this), "lblProductName", 2610, 480);
@@ -76,7 +75,7 @@ frmCredits::frmCredits() : Form(QStringLiteral("frmCredits")) {
 void frmCredits::Form_Load() {
     centreOnScreen();
     lblProductName->setText(QStringLiteral("Lumora"));
-    lblVersion->setText(frmAbout640x480::versionText());
+    lblVersion->setText(about::versionText());
     lblCompany->setText(makerName());
     lblWebAddress->setText(makerWebAddress());
 }

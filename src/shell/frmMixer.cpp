@@ -29,8 +29,8 @@ frmMixer::frmMixer() : SmallDialog(QStringLiteral("frmMixer"), QStringLiteral("S
     auto* volume = new QVBoxLayout(fraVolume);
     volume->addWidget(chkVolMute);
 
-    Command1 = named(new ShowsFocus<QPushButton>(QStringLiteral("&Ok")), "Command1");
-    Command2 = named(new ShowsFocus<QPushButton>(QStringLiteral("&Cancel")), "Command2");
+    Command1 = named(new runtime::ShowsFocus<QPushButton>(QStringLiteral("&Ok")), "Command1");
+    Command2 = named(new runtime::ShowsFocus<QPushButton>(QStringLiteral("&Cancel")), "Command2");
     auto* buttons = new QDialogButtonBox;
     buttons->addButton(Command1, QDialogButtonBox::AcceptRole);
     buttons->addButton(Command2, QDialogButtonBox::RejectRole);

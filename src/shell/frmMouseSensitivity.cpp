@@ -38,7 +38,7 @@ frmMouseSensitivity::frmMouseSensitivity()
     Label1 = closeLabel(menuBar, "Label1");
 
     fraSensitivity = named(new QGroupBox(QStringLiteral("Mouse Sensitivity")), "fraSensitivity");
-    hscMouseSensitivity = named(new ShowsFocus<QScrollBar>(Qt::Horizontal), "hscMouseSensitivity");
+    hscMouseSensitivity = named(new runtime::ShowsFocus<QScrollBar>(Qt::Horizontal), "hscMouseSensitivity");
     hscMouseSensitivity->setRange(kLeastSensitivity, kMostSensitivity);
     hscMouseSensitivity->setSingleStep(1);
     hscMouseSensitivity->setPageStep(10);
@@ -89,8 +89,8 @@ frmMouseSensitivity::frmMouseSensitivity()
     ignore->addLayout(options);
     ignore->addWidget(lblIgnoreMouseMovementMessage);
 
-    Command2 = named(new ShowsFocus<QPushButton>(QStringLiteral("&OK")), "Command2");
-    Command1 = named(new ShowsFocus<QPushButton>(QStringLiteral("&Cancel")), "Command1");
+    Command2 = named(new runtime::ShowsFocus<QPushButton>(QStringLiteral("&OK")), "Command2");
+    Command1 = named(new runtime::ShowsFocus<QPushButton>(QStringLiteral("&Cancel")), "Command1");
     auto* buttons = new QDialogButtonBox;
     buttons->addButton(Command2, QDialogButtonBox::AcceptRole);
     buttons->addButton(Command1, QDialogButtonBox::RejectRole);

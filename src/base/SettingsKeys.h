@@ -140,7 +140,8 @@ constexpr int defaultNumber(KeyRef key, Reader reader = Reader::Any) {
     const std::string_view text = defaultOf(key, reader).text;
     const bool negative = !text.empty() && text.front() == '-';
     int value = 0;
-    for (char c : text.substr(negative ? 1 : 0)) value = value * 10 + (c - '0');
+    for (char c : text.substr(negative ? 1 : 0))
+        value = value * 10 + (c - '0');
     return negative ? -value : value;
 }
 

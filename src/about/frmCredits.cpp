@@ -33,8 +33,7 @@ QLabel* centredLine(QLabel* label, const char* name, int top, int height) {
 
 } // namespace
 
-frmCredits::frmCredits() : Form(QStringLiteral("frmCredits")) {
-    setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
+frmCredits::frmCredits() : BoxedForm(QStringLiteral("frmCredits")) {
     setWindowTitle(QStringLiteral("About Lumora"));
     resize(twipsToPixels(kFormWidth), twipsToPixels(4620));
 
@@ -99,27 +98,3 @@ void frmCredits::backToConfiguration() {
     runtime::forms().show(QStringLiteral("frmConfigure"));
 }
 
-void frmCredits::keyPressEvent(QKeyEvent* event) {
-    // Esc leaves the credits as their close box does.
-    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
-        Label2_Click();
-        return;
-    }
-    Form::keyPressEvent(event);
-}
-
-void frmCredits::closeEvent(QCloseEvent* event) {
-    // The window manager's close is the close box: back to the configuration dialog. Queued, as the
-    // shrink lets events run.
-    if (isLoaded() && !isUnloading()) {
-        event->ignore();
-        QTimer::singleShot(0, this, [this] { Label2_Click(); });
-        return;
-    }
-    Form::closeEvent(event);
-}
-
-void frmCredits::paintEvent(QPaintEvent*) {
-    QPainter p(this);
-    about::paintWindowBorder(p, this);
-}

@@ -635,17 +635,22 @@ TEST_F(EditorTest, CancelKeepsEverythingAndClearAllChangesTheFileOnlyWhenSaved) 
     writeList(3);
     SaveSetting(QStringLiteral("PlayInRandomOrder"), QStringLiteral("True"));
     const QByteArray saved = bytesOf(m_path);
-    const QByteArray settingsBefore = bytesOf(m_root + QStringLiteral("/config/larkspur/lumora.ini"));
+    const QString settingsFile = m_root + QStringLiteral("/config/larkspur/lumora.ini");
+    const QByteArray settingsBefore = bytesOf(settingsFile);
+    // The editor closed and left the play list and the settings as they were.
+    auto closedLeavingFiles = [&] {
+        EXPECT_TRUE(unloaded());
+        EXPECT_EQ(bytesOf(m_path), saved);
+        EXPECT_EQ(bytesOf(settingsFile), settingsBefore);
+        releaseUnloaded();
+    };
     makeFiles(m_media, {"new.mpg"});
     frmFileLister* f = open();
     f->Dir1->setPath(m_media);
     clickRow(f->File1, 0);
     clickRow(f->List1, 0);
     f->Command2->click();
-    EXPECT_TRUE(unloaded());
-    EXPECT_EQ(bytesOf(m_path), saved);
-    EXPECT_EQ(bytesOf(m_root + QStringLiteral("/config/larkspur/lumora.ini")), settingsBefore);
-    releaseUnloaded();
+    closedLeavingFiles();
 
     f = open();
     EXPECT_EQ(entries(f), (QStringList{"/old/e0.mpg", "/old/e1.mpg", "/old/e2.mpg"}));
@@ -655,20 +660,14 @@ TEST_F(EditorTest, CancelKeepsEverythingAndClearAllChangesTheFileOnlyWhenSaved) 
         << "the save button keeps its state";
     // Nothing is written until a save: the close box, Cancel and Esc all leave file and settings.
     EXPECT_EQ(bytesOf(m_path), saved);
-    EXPECT_EQ(bytesOf(m_root + QStringLiteral("/config/larkspur/lumora.ini")), settingsBefore);
+    EXPECT_EQ(bytesOf(settingsFile), settingsBefore);
     f->Label5->setFocus();
     QTest::mouseClick(f->Label5, Qt::LeftButton);
-    EXPECT_TRUE(unloaded());
-    EXPECT_EQ(bytesOf(m_path), saved);
-    EXPECT_EQ(GetSetting(QStringLiteral("PlayInRandomOrder"), "<none>"), QStringLiteral("True"));
-    releaseUnloaded();
+    closedLeavingFiles();
     f = open();
     f->Command5->click();
     QTest::keyClick(f, Qt::Key_Escape);
-    EXPECT_TRUE(unloaded());
-    EXPECT_EQ(bytesOf(m_path), saved);
-    EXPECT_EQ(bytesOf(m_root + QStringLiteral("/config/larkspur/lumora.ini")), settingsBefore);
-    releaseUnloaded();
+    closedLeavingFiles();
 
     // Saved, the cleared list is an empty play list under the same header, in order.
     f = open();

@@ -16,8 +16,8 @@ class QScrollBar;
 
 // The settings screen: display mode, floating, gradient colours and interval, trails, back colour,
 // single file or play list; it opens the play-list editor, the source chooser and the small dialogs.
-// Most values are written on OK; a display-mode click writes "GradOn", the colour dialog
-// "BackDropColor" and Restore Defaults its values at once.
+// Most values are written on OK; a display-mode click writes Key::GradOn, the colour dialog
+// Key::BackDropColor and Restore Defaults its values at once.
 class frmConfigure : public runtime::Form {
     Q_OBJECT
 public:

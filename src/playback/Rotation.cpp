@@ -32,11 +32,11 @@ void PlayRandomPick(PlayerForm& form) {
     if (!player) throw runtime::RuntimeError(runtime::ErrorKind::Failed, QStringLiteral("no media player"));
     const int count = list.count();
     for (;;) {
-        const QString notToRepeat = GetSetting(QStringLiteral("FileNotToRepeat"), QString());
+        const QString notToRepeat = settings::read(settings::Key::FileNotToRepeat);
         player->setURL(list.entry(randomIndex(count)));
         const QString played = player->URL();
         if (played != notToRepeat) {
-            SaveSetting(QStringLiteral("FileNotToRepeat"), played);
+            settings::save(settings::Key::FileNotToRepeat, played);
             break;
         }
         // Nothing else to choose: keep the drawn entry playing rather than draw for ever.

@@ -31,8 +31,7 @@ const QString kMessageTitle = QStringLiteral("Larkspur Software Lumora Video & M
 constexpr int kInformation = 64;
 constexpr int kExclamation = 48;
 
-const QString kFolderKey = QStringLiteral("PathToLastDirectoryFrmFileLister");
-const QString kRandomKey = QStringLiteral("PlayInRandomOrder");
+constexpr settings::TextKey kFolderKey = settings::Key::PathToLastDirectoryFrmFileLister;
 
 } // namespace
 
@@ -184,12 +183,11 @@ void frmFileLister::Form_Load() {
     runtime::skipOnError([&] { centreOnScreen(); });
     // Only remembered here: the folder is visited when the window is first shown.
     runtime::skipOnError([&] {
-        const QString home = platform::current().files ? platform::files().homeFolder() : QString();
-        m_savedFolder = GetSetting(kFolderKey, home);
+        m_savedFolder = settings::read(kFolderKey);
     });
     runtime::skipOnError([&] { applyOrderOptions(ListChange::Load); });
     runtime::skipOnError([&] {
-        if (runtime::boolOr(GetSetting(kRandomKey, QStringLiteral("False")), false))
+        if (settings::readOrDefault(settings::Key::PlayInRandomOrder))
             optInRandomOrder->setChecked(true);
     });
 }
@@ -307,9 +305,9 @@ void frmFileLister::Command5_Click() {
 
 // ---- Saving and closing ----
 
-bool frmFileLister::saveSettingReported(const QString& key, const QString& value) {
+bool frmFileLister::saveSettingReported(const std::function<void()>& save) {
     try {
-        SaveSetting(key, value);
+        save();
         return true;
     } catch (const runtime::RuntimeError& e) {
         platform::dialogs().messageBox(
@@ -320,18 +318,19 @@ bool frmFileLister::saveSettingReported(const QString& key, const QString& value
 }
 
 void frmFileLister::Command1_Click() {
-    const QString videoFile = GetSetting(QStringLiteral("VideoFile"), defaultMediaPath());
+    using settings::Key;
+    const QString videoFile = settings::read(Key::VideoFile);
     const QString folder = Dir1->path().isEmpty() ? m_savedFolder : Dir1->path();
     // A save that cannot write stays open with the user's list, and leaves the stored folder as it was.
-    const QString missing = QStringLiteral("\x01");
-    const QString folderBefore = GetSetting(kFolderKey, missing);
-    if (!saveSettingReported(kFolderKey, folder)) return;
+    const std::optional<QString> folderBefore = settings::stored(kFolderKey);
+    if (!saveSettingReported([&] { settings::save(kFolderKey, folder); })) return;
     if (!SavePlayList()) {
-        if (folderBefore != missing) runtime::skipOnError([&] { SaveSetting(kFolderKey, folderBefore); });
+        if (folderBefore) runtime::skipOnError([&] { settings::save(kFolderKey, *folderBefore); });
         return;
     }
-    if (!saveSettingReported(kRandomKey, runtime::boolToText(optInRandomOrder->isChecked()))) return;
-    if (!saveSettingReported(QStringLiteral("VideoFile"), videoFile)) return;
+    if (!saveSettingReported([&] { settings::save(Key::PlayInRandomOrder, optInRandomOrder->isChecked()); }))
+        return;
+    if (!saveSettingReported([&] { settings::save(Key::VideoFile, videoFile); })) return;
     CloseWithShrink();
 }
 

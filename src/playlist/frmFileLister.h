@@ -2,6 +2,7 @@
 #include "base/PlayListModel.h"
 #include "runtime/Form.h"
 #include <QPoint>
+#include <functional>
 
 class QAction;
 class QGroupBox;
@@ -122,7 +123,7 @@ private:
     void openSearch();
     void pressEnter();
     // False after telling the user that the store could not be written.
-    bool saveSettingReported(const QString& key, const QString& value);
+    bool saveSettingReported(const std::function<void()>& save);
 
     runtime::OptionGroup* m_orderGroup = nullptr;
     bool m_browsing = false;

@@ -77,7 +77,7 @@ void frmSingleFileSearch::Command1_Click() {
     const QList<QListWidgetItem*> selected = lstFoundFiles->selectedItems();
     if (!selected.isEmpty()) {
         try {
-            SaveSetting(QStringLiteral("VideoFile"), foundPath(selected.first()));
+            settings::save(settings::Key::VideoFile, foundPath(selected.first()));
         } catch (const runtime::RuntimeError& e) {
             // The choice stays on the screen, so the user can try again or cancel.
             platform::dialogs().messageBox(

@@ -15,7 +15,6 @@
 #include <QVBoxLayout>
 
 namespace {
-const QString kMute = QStringLiteral("ScreensaverSoundMutePreference");
 constexpr int kInformation = 64;
 } // namespace
 
@@ -69,7 +68,7 @@ void frmMixer::Form_Load() {
     // A stored value that is no number, or too large a one, is passed over: the box stays unchecked.
     // Only 0 and 1 mean anything; other numbers leave it as it is.
     runtime::skipOnError([this] {
-        const int16_t mute = runtime::textToInt16(GetSetting(kMute, QStringLiteral("0")));
+        const int16_t mute = settings::read(settings::Key::ScreensaverSoundMutePreference);
         if (mute == 0)
             chkVolMute->setChecked(false);
         else if (mute == 1)
@@ -81,7 +80,7 @@ void frmMixer::Form_Load() {
 void frmMixer::saveAndClose() {
     if (isShrinking()) return;
     if (saveSettings([this] {
-            SaveSetting(kMute, chkVolMute->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
+            settings::save(settings::Key::ScreensaverSoundMutePreference, chkVolMute->isChecked() ? 1 : 0);
         }))
         closeWithShrink();
 }

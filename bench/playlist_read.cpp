@@ -1,6 +1,6 @@
 // Reads one play-list file through the program's own reader, for bench/playlist_read.sh. It prints
 // what the reader gave, so a run shows the reader did the work that was timed.
-#include "playlist/PlayListFile.h"
+#include "base/PlayListFile.h"
 #include <QString>
 #include <chrono>
 #include <cstdio>

@@ -3,8 +3,8 @@
 //   search_bench patterns         prints the media patterns, one a line, for find's -iname
 //   search_bench walk TREE RUNS   walks TREE RUNS times through FolderWalk; the best run's ms and matches
 //   search_bench stop TREE RUNS   starts a walk of TREE, stops it a moment later; ms from stop to end
-#include "playlist/FolderWalk.h"
-#include "playlist/MediaPatterns.h"
+#include "base/FolderWalk.h"
+#include "base/MediaPatterns.h"
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <QPixmap>
+#include <QString>
+
 class QLabel;
 class QPainter;
 class QWidget;
@@ -12,5 +15,9 @@ void lookLikeLink(QLabel* label);
 void lookLikeCloseBox(QLabel* label);
 // The raised border of a window without a title bar.
 void paintWindowBorder(QPainter& painter, const QWidget* form);
+// "Version major.minor.patch".
+QString versionText();
+// The 500 x 300 picture of the splash and the credits, drawn rather than shipped.
+QPixmap splashPicture();
 
 } // namespace about

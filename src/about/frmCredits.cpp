@@ -5,7 +5,6 @@
 #include "runtime/Controls.h"
 #include "runtime/FormRegistry.h"
 #include "runtime/Twips.h"
-#include "shell/frmAbout640x480.h"
 #include <QCloseEvent>
 #include <QKeyEvent>
 #include <QLabel>
@@ -34,15 +33,14 @@ QLabel* centredLine(QLabel* label, const char* name, int top, int height) {
 
 } // namespace
 
-frmCredits::frmCredits() : Form(QStringLiteral("frmCredits")) {
-    setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
+frmCredits::frmCredits() : BoxedForm(QStringLiteral("frmCredits")) {
     setWindowTitle(QStringLiteral("About Lumora"));
     resize(twipsToPixels(kFormWidth), twipsToPixels(4620));
 
     Image1 = new QLabel(this);
     Image1->setObjectName(QStringLiteral("Image1"));
     Image1->setGeometry(twipsRect((kFormWidth - 3750) / 2, 300, 3750, 2250));
-    Image1->setPixmap(frmAbout640x480::splashPicture().scaled(Image1->size(), Qt::KeepAspectRatio,
+    Image1->setPixmap(about::splashPicture().scaled(Image1->size(), Qt::KeepAspectRatio,
                                                               Qt::SmoothTransformation));
 
     lblProductName = centredLine(new QLabel(this), "lblProductName", 2610, 480);
@@ -76,7 +74,7 @@ frmCredits::frmCredits() : Form(QStringLiteral("frmCredits")) {
 void frmCredits::Form_Load() {
     centreOnScreen();
     lblProductName->setText(QStringLiteral("Lumora"));
-    lblVersion->setText(frmAbout640x480::versionText());
+    lblVersion->setText(about::versionText());
     lblCompany->setText(makerName());
     lblWebAddress->setText(makerWebAddress());
 }
@@ -100,27 +98,3 @@ void frmCredits::backToConfiguration() {
     runtime::forms().show(QStringLiteral("frmConfigure"));
 }
 
-void frmCredits::keyPressEvent(QKeyEvent* event) {
-    // Esc leaves the credits as their close box does.
-    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
-        Label2_Click();
-        return;
-    }
-    Form::keyPressEvent(event);
-}
-
-void frmCredits::closeEvent(QCloseEvent* event) {
-    // The window manager's close is the close box: back to the configuration dialog. Queued, as the
-    // shrink lets events run.
-    if (isLoaded() && !isUnloading()) {
-        event->ignore();
-        QTimer::singleShot(0, this, [this] { Label2_Click(); });
-        return;
-    }
-    Form::closeEvent(event);
-}
-
-void frmCredits::paintEvent(QPaintEvent*) {
-    QPainter p(this);
-    about::paintWindowBorder(p, this);
-}

@@ -1,5 +1,5 @@
 #pragma once
-#include "runtime/Form.h"
+#include "about/BoxedForm.h"
 
 class QLabel;
 class QPushButton;
@@ -9,7 +9,7 @@ class ClickLabel;
 
 // The credits: the program, its version, its maker and the maker's web address. OK and the close box
 // lead back to the configuration dialog; the address leads to the web-link form.
-class frmCredits : public runtime::Form {
+class frmCredits : public about::BoxedForm {
     Q_OBJECT
 public:
     frmCredits();
@@ -27,10 +27,8 @@ public:
     void Label2_Click();
 
 protected:
+    void closeBox() override { Label2_Click(); }
     void Form_Load() override;
-    void paintEvent(QPaintEvent* event) override;
-    void keyPressEvent(QKeyEvent* event) override;
-    void closeEvent(QCloseEvent* event) override;
 
 private:
     void backToConfiguration();

@@ -28,8 +28,7 @@ QRect twipsRect(int left, int top, int width, int height) {
 
 } // namespace
 
-frmURLACTION::frmURLACTION() : Form(QStringLiteral("frmURLACTION")) {
-    setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
+frmURLACTION::frmURLACTION() : BoxedForm(QStringLiteral("frmURLACTION")) {
     setWindowTitle(QStringLiteral("Lumora - Visit Our Website"));
     resize(twipsToPixels(6600), twipsToPixels(3000));
 
@@ -170,27 +169,3 @@ bool frmURLACTION::eventFilter(QObject* watched, QEvent* event) {
     return Form::eventFilter(watched, event);
 }
 
-void frmURLACTION::keyPressEvent(QKeyEvent* event) {
-    // Esc leaves the form as its close box does.
-    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
-        Label2_Click();
-        return;
-    }
-    Form::keyPressEvent(event);
-}
-
-void frmURLACTION::closeEvent(QCloseEvent* event) {
-    // The window manager's close (Alt+F4, its title bar) is the close box too: back to the
-    // configuration dialog rather than out of the program. Queued, as the shrink lets events run.
-    if (isLoaded() && !isUnloading()) {
-        event->ignore();
-        QTimer::singleShot(0, this, [this] { Label2_Click(); });
-        return;
-    }
-    Form::closeEvent(event);
-}
-
-void frmURLACTION::paintEvent(QPaintEvent*) {
-    QPainter p(this);
-    about::paintWindowBorder(p, this);
-}

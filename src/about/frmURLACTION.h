@@ -1,5 +1,5 @@
 #pragma once
-#include "runtime/Form.h"
+#include "about/BoxedForm.h"
 #include <QPixmap>
 
 class QLabel;
@@ -11,7 +11,7 @@ class ClickLabel;
 
 // The web-link form: shows the maker's address in an editable box and as a link, opens it in the
 // user's web browser, and leads back to the configuration dialog through its close box.
-class frmURLACTION : public runtime::Form {
+class frmURLACTION : public about::BoxedForm {
     Q_OBJECT
 public:
     frmURLACTION();
@@ -35,12 +35,10 @@ public:
     void Label2_Click();
 
 protected:
+    void closeBox() override { Label2_Click(); }
     void Form_Load() override;
     void Form_Terminate() override;
     bool eventFilter(QObject* watched, QEvent* event) override;
-    void keyPressEvent(QKeyEvent* event) override;
-    void closeEvent(QCloseEvent* event) override;
-    void paintEvent(QPaintEvent* event) override;
 
 private:
     // Opens the address in the user's program for it; text that is no web address opens nothing.

@@ -12,7 +12,7 @@
 #include "platform/linux/LinuxPlatform.h"
 #include "platform/mpv/MpvPlayer.h"
 #include "runtime/FormRegistry.h"
-#include "runtime/LatenessProbe.h"
+#include "app/LatenessProbe.h"
 #include "shell/CommandLine.h"
 #include "shell/VIDEOSCR.h"
 #include "shell/XscreensaverList.h"

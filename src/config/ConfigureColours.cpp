@@ -2,7 +2,7 @@
 #include "config/HelpTexts.h"
 #include "config/frmConfigure.h"
 #include "platform/Platform.h"
-#include "runtime/Convert.h"
+#include "base/Convert.h"
 #include "runtime/Twips.h"
 #include "platform/Settings.h"
 #include <QApplication>
@@ -140,12 +140,12 @@ void frmConfigure::HScroll1_Change() {
 
 void frmConfigure::mnuBackColorControl_Click() {
     if (!m_colorDialogOpened) {
-        const QString stored = GetSetting(QStringLiteral("BackDropColor"), QStringLiteral("0"));
-        m_lastChosenColor = static_cast<uint32_t>(runtime::fitToRange(stored, 0, 0xFFFFFF, 0));
+        m_lastChosenColor =
+            static_cast<uint32_t>(settings::readInRange(settings::Key::BackDropColor, 0, 0xFFFFFF));
         m_colorDialogOpened = true;
     }
     // Cancel leaves the dialog's colour as it was, and that colour is written all the same.
     if (const auto chosen = platform::dialogs().chooseColor(m_lastChosenColor)) m_lastChosenColor = *chosen;
     writeSettings(
-        [this] { SaveSetting(QStringLiteral("BackDropColor"), QString::number(m_lastChosenColor)); }, true);
+        [this] { settings::save(settings::Key::BackDropColor, QString::number(m_lastChosenColor)); }, true);
 }

@@ -4,7 +4,7 @@
 // need. What the controls do is in frmConfigure.cpp, ConfigureOptions.cpp and ConfigureColours.cpp.
 
 #include "runtime/Twips.h"
-#include "shell/SmallDialog.h"
+#include "runtime/Controls.h"
 #include <QAction>
 #include <QCheckBox>
 #include <QGridLayout>
@@ -24,7 +24,7 @@ namespace {
 
 QScrollBar* scrollBar(QWidget* parent, const char* name, int min, int max, int small, int large) {
     // The style shows no keyboard focus on a scroll bar: every Tab stop must show where it is.
-    auto* bar = new ShowsFocus<QScrollBar>(Qt::Horizontal, parent);
+    auto* bar = new runtime::ShowsFocus<QScrollBar>(Qt::Horizontal, parent);
     bar->setObjectName(QString::fromLatin1(name));
     bar->setRange(min, max);
     bar->setSingleStep(small);
@@ -86,7 +86,7 @@ void frmConfigure::createControls() {
     auto button = [this](const char* name, const QString& caption) {
         // The default button looks the same with the focus and without: each button shows it, as
         // in the small dialogs.
-        auto* b = new ShowsFocus<QPushButton>(caption, this);
+        auto* b = new runtime::ShowsFocus<QPushButton>(caption, this);
         b->setObjectName(QString::fromLatin1(name));
         b->setAutoDefault(false);
         return b;

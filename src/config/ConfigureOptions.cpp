@@ -9,9 +9,8 @@
 #include <QScrollBar>
 
 namespace {
-QString checkText(const QCheckBox* box) {
-    return box->isChecked() ? QStringLiteral("1") : QStringLiteral("0");
-}
+// A check box as stored: 1 checked, 0 not.
+int checkValue(const QCheckBox* box) { return box->isChecked() ? 1 : 0; }
 } // namespace
 
 void frmConfigure::optAbsoluteFullScreenVideo_Click() {
@@ -29,7 +28,7 @@ void frmConfigure::optAbsoluteFullScreenVideo_Click() {
             box->setEnabled(false);
         if (!chkGradOn->isChecked()) txtFireGradient->setEnabled(false);
     }
-    writeSettings([this] { SaveSetting(QStringLiteral("GradOn"), checkText(chkGradOn)); }, false);
+    writeSettings([this] { settings::save(settings::Key::GradOn, checkValue(chkGradOn)); }, false);
 }
 
 void frmConfigure::partialMode_Click(runtime::OptionButton* option) {
@@ -59,7 +58,7 @@ void frmConfigure::partialMode_Click(runtime::OptionButton* option) {
             chkTrails->hide();
         }
     }
-    writeSettings([this] { SaveSetting(QStringLiteral("GradOn"), checkText(chkGradOn)); }, false);
+    writeSettings([this] { settings::save(settings::Key::GradOn, checkValue(chkGradOn)); }, false);
 }
 
 void frmConfigure::optThreeQuartersScreen_Click() {

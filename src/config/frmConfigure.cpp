@@ -3,10 +3,11 @@
 #include "config/DesktopShortcut.h"
 #include "config/HelpTexts.h"
 #include "platform/Platform.h"
+#include "playlist/PlayList.h"
 #include "playlist/frmFileLister.h"
-#include "runtime/Convert.h"
+#include "base/Convert.h"
 #include "runtime/FormRegistry.h"
-#include "runtime/RuntimeError.h"
+#include "base/RuntimeError.h"
 #include "platform/Settings.h"
 #include <QAction>
 #include <QApplication>
@@ -24,8 +25,8 @@
 #include <QShortcut>
 #include <QWindow>
 
-using runtime::boolToText;
 using runtime::fitToRange;
+using settings::Key;
 
 namespace {
 
@@ -40,9 +41,8 @@ const QString kEmptyPlayList = QStringLiteral(
     "repeat "
     "play mode.");
 
-QString checkText(const QCheckBox* box) {
-    return box->isChecked() ? QStringLiteral("1") : QStringLiteral("0");
-}
+// A check box as stored: 1 checked, 0 not.
+int checkValue(const QCheckBox* box) { return box->isChecked() ? 1 : 0; }
 
 } // namespace
 
@@ -144,51 +144,44 @@ void frmConfigure::connectHandlers() {
 // ---- Loading ----
 
 void frmConfigure::Form_Load() {
-    chkGradOn->setChecked(fitToRange(GetSetting(QStringLiteral("GradOn"), QStringLiteral("0")), 0, 1, 0) ==
-                          1);
-    HScroll1->setValue(fitToRange(GetSetting(QStringLiteral("FireGradInterval"), QStringLiteral("6000")),
-                                  1000, 30000, 6000));
+    chkGradOn->setChecked(settings::readInRange(Key::GradOn, 0, 1) == 1);
+    HScroll1->setValue(settings::readInRange(Key::FireGradInterval, 1000, 30000));
     const struct {
-        const char* key;
+        settings::TextKey key;
         QLineEdit* box;
         QScrollBar* bar;
-    } levels[] = {
-        {"Red_Level", txtRed, hscRed}, {"Green_Level", txtGreen, hscGreen}, {"Blue_Level", txtBlue, hscBlue}};
+    } levels[] = {{Key::Red_Level, txtRed, hscRed},
+                  {Key::Green_Level, txtGreen, hscGreen},
+                  {Key::Blue_Level, txtBlue, hscBlue}};
     for (const auto& l : levels)
-        l.box->setText(GetSetting(QString::fromLatin1(l.key), QStringLiteral("255")));
+        l.box->setText(settings::read(l.key));
     for (const auto& l : levels) {
-        const QString stored = GetSetting(QString::fromLatin1(l.key), QStringLiteral("255"));
-        l.bar->setValue(fitToRange(stored, 0, 255, 255));
+        const QString stored = settings::read(l.key);
+        l.bar->setValue(fitToRange(stored, 0, 255, settings::defaultNumber(l.key)));
         // A level the box could never have accepted shows what the bar holds, so OK saves a level.
         if (fitToRange(stored, -1, 256, -1) != fitToRange(stored, 0, 255, -1))
             l.box->setText(QString::number(l.bar->value()));
     }
-    hscMovingFrameSpeed->setValue(
-        fitToRange(GetSetting(QStringLiteral("MovingMovieSpeed"), QStringLiteral("50")), 1, 1000, 50));
+    hscMovingFrameSpeed->setValue(settings::readInRange(Key::MovingMovieSpeed, 1, 1000));
     // What the bar holds, not the stored text: a hand-edited note or a run of digits must neither
     // show nor size the box.
     txtFireGradient->setText(QString::number(HScroll1->value()));
-    chkFloatingMovie->setChecked(
-        fitToRange(GetSetting(QStringLiteral("MovieWillFloat"), QStringLiteral("1")), 0, 1, 1) == 1);
-    chkTrails->setChecked(
-        fitToRange(GetSetting(QStringLiteral("PictureTrails"), QStringLiteral("1")), 0, 1, 1) == 1);
+    chkFloatingMovie->setChecked(settings::readInRange(Key::MovieWillFloat, 0, 1) == 1);
+    chkTrails->setChecked(settings::readInRange(Key::PictureTrails, 0, 1) == 1);
 
     const struct {
-        const char* key;
+        settings::FlagKey key;
         runtime::OptionButton* option;
-        bool fallback;
-    } options[] = {{"AbsoluteFullScreenDisplayMode", optAbsoluteFullScreenVideo, false},
-                   {"ThreeQuartersScreenMode", optThreeQuartersScreen, false},
-                   {"OneHalfScreenDisplayMode", optOneHalf, false},
-                   {"OneFourthScreenDisplayMode", optOneFourth, false},
-                   {"OneEighthScreenDisplayMode", optOneEighth, true},
-                   {"OneSixteenthScreenDisplayMode", optOneSixteenth, false},
-                   {"PlaySingleFile", optSingleFile, true},
-                   {"PlayMultipleFiles", optMultipleFiles, false}};
-    for (const auto& o : options) {
-        const QString fallback = boolToText(o.fallback);
-        o.option->setChecked(runtime::boolOr(GetSetting(QString::fromLatin1(o.key), fallback), o.fallback));
-    }
+    } options[] = {{Key::AbsoluteFullScreenDisplayMode, optAbsoluteFullScreenVideo},
+                   {Key::ThreeQuartersScreenMode, optThreeQuartersScreen},
+                   {Key::OneHalfScreenDisplayMode, optOneHalf},
+                   {Key::OneFourthScreenDisplayMode, optOneFourth},
+                   {Key::OneEighthScreenDisplayMode, optOneEighth},
+                   {Key::OneSixteenthScreenDisplayMode, optOneSixteenth},
+                   {Key::PlaySingleFile, optSingleFile},
+                   {Key::PlayMultipleFiles, optMultipleFiles}};
+    for (const auto& o : options)
+        o.option->setChecked(settings::readOrDefault(o.key));
 
     if (optThreeQuartersScreen->isChecked()) chkGradOn->setEnabled(true);
     if (optAbsoluteFullScreenVideo->isChecked()) chkGradOn->setEnabled(false);
@@ -269,32 +262,30 @@ bool frmConfigure::writeSettings(const std::function<void()>& writes, bool repor
 
 void frmConfigure::Command1_Click() {
     if (!levelsAccepted()) return;
-    auto option = [](const runtime::OptionButton* o) { return boolToText(o->isChecked()); };
     // A store that cannot be written keeps the dialog open with the user's choices on it.
     const bool saved = writeSettings(
         [&] {
-            SaveSetting(QStringLiteral("GradOn"), checkText(chkGradOn));
-            SaveSetting(QStringLiteral("Red_Level"), txtRed->text());
-            SaveSetting(QStringLiteral("Green_Level"), txtGreen->text());
-            SaveSetting(QStringLiteral("Blue_Level"), txtBlue->text());
-            SaveSetting(QStringLiteral("FireGradInterval"), QString::number(HScroll1->value()));
-            SaveSetting(QStringLiteral("ThreeQuartersScreenMode"), option(optThreeQuartersScreen));
-            SaveSetting(QStringLiteral("AbsoluteFullScreenDisplayMode"), option(optAbsoluteFullScreenVideo));
-            SaveSetting(QStringLiteral("OneHalfScreenDisplayMode"), option(optOneHalf));
-            SaveSetting(QStringLiteral("OneFourthScreenDisplayMode"), option(optOneFourth));
-            SaveSetting(QStringLiteral("OneSixteenthScreenDisplayMode"), option(optOneSixteenth));
-            SaveSetting(QStringLiteral("OneEighthScreenDisplayMode"), option(optOneEighth));
-            SaveSetting(QStringLiteral("MovieWillFloat"), checkText(chkFloatingMovie));
-            SaveSetting(QStringLiteral("MovingMovieSpeed"), QString::number(hscMovingFrameSpeed->value()));
-            SaveSetting(QStringLiteral("PictureTrails"), checkText(chkTrails));
-            SaveSetting(QStringLiteral("PlaySingleFile"), option(optSingleFile));
-            SaveSetting(QStringLiteral("PlayMultipleFiles"), option(optMultipleFiles));
+            settings::save(Key::GradOn, checkValue(chkGradOn));
+            settings::save(Key::Red_Level, txtRed->text());
+            settings::save(Key::Green_Level, txtGreen->text());
+            settings::save(Key::Blue_Level, txtBlue->text());
+            settings::save(Key::FireGradInterval, HScroll1->value());
+            settings::save(Key::ThreeQuartersScreenMode, optThreeQuartersScreen->isChecked());
+            settings::save(Key::AbsoluteFullScreenDisplayMode, optAbsoluteFullScreenVideo->isChecked());
+            settings::save(Key::OneHalfScreenDisplayMode, optOneHalf->isChecked());
+            settings::save(Key::OneFourthScreenDisplayMode, optOneFourth->isChecked());
+            settings::save(Key::OneSixteenthScreenDisplayMode, optOneSixteenth->isChecked());
+            settings::save(Key::OneEighthScreenDisplayMode, optOneEighth->isChecked());
+            settings::save(Key::MovieWillFloat, checkValue(chkFloatingMovie));
+            settings::save(Key::MovingMovieSpeed, hscMovingFrameSpeed->value());
+            settings::save(Key::PictureTrails, checkValue(chkTrails));
+            settings::save(Key::PlaySingleFile, optSingleFile->isChecked());
+            settings::save(Key::PlayMultipleFiles, optMultipleFiles->isChecked());
         },
         true);
     if (!saved) return;
 
-    frmFileLister* lister = fileLister();
-    m_playListCount = static_cast<int16_t>(lister ? lister->listCount() : 0);
+    m_playListCount = static_cast<int16_t>(playList().count());
 
     if (cmdChooseVideo->isEnabled() || m_playListCount != 0) {
         unloadFileLister();
@@ -323,12 +314,12 @@ void frmConfigure::mnuExitWithoutSavingChanges_Click() {
 void frmConfigure::cmdRestoreDefaults_Click() {
     writeSettings(
         [] {
-            SaveSetting(QStringLiteral("GradOn"), QStringLiteral("1"));
-            SaveSetting(QStringLiteral("Red_Level"), QStringLiteral("255"));
-            SaveSetting(QStringLiteral("Green_Level"), QStringLiteral("100"));
-            SaveSetting(QStringLiteral("Blue_Level"), QStringLiteral("255"));
-            SaveSetting(QStringLiteral("FireGradInterval"), QStringLiteral("6000"));
-            SaveSetting(QStringLiteral("VideoFile"), QString());
+            settings::save(Key::GradOn, 1);
+            settings::save(Key::Red_Level, QStringLiteral("255"));
+            settings::save(Key::Green_Level, QStringLiteral("100"));
+            settings::save(Key::Blue_Level, QStringLiteral("255"));
+            settings::save(Key::FireGradInterval, 6000);
+            settings::save(Key::VideoFile, QString());
         },
         true);
     if (!optOneEighth->isChecked()) optOneEighth->setChecked(true);

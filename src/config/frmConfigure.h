@@ -16,89 +16,13 @@ class QScrollBar;
 
 // The settings screen: display mode, floating, gradient colours and interval, trails, back colour,
 // single file or play list; it opens the play-list editor, the source chooser and the small dialogs.
-// Most values are written on OK; a display-mode click writes "GradOn", the colour dialog
-// "BackDropColor" and Restore Defaults its values at once.
+// Most values are written on OK; a display-mode click writes Key::GradOn, the colour dialog
+// Key::BackDropColor and Restore Defaults its values at once.
 class frmConfigure : public runtime::Form {
     Q_OBJECT
 public:
     frmConfigure();
 
-    // Frames
-    QGroupBox* Frame5 = nullptr;
-    QGroupBox* Frame6 = nullptr;
-    QGroupBox* Frame2 = nullptr;
-    QGroupBox* Frame1 = nullptr;
-    QGroupBox* Frame3 = nullptr;
-
-    // Display mode and motion
-    QCheckBox* chkFloatingMovie = nullptr;
-    QScrollBar* hscMovingFrameSpeed = nullptr;
-    runtime::ClickLabel* Label2 = nullptr;
-    runtime::OptionButton* optThreeQuartersScreen = nullptr;
-    runtime::OptionButton* optOneEighth = nullptr;
-    runtime::OptionButton* optAbsoluteFullScreenVideo = nullptr;
-    runtime::OptionButton* optOneHalf = nullptr;
-    runtime::OptionButton* optOneFourth = nullptr;
-    runtime::OptionButton* optOneSixteenth = nullptr;
-
-    // Media source
-    runtime::OptionButton* optMultipleFiles = nullptr;
-    runtime::OptionButton* optSingleFile = nullptr;
-    QPushButton* cmdChooseVideo = nullptr;
-    QPushButton* cmdChooseMultiples = nullptr;
-    QPushButton* cmdRestoreDefaults = nullptr;
-
-    // Gradient
-    QCheckBox* chkTrails = nullptr;
-    QCheckBox* chkGradOn = nullptr;
-    QScrollBar* hscRed = nullptr;
-    QScrollBar* hscGreen = nullptr;
-    QScrollBar* hscBlue = nullptr;
-    QLineEdit* txtRed = nullptr;
-    QLineEdit* txtGreen = nullptr;
-    QLineEdit* txtBlue = nullptr;
-    runtime::ClickLabel* Label6 = nullptr;
-    runtime::ClickLabel* Label8 = nullptr;
-    runtime::ClickLabel* Label9 = nullptr;
-    QScrollBar* HScroll1 = nullptr;
-    QLineEdit* txtFireGradient = nullptr;
-    runtime::ClickLabel* Label13 = nullptr;
-    QLabel* Label1 = nullptr;
-
-    // Banner, label strip, close box, decoration
-    QLabel* Image1 = nullptr;
-    runtime::ClickLabel* lblFile = nullptr;
-    runtime::ClickLabel* lblSoundControl = nullptr;
-    runtime::ClickLabel* lblMouse = nullptr;
-    runtime::ClickLabel* lblBackColor = nullptr;
-    runtime::ClickLabel* lblHelp = nullptr;
-    QLabel* Label4 = nullptr;
-    QLabel* Label7 = nullptr;
-    QLabel* Label10 = nullptr;
-    QLabel* Label11 = nullptr;
-    QLabel* Label12 = nullptr;
-    QLabel* Label14 = nullptr;
-    QLabel* Label15 = nullptr;
-    runtime::ClickLabel* Label3 = nullptr;
-
-    QPushButton* Command1 = nullptr;
-    QPushButton* Command3 = nullptr;
-
-    // Menus, popped up from the label strip
-    QMenu* mnuFile = nullptr;
-    QAction* mnuCreateDesktopShortcut = nullptr;
-    QAction* mnuExitWithoutSavingChanges = nullptr;
-    QAction* mnuExitAndSaveChanges = nullptr;
-    QMenu* mnuSoundControls = nullptr;
-    QAction* mnuShowSoundControls = nullptr;
-    QMenu* mnuMouseSensitivity = nullptr;
-    QAction* mnuShowMouseSensitivityControl = nullptr;
-    QMenu* mnuColorControls = nullptr;
-    QAction* mnuBackColorControl = nullptr;
-    QMenu* mnuHelpDocument = nullptr;
-    QAction* mnuSubHelp = nullptr;
-    QAction* mnuVisitWebSite = nullptr;
-    QAction* mnuAbout = nullptr;
 
     // The playlist count that OK last found.
     int16_t playListCount() const { return m_playListCount; }
@@ -194,4 +118,82 @@ private:
     bool m_writeFailureShown = false;
     QPoint m_dragOffset;
     bool m_dragging = false;
+
+    // Controls carry their names (setObjectName), by which the tests find them.
+    // Frames
+    QGroupBox* Frame5 = nullptr;
+    QGroupBox* Frame6 = nullptr;
+    QGroupBox* Frame2 = nullptr;
+    QGroupBox* Frame1 = nullptr;
+    QGroupBox* Frame3 = nullptr;
+
+    // Display mode and motion
+    QCheckBox* chkFloatingMovie = nullptr;
+    QScrollBar* hscMovingFrameSpeed = nullptr;
+    runtime::ClickLabel* Label2 = nullptr;
+    runtime::OptionButton* optThreeQuartersScreen = nullptr;
+    runtime::OptionButton* optOneEighth = nullptr;
+    runtime::OptionButton* optAbsoluteFullScreenVideo = nullptr;
+    runtime::OptionButton* optOneHalf = nullptr;
+    runtime::OptionButton* optOneFourth = nullptr;
+    runtime::OptionButton* optOneSixteenth = nullptr;
+
+    // Media source
+    runtime::OptionButton* optMultipleFiles = nullptr;
+    runtime::OptionButton* optSingleFile = nullptr;
+    QPushButton* cmdChooseVideo = nullptr;
+    QPushButton* cmdChooseMultiples = nullptr;
+    QPushButton* cmdRestoreDefaults = nullptr;
+
+    // Gradient
+    QCheckBox* chkTrails = nullptr;
+    QCheckBox* chkGradOn = nullptr;
+    QScrollBar* hscRed = nullptr;
+    QScrollBar* hscGreen = nullptr;
+    QScrollBar* hscBlue = nullptr;
+    QLineEdit* txtRed = nullptr;
+    QLineEdit* txtGreen = nullptr;
+    QLineEdit* txtBlue = nullptr;
+    runtime::ClickLabel* Label6 = nullptr;
+    runtime::ClickLabel* Label8 = nullptr;
+    runtime::ClickLabel* Label9 = nullptr;
+    QScrollBar* HScroll1 = nullptr;
+    QLineEdit* txtFireGradient = nullptr;
+    runtime::ClickLabel* Label13 = nullptr;
+    QLabel* Label1 = nullptr;
+
+    // Banner, label strip, close box, decoration
+    QLabel* Image1 = nullptr;
+    runtime::ClickLabel* lblFile = nullptr;
+    runtime::ClickLabel* lblSoundControl = nullptr;
+    runtime::ClickLabel* lblMouse = nullptr;
+    runtime::ClickLabel* lblBackColor = nullptr;
+    runtime::ClickLabel* lblHelp = nullptr;
+    QLabel* Label4 = nullptr;
+    QLabel* Label7 = nullptr;
+    QLabel* Label10 = nullptr;
+    QLabel* Label11 = nullptr;
+    QLabel* Label12 = nullptr;
+    QLabel* Label14 = nullptr;
+    QLabel* Label15 = nullptr;
+    runtime::ClickLabel* Label3 = nullptr;
+
+    QPushButton* Command1 = nullptr;
+    QPushButton* Command3 = nullptr;
+
+    // Menus, popped up from the label strip
+    QMenu* mnuFile = nullptr;
+    QAction* mnuCreateDesktopShortcut = nullptr;
+    QAction* mnuExitWithoutSavingChanges = nullptr;
+    QAction* mnuExitAndSaveChanges = nullptr;
+    QMenu* mnuSoundControls = nullptr;
+    QAction* mnuShowSoundControls = nullptr;
+    QMenu* mnuMouseSensitivity = nullptr;
+    QAction* mnuShowMouseSensitivityControl = nullptr;
+    QMenu* mnuColorControls = nullptr;
+    QAction* mnuBackColorControl = nullptr;
+    QMenu* mnuHelpDocument = nullptr;
+    QAction* mnuSubHelp = nullptr;
+    QAction* mnuVisitWebSite = nullptr;
+    QAction* mnuAbout = nullptr;
 };

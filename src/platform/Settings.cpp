@@ -1,5 +1,6 @@
 #include "platform/Settings.h"
 
+#include "base/Convert.h"
 #include "platform/Platform.h"
 
 QString GetSetting(const QString& key, const QString& defaultValue) {
@@ -49,3 +50,47 @@ QString GetWindows() {
 }
 
 QString defaultMediaPath() { return GetWindows() + QStringLiteral("/lumora.mpg"); }
+
+namespace settings {
+
+static QString resolved(const Default& fallback) {
+    switch (fallback.computed) {
+    case Computed::MediaPath:
+        return defaultMediaPath();
+    case Computed::HomeFolder:
+        return platform::current().files ? platform::files().homeFolder() : QString();
+    case Computed::No:
+        break;
+    }
+    return QString::fromUtf8(fallback.text.data(), qsizetype(fallback.text.size()));
+}
+
+QString text(KeyRef key, Reader reader) { return GetSetting(nameOf(key), resolved(defaultOf(key, reader))); }
+
+std::optional<QString> stored(KeyRef key) {
+    auto* backend = platform::current().settings;
+    if (!backend) return std::nullopt;
+    try {
+        return backend->read(nameOf(key));
+    } catch (...) {
+        return std::nullopt;
+    }
+}
+
+bool read(FlagKey key, Reader reader) { return runtime::textToBool(text(key, reader)); }
+
+int16_t read(NumberKey key, Reader reader) { return runtime::textToInt16(text(key, reader)); }
+
+bool readOrDefault(FlagKey key) { return runtime::boolOr(text(key), defaultFlag(key)); }
+
+int readInRange(KeyRef key, int minimum, int maximum) {
+    return runtime::fitToRange(text(key), minimum, maximum, defaultNumber(key));
+}
+
+void save(FlagKey key, bool value) { SaveSetting(nameOf(key), runtime::boolToText(value)); }
+
+void save(NumberKey key, int value) { SaveSetting(nameOf(key), QString::number(value)); }
+
+void save(TextKey key, const QString& value) { SaveSetting(nameOf(key), value); }
+
+} // namespace settings

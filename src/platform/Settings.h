@@ -1,5 +1,8 @@
 #pragma once
 #include <QString>
+#include <cstdint>
+#include <optional>
+#include "base/SettingsKeys.h"
 
 // The program's settings, application "larkspur", section "lumora"; every value is text.
 // GetSetting never fails: a missing key gives the default. SaveSetting raises a runtime error when
@@ -17,3 +20,31 @@ bool settingsLeftAlone();
 QString GetWindows();
 // The default media file: GetWindows() followed by "/lumora.mpg".
 QString defaultMediaPath();
+
+// Reading and saving by the keys of base/SettingsKeys.h, on GetSetting and SaveSetting: each read
+// goes to the store, as every read there does.
+namespace settings {
+
+// The stored text, or the default `reader` passes.
+QString text(KeyRef key, Reader reader = Reader::Any);
+// The stored text; none when the key is missing.
+std::optional<QString> stored(KeyRef key);
+
+// Stored text that does not convert (a hand-edited file) raises a type mismatch or overflow error,
+// and the reading form decides what follows.
+bool read(FlagKey key, Reader reader = Reader::Any);
+int16_t read(NumberKey key, Reader reader = Reader::Any);
+inline QString read(TextKey key, Reader reader = Reader::Any) { return text(key, reader); }
+
+// What a control shows: text that is no Boolean gives the default.
+bool readOrDefault(FlagKey key);
+// What a control with a range shows: a number is rounded and taken to the nearest end of
+// [minimum, maximum]; text that is no number gives the default.
+int readInRange(KeyRef key, int minimum, int maximum);
+
+// "True"/"False", decimal text, and text as given.
+void save(FlagKey key, bool value);
+void save(NumberKey key, int value);
+void save(TextKey key, const QString& value);
+
+} // namespace settings

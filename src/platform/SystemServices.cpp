@@ -4,8 +4,8 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 #include "platform/Platform.h"
-#include "runtime/Convert.h"
-#include "runtime/Guard.h"
+#include "base/Convert.h"
+#include "base/Guard.h"
 
 uint32_t PlatformId = 0;
 

@@ -3,7 +3,7 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QWheelEvent>
-#include "runtime/RuntimeError.h"
+#include "base/RuntimeError.h"
 
 namespace playback {
 

@@ -10,9 +10,9 @@
 #include "platform/Platform.h"
 #include "playback/Gradient.h"
 #include "playback/Rotation.h"
-#include "playlist/frmFileLister.h"
-#include "runtime/Convert.h"
-#include "runtime/Guard.h"
+#include "playlist/PlayList.h"
+#include "base/Convert.h"
+#include "base/Guard.h"
 #include "runtime/Twips.h"
 #include "platform/Settings.h"
 #include "platform/SystemServices.h"
@@ -114,15 +114,14 @@ void PlayerForm::resizeEvent(QResizeEvent* event) {
 }
 
 void PlayerForm::applyMutePreference() {
-    mutePreference =
-        runtime::textToInt16(GetSetting(QStringLiteral("ScreensaverSoundMutePreference"), QStringLiteral("0")));
+    mutePreference = settings::read(settings::Key::ScreensaverSoundMutePreference);
     if (!WindowsMediaPlayer1) return;
     if (mutePreference == 0) WindowsMediaPlayer1->setMute(false);
     else if (mutePreference == 1) WindowsMediaPlayer1->setMute(true);
 }
 
 void PlayerForm::pickNext() {
-    if (runtime::textToBool(GetSetting(QStringLiteral("PlayInRandomOrder"), QStringLiteral("False"))))
+    if (settings::read(settings::Key::PlayInRandomOrder))
         PlayRandomPick(*this);
     else
         PlayNextInOrder(*this);
@@ -203,12 +202,10 @@ void PlayerForm::leaveScreenSaver() {
 }
 
 void PlayerForm::drawNextGradient() {
-    auto level = [](const char* key) {
-        return runtime::textToInt16(GetSetting(QString::fromLatin1(key), QStringLiteral("255")));
-    };
-    const int16_t red = level("Red_Level");
-    const int16_t green = level("Green_Level");
-    const int16_t blue = level("Blue_Level");
+    auto level = [](settings::TextKey key) { return runtime::textToInt16(settings::read(key)); };
+    const int16_t red = level(settings::Key::Red_Level);
+    const int16_t green = level(settings::Key::Green_Level);
+    const int16_t blue = level(settings::Key::Blue_Level);
     const StartColour start = nextGradientColour(red, green, blue);
     DrawGradient(this, start.red, start.green, start.blue, true);
     m_gradient = start;
@@ -220,7 +217,7 @@ void PlayerForm::stopByName() {
 }
 
 void PlayerForm::unloadEditor() {
-    skipOnError([] { unloadFileLister(); });
+    skipOnError([] { forgetPlayList(); });
 }
 
 void PlayerForm::stopAndClose() {

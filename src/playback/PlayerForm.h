@@ -5,7 +5,7 @@
 #include "playback/Gradient.h"
 #include "playback/MediaPlayer.h"
 #include "runtime/Form.h"
-#include "runtime/Guard.h"
+#include "base/Guard.h"
 #include "runtime/Timer.h"
 
 namespace playback {

@@ -1,28 +1,22 @@
 #include "playback/Rotation.h"
 
 #include "playback/PlayerForm.h"
-#include "playlist/frmFileLister.h"
-#include "runtime/Guard.h"
-#include "runtime/Random.h"
-#include "runtime/RuntimeError.h"
+#include "base/PlayOrder.h"
+#include "playlist/PlayList.h"
+#include "base/Guard.h"
+#include "base/RuntimeError.h"
 #include "platform/Settings.h"
 
 using runtime::skipOnError;
 
 namespace playback {
 
-static frmFileLister& playList() {
-    frmFileLister* lister = fileLister();
-    if (!lister) throw runtime::RuntimeError(runtime::ErrorKind::Failed, QStringLiteral("no play list"));
-    return *lister;
-}
-
 void PlayNextInOrder(PlayerForm& form) {
     skipOnError([&] {
-        if (form.playListPosition == playList().listCount()) form.playListPosition = 0;
+        form.playListPosition = wrappedPosition(form.playListPosition, playList().count());
     });
     skipOnError([&] {
-        const QString entry = playList().listItem(form.playListPosition);
+        const QString entry = playList().entry(form.playListPosition);
         if (form.WindowsMediaPlayer1) form.WindowsMediaPlayer1->setURL(entry);
     });
     skipOnError([&] {
@@ -33,24 +27,20 @@ void PlayNextInOrder(PlayerForm& form) {
 }
 
 void PlayRandomPick(PlayerForm& form) {
-    frmFileLister& list = playList();
+    const PlayListModel& list = playList();
     MediaPlayer* player = form.WindowsMediaPlayer1;
     if (!player) throw runtime::RuntimeError(runtime::ErrorKind::Failed, QStringLiteral("no media player"));
-    const int count = list.listCount();
+    const int count = list.count();
     for (;;) {
-        const QString notToRepeat = GetSetting(QStringLiteral("FileNotToRepeat"), QString());
-        runtime::Random::randomize();
-        const int index = static_cast<int>(static_cast<float>(count) * runtime::Random::next());
-        player->setURL(list.listItem(index));
+        const QString notToRepeat = settings::read(settings::Key::FileNotToRepeat);
+        player->setURL(list.entry(randomIndex(count)));
         const QString played = player->URL();
         if (played != notToRepeat) {
-            SaveSetting(QStringLiteral("FileNotToRepeat"), played);
+            settings::save(settings::Key::FileNotToRepeat, played);
             break;
         }
-        bool anotherExists = false;
-        for (int i = 0; i < count && !anotherExists; ++i) anotherExists = list.listItem(i) != notToRepeat;
         // Nothing else to choose: keep the drawn entry playing rather than draw for ever.
-        if (!anotherExists) break;
+        if (!anotherEntryThan(list.entries(), notToRepeat)) break;
     }
     form.Timer4->setEnabled(true);
 }

@@ -9,7 +9,7 @@
 #include "platform/Platform.h"
 #include "playback/Gradient.h"
 #include "playback/PlayerForm.h"
-#include "runtime/Guard.h"
+#include "base/Guard.h"
 #include "runtime/Twips.h"
 
 namespace playback {
@@ -45,7 +45,7 @@ void ScreenCoverWindow::paintEvent(QPaintEvent*) {
     const StartColour& start = *m_form->gradientShown();
     for (const GradientBand& band : gradientBands(runtime::pixelsToTwips(width()), runtime::pixelsToTwips(height()),
                                                   start.red, start.green, start.blue))
-        p.fillRect(band.rect, band.colour);
+        p.fillRect(band.rect, toColour(band.colour));
 }
 
 // Input here is input to the form: positions are given in the form's own coordinates, so the

@@ -7,17 +7,15 @@
 #include "platform/Platform.h"
 #include "playback/Gradient.h"
 #include "playback/Rotation.h"
-#include "playlist/frmFileLister.h"
-#include "runtime/Convert.h"
-#include "runtime/Guard.h"
-#include "runtime/RuntimeError.h"
+#include "base/Convert.h"
+#include "base/Guard.h"
+#include "base/RuntimeError.h"
 #include "runtime/Twips.h"
 #include "platform/Settings.h"
 #include "platform/SystemServices.h"
 
 using runtime::skipOnError;
-using runtime::textToBool;
-using runtime::textToInt16;
+using settings::Key;
 
 using playback::screenSizeInPixels;
 
@@ -54,10 +52,10 @@ void frmAbsoluteFullScreenVideo::Form_Load() {
     // The player covers the screen from the start, not only from the first poll a second later.
     withPlayer([&](playback::MediaPlayer& p) { p.setGeometry(QRect(QPoint(0, 0), screenSizeInPixels())); });
 
-    skipOnError([&] { singleFileMode = textToBool(GetSetting(QStringLiteral("PlaySingleFile"), QStringLiteral("True"))); });
-    startUpFileName = GetSetting(QStringLiteral("VideoFile"), QStringLiteral("/lumora.mpg"));
-    skipOnError([&] { playInRandomOrder = textToBool(GetSetting(QStringLiteral("PlayInRandomOrder"), QStringLiteral("False"))); });
-    skipOnError([&] { reactToPlayerMouse = textToBool(GetSetting(QStringLiteral("DoNotIgnoreMouseMovent"), QStringLiteral("True"))); });
+    skipOnError([&] { singleFileMode = settings::read(Key::PlaySingleFile); });
+    startUpFileName = settings::read(Key::VideoFile, settings::Reader::StartUpName);
+    skipOnError([&] { playInRandomOrder = settings::read(Key::PlayInRandomOrder); });
+    skipOnError([&] { reactToPlayerMouse = settings::read(Key::DoNotIgnoreMouseMovent); });
 
     skipOnError([&] {
         if (playInRandomOrder) playback::PlayRandomPick(*this);
@@ -68,16 +66,17 @@ void frmAbsoluteFullScreenVideo::Form_Load() {
 
     enterScreenSaver();
 
-    int16_t gradOn = 0;
-    int16_t fireGradInterval = 6000;
-    skipOnError([&] { gradOn = textToInt16(GetSetting(QStringLiteral("GradOn"), QStringLiteral("0"))); });
-    skipOnError([&] { fireGradInterval = textToInt16(GetSetting(QStringLiteral("FireGradInterval"), QStringLiteral("6000"))); });
+    // A stored text that does not convert leaves the default.
+    int16_t gradOn = settings::defaultNumber(Key::GradOn);
+    int16_t fireGradInterval = settings::defaultNumber(Key::FireGradInterval);
+    skipOnError([&] { gradOn = settings::read(Key::GradOn); });
+    skipOnError([&] { fireGradInterval = settings::read(Key::FireGradInterval); });
 
-    currentMediaPath = GetSetting(QStringLiteral("VideoFile"), defaultMediaPath());
+    currentMediaPath = settings::read(Key::VideoFile);
 
-    lastDirectory = GetSetting(QStringLiteral("PathToLastDirectory"), QString());
-    backDropColor = GetSetting(QStringLiteral("BackDropColor"), QStringLiteral("0"));
-    skipOnError([&] { mouseSensitivity = textToInt16(GetSetting(QStringLiteral("MouseSensitivity"), QStringLiteral("4"))); });
+    lastDirectory = settings::read(Key::PathToLastDirectory);
+    backDropColor = settings::read(Key::BackDropColor);
+    skipOnError([&] { mouseSensitivity = runtime::textToInt16(settings::read(Key::MouseSensitivity)); });
 
     if (!settleMediaPath()) return;
 

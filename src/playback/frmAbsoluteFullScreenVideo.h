@@ -1,5 +1,5 @@
 #pragma once
-#include "playback/Movement.h"
+#include "base/Movement.h"
 #include "playback/PlayerForm.h"
 
 class QLabel;

@@ -2,16 +2,16 @@
 
 #include "platform/Platform.h"
 #include "playback/Rotation.h"
-#include "runtime/Convert.h"
-#include "runtime/Guard.h"
-#include "runtime/Random.h"
+#include "base/Convert.h"
+#include "base/Guard.h"
+#include "base/Random.h"
 #include "runtime/Twips.h"
 #include "platform/Settings.h"
 
 using playback::MediaPlayer;
 using runtime::skipOnError;
-using runtime::textToBool;
-using runtime::textToInt16;
+using settings::Key;
+using settings::Reader;
 
 frmFloatingOneFourthMovie::frmFloatingOneFourthMovie() : PlayerForm(QStringLiteral("frmFloatingOneFourthMovie")) {
     Timer1 = new runtime::Timer(this, QStringLiteral("Timer1"), 1, false);
@@ -40,27 +40,28 @@ void frmFloatingOneFourthMovie::Form_Load() {
     Timer4->setEnabled(true);
     setWindowState(Qt::WindowFullScreen);
 
-    auto flag = [](const char* key, const char* def, bool& value) {
-        skipOnError([&] { value = textToBool(GetSetting(QString::fromLatin1(key), QString::fromLatin1(def))); });
+    // A stored text that does not convert leaves the value as it was.
+    auto flag = [](settings::FlagKey key, bool& value) {
+        skipOnError([&] { value = settings::read(key, Reader::FloatingPlayer); });
     };
-    skipOnError([&] {
-        recordedScreenWidth = runtime::textToNumber(GetSetting(QStringLiteral("WidthOfScreenResolution"), QStringLiteral("640")));
-    });
-    skipOnError([&] {
-        recordedScreenHeight = runtime::textToNumber(GetSetting(QStringLiteral("HeightOfScreenResolution"), QStringLiteral("480")));
-    });
-    flag("ThreeQuartersScreenMode", "False", displayModes.threeQuarters);
-    flag("OneHalfScreenDisplayMode", "False", displayModes.oneHalf);
-    flag("OneFourthScreenDisplayMode", "True", displayModes.oneFourth);
-    flag("OneEighthScreenDisplayMode", "False", displayModes.oneEighth);
-    flag("OneSixteenthScreenDisplayMode", "False", displayModes.oneSixteenth);
+    auto number = [](settings::NumberKey key, int16_t& value) {
+        skipOnError([&] { value = settings::read(key, Reader::FloatingPlayer); });
+    };
+    // The recorded size is taken as it stands, fractions and all.
+    skipOnError([&] { recordedScreenWidth = runtime::textToNumber(settings::text(Key::WidthOfScreenResolution)); });
+    skipOnError([&] { recordedScreenHeight = runtime::textToNumber(settings::text(Key::HeightOfScreenResolution)); });
+    flag(Key::ThreeQuartersScreenMode, displayModes.threeQuarters);
+    flag(Key::OneHalfScreenDisplayMode, displayModes.oneHalf);
+    flag(Key::OneFourthScreenDisplayMode, displayModes.oneFourth);
+    flag(Key::OneEighthScreenDisplayMode, displayModes.oneEighth);
+    flag(Key::OneSixteenthScreenDisplayMode, displayModes.oneSixteenth);
     playback::sizePlayer(place, displayModes, recordedScreenWidth, recordedScreenHeight);
     applyPlace();
 
-    flag("PlaySingleFile", "True", singleFileMode);
-    startUpFileName = GetSetting(QStringLiteral("VideoFile"), QStringLiteral("/lumora.mpg"));
+    flag(Key::PlaySingleFile, singleFileMode);
+    startUpFileName = settings::read(Key::VideoFile, Reader::StartUpName);
     bool playInRandomOrder = false;
-    flag("PlayInRandomOrder", "False", playInRandomOrder);
+    flag(Key::PlayInRandomOrder, playInRandomOrder);
     if (!singleFileMode) {
         skipOnError([&] {
             if (playInRandomOrder) playback::PlayRandomPick(*this);
@@ -75,27 +76,24 @@ void frmFloatingOneFourthMovie::Form_Load() {
 
     steps = playback::FloatSteps{2, 1};
 
-    int16_t gradOn = 0;
-    int16_t fireGradInterval = 30000;
-    auto number = [](const char* key, const char* def, int16_t& value) {
-        skipOnError([&] { value = textToInt16(GetSetting(QString::fromLatin1(key), QString::fromLatin1(def))); });
-    };
-    number("GradOn", "0", gradOn);
-    number("FireGradInterval", "30000", fireGradInterval);
-    number("PictureTrails", "1", pictureTrails);
-    number("MovieWillFloat", "1", movieWillFloat);
-    number("MovingMovieSpeed", "50", movingMovieSpeed);
-    backDropColor = GetSetting(QStringLiteral("BackDropColor"), QStringLiteral("0"));
-    number("MouseSensitivity", "4", mouseSensitivity);
+    int16_t gradOn = settings::defaultNumber(Key::GradOn, Reader::FloatingPlayer);
+    int16_t fireGradInterval = settings::defaultNumber(Key::FireGradInterval, Reader::FloatingPlayer);
+    number(Key::GradOn, gradOn);
+    number(Key::FireGradInterval, fireGradInterval);
+    number(Key::PictureTrails, pictureTrails);
+    number(Key::MovieWillFloat, movieWillFloat);
+    number(Key::MovingMovieSpeed, movingMovieSpeed);
+    backDropColor = settings::read(Key::BackDropColor);
+    skipOnError([&] { mouseSensitivity = runtime::textToInt16(settings::read(Key::MouseSensitivity)); });
 
     skipOnError([&] { setBackColour(pictureTrails != 0 ? runtime::textToInt32(backDropColor) : 0); });
 
-    currentMediaPath = GetSetting(QStringLiteral("VideoFile"), defaultMediaPath());
+    currentMediaPath = settings::read(Key::VideoFile);
 
     // Trails: what the moving player uncovers shows the back colour, not the gradient.
     if (pictureTrails == 1) setPersistentDrawing(false);
 
-    lastDirectory = GetSetting(QStringLiteral("PathToLastDirectory"), QString());
+    lastDirectory = settings::read(Key::PathToLastDirectory);
 
     if (movieWillFloat == 0) {
         Timer1->setEnabled(false);
@@ -231,10 +229,10 @@ void frmFloatingOneFourthMovie::Form_Unload() {
     leaveScreenSaver();
     // Kept for whoever wants to know where the player was; the program itself never reads them.
     skipOnError([&] {
-        SaveSetting(QStringLiteral("AMoviePositionTopWhenClosedFourth"), QString::number(double(place.top), 'g', 7));
+        settings::save(Key::AMoviePositionTopWhenClosedFourth, QString::number(double(place.top), 'g', 7));
     });
     skipOnError([&] {
-        SaveSetting(QStringLiteral("AMoviePositionLeftWhenClosedFourth"), QString::number(double(place.left), 'g', 7));
+        settings::save(Key::AMoviePositionLeftWhenClosedFourth, QString::number(double(place.left), 'g', 7));
     });
     unloadEditor();
     stopAndClose();

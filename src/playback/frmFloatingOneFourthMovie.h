@@ -1,8 +1,8 @@
 #pragma once
 #include <QElapsedTimer>
 #include <QTimer>
-#include "playback/Floating.h"
-#include "playback/Movement.h"
+#include "base/Floating.h"
+#include "base/Movement.h"
 #include "playback/PlayerForm.h"
 
 // The player of the partial-screen modes: the form covers the screen as a background, and the

@@ -1,12 +1,12 @@
 #include "playlist/SearchForm.h"
 
-#include "platform/FileNames.h"
+#include "base/FileNames.h"
 #include "platform/Platform.h"
-#include "playlist/MediaPatterns.h"
-#include "playlist/SearchLists.h"
+#include "base/MediaPatterns.h"
+#include "playlist/BrowseLists.h"
 #include "runtime/Controls.h"
-#include "runtime/Guard.h"
-#include "runtime/RuntimeError.h"
+#include "base/Guard.h"
+#include "base/RuntimeError.h"
 #include <QAction>
 #include <QCoreApplication>
 #include <QFocusEvent>
@@ -132,11 +132,12 @@ void SearchForm::createControls(const Captions& captions) {
     fraSearchSpec = named(new QGroupBox(captions.patternFrame), "fraSearchSpec");
     fraFoundFiles = named(new QGroupBox(captions.foundFrame), "fraFoundFiles");
 
-    drvList = named(new DriveListBox, "drvList");
-    dirList = named(new FolderListBox, "dirList");
+    drvList = named(new DriveList, "drvList");
+    runtime::skipOnError([this] { drvList->setDrives(platform::files().drives()); });
+    dirList = named(new FolderList, "dirList");
     dirList->setRoots(drvList->roots());
     txtSearchSpec = named(new QLineEdit(searchPatternText()), "txtSearchSpec");
-    filList = named(new FileListBox(this), "filList");
+    filList = named(new FileList(this), "filList");
     filList->hide();
     lstFoundFiles = named(new QListWidget, "lstFoundFiles");
     lstFoundFiles->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -217,7 +218,7 @@ void SearchForm::connectHandlers() {
     connect(cmdExit, &QPushButton::clicked, this, &SearchForm::cmdExit_Click);
     connect(cmdReset, &QPushButton::clicked, this, &SearchForm::cmdReset_Click);
     connect(drvList, &QComboBox::currentIndexChanged, this, &SearchForm::drvList_Change);
-    connect(dirList, &FolderListBox::pathChanged, this, &SearchForm::dirList_Change);
+    connect(dirList, &FolderList::changed, this, &SearchForm::dirList_Change);
     connect(txtSearchSpec, &QLineEdit::textChanged, this, &SearchForm::txtSearchSpec_Change);
     connect(mnuExit, &QAction::triggered, this, &SearchForm::mnuExit_Click);
     connect(lstFoundFiles, &QListWidget::itemClicked, this, [this](QListWidgetItem* item) {

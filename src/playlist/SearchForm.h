@@ -1,10 +1,10 @@
 #pragma once
-#include "playlist/FolderWalk.h"
+#include "base/FolderWalk.h"
 #include "runtime/Form.h"
 
-class DriveListBox;
-class FileListBox;
-class FolderListBox;
+class DriveList;
+class FileList;
+class FolderList;
 class QAction;
 class QGroupBox;
 class QHBoxLayout;
@@ -35,10 +35,10 @@ public:
     QGroupBox* fraFolder = nullptr;
     QGroupBox* fraSearchSpec = nullptr;
     QGroupBox* fraFoundFiles = nullptr;
-    DriveListBox* drvList = nullptr;
-    FolderListBox* dirList = nullptr;
+    DriveList* drvList = nullptr;
+    FolderList* dirList = nullptr;
     QLineEdit* txtSearchSpec = nullptr;
-    FileListBox* filList = nullptr;
+    FileList* filList = nullptr;
     QListWidget* lstFoundFiles = nullptr;
     QLabel* lblCount = nullptr;
     QPushButton* cmdSearch = nullptr;

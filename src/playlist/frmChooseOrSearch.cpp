@@ -3,8 +3,8 @@
 #include "playlist/WindowHandle.h"
 #include "runtime/Controls.h"
 #include "runtime/FormRegistry.h"
-#include "runtime/Guard.h"
-#include "runtime/RuntimeError.h"
+#include "base/Guard.h"
+#include "base/RuntimeError.h"
 #include "platform/Settings.h"
 #include <QFileInfo>
 #include <QHBoxLayout>
@@ -149,15 +149,15 @@ void frmChooseOrSearch::Form_Load() {
 }
 
 void frmChooseOrSearch::cmdChooseFromDialogMethod_Click() {
-    const QString start = GetSetting(QStringLiteral("PathToLastDirectory"), platform::files().homeFolder());
+    const QString start = settings::read(settings::Key::PathToLastDirectory);
     const std::optional<QString> chosen =
         platform::dialogs().openFile(QStringLiteral("Open"), fileFilters(), 0, start);
     if (!chosen || chosen->isEmpty()) return;
     const QString folder = QFileInfo(*chosen).absolutePath();
     try {
-        SaveSetting(QStringLiteral("VideoFile"), *chosen);
-        SaveSetting(QStringLiteral("PathToLastDirectory"), folder);
-        SaveSetting(QStringLiteral("PathToLastDirectoryFormDrag"), folder);
+        settings::save(settings::Key::VideoFile, *chosen);
+        settings::save(settings::Key::PathToLastDirectory, folder);
+        settings::save(settings::Key::PathToLastDirectoryFormDrag, folder);
     } catch (const runtime::RuntimeError& e) {
         // The choice is not lost in silence: the chooser stays for another try.
         platform::dialogs().messageBox(

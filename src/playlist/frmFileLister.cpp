@@ -1,31 +1,28 @@
 #include "playlist/frmFileLister.h"
 
-#include "platform/FileNames.h"
+#include "base/FolderBrowse.h"
+#include "base/FolderWalk.h"
 #include "platform/Platform.h"
 #include "playlist/BrowseLists.h"
-#include "playlist/FolderBrowse.h"
-#include "playlist/MediaPatterns.h"
-#include "playlist/PlayListFile.h"
-#include "playlist/WindowHandle.h"
+#include "base/MediaPatterns.h"
+#include "base/PlayListFile.h"
+#include "playlist/PlayList.h"
 #include "runtime/Controls.h"
-#include "runtime/Convert.h"
+#include "base/Convert.h"
 #include "runtime/FormRegistry.h"
-#include "runtime/Guard.h"
-#include "runtime/RuntimeError.h"
+#include "base/Guard.h"
+#include "base/RuntimeError.h"
 #include "platform/Settings.h"
 #include <QAction>
-#include <QGridLayout>
-#include <QGroupBox>
-#include <QHBoxLayout>
 #include <QLabel>
+#include <QListView>
 #include <QListWidget>
+#include <QEvent>
 #include <QMenu>
-#include <QMouseEvent>
 #include <QPainter>
 #include <QPalette>
 #include <QPushButton>
 #include <QShortcut>
-#include <QVBoxLayout>
 
 namespace {
 
@@ -34,32 +31,7 @@ const QString kMessageTitle = QStringLiteral("Larkspur Software Lumora Video & M
 constexpr int kInformation = 64;
 constexpr int kExclamation = 48;
 
-const QString kFolderKey = QStringLiteral("PathToLastDirectoryFrmFileLister");
-const QString kRandomKey = QStringLiteral("PlayInRandomOrder");
-constexpr int kEntryRole = Qt::UserRole;
-
-// A small film strip beside the title, drawn rather than shipped.
-QPixmap filmPicture() {
-    QPixmap pm(40, 28);
-    pm.fill(Qt::transparent);
-    QPainter p(&pm);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setPen(Qt::NoPen);
-    p.setBrush(QColor(30, 30, 40));
-    p.drawRoundedRect(QRectF(1, 2, 38, 24), 3, 3);
-    p.setBrush(QColor(235, 235, 235));
-    for (int i = 0; i < 5; ++i) {
-        p.drawRect(QRectF(4 + i * 7, 4, 4, 3));
-        p.drawRect(QRectF(4 + i * 7, 21, 4, 3));
-    }
-    QLinearGradient g(0, 9, 0, 19);
-    g.setColorAt(0, QColor(90, 40, 140));
-    g.setColorAt(1, QColor(250, 200, 90));
-    p.setBrush(g);
-    p.drawRect(QRectF(5, 9, 13, 10));
-    p.drawRect(QRectF(22, 9, 13, 10));
-    return pm;
-}
+constexpr settings::TextKey kFolderKey = settings::Key::PathToLastDirectoryFrmFileLister;
 
 } // namespace
 
@@ -73,174 +45,6 @@ frmFileLister::frmFileLister(QWidget* parent) : runtime::Form(kFormName, parent)
     connectHandlers();
 }
 
-void frmFileLister::createControls() {
-    auto named = [](auto* w, const char* name) {
-        w->setObjectName(QString::fromLatin1(name));
-        return w;
-    };
-    auto frame = [&](const char* name, const QString& caption) {
-        return named(new QGroupBox(caption, this), name);
-    };
-    auto button = [&](const char* name, const QString& caption) {
-        auto* b = named(new QPushButton(caption, this), name);
-        b->setAutoDefault(false);
-        return b;
-    };
-    auto clickLabel = [&](const char* name, const QString& caption) {
-        auto* l = named(new runtime::ClickLabel(caption, this), name);
-        l->setCursor(Qt::PointingHandCursor);
-        return l;
-    };
-
-    Frame1 = frame("Frame1", QStringLiteral("Drive To Search"));
-    Frame2 = frame("Frame2", QStringLiteral("Folder To Search"));
-    Frame3 =
-        frame("Frame3", QStringLiteral("Multimedia Files Located:    (Click each filename to add below.)"));
-    Frame4 =
-        frame("Frame4", QStringLiteral(
-                            "Multimedia Files To Be Saved In Play List:  (Click each filename to remove from "
-                            "this list.)"));
-    Frame5 = frame("Frame5", QStringLiteral("Play Multimedia Files:"));
-
-    Drive1 = named(new DriveList(this), "Drive1");
-    Dir1 = named(new FolderList(this), "Dir1");
-    File1 = named(new FileList(this), "File1");
-    File1->setPattern(mediaPatternList());
-    List1 = named(new QListWidget(this), "List1");
-
-    optInOrderOfSelection = named(new runtime::OptionButton(QStringLiteral("In Order Of Selection"), this),
-                                  "optInOrderOfSelection");
-    optInRandomOrder =
-        named(new runtime::OptionButton(QStringLiteral("In Random Order"), this), "optInRandomOrder");
-    m_orderGroup = new runtime::OptionGroup(this);
-    m_orderGroup->add(optInOrderOfSelection);
-    m_orderGroup->add(optInRandomOrder);
-
-    Command4 = button("Command4", QStringLiteral("&Add All Files"));
-    Command5 = button("Command5", QStringLiteral("Clea&r All Files"));
-    Command3 = button("Command3", QStringLiteral("&Search Hard Drive"));
-    Command1 = button("Command1", QStringLiteral("Sa&ve Play List and/or Configuration"));
-    Command2 = button("Command2", QStringLiteral("&Cancel"));
-
-    Label2 = clickLabel("Label2", QStringLiteral("Drilll To Folder And Choose Files"));
-    QFont title(QStringLiteral("Arial"));
-    title.setPointSizeF(font().pointSizeF() * 1.3);
-    title.setBold(true);
-    Label2->setFont(title);
-    Label3 = clickLabel("Label3", QStringLiteral("Search"));
-    Label4 = clickLabel("Label4", QStringLiteral("Help"));
-    Label5 = clickLabel("Label5", QStringLiteral("X "));
-    Label5->setToolTip(QStringLiteral("Cancel/Close"));
-    QFont bold = Label5->font();
-    bold.setBold(true);
-    Label5->setFont(bold);
-    Label1 = named(new QLabel(QStringLiteral("1000"), this), "Label1");
-    QFont small = Label1->font();
-    small.setPointSizeF(font().pointSizeF() * 0.7);
-    Label1->setFont(small);
-    Image1 = named(new QLabel(this), "Image1");
-    Image1->setPixmap(filmPicture());
-    new WindowHandle(Image1);
-}
-
-void frmFileLister::createMenus() {
-    mnuFile = new QMenu(QStringLiteral("&File"), this);
-    mnuFile->setObjectName(QStringLiteral("mnuFile"));
-    mnuExit = mnuFile->addAction(QStringLiteral("E&xit"));
-    mnuExit->setObjectName(QStringLiteral("mnuExit"));
-    mnuSearch = new QMenu(QStringLiteral("&Search"), this);
-    mnuSearch->setObjectName(QStringLiteral("mnuSearch"));
-    mnuSearchEntireDriveForVideoFiles = mnuSearch->addAction(
-        QStringLiteral("Click here to &Search your entire hard drive(s) for video files"));
-    mnuSearchEntireDriveForVideoFiles->setObjectName(QStringLiteral("mnuSearchEntireDriveForVideoFiles"));
-    // A menu of its own with no items: choosing it shows the instructions.
-    mnuHelp = new QAction(QStringLiteral("&Help"), this);
-    mnuHelp->setObjectName(QStringLiteral("mnuHelp"));
-    mnuHelp->setShortcut(QKeySequence(Qt::ALT | Qt::Key_H));
-    mnuHelp->setShortcutContext(Qt::WindowShortcut);
-    addAction(mnuHelp);
-}
-
-void frmFileLister::layOut() {
-    auto* root = new QVBoxLayout(this);
-    root->setContentsMargins(8, 4, 8, 6);
-    root->setSpacing(4);
-
-    auto* strip = new QHBoxLayout;
-    strip->setSpacing(0);
-    strip->addWidget(Image1);
-    strip->addSpacing(6);
-    for (auto [label, underlined] : {std::pair{Label2, -1}, std::pair{Label3, 0}, std::pair{Label4, 0}}) {
-        if (underlined >= 0) {
-            const QString caption = label->text();
-            label->setTextFormat(Qt::RichText);
-            label->setText(QStringLiteral("<u>") + caption.left(1) + QStringLiteral("</u>") + caption.mid(1));
-            auto* separator = new QFrame(this);
-            separator->setFrameShape(QFrame::VLine);
-            separator->setFrameShadow(QFrame::Sunken);
-            strip->addWidget(separator);
-        }
-        label->setContentsMargins(8, 3, 8, 3);
-        strip->addWidget(label);
-    }
-    strip->addStretch(1);
-    Label5->setContentsMargins(8, 3, 4, 3);
-    strip->addWidget(Label5);
-    root->addLayout(strip);
-    auto* rule = new QFrame(this);
-    rule->setFrameShape(QFrame::HLine);
-    rule->setFrameShadow(QFrame::Sunken);
-    root->addWidget(rule);
-
-    auto tight = [](QLayout* l) {
-        l->setContentsMargins(6, 4, 6, 4);
-        return l;
-    };
-    tight(new QVBoxLayout(Frame1))->addWidget(Drive1);
-    tight(new QVBoxLayout(Frame2))->addWidget(Dir1);
-    tight(new QVBoxLayout(Frame3))->addWidget(File1);
-    tight(new QVBoxLayout(Frame4))->addWidget(List1);
-    auto* order = new QVBoxLayout(Frame5);
-    tight(order);
-    order->addWidget(optInOrderOfSelection);
-    order->addWidget(optInRandomOrder);
-
-    auto* browse = new QGridLayout;
-    browse->addWidget(Frame1, 0, 0);
-    browse->addWidget(Frame2, 1, 0);
-    browse->addWidget(Frame3, 0, 1, 2, 1);
-    browse->setColumnStretch(0, 2);
-    browse->setColumnStretch(1, 3);
-    browse->setRowStretch(1, 1);
-    root->addLayout(browse, 3);
-    root->addWidget(Frame4, 2);
-
-    auto* bottom = new QHBoxLayout;
-    bottom->addWidget(Frame5);
-    auto* buttons = new QGridLayout;
-    buttons->addWidget(Command4, 0, 0);
-    buttons->addWidget(Command5, 0, 1);
-    buttons->addWidget(Command3, 0, 2);
-    buttons->addWidget(Command1, 1, 0, 1, 2);
-    buttons->addWidget(Command2, 1, 2);
-    bottom->addLayout(buttons, 1);
-    root->addLayout(bottom);
-    root->addWidget(Label1);
-    // The closing animation may take the window below the size its controls want.
-    root->setSizeConstraint(QLayout::SetNoConstraint);
-
-    for (QListWidget* l : {static_cast<QListWidget*>(Dir1), static_cast<QListWidget*>(File1), List1})
-        l->setMinimumHeight(60);
-    // Enough to browse, and the whole window fits a 1280 x 1024 screen at double scale.
-    resize(sizeHint().expandedTo(QSize(600, 470)).boundedTo(QSize(620, 500)));
-
-    const QList<QWidget*> tabs = {Drive1,           Dir1,     File1,    List1,    optInOrderOfSelection,
-                                  optInRandomOrder, Command4, Command5, Command3, Command1,
-                                  Command2};
-    for (int i = 1; i < tabs.size(); ++i)
-        setTabOrder(tabs[i - 1], tabs[i]);
-}
-
 void frmFileLister::connectHandlers() {
     connect(Command1, &QPushButton::clicked, this, &frmFileLister::Command1_Click);
     connect(Command2, &QPushButton::clicked, this, &frmFileLister::Command2_Click);
@@ -249,8 +53,7 @@ void frmFileLister::connectHandlers() {
     connect(Command5, &QPushButton::clicked, this, &frmFileLister::Command5_Click);
     connect(File1, &QListWidget::itemClicked, this,
             [this](QListWidgetItem* item) { File1_Click(File1->row(item)); });
-    connect(List1, &QListWidget::itemClicked, this,
-            [this](QListWidgetItem* item) { List1_Click(List1->row(item)); });
+    connect(List1, &QListView::clicked, this, [this](const QModelIndex& index) { List1_Click(index.row()); });
     connect(Drive1, &QComboBox::currentIndexChanged, this, &frmFileLister::Drive1_Change);
     connect(Dir1, &FolderList::changed, this, &frmFileLister::Dir1_Change);
     connect(Label2, &runtime::ClickLabel::mouseDown, this, &frmFileLister::Label2_MouseDown);
@@ -287,22 +90,15 @@ void frmFileLister::connectHandlers() {
 // ---- The play list ----
 
 int frmFileLister::listCount() const {
-    return List1->count();
+    return playList().count();
 }
 
 QString frmFileLister::listItem(int index) const {
-    const QListWidgetItem* item = index >= 0 ? List1->item(index) : nullptr;
-    if (!item) return QString();
-    const QVariant entry = item->data(kEntryRole);
-    return entry.isValid() ? entry.toString() : item->text();
+    return playList().entry(index);
 }
 
 void frmFileLister::addItem(const QString& entry) {
-    if (List1->count() >= kMaxEntries)
-        throw runtime::RuntimeError(runtime::ErrorKind::Overflow, QStringLiteral("The play list is full"));
-    // Shown as the user reads it, kept as the file system names it.
-    auto* item = new QListWidgetItem(platform::fileNameShown(entry), List1);
-    item->setData(kEntryRole, entry);
+    playList().append(entry);
 }
 
 QString frmFileLister::header() const {
@@ -310,17 +106,13 @@ QString frmFileLister::header() const {
 }
 
 void frmFileLister::LoadPlayList() {
-    const PlayListData data = readPlayList(playListFilePath());
-    Label1->setText(data.header);
-    for (const QString& entry : data.entries)
-        addItem(entry);
+    forgetPlayList();
+    Label1->setText(playList().header());
 }
 
 bool frmFileLister::SavePlayList() {
-    PlayListData data;
+    PlayListData data = playList().toData();
     data.header = header();
-    for (int i = 0; i < List1->count(); ++i)
-        data.entries << listItem(i);
     try {
         writePlayList(playListFilePath(), data);
         return true;
@@ -380,7 +172,8 @@ void frmFileLister::applyOrderOptions(ListChange change) {
 // ---- Loading ----
 
 void frmFileLister::Form_Load() {
-    runtime::skipOnError([&] { LoadPlayList(); });
+    // The list may be in memory already (the configuration dialog counts it): what it holds is shown.
+    runtime::skipOnError([&] { Label1->setText(playList().header()); });
     // The header is not for the user's eyes: it takes the colour of the face it sits on.
     runtime::skipOnError([&] {
         QPalette p = Label1->palette();
@@ -390,14 +183,18 @@ void frmFileLister::Form_Load() {
     runtime::skipOnError([&] { centreOnScreen(); });
     // Only remembered here: the folder is visited when the window is first shown.
     runtime::skipOnError([&] {
-        const QString home = platform::current().files ? platform::files().homeFolder() : QString();
-        m_savedFolder = GetSetting(kFolderKey, home);
+        m_savedFolder = settings::read(kFolderKey);
     });
     runtime::skipOnError([&] { applyOrderOptions(ListChange::Load); });
     runtime::skipOnError([&] {
-        if (runtime::boolOr(GetSetting(kRandomKey, QStringLiteral("False")), false))
+        if (settings::readOrDefault(settings::Key::PlayInRandomOrder))
             optInRandomOrder->setChecked(true);
     });
+}
+
+void frmFileLister::Form_Unload() {
+    // Edits not saved go with the editor, as Cancel promises.
+    forgetPlayList();
 }
 
 void frmFileLister::showEvent(QShowEvent* event) {
@@ -425,7 +222,7 @@ void frmFileLister::Drive1_Change() {
     const QString root = Drive1->drive();
     // The folder list stays where it is when it is on that drive already.
     if (root.isEmpty() || driveRootOf(Drive1->roots(), Dir1->path()) == root) return;
-    if (!isReadableFolder(root)) {
+    if (!canReadFolder(root)) {
         platform::dialogs().messageBox(
             QStringLiteral(
                 "There is no disc in the disc Drive.  Please place a disc containing multimedia files in "
@@ -471,8 +268,8 @@ void frmFileLister::File1_Click(int index) {
 }
 
 void frmFileLister::List1_Click(int index) {
-    if (index < 0 || index >= List1->count()) return;
-    delete List1->takeItem(index);
+    if (index < 0 || index >= listCount()) return;
+    playList().removeAt(index);
     applyOrderOptions(ListChange::Removal);
 }
 
@@ -487,13 +284,11 @@ void frmFileLister::Command4_Click() {
     } else {
         const QString folder = File1->path();
         const QStringList names = File1->fileNames();
-        int added = 0;
-        try {
-            for (; added < names.size(); ++added)
-                addItem(joinFolderAndName(folder, names[added]));
-        } catch (const runtime::RuntimeError&) {
-            reportFullList(int(names.size()) - added, QStringLiteral("files"));
-        }
+        QStringList entries;
+        entries.reserve(names.size());
+        for (const QString& name : names) entries << joinFolderAndName(folder, name);
+        const int added = playList().appendWhileRoom(entries);
+        if (added < entries.size()) reportFullList(int(entries.size()) - added, QStringLiteral("files"));
     }
     applyOrderOptions(ListChange::AddAll);
 }
@@ -501,7 +296,7 @@ void frmFileLister::Command4_Click() {
 void frmFileLister::Command5_Click() {
     // Only the editor's list is emptied: the file and the order setting change when the user saves,
     // so Cancel after clearing by mistake loses nothing. Saved, the empty list is an empty play list.
-    List1->clear();
+    playList().clear();
     for (runtime::OptionButton* o : {optInOrderOfSelection, optInRandomOrder}) {
         o->setChecked(false);
         o->setEnabled(false);
@@ -510,9 +305,9 @@ void frmFileLister::Command5_Click() {
 
 // ---- Saving and closing ----
 
-bool frmFileLister::saveSettingReported(const QString& key, const QString& value) {
+bool frmFileLister::saveSettingReported(const std::function<void()>& save) {
     try {
-        SaveSetting(key, value);
+        save();
         return true;
     } catch (const runtime::RuntimeError& e) {
         platform::dialogs().messageBox(
@@ -523,18 +318,19 @@ bool frmFileLister::saveSettingReported(const QString& key, const QString& value
 }
 
 void frmFileLister::Command1_Click() {
-    const QString videoFile = GetSetting(QStringLiteral("VideoFile"), defaultMediaPath());
+    using settings::Key;
+    const QString videoFile = settings::read(Key::VideoFile);
     const QString folder = Dir1->path().isEmpty() ? m_savedFolder : Dir1->path();
     // A save that cannot write stays open with the user's list, and leaves the stored folder as it was.
-    const QString missing = QStringLiteral("\x01");
-    const QString folderBefore = GetSetting(kFolderKey, missing);
-    if (!saveSettingReported(kFolderKey, folder)) return;
+    const std::optional<QString> folderBefore = settings::stored(kFolderKey);
+    if (!saveSettingReported([&] { settings::save(kFolderKey, folder); })) return;
     if (!SavePlayList()) {
-        if (folderBefore != missing) runtime::skipOnError([&] { SaveSetting(kFolderKey, folderBefore); });
+        if (folderBefore) runtime::skipOnError([&] { settings::save(kFolderKey, *folderBefore); });
         return;
     }
-    if (!saveSettingReported(kRandomKey, runtime::boolToText(optInRandomOrder->isChecked()))) return;
-    if (!saveSettingReported(QStringLiteral("VideoFile"), videoFile)) return;
+    if (!saveSettingReported([&] { settings::save(Key::PlayInRandomOrder, optInRandomOrder->isChecked()); }))
+        return;
+    if (!saveSettingReported([&] { settings::save(Key::VideoFile, videoFile); })) return;
     CloseWithShrink();
 }
 
@@ -609,7 +405,7 @@ void frmFileLister::pressEnter() {
     } else if (focused == File1) {
         File1_Click(File1->currentRow());
     } else if (focused == List1) {
-        List1_Click(List1->currentRow());
+        List1_Click(List1->currentIndex().row());
     } else if (auto* b = qobject_cast<QPushButton*>(focused); b && b->isEnabled()) {
         b->click();
     } else if (Command1->isEnabled()) {
@@ -646,4 +442,5 @@ void unloadFileLister() {
     runtime::skipOnError([] {
         if (runtime::Form* form = runtime::forms().find(kFormName)) form->Unload();
     });
+    forgetPlayList();
 }

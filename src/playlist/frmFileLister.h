@@ -1,11 +1,13 @@
 #pragma once
+#include "base/PlayListModel.h"
 #include "runtime/Form.h"
 #include <QPoint>
+#include <functional>
 
 class QAction;
 class QGroupBox;
 class QLabel;
-class QListWidget;
+class QListView;
 class QMenu;
 class QPushButton;
 class DriveList;
@@ -18,14 +20,14 @@ class OptionButton;
 class OptionGroup;
 } // namespace runtime
 
-// The play-list editor. Loaded hidden it is also the in-memory home of the play list: players and
-// the configuration dialog read List1 through fileLister(), and its load reads the playlist file.
-// Its drive, folder and file lists are filled only once it is shown, so a hidden load never waits
-// on a file system.
+// The play-list editor: a view and editor of the play list in memory (playlist/PlayList.h), which it
+// writes to the play-list file when the user saves. Unloading it forgets unsaved edits. Its drive,
+// folder and file lists are filled only once it is shown, so a hidden load never waits on a file
+// system.
 class frmFileLister : public runtime::Form {
     Q_OBJECT
 public:
-    static constexpr int kMaxEntries = 32767; // counts and positions are 16-bit
+    static constexpr int kMaxEntries = PlayListModel::kMaxEntries;
 
     // What just changed the list; each sets the order options and the save button its own way.
     enum class ListChange { Load, AddAll, Removal, SingleAdd, MouseMove };
@@ -40,7 +42,7 @@ public:
     DriveList* Drive1 = nullptr;
     FolderList* Dir1 = nullptr;
     FileList* File1 = nullptr;
-    QListWidget* List1 = nullptr;
+    QListView* List1 = nullptr; // shows the play list in memory
     runtime::OptionButton* optInOrderOfSelection = nullptr;
     runtime::OptionButton* optInRandomOrder = nullptr;
     QPushButton* Command1 = nullptr; // save
@@ -61,6 +63,7 @@ public:
     QAction* mnuSearchEntireDriveForVideoFiles = nullptr;
     QAction* mnuHelp = nullptr;
 
+    // The play list in memory, as List1 shows it.
     int listCount() const;
     // "" when the index is out of range.
     QString listItem(int index) const;
@@ -68,9 +71,9 @@ public:
     void addItem(const QString& entry);
     QString header() const;
 
-    // Replaces the header by line 1 of the playlist file and appends its entries to List1.
+    // Reads the playlist file again into the list in memory: its header and its entries.
     void LoadPlayList();
-    // Writes the header and List1 to the playlist file. A failed write is reported to the user and
+    // Writes the header and the list in memory to the playlist file. A failed write is reported to the user and
     // returns false; the list and the file stay as they were.
     bool SavePlayList();
 
@@ -105,6 +108,7 @@ public:
 
 protected:
     void Form_Load() override;
+    void Form_Unload() override;
     void showEvent(QShowEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -119,7 +123,7 @@ private:
     void openSearch();
     void pressEnter();
     // False after telling the user that the store could not be written.
-    bool saveSettingReported(const QString& key, const QString& value);
+    bool saveSettingReported(const std::function<void()>& save);
 
     runtime::OptionGroup* m_orderGroup = nullptr;
     bool m_browsing = false;
@@ -129,5 +133,6 @@ private:
 void registerPlaylistForms();
 // The play-list form, loaded hidden on first use; null only when it could not be loaded.
 frmFileLister* fileLister();
-// Unloads the play-list form when it is loaded; errors are ignored.
+// Unloads the play-list form when it is loaded and forgets the play list's unsaved edits; errors are
+// ignored.
 void unloadFileLister();

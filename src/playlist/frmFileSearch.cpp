@@ -1,9 +1,10 @@
 #include "playlist/frmFileSearch.h"
 
 #include "platform/Platform.h"
+#include "playlist/PlayList.h"
 #include "playlist/frmFileLister.h"
 #include "runtime/Controls.h"
-#include "runtime/RuntimeError.h"
+#include "base/RuntimeError.h"
 #include <QAction>
 #include <QHBoxLayout>
 #include <QListWidget>
@@ -92,10 +93,8 @@ void frmFileSearch::mnuHelp_Click() {
 void frmFileSearch::useFoundFile(QListWidgetItem* item) {
     if (!item) return;
     const QString entry = foundPath(item);
-    frmFileLister* lister = fileLister();
-    if (!lister) return;
     try {
-        lister->addItem(entry);
+        playList().append(entry);
     } catch (const runtime::RuntimeError&) {
         reportFullPlayList(1);
     }
@@ -108,14 +107,11 @@ void frmFileSearch::Command3_Click() {
     }
     frmFileLister* lister = fileLister();
     if (!lister) return;
-    const int total = lstFoundFiles->count();
-    int added = 0;
-    try {
-        for (; added < total; ++added)
-            lister->addItem(foundPath(lstFoundFiles->item(added)));
-    } catch (const runtime::RuntimeError&) {
-        reportFullPlayList(total - added);
-    }
+    QStringList entries;
+    entries.reserve(lstFoundFiles->count());
+    for (int i = 0; i < lstFoundFiles->count(); ++i) entries << foundPath(lstFoundFiles->item(i));
+    const int added = playList().appendWhileRoom(entries);
+    if (added < entries.size()) reportFullPlayList(int(entries.size()) - added);
     lister->applyOrderOptions(frmFileLister::ListChange::AddAll);
 }
 

@@ -1,10 +1,10 @@
 #include "playlist/frmSingleFileSearch.h"
 
 #include "platform/Platform.h"
-#include "playlist/SearchLists.h"
+#include "playlist/BrowseLists.h"
 #include "runtime/Controls.h"
-#include "runtime/Guard.h"
-#include "runtime/RuntimeError.h"
+#include "base/Guard.h"
+#include "base/RuntimeError.h"
 #include "platform/Settings.h"
 #include <QAction>
 #include <QHBoxLayout>
@@ -77,7 +77,7 @@ void frmSingleFileSearch::Command1_Click() {
     const QList<QListWidgetItem*> selected = lstFoundFiles->selectedItems();
     if (!selected.isEmpty()) {
         try {
-            SaveSetting(QStringLiteral("VideoFile"), foundPath(selected.first()));
+            settings::save(settings::Key::VideoFile, foundPath(selected.first()));
         } catch (const runtime::RuntimeError& e) {
             // The choice stays on the screen, so the user can try again or cancel.
             platform::dialogs().messageBox(

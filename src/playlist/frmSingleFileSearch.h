@@ -2,7 +2,7 @@
 #include "playlist/SearchForm.h"
 
 // The single-file search: walks a folder tree for media files, of which the user picks one as the
-// file the players loop ("VideoFile").
+// file the players loop (Key::VideoFile).
 class frmSingleFileSearch : public SearchForm {
     Q_OBJECT
 public:

@@ -1,4 +1,8 @@
 #include "runtime/Controls.h"
+#include <QStyleOptionFocusRect>
+#include <QStyle>
+#include <QPushButton>
+#include <QPainter>
 
 #include <QApplication>
 #include <QMenu>
@@ -98,6 +102,19 @@ WaitCursor::WaitCursor() {
 
 WaitCursor::~WaitCursor() {
     QApplication::restoreOverrideCursor();
+}
+
+void drawFocusFrame(QWidget* control) {
+    QPainter p(control);
+    QStyleOptionFocusRect focus;
+    focus.initFrom(control);
+    // Shown from the start, not only once a key has moved the focus: the first stop must show too.
+    focus.state |= QStyle::State_KeyboardFocusChange;
+    // Inside a button's bevel; along a scroll bar's edge.
+    const int inset = qobject_cast<QPushButton*>(control) ? 3 : 1;
+    focus.rect = control->rect().adjusted(inset, inset, -inset, -inset);
+    focus.backgroundColor = control->palette().color(QPalette::Button);
+    control->style()->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, &p, control);
 }
 
 } // namespace runtime

@@ -74,4 +74,19 @@ public:
     WaitCursor& operator=(const WaitCursor&) = delete;
 };
 
+// Draws the keyboard focus frame over a control whose style shows none (a scroll bar) or shows the
+// same with the focus and without (the default button): every Tab stop must show where it is.
+void drawFocusFrame(QWidget* control);
+
+template <class Control> class ShowsFocus : public Control {
+public:
+    using Control::Control;
+
+protected:
+    void paintEvent(QPaintEvent* event) override {
+        Control::paintEvent(event);
+        if (this->hasFocus()) drawFocusFrame(this);
+    }
+};
+
 } // namespace runtime

@@ -7,10 +7,10 @@
 #include <QPainter>
 #include <QPixmap>
 #include <memory>
-#include "runtime/Convert.h"
+#include "base/Convert.h"
 #include "runtime/FormRegistry.h"
-#include "runtime/Guard.h"
-#include "runtime/RuntimeError.h"
+#include "base/Guard.h"
+#include "base/RuntimeError.h"
 #include "runtime/Twips.h"
 
 namespace runtime {

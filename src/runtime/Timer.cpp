@@ -1,6 +1,6 @@
 #include "runtime/Timer.h"
 
-#include "runtime/RuntimeError.h"
+#include "base/RuntimeError.h"
 
 namespace runtime {
 

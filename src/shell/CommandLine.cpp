@@ -1,19 +1,27 @@
 #include "shell/CommandLine.h"
 
 #include <QHash>
+#include "base/Convert.h"
+#include "base/SettingsKeys.h"
 
 namespace {
+
+using settings::Key;
 
 // The display modes by their option names, and the setting each one turns on.
 struct ModeName {
     const char* name;
-    const char* key;
+    settings::FlagKey key;
 };
 constexpr ModeName kModes[] = {
-    {"full", "AbsoluteFullScreenDisplayMode"}, {"three-quarters", "ThreeQuartersScreenMode"},
-    {"one-half", "OneHalfScreenDisplayMode"},  {"one-fourth", "OneFourthScreenDisplayMode"},
-    {"one-eighth", "OneEighthScreenDisplayMode"}, {"one-sixteenth", "OneSixteenthScreenDisplayMode"},
+    {"full", Key::AbsoluteFullScreenDisplayMode}, {"three-quarters", Key::ThreeQuartersScreenMode},
+    {"one-half", Key::OneHalfScreenDisplayMode},  {"one-fourth", Key::OneFourthScreenDisplayMode},
+    {"one-eighth", Key::OneEighthScreenDisplayMode}, {"one-sixteenth", Key::OneSixteenthScreenDisplayMode},
 };
+
+// What a run's override holds: the text a save of the same value would store.
+QString stored(bool value) { return runtime::boolToText(value); }
+QString stored(int value) { return QString::number(value); }
 
 // xscreensaver passes these to every hack; they mean nothing here. True for those that take a value.
 const QHash<QString, bool>& daemonOptions() {
@@ -92,7 +100,9 @@ CommandLine parseCommandLine(const QStringList& arguments, const QString& screen
             value = arguments.at(++i);
             return true;
         };
-        auto flag = [&](const char* key, const char* on) { line.overrides.insert(text(key), text(on)); };
+        auto set = [&](settings::KeyRef key, const QString& storedText) {
+            line.overrides.insert(settings::nameOf(key), storedText);
+        };
 
         if (name == QLatin1String("help") || name == QLatin1String("h")) {
             line.help = true;
@@ -114,7 +124,7 @@ CommandLine parseCommandLine(const QStringList& arguments, const QString& screen
         } else if (name == QLatin1String("playlist")) {
             playList = true;
         } else if (name == QLatin1String("random")) {
-            flag("PlayInRandomOrder", "True");
+            set(Key::PlayInRandomOrder, stored(true));
         } else if (name == QLatin1String("mode")) {
             if (!takeValue()) continue;
             bool known = false;
@@ -127,13 +137,11 @@ CommandLine parseCommandLine(const QStringList& arguments, const QString& screen
                 continue;
             }
             for (const ModeName& m : kModes)
-                line.overrides.insert(text(m.key), value.compare(text(m.name), Qt::CaseInsensitive) == 0
-                                                       ? QStringLiteral("True")
-                                                       : QStringLiteral("False"));
+                set(m.key, stored(value.compare(text(m.name), Qt::CaseInsensitive) == 0));
         } else if (name == QLatin1String("float")) {
-            flag("MovieWillFloat", "1");
+            set(Key::MovieWillFloat, stored(1));
         } else if (name == QLatin1String("no-float")) {
-            flag("MovieWillFloat", "0");
+            set(Key::MovieWillFloat, stored(0));
         } else if (name == QLatin1String("speed")) {
             if (!takeValue()) continue;
             bool ok = false;
@@ -142,17 +150,17 @@ CommandLine parseCommandLine(const QStringList& arguments, const QString& screen
                 refuse(QStringLiteral("speed \"%1\" is not a number of milliseconds from 1 to 32767").arg(value));
                 continue;
             }
-            line.overrides.insert(QStringLiteral("MovingMovieSpeed"), QString::number(ms));
+            set(Key::MovingMovieSpeed, stored(ms));
         } else if (name == QLatin1String("gradient")) {
-            flag("GradOn", "1");
+            set(Key::GradOn, stored(1));
         } else if (name == QLatin1String("no-gradient")) {
-            flag("GradOn", "0");
+            set(Key::GradOn, stored(0));
         } else if (name == QLatin1String("trails")) {
-            flag("PictureTrails", "1");
+            set(Key::PictureTrails, stored(1));
         } else if (name == QLatin1String("no-trails")) {
-            flag("PictureTrails", "0");
+            set(Key::PictureTrails, stored(0));
         } else if (name == QLatin1String("sound")) {
-            flag("ScreensaverSoundMutePreference", "0");
+            set(Key::ScreensaverSoundMutePreference, stored(0));
         } else if (daemonOptions().contains(name)) {
             if (daemonOptions().value(name) && !hasValue && i + 1 < arguments.size()) ++i;
         } else {
@@ -161,11 +169,11 @@ CommandLine parseCommandLine(const QStringList& arguments, const QString& screen
     }
 
     if (!file.isEmpty()) {
-        line.overrides.insert(QStringLiteral("VideoFile"), file);
-        line.overrides.insert(QStringLiteral("PlaySingleFile"), QStringLiteral("True"));
+        line.overrides.insert(settings::nameOf(Key::VideoFile), file);
+        line.overrides.insert(settings::nameOf(Key::PlaySingleFile), stored(true));
     }
     // The play list wins over a single file.
-    if (playList) line.overrides.insert(QStringLiteral("PlaySingleFile"), QStringLiteral("False"));
+    if (playList) line.overrides.insert(settings::nameOf(Key::PlaySingleFile), stored(false));
 
     if (windowIdGiven) {
         line.hosted = true;
@@ -182,8 +190,8 @@ CommandLine parseCommandLine(const QStringList& arguments, const QString& screen
         }
     }
     // One process runs on each monitor: silent unless the user asks for sound.
-    if (line.hosted && !line.overrides.contains(QStringLiteral("ScreensaverSoundMutePreference")))
-        line.overrides.insert(QStringLiteral("ScreensaverSoundMutePreference"), QStringLiteral("1"));
+    const QString mute = settings::nameOf(Key::ScreensaverSoundMutePreference);
+    if (line.hosted && !line.overrides.contains(mute)) line.overrides.insert(mute, stored(1));
 
     line.classicSwitch = classic.join(u' ');
     if (!classicSwitchUnderstood(line.classicSwitch))

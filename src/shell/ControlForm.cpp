@@ -4,9 +4,9 @@
 #include <QFileInfo>
 #include <QLinearGradient>
 #include <QPainter>
-#include "runtime/Convert.h"
-#include "runtime/Guard.h"
-#include "runtime/RuntimeError.h"
+#include "base/Convert.h"
+#include "base/Guard.h"
+#include "base/RuntimeError.h"
 #include "runtime/Twips.h"
 #include "platform/Settings.h"
 #include "shell/VIDEOSCR.h"

@@ -7,7 +7,7 @@
 #include "platform/wayland/WaylandDesktop.h"
 #include "playback/PlayerForm.h"
 #include "runtime/FormRegistry.h"
-#include "runtime/Guard.h"
+#include "base/Guard.h"
 #include "runtime/Twips.h"
 #include "shell/VIDEOSCR.h"
 

@@ -2,7 +2,7 @@
 
 #include "platform/Platform.h"
 #include "runtime/Controls.h"
-#include "runtime/RuntimeError.h"
+#include "base/RuntimeError.h"
 #include "runtime/Twips.h"
 #include <QKeyEvent>
 #include <QLayout>
@@ -17,19 +17,6 @@ namespace {
 const QString kNoticeTitle = QStringLiteral("Larkspur Software Lumora Video & Multimedia Screensaver");
 constexpr int kExclamation = 48;
 } // namespace
-
-void drawFocusFrame(QWidget* control) {
-    QPainter p(control);
-    QStyleOptionFocusRect focus;
-    focus.initFrom(control);
-    // Shown from the start, not only once a key has moved the focus: the first stop must show too.
-    focus.state |= QStyle::State_KeyboardFocusChange;
-    // Inside a button's bevel; along a scroll bar's edge.
-    const int inset = qobject_cast<QPushButton*>(control) ? 3 : 1;
-    focus.rect = control->rect().adjusted(inset, inset, -inset, -inset);
-    focus.backgroundColor = control->palette().color(QPalette::Button);
-    control->style()->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, &p, control);
-}
 
 SmallDialog::SmallDialog(const QString& name, const QString& title) : runtime::Form(name) {
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);

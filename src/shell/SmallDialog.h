@@ -1,4 +1,5 @@
 #pragma once
+#include "runtime/Controls.h"
 #include "runtime/Form.h"
 #include <QPointer>
 #include <functional>
@@ -10,20 +11,6 @@ namespace runtime {
 class ClickLabel;
 }
 
-// Draws the keyboard focus frame over a control whose style shows none (a scroll bar) or shows the
-// same with the focus and without (the default button): every Tab stop must show where it is.
-void drawFocusFrame(QWidget* control);
-
-template <class Control> class ShowsFocus : public Control {
-public:
-    using Control::Control;
-
-protected:
-    void paintEvent(QPaintEvent* event) override {
-        Control::paintEvent(event);
-        if (this->hasFocus()) drawFocusFrame(this);
-    }
-};
 
 // What the small modal dialogs of the configuration dialog share: a fixed client size given in twips
 // that grows when the fonts need more room, Enter and Escape for the OK and Cancel buttons, and a

@@ -7,9 +7,9 @@
 #include "platform/wayland/WaylandDesktop.h"
 #include "playback/PlayerForm.h"
 #include "playback/ScreenCover.h"
-#include "runtime/Convert.h"
+#include "base/Convert.h"
 #include "runtime/FormRegistry.h"
-#include "runtime/Guard.h"
+#include "base/Guard.h"
 #include "runtime/Twips.h"
 #include "platform/Settings.h"
 
@@ -71,23 +71,15 @@ static int16_t pixelsOf(double twips, double twipsPerPixel) {
 int16_t screenWidthPixels() { return pixelsOf(screenWidthTwips(), twipsPerPixelX()); }
 int16_t screenHeightPixels() { return pixelsOf(screenHeightTwips(), twipsPerPixelY()); }
 
-static bool modeFlag(const char* key, const char* defaultValue) {
-    const QString def = QString::fromLatin1(defaultValue);
-    try {
-        return textToBool(GetSetting(QString::fromLatin1(key), def));
-    } catch (const RuntimeError&) {
-        // The program never stores anything else; a hand-edited value means the default.
-        return textToBool(def);
-    }
-}
-
 QStringList playerFormsToShow() {
-    const bool fullScreen = modeFlag("AbsoluteFullScreenDisplayMode", "False");
-    const bool threeQuarters = modeFlag("ThreeQuartersScreenMode", "False");
-    const bool oneHalf = modeFlag("OneHalfScreenDisplayMode", "False");
-    const bool oneFourth = modeFlag("OneFourthScreenDisplayMode", "False");
-    const bool oneEighth = modeFlag("OneEighthScreenDisplayMode", "True");
-    const bool oneSixteenth = modeFlag("OneSixteenthScreenDisplayMode", "False");
+    using settings::Key;
+    // The program never stores anything but a Boolean here; a hand-edited value means the default.
+    const bool fullScreen = settings::readOrDefault(Key::AbsoluteFullScreenDisplayMode);
+    const bool threeQuarters = settings::readOrDefault(Key::ThreeQuartersScreenMode);
+    const bool oneHalf = settings::readOrDefault(Key::OneHalfScreenDisplayMode);
+    const bool oneFourth = settings::readOrDefault(Key::OneFourthScreenDisplayMode);
+    const bool oneEighth = settings::readOrDefault(Key::OneEighthScreenDisplayMode);
+    const bool oneSixteenth = settings::readOrDefault(Key::OneSixteenthScreenDisplayMode);
     QStringList names;
     for (bool partial : {oneSixteenth, oneEighth, oneFourth, oneHalf, threeQuarters})
         if (partial) names << QStringLiteral("frmFloatingOneFourthMovie");
@@ -110,8 +102,8 @@ void Main(const QString& arguments) {
             const int16_t w = screenWidthPixels();
             const int16_t h = screenHeightPixels();
             try {
-                SaveSetting(QStringLiteral("WidthOfScreenResolution"), QString::number(w));
-                SaveSetting(QStringLiteral("HeightOfScreenResolution"), QString::number(h));
+                settings::save(settings::Key::WidthOfScreenResolution, w);
+                settings::save(settings::Key::HeightOfScreenResolution, h);
             } catch (const std::exception& e) {
                 std::fprintf(stderr, "lumora: %s\n", e.what());
             }

@@ -16,10 +16,6 @@ public:
     QLabel* lblVersion = nullptr;
     QTimer* tmrUnloadMe = nullptr;
 
-    static QString versionText();
-    // The 500 x 300 picture, drawn rather than shipped.
-    static QPixmap splashPicture();
-
     void tmrUnloadMe_Timer();
     void picture_Click();
 

@@ -2,8 +2,8 @@
 
 #include "platform/Platform.h"
 #include "runtime/Controls.h"
-#include "runtime/Convert.h"
-#include "runtime/Guard.h"
+#include "base/Convert.h"
+#include "base/Guard.h"
 #include "platform/Settings.h"
 #include <QCheckBox>
 #include <QDialogButtonBox>
@@ -15,7 +15,6 @@
 #include <QVBoxLayout>
 
 namespace {
-const QString kMute = QStringLiteral("ScreensaverSoundMutePreference");
 constexpr int kInformation = 64;
 } // namespace
 
@@ -30,8 +29,8 @@ frmMixer::frmMixer() : SmallDialog(QStringLiteral("frmMixer"), QStringLiteral("S
     auto* volume = new QVBoxLayout(fraVolume);
     volume->addWidget(chkVolMute);
 
-    Command1 = named(new ShowsFocus<QPushButton>(QStringLiteral("&Ok")), "Command1");
-    Command2 = named(new ShowsFocus<QPushButton>(QStringLiteral("&Cancel")), "Command2");
+    Command1 = named(new runtime::ShowsFocus<QPushButton>(QStringLiteral("&Ok")), "Command1");
+    Command2 = named(new runtime::ShowsFocus<QPushButton>(QStringLiteral("&Cancel")), "Command2");
     auto* buttons = new QDialogButtonBox;
     buttons->addButton(Command1, QDialogButtonBox::AcceptRole);
     buttons->addButton(Command2, QDialogButtonBox::RejectRole);
@@ -69,7 +68,7 @@ void frmMixer::Form_Load() {
     // A stored value that is no number, or too large a one, is passed over: the box stays unchecked.
     // Only 0 and 1 mean anything; other numbers leave it as it is.
     runtime::skipOnError([this] {
-        const int16_t mute = runtime::textToInt16(GetSetting(kMute, QStringLiteral("0")));
+        const int16_t mute = settings::read(settings::Key::ScreensaverSoundMutePreference);
         if (mute == 0)
             chkVolMute->setChecked(false);
         else if (mute == 1)
@@ -81,7 +80,7 @@ void frmMixer::Form_Load() {
 void frmMixer::saveAndClose() {
     if (isShrinking()) return;
     if (saveSettings([this] {
-            SaveSetting(kMute, chkVolMute->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
+            settings::save(settings::Key::ScreensaverSoundMutePreference, chkVolMute->isChecked() ? 1 : 0);
         }))
         closeWithShrink();
 }

@@ -2,7 +2,7 @@
 
 #include "platform/Platform.h"
 #include "runtime/Controls.h"
-#include "runtime/Convert.h"
+#include "base/Convert.h"
 #include "platform/Settings.h"
 #include <QDialogButtonBox>
 #include <QGridLayout>
@@ -20,10 +20,7 @@
 #include <functional>
 
 namespace {
-const QString kSensitivity = QStringLiteral("MouseSensitivity");
-const QString kIgnore = QStringLiteral("IgnoreMouseMovement");
-// The players read this key under this spelling.
-const QString kDoNotIgnore = QStringLiteral("DoNotIgnoreMouseMovent");
+using settings::Key;
 constexpr int kLeastSensitivity = 4;
 constexpr int kMostSensitivity = 500;
 constexpr int kInformation = 64;
@@ -41,7 +38,7 @@ frmMouseSensitivity::frmMouseSensitivity()
     Label1 = closeLabel(menuBar, "Label1");
 
     fraSensitivity = named(new QGroupBox(QStringLiteral("Mouse Sensitivity")), "fraSensitivity");
-    hscMouseSensitivity = named(new ShowsFocus<QScrollBar>(Qt::Horizontal), "hscMouseSensitivity");
+    hscMouseSensitivity = named(new runtime::ShowsFocus<QScrollBar>(Qt::Horizontal), "hscMouseSensitivity");
     hscMouseSensitivity->setRange(kLeastSensitivity, kMostSensitivity);
     hscMouseSensitivity->setSingleStep(1);
     hscMouseSensitivity->setPageStep(10);
@@ -92,8 +89,8 @@ frmMouseSensitivity::frmMouseSensitivity()
     ignore->addLayout(options);
     ignore->addWidget(lblIgnoreMouseMovementMessage);
 
-    Command2 = named(new ShowsFocus<QPushButton>(QStringLiteral("&OK")), "Command2");
-    Command1 = named(new ShowsFocus<QPushButton>(QStringLiteral("&Cancel")), "Command1");
+    Command2 = named(new runtime::ShowsFocus<QPushButton>(QStringLiteral("&OK")), "Command2");
+    Command1 = named(new runtime::ShowsFocus<QPushButton>(QStringLiteral("&Cancel")), "Command1");
     auto* buttons = new QDialogButtonBox;
     buttons->addButton(Command2, QDialogButtonBox::AcceptRole);
     buttons->addButton(Command1, QDialogButtonBox::RejectRole);
@@ -164,23 +161,20 @@ QString frmMouseSensitivity::helpText() {
 
 void frmMouseSensitivity::Form_Load() {
     centreOnScreen();
-    txtMouseSensitivity->setText(GetSetting(kSensitivity, QStringLiteral("4")));
-    hscMouseSensitivity->setValue(runtime::fitToRange(GetSetting(kSensitivity, QStringLiteral("4")),
-                                                      kLeastSensitivity, kMostSensitivity,
-                                                      kLeastSensitivity));
+    txtMouseSensitivity->setText(settings::read(Key::MouseSensitivity));
+    hscMouseSensitivity->setValue(settings::readInRange(Key::MouseSensitivity, kLeastSensitivity, kMostSensitivity));
     // A stored text the bar could not take as it stands (out of range, a fraction, no number at all)
     // is shown as the value the bar took, so that OK stores a sensitivity the players can use.
     if (txtMouseSensitivity->text() != QString::number(hscMouseSensitivity->value()))
         hscMouseSensitivity_Change();
     // Typing a number replaces the one shown.
     txtMouseSensitivity->selectAll();
-    // The options show what the full-screen player will do: it reads "DoNotIgnoreMouseMovent" with
-    // "True" as its default and keeps to ending on a move when the text is no Boolean. So "No" is
+    // The options show what the full-screen player will do: it reads the same key with the same
+    // default (a move ends it) and keeps to ending on a move when the text is no Boolean. So "No" is
     // selected whenever a move ends it, fresh settings included, and OK never turns that off
     // unasked; "Yes" where a move is ignored.
-    const bool moveEnds = runtime::boolOr(GetSetting(kDoNotIgnore, QStringLiteral("True")), true);
-    optYesIgnoreMouseMovement->setChecked(
-        runtime::boolOr(GetSetting(kIgnore, QStringLiteral("False")), false) || !moveEnds);
+    const bool moveEnds = settings::readOrDefault(Key::DoNotIgnoreMouseMovent);
+    optYesIgnoreMouseMovement->setChecked(settings::readOrDefault(Key::IgnoreMouseMovement) || !moveEnds);
     optDoNotIgnoreMouseMovement->setChecked(moveEnds);
 }
 
@@ -221,9 +215,9 @@ void frmMouseSensitivity::saveAndClose() {
         return;
     }
     const bool saved = saveSettings([this] {
-        SaveSetting(kSensitivity, txtMouseSensitivity->text());
-        SaveSetting(kIgnore, runtime::boolToText(optYesIgnoreMouseMovement->isChecked()));
-        SaveSetting(kDoNotIgnore, runtime::boolToText(optDoNotIgnoreMouseMovement->isChecked()));
+        settings::save(Key::MouseSensitivity, txtMouseSensitivity->text());
+        settings::save(Key::IgnoreMouseMovement, optYesIgnoreMouseMovement->isChecked());
+        settings::save(Key::DoNotIgnoreMouseMovent, optDoNotIgnoreMouseMovement->isChecked());
     });
     if (saved) closeWithShrink();
 }

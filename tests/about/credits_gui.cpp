@@ -1,3 +1,4 @@
+#include "about/AboutLook.h"
 #include "about/AboutFormsFixture.h"
 #include "about/WebSite.h"
 #include "about/frmCredits.h"
@@ -29,7 +30,7 @@ TEST_F(CreditsForm, ShowsTheProgramItsVersionItsMakerAndTheAddress) {
     EXPECT_EQ(f->geometry().topLeft(), centredPosition(f));
 
     const QList<QPair<const char*, QString>> lines = {{"lblProductName", QStringLiteral("Lumora")},
-                                                      {"lblVersion", frmAbout640x480::versionText()},
+                                                      {"lblVersion", about::versionText()},
                                                       {"lblCompany", QStringLiteral("Larkspur Software")},
                                                       {"lblWebAddress", makerWebAddress()}};
     for (const auto& [name, text] : lines) {

@@ -29,6 +29,13 @@ namespace {
 
 const QString kTitle = QStringLiteral("Larkspur Software Lumora Video & Multimedia Screensaver");
 
+// The dialog's controls, found by their names as they are set on the window.
+template <class W> W* ctl(const QObject* form, const char* name) {
+    W* control = form->findChild<W*>(QLatin1String(name));
+    if (!control) ADD_FAILURE() << "no control named " << name;
+    return control;
+}
+
 class Configure : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -76,27 +83,27 @@ protected:
 
 TEST_F(Configure, FirstStartShowsOneEighthFloatingSingleFileWithTheGradientOff) {
     frmConfigure* f = open();
-    EXPECT_TRUE(f->optOneEighth->isChecked());
-    for (auto* o : {f->optAbsoluteFullScreenVideo, f->optThreeQuartersScreen, f->optOneHalf, f->optOneFourth,
-                    f->optOneSixteenth, f->optMultipleFiles})
+    EXPECT_TRUE(ctl<runtime::OptionButton>(f, "optOneEighth")->isChecked());
+    for (auto* o : {ctl<runtime::OptionButton>(f, "optAbsoluteFullScreenVideo"), ctl<runtime::OptionButton>(f, "optThreeQuartersScreen"), ctl<runtime::OptionButton>(f, "optOneHalf"), ctl<runtime::OptionButton>(f, "optOneFourth"),
+                    ctl<runtime::OptionButton>(f, "optOneSixteenth"), ctl<runtime::OptionButton>(f, "optMultipleFiles")})
         EXPECT_FALSE(o->isChecked()) << o->objectName().toStdString();
-    EXPECT_TRUE(f->optSingleFile->isChecked());
-    EXPECT_TRUE(f->chkFloatingMovie->isChecked());
-    EXPECT_EQ(f->chkFloatingMovie->text(), QStringLiteral("Media will float while playing."));
-    EXPECT_FALSE(f->chkGradOn->isChecked());
-    EXPECT_EQ(f->chkGradOn->text(), QStringLiteral("Gradient background is OFF"));
+    EXPECT_TRUE(ctl<runtime::OptionButton>(f, "optSingleFile")->isChecked());
+    EXPECT_TRUE(ctl<QCheckBox>(f, "chkFloatingMovie")->isChecked());
+    EXPECT_EQ(ctl<QCheckBox>(f, "chkFloatingMovie")->text(), QStringLiteral("Media will float while playing."));
+    EXPECT_FALSE(ctl<QCheckBox>(f, "chkGradOn")->isChecked());
+    EXPECT_EQ(ctl<QCheckBox>(f, "chkGradOn")->text(), QStringLiteral("Gradient background is OFF"));
     for (QWidget* w : std::initializer_list<QWidget*>{
-             f->hscRed, f->hscGreen, f->hscBlue, f->HScroll1, f->txtRed, f->txtGreen, f->txtBlue,
-             f->txtFireGradient, f->Label13, f->Label1, f->Label6, f->Label8, f->Label9, f->chkTrails})
+             ctl<QScrollBar>(f, "hscRed"), ctl<QScrollBar>(f, "hscGreen"), ctl<QScrollBar>(f, "hscBlue"), ctl<QScrollBar>(f, "HScroll1"), ctl<QLineEdit>(f, "txtRed"), ctl<QLineEdit>(f, "txtGreen"), ctl<QLineEdit>(f, "txtBlue"),
+             ctl<QLineEdit>(f, "txtFireGradient"), ctl<runtime::ClickLabel>(f, "Label13"), ctl<QLabel>(f, "Label1"), ctl<runtime::ClickLabel>(f, "Label6"), ctl<runtime::ClickLabel>(f, "Label8"), ctl<runtime::ClickLabel>(f, "Label9"), ctl<QCheckBox>(f, "chkTrails")})
         EXPECT_TRUE(w->isHidden()) << w->objectName().toStdString();
-    EXPECT_EQ(f->hscMovingFrameSpeed->value(), 50);
-    EXPECT_FALSE(f->hscMovingFrameSpeed->isHidden());
-    EXPECT_EQ(f->txtRed->text(), QStringLiteral("255"));
-    EXPECT_EQ(f->txtGreen->text(), QStringLiteral("255"));
-    EXPECT_EQ(f->txtBlue->text(), QStringLiteral("255"));
-    EXPECT_EQ(f->txtFireGradient->text(), QStringLiteral("6"));
-    EXPECT_TRUE(f->cmdChooseVideo->isEnabled());
-    EXPECT_TRUE(f->cmdChooseMultiples->isHidden());
+    EXPECT_EQ(ctl<QScrollBar>(f, "hscMovingFrameSpeed")->value(), 50);
+    EXPECT_FALSE(ctl<QScrollBar>(f, "hscMovingFrameSpeed")->isHidden());
+    EXPECT_EQ(ctl<QLineEdit>(f, "txtRed")->text(), QStringLiteral("255"));
+    EXPECT_EQ(ctl<QLineEdit>(f, "txtGreen")->text(), QStringLiteral("255"));
+    EXPECT_EQ(ctl<QLineEdit>(f, "txtBlue")->text(), QStringLiteral("255"));
+    EXPECT_EQ(ctl<QLineEdit>(f, "txtFireGradient")->text(), QStringLiteral("6"));
+    EXPECT_TRUE(ctl<QPushButton>(f, "cmdChooseVideo")->isEnabled());
+    EXPECT_TRUE(ctl<QPushButton>(f, "cmdChooseMultiples")->isHidden());
     // Loading selected the stored mode, and its handler wrote the gradient switch at once.
     EXPECT_EQ(stored(QStringLiteral("GradOn")), QStringLiteral("0"));
     EXPECT_EQ(messages(), 0);
@@ -110,92 +117,92 @@ TEST_F(Configure, DisplayModesOfferOnlyMeaningfulChoices) {
     store(QStringLiteral("OneEighthScreenDisplayMode"), QStringLiteral("False"));
     frmConfigure* f = open();
     // Partial mode, floating, gradient on: trails offered.
-    EXPECT_TRUE(f->chkGradOn->isChecked());
-    EXPECT_FALSE(f->chkTrails->isHidden());
-    EXPECT_FALSE(f->hscMovingFrameSpeed->isHidden());
-    EXPECT_FALSE(f->Label2->isHidden());
-    EXPECT_FALSE(f->hscRed->isHidden());
-    EXPECT_FALSE(f->txtRed->isEnabled()) << "a display-mode click leaves the colour boxes disabled";
-    EXPECT_EQ(f->hscRed->value(), 255);
-    EXPECT_EQ(f->HScroll1->value(), 6000);
+    EXPECT_TRUE(ctl<QCheckBox>(f, "chkGradOn")->isChecked());
+    EXPECT_FALSE(ctl<QCheckBox>(f, "chkTrails")->isHidden());
+    EXPECT_FALSE(ctl<QScrollBar>(f, "hscMovingFrameSpeed")->isHidden());
+    EXPECT_FALSE(ctl<runtime::ClickLabel>(f, "Label2")->isHidden());
+    EXPECT_FALSE(ctl<QScrollBar>(f, "hscRed")->isHidden());
+    EXPECT_FALSE(ctl<QLineEdit>(f, "txtRed")->isEnabled()) << "a display-mode click leaves the colour boxes disabled";
+    EXPECT_EQ(ctl<QScrollBar>(f, "hscRed")->value(), 255);
+    EXPECT_EQ(ctl<QScrollBar>(f, "HScroll1")->value(), 6000);
 
     // Full screen: nothing about floating, trails or the gradient; "GradOn" written at once.
-    f->optAbsoluteFullScreenVideo->click();
+    ctl<runtime::OptionButton>(f, "optAbsoluteFullScreenVideo")->click();
     EXPECT_EQ(stored(QStringLiteral("GradOn")), QStringLiteral("0"));
-    EXPECT_FALSE(f->chkGradOn->isChecked());
-    EXPECT_FALSE(f->chkGradOn->isEnabled());
+    EXPECT_FALSE(ctl<QCheckBox>(f, "chkGradOn")->isChecked());
+    EXPECT_FALSE(ctl<QCheckBox>(f, "chkGradOn")->isEnabled());
     for (QWidget* w :
-         std::initializer_list<QWidget*>{f->chkFloatingMovie, f->hscMovingFrameSpeed, f->Label2, f->chkTrails,
-                                         f->hscRed, f->HScroll1, f->txtFireGradient})
+         std::initializer_list<QWidget*>{ctl<QCheckBox>(f, "chkFloatingMovie"), ctl<QScrollBar>(f, "hscMovingFrameSpeed"), ctl<runtime::ClickLabel>(f, "Label2"), ctl<QCheckBox>(f, "chkTrails"),
+                                         ctl<QScrollBar>(f, "hscRed"), ctl<QScrollBar>(f, "HScroll1"), ctl<QLineEdit>(f, "txtFireGradient")})
         EXPECT_TRUE(w->isHidden()) << w->objectName().toStdString();
     // Hovering over the gradient box in full screen keeps it off.
-    f->chkGradOn->setEnabled(true);
-    f->chkGradOn->setChecked(true);
+    ctl<QCheckBox>(f, "chkGradOn")->setEnabled(true);
+    ctl<QCheckBox>(f, "chkGradOn")->setChecked(true);
     QEvent enter(QEvent::Enter);
-    QCoreApplication::sendEvent(f->chkGradOn, &enter);
-    EXPECT_FALSE(f->chkGradOn->isChecked());
-    f->chkGradOn->setEnabled(false);
+    QCoreApplication::sendEvent(ctl<QCheckBox>(f, "chkGradOn"), &enter);
+    EXPECT_FALSE(ctl<QCheckBox>(f, "chkGradOn")->isChecked());
+    ctl<QCheckBox>(f, "chkGradOn")->setEnabled(false);
 
     // Back to a partial mode: the gradient stays off but may be switched on; floating is offered.
-    f->optOneHalf->click();
-    EXPECT_TRUE(f->chkGradOn->isEnabled());
-    EXPECT_FALSE(f->chkGradOn->isChecked());
-    EXPECT_FALSE(f->chkFloatingMovie->isHidden());
-    EXPECT_TRUE(f->chkTrails->isHidden()) << "no trails without the gradient";
+    ctl<runtime::OptionButton>(f, "optOneHalf")->click();
+    EXPECT_TRUE(ctl<QCheckBox>(f, "chkGradOn")->isEnabled());
+    EXPECT_FALSE(ctl<QCheckBox>(f, "chkGradOn")->isChecked());
+    EXPECT_FALSE(ctl<QCheckBox>(f, "chkFloatingMovie")->isHidden());
+    EXPECT_TRUE(ctl<QCheckBox>(f, "chkTrails")->isHidden()) << "no trails without the gradient";
     EXPECT_EQ(stored(QStringLiteral("GradOn")), QStringLiteral("0"));
 
     // Gradient on, then stationary: trails and speed go, trails unchecked.
-    f->chkGradOn->setChecked(true);
-    EXPECT_EQ(f->chkGradOn->text(), QStringLiteral("Gradient Background Is ON"));
-    f->chkTrails->setChecked(true);
-    EXPECT_EQ(f->chkTrails->text(), QStringLiteral("Picture trails are ON"));
-    f->chkFloatingMovie->setChecked(false);
-    EXPECT_EQ(f->chkFloatingMovie->text(),
+    ctl<QCheckBox>(f, "chkGradOn")->setChecked(true);
+    EXPECT_EQ(ctl<QCheckBox>(f, "chkGradOn")->text(), QStringLiteral("Gradient Background Is ON"));
+    ctl<QCheckBox>(f, "chkTrails")->setChecked(true);
+    EXPECT_EQ(ctl<QCheckBox>(f, "chkTrails")->text(), QStringLiteral("Picture trails are ON"));
+    ctl<QCheckBox>(f, "chkFloatingMovie")->setChecked(false);
+    EXPECT_EQ(ctl<QCheckBox>(f, "chkFloatingMovie")->text(),
               QStringLiteral("Stationary Media. Will restart at random position."));
-    EXPECT_FALSE(f->chkTrails->isChecked());
-    EXPECT_EQ(f->chkTrails->text(), QStringLiteral("Picture trails are OFF"));
-    EXPECT_TRUE(f->chkTrails->isHidden());
-    EXPECT_TRUE(f->hscMovingFrameSpeed->isHidden());
-    EXPECT_TRUE(f->Label2->isHidden());
-    EXPECT_TRUE(f->chkGradOn->isChecked()) << "a stationary player may still have a gradient";
+    EXPECT_FALSE(ctl<QCheckBox>(f, "chkTrails")->isChecked());
+    EXPECT_EQ(ctl<QCheckBox>(f, "chkTrails")->text(), QStringLiteral("Picture trails are OFF"));
+    EXPECT_TRUE(ctl<QCheckBox>(f, "chkTrails")->isHidden());
+    EXPECT_TRUE(ctl<QScrollBar>(f, "hscMovingFrameSpeed")->isHidden());
+    EXPECT_TRUE(ctl<runtime::ClickLabel>(f, "Label2")->isHidden());
+    EXPECT_TRUE(ctl<QCheckBox>(f, "chkGradOn")->isChecked()) << "a stationary player may still have a gradient";
     // Floating again: trails offered again but not re-checked.
-    f->chkFloatingMovie->setChecked(true);
-    EXPECT_FALSE(f->chkTrails->isHidden());
-    EXPECT_FALSE(f->chkTrails->isChecked());
+    ctl<QCheckBox>(f, "chkFloatingMovie")->setChecked(true);
+    EXPECT_FALSE(ctl<QCheckBox>(f, "chkTrails")->isHidden());
+    EXPECT_FALSE(ctl<QCheckBox>(f, "chkTrails")->isChecked());
 
     // Floating with the gradient off: trails stay hidden.
-    f->chkGradOn->setChecked(false);
-    f->chkFloatingMovie->setChecked(false);
-    f->chkFloatingMovie->setChecked(true);
-    EXPECT_TRUE(f->chkTrails->isHidden());
+    ctl<QCheckBox>(f, "chkGradOn")->setChecked(false);
+    ctl<QCheckBox>(f, "chkFloatingMovie")->setChecked(false);
+    ctl<QCheckBox>(f, "chkFloatingMovie")->setChecked(true);
+    EXPECT_TRUE(ctl<QCheckBox>(f, "chkTrails")->isHidden());
 
     // One-eighth and stationary: the gradient cannot be switched on.
-    f->optOneEighth->click();
-    f->chkFloatingMovie->setChecked(false);
-    f->chkGradOn->setChecked(true);
-    EXPECT_FALSE(f->chkGradOn->isChecked());
-    EXPECT_TRUE(f->hscRed->isHidden());
-    EXPECT_EQ(f->chkGradOn->text(), QStringLiteral("Gradient Background Is OFF"));
+    ctl<runtime::OptionButton>(f, "optOneEighth")->click();
+    ctl<QCheckBox>(f, "chkFloatingMovie")->setChecked(false);
+    ctl<QCheckBox>(f, "chkGradOn")->setChecked(true);
+    EXPECT_FALSE(ctl<QCheckBox>(f, "chkGradOn")->isChecked());
+    EXPECT_TRUE(ctl<QScrollBar>(f, "hscRed")->isHidden());
+    EXPECT_EQ(ctl<QCheckBox>(f, "chkGradOn")->text(), QStringLiteral("Gradient Background Is OFF"));
 
     // The media source decides which button is offered.
-    f->optMultipleFiles->click();
-    EXPECT_FALSE(f->cmdChooseMultiples->isHidden());
-    EXPECT_TRUE(f->cmdChooseVideo->isHidden());
-    EXPECT_FALSE(f->cmdChooseVideo->isEnabled());
-    f->optSingleFile->click();
-    EXPECT_TRUE(f->cmdChooseMultiples->isHidden());
-    EXPECT_TRUE(f->cmdChooseVideo->isEnabled());
+    ctl<runtime::OptionButton>(f, "optMultipleFiles")->click();
+    EXPECT_FALSE(ctl<QPushButton>(f, "cmdChooseMultiples")->isHidden());
+    EXPECT_TRUE(ctl<QPushButton>(f, "cmdChooseVideo")->isHidden());
+    EXPECT_FALSE(ctl<QPushButton>(f, "cmdChooseVideo")->isEnabled());
+    ctl<runtime::OptionButton>(f, "optSingleFile")->click();
+    EXPECT_TRUE(ctl<QPushButton>(f, "cmdChooseMultiples")->isHidden());
+    EXPECT_TRUE(ctl<QPushButton>(f, "cmdChooseVideo")->isEnabled());
     // A selected option stays selected when clicked again.
-    f->optSingleFile->click();
-    EXPECT_TRUE(f->optSingleFile->isChecked());
+    ctl<runtime::OptionButton>(f, "optSingleFile")->click();
+    EXPECT_TRUE(ctl<runtime::OptionButton>(f, "optSingleFile")->isChecked());
 }
 
 TEST_F(Configure, OkWithAnEmptyPlayListFallsBackToTheSingleFileAndASecondOkCloses) {
     QPointer<frmConfigure> f = open();
-    f->optMultipleFiles->click();
-    f->optOneFourth->click();
-    f->hscMovingFrameSpeed->setValue(120);
-    f->Command1->click();
+    ctl<runtime::OptionButton>(f, "optMultipleFiles")->click();
+    ctl<runtime::OptionButton>(f, "optOneFourth")->click();
+    ctl<QScrollBar>(f, "hscMovingFrameSpeed")->setValue(120);
+    ctl<QPushButton>(f, "Command1")->click();
     ASSERT_EQ(messages(), 1);
     EXPECT_TRUE(platform.messageBoxes[0].text.startsWith(
         QStringLiteral("It appears that no files were selected from the Playlist Configuration screen.  ")));
@@ -203,8 +210,8 @@ TEST_F(Configure, OkWithAnEmptyPlayListFallsBackToTheSingleFileAndASecondOkClose
     EXPECT_EQ(platform.messageBoxes[0].style, 64);
     EXPECT_EQ(platform.messageBoxes[0].title, kTitle);
     EXPECT_TRUE(f->isLoaded());
-    EXPECT_TRUE(f->optSingleFile->isChecked());
-    EXPECT_TRUE(f->cmdChooseVideo->isEnabled());
+    EXPECT_TRUE(ctl<runtime::OptionButton>(f, "optSingleFile")->isChecked());
+    EXPECT_TRUE(ctl<QPushButton>(f, "cmdChooseVideo")->isEnabled());
     // Everything was written before the message, the play-list choice included.
     EXPECT_EQ(stored(QStringLiteral("PlayMultipleFiles")), QStringLiteral("True"));
     EXPECT_EQ(stored(QStringLiteral("PlaySingleFile")), QStringLiteral("False"));
@@ -213,7 +220,7 @@ TEST_F(Configure, OkWithAnEmptyPlayListFallsBackToTheSingleFileAndASecondOkClose
     EXPECT_EQ(stored(QStringLiteral("MovingMovieSpeed")), QStringLiteral("120"));
     EXPECT_EQ(f->playListCount(), 0);
 
-    f->Command1->click();
+    ctl<QPushButton>(f, "Command1")->click();
     EXPECT_EQ(messages(), 1);
     EXPECT_EQ(stored(QStringLiteral("PlayMultipleFiles")), QStringLiteral("False"));
     EXPECT_EQ(stored(QStringLiteral("PlaySingleFile")), QStringLiteral("True"));
@@ -229,19 +236,19 @@ TEST_F(Configure, OkWithAPlayListSavesEverySettingInItsStoredForm) {
     store(QStringLiteral("GradOn"), QStringLiteral("1"));
     store(QStringLiteral("FireGradInterval"), QStringLiteral("12000"));
     QPointer<frmConfigure> f = open();
-    f->optThreeQuartersScreen->click();
-    f->optMultipleFiles->click();
-    f->chkTrails->setChecked(false);
-    f->hscGreen->setValue(100);
-    EXPECT_EQ(f->txtGreen->text(), QStringLiteral("100"));
+    ctl<runtime::OptionButton>(f, "optThreeQuartersScreen")->click();
+    ctl<runtime::OptionButton>(f, "optMultipleFiles")->click();
+    ctl<QCheckBox>(f, "chkTrails")->setChecked(false);
+    ctl<QScrollBar>(f, "hscGreen")->setValue(100);
+    EXPECT_EQ(ctl<QLineEdit>(f, "txtGreen")->text(), QStringLiteral("100"));
     // Typing into an enabled box leaves the bar alone; the text is what is saved.
-    f->txtGreen->setEnabled(true);
-    f->txtGreen->setFocus();
-    f->txtGreen->selectAll();
-    QTest::keyClicks(f->txtGreen, QStringLiteral("99"));
-    EXPECT_EQ(f->hscGreen->value(), 100);
-    EXPECT_EQ(f->txtFireGradient->text(), QStringLiteral("12"));
-    f->Command1->click();
+    ctl<QLineEdit>(f, "txtGreen")->setEnabled(true);
+    ctl<QLineEdit>(f, "txtGreen")->setFocus();
+    ctl<QLineEdit>(f, "txtGreen")->selectAll();
+    QTest::keyClicks(ctl<QLineEdit>(f, "txtGreen"), QStringLiteral("99"));
+    EXPECT_EQ(ctl<QScrollBar>(f, "hscGreen")->value(), 100);
+    EXPECT_EQ(ctl<QLineEdit>(f, "txtFireGradient")->text(), QStringLiteral("12"));
+    ctl<QPushButton>(f, "Command1")->click();
     EXPECT_EQ(messages(), 0);
     EXPECT_EQ(f->playListCount(), 1);
     EXPECT_TRUE(closes(f));
@@ -271,9 +278,9 @@ TEST_F(Configure, CancelKeepsOnlyTheImmediateWrites) {
     store(QStringLiteral("OneEighthScreenDisplayMode"), QStringLiteral("False"));
     QPointer<frmConfigure> f = open();
     EXPECT_EQ(stored(QStringLiteral("GradOn")), QStringLiteral("1"));
-    f->optAbsoluteFullScreenVideo->click();
-    f->hscMovingFrameSpeed->setValue(700);
-    f->Command3->click();
+    ctl<runtime::OptionButton>(f, "optAbsoluteFullScreenVideo")->click();
+    ctl<QScrollBar>(f, "hscMovingFrameSpeed")->setValue(700);
+    ctl<QPushButton>(f, "Command3")->click();
     EXPECT_TRUE(closes(f));
     EXPECT_EQ(stored(QStringLiteral("GradOn")), QStringLiteral("0"));
     EXPECT_EQ(stored(QStringLiteral("MovingMovieSpeed")), QStringLiteral("<none>"));
@@ -281,16 +288,16 @@ TEST_F(Configure, CancelKeepsOnlyTheImmediateWrites) {
 
     // The close box and the menu item cancel the same way.
     f = open();
-    f->hscMovingFrameSpeed->setValue(300);
-    leftClick(f->Label3);
+    ctl<QScrollBar>(f, "hscMovingFrameSpeed")->setValue(300);
+    leftClick(ctl<runtime::ClickLabel>(f, "Label3"));
     EXPECT_TRUE(closes(f));
     f = open();
-    f->mnuExitWithoutSavingChanges->trigger();
+    ctl<QAction>(f, "mnuExitWithoutSavingChanges")->trigger();
     EXPECT_TRUE(closes(f));
     EXPECT_EQ(stored(QStringLiteral("MovingMovieSpeed")), QStringLiteral("<none>"));
     f = open();
-    f->hscMovingFrameSpeed->setValue(300);
-    f->mnuExitAndSaveChanges->trigger();
+    ctl<QScrollBar>(f, "hscMovingFrameSpeed")->setValue(300);
+    ctl<QAction>(f, "mnuExitAndSaveChanges")->trigger();
     EXPECT_TRUE(closes(f));
     EXPECT_EQ(stored(QStringLiteral("MovingMovieSpeed")), QStringLiteral("300"));
 }
@@ -302,34 +309,34 @@ TEST_F(Configure, RestoreDefaultsWritesAtOnceAndLeavesTheIntervalBarWhereItWas) 
     store(QStringLiteral("OneHalfScreenDisplayMode"), QStringLiteral("True"));
     store(QStringLiteral("OneEighthScreenDisplayMode"), QStringLiteral("False"));
     QPointer<frmConfigure> f = open();
-    f->cmdRestoreDefaults->click();
+    ctl<QPushButton>(f, "cmdRestoreDefaults")->click();
     EXPECT_EQ(stored(QStringLiteral("Red_Level")), QStringLiteral("255"));
     EXPECT_EQ(stored(QStringLiteral("Green_Level")), QStringLiteral("100"));
     EXPECT_EQ(stored(QStringLiteral("Blue_Level")), QStringLiteral("255"));
     EXPECT_EQ(stored(QStringLiteral("FireGradInterval")), QStringLiteral("6000"));
     EXPECT_EQ(stored(QStringLiteral("VideoFile")), QString());
     EXPECT_EQ(stored(QStringLiteral("MovingMovieSpeed")), QStringLiteral("77"));
-    EXPECT_TRUE(f->optOneEighth->isChecked());
-    EXPECT_TRUE(f->chkGradOn->isChecked());
-    EXPECT_EQ(f->txtGreen->text(), QStringLiteral("100"));
-    EXPECT_EQ(f->txtFireGradient->text(), QStringLiteral("6000"));
+    EXPECT_TRUE(ctl<runtime::OptionButton>(f, "optOneEighth")->isChecked());
+    EXPECT_TRUE(ctl<QCheckBox>(f, "chkGradOn")->isChecked());
+    EXPECT_EQ(ctl<QLineEdit>(f, "txtGreen")->text(), QStringLiteral("100"));
+    EXPECT_EQ(ctl<QLineEdit>(f, "txtFireGradient")->text(), QStringLiteral("6000"));
     EXPECT_EQ(f->fireGradientWidthTwips(), 200);
-    EXPECT_GE(f->txtFireGradient->width(),
-              f->txtFireGradient->fontMetrics().horizontalAdvance(QStringLiteral("6000")));
-    EXPECT_EQ(f->HScroll1->value(), 9000);
-    f->Command3->click();
+    EXPECT_GE(ctl<QLineEdit>(f, "txtFireGradient")->width(),
+              ctl<QLineEdit>(f, "txtFireGradient")->fontMetrics().horizontalAdvance(QStringLiteral("6000")));
+    EXPECT_EQ(ctl<QScrollBar>(f, "HScroll1")->value(), 9000);
+    ctl<QPushButton>(f, "Command3")->click();
     EXPECT_TRUE(closes(f));
     EXPECT_EQ(stored(QStringLiteral("FireGradInterval")), QStringLiteral("6000"));
 
     store(QStringLiteral("OneHalfScreenDisplayMode"), QStringLiteral("False"));
     store(QStringLiteral("OneEighthScreenDisplayMode"), QStringLiteral("True"));
     f = open();
-    EXPECT_TRUE(f->optOneEighth->isChecked());
+    EXPECT_TRUE(ctl<runtime::OptionButton>(f, "optOneEighth")->isChecked());
     store(QStringLiteral("GradOn"), QStringLiteral("0"));
-    f->HScroll1->setValue(9000);
-    f->cmdRestoreDefaults->click();
+    ctl<QScrollBar>(f, "HScroll1")->setValue(9000);
+    ctl<QPushButton>(f, "cmdRestoreDefaults")->click();
     EXPECT_EQ(stored(QStringLiteral("GradOn")), QStringLiteral("1"));
-    f->Command1->click();
+    ctl<QPushButton>(f, "Command1")->click();
     EXPECT_TRUE(closes(f));
     EXPECT_EQ(stored(QStringLiteral("FireGradInterval")), QStringLiteral("9000"));
     EXPECT_EQ(stored(QStringLiteral("Green_Level")), QStringLiteral("100"));
@@ -352,7 +359,7 @@ TEST_F(Configure, TheWindowKeepsItsWidthAndPlaceWhateverItShows) {
             store(QStringLiteral("OneEighthScreenDisplayMode"), QStringLiteral("False"));
             frmConfigure* f = open();
             EXPECT_EQ(f->width(), width) << interval.left(40).toStdString() << " gradient " << gradOn;
-            EXPECT_LE(f->txtFireGradient->text().size(), 5);
+            EXPECT_LE(ctl<QLineEdit>(f, "txtFireGradient")->text().size(), 5);
             forms().reset();
             QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         }
@@ -361,23 +368,23 @@ TEST_F(Configure, TheWindowKeepsItsWidthAndPlaceWhateverItShows) {
 
     // Captions that change, boxes that widen: the frames stay where they are.
     frmConfigure* f = open();
-    const QRect gradientFrame = f->Frame3->geometry();
-    f->chkFloatingMovie->click();
-    EXPECT_EQ(f->chkFloatingMovie->text(), QStringLiteral("Stationary Media. Will restart at random position."));
+    const QRect gradientFrame = ctl<QGroupBox>(f, "Frame3")->geometry();
+    ctl<QCheckBox>(f, "chkFloatingMovie")->click();
+    EXPECT_EQ(ctl<QCheckBox>(f, "chkFloatingMovie")->text(), QStringLiteral("Stationary Media. Will restart at random position."));
     QCoreApplication::processEvents();
-    EXPECT_EQ(f->Frame3->geometry(), gradientFrame);
-    f->chkFloatingMovie->click();
-    f->cmdRestoreDefaults->click();
+    EXPECT_EQ(ctl<QGroupBox>(f, "Frame3")->geometry(), gradientFrame);
+    ctl<QCheckBox>(f, "chkFloatingMovie")->click();
+    ctl<QPushButton>(f, "cmdRestoreDefaults")->click();
     QCoreApplication::processEvents();
-    EXPECT_EQ(f->txtFireGradient->text(), QStringLiteral("6000"));
+    EXPECT_EQ(ctl<QLineEdit>(f, "txtFireGradient")->text(), QStringLiteral("6000"));
     EXPECT_EQ(f->width(), width);
-    EXPECT_EQ(f->Frame3->geometry(), gradientFrame);
+    EXPECT_EQ(ctl<QGroupBox>(f, "Frame3")->geometry(), gradientFrame);
     EXPECT_TRUE(centred(f));
-    f->HScroll1->setValue(12345);
-    f->chkGradOn->click();
-    f->chkGradOn->click();
-    f->optAbsoluteFullScreenVideo->click();
-    f->optOneSixteenth->click();
+    ctl<QScrollBar>(f, "HScroll1")->setValue(12345);
+    ctl<QCheckBox>(f, "chkGradOn")->click();
+    ctl<QCheckBox>(f, "chkGradOn")->click();
+    ctl<runtime::OptionButton>(f, "optAbsoluteFullScreenVideo")->click();
+    ctl<runtime::OptionButton>(f, "optOneSixteenth")->click();
     QCoreApplication::processEvents();
     EXPECT_EQ(f->width(), width);
     EXPECT_TRUE(centred(f));
@@ -388,77 +395,77 @@ TEST_F(Configure, ColourBoxesTakeOnlyLevelsAndSayTheRuleOncePerLeave) {
     store(QStringLiteral("OneFourthScreenDisplayMode"), QStringLiteral("True"));
     store(QStringLiteral("OneEighthScreenDisplayMode"), QStringLiteral("False"));
     frmConfigure* f = open();
-    for (QLineEdit* box : {f->txtRed, f->txtGreen, f->txtBlue})
+    for (QLineEdit* box : {ctl<QLineEdit>(f, "txtRed"), ctl<QLineEdit>(f, "txtGreen"), ctl<QLineEdit>(f, "txtBlue")})
         box->setEnabled(true);
 
-    f->txtRed->setFocus();
-    f->txtRed->clear();
-    QTest::keyClicks(f->txtRed, QStringLiteral("1a2-b.5 "));
-    EXPECT_EQ(f->txtRed->text(), QStringLiteral("12.5"));
-    QTest::keyClick(f->txtRed, Qt::Key_Backspace);
-    EXPECT_EQ(f->txtRed->text(), QStringLiteral("12."));
-    QTest::keyClicks(f->txtRed, QStringLiteral("5"));
+    ctl<QLineEdit>(f, "txtRed")->setFocus();
+    ctl<QLineEdit>(f, "txtRed")->clear();
+    QTest::keyClicks(ctl<QLineEdit>(f, "txtRed"), QStringLiteral("1a2-b.5 "));
+    EXPECT_EQ(ctl<QLineEdit>(f, "txtRed")->text(), QStringLiteral("12.5"));
+    QTest::keyClick(ctl<QLineEdit>(f, "txtRed"), Qt::Key_Backspace);
+    EXPECT_EQ(ctl<QLineEdit>(f, "txtRed")->text(), QStringLiteral("12."));
+    QTest::keyClicks(ctl<QLineEdit>(f, "txtRed"), QStringLiteral("5"));
     // Tab leaves the box rather than being refused as a character.
-    QTest::keyClick(f->txtRed, Qt::Key_Tab);
-    EXPECT_NE(QApplication::focusWidget(), f->txtRed);
-    f->txtRed->setFocus();
+    QTest::keyClick(ctl<QLineEdit>(f, "txtRed"), Qt::Key_Tab);
+    EXPECT_NE(QApplication::focusWidget(), ctl<QLineEdit>(f, "txtRed"));
+    ctl<QLineEdit>(f, "txtRed")->setFocus();
 
     // 12.5 is a level: leaving says nothing.
-    f->txtGreen->setFocus(Qt::TabFocusReason);
+    ctl<QLineEdit>(f, "txtGreen")->setFocus(Qt::TabFocusReason);
     QTest::qWait(20);
     EXPECT_EQ(messages(), 0);
-    EXPECT_EQ(f->txtRed->text(), QStringLiteral("12.5"));
+    EXPECT_EQ(ctl<QLineEdit>(f, "txtRed")->text(), QStringLiteral("12.5"));
 
     // Empty becomes 0.
-    f->txtGreen->clear();
-    f->txtBlue->setFocus(Qt::TabFocusReason);
+    ctl<QLineEdit>(f, "txtGreen")->clear();
+    ctl<QLineEdit>(f, "txtBlue")->setFocus(Qt::TabFocusReason);
     QTest::qWait(20);
-    EXPECT_EQ(f->txtGreen->text(), QStringLiteral("0"));
+    EXPECT_EQ(ctl<QLineEdit>(f, "txtGreen")->text(), QStringLiteral("0"));
     EXPECT_EQ(messages(), 0);
 
     // Two bad boxes in a row: one message for the box that was left, and the focus goes back to it.
-    f->txtBlue->setText(QStringLiteral("256"));
-    f->txtRed->setText(QStringLiteral("1.2.3"));
-    f->txtRed->setFocus(Qt::TabFocusReason);
+    ctl<QLineEdit>(f, "txtBlue")->setText(QStringLiteral("256"));
+    ctl<QLineEdit>(f, "txtRed")->setText(QStringLiteral("1.2.3"));
+    ctl<QLineEdit>(f, "txtRed")->setFocus(Qt::TabFocusReason);
     QTest::qWait(50);
     ASSERT_EQ(messages(), 1);
     EXPECT_EQ(platform.messageBoxes[0].text,
               QStringLiteral("Value can be numeric only and must be between 0 and 255"));
     EXPECT_EQ(platform.messageBoxes[0].style, 64);
     EXPECT_EQ(platform.messageBoxes[0].title, kTitle);
-    EXPECT_EQ(QApplication::focusWidget(), f->txtBlue);
-    EXPECT_EQ(f->txtBlue->text(), QStringLiteral("256")) << "the text is left as typed";
+    EXPECT_EQ(QApplication::focusWidget(), ctl<QLineEdit>(f, "txtBlue"));
+    EXPECT_EQ(ctl<QLineEdit>(f, "txtBlue")->text(), QStringLiteral("256")) << "the text is left as typed";
     // Leaving again says it again, once.
-    f->txtGreen->setFocus(Qt::TabFocusReason);
+    ctl<QLineEdit>(f, "txtGreen")->setFocus(Qt::TabFocusReason);
     QTest::qWait(50);
     EXPECT_EQ(messages(), 2);
-    EXPECT_EQ(QApplication::focusWidget(), f->txtBlue);
+    EXPECT_EQ(QApplication::focusWidget(), ctl<QLineEdit>(f, "txtBlue"));
 
     // OK saves no level that was refused: Enter in the box, or a click on OK after the message.
-    f->txtGreen->setText(QStringLiteral("9"));
-    f->txtRed->setText(QStringLiteral("3"));
-    f->txtBlue->setFocus(Qt::TabFocusReason);
+    ctl<QLineEdit>(f, "txtGreen")->setText(QStringLiteral("9"));
+    ctl<QLineEdit>(f, "txtRed")->setText(QStringLiteral("3"));
+    ctl<QLineEdit>(f, "txtBlue")->setFocus(Qt::TabFocusReason);
     QTest::qWait(50);
     const int before = messages();
-    QTest::keyClick(f->txtBlue, Qt::Key_Return);
+    QTest::keyClick(ctl<QLineEdit>(f, "txtBlue"), Qt::Key_Return);
     QTest::qWait(50);
     EXPECT_EQ(messages(), before + 1);
-    EXPECT_EQ(QApplication::focusWidget(), f->txtBlue);
-    f->mnuExitAndSaveChanges->trigger();
+    EXPECT_EQ(QApplication::focusWidget(), ctl<QLineEdit>(f, "txtBlue"));
+    ctl<QAction>(f, "mnuExitAndSaveChanges")->trigger();
     QTest::qWait(50);
     EXPECT_EQ(messages(), before + 2);
     EXPECT_TRUE(f->isLoaded());
-    EXPECT_EQ(QApplication::focusWidget(), f->txtBlue);
+    EXPECT_EQ(QApplication::focusWidget(), ctl<QLineEdit>(f, "txtBlue"));
     EXPECT_EQ(stored(QStringLiteral("Blue_Level")), QStringLiteral("<none>"));
     EXPECT_EQ(stored(QStringLiteral("Green_Level")), QStringLiteral("<none>"));
 
     // Enter in a box is the dialog's OK; it stores the texts as typed.
-    f->txtBlue->setText(QStringLiteral("7"));
-    f->txtRed->setText(QStringLiteral("12.5"));
-    f->txtRed->setFocus(Qt::TabFocusReason);
+    ctl<QLineEdit>(f, "txtBlue")->setText(QStringLiteral("7"));
+    ctl<QLineEdit>(f, "txtRed")->setText(QStringLiteral("12.5"));
+    ctl<QLineEdit>(f, "txtRed")->setFocus(Qt::TabFocusReason);
     QTest::qWait(20);
-    QTest::keyClick(f->txtRed, Qt::Key_Return);
-    EXPECT_EQ(f->txtRed->text(), QStringLiteral("12.5"));
+    QTest::keyClick(ctl<QLineEdit>(f, "txtRed"), Qt::Key_Return);
+    EXPECT_EQ(ctl<QLineEdit>(f, "txtRed")->text(), QStringLiteral("12.5"));
     EXPECT_EQ(stored(QStringLiteral("Red_Level")), QStringLiteral("12.5"));
     EXPECT_EQ(stored(QStringLiteral("Blue_Level")), QStringLiteral("7"));
 }
@@ -467,27 +474,27 @@ TEST_F(Configure, IntervalShowsWholeSecondsAndOtherPositionsInMilliseconds) {
     store(QStringLiteral("GradOn"), QStringLiteral("1"));
     store(QStringLiteral("FireGradInterval"), QStringLiteral("6500"));
     frmConfigure* f = open();
-    EXPECT_EQ(f->HScroll1->value(), 6500);
-    EXPECT_EQ(f->txtFireGradient->text(), QStringLiteral("6500"));
-    f->HScroll1->setValue(6000);
-    EXPECT_EQ(f->txtFireGradient->text(), QStringLiteral("6"));
+    EXPECT_EQ(ctl<QScrollBar>(f, "HScroll1")->value(), 6500);
+    EXPECT_EQ(ctl<QLineEdit>(f, "txtFireGradient")->text(), QStringLiteral("6500"));
+    ctl<QScrollBar>(f, "HScroll1")->setValue(6000);
+    EXPECT_EQ(ctl<QLineEdit>(f, "txtFireGradient")->text(), QStringLiteral("6"));
     EXPECT_EQ(f->fireGradientWidthTwips(), 200);
-    f->HScroll1->setValue(6523);
-    EXPECT_EQ(f->txtFireGradient->text(), QStringLiteral("6523"));
+    ctl<QScrollBar>(f, "HScroll1")->setValue(6523);
+    EXPECT_EQ(ctl<QLineEdit>(f, "txtFireGradient")->text(), QStringLiteral("6523"));
     EXPECT_EQ(f->fireGradientWidthTwips(), 200);
-    f->HScroll1->triggerAction(QAbstractSlider::SliderToMaximum);
-    EXPECT_EQ(f->txtFireGradient->text(), QStringLiteral("30"));
+    ctl<QScrollBar>(f, "HScroll1")->triggerAction(QAbstractSlider::SliderToMaximum);
+    EXPECT_EQ(ctl<QLineEdit>(f, "txtFireGradient")->text(), QStringLiteral("30"));
     EXPECT_EQ(f->fireGradientWidthTwips(), 315);
 
     // Every bar, and the default button, shows when it has the keyboard.
-    for (QWidget* w : std::initializer_list<QWidget*>{f->HScroll1, f->hscBlue, f->hscMovingFrameSpeed, f->Command1}) {
-        f->Command3->setFocus();
+    for (QWidget* w : std::initializer_list<QWidget*>{ctl<QScrollBar>(f, "HScroll1"), ctl<QScrollBar>(f, "hscBlue"), ctl<QScrollBar>(f, "hscMovingFrameSpeed"), ctl<QPushButton>(f, "Command1")}) {
+        ctl<QPushButton>(f, "Command3")->setFocus();
         const QImage without = w->grab().toImage();
         w->setFocus(Qt::TabFocusReason);
         EXPECT_NE(w->grab().toImage(), without) << qPrintable(w->objectName());
     }
     // The arrow keys move every bar the way they point: Right up, Left down.
-    for (QScrollBar* bar : {f->HScroll1, f->hscBlue, f->hscMovingFrameSpeed}) {
+    for (QScrollBar* bar : {ctl<QScrollBar>(f, "HScroll1"), ctl<QScrollBar>(f, "hscBlue"), ctl<QScrollBar>(f, "hscMovingFrameSpeed")}) {
         bar->setValue(bar->minimum() + bar->singleStep() * 2);
         const int before = bar->value();
         QTest::keyClick(bar, Qt::Key_Right);
@@ -501,16 +508,16 @@ TEST_F(Configure, IntervalShowsWholeSecondsAndOtherPositionsInMilliseconds) {
 TEST_F(Configure, ColourDialogWritesTheBackColourEvenWhenCancelled) {
     store(QStringLiteral("BackDropColor"), QStringLiteral("255"));
     frmConfigure* f = open();
-    f->mnuBackColorControl->trigger(); // cancelled
+    ctl<QAction>(f, "mnuBackColorControl")->trigger(); // cancelled
     ASSERT_EQ(platform.colorDialogInitials.size(), 1);
     EXPECT_EQ(platform.colorDialogInitials[0], 255u);
     EXPECT_EQ(stored(QStringLiteral("BackDropColor")), QStringLiteral("255"));
     platform.colorAnswers.enqueue(0xFFFFFFu);
-    f->mnuBackColorControl->trigger();
+    ctl<QAction>(f, "mnuBackColorControl")->trigger();
     EXPECT_EQ(stored(QStringLiteral("BackDropColor")), QStringLiteral("16777215"));
     // Opened again on the last colour chosen, and cancelled: that colour is written again.
     store(QStringLiteral("BackDropColor"), QStringLiteral("1"));
-    f->mnuBackColorControl->trigger();
+    ctl<QAction>(f, "mnuBackColorControl")->trigger();
     EXPECT_EQ(platform.colorDialogInitials.last(), 0xFFFFFFu);
     EXPECT_EQ(stored(QStringLiteral("BackDropColor")), QStringLiteral("16777215"));
 }
@@ -551,19 +558,19 @@ TEST_F(Configure, RightButtonHelpShowsEachTextAndOnlyFullScreenHelpsOnTheLeft) {
               findHelp(QStringLiteral("Label9"), Qt::RightButton)->text);
 
     // The left button on the full-screen option selects it, then shows the tip.
-    EXPECT_TRUE(f->optAbsoluteFullScreenVideo->isChecked());
+    EXPECT_TRUE(ctl<runtime::OptionButton>(f, "optAbsoluteFullScreenVideo")->isChecked());
 
     // The left button elsewhere says nothing.
     const int before = messages();
-    for (QWidget* w : std::initializer_list<QWidget*>{f->optOneHalf, f->Label2, f->Label13, f->Label6})
+    for (QWidget* w : std::initializer_list<QWidget*>{ctl<runtime::OptionButton>(f, "optOneHalf"), ctl<runtime::ClickLabel>(f, "Label2"), ctl<runtime::ClickLabel>(f, "Label13"), ctl<runtime::ClickLabel>(f, "Label6")})
         leftClick(w);
-    f->chkGradOn->setEnabled(true);
-    leftClick(f->chkGradOn);
+    ctl<QCheckBox>(f, "chkGradOn")->setEnabled(true);
+    leftClick(ctl<QCheckBox>(f, "chkGradOn"));
     EXPECT_EQ(messages(), before);
 
     // The floating check box has no help, and its release does not reach the dialog behind it.
-    rightClick(f->chkFloatingMovie);
-    rightClick(f->Frame2);
+    rightClick(ctl<QCheckBox>(f, "chkFloatingMovie"));
+    rightClick(ctl<QGroupBox>(f, "Frame2"));
     EXPECT_EQ(messages(), before);
     // The dialog's own surface shows the floating text.
     QPoint surface(4, f->height() / 2);
@@ -574,7 +581,7 @@ TEST_F(Configure, RightButtonHelpShowsEachTextAndOnlyFullScreenHelpsOnTheLeft) {
     EXPECT_TRUE(platform.messageBoxes.last().text.startsWith(
         QStringLiteral("Clicking in this check box will either show or remove a check mark.")));
 
-    f->mnuSubHelp->trigger();
+    ctl<QAction>(f, "mnuSubHelp")->trigger();
     EXPECT_EQ(platform.messageBoxes.last().text, generalHelpText());
     EXPECT_TRUE(platform.messageBoxes.last().text.contains(
         QStringLiteral(" or by contacting Larkspur Software  with")));
@@ -594,12 +601,12 @@ TEST_F(Configure, ChooseButtonHelpsOnTheRightThenOpensTheChooserForEveryButton) 
         c->Unload();
     });
     watcher.start();
-    rightClick(f->cmdChooseVideo);
+    rightClick(ctl<QPushButton>(f, "cmdChooseVideo"));
     QTest::qWait(30);
-    leftClick(f->cmdChooseVideo);
+    leftClick(ctl<QPushButton>(f, "cmdChooseVideo"));
     QTest::qWait(30);
-    f->cmdChooseVideo->setFocus();
-    QTest::keyClick(f->cmdChooseVideo, Qt::Key_Space);
+    ctl<QPushButton>(f, "cmdChooseVideo")->setFocus();
+    QTest::keyClick(ctl<QPushButton>(f, "cmdChooseVideo"), Qt::Key_Space);
     QTest::qWait(30);
     EXPECT_EQ(seen, (QStringList{QStringLiteral("1:1"), QStringLiteral("1:1")}))
         << "help first; no click handler";
@@ -636,11 +643,11 @@ TEST_F(Configure, HostileStoredValuesLoadAndOkWritesValuesTheControlsHold) {
         QPointer<frmConfigure> f;
         ASSERT_NO_THROW(f = open());
         ASSERT_TRUE(f && f->isLoaded());
-        f->mnuBackColorControl->trigger();
-        if (!f->optSingleFile->isChecked() && !f->optMultipleFiles->isChecked()) f->optSingleFile->click();
-        f->Command1->click();
+        ctl<QAction>(f, "mnuBackColorControl")->trigger();
+        if (!ctl<runtime::OptionButton>(f, "optSingleFile")->isChecked() && !ctl<runtime::OptionButton>(f, "optMultipleFiles")->isChecked()) ctl<runtime::OptionButton>(f, "optSingleFile")->click();
+        ctl<QPushButton>(f, "Command1")->click();
         // Numbers count as True, so both sources may have been selected: the play list, empty.
-        if (f->isLoaded() && messages() > 0) f->Command1->click();
+        if (f->isLoaded() && messages() > 0) ctl<QPushButton>(f, "Command1")->click();
         EXPECT_TRUE(closes(f));
         auto inRange = [&](const char* key, int lo, int hi) {
             bool ok = false;
@@ -669,15 +676,15 @@ TEST_F(Configure, HostileStoredValuesLoadAndOkWritesValuesTheControlsHold) {
     store(QStringLiteral("FireGradInterval"), QStringLiteral("abc"));
     store(QStringLiteral("Red_Level"), QStringLiteral("-5"));
     frmConfigure* f = open();
-    EXPECT_EQ(f->hscMovingFrameSpeed->value(), 1000);
-    EXPECT_EQ(f->HScroll1->value(), 6000);
-    EXPECT_EQ(f->hscRed->value(), 0);
-    EXPECT_EQ(f->txtRed->text(), QStringLiteral("0"));
+    EXPECT_EQ(ctl<QScrollBar>(f, "hscMovingFrameSpeed")->value(), 1000);
+    EXPECT_EQ(ctl<QScrollBar>(f, "HScroll1")->value(), 6000);
+    EXPECT_EQ(ctl<QScrollBar>(f, "hscRed")->value(), 0);
+    EXPECT_EQ(ctl<QLineEdit>(f, "txtRed")->text(), QStringLiteral("0"));
 }
 
 TEST_F(Configure, DesktopShortcutIsAnExecutableEntryForTheProgramWrittenUnderTheWaitCursor) {
     frmConfigure* f = open();
-    f->mnuCreateDesktopShortcut->trigger();
+    ctl<QAction>(f, "mnuCreateDesktopShortcut")->trigger();
     const QString path = platform.desktopFolderValue + QStringLiteral("/Lumora.desktop");
     ASSERT_TRUE(QFileInfo::exists(path));
     EXPECT_TRUE(QFileInfo(path).isExecutable());
@@ -698,11 +705,11 @@ TEST_F(Configure, LabelStripPopsItsMenusUpAtThePointerOnTheLeftButtonOnly) {
     const struct {
         QWidget* label;
         QMenu* menu;
-    } strip[] = {{f->lblFile, f->mnuFile},
-                 {f->lblSoundControl, f->mnuSoundControls},
-                 {f->lblMouse, f->mnuMouseSensitivity},
-                 {f->lblBackColor, f->mnuColorControls},
-                 {f->lblHelp, f->mnuHelpDocument}};
+    } strip[] = {{ctl<runtime::ClickLabel>(f, "lblFile"), ctl<QMenu>(f, "mnuFile")},
+                 {ctl<runtime::ClickLabel>(f, "lblSoundControl"), ctl<QMenu>(f, "mnuSoundControls")},
+                 {ctl<runtime::ClickLabel>(f, "lblMouse"), ctl<QMenu>(f, "mnuMouseSensitivity")},
+                 {ctl<runtime::ClickLabel>(f, "lblBackColor"), ctl<QMenu>(f, "mnuColorControls")},
+                 {ctl<runtime::ClickLabel>(f, "lblHelp"), ctl<QMenu>(f, "mnuHelpDocument")}};
     for (const auto& s : strip) {
         QTest::mousePress(s.label, Qt::RightButton, {}, QPoint(4, 4));
         QTest::mouseRelease(s.label, Qt::RightButton, {}, QPoint(4, 4));
@@ -714,7 +721,7 @@ TEST_F(Configure, LabelStripPopsItsMenusUpAtThePointerOnTheLeftButtonOnly) {
         QTest::mouseRelease(s.label, Qt::LeftButton, {}, QPoint(4, 4));
     }
     QStringList items;
-    for (QAction* a : f->mnuHelpDocument->actions())
+    for (QAction* a : ctl<QMenu>(f, "mnuHelpDocument")->actions())
         items << (a->isSeparator() ? QStringLiteral("-") : a->text());
     EXPECT_EQ(items, (QStringList{"Help", "-", "Visit Our Website", "-", "About this program"}));
 }
@@ -727,13 +734,13 @@ TEST_F(Configure, WebSiteAndAboutLeaveTheDialogWithoutSaving) {
             return new runtime::Form(name);
         });
     QPointer<frmConfigure> f = open();
-    f->hscMovingFrameSpeed->setValue(222);
-    f->mnuVisitWebSite->trigger();
+    ctl<QScrollBar>(f, "hscMovingFrameSpeed")->setValue(222);
+    ctl<QAction>(f, "mnuVisitWebSite")->trigger();
     EXPECT_TRUE(!f || !f->isLoaded()) << "unloaded at once, without the closing animation";
     ASSERT_NE(forms().find(QStringLiteral("frmURLACTION")), nullptr);
     EXPECT_TRUE(forms().find(QStringLiteral("frmURLACTION"))->isVisible());
     f = open();
-    f->mnuAbout->trigger();
+    ctl<QAction>(f, "mnuAbout")->trigger();
     EXPECT_TRUE(!f || !f->isLoaded());
     ASSERT_NE(forms().find(QStringLiteral("frmCredits")), nullptr);
     EXPECT_EQ(stored(QStringLiteral("MovingMovieSpeed")), QStringLiteral("<none>"));
@@ -753,20 +760,20 @@ TEST_F(Configure, AStoreThatCannotBeWrittenIsReportedAndOkKeepsTheDialogOpen) {
     ASSERT_EQ(messages(), 1);
     EXPECT_TRUE(platform.messageBoxes[0].text.startsWith(QStringLiteral("The settings could not be saved.")));
     EXPECT_EQ(platform.messageBoxes[0].style, 48);
-    f->optOneHalf->click();
-    f->optOneFourth->click();
+    ctl<runtime::OptionButton>(f, "optOneHalf")->click();
+    ctl<runtime::OptionButton>(f, "optOneFourth")->click();
     EXPECT_EQ(messages(), 1) << "the by-the-way writes say it once";
-    f->hscMovingFrameSpeed->setValue(400);
-    f->Command1->click();
+    ctl<QScrollBar>(f, "hscMovingFrameSpeed")->setValue(400);
+    ctl<QPushButton>(f, "Command1")->click();
     EXPECT_EQ(messages(), 2);
     QTest::qWait(50);
     ASSERT_TRUE(f && f->isLoaded()) << "the choices stay on screen";
-    EXPECT_EQ(f->hscMovingFrameSpeed->value(), 400);
-    f->mnuBackColorControl->trigger();
+    EXPECT_EQ(ctl<QScrollBar>(f, "hscMovingFrameSpeed")->value(), 400);
+    ctl<QAction>(f, "mnuBackColorControl")->trigger();
     EXPECT_EQ(messages(), 3);
     // Once the store takes writes again, OK saves and closes.
     platform.memorySettings()->failWrites = false;
-    f->Command1->click();
+    ctl<QPushButton>(f, "Command1")->click();
     EXPECT_TRUE(closes(f));
     EXPECT_EQ(stored(QStringLiteral("MovingMovieSpeed")), QStringLiteral("400"));
 }
@@ -780,16 +787,16 @@ TEST_F(Configure, TheBannerMovesTheWindowThatHasNoTitleBar) {
     EXPECT_TRUE(f->windowFlags() & Qt::FramelessWindowHint);
     const QPoint before = f->pos();
     const QPoint grab(20, 10);
-    QTest::mousePress(f->Image1, Qt::LeftButton, {}, grab);
+    QTest::mousePress(ctl<QLabel>(f, "Image1"), Qt::LeftButton, {}, grab);
     QMouseEvent move(QEvent::MouseMove, QPointF(grab + QPoint(30, 20)),
-                     f->Image1->mapToGlobal(QPointF(grab + QPoint(30, 20))), Qt::NoButton, Qt::LeftButton,
+                     ctl<QLabel>(f, "Image1")->mapToGlobal(QPointF(grab + QPoint(30, 20))), Qt::NoButton, Qt::LeftButton,
                      Qt::NoModifier);
-    QCoreApplication::sendEvent(f->Image1, &move);
-    QTest::mouseRelease(f->Image1, Qt::LeftButton, {}, grab + QPoint(30, 20));
+    QCoreApplication::sendEvent(ctl<QLabel>(f, "Image1"), &move);
+    QTest::mouseRelease(ctl<QLabel>(f, "Image1"), Qt::LeftButton, {}, grab + QPoint(30, 20));
     EXPECT_EQ(f->pos(), before + QPoint(30, 20));
     // Other events on the banner leave it alone.
     QEvent hover(QEvent::Enter);
-    QCoreApplication::sendEvent(f->Image1, &hover);
+    QCoreApplication::sendEvent(ctl<QLabel>(f, "Image1"), &hover);
     EXPECT_EQ(f->pos(), before + QPoint(30, 20));
 }
 

@@ -123,6 +123,19 @@ static QString windowName(xcb_connection_t* c, xcb_window_t w) {
     return s.isEmpty() ? ask(XCB_ATOM_WM_NAME) : s;
 }
 
+// The first window with a name below `window`, searched `depth` levels down; 0 when none.
+static xcb_window_t namedDescendant(xcb_connection_t* c, xcb_window_t window, int depth) {
+    if (depth == 0) return 0;
+    xcb_query_tree_reply_t* tree = xcb_query_tree_reply(c, xcb_query_tree(c, window), nullptr);
+    if (!tree) return 0;
+    const xcb_window_t* kids = xcb_query_tree_children(tree);
+    xcb_window_t found = 0;
+    for (int i = 0; i < xcb_query_tree_children_length(tree) && !found; ++i)
+        found = !windowName(c, kids[i]).isEmpty() ? kids[i] : namedDescendant(c, kids[i], depth - 1);
+    free(tree);
+    return found;
+}
+
 QList<TopWindow> X11Session::topWindows() {
     QList<TopWindow> out;
     if (!m_conn) return out;
@@ -134,6 +147,20 @@ QList<TopWindow> X11Session::topWindows() {
         if (auto* g = xcb_get_geometry_reply(m_conn, xcb_get_geometry(m_conn, kids[i]), nullptr)) {
             w.geometry = QRect(g->x, g->y, g->width, g->height);
             free(g);
+        }
+        // A window manager's frame carries no name: the program's window sits inside it, and its
+        // caption and place are that window's.
+        if (w.name.isEmpty()) {
+            const xcb_window_t client = namedDescendant(m_conn, kids[i], 3);
+            if (client) {
+                w.name = windowName(m_conn, client);
+                auto* g = xcb_get_geometry_reply(m_conn, xcb_get_geometry(m_conn, client), nullptr);
+                auto* at = xcb_translate_coordinates_reply(
+                    m_conn, xcb_translate_coordinates(m_conn, client, screenOf(m_conn)->root, 0, 0), nullptr);
+                if (g && at) w.geometry = QRect(at->dst_x, at->dst_y, g->width, g->height);
+                free(g);
+                free(at);
+            }
         }
         if (auto* at = xcb_get_window_attributes_reply(m_conn, xcb_get_window_attributes(m_conn, kids[i]), nullptr)) {
             w.mapped = at->map_state == XCB_MAP_STATE_VIEWABLE;

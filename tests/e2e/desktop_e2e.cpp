@@ -1,8 +1,7 @@
-#include "X11Session.h"
+#include "ScreenTest.h"
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QTemporaryDir>
-#include <QThread>
 #include <gtest/gtest.h>
 #include <xcb/xcb.h>
 
@@ -30,17 +29,31 @@ QStringList xfwm4(const QString& compositor) {
 
 // The window managers people run by hand with xss-lock or xautolock, with the panels and compositors
 // that go with them: the screen saver must own the screen on each as it does on a bare X server.
-class OnADesktop : public ::testing::TestWithParam<DesktopCase> {};
+// Each test brings up its own X server with a window manager on it.
+class OnOwnServer : public e2e::ScreenTest {
+protected:
+    void SetUp() override {
+        m_x = X11Session::ownServer();
+        ScreenTest::SetUp();
+    }
+    X11Session& x() override { return *m_x; }
+    // Starts the programs in order and waits for the window manager among them.
+    void startDesktop(const QList<QStringList>& programs) {
+        for (const QStringList& program : programs)
+            ASSERT_NE(m_x->startProgram(program.first(), program.mid(1)), nullptr)
+                << program.first().toStdString() << " is not installed";
+        ASSERT_GE(e2e::waitUntil([&] { return m_x->windowManagerRunning(); }, 15000), 0)
+            << "no window manager came up";
+    }
+    std::unique_ptr<X11Session> m_x;
+};
+
+class OnADesktop : public OnOwnServer, public ::testing::WithParamInterface<DesktopCase> {};
 
 TEST_P(OnADesktop, TheScreenSaverHoldsTheKeyboardAndPointerAndCoversPanelsAndPopUps) {
     const DesktopCase& desktop = GetParam();
-    std::unique_ptr<X11Session> x = X11Session::ownServer();
-    ASSERT_TRUE(x->ok());
-    for (const QStringList& program : desktop.programs)
-        ASSERT_NE(x->startProgram(program.first(), program.mid(1)), nullptr)
-            << program.first().toStdString() << " is not installed";
-    ASSERT_GE(e2e::waitUntil([&] { return x->windowManagerRunning(); }, 15000), 0)
-        << "no window manager came up";
+    X11Session* x = m_x.get();
+    ASSERT_NO_FATAL_FAILURE(startDesktop(desktop.programs));
     QRect panel;
     if (desktop.programs.last().first() == QLatin1String("tint2")) {
         ASSERT_GE(e2e::waitUntil(
@@ -53,7 +66,7 @@ TEST_P(OnADesktop, TheScreenSaverHoldsTheKeyboardAndPointerAndCoversPanelsAndPop
                   0)
             << "the panel did not show";
     }
-    QThread::msleep(500);
+    settle();
 
     ProgramRun run;
     const QString red =
@@ -104,29 +117,25 @@ namespace {
 
 // The dialogs shrink as they close. Under a window manager that frames them, each new size used to
 // show as a black box until the program painted it.
-TEST(ShrinkOnADesktop, AClosingDialogShrinksAsItsOwnPictureNeverABlackBox) {
-    std::unique_ptr<X11Session> x = X11Session::ownServer();
-    ASSERT_TRUE(x->ok());
-    ASSERT_NE(x->startProgram(QStringLiteral("openbox")), nullptr) << "openbox is not installed";
-    ASSERT_GE(e2e::waitUntil([&] { return x->windowManagerRunning(); }, 15000), 0);
+class ShrinkOnADesktop : public OnOwnServer {};
+
+TEST_F(ShrinkOnADesktop, AClosingDialogShrinksAsItsOwnPictureNeverABlackBox) {
+    X11Session* x = m_x.get();
+    ASSERT_NO_FATAL_FAILURE(startDesktop({{QStringLiteral("openbox")}}));
     QProcess::execute(QStringLiteral("env"),
                       {QStringLiteral("DISPLAY=") + x->display(), QStringLiteral("xsetroot"),
                        QStringLiteral("-solid"), QStringLiteral("#00ff00")});
     ProgramRun run;
     run.setEnvironment(QStringLiteral("DISPLAY"), x->display());
     run.start(QStringLiteral("/c"));
-    const QString config = QStringLiteral("Lumora Video & Multimedia Screensaver");
+    const QString config = e2e::kConfigureDialog;
     // The splash goes by itself; then the dialog, and its mouse dialog from the keyboard.
-    ASSERT_GE(e2e::waitUntil([&] { return x->windowNamed(config) != 0; }, 15000), 0);
-    QThread::msleep(500);
+    ASSERT_TRUE(waitDrawn(config, 15000).isValid());
     x->xdotool({QStringLiteral("windowactivate"), QString::number(x->windowNamed(config))});
-    QThread::msleep(300);
-    x->xdotool({QStringLiteral("key"), QStringLiteral("alt+m")});
-    QThread::msleep(150);
-    x->xdotool({QStringLiteral("key"), QStringLiteral("Return")});
+    settle();
+    keys({QStringLiteral("alt+m"), QStringLiteral("Return")});
     const QString mouse = QStringLiteral("Mouse Sensitivity Control");
-    ASSERT_GE(e2e::waitUntil([&] { return x->windowNamed(mouse) != 0; }, 5000), 0);
-    QThread::msleep(500);
+    ASSERT_TRUE(waitDrawn(mouse, 5000).isValid());
     // Its place on the screen, with room for the window manager's frame.
     const QRect dialogArea =
         x->visibleWindowGeometry(QStringLiteral("--name"), QLatin1Char('^') + mouse + QLatin1Char('$'))

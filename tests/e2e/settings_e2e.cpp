@@ -1,7 +1,7 @@
 #include "ScreenTest.h"
-#include "platform/FileNames.h"
+#include "base/FileNames.h"
 #include "platform/linux/IniSettingsBackend.h"
-#include "platform/linux/SettingsFormat.h"
+#include "base/SettingsFormat.h"
 #include <QFile>
 #include <QRegularExpression>
 #include <QThread>

@@ -1,6 +1,6 @@
 // The play-list reader on arbitrary bytes: it must never crash, and what it reads must survive the
 // writer: read, write, read again gives the same header and entries.
-#include "playlist/PlayListFile.h"
+#include "base/PlayListFile.h"
 
 #include <QFile>
 #include <QTemporaryDir>

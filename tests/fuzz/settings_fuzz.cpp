@@ -1,7 +1,7 @@
 // The settings reader and writer on arbitrary bytes: nothing may crash; a file read, written and read
 // again gives the same map for every key; and a value the program sets, whatever its characters,
 // reads back as set while every other value stays as it was.
-#include "platform/linux/SettingsFormat.h"
+#include "base/SettingsFormat.h"
 
 #include <QBuffer>
 #include <QSettings>

@@ -1,4 +1,4 @@
-#include "platform/FileNames.h"
+#include "base/FileNames.h"
 #include "platform/linux/LinuxPlatform.h"
 #include "platform/mpv/LocalMedia.h"
 #include <QCoreApplication>

@@ -2,12 +2,12 @@
 
 #include "support/inprocess/InProcessPlatform.h"
 #include "playlist/BrowseLists.h"
-#include "playlist/PlayListFile.h"
+#include "base/PlayListFile.h"
 #include "playlist/frmFileLister.h"
 #include "runtime/Controls.h"
-#include "runtime/Convert.h"
+#include "base/Convert.h"
 #include "runtime/FormRegistry.h"
-#include "runtime/RuntimeError.h"
+#include "base/RuntimeError.h"
 #include "platform/Settings.h"
 #include "support/TestFiles.h"
 #include <QAction>
@@ -19,6 +19,7 @@
 #include <QScopeGuard>
 #include <QGroupBox>
 #include <QLabel>
+#include <QListView>
 #include <QListWidget>
 #include <QMenu>
 #include <QMouseEvent>
@@ -65,12 +66,12 @@ TEST_F(FileListerTest, FirstUseLoadsTheFileHiddenAndLaterUsesShareTheList) {
     EXPECT_FALSE(lister->isVisible());
     EXPECT_EQ(lister->objectName(), QStringLiteral("frmFileLister"));
 
-    auto* list = lister->findChild<QListWidget*>(QStringLiteral("List1"));
+    auto* list = lister->findChild<QListView*>(QStringLiteral("List1"));
     auto* label = lister->findChild<QLabel*>(QStringLiteral("Label1"));
     ASSERT_EQ(list, lister->List1);
     ASSERT_EQ(label, lister->Label1);
-    ASSERT_EQ(list->count(), 3);
-    EXPECT_EQ(list->item(1)->text(), QStringLiteral("/v/b c.avi"));
+    ASSERT_EQ(list->model()->rowCount(), 3);
+    EXPECT_EQ(list->model()->index(1, 0).data().toString(), QStringLiteral("/v/b c.avi"));
     EXPECT_EQ(label->text(), QStringLiteral("my header"));
     EXPECT_EQ(lister->header(), QStringLiteral("my header"));
     // The header is painted in the colour of the face it sits on.
@@ -235,8 +236,8 @@ protected:
         unloadFileLister();
         releaseUnloaded();
     }
-    static void clickRow(QListWidget* list, int row) {
-        const QRect r = list->visualItemRect(list->item(row));
+    static void clickRow(QAbstractItemView* list, int row) {
+        const QRect r = list->visualRect(list->model()->index(row, 0));
         QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, r.center());
     }
     static void moveOver(QWidget* w) {
@@ -253,7 +254,7 @@ protected:
     QStringList folderPaths(const frmFileLister* f) const {
         QStringList out;
         for (int i = 0; i < f->Dir1->count(); ++i)
-            out << f->Dir1->item(i)->data(FolderList::PathRole).toString();
+            out << f->Dir1->item(i)->data(FolderList::kPathRole).toString();
         return out;
     }
     // Waits for a closing animation to unload the form.
@@ -435,7 +436,7 @@ TEST_F(EditorTest, AHiddenLoadListsNoFoldersAndTheFirstShowingGoesToTheSavedFold
               (QStringList{m_root, m_media, films, films + "/Alpha", films + "/sub1", films + "/Sub2"}));
     EXPECT_EQ(f->Dir1->item(0)->text(), m_root);
     EXPECT_EQ(f->Dir1->item(2)->text(), QStringLiteral("Films"));
-    EXPECT_EQ(f->Dir1->item(4)->data(FolderList::LevelRole).toInt(), 3);
+    EXPECT_EQ(f->Dir1->item(4)->data(FolderList::kLevelRole).toInt(), 3);
     EXPECT_EQ(f->Dir1->currentRow(), 2);
     EXPECT_EQ(f->File1->path(), films);
     EXPECT_EQ(f->File1->fileNames(), (QStringList{"a.avi", "b.MPG", "Zulu.Mp4"}));
@@ -474,6 +475,40 @@ TEST_F(EditorTest, AFolderThatHasGoneLeavesTheListAtTheDrivesRoot) {
     QFile::remove(m_root + QStringLiteral("/config/larkspur/lumora.ini"));
     f = open();
     EXPECT_EQ(f->Dir1->path(), m_platform.homeFolderValue);
+}
+
+TEST_F(EditorTest, ASubfolderGoneSinceItWasListedDoesNotOpenAndTheListStays) {
+    makeFiles(m_media + QStringLiteral("/gone soon"), {});
+    makeFiles(m_media, {"here.mpg"});
+    frmFileLister* f = open(m_media);
+    ASSERT_NE(f, nullptr);
+    const int row = int(folderPaths(f).indexOf(m_media + QStringLiteral("/gone soon")));
+    ASSERT_GT(row, 0);
+    ASSERT_TRUE(QDir(m_media + QStringLiteral("/gone soon")).removeRecursively());
+    clickRow(f->Dir1, row);
+    const QRect r = f->Dir1->visualItemRect(f->Dir1->item(row));
+    QTest::mouseDClick(f->Dir1->viewport(), Qt::LeftButton, {}, r.center());
+    EXPECT_EQ(f->Dir1->path(), m_media);
+    EXPECT_FALSE(folderPaths(f).contains(m_media + QStringLiteral("/gone soon"))) << "read again";
+    EXPECT_EQ(f->Dir1->currentItem()->data(FolderList::kPathRole).toString(), m_media);
+    EXPECT_EQ(f->File1->fileNames(), QStringList{"here.mpg"});
+    EXPECT_TRUE(m_platform.messageBoxes.isEmpty());
+}
+
+TEST_F(EditorTest, ADeepFolderIsShownAtTheTopOfTheFolderList) {
+    QString deep = m_media;
+    for (const char* step : {"a", "b", "c", "d", "e", "f", "g", "h"})
+        deep += u'/' + QString::fromLatin1(step);
+    // Enough subfolders below it that the list can put it at its top.
+    for (int i = 0; i < 12; ++i)
+        makeFiles(deep + QStringLiteral("/inner %1").arg(i), {});
+    frmFileLister* f = open(deep);
+    ASSERT_NE(f, nullptr);
+    ASSERT_EQ(f->Dir1->path(), deep);
+    const QRect current = f->Dir1->visualItemRect(f->Dir1->currentItem());
+    EXPECT_EQ(current.top(), 0) << "the open folder heads the list";
+    const QRect firstSubfolder = f->Dir1->visualItemRect(f->Dir1->item(f->Dir1->currentRow() + 1));
+    EXPECT_LT(firstSubfolder.bottom(), f->Dir1->viewport()->height()) << "its subfolders in view below it";
 }
 
 TEST_F(EditorTest, ADriveThatIsNotReadySaysSoAndTheListGoesBack) {
@@ -563,10 +598,10 @@ TEST_F(EditorTest, AFileNamedInLatin1IsListedAddedAndSavedByItsBytes) {
     ASSERT_EQ(f->File1->count(), 2);
     // Shown as the user reads it.
     EXPECT_EQ(f->File1->item(0)->text(), QStringLiteral("caf\u00e9.mpg"));
-    EXPECT_EQ(f->List1->item(0)->text(), QStringLiteral("/old/\u00e9t\u00e9.mpg"));
+    EXPECT_EQ(f->List1->model()->index(0, 0).data().toString(), QStringLiteral("/old/\u00e9t\u00e9.mpg"));
     clickRow(f->File1, 0);
     clickRow(f->File1, 1);
-    EXPECT_EQ(f->List1->item(1)->text(), m_media + QStringLiteral("/caf\u00e9.mpg"));
+    EXPECT_EQ(f->List1->model()->index(1, 0).data().toString(), m_media + QStringLiteral("/caf\u00e9.mpg"));
     moveOver(f->List1->viewport());
     f->Command1->click();
     EXPECT_TRUE(unloaded());
@@ -634,17 +669,22 @@ TEST_F(EditorTest, CancelKeepsEverythingAndClearAllChangesTheFileOnlyWhenSaved) 
     writeList(3);
     SaveSetting(QStringLiteral("PlayInRandomOrder"), QStringLiteral("True"));
     const QByteArray saved = bytesOf(m_path);
-    const QByteArray settingsBefore = bytesOf(m_root + QStringLiteral("/config/larkspur/lumora.ini"));
+    const QString settingsFile = m_root + QStringLiteral("/config/larkspur/lumora.ini");
+    const QByteArray settingsBefore = bytesOf(settingsFile);
+    // The editor closed and left the play list and the settings as they were.
+    auto closedLeavingFiles = [&] {
+        EXPECT_TRUE(unloaded());
+        EXPECT_EQ(bytesOf(m_path), saved);
+        EXPECT_EQ(bytesOf(settingsFile), settingsBefore);
+        releaseUnloaded();
+    };
     makeFiles(m_media, {"new.mpg"});
     frmFileLister* f = open();
     f->Dir1->setPath(m_media);
     clickRow(f->File1, 0);
     clickRow(f->List1, 0);
     f->Command2->click();
-    EXPECT_TRUE(unloaded());
-    EXPECT_EQ(bytesOf(m_path), saved);
-    EXPECT_EQ(bytesOf(m_root + QStringLiteral("/config/larkspur/lumora.ini")), settingsBefore);
-    releaseUnloaded();
+    closedLeavingFiles();
 
     f = open();
     EXPECT_EQ(entries(f), (QStringList{"/old/e0.mpg", "/old/e1.mpg", "/old/e2.mpg"}));
@@ -654,20 +694,14 @@ TEST_F(EditorTest, CancelKeepsEverythingAndClearAllChangesTheFileOnlyWhenSaved) 
         << "the save button keeps its state";
     // Nothing is written until a save: the close box, Cancel and Esc all leave file and settings.
     EXPECT_EQ(bytesOf(m_path), saved);
-    EXPECT_EQ(bytesOf(m_root + QStringLiteral("/config/larkspur/lumora.ini")), settingsBefore);
+    EXPECT_EQ(bytesOf(settingsFile), settingsBefore);
     f->Label5->setFocus();
     QTest::mouseClick(f->Label5, Qt::LeftButton);
-    EXPECT_TRUE(unloaded());
-    EXPECT_EQ(bytesOf(m_path), saved);
-    EXPECT_EQ(GetSetting(QStringLiteral("PlayInRandomOrder"), "<none>"), QStringLiteral("True"));
-    releaseUnloaded();
+    closedLeavingFiles();
     f = open();
     f->Command5->click();
     QTest::keyClick(f, Qt::Key_Escape);
-    EXPECT_TRUE(unloaded());
-    EXPECT_EQ(bytesOf(m_path), saved);
-    EXPECT_EQ(bytesOf(m_root + QStringLiteral("/config/larkspur/lumora.ini")), settingsBefore);
-    releaseUnloaded();
+    closedLeavingFiles();
 
     // Saved, the cleared list is an empty play list under the same header, in order.
     f = open();
@@ -787,7 +821,7 @@ TEST_F(EditorTest, EnterAddsTheCurrentFileRemovesTheCurrentEntryAndEscapeCancels
     QTest::keyClick(f->File1, Qt::Key_Enter);
     EXPECT_EQ(entries(f), (QStringList{m_media + "/b.mpg", m_media + "/c.mpg"}));
     f->List1->setFocus();
-    f->List1->setCurrentRow(0);
+    f->List1->setCurrentIndex(f->List1->model()->index(0, 0));
     QTest::keyClick(f->List1, Qt::Key_Return);
     EXPECT_EQ(entries(f), QStringList{m_media + "/c.mpg"});
     QTest::keyClick(f->List1, Qt::Key_Escape);

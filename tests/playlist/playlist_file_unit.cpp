@@ -8,9 +8,10 @@
 #include <unistd.h>
 
 #include "support/inprocess/InProcessPlatform.h"
-#include "playlist/PlayListFile.h"
+#include "base/PlayListFile.h"
+#include "playlist/PlayList.h"
 #include "runtime/FormRegistry.h"
-#include "runtime/RuntimeError.h"
+#include "base/RuntimeError.h"
 #include "support/TestFiles.h"
 #include <QDir>
 #include <QFile>

@@ -5,7 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "playlist/PlayListFile.h"
+#include "base/PlayListFile.h"
 #include "support/TestFiles.h"
 #include <QByteArray>
 #include <QFile>

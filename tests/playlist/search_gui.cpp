@@ -1,8 +1,9 @@
-#include "platform/FileNames.h"
+#include "base/FileNames.h"
 #include "support/inprocess/InProcessPlatform.h"
-#include "playlist/MediaPatterns.h"
+#include "base/MediaPatterns.h"
 #include "playlist/SearchForms.h"
-#include "playlist/SearchLists.h"
+#include "playlist/BrowseLists.h"
+#include "playlist/PlayList.h"
 #include "playlist/frmFileLister.h"
 #include "playlist/frmFileSearch.h"
 #include "playlist/frmSingleFileSearch.h"
@@ -22,11 +23,13 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QScopeGuard>
+#include <QStyleOptionViewItem>
 #include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
 #include <cstdio>
 #include <memory>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using runtime::forms;
@@ -425,7 +428,7 @@ TEST_F(SearchTest, APlayListThatIsFullTakesNoMoreAndTheUserIsTold) {
     QStringList filler;
     for (int i = 0; i < frmFileLister::kMaxEntries - 2; ++i)
         filler << QStringLiteral("/earlier/%1.mpg").arg(i);
-    lister->List1->addItems(filler);
+    playList().appendWhileRoom(filler);
     auto* f = open<frmFileSearch>(kSearch);
     search(f, tree.path());
     f->Command3->click();
@@ -458,6 +461,53 @@ TEST_F(SearchTest, AFileNamedInLatin1IsFoundShownAndAddedByItsBytes) {
     EXPECT_EQ(lister->listItem(2), platform::fileNameText(latin1));
 }
 
+TEST_F(SearchTest, AFolderNamedInLatin1IsShownAsReadAndOpensByItsBytes) {
+    const QByteArray latin1 = QFile::encodeName(tree.path()) + "/caf\xe9";
+    ASSERT_EQ(::mkdir(latin1.constData(), 0755), 0);
+    const auto removeLatin1 = qScopeGuard([&] { ::rmdir(latin1.constData()); });
+    auto* f = open<frmFileSearch>(kSearch);
+    QListWidgetItem* cafe = nullptr;
+    for (int i = 0; i < f->dirList->count(); ++i)
+        if (f->dirList->item(i)->text() == QStringLiteral("caf\u00e9")) cafe = f->dirList->item(i);
+    ASSERT_NE(cafe, nullptr);
+    EXPECT_EQ(cafe->data(FolderList::kPathRole).toString(), platform::fileNameText(latin1));
+    f->dirList->setCurrentItem(cafe);
+    EXPECT_TRUE(f->dirList->openHighlighted());
+    EXPECT_EQ(f->dirList->path(), platform::fileNameText(latin1));
+    EXPECT_EQ(f->dirList->currentItem()->text(), QStringLiteral("caf\u00e9"));
+}
+
+// The editor and both searches browse with the same lists: one drive caption, one indent a step.
+TEST_F(SearchTest, TheEditorAndTheSearchesCaptionDrivesAndIndentFoldersAlike) {
+    frmFileLister* lister = fileLister();
+    ASSERT_NE(lister, nullptr);
+    lister->Show();
+    QCoreApplication::processEvents();
+    auto* search = open<frmFileSearch>(kSearch);
+    auto* single = open<frmSingleFileSearch>(kSingle);
+    ASSERT_NE(search, nullptr);
+    ASSERT_NE(single, nullptr);
+    const QList<QPair<DriveList*, FolderList*>> lists = {{lister->Drive1, lister->Dir1},
+                                                         {search->drvList, search->dirList},
+                                                         {single->drvList, single->dirList}};
+    for (const auto& [drives, folders] : lists) {
+        ASSERT_EQ(drives->count(), 3);
+        EXPECT_EQ(drives->itemText(0), tree.path() + QStringLiteral("  [test]"));
+        EXPECT_EQ(drives->itemText(1), other.path() + QStringLiteral("  [other]"));
+        EXPECT_EQ(drives->minimumSizeHint().width(), lister->Drive1->minimumSizeHint().width());
+        // The same row two steps further in is four average characters wider.
+        ASSERT_GE(folders->count(), 2);
+        QListWidgetItem* row = folders->item(1);
+        QStyleOptionViewItem option;
+        option.initFrom(folders);
+        const int narrow = folders->itemDelegate()->sizeHint(option, folders->indexFromItem(row)).width();
+        row->setData(FolderList::kLevelRole, row->data(FolderList::kLevelRole).toInt() + 2);
+        const int wide = folders->itemDelegate()->sizeHint(option, folders->indexFromItem(row)).width();
+        EXPECT_EQ(wide - narrow, 4 * option.fontMetrics.averageCharWidth())
+            << drives->objectName().toStdString();
+    }
+}
+
 TEST_F(SearchTest, ThePatternBoxTakesBackACharacterNoFileNameCanHold) {
     auto* f = open<frmFileSearch>(kSearch);
     f->txtSearchSpec->clear();
@@ -478,7 +528,7 @@ TEST_F(SearchTest, StartOnAHighlightedFolderOpensItInsteadOfSearching) {
     auto* f = open<frmFileSearch>(kSearch);
     QListWidgetItem* videos = nullptr;
     for (int i = 0; i < f->dirList->count(); ++i)
-        if (f->dirList->item(i)->data(FolderListBox::kPathRole).toString() ==
+        if (f->dirList->item(i)->data(FolderList::kPathRole).toString() ==
             tree.path() + QStringLiteral("/Videos"))
             videos = f->dirList->item(i);
     ASSERT_NE(videos, nullptr);

@@ -1,6 +1,6 @@
-#include "runtime/Convert.h"
-#include "runtime/Random.h"
-#include "runtime/RuntimeError.h"
+#include "base/Convert.h"
+#include "base/Random.h"
+#include "base/RuntimeError.h"
 #include "runtime/Twips.h"
 #include <QSet>
 #include <cmath>

@@ -1,10 +1,11 @@
-#include "platform/FileNames.h"
+#include "base/FileNames.h"
 #include "support/inprocess/InProcessPlatform.h"
 #include "platform/linux/IniSettingsBackend.h"
-#include "platform/linux/SettingsFormat.h"
-#include "runtime/Convert.h"
-#include "runtime/RuntimeError.h"
+#include "base/SettingsFormat.h"
+#include "base/Convert.h"
+#include "base/RuntimeError.h"
 #include "platform/Settings.h"
+#include "base/SettingsKeys.h"
 #include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
@@ -641,6 +642,113 @@ TEST_F(SettingsFile, KilledSaveLeavesTheOldOrTheNewFileWholeAndNothingPilesUp) {
     std::printf(
         "[          ] 200 kills in %lld ms; temporaries left by a kill %d times\n", timer.elapsed(),
         temporariesSeen);
+}
+
+// What each reader got for a missing key while it passed its own default: fresh settings must
+// look the same through the keys' table.
+TEST_F(SettingsFile, MissingKeysReadAsTheirReadersAlwaysRead) {
+    using settings::Key;
+    using settings::Reader;
+    platform.windowsDirectoryValue = QStringLiteral("/usr/share/lumora");
+    platform.homeFolderValue = QStringLiteral("/home/someone");
+    const struct {
+        settings::KeyRef key;
+        Reader reader;
+        const char* expected;
+    } fresh[] = {
+        {Key::AbsoluteFullScreenDisplayMode, Reader::Any, "False"},
+        {Key::OneFourthScreenDisplayMode, Reader::Any, "False"},
+        {Key::OneFourthScreenDisplayMode, Reader::FloatingPlayer, "True"},
+        {Key::OneEighthScreenDisplayMode, Reader::Any, "True"},
+        {Key::OneEighthScreenDisplayMode, Reader::FloatingPlayer, "False"},
+        {Key::ThreeQuartersScreenMode, Reader::FloatingPlayer, "False"},
+        {Key::WidthOfScreenResolution, Reader::FloatingPlayer, "640"},
+        {Key::HeightOfScreenResolution, Reader::FloatingPlayer, "480"},
+        {Key::MovieWillFloat, Reader::Any, "1"},
+        {Key::MovingMovieSpeed, Reader::Any, "50"},
+        {Key::PictureTrails, Reader::Any, "1"},
+        {Key::GradOn, Reader::Any, "0"},
+        {Key::Green_Level, Reader::Any, "255"},
+        {Key::FireGradInterval, Reader::Any, "6000"},
+        {Key::FireGradInterval, Reader::FloatingPlayer, "30000"},
+        {Key::BackDropColor, Reader::Any, "0"},
+        {Key::PlaySingleFile, Reader::Any, "True"},
+        {Key::PlayMultipleFiles, Reader::Any, "False"},
+        {Key::VideoFile, Reader::Any, "/usr/share/lumora/lumora.mpg"},
+        {Key::VideoFile, Reader::StartUpName, "/lumora.mpg"},
+        {Key::PlayInRandomOrder, Reader::Any, "False"},
+        {Key::FileNotToRepeat, Reader::Any, ""},
+        {Key::PathToLastDirectory, Reader::Any, "/home/someone"},
+        {Key::PathToLastDirectoryFrmFileLister, Reader::Any, "/home/someone"},
+        {Key::MouseSensitivity, Reader::Any, "4"},
+        {Key::IgnoreMouseMovement, Reader::Any, "False"},
+        {Key::DoNotIgnoreMouseMovent, Reader::Any, "True"},
+        {Key::ScreensaverSoundMutePreference, Reader::Any, "0"},
+    };
+    for (const auto& f : fresh)
+        EXPECT_EQ(settings::text(f.key, f.reader), QString::fromLatin1(f.expected))
+            << qPrintable(settings::nameOf(f.key)) << " reader " << int(f.reader);
+    EXPECT_FALSE(settings::read(Key::OneFourthScreenDisplayMode));
+    EXPECT_TRUE(settings::read(Key::OneFourthScreenDisplayMode, Reader::FloatingPlayer));
+    EXPECT_EQ(settings::read(Key::FireGradInterval, Reader::FloatingPlayer), 30000);
+    EXPECT_EQ(settings::stored(Key::VideoFile), std::nullopt);
+    EXPECT_FALSE(QFileInfo::exists(path)) << "reading writes nothing";
+}
+
+// The typed saves write the very bytes the forms wrote as text, and what they write reads back.
+TEST_F(SettingsFile, TypedKeysStoreWhatTheFormsStoredAndReadItBack) {
+    using settings::Key;
+    settings::save(Key::PlaySingleFile, false);
+    settings::save(Key::OneEighthScreenDisplayMode, true);
+    settings::save(Key::FireGradInterval, 12000);
+    settings::save(Key::HeightOfScreenResolution, -1);
+    settings::save(Key::VideoFile, QStringLiteral(" /media/clip one.mkv "));
+    settings::save(Key::Green_Level, QString());
+    const QByteArray typed = fileText();
+
+    QFile::remove(path);
+    SaveSetting(QStringLiteral("PlaySingleFile"), QStringLiteral("False"));
+    SaveSetting(QStringLiteral("OneEighthScreenDisplayMode"), QStringLiteral("True"));
+    SaveSetting(QStringLiteral("FireGradInterval"), QStringLiteral("12000"));
+    SaveSetting(QStringLiteral("HeightOfScreenResolution"), QStringLiteral("-1"));
+    SaveSetting(QStringLiteral("VideoFile"), QStringLiteral(" /media/clip one.mkv "));
+    SaveSetting(QStringLiteral("Green_Level"), QString());
+    EXPECT_EQ(typed, fileText());
+
+    EXPECT_FALSE(settings::read(Key::PlaySingleFile));
+    EXPECT_TRUE(settings::read(Key::OneEighthScreenDisplayMode, settings::Reader::FloatingPlayer));
+    EXPECT_EQ(settings::read(Key::FireGradInterval, settings::Reader::FloatingPlayer), 12000);
+    EXPECT_EQ(settings::read(Key::HeightOfScreenResolution), -1);
+    EXPECT_EQ(settings::read(Key::VideoFile), QStringLiteral(" /media/clip one.mkv "));
+    // Stored empty is a value, not a missing key.
+    EXPECT_EQ(settings::read(Key::Green_Level), QString());
+    EXPECT_EQ(settings::stored(Key::Green_Level), QString());
+}
+
+// A hand-edited value: the players' reads fail (and each player keeps what it had), the dialogs
+// show the default or the nearest value their control takes.
+TEST_F(SettingsFile, HandEditedValuesFailStrictReadsAndControlsFallBack) {
+    using settings::Key;
+    writeFile("[lumora]\nOneEighthScreenDisplayMode=yes\nFireGradInterval=40000\nMovingMovieSpeed=fast\n"
+              "PictureTrails=0.5\nMouseSensitivity=600\n");
+    auto failure = [](auto read) -> std::optional<runtime::ErrorKind> {
+        try {
+            read();
+        } catch (const runtime::RuntimeError& e) {
+            return e.kind();
+        }
+        return std::nullopt;
+    };
+    EXPECT_EQ(failure([] { settings::read(Key::OneEighthScreenDisplayMode); }), runtime::ErrorKind::TypeMismatch);
+    EXPECT_EQ(failure([] { settings::read(Key::FireGradInterval); }), runtime::ErrorKind::Overflow);
+    EXPECT_EQ(failure([] { settings::read(Key::MovingMovieSpeed); }), runtime::ErrorKind::TypeMismatch);
+    EXPECT_EQ(settings::read(Key::PictureTrails), 0) << "a half rounds to the even neighbour";
+
+    EXPECT_TRUE(settings::readOrDefault(Key::OneEighthScreenDisplayMode));
+    EXPECT_EQ(settings::readInRange(Key::FireGradInterval, 1000, 30000), 30000);
+    EXPECT_EQ(settings::readInRange(Key::MovingMovieSpeed, 1, 1000), 50);
+    EXPECT_EQ(settings::readInRange(Key::MouseSensitivity, 4, 500), 500);
+    EXPECT_EQ(settings::readInRange(Key::BackDropColor, 0, 0xFFFFFF), 0);
 }
 
 TEST(GetWindows, DataFolderWithoutTrailingSlashOrTheClassicDefault) {

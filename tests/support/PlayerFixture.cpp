@@ -4,7 +4,8 @@
 #include <QMouseEvent>
 #include <QWidget>
 
-#include "playlist/PlayListFile.h"
+#include "base/PlayListFile.h"
+#include "playlist/PlayList.h"
 #include "runtime/FormRegistry.h"
 #include "platform/SystemServices.h"
 #include "shell/VIDEOSCR.h"

@@ -1,7 +1,7 @@
 #include "platform/linux/IniSettingsBackend.h"
 
-#include "platform/linux/SettingsFormat.h"
-#include "runtime/RuntimeError.h"
+#include "base/SettingsFormat.h"
+#include "base/RuntimeError.h"
 #include <QBuffer>
 #include <QCoreApplication>
 #include <QElapsedTimer>

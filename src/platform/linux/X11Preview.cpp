@@ -6,7 +6,7 @@
 #include <QtGui/qguiapplication_platform.h>
 #include <cstdlib>
 #include <xcb/xcb.h>
-#include "runtime/RuntimeError.h"
+#include "base/RuntimeError.h"
 
 namespace platform {
 

@@ -1,6 +1,6 @@
 #include "platform/mpv/LocalMedia.h"
 
-#include "platform/FileNames.h"
+#include "base/FileNames.h"
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>

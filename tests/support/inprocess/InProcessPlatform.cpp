@@ -5,7 +5,7 @@
 
 #include "platform/linux/IniSettingsBackend.h"
 #include "runtime/Form.h"
-#include "runtime/RuntimeError.h"
+#include "base/RuntimeError.h"
 #include <QApplication>
 #include <QDir>
 #include <QWidget>

@@ -1,5 +1,7 @@
-#include "platform/FileNames.h"
-#include "platform/linux/SettingsFormat.h"
+#include "base/FileNames.h"
+#include "base/SettingsFormat.h"
+#include "base/SettingsKeys.h"
+#include <QSet>
 #include <QBuffer>
 #include <QFile>
 #include <QHash>
@@ -434,5 +436,35 @@ TEST(SettingsFormat, RandomFilesRoundTrip) {
         const std::optional<QByteArray> saved = writeMap(r.map);
         ASSERT_TRUE(saved);
         EXPECT_EQ(readBytes(*saved).values(), expected) << saved->toStdString();
+    }
+}
+
+// Two keys that the store takes for one (names compare without case) would overwrite each other, and
+// a name the file cannot carry would fail every save of it.
+TEST(SettingsKeys, EveryKeyHasItsOwnNameAndTheFileCarriesEachOne) {
+    QSet<QString> folded;
+    QSettings::SettingsMap map;
+    for (const settings::KeyInfo& k : settings::kKeys) {
+        const QString name = settings::nameOf(settings::KeyRef{k.id});
+        EXPECT_FALSE(folded.contains(name.toCaseFolded())) << qPrintable(name);
+        folded.insert(name.toCaseFolded());
+        map.insert(QStringLiteral("lumora/") + name, name + QStringLiteral(" value"));
+    }
+    const std::optional<QByteArray> written = writeMap(map);
+    ASSERT_TRUE(written) << "a key name the file refuses";
+    const Read back = readBytes(*written);
+    ASSERT_TRUE(back.ok);
+    for (const settings::KeyInfo& k : settings::kKeys) {
+        const QString name = settings::nameOf(settings::KeyRef{k.id});
+        EXPECT_EQ(back.value(name), name + QStringLiteral(" value"));
+    }
+
+    // One default per reader and key, and only where the reader differs.
+    QSet<QPair<int, int>> readers;
+    for (const settings::ReaderDefault& d : settings::kReaderDefaults) {
+        const QPair<int, int> pair{int(d.id), int(d.reader)};
+        EXPECT_FALSE(readers.contains(pair)) << int(d.id);
+        readers.insert(pair);
+        EXPECT_NE(d.fallback.text, settings::kKeys[std::size_t(d.id)].fallback.text) << int(d.id);
     }
 }

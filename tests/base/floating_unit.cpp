@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 #include <algorithm>
-#include "playback/Floating.h"
-#include "playback/Gradient.h"
+#include "base/Floating.h"
+#include "base/GradientBands.h"
 
 using namespace playback;
 
@@ -108,11 +108,11 @@ TEST(GradientBands, SixtyThreeBandsFourDarkerEachDownToBlack) {
     ASSERT_EQ(bands.size(), 63);
     EXPECT_EQ(bands[0].rect, QRect(0, 0, 12000, 10));
     EXPECT_EQ(bands[62].rect.bottom() + 1, 630);
-    EXPECT_EQ(bands[0].colour, QColor(255, 100, 0));
-    EXPECT_EQ(bands[1].colour, QColor(251, 96, 0));
-    EXPECT_EQ(bands[25].colour, QColor(155, 0, 0));
-    EXPECT_EQ(bands[62].colour, QColor(7, 0, 0)); // 255 - 62 x 4
-    for (const auto& b : gradientBands(800 * 15, 600 * 15, 0, 0, 0)) EXPECT_EQ(b.colour, QColor(Qt::black));
+    EXPECT_EQ(bands[0].colour, (BandColour{255, 100, 0}));
+    EXPECT_EQ(bands[1].colour, (BandColour{251, 96, 0}));
+    EXPECT_EQ(bands[25].colour, (BandColour{155, 0, 0}));
+    EXPECT_EQ(bands[62].colour, (BandColour{7, 0, 0})); // 255 - 62 x 4
+    for (const auto& b : gradientBands(800 * 15, 600 * 15, 0, 0, 0)) EXPECT_EQ(b.colour, (BandColour{0, 0, 0}));
     // 768 pixels: 11520 / 900 = 12.8, so 13-pixel bands that run past the bottom edge.
     EXPECT_EQ(gradientBands(1024 * 15, 768 * 15, 1, 1, 1)[0].rect.height(), 13);
 }
@@ -125,9 +125,9 @@ TEST(GradientBands, CoverLargeScreensWithoutOverflow) {
     EXPECT_GE(bands[62].rect.bottom() + 1, 2160);
     // Levels over 255 show as 255 but still fade from their own value.
     const auto bright = gradientBands(600 * 15, 600 * 15, 300, 0, 0);
-    EXPECT_EQ(bright[0].colour.red(), 255);
-    EXPECT_EQ(bright[10].colour.red(), 255);
-    EXPECT_EQ(bright[12].colour.red(), 252);
+    EXPECT_EQ(bright[0].colour.red, 255);
+    EXPECT_EQ(bright[10].colour.red, 255);
+    EXPECT_EQ(bright[12].colour.red, 252);
 }
 
 TEST(GradientBands, StartColourLiesBetweenZeroAndEachLevel) {

@@ -2,7 +2,7 @@
 #include <cstdio>
 #include <exception>
 #include <utility>
-#include "runtime/RuntimeError.h"
+#include "base/RuntimeError.h"
 
 namespace runtime {
 

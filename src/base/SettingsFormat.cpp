@@ -1,6 +1,6 @@
-#include "platform/linux/SettingsFormat.h"
+#include "base/SettingsFormat.h"
 
-#include "platform/FileNames.h"
+#include "base/FileNames.h"
 
 #include <QByteArray>
 #include <QFile>

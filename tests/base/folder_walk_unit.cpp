@@ -1,5 +1,5 @@
-#include "playlist/FolderWalk.h"
-#include "playlist/MediaPatterns.h"
+#include "base/FolderWalk.h"
+#include "base/MediaPatterns.h"
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>

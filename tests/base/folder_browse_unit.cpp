@@ -1,5 +1,6 @@
-#include "playlist/FolderBrowse.h"
-#include "playlist/MediaPatterns.h"
+#include "base/FolderBrowse.h"
+#include "base/FolderWalk.h"
+#include "base/MediaPatterns.h"
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -15,8 +16,18 @@ void touch(const QString& path) {
 
 TEST(FolderBrowse, NamesSortWithoutRegardToCaseAndByCaseOnlyOnTies) {
     QStringList names{"b.mpg", "A.mpg", "a.mpg", "B.avi", "_x", "10.mpg", "9.mpg"};
-    std::sort(names.begin(), names.end(), nameLess);
+    std::sort(names.begin(), names.end(), folderNameLess);
     EXPECT_EQ(names, (QStringList{"10.mpg", "9.mpg", "_x", "A.mpg", "a.mpg", "B.avi", "b.mpg"}));
+}
+
+TEST(FolderBrowse, APathIsUnderARootByWholeSteps) {
+    EXPECT_TRUE(pathIsUnder("/media/usb/films", "/media/usb/"));
+    EXPECT_TRUE(pathIsUnder("/media/usb/", "/media/usb"));
+    EXPECT_TRUE(pathIsUnder("/", "/"));
+    EXPECT_FALSE(pathIsUnder("/media/usbstick", "/media/usb"));
+    EXPECT_FALSE(pathIsUnder("/media/usb/../stick", "/media/usb"));
+    EXPECT_FALSE(pathIsUnder("/media/usb", QString()));
+    EXPECT_FALSE(pathIsUnder(QString(), "/"));
 }
 
 TEST(FolderBrowse, ThePathsDriveIsTheLongestRootHoldingIt) {
@@ -52,12 +63,11 @@ TEST(FolderBrowse, SubfoldersAreListedByNameWithoutHiddenOnesOrFiles) {
     touch(root + "/file.mpg");
     touch(root + "/Zed");
     ASSERT_TRUE(QFile::link(root + "/beta", root + "/link to beta"));
-    EXPECT_EQ(listSubfolders(root),
-              (QStringList{root + "/10", root + "/9", root + "/Alpha", root + "/alpha", root + "/beta",
-                           root + "/gamma.mpg", root + "/link to beta"}));
-    EXPECT_EQ(listSubfolders(root + "/beta/"), QStringList());
-    EXPECT_EQ(listSubfolders(root + "/missing"), QStringList());
-    EXPECT_EQ(listSubfolders(root + "/file.mpg"), QStringList());
+    EXPECT_EQ(listFolder(root, QString()).subfolders,
+              (QStringList{"10", "9", "Alpha", "alpha", "beta", "gamma.mpg", "link to beta"}));
+    EXPECT_EQ(listFolder(root + "/beta/", QString()).subfolders, QStringList());
+    EXPECT_EQ(listFolder(root + "/missing", QString()).subfolders, QStringList());
+    EXPECT_EQ(listFolder(root + "/file.mpg", QString()).subfolders, QStringList());
 }
 
 TEST(FolderBrowse, FilesMatchTheMediaPatternsWithoutRegardToCaseAndSortByName) {
@@ -70,21 +80,20 @@ TEST(FolderBrowse, FilesMatchTheMediaPatternsWithoutRegardToCaseAndSortByName) {
     ASSERT_EQ(mkfifo(QFile::encodeName(root + "/pipe.mpg").constData(), 0600), 0);
     ASSERT_TRUE(QFile::link(root + "/b.mpg", root + "/linked.mpg"));
     ASSERT_TRUE(QFile::link(root + "/gone", root + "/broken.mpg"));
-    const PatternMatcher media(mediaPatternList());
-    EXPECT_EQ(listMatchingFiles(root, media),
+    EXPECT_EQ(listFolder(root, mediaPatternList()).files,
               (QStringList{"A.AVI", "a.mpg", "b.mpg", "c.Mp4", "Holiday.wMv", "linked.mpg", "song.FLAC"}));
-    EXPECT_EQ(listMatchingFiles(root, PatternMatcher("*.TXT")), QStringList{"notes.txt"});
-    EXPECT_EQ(listMatchingFiles(root + "/missing", media), QStringList());
+    EXPECT_EQ(listFolder(root, "*.TXT").files, QStringList{"notes.txt"});
+    EXPECT_EQ(listFolder(root + "/missing", mediaPatternList()).files, QStringList());
 }
 
 TEST(FolderBrowse, AFolderIsReadableOnlyWhenItIsAListableFolder) {
     QTemporaryDir tmp;
-    EXPECT_TRUE(isReadableFolder(tmp.path()));
-    EXPECT_TRUE(isReadableFolder("/"));
-    EXPECT_FALSE(isReadableFolder(tmp.path() + "/missing"));
+    EXPECT_TRUE(canReadFolder(tmp.path()));
+    EXPECT_TRUE(canReadFolder("/"));
+    EXPECT_FALSE(canReadFolder(tmp.path() + "/missing"));
     touch(tmp.path() + "/plain");
-    EXPECT_FALSE(isReadableFolder(tmp.path() + "/plain"));
-    EXPECT_FALSE(isReadableFolder(QString()));
+    EXPECT_FALSE(canReadFolder(tmp.path() + "/plain"));
+    EXPECT_FALSE(canReadFolder(QString()));
 }
 
 } // namespace

@@ -1,8 +1,8 @@
-#include "runtime/Convert.h"
+#include "base/Convert.h"
 
 #include <cmath>
 #include <limits>
-#include "runtime/RuntimeError.h"
+#include "base/RuntimeError.h"
 
 namespace runtime {
 

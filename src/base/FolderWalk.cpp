@@ -1,7 +1,7 @@
-#include "playlist/FolderWalk.h"
+#include "base/FolderWalk.h"
 
-#include "platform/FileNames.h"
-#include "playlist/MediaPatterns.h"
+#include "base/FileNames.h"
+#include "base/MediaPatterns.h"
 #include <QFile>
 #include <QTimer>
 #include <algorithm>

@@ -1,4 +1,4 @@
-#include "playlist/MediaPatterns.h"
+#include "base/MediaPatterns.h"
 #include <gtest/gtest.h>
 
 TEST(MediaPatterns, TheListKeepsTheClassicThirtyFirstAndEachPatternCountsOnce) {

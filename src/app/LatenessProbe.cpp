@@ -1,4 +1,4 @@
-#include "runtime/LatenessProbe.h"
+#include "app/LatenessProbe.h"
 
 #include <algorithm>
 

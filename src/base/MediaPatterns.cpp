@@ -1,4 +1,4 @@
-#include "playlist/MediaPatterns.h"
+#include "base/MediaPatterns.h"
 
 QString mediaPatternList() {
     return QStringLiteral(

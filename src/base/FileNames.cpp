@@ -1,4 +1,4 @@
-#include "platform/FileNames.h"
+#include "base/FileNames.h"
 
 namespace platform {
 

@@ -1,9 +1,8 @@
-#include "playlist/PlayListFile.h"
+#include "base/PlayListFile.h"
 
-#include "platform/FileNames.h"
-#include "platform/Platform.h"
-#include "runtime/Convert.h"
-#include "runtime/RuntimeError.h"
+#include "base/FileNames.h"
+#include "base/Convert.h"
+#include "base/RuntimeError.h"
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
@@ -96,8 +95,7 @@ int entryCount(const QString& line) {
 
 } // namespace
 
-QString playListFilePath() {
-    const QString program = platform::system().programFolder();
+QString playListPathIn(const QString& program, const QString& userData) {
     // An installed copy (its data folder at <program>/../share/lumora) shares its folder with the
     // system's other programs: even root, who may write there, keeps the play list in a data folder.
     const bool installed = !program.isEmpty() && QFileInfo(joinPath(program, QStringLiteral("../share/lumora"))).isDir();
@@ -105,7 +103,7 @@ QString playListFilePath() {
         const QFileInfo info(program);
         if (info.isDir() && info.isWritable()) return joinPath(program, kFileName);
     }
-    return joinPath(platform::system().userDataFolder(), kFileName);
+    return joinPath(userData, kFileName);
 }
 
 PlayListData readPlayList(const QString& path) {

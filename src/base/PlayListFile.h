@@ -12,8 +12,9 @@ struct PlayListData {
     QStringList entries;
 };
 
-// "lumoraplus.ini" in the program folder when the user may write there, else in the user data folder.
-QString playListFilePath();
+// "lumoraplus.ini" in the program folder when the user may write there and the program is not an
+// installed copy, else in the user data folder.
+QString playListPathIn(const QString& programFolder, const QString& userDataFolder);
 
 // Never fails: a missing or unreadable file gives an empty header and no entries; a count line without
 // a usable 16-bit number gives no entries; a file that ends early keeps the entries read so far.

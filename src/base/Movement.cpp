@@ -1,7 +1,7 @@
-#include "playback/Movement.h"
+#include "base/Movement.h"
 
 #include <cmath>
-#include "runtime/Convert.h"
+#include "base/Convert.h"
 
 namespace playback {
 

@@ -1,6 +1,6 @@
-#include "playback/Floating.h"
+#include "base/Floating.h"
 
-#include "runtime/Convert.h"
+#include "base/Convert.h"
 
 namespace playback {
 

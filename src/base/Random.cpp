@@ -1,4 +1,4 @@
-#include "runtime/Random.h"
+#include "base/Random.h"
 
 #include <chrono>
 

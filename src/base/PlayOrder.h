@@ -1,0 +1,17 @@
+#pragma once
+#include <QString>
+#include <QStringList>
+#include <cstdint>
+
+namespace playback {
+
+// The in-order position to play: the first entry again once the position has passed the last.
+int16_t wrappedPosition(int16_t position, int count);
+
+// A random index of a list of `count` entries, drawn after a reseed; 0 for an empty list.
+int randomIndex(int count);
+
+// Whether a random pick can avoid `played`: some entry differs from it.
+bool anotherEntryThan(const QStringList& entries, const QString& played);
+
+} // namespace playback

@@ -52,7 +52,7 @@ else
     cmake --build "$build_dir" --parallel "$(nproc)"
   else
     # Only what the threads' tests need: the program and the end-to-end tests do not run here.
-    cmake --build "$build_dir" --parallel "$(nproc)" --target platform_x11 platform_gui playlist_unit playlist_gui
+    cmake --build "$build_dir" --parallel "$(nproc)" --target platform_x11 platform_gui base_unit playlist_gui
   fi
 
   # Reports go to files as well as failing their process: the program the end-to-end tests start may
@@ -85,7 +85,7 @@ else
     # The clip maker runs ffmpeg from a process with threads; the child only execs, so it may fork.
     export TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1:die_after_fork=0:print_suppressions=0:suppressions=$supp/tsan.supp:log_path=$logs/tsan:log_exe_name=1"
     [ "$label_given" = 1 ] ||
-      args=(-R '^(platform_x11\.|platform_gui\.|playlist_unit\.FolderWalk|playlist_gui\.SearchTest)' ${args[@]+"${args[@]}"})
+      args=(-R '^(platform_x11\.|platform_gui\.|base_unit\.FolderWalk|playlist_gui\.SearchTest)' ${args[@]+"${args[@]}"})
   fi
 fi
 

@@ -65,7 +65,8 @@ struct Default {
     X(MouseSensitivity,                   Text,   "4")                                 \
     X(IgnoreMouseMovement,                Flag,   "False")                             \
     X(DoNotIgnoreMouseMovent,             Flag,   "True")                              \
-    X(ScreensaverSoundMutePreference,     Number, "0")
+    X(ScreensaverSoundMutePreference,     Number, "0")                                 \
+    X(EveryMonitor,                       Text,   "Primary")
 // clang-format on
 
 enum class Id : uint8_t {

@@ -14,4 +14,15 @@ int randomIndex(int count);
 // Whether a random pick can avoid `played`: some entry differs from it.
 bool anotherEntryThan(const QStringList& entries, const QString& played);
 
+// With other monitors showing `shown` (in order): the first position from `position` on, wrapping
+// as above and at the list's end, whose entry none of them shows; `position` as it is when that
+// cannot be had (every entry shown, or nothing shown elsewhere).
+int16_t positionNotShown(int16_t position, const QStringList& entries, const QStringList& shown);
+
+// With other monitors showing `shown` (at random): an index whose entry none of them shows and is
+// not `notToRepeat`; failing that, one none of them shows; then one other than `notToRepeat`; then
+// any. `draw`, in [0, 1), chooses among them. -1 for an empty list.
+int randomIndexAvoiding(const QStringList& entries, const QStringList& shown, const QString& notToRepeat,
+                        float draw);
+
 } // namespace playback

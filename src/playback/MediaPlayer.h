@@ -29,6 +29,15 @@ public:
     // never reaches Stopped by ending (one file playing in a loop). Off: it ends and stops.
     virtual void setLooping(bool looping) = 0;
 
+    // A control in `parent` that shows this control's picture, at its own size, from the same
+    // decoding: it plays nothing of its own, and what it is told to play it leaves to this one.
+    // Null where the picture cannot be shared; the caller then plays the item a second time.
+    virtual MediaPlayer* createMirror(QWidget* parent) {
+        Q_UNUSED(parent);
+        return nullptr;
+    }
+    virtual bool isMirror() const { return false; }
+
     // A method requested by name; an unknown name is an error.
     void invoke(const QString& method);
     // ZOrder: in front of the form's other contents.

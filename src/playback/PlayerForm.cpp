@@ -7,6 +7,7 @@
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QTimer>
 #include "platform/Platform.h"
 #include "playback/Gradient.h"
 #include "playback/Rotation.h"
@@ -27,7 +28,14 @@ QSize screenSizeInPixels() {
     return QSize(w, h);
 }
 
-PlayerForm::PlayerForm(const QString& name) : Form(name) {
+PlayerForm::PlayerForm(const QString& name, const Companion* companion) : Form(name) {
+    if (companion && companion->lead) {
+        m_isCompanion = true;
+        m_lead = companion->lead;
+        m_monitor = companion->monitor;
+        m_use = companion->use;
+        companion->lead->m_companions << this;
+    }
     setWindowTitle(QStringLiteral("Screen Saver Main Form"));
     setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
     // The background is painted here, from the back colour and the drawing.
@@ -38,12 +46,61 @@ PlayerForm::PlayerForm(const QString& name) : Form(name) {
     Timer2 = new runtime::Timer(this, QStringLiteral("Timer2"), 0, false);
     // Made before its window exists, so the window is made to stay above everything from the start.
     skipOnError([&] {
-        if (platform::current().windows && platform::windows().screenHeld()) platform::windows().holdWindow(this, true);
+        if (platform::current().windows && platform::windows().screenHeld())
+            platform::windows().holdWindow(this, !m_isCompanion);
     });
+    // Also for a window manager that places a full-screen window on the monitor it belongs to.
+    if (m_monitor) setScreen(m_monitor);
+}
+
+PlayerForm::~PlayerForm() = default;
+
+QList<PlayerForm*> PlayerForm::runForms() {
+    PlayerForm* lead = m_isCompanion ? m_lead.data() : this;
+    QList<PlayerForm*> forms;
+    if (!lead) return forms;
+    forms << lead;
+    for (const QPointer<PlayerForm>& c : std::as_const(lead->m_companions))
+        if (c && c->isLoaded()) forms << c.data();
+    return forms;
+}
+
+QRect PlayerForm::monitorGeometry() const {
+    if (!m_isCompanion) return QRect(runtime::screenOrigin(), screenSizeInPixels());
+    return m_monitor ? m_monitor->geometry() : geometry();
+}
+
+void PlayerForm::followMonitor() {
+    if (!m_monitor) return;
+    setScreen(m_monitor);
+    setGeometry(m_monitor->geometry());
+    skipOnError([&] { screenResized(); });
+}
+
+bool PlayerForm::leaveAsCompanion() {
+    if (!m_isCompanion) return false;
+    Timer4->setEnabled(false);
+    Timer2->setEnabled(false);
+    stopAndClose();
+    return true;
+}
+
+void PlayerForm::companionLoaded() {
+    if (!m_isCompanion || !m_lead) return;
+    // One gradient on every monitor: each new one the lead draws is drawn here too, at this size.
+    m_gradientOn = Timer2->isEnabled();
+    Timer2->setEnabled(false);
+    connect(m_lead, &PlayerForm::backgroundChanged, this, [this] {
+        if (m_gradientOn && isLoaded() && m_lead && m_lead->gradientShown()) skipOnError([&] { gradientTick(); });
+    });
+    if (m_gradientOn && m_lead->gradientShown()) skipOnError([&] { gradientTick(); });
 }
 
 void PlayerForm::createPlayer() {
-    WindowsMediaPlayer1 = platform::media().createPlayer(this);
+    // The same picture on another monitor comes from the lead's decoding where it can be shared.
+    if (m_isCompanion && m_use == MonitorUse::Same && m_lead && m_lead->WindowsMediaPlayer1)
+        WindowsMediaPlayer1 = m_lead->WindowsMediaPlayer1->createMirror(this);
+    if (!WindowsMediaPlayer1) WindowsMediaPlayer1 = platform::media().createPlayer(this);
     if (!WindowsMediaPlayer1) return;
     WindowsMediaPlayer1->setObjectName(QStringLiteral("WindowsMediaPlayer1"));
     WindowsMediaPlayer1->setMouseTracking(true);
@@ -116,6 +173,8 @@ void PlayerForm::resizeEvent(QResizeEvent* event) {
 void PlayerForm::applyMutePreference() {
     mutePreference = settings::read(settings::Key::ScreensaverSoundMutePreference);
     if (!WindowsMediaPlayer1) return;
+    // One sound for the run: the primary monitor's.
+    if (m_isCompanion) return WindowsMediaPlayer1->setMute(true);
     if (mutePreference == 0) WindowsMediaPlayer1->setMute(false);
     else if (mutePreference == 1) WindowsMediaPlayer1->setMute(true);
 }
@@ -140,6 +199,16 @@ void PlayerForm::restorePointer() {
 bool PlayerForm::passwordInForce() const { return PlatformId != 2 && passwordFlag != 0; }
 
 bool PlayerForm::Form_QueryUnload() {
+    if (m_isCompanion) {
+        if (m_released || !m_lead || !m_lead->isLoaded()) return true;
+        // Input here ends the run as input on the primary monitor does, password and all; this form
+        // goes when the lead does.
+        QPointer<PlayerForm> lead = m_lead;
+        QTimer::singleShot(0, lead, [lead] {
+            if (lead && lead->isLoaded() && !lead->isUnloading()) lead->Form_Click();
+        });
+        return false;
+    }
     if (!passwordInForce()) return true;
     while (platform::windows().showCursor(true) <= 50) {
     }
@@ -147,10 +216,17 @@ bool PlayerForm::Form_QueryUnload() {
     if (verified != 0) return true;
     hidePointer();
     passwordRefused();
+    for (const QPointer<PlayerForm>& c : std::as_const(m_companions))
+        if (c && c->isLoaded()) skipOnError([&] { c->passwordRefused(); });
     return false;
 }
 
 void PlayerForm::enterScreenSaver() {
+    if (m_isCompanion) {
+        // The lead asks for the password and tells the system the screen saver runs.
+        hidePointer();
+        return;
+    }
     passwordFlag = readPasswordFlag();
     ReadPlatformId();
     skipOnError([&] {
@@ -206,7 +282,9 @@ void PlayerForm::drawNextGradient() {
     const int16_t red = level(settings::Key::Red_Level);
     const int16_t green = level(settings::Key::Green_Level);
     const int16_t blue = level(settings::Key::Blue_Level);
-    const StartColour start = nextGradientColour(red, green, blue);
+    // Companions draw the lead's gradient, for the same colours on every monitor.
+    const StartColour start = m_isCompanion && m_lead && m_lead->gradientShown() ? *m_lead->gradientShown()
+                                                                                  : nextGradientColour(red, green, blue);
     DrawGradient(this, start.red, start.green, start.blue, true);
     m_gradient = start;
     emit backgroundChanged();

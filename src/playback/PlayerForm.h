@@ -1,7 +1,11 @@
 #pragma once
 #include <cstdint>
 #include <QImage>
+#include <QList>
+#include <QPointer>
+#include <QScreen>
 #include <optional>
+#include "base/MonitorUse.h"
 #include "playback/Gradient.h"
 #include "playback/MediaPlayer.h"
 #include "runtime/Form.h"
@@ -10,13 +14,25 @@
 
 namespace playback {
 
+class PlayerForm;
+
+// A player form on a monitor beyond the primary one, beside the form on the primary monitor (its
+// lead): it shows the lead's picture (Same) or an item of its own from the same rotation (Each).
+// The lead ends the run; a companion's input ends it through the lead.
+struct Companion {
+    PlayerForm* lead = nullptr;
+    QScreen* monitor = nullptr;
+    MonitorUse use = MonitorUse::Same;
+};
+
 // What the two player forms share: the media control, the poll and gradient timers, the play-list
 // position, the settings read at load, the background they draw on, the pointer, the ways the user
 // ends them, and the password check that guards every unload.
 class PlayerForm : public runtime::Form {
     Q_OBJECT
 public:
-    explicit PlayerForm(const QString& name);
+    PlayerForm(const QString& name, const Companion* companion);
+    ~PlayerForm() override;
 
     MediaPlayer* WindowsMediaPlayer1 = nullptr;
     runtime::Timer* Timer4 = nullptr;
@@ -44,6 +60,23 @@ public:
     // The screen it covers changed size (the window of a screen-saver daemon it draws in was
     // resized): the form already has the new size; the player follows.
     virtual void screenResized() {}
+
+    // A companion like this form, for another monitor; the caller loads and shows it.
+    virtual PlayerForm* makeCompanion(const Companion& companion) = 0;
+    bool isCompanion() const { return m_isCompanion; }
+    PlayerForm* lead() const { return m_lead; }
+    QScreen* monitor() const { return m_monitor; }
+    // How the run uses the other monitors, once it has companions (Primary before).
+    MonitorUse monitorUse() const { return m_use; }
+    void setMonitorUse(MonitorUse use) { m_use = use; }
+    // The forms of this run that draw from the one rotation: the lead and its companions.
+    QList<PlayerForm*> runForms();
+    // What this form covers on the desktop: its monitor, or the screen as the lead sees it.
+    QRect monitorGeometry() const;
+    // A companion: its monitor moved or changed size.
+    void followMonitor();
+    // A companion: the lead ends, or the monitor went; the unload goes ahead this time.
+    void release() { m_released = true; }
 
     // ScreensaverSoundMutePreference read anew and applied: 0 sound on, 1 off, else unchanged.
     void applyMutePreference();
@@ -85,7 +118,14 @@ protected:
     bool Form_QueryUnload() override;
     // After a refused password.
     virtual void passwordRefused() {}
+    // A gradient step of the form's own (its Timer2).
+    virtual void gradientTick() {}
     void createPlayer();
+    // A companion's first steps at unload, instead of the lead's: its timers stop and its item goes;
+    // nothing is stored and the program goes on. False for the lead.
+    bool leaveAsCompanion();
+    // A companion's last load step: its gradients follow the lead's.
+    void companionLoaded();
 
     // Load steps both players share: the password flag and platform, the running flag, the pointer.
     void enterScreenSaver();
@@ -120,6 +160,13 @@ private:
     std::optional<StartColour> m_gradient;
     bool m_persistentDrawing = true;
     bool m_missingMedia = false;
+    bool m_isCompanion = false;
+    QPointer<PlayerForm> m_lead;
+    QPointer<QScreen> m_monitor;
+    MonitorUse m_use = MonitorUse::Primary;
+    QList<QPointer<PlayerForm>> m_companions; // the lead's
+    bool m_released = false;
+    bool m_gradientOn = false;
     // Ends acted on at once within the current second: an item that ends as soon as it starts is
     // left to Timer4's poll rather than restarted in a busy loop.
     qint64 m_quickStepsSince = 0;

@@ -76,7 +76,7 @@ void ScreenCoverWindow::keyPressEvent(QKeyEvent* event) {
     if (m_form && m_form->isVisible()) runtime::skipOnError([&] { m_form->Form_KeyPress(keyAsciiOf(event)); });
 }
 
-ScreenCover::ScreenCover(PlayerForm* form) : QObject(form), m_form(form) {
+ScreenCover::ScreenCover(PlayerForm* form, MonitorUse use) : QObject(form), m_form(form), m_use(use) {
     setObjectName(QStringLiteral("ScreenCover"));
     form->installEventFilter(this);
     m_formShown = form->isVisible();
@@ -98,6 +98,51 @@ void ScreenCover::clear() {
     m_topmost.stop();
     qDeleteAll(m_windows);
     m_windows.clear();
+    for (const QPointer<PlayerForm>& c : std::as_const(m_companions)) {
+        if (!c) continue;
+        c->release();
+        delete c.data();
+    }
+    m_companions.clear();
+}
+
+QList<PlayerForm*> ScreenCover::companions() const {
+    QList<PlayerForm*> list;
+    for (const QPointer<PlayerForm>& c : m_companions)
+        if (c) list << c.data();
+    return list;
+}
+
+void ScreenCover::updateCompanions(QList<QScreen*> wanted) {
+    auto drop = [](PlayerForm* c) {
+        c->release();
+        if (c->isLoaded()) runtime::skipOnError([&] { c->Unload(); });
+        else delete c;
+    };
+    for (auto it = m_companions.begin(); it != m_companions.end();) {
+        PlayerForm* c = *it;
+        if (!c || c->isUnloading()) {
+            it = m_companions.erase(it);
+        } else if (!c->monitor() || !wanted.contains(c->monitor())) {
+            it = m_companions.erase(it);
+            drop(c);
+        } else {
+            wanted.removeOne(c->monitor());
+            if (c->isLoaded()) c->followMonitor();
+            ++it;
+        }
+    }
+    for (QScreen* s : wanted)
+        runtime::skipOnError([&] {
+            if (PlayerForm* c = m_form->makeCompanion(Companion{m_form, s, m_use})) m_companions << c;
+        });
+    if (!m_formShown) return;
+    for (const QPointer<PlayerForm>& c : std::as_const(m_companions)) {
+        if (!c || c->isVisible() || c->isUnloading()) continue;
+        PlayerForm* form = c;
+        runtime::skipOnError([&] { form->Show(); });
+        if (c && c->isVisible()) runtime::skipOnError([&] { platform::windows().makeTopmost(c); });
+    }
 }
 
 void ScreenCover::update() {
@@ -109,6 +154,7 @@ void ScreenCover::update() {
         connect(s, &QScreen::geometryChanged, this, &ScreenCover::update, Qt::UniqueConnection);
         if (primary && s != primary && !s->geometry().intersects(primary->geometry())) wanted << s;
     }
+    if (m_use != MonitorUse::Primary) return updateCompanions(wanted);
     for (auto it = m_windows.begin(); it != m_windows.end();) {
         ScreenCoverWindow* w = *it;
         if (!w->coveredScreen() || !wanted.contains(w->coveredScreen())) {
@@ -140,15 +186,26 @@ bool ScreenCover::eventFilter(QObject* watched, QEvent* event) {
             m_formShown = false;
             m_topmost.stop();
             for (ScreenCoverWindow* w : std::as_const(m_windows)) w->hide();
+            // The run ends with the form: its companions go first, so the program ends with it.
+            const QList<QPointer<PlayerForm>> companions = m_companions;
+            m_companions.clear();
+            for (const QPointer<PlayerForm>& c : companions) {
+                if (!c) continue;
+                c->release();
+                if (c->isLoaded()) runtime::skipOnError([&] { c->Unload(); });
+                else delete c.data();
+            }
         }
     }
     return QObject::eventFilter(watched, event);
 }
 
-ScreenCover* coverOtherScreens(PlayerForm* form) {
+ScreenCover* coverOtherScreens(PlayerForm* form, MonitorUse use) {
     if (!form) return nullptr;
     if (auto* existing = form->findChild<ScreenCover*>(QString(), Qt::FindDirectChildrenOnly)) return existing;
-    return new ScreenCover(form);
+    if (use == MonitorUse::Each && form->singleFileMode) use = MonitorUse::Same;
+    if (use != MonitorUse::Primary) form->setMonitorUse(use);
+    return new ScreenCover(form, use);
 }
 
 } // namespace playback

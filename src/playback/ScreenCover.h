@@ -6,6 +6,7 @@
 #include <QWidget>
 
 #include <QScreen>
+#include "base/MonitorUse.h"
 
 namespace playback {
 
@@ -35,13 +36,15 @@ private:
 };
 
 // Keeps every monitor but the form's covered while the form is shown, following monitors that are
-// added, removed or moved. Owned by the form; the windows go with it.
+// added, removed or moved: with the background (Primary), or with a companion player form of the
+// form's kind (Same, Each). Owned by the form; the windows go with it.
 class ScreenCover : public QObject {
     Q_OBJECT
 public:
-    explicit ScreenCover(PlayerForm* form);
+    ScreenCover(PlayerForm* form, MonitorUse use);
     ~ScreenCover() override;
     const QList<ScreenCoverWindow*>& windows() const { return m_windows; }
+    QList<PlayerForm*> companions() const;
     // Makes the set of windows match the monitors now.
     void update();
 
@@ -50,13 +53,17 @@ protected:
 
 private:
     void clear();
+    void updateCompanions(QList<QScreen*> wanted);
     PlayerForm* m_form;
+    MonitorUse m_use;
     QList<ScreenCoverWindow*> m_windows;
+    QList<QPointer<PlayerForm>> m_companions;
     QTimer m_topmost;
     bool m_formShown = false;
 };
 
-// Covers the monitors the player form leaves bare; returns the cover (owned by the form).
-ScreenCover* coverOtherScreens(PlayerForm* form);
+// Covers the monitors the player form leaves bare, as `use` says; returns the cover (owned by the
+// form). In single-file mode every monitor shows the one file (Each is Same).
+ScreenCover* coverOtherScreens(PlayerForm* form, MonitorUse use = MonitorUse::Primary);
 
 } // namespace playback

@@ -19,7 +19,8 @@ using settings::Key;
 
 using playback::screenSizeInPixels;
 
-frmAbsoluteFullScreenVideo::frmAbsoluteFullScreenVideo() : PlayerForm(QStringLiteral("frmAbsoluteFullScreenVideo")) {
+frmAbsoluteFullScreenVideo::frmAbsoluteFullScreenVideo(const playback::Companion* companion)
+    : PlayerForm(QStringLiteral("frmAbsoluteFullScreenVideo"), companion) {
     lblTripOff = new QLabel(this);
     lblTripOff->setObjectName(QStringLiteral("lblTripOff"));
     lblTripOff->setMouseTracking(true);
@@ -45,12 +46,16 @@ frmAbsoluteFullScreenVideo::frmAbsoluteFullScreenVideo() : PlayerForm(QStringLit
 
 frmAbsoluteFullScreenVideo::~frmAbsoluteFullScreenVideo() = default;
 
+playback::PlayerForm* frmAbsoluteFullScreenVideo::makeCompanion(const playback::Companion& companion) {
+    return new frmAbsoluteFullScreenVideo(&companion);
+}
+
 void frmAbsoluteFullScreenVideo::Form_Load() {
     Timer4->setEnabled(true);
     setWindowState(Qt::WindowFullScreen);
-    setGeometry(QRect(runtime::screenOrigin(), screenSizeInPixels()));
+    setGeometry(monitorGeometry());
     // The player covers the screen from the start, not only from the first poll a second later.
-    withPlayer([&](playback::MediaPlayer& p) { p.setGeometry(QRect(QPoint(0, 0), screenSizeInPixels())); });
+    withPlayer([&](playback::MediaPlayer& p) { p.setGeometry(QRect(QPoint(0, 0), monitorGeometry().size())); });
 
     skipOnError([&] { singleFileMode = settings::read(Key::PlaySingleFile); });
     startUpFileName = settings::read(Key::VideoFile, settings::Reader::StartUpName);
@@ -88,11 +93,12 @@ void frmAbsoluteFullScreenVideo::Form_Load() {
         Timer2->setEnabled(false);
     }
 
-    lblTripOff->setGeometry(QRect(QPoint(0, 0), screenSizeInPixels()));
+    lblTripOff->setGeometry(QRect(QPoint(0, 0), monitorGeometry().size()));
     skipOnError([&] { Timer2->setIntervalMs(fireGradInterval); });
 
     startPlaying();
     skipOnError([&] { applyMutePreference(); });
+    companionLoaded();
 }
 
 void frmAbsoluteFullScreenVideo::playOn() {
@@ -105,7 +111,7 @@ void frmAbsoluteFullScreenVideo::playOn() {
 
 void frmAbsoluteFullScreenVideo::Timer4_Timer() {
     playOn();
-    withPlayer([&](playback::MediaPlayer& p) { p.setGeometry(QRect(QPoint(0, 0), screenSizeInPixels())); });
+    withPlayer([&](playback::MediaPlayer& p) { p.setGeometry(QRect(QPoint(0, 0), monitorGeometry().size())); });
     skipOnError([&] { applyMutePreference(); });
     skipOnError([&] { platform::windows().makeTopmost(this); });
 }
@@ -187,6 +193,7 @@ void frmAbsoluteFullScreenVideo::passwordRefused() {
 }
 
 void frmAbsoluteFullScreenVideo::Form_Unload() {
+    if (leaveAsCompanion()) return;
     leaveScreenSaver();
     unloadEditor();
     stopAndClose();
@@ -194,6 +201,7 @@ void frmAbsoluteFullScreenVideo::Form_Unload() {
 }
 
 void frmAbsoluteFullScreenVideo::Form_Terminate() {
+    if (isCompanion()) return;
     unloadEditor();
     if (!endedForMissingMedia()) platform::process().endProgram(0);
 }

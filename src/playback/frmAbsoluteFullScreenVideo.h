@@ -10,7 +10,8 @@ class QLabel;
 class frmAbsoluteFullScreenVideo : public playback::PlayerForm {
     Q_OBJECT
 public:
-    frmAbsoluteFullScreenVideo();
+    explicit frmAbsoluteFullScreenVideo(const playback::Companion* companion = nullptr);
+    PlayerForm* makeCompanion(const playback::Companion& companion) override;
     ~frmAbsoluteFullScreenVideo() override;
 
     QLabel* lblTripOff = nullptr;
@@ -21,6 +22,7 @@ public:
 
     void Timer4_Timer();
     void playOn() override;
+    void gradientTick() override { Timer2_Timer(); }
     void Timer2_Timer();
     void Form_Click() override;
     void Form_KeyPress(int keyAscii) override;

@@ -13,7 +13,8 @@ using runtime::skipOnError;
 using settings::Key;
 using settings::Reader;
 
-frmFloatingOneFourthMovie::frmFloatingOneFourthMovie() : PlayerForm(QStringLiteral("frmFloatingOneFourthMovie")) {
+frmFloatingOneFourthMovie::frmFloatingOneFourthMovie(const playback::Companion* companion)
+    : PlayerForm(QStringLiteral("frmFloatingOneFourthMovie"), companion) {
     Timer1 = new runtime::Timer(this, QStringLiteral("Timer1"), 1, false);
     Timer3 = new runtime::Timer(this, QStringLiteral("Timer3"), 500, false);
     m_placeLater = new QTimer(this);
@@ -36,6 +37,10 @@ frmFloatingOneFourthMovie::frmFloatingOneFourthMovie() : PlayerForm(QStringLiter
 
 frmFloatingOneFourthMovie::~frmFloatingOneFourthMovie() = default;
 
+playback::PlayerForm* frmFloatingOneFourthMovie::makeCompanion(const playback::Companion& companion) {
+    return new frmFloatingOneFourthMovie(&companion);
+}
+
 void frmFloatingOneFourthMovie::Form_Load() {
     Timer4->setEnabled(true);
     setWindowState(Qt::WindowFullScreen);
@@ -50,6 +55,11 @@ void frmFloatingOneFourthMovie::Form_Load() {
     // The recorded size is taken as it stands, fractions and all.
     skipOnError([&] { recordedScreenWidth = runtime::textToNumber(settings::text(Key::WidthOfScreenResolution)); });
     skipOnError([&] { recordedScreenHeight = runtime::textToNumber(settings::text(Key::HeightOfScreenResolution)); });
+    // On another monitor the player takes its share of that monitor.
+    if (isCompanion()) {
+        recordedScreenWidth = monitorGeometry().width();
+        recordedScreenHeight = monitorGeometry().height();
+    }
     flag(Key::ThreeQuartersScreenMode, displayModes.threeQuarters);
     flag(Key::OneHalfScreenDisplayMode, displayModes.oneHalf);
     flag(Key::OneFourthScreenDisplayMode, displayModes.oneFourth);
@@ -70,7 +80,7 @@ void frmFloatingOneFourthMovie::Form_Load() {
     }
 
     skipOnError([&] { platform::windows().makeTopmost(this); });
-    setGeometry(QRect(runtime::screenOrigin(), playback::screenSizeInPixels()));
+    setGeometry(monitorGeometry());
 
     enterScreenSaver();
 
@@ -111,6 +121,7 @@ void frmFloatingOneFourthMovie::Form_Load() {
 
     startPlaying();
     skipOnError([&] { applyMutePreference(); });
+    companionLoaded();
 }
 
 namespace {
@@ -226,6 +237,7 @@ void frmFloatingOneFourthMovie::Form_Unload() {
     Timer1->setEnabled(false);
     m_placeLater->stop();
     Timer3->setEnabled(false);
+    if (leaveAsCompanion()) return;
     leaveScreenSaver();
     // Kept for whoever wants to know where the player was; the program itself never reads them.
     skipOnError([&] {
@@ -239,4 +251,6 @@ void frmFloatingOneFourthMovie::Form_Unload() {
     // The program ends when no form is left, or after the missing-media message.
 }
 
-void frmFloatingOneFourthMovie::Form_Terminate() { unloadEditor(); }
+void frmFloatingOneFourthMovie::Form_Terminate() {
+    if (!isCompanion()) unloadEditor();
+}

@@ -11,7 +11,8 @@
 class frmFloatingOneFourthMovie : public playback::PlayerForm {
     Q_OBJECT
 public:
-    frmFloatingOneFourthMovie();
+    explicit frmFloatingOneFourthMovie(const playback::Companion* companion = nullptr);
+    PlayerForm* makeCompanion(const playback::Companion& companion) override;
     ~frmFloatingOneFourthMovie() override;
 
     runtime::Timer* Timer1 = nullptr; // floating motion
@@ -33,6 +34,7 @@ public:
     void Timer3_Timer();
     void Timer4_Timer();
     void playOn() override;
+    void gradientTick() override { Timer2_Timer(); }
     void Form_Click() override;
     void Form_KeyPress(int keyAscii) override;
     void Form_MouseMove(int button, int shift, double x, double y) override;

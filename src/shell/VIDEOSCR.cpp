@@ -133,10 +133,12 @@ void Main(const QString& arguments) {
         runtime::Form* last = nullptr;
         for (const QString& name : players) last = forms().show(name);
         if (!last) skipOnError([] { platform::windows().endScreenHold(); });
-        // The other monitors are covered by the last player shown, the one on top.
+        // The other monitors are covered by the last player shown, the one on top, or show players
+        // of their own beside it.
         skipOnError([&] {
             if (auto* form = qobject_cast<playback::PlayerForm*>(last))
-                if (form->isVisible()) playback::coverOtherScreens(form);
+                if (form->isVisible())
+                    playback::coverOtherScreens(form, playback::monitorUseFrom(settings::read(settings::Key::EveryMonitor)));
         });
     } else if (sw == QLatin1String("/P")) {
         if (platform::wayland::onWayland()) {

@@ -68,3 +68,29 @@ TEST(PlayOrder, InOrderWrapsAndRandomPicksStayInTheList) {
     EXPECT_TRUE(playback::anotherEntryThan({QStringLiteral("a"), QStringLiteral("b")}, QStringLiteral("a")));
     EXPECT_FALSE(playback::anotherEntryThan({}, QStringLiteral("a")));
 }
+
+// Monitors playing items of their own take no file another monitor shows, where the list has others.
+TEST(PlayOrder, OtherMonitorsFilesAreSkippedWhileTheListHasOthers) {
+    const QStringList list{QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c")};
+    using playback::positionNotShown;
+    EXPECT_EQ(positionNotShown(0, list, {}), 0);
+    EXPECT_EQ(positionNotShown(0, list, {QStringLiteral("a")}), 1);
+    EXPECT_EQ(positionNotShown(2, list, {QStringLiteral("c"), QStringLiteral("a")}), 1) << "wraps past the end";
+    EXPECT_EQ(positionNotShown(3, list, {QStringLiteral("a")}), 1) << "the position past the last wraps first";
+    EXPECT_EQ(positionNotShown(1, list, list), 1) << "every file shown: the position stays";
+    EXPECT_EQ(positionNotShown(0, {}, {QStringLiteral("a")}), 0);
+
+    using playback::randomIndexAvoiding;
+    const QString b = QStringLiteral("b");
+    for (float draw : {0.0f, 0.5f, 0.99f}) {
+        EXPECT_EQ(randomIndexAvoiding(list, {QStringLiteral("a")}, b, draw), 2);
+        // Only the file not to repeat is free of other monitors: the other monitors come first.
+        EXPECT_EQ(randomIndexAvoiding(list, {QStringLiteral("a"), QStringLiteral("c")}, b, draw), 1);
+        // Every file shown elsewhere: still not the file just played.
+        EXPECT_NE(randomIndexAvoiding(list, list, b, draw), 1);
+        EXPECT_EQ(randomIndexAvoiding({b}, {b}, b, draw), 0);
+    }
+    EXPECT_EQ(randomIndexAvoiding(list, {}, QString(), 0.0f), 0);
+    EXPECT_EQ(randomIndexAvoiding(list, {}, QString(), 0.99f), 2);
+    EXPECT_EQ(randomIndexAvoiding({}, {}, QString(), 0.5f), -1);
+}

@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QThread>
@@ -146,10 +147,11 @@ protected:
     QProcess& startSaver(ProgramRun& run, const QStringList& settings) {
         const QString red =
             e2e::makeColourClip(run.mediaFolder() + QStringLiteral("/red.mp4"), {QStringLiteral("red")}, 3);
-        run.writeSettings(QStringList{QStringLiteral("VideoFile=") + red, QStringLiteral("PlaySingleFile=True"),
-                                      QStringLiteral("BackDropColor=") + kBlueBack,
-                                      QStringLiteral("MouseSensitivity=4")} +
-                          settings);
+        QStringList all{QStringLiteral("VideoFile=") + red, QStringLiteral("MouseSensitivity=4")};
+        // Defaults that the given settings may replace.
+        for (const QString& line : {QStringLiteral("PlaySingleFile=True"), QStringLiteral("BackDropColor=") + kBlueBack})
+            if (!settings.filter(QRegularExpression(QLatin1Char('^') + line.section(u'=', 0, 0) + u'=')).size()) all << line;
+        run.writeSettings(all + settings);
         run.setEnvironment(QStringLiteral("DISPLAY"), server->display());
         return run.start(QStringLiteral("/s"));
     }
@@ -285,6 +287,133 @@ TEST_F(TwoMonitors, UnderAWindowManagerBothMonitorsAreHeldAgainstWindowsAndPopUp
     // The pop-up comes up on the second monitor.
     e2e::expectTheScreenHeld(x(), run, both, ours, QPoint(kWidth + 300, 300),
                              QDir::tempPath() + QStringLiteral("/lumora-two-monitors-openbox.png"));
+}
+
+// Each monitor's part of a screenshot.
+QImage monitorPart(const QImage& shot, int monitor) { return shot.copy(QRect(monitor * kWidth, 0, kWidth, kHeight)); }
+
+// Video on both monitors: full screen or a quarter-size floating player on each, the primary
+// monitor's picture on the other (Same) or an item of each one's own (Each). Returns the program.
+struct BothMonitors {
+    QString use;
+    bool fullScreen;
+    bool playList;
+};
+
+QStringList bothMonitorsSettings(const BothMonitors& how) {
+    QStringList settings{QStringLiteral("EveryMonitor=") + how.use, QStringLiteral("OneEighthScreenDisplayMode=False")};
+    settings << (how.fullScreen ? QStringLiteral("AbsoluteFullScreenDisplayMode=True")
+                                : QStringLiteral("OneFourthScreenDisplayMode=True"));
+    if (how.playList) settings << QStringLiteral("PlaySingleFile=False") << QStringLiteral("PlayMultipleFiles=True");
+    return settings;
+}
+
+TEST_F(TwoMonitors, TheSamePictureFillsBothMonitorsAndAMoveOnTheSecondEndsTheRun) {
+    ASSERT_TRUE(x().xdotool({"mousemove", "640", "512"}));
+    ProgramRun run;
+    QProcess& p = startSaver(run, bothMonitorsSettings({QStringLiteral("Same"), true, false}));
+    const int ms = e2e::waitUntil(
+        [&] {
+            const QImage shot = x().grabScreen();
+            return e2e::colourBox(monitorPart(shot, 0), QStringLiteral("red")) == QRect(0, 0, kWidth, kHeight) &&
+                   e2e::colourBox(monitorPart(shot, 1), QStringLiteral("red")) == QRect(0, 0, kWidth, kHeight);
+        },
+        10000);
+    x().savePng(QDir::tempPath() + QStringLiteral("/lumora-two-monitors-same.png"));
+    ASSERT_GE(ms, 0) << "left " << e2e::colourName(x().pixel(640, 512)).toStdString() << ", right "
+                     << e2e::colourName(x().pixel(1920, 512)).toStdString();
+    pointAt(1920, 512);
+    QThread::msleep(300);
+    if (p.state() == QProcess::Running) {
+        EXPECT_FALSE(x().pointerVisible()) << "the pointer shows over the second monitor";
+        pointAt(1990, 560);
+    }
+    EXPECT_GE(run.waitForEnd(3000), 0) << "a move on the second monitor did not end the run";
+    EXPECT_EQ(p.exitCode(), 0);
+}
+
+TEST_F(TwoMonitors, TheSamePictureFloatsOnEachMonitorAndComesBackWithAMonitorTurnedOnAgain) {
+    ASSERT_TRUE(x().xdotool({"mousemove", "640", "512"}));
+    ProgramRun run;
+    QProcess& p = startSaver(run, bothMonitorsSettings({QStringLiteral("Same"), false, false}));
+    // A player of the same size on each monitor (they are of one size), inside it, over that
+    // monitor's back colour.
+    auto playersUp = [&] {
+        const QImage shot = x().grabScreen();
+        QSize first;
+        for (int m = 0; m < 2; ++m) {
+            const QImage part = monitorPart(shot, m);
+            const QRect red = e2e::colourBox(part, QStringLiteral("red"));
+            if (red.isNull() || red.width() >= kWidth * 3 / 4 || red.width() < kWidth / 4) return false;
+            if (m == 0) first = red.size();
+            else if (qAbs(red.width() - first.width()) > 2 || qAbs(red.height() - first.height()) > 2) return false;
+            if (e2e::colourName(part.pixel(red.center().x() < kWidth / 2 ? kWidth - 3 : 2, 2)) != QStringLiteral("blue"))
+                return false;
+        }
+        return true;
+    };
+    const int ms = e2e::waitUntil(playersUp, 10000);
+    const QImage shot = x().grabScreen();
+    shot.save(QDir::tempPath() + QStringLiteral("/lumora-two-monitors-same-floating.png"));
+    auto box = [&](int m) {
+        const QRect r = e2e::colourBox(monitorPart(shot, m), QStringLiteral("red"));
+        return QStringLiteral("%1x%2+%3+%4").arg(r.width()).arg(r.height()).arg(r.x()).arg(r.y()).toStdString();
+    };
+    ASSERT_GE(ms, 0) << "no player of the primary one's size on each monitor: red at " << box(0) << " and " << box(1);
+
+    server->xrandr({QStringLiteral("--output"), QStringLiteral("DUMMY1"), QStringLiteral("--off")});
+    QThread::msleep(1000);
+    server->xrandr({QStringLiteral("--output"), QStringLiteral("DUMMY1"), QStringLiteral("--mode"),
+                    QStringLiteral("1280x1024"), QStringLiteral("--pos"), QStringLiteral("1280x0")});
+    EXPECT_GE(e2e::waitUntil(playersUp, 8000), 0) << "the monitor turned on again shows no player";
+    ASSERT_EQ(p.state(), QProcess::Running);
+
+    // A click on the primary monitor ends both.
+    pointAt(640, 512);
+    QThread::msleep(200);
+    if (p.state() == QProcess::Running) x().xdotool({"click", "1"});
+    EXPECT_GE(run.waitForEnd(3000), 0) << "a click on the primary monitor did not end the run";
+    EXPECT_GE(e2e::waitUntil([&] { return e2e::colourBox(x().grabScreen(), QStringLiteral("red")).isNull(); }, 3000), 0)
+        << "a player outlived the run";
+}
+
+// Each monitor its own item: with a red and a blue clip in the play list, one monitor shows each.
+TEST_F(TwoMonitors, EachMonitorPlaysItsOwnItemFullScreenAndFloating) {
+    for (const bool fullScreen : {true, false}) {
+        SCOPED_TRACE(fullScreen ? "full screen" : "floating");
+        ASSERT_TRUE(x().xdotool({"mousemove", "640", "512"}));
+        ProgramRun run;
+        const QString blue = e2e::makeColourClip(run.mediaFolder() + QStringLiteral("/blue.mp4"), {QStringLiteral("blue")}, 3);
+        run.writePlayList({run.mediaFolder() + QStringLiteral("/red.mp4"), blue});
+        QProcess& p = startSaver(run, bothMonitorsSettings({QStringLiteral("Each"), fullScreen, true}) +
+                                          QStringList{QStringLiteral("BackDropColor=0")});
+        // Which colour a monitor's player shows; "" while it shows neither clip.
+        auto shows = [&](const QImage& part) {
+            const bool red = !e2e::colourBox(part, QStringLiteral("red")).isNull();
+            const bool isBlue = !e2e::colourBox(part, QStringLiteral("blue")).isNull();
+            return red == isBlue ? QString() : red ? QStringLiteral("red") : QStringLiteral("blue");
+        };
+        QString left, right;
+        const int ms = e2e::waitUntil(
+            [&] {
+                const QImage shot = x().grabScreen();
+                left = shows(monitorPart(shot, 0));
+                right = shows(monitorPart(shot, 1));
+                return !left.isEmpty() && !right.isEmpty() && left != right;
+            },
+            10000);
+        x().savePng(QDir::tempPath() + QStringLiteral("/lumora-two-monitors-each.png"));
+        ASSERT_GE(ms, 0) << "left shows '" << left.toStdString() << "', right '" << right.toStdString() << "'";
+        // The clips end and the next come: still one of each.
+        QThread::msleep(3500);
+        const QImage later = x().grabScreen();
+        EXPECT_NE(shows(monitorPart(later, 0)), shows(monitorPart(later, 1))) << "both monitors show the same clip";
+        // A key ends both, and so does a click on the second monitor.
+        pointAt(1920, 512);
+        QThread::msleep(200);
+        if (p.state() == QProcess::Running) x().xdotool({fullScreen ? "key" : "click", fullScreen ? "space" : "1"});
+        EXPECT_GE(run.waitForEnd(3000), 0) << (fullScreen ? "a key" : "a click") << " did not end the run";
+    }
 }
 
 // The screen saver must let the monitor sleep: it never resets the X server's idle timer nor changes

@@ -3,6 +3,7 @@
 #include "platform/mpv/GlRenderLoop.h"
 #include "platform/mpv/HeapRelease.h"
 #include "platform/mpv/LocalMedia.h"
+#include "platform/mpv/MpvMirror.h"
 #include "platform/mpv/RenderLoop.h"
 #include "platform/mpv/ShmRenderLoop.h"
 #include "platform/mpv/SoundOutput.h"
@@ -346,7 +347,12 @@ MpvPlayer::~MpvPlayer() {
         std::fprintf(stderr, "lumora-stats: frames-drawn %d decoder-drops %lld output-drops %lld\n",
                      renderedFrames(), static_cast<long long>(decoderDrops), static_cast<long long>(outputDrops));
     }
-    if (m_shmLoop) m_shmLoop->setWindow(0);
+    if (m_shmLoop) {
+        m_shmLoop->setWindow(0);
+        m_shmLoop->setMirrors({});
+    }
+    for (MpvMirror* mirror : std::as_const(m_mirrors))
+        if (mirror) mirror->showPicture(false);
     mpv_handle* mpv = m_mpv;
     mpv_render_context* render = m_render;
     if (answering) {
@@ -776,11 +782,48 @@ void MpvPlayer::onFramed() {
         // current one again.
         m_hasFrame = true;
         if (m_videoContainer->isHidden()) m_videoContainer->show();
+        for (MpvMirror* mirror : std::as_const(m_mirrors))
+            if (mirror) mirror->showPicture(true);
         return;
     }
     if (!m_hasFrame) setAttribute(Qt::WA_OpaquePaintEvent, true);
     m_hasFrame = true;
     update();
+    for (MpvMirror* mirror : std::as_const(m_mirrors))
+        if (mirror) mirror->showPicture(true);
+}
+
+playback::MediaPlayer* MpvPlayer::createMirror(QWidget* parent) {
+    if (!m_loop || m_glLoop) return nullptr;
+    return new MpvMirror(this, parent);
+}
+
+void MpvPlayer::addMirror(MpvMirror* mirror) {
+    m_mirrors.removeAll(nullptr);
+    if (!m_mirrors.contains(mirror)) m_mirrors << mirror;
+    mirror->showPicture(m_hasFrame);
+    mirrorsChanged();
+}
+
+void MpvPlayer::removeMirror(MpvMirror* mirror) {
+    m_mirrors.removeAll(mirror);
+    m_mirrors.removeAll(nullptr);
+    mirrorsChanged();
+}
+
+void MpvPlayer::mirrorsChanged() {
+    if (!m_shmLoop) return;
+    std::vector<ShmRenderLoop::Mirror> targets;
+    for (MpvMirror* mirror : std::as_const(m_mirrors))
+        if (mirror && mirror->targetWindow()) targets.push_back({mirror->targetWindow(), mirror->targetSize()});
+    m_shmLoop->setMirrors(std::move(targets));
+    // A mirror that came or grew shows the current frame at once, not at the next one.
+    updateTarget(isVisible(), m_hasFrame);
+}
+
+bool MpvPlayer::paintFrontInto(QPainter& painter, const QRectF& target) {
+    if (!m_hasFrame || !m_softwareLoop) return false;
+    return m_softwareLoop->withFront([&](const QImage& frame) { painter.drawImage(target, frame); });
 }
 
 void MpvPlayer::updateTarget(bool visible, bool redraw) {
@@ -795,6 +838,8 @@ void MpvPlayer::clearFrame() {
     if (m_loop) m_loop->setGeneration(m_generation);
     if (!m_hasFrame) return;
     m_hasFrame = false;
+    for (MpvMirror* mirror : std::as_const(m_mirrors))
+        if (mirror) mirror->showPicture(false);
     if (m_videoContainer) {
         m_videoContainer->hide();
         return;

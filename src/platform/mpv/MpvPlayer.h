@@ -3,12 +3,16 @@
 #include "platform/mpv/MpvEngine.h"
 #include "playback/MediaPlayer.h"
 #include <QImage>
+#include <QList>
+#include <QPointer>
 #include <QTimer>
 #include <atomic>
 #include <cstdint>
 #include <memory>
 
 class QOffscreenSurface;
+class QPainter;
+class QRectF;
 
 struct mpv_handle;
 struct mpv_render_context;
@@ -26,6 +30,7 @@ bool playersFinished(int limitMs);
 // The video filter that turns a picture stored turned by `degrees` clockwise upright ("" for none).
 QByteArray rotationFilter(int degrees);
 
+class MpvMirror;
 class RenderLoop;
 class ShmRenderLoop;
 class VideoWindow;
@@ -57,6 +62,9 @@ public:
     void setMute(bool mute) override;
     bool mute() const override;
     void setLooping(bool looping) override;
+    // Shares the picture where frames are put from shared memory or painted from images; with
+    // OpenGL there is no mirror (null).
+    playback::MediaPlayer* createMirror(QWidget* parent) override;
 
     // Seconds into the current item; 0 when nothing is loaded. Asks libmpv and waits for it: for
     // tests and tools, not the user-interface thread.
@@ -75,6 +83,13 @@ public:
     // the current file's sound is decoded. Ask libmpv and wait for it: for tests.
     QString soundOutput() const;
     bool decodesSound() const;
+
+    // For the mirrors.
+    void addMirror(MpvMirror* mirror);
+    void removeMirror(MpvMirror* mirror);
+    void mirrorsChanged();
+    // Paints the newest software image into `target` of `painter`; false with none.
+    bool paintFrontInto(QPainter& painter, const QRectF& target);
 
 signals:
     void playStateChanged(int state);
@@ -164,6 +179,8 @@ private:
     bool m_soundLeftOut = false;
     double m_volume = 50;
     bool m_videoConfigured = false;
+
+    QList<QPointer<MpvMirror>> m_mirrors;
 
     bool m_hasFrame = false;
     // Raised by each clear: frames drawn before it are not shown after it.

@@ -76,7 +76,8 @@ ShmRenderLoop::ShmRenderLoop(mpv_render_context* context, std::function<void()> 
 ShmRenderLoop::~ShmRenderLoop() {
     finish(nullptr);
     if (m_conn) {
-        releaseSegment();
+        releaseSegment(m_segment);
+        for (Segment& segment : m_mirrorSegments) releaseSegment(segment);
         xcb_disconnect(m_conn);
     }
 }
@@ -100,7 +101,7 @@ bool ShmRenderLoop::start(const QByteArray& display, QString* error) {
     if (!version) return fail(QStringLiteral("the X server has no shared memory extension"));
     free(version);
     // A remote server answers the query but cannot reach this machine's memory: try it once.
-    if (!ensureSegment(QSize(16, 16))) return fail(QStringLiteral("the X server cannot share memory with us"));
+    if (!ensureSegment(m_segment, QSize(16, 16))) return fail(QStringLiteral("the X server cannot share memory with us"));
     m_thread = std::thread([this] {
         lowerThisThreadsPriority();
         run();
@@ -108,9 +109,9 @@ bool ShmRenderLoop::start(const QByteArray& display, QString* error) {
     return true;
 }
 
-bool ShmRenderLoop::ensureSegment(QSize size) {
-    if (m_segment.data && m_segment.size == size) return true;
-    releaseSegment();
+bool ShmRenderLoop::ensureSegment(Segment& segment, QSize size) {
+    if (segment.data && segment.size == size) return true;
+    releaseSegment(segment);
     const size_t stride = (size_t(size.width()) * 4 + kLineAlignment - 1) / kLineAlignment * kLineAlignment;
     const int id = shmget(IPC_PRIVATE, stride * size_t(size.height()), IPC_CREAT | 0600);
     if (id < 0) return false;
@@ -128,21 +129,26 @@ bool ShmRenderLoop::ensureSegment(QSize size) {
         shmdt(data);
         return false;
     }
-    m_segment = {id, xid, static_cast<unsigned char*>(data), size, stride};
+    segment = {id, xid, static_cast<unsigned char*>(data), size, stride};
     return true;
 }
 
-void ShmRenderLoop::releaseSegment() {
-    if (!m_segment.data) return;
-    xcb_shm_detach(m_conn, m_segment.xid);
+void ShmRenderLoop::releaseSegment(Segment& segment) {
+    if (!segment.data) return;
+    xcb_shm_detach(m_conn, segment.xid);
     sync(m_conn);
-    shmdt(m_segment.data);
-    m_segment = Segment{};
+    shmdt(segment.data);
+    segment = Segment{};
 }
 
 void ShmRenderLoop::setWindow(uint32_t window) {
     std::lock_guard<std::mutex> hold(m_windowLock);
     m_window = window;
+}
+
+void ShmRenderLoop::setMirrors(std::vector<Mirror> mirrors) {
+    std::lock_guard<std::mutex> hold(m_windowLock);
+    m_mirrors = std::move(mirrors);
 }
 
 void ShmRenderLoop::finish(const std::function<void(mpv_render_context*)>& last) {
@@ -151,46 +157,76 @@ void ShmRenderLoop::finish(const std::function<void(mpv_render_context*)>& last)
     if (last) last(m_context);
 }
 
-void ShmRenderLoop::render(bool skip, QSize size) {
-    if (skip || !ensureSegment(size)) return skipFrame(m_context);
+bool ShmRenderLoop::draw(Segment& segment, QSize size) {
     int dontBlock = 0;
     int surface[2] = {size.width(), size.height()};
-    size_t stride = m_segment.stride;
+    size_t stride = segment.stride;
     mpv_render_param params[] = {
         {MPV_RENDER_PARAM_SW_SIZE, surface},
         {MPV_RENDER_PARAM_SW_FORMAT, m_format},
         {MPV_RENDER_PARAM_SW_STRIDE, &stride},
-        {MPV_RENDER_PARAM_SW_POINTER, m_segment.data},
+        {MPV_RENDER_PARAM_SW_POINTER, segment.data},
         // Frames are shown as soon as they are drawn; libmpv's own clock already timed them.
         {MPV_RENDER_PARAM_BLOCK_FOR_TARGET_TIME, &dontBlock},
         {MPV_RENDER_PARAM_INVALID, nullptr},
     };
+    return mpv_render_context_render(m_context, params) >= 0;
+}
+
+void ShmRenderLoop::render(bool skip, QSize size) {
+    if (skip || !ensureSegment(m_segment, size)) return skipFrame(m_context);
     const uint64_t generation = m_generation.load();
-    if (mpv_render_context_render(m_context, params) < 0) return;
-    put(size);
+    if (!draw(m_segment, size)) return;
+    {
+        std::lock_guard<std::mutex> hold(m_windowLock);
+        if (m_window) put(m_window, m_segment, size);
+        // Mirrors of the main window's size take the picture as it is: one frame decoded and drawn
+        // once, shown on every monitor. Another size has the current frame drawn again at its size.
+        size_t others = 0;
+        for (const Mirror& mirror : m_mirrors) {
+            if (!mirror.window || mirror.size.isEmpty()) continue;
+            if (mirror.size == size) {
+                put(mirror.window, m_segment, size);
+                continue;
+            }
+            Segment* segment = nullptr;
+            for (size_t i = 0; i < others && !segment; ++i)
+                if (m_mirrorSegments[i].size == mirror.size) segment = &m_mirrorSegments[i];
+            if (!segment) {
+                if (m_mirrorSegments.size() <= others) m_mirrorSegments.emplace_back();
+                segment = &m_mirrorSegments[others++];
+                if (!ensureSegment(*segment, mirror.size) || !draw(*segment, mirror.size)) continue;
+            }
+            put(mirror.window, *segment, mirror.size);
+        }
+        // Sizes no longer shown give their memory back.
+        while (m_mirrorSegments.size() > others) {
+            releaseSegment(m_mirrorSegments.back());
+            m_mirrorSegments.pop_back();
+        }
+        // Waited for here, on this thread, so the next frame is not drawn into memory still being read.
+        sync(m_conn);
+    }
     ++m_rendered;
     m_presented = generation;
     if (m_framed) m_framed();
 }
 
-void ShmRenderLoop::put(QSize size) {
-    std::lock_guard<std::mutex> hold(m_windowLock);
-    if (!m_window) return;
-    if (m_gcWindow != m_window) {
+void ShmRenderLoop::put(uint32_t window, const Segment& segment, QSize size) {
+    // One graphics context serves every window: they share the root window and the depth.
+    if (m_gcWindow != m_window || !m_gc) {
         if (m_gc) xcb_free_gc(m_conn, m_gc);
         m_gc = xcb_generate_id(m_conn);
-        xcb_create_gc(m_conn, m_gc, m_window, 0, nullptr);
-        if (auto* g = xcb_get_geometry_reply(m_conn, xcb_get_geometry(m_conn, m_window), nullptr)) {
+        xcb_create_gc(m_conn, m_gc, window, 0, nullptr);
+        if (auto* g = xcb_get_geometry_reply(m_conn, xcb_get_geometry(m_conn, window), nullptr)) {
             m_depth = g->depth;
             free(g);
         }
         m_gcWindow = m_window;
     }
-    xcb_shm_put_image(m_conn, m_window, m_gc, uint16_t(m_segment.stride / 4), uint16_t(size.height()), 0, 0,
+    xcb_shm_put_image(m_conn, window, m_gc, uint16_t(segment.stride / 4), uint16_t(size.height()), 0, 0,
                       uint16_t(size.width()), uint16_t(size.height()), 0, 0, m_depth, XCB_IMAGE_FORMAT_Z_PIXMAP, 0,
-                      m_segment.xid, 0);
-    // Waited for here, on this thread, so the next frame is not drawn into memory still being read.
-    sync(m_conn);
+                      segment.xid, 0);
 }
 
 void ShmRenderLoop::run() {

@@ -8,6 +8,7 @@
 #include <functional>
 #include <mutex>
 #include <thread>
+#include <vector>
 #include "platform/mpv/FrameLoop.h"
 
 struct xcb_connection_t;
@@ -54,6 +55,16 @@ public:
     // the render thread no longer draws on the old window.
     void setWindow(uint32_t window);
 
+    // Another window that shows the same picture (on another monitor), at its own size.
+    struct Mirror {
+        uint32_t window = 0;
+        QSize size;
+    };
+    // From the GUI thread: the windows each frame is also put on. A frame is drawn once for every
+    // size among them and the main window's, and put from there on every window of that size.
+    // Returns once the render thread no longer puts on windows left out.
+    void setMirrors(std::vector<Mirror> mirrors);
+
 private:
     struct Segment {
         int id = -1;
@@ -62,20 +73,25 @@ private:
         QSize size;
         size_t stride = 0;
     };
-    bool ensureSegment(QSize size);
-    void releaseSegment();
+    bool ensureSegment(Segment& segment, QSize size);
+    void releaseSegment(Segment& segment);
+    bool draw(Segment& segment, QSize size);
     void run();
     void render(bool skip, QSize size);
-    void put(QSize size);
+    // Under m_windowLock.
+    void put(uint32_t window, const Segment& segment, QSize size);
 
     mpv_render_context* m_context;
     std::function<void()> m_framed;
     xcb_connection_t* m_conn = nullptr;
     Segment m_segment; // the render thread's alone once started
+    // The mirrors' sizes other than the main window's, drawn again from the same frame.
+    std::vector<Segment> m_mirrorSegments;
 
     // Held while putting on the window, so it is never destroyed under the render thread.
     std::mutex m_windowLock;
     uint32_t m_window = 0;
+    std::vector<Mirror> m_mirrors;
     uint32_t m_gcWindow = 0; // the window m_gc and m_depth were made for
     uint32_t m_gc = 0;
     uint8_t m_depth = 24;

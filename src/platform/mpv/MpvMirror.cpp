@@ -1,0 +1,87 @@
+#include "platform/mpv/MpvMirror.h"
+
+#include <QPainter>
+#include "platform/mpv/MpvPlayer.h"
+#include "platform/mpv/VideoWindow.h"
+
+namespace platform::mpv {
+
+MpvMirror::MpvMirror(MpvPlayer* source, QWidget* parent) : MediaPlayer(parent), m_source(source) {
+    if (source->usesSharedMemory()) {
+        m_window = new VideoWindow(
+            [this](bool created) {
+                m_windowValid = created;
+                changed();
+            },
+            [this] { changed(); }, QSurface::RasterSurface);
+        m_container = QWidget::createWindowContainer(m_window, this);
+        m_container->setAttribute(Qt::WA_TransparentForMouseEvents);
+        m_container->setFocusPolicy(Qt::NoFocus);
+        m_container->setGeometry(rect());
+        m_container->hide();
+        m_window->create();
+        m_windowValid = m_window->handle() != nullptr;
+    }
+    source->addMirror(this);
+}
+
+MpvMirror::~MpvMirror() {
+    // The source stops putting frames here before the window goes.
+    m_windowValid = false;
+    if (m_source) m_source->removeMirror(this);
+    delete m_container;
+}
+
+QString MpvMirror::URL() const { return m_source ? m_source->URL() : QString(); }
+int MpvMirror::playState() const { return m_source ? m_source->playState() : int(Stopped); }
+
+uint32_t MpvMirror::targetWindow() const {
+    if (!m_window || !m_windowValid || !isVisible() || !m_shown) return 0;
+    return uint32_t(m_window->winId());
+}
+
+QSize MpvMirror::targetSize() const { return (QSizeF(size()) * devicePixelRatioF()).toSize(); }
+
+void MpvMirror::showPicture(bool shown) {
+    const bool was = m_shown;
+    m_shown = shown;
+    if (m_container) {
+        if (shown != was) {
+            m_container->setVisible(shown);
+            changed();
+        }
+        return;
+    }
+    setAttribute(Qt::WA_OpaquePaintEvent, shown);
+    update();
+}
+
+void MpvMirror::changed() {
+    if (m_source) m_source->mirrorsChanged();
+}
+
+void MpvMirror::paintEvent(QPaintEvent*) {
+    // Drawing in software, the source's newest image scaled to this control; with no picture the
+    // form behind shows through, as behind the source.
+    if (!m_source || !m_shown || m_container) return;
+    QPainter painter(this);
+    m_source->paintFrontInto(painter, QRectF(rect()));
+}
+
+void MpvMirror::resizeEvent(QResizeEvent* event) {
+    MediaPlayer::resizeEvent(event);
+    if (m_container) m_container->setGeometry(rect());
+    changed();
+}
+
+void MpvMirror::showEvent(QShowEvent* event) {
+    MediaPlayer::showEvent(event);
+    changed();
+}
+
+void MpvMirror::hideEvent(QHideEvent* event) {
+    MediaPlayer::hideEvent(event);
+    changed();
+}
+
+} // namespace platform::mpv

@@ -62,6 +62,7 @@ Section "Monitor"
     HorizSync 5.0 - 1000.0
     VertRefresh 5.0 - 200.0
     Modeline "1280x1024" 108.00 1280 1328 1440 1688 1024 1025 1028 1066 +hsync +vsync
+    Modeline "1024x768" 65.00 1024 1048 1184 1344 768 771 777 806 -hsync -vsync
 EndSection
 Section "Screen"
     Identifier "screen"
@@ -93,6 +94,7 @@ EndSection
             return;
         }
         xrandr({QStringLiteral("--addmode"), QStringLiteral("DUMMY1"), QStringLiteral("1280x1024")});
+        xrandr({QStringLiteral("--addmode"), QStringLiteral("DUMMY1"), QStringLiteral("1024x768")});
         xrandr({QStringLiteral("--output"), QStringLiteral("DUMMY0"), QStringLiteral("--mode"), QStringLiteral("1280x1024"),
                 QStringLiteral("--pos"), QStringLiteral("0x0"), QStringLiteral("--primary"), QStringLiteral("--output"),
                 QStringLiteral("DUMMY1"), QStringLiteral("--mode"), QStringLiteral("1280x1024"), QStringLiteral("--pos"),
@@ -311,6 +313,9 @@ QStringList bothMonitorsSettings(const BothMonitors& how) {
 TEST_F(TwoMonitors, TheSamePictureFillsBothMonitorsAndAMoveOnTheSecondEndsTheRun) {
     ASSERT_TRUE(x().xdotool({"mousemove", "640", "512"}));
     ProgramRun run;
+    // Each player tells its frames at its end: one player for both monitors.
+    run.setEnvironment(QStringLiteral("LUMORA_STATS"), QStringLiteral("1"));
+    run.captureErrors();
     QProcess& p = startSaver(run, bothMonitorsSettings({QStringLiteral("Same"), true, false}));
     const int ms = e2e::waitUntil(
         [&] {
@@ -330,27 +335,34 @@ TEST_F(TwoMonitors, TheSamePictureFillsBothMonitorsAndAMoveOnTheSecondEndsTheRun
     }
     EXPECT_GE(run.waitForEnd(3000), 0) << "a move on the second monitor did not end the run";
     EXPECT_EQ(p.exitCode(), 0);
+    EXPECT_EQ(run.errors().count(QStringLiteral("lumora-stats: frames-drawn")), 1)
+        << "the picture was not decoded once: " << run.errors().toStdString();
 }
 
 TEST_F(TwoMonitors, TheSamePictureFloatsOnEachMonitorAndComesBackWithAMonitorTurnedOnAgain) {
     ASSERT_TRUE(x().xdotool({"mousemove", "640", "512"}));
     ProgramRun run;
-    QProcess& p = startSaver(run, bothMonitorsSettings({QStringLiteral("Same"), false, false}));
-    // A player of the same size on each monitor (they are of one size), inside it, over that
-    // monitor's back colour.
+    QProcess& p = startSaver(run, bothMonitorsSettings({QStringLiteral("Same"), false, false}) +
+                                      QStringList{QStringLiteral("GradOn=1"), QStringLiteral("FireGradInterval=1000")});
+    // A player on each monitor sized from that monitor (a share of its width), inside it, over a
+    // gradient of the primary monitor's colours: the right monitor's top band is found on the left.
+    int rightWidth = kWidth;
     auto playersUp = [&] {
         const QImage shot = x().grabScreen();
-        QSize first;
+        int firstWidth = 0;
         for (int m = 0; m < 2; ++m) {
-            const QImage part = monitorPart(shot, m);
+            const QImage part = monitorPart(shot, m).copy(0, 0, m == 0 ? kWidth : rightWidth, kHeight);
             const QRect red = e2e::colourBox(part, QStringLiteral("red"));
-            if (red.isNull() || red.width() >= kWidth * 3 / 4 || red.width() < kWidth / 4) return false;
-            if (m == 0) first = red.size();
-            else if (qAbs(red.width() - first.width()) > 2 || qAbs(red.height() - first.height()) > 2) return false;
-            if (e2e::colourName(part.pixel(red.center().x() < kWidth / 2 ? kWidth - 3 : 2, 2)) != QStringLiteral("blue"))
-                return false;
+            if (red.isNull() || red.width() >= part.width() * 3 / 4 || red.width() < part.width() / 4) return false;
+            if (m == 0) firstWidth = red.width();
+            else if (qAbs(red.width() * kWidth - firstWidth * rightWidth) > 3 * kWidth) return false;
         }
-        return true;
+        const QRgb rightTop = shot.pixel(kWidth + 1, 1);
+        if (e2e::colourName(rightTop) == QStringLiteral("red") || e2e::colourName(rightTop) == QStringLiteral("blue"))
+            return false;
+        for (int xx = 0; xx < kWidth; xx += 4)
+            if (shot.pixel(xx, 1) == rightTop) return true;
+        return false;
     };
     const int ms = e2e::waitUntil(playersUp, 10000);
     const QImage shot = x().grabScreen();
@@ -361,11 +373,22 @@ TEST_F(TwoMonitors, TheSamePictureFloatsOnEachMonitorAndComesBackWithAMonitorTur
     };
     ASSERT_GE(ms, 0) << "no player of the primary one's size on each monitor: red at " << box(0) << " and " << box(1);
 
+    // The second monitor is turned off, then on again at a smaller size: the picture is drawn for
+    // its player there, sized from it.
+    struct SizeBack {
+        TwoMonitorServer* server;
+        ~SizeBack() {
+            server->xrandr({QStringLiteral("--output"), QStringLiteral("DUMMY1"), QStringLiteral("--mode"),
+                            QStringLiteral("1280x1024"), QStringLiteral("--pos"), QStringLiteral("1280x0")});
+        }
+    } sizeBack{server};
     server->xrandr({QStringLiteral("--output"), QStringLiteral("DUMMY1"), QStringLiteral("--off")});
     QThread::msleep(1000);
     server->xrandr({QStringLiteral("--output"), QStringLiteral("DUMMY1"), QStringLiteral("--mode"),
-                    QStringLiteral("1280x1024"), QStringLiteral("--pos"), QStringLiteral("1280x0")});
-    EXPECT_GE(e2e::waitUntil(playersUp, 8000), 0) << "the monitor turned on again shows no player";
+                    QStringLiteral("1024x768"), QStringLiteral("--pos"), QStringLiteral("1280x0")});
+    rightWidth = 1024;
+    EXPECT_GE(e2e::waitUntil(playersUp, 8000), 0) << "the monitor turned on again shows no player of its size";
+    x().savePng(QDir::tempPath() + QStringLiteral("/lumora-two-monitors-same-other-size.png"));
     ASSERT_EQ(p.state(), QProcess::Running);
 
     // A click on the primary monitor ends both.

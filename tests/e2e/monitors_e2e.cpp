@@ -310,33 +310,40 @@ QStringList bothMonitorsSettings(const BothMonitors& how) {
     return settings;
 }
 
+// With shared memory and with OpenGL, as the program chooses for the machine it runs on.
 TEST_F(TwoMonitors, TheSamePictureFillsBothMonitorsAndAMoveOnTheSecondEndsTheRun) {
-    ASSERT_TRUE(x().xdotool({"mousemove", "640", "512"}));
-    ProgramRun run;
-    // Each player tells its frames at its end: one player for both monitors.
-    run.setEnvironment(QStringLiteral("LUMORA_STATS"), QStringLiteral("1"));
-    run.captureErrors();
-    QProcess& p = startSaver(run, bothMonitorsSettings({QStringLiteral("Same"), true, false}));
-    const int ms = e2e::waitUntil(
-        [&] {
-            const QImage shot = x().grabScreen();
-            return e2e::colourBox(monitorPart(shot, 0), QStringLiteral("red")) == QRect(0, 0, kWidth, kHeight) &&
-                   e2e::colourBox(monitorPart(shot, 1), QStringLiteral("red")) == QRect(0, 0, kWidth, kHeight);
-        },
-        10000);
-    x().savePng(QDir::tempPath() + QStringLiteral("/lumora-two-monitors-same.png"));
-    ASSERT_GE(ms, 0) << "left " << e2e::colourName(x().pixel(640, 512)).toStdString() << ", right "
-                     << e2e::colourName(x().pixel(1920, 512)).toStdString();
-    pointAt(1920, 512);
-    QThread::msleep(300);
-    if (p.state() == QProcess::Running) {
-        EXPECT_FALSE(x().pointerVisible()) << "the pointer shows over the second monitor";
-        pointAt(1990, 560);
+    for (const char* render : {"", "opengl"}) {
+        SCOPED_TRACE(render);
+        ASSERT_TRUE(x().xdotool({"mousemove", "640", "512"}));
+        ProgramRun run;
+        if (*render) run.setEnvironment(QStringLiteral("LUMORA_RENDER"), QString::fromLatin1(render));
+        // Each player tells its frames at its end: one player for both monitors.
+        run.setEnvironment(QStringLiteral("LUMORA_STATS"), QStringLiteral("1"));
+        run.captureErrors();
+        QProcess& p = startSaver(run, bothMonitorsSettings({QStringLiteral("Same"), true, false}));
+        const int ms = e2e::waitUntil(
+            [&] {
+                const QImage shot = x().grabScreen();
+                const QRect whole(0, 0, kWidth, kHeight);
+                return e2e::colourBox(monitorPart(shot, 0), QStringLiteral("red")) == whole &&
+                       e2e::colourBox(monitorPart(shot, 1), QStringLiteral("red")) == whole;
+            },
+            10000);
+        x().savePng(QDir::tempPath() + QStringLiteral("/lumora-two-monitors-same.png"));
+        ASSERT_GE(ms, 0) << "left " << e2e::colourName(x().pixel(640, 512)).toStdString() << ", right "
+                         << e2e::colourName(x().pixel(1920, 512)).toStdString();
+        pointAt(1920, 512);
+        QThread::msleep(300);
+        if (p.state() == QProcess::Running) {
+            EXPECT_FALSE(x().pointerVisible()) << "the pointer shows over the second monitor";
+            pointAt(1990, 560);
+        }
+        EXPECT_GE(run.waitForEnd(3000), 0) << "a move on the second monitor did not end the run";
+        EXPECT_EQ(p.exitCode(), 0);
+        EXPECT_EQ(run.errors().count(QStringLiteral("lumora-stats: frames-drawn")), 1)
+            << "the picture was not decoded once: " << run.errors().toStdString();
+        EXPECT_EQ(run.errors().contains(QStringLiteral("with OpenGL")), *render != 0) << run.errors().toStdString();
     }
-    EXPECT_GE(run.waitForEnd(3000), 0) << "a move on the second monitor did not end the run";
-    EXPECT_EQ(p.exitCode(), 0);
-    EXPECT_EQ(run.errors().count(QStringLiteral("lumora-stats: frames-drawn")), 1)
-        << "the picture was not decoded once: " << run.errors().toStdString();
 }
 
 TEST_F(TwoMonitors, TheSamePictureFloatsOnEachMonitorAndComesBackWithAMonitorTurnedOnAgain) {

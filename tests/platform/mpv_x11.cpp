@@ -171,6 +171,35 @@ TEST_P(EverySurface, FramesReachTheScreenStretchedToFitThePlayer) {
     const QImage grown = screenshot();
     EXPECT_EQ(colourName(grown.pixel(kHost.topLeft() + QPoint(12, 12))), "red");
     EXPECT_EQ(colourName(grown.pixel(kHost.topLeft() + QPoint(10 + 637, 10 + 237))), "white");
+
+    // A mirror in another window, at another size (as on another monitor), shows the same picture
+    // stretched to it, and goes again while the player plays on.
+    QWidget other;
+    other.setWindowFlags(Qt::FramelessWindowHint);
+    const QRect otherHost(100, 420, 420, 220);
+    other.setGeometry(otherHost);
+    MediaPlayer* mirror = host.player->createMirror(&other);
+    ASSERT_NE(mirror, nullptr);
+    EXPECT_TRUE(mirror->isMirror());
+    EXPECT_EQ(mirror->URL(), file);
+    mirror->setGeometry(10, 10, 400, 200);
+    other.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&other));
+    const QPoint at = otherHost.topLeft() + QPoint(10, 10);
+    QStringList corners;
+    const bool mirrored = QTest::qWaitFor(
+        [&] {
+            const QImage screen = screenshot();
+            corners = QStringList{colourName(screen.pixel(at + QPoint(3, 3))), colourName(screen.pixel(at + QPoint(396, 3))),
+                                  colourName(screen.pixel(at + QPoint(3, 196))), colourName(screen.pixel(at + QPoint(396, 196)))};
+            return corners == QStringList{"red", "blue", "green", "white"};
+        },
+        kTimeout);
+    EXPECT_TRUE(mirrored) << corners.join(u' ').toStdString();
+    const int frames = host.player->renderedFrames();
+    delete mirror;
+    EXPECT_TRUE(QTest::qWaitFor([&] { return host.player->renderedFrames() > frames + 5; }, kTimeout))
+        << "the player stopped with its mirror";
 }
 
 // libmpv's software renderer aborts the program on a frame marked as turned a quarter; each surface

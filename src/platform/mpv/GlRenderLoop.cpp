@@ -118,6 +118,11 @@ void GlRenderLoop::setWindowValid(bool valid) {
     m_windowValid = valid;
 }
 
+void GlRenderLoop::setMirrors(std::vector<Mirror> mirrors) {
+    std::lock_guard<std::mutex> hold(m_windowLock);
+    m_mirrors = std::move(mirrors);
+}
+
 void GlRenderLoop::finish(const std::function<void(mpv_render_context*)>& last) {
     if (m_thread.joinable()) m_last = last;
     quit();
@@ -149,6 +154,19 @@ void GlRenderLoop::render(bool skip, QSize size) {
         return;
     }
     m_gl->swapBuffers(m_window);
+    // The same frame drawn again into each mirror at its size: decoded once, drawn by the GPU.
+    for (const Mirror& mirror : m_mirrors) {
+        if (!mirror.window || mirror.size.isEmpty() || !m_gl->makeCurrent(mirror.window)) continue;
+        mpv_opengl_fbo into{int(m_gl->defaultFramebufferObject()), mirror.size.width(), mirror.size.height(),
+                            0};
+        mpv_render_param again[] = {
+            {MPV_RENDER_PARAM_OPENGL_FBO, &into},
+            {MPV_RENDER_PARAM_FLIP_Y, &flip},
+            {MPV_RENDER_PARAM_BLOCK_FOR_TARGET_TIME, &dontBlock},
+            {MPV_RENDER_PARAM_INVALID, nullptr},
+        };
+        if (mpv_render_context_render(m_context, again) >= 0) m_gl->swapBuffers(mirror.window);
+    }
     // Not left current on a window whose surface the GUI thread may destroy next.
     m_gl->doneCurrent();
     window.unlock();

@@ -1,4 +1,5 @@
 #pragma once
+#include "platform/mpv/FrameLoop.h"
 #include <QSize>
 #include <QString>
 #include <atomic>
@@ -7,7 +8,7 @@
 #include <functional>
 #include <mutex>
 #include <thread>
-#include "platform/mpv/FrameLoop.h"
+#include <vector>
 
 struct mpv_handle;
 struct mpv_render_context;
@@ -49,6 +50,15 @@ public:
     // taken and dropped. Returns once the render thread no longer draws on the old surface.
     void setWindowValid(bool valid);
 
+    // Another window that shows the same picture (on another monitor), at its own size.
+    struct Mirror {
+        QWindow* window = nullptr;
+        QSize size;
+    };
+    // From the GUI thread: the windows each frame is also drawn into, from the same decoded frame.
+    // Returns once the render thread no longer draws on windows left out (their surfaces may go).
+    void setMirrors(std::vector<Mirror> mirrors);
+
 private:
     void run();
     void render(bool skip, QSize size);
@@ -67,6 +77,7 @@ private:
     // Held while drawing on the window, so its surface is never destroyed under the render thread.
     std::mutex m_windowLock;
     bool m_windowValid = false;
+    std::vector<Mirror> m_mirrors;
     std::atomic<uint64_t> m_presented{0};
     std::thread m_thread;
 };

@@ -1,19 +1,27 @@
 #include "platform/mpv/MpvMirror.h"
 
-#include <QPainter>
 #include "platform/mpv/MpvPlayer.h"
 #include "platform/mpv/VideoWindow.h"
+#include <QPainter>
 
 namespace platform::mpv {
 
 MpvMirror::MpvMirror(MpvPlayer* source, QWidget* parent) : MediaPlayer(parent), m_source(source) {
-    if (source->usesSharedMemory()) {
+    if (source->usesSharedMemory() || source->usesOpenGL()) {
         m_window = new VideoWindow(
             [this](bool created) {
+                // Before the surface goes, the source stops drawing on it.
                 m_windowValid = created;
                 changed();
             },
-            [this] { changed(); }, QSurface::RasterSurface);
+            [this] { changed(); }, source->usesOpenGL() ? QSurface::OpenGLSurface : QSurface::RasterSurface);
+        if (source->usesOpenGL()) {
+            // Drawn right after the source's own window: a second wait for the screen's refresh
+            // would halve the frames.
+            QSurfaceFormat format = m_window->requestedFormat();
+            format.setSwapInterval(0);
+            m_window->setFormat(format);
+        }
         m_container = QWidget::createWindowContainer(m_window, this);
         m_container->setAttribute(Qt::WA_TransparentForMouseEvents);
         m_container->setFocusPolicy(Qt::NoFocus);
@@ -32,15 +40,26 @@ MpvMirror::~MpvMirror() {
     delete m_container;
 }
 
-QString MpvMirror::URL() const { return m_source ? m_source->URL() : QString(); }
-int MpvMirror::playState() const { return m_source ? m_source->playState() : int(Stopped); }
+QString MpvMirror::URL() const {
+    return m_source ? m_source->URL() : QString();
+}
+int MpvMirror::playState() const {
+    return m_source ? m_source->playState() : int(Stopped);
+}
 
 uint32_t MpvMirror::targetWindow() const {
     if (!m_window || !m_windowValid || !isVisible() || !m_shown) return 0;
     return uint32_t(m_window->winId());
 }
 
-QSize MpvMirror::targetSize() const { return (QSizeF(size()) * devicePixelRatioF()).toSize(); }
+QWindow* MpvMirror::targetGlWindow() const {
+    if (!m_window || !m_windowValid || !isVisible() || !m_shown) return nullptr;
+    return m_window;
+}
+
+QSize MpvMirror::targetSize() const {
+    return (QSizeF(size()) * devicePixelRatioF()).toSize();
+}
 
 void MpvMirror::showPicture(bool shown) {
     const bool was = m_shown;

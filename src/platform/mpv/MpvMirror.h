@@ -1,7 +1,8 @@
 #pragma once
-#include <QPointer>
-#include <cstdint>
 #include "playback/MediaPlayer.h"
+#include <QPointer>
+#include <QWindow>
+#include <cstdint>
 
 namespace platform::mpv {
 
@@ -32,6 +33,8 @@ public:
     // For the source: the native window to put frames on (0 while there is none or it is hidden),
     // its size in device pixels, and whether the source has a picture up to show.
     uint32_t targetWindow() const;
+    // The same, as the window an OpenGL context draws on (null while it may not).
+    QWindow* targetGlWindow() const;
     QSize targetSize() const;
     void showPicture(bool shown);
 

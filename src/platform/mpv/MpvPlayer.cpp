@@ -351,6 +351,7 @@ MpvPlayer::~MpvPlayer() {
         m_shmLoop->setWindow(0);
         m_shmLoop->setMirrors({});
     }
+    if (m_glLoop) m_glLoop->setMirrors({});
     for (MpvMirror* mirror : std::as_const(m_mirrors))
         if (mirror) mirror->showPicture(false);
     mpv_handle* mpv = m_mpv;
@@ -794,7 +795,7 @@ void MpvPlayer::onFramed() {
 }
 
 playback::MediaPlayer* MpvPlayer::createMirror(QWidget* parent) {
-    if (!m_loop || m_glLoop) return nullptr;
+    if (!m_loop) return nullptr;
     return new MpvMirror(this, parent);
 }
 
@@ -812,11 +813,20 @@ void MpvPlayer::removeMirror(MpvMirror* mirror) {
 }
 
 void MpvPlayer::mirrorsChanged() {
-    if (!m_shmLoop) return;
-    std::vector<ShmRenderLoop::Mirror> targets;
-    for (MpvMirror* mirror : std::as_const(m_mirrors))
-        if (mirror && mirror->targetWindow()) targets.push_back({mirror->targetWindow(), mirror->targetSize()});
-    m_shmLoop->setMirrors(std::move(targets));
+    if (m_shmLoop) {
+        std::vector<ShmRenderLoop::Mirror> targets;
+        for (MpvMirror* mirror : std::as_const(m_mirrors))
+            if (mirror && mirror->targetWindow()) targets.push_back({mirror->targetWindow(), mirror->targetSize()});
+        m_shmLoop->setMirrors(std::move(targets));
+    } else if (m_glLoop) {
+        std::vector<GlRenderLoop::Mirror> targets;
+        for (MpvMirror* mirror : std::as_const(m_mirrors))
+            if (mirror && mirror->targetGlWindow())
+                targets.push_back({mirror->targetGlWindow(), mirror->targetSize()});
+        m_glLoop->setMirrors(std::move(targets));
+    } else {
+        return;
+    }
     // A mirror that came or grew shows the current frame at once, not at the next one.
     updateTarget(isVisible(), m_hasFrame);
 }

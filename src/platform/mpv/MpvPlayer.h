@@ -62,8 +62,8 @@ public:
     void setMute(bool mute) override;
     bool mute() const override;
     void setLooping(bool looping) override;
-    // Shares the picture where frames are put from shared memory or painted from images; with
-    // OpenGL there is no mirror (null).
+    // Shares the picture, however this player draws: the render thread draws each frame into the
+    // mirror's window too (OpenGL, shared memory), or the mirror paints the newest image.
     playback::MediaPlayer* createMirror(QWidget* parent) override;
 
     // Seconds into the current item; 0 when nothing is loaded. Asks libmpv and waits for it: for

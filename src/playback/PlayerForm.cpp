@@ -94,6 +94,11 @@ void PlayerForm::companionLoaded() {
         if (m_gradientOn && isLoaded() && m_lead && m_lead->gradientShown()) skipOnError([&] { gradientTick(); });
     });
     if (m_gradientOn && m_lead->gradientShown()) skipOnError([&] { gradientTick(); });
+    // A mirror is never stopped by itself: it learns of the lead's next item from the lead.
+    if (WindowsMediaPlayer1 && WindowsMediaPlayer1->isMirror() && m_lead->WindowsMediaPlayer1)
+        connect(m_lead->WindowsMediaPlayer1, &MediaPlayer::endOfMedia, this, [this] {
+            if (isLoaded() && !singleFileMode) skipOnError([&] { leadMovedOn(); });
+        });
 }
 
 void PlayerForm::createPlayer() {

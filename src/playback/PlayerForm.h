@@ -120,6 +120,8 @@ protected:
     virtual void passwordRefused() {}
     // A gradient step of the form's own (its Timer2).
     virtual void gradientTick() {}
+    // A companion showing the lead's picture: the lead's item played to its end, the next follows.
+    virtual void leadMovedOn() {}
     void createPlayer();
     // A companion's first steps at unload, instead of the lead's: its timers stop and its item goes;
     // nothing is stored and the program goes on. False for the lead.

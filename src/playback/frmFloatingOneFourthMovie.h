@@ -35,6 +35,10 @@ public:
     void Timer4_Timer();
     void playOn() override;
     void gradientTick() override { Timer2_Timer(); }
+    // Standing still, the lead's next item shows at a new place here too.
+    void leadMovedOn() override {
+        if (movieWillFloat == 0) Timer3->setEnabled(true);
+    }
     void Form_Click() override;
     void Form_KeyPress(int keyAscii) override;
     void Form_MouseMove(int button, int shift, double x, double y) override;

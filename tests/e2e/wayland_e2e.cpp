@@ -259,6 +259,18 @@ TEST_F(WaylandTwoOutputs, SecondOutputShowsTheBackColour) {
     EXPECT_GE(m_run.waitForEnd(5000), 0);
 }
 
+TEST_F(WaylandTwoOutputs, TheSamePictureShowsOnBothOutputs) {
+    m_run.writeSettings(fullScreen(m_clip) << QStringLiteral("EveryMonitor=Same"));
+    m_run.start(QStringLiteral("/s"));
+    const QString first = firstOutput(sway());
+    ASSERT_GE(e2e::waitUntil([&] { return shows(first, QStringLiteral("red")) && shows(m_second, QStringLiteral("red")); },
+                             15000),
+              0)
+        << "the second output does not show the picture: " << m_run.errors().toStdString();
+    ASSERT_TRUE(sway().type(QStringLiteral("x")));
+    EXPECT_GE(m_run.waitForEnd(5000), 0);
+}
+
 // The ids of the processes that run this copy of the program, however they were started.
 QList<pid_t> runsOf(const ProgramRun& run) {
     const QString program = QFileInfo(run.programFolder() + QStringLiteral("/lumora")).canonicalFilePath();

@@ -1,8 +1,10 @@
 #include "support/inprocess/InProcessPlatform.h"
+#include "base/SettingsFormat.h"
 #include "runtime/Controls.h"
 #include "runtime/FormRegistry.h"
 #include "shell/ShellDialogs.h"
 #include "shell/frmMixer.h"
+#include "shell/frmMonitors.h"
 #include "shell/frmMouseSensitivity.h"
 #include "support/TestFiles.h"
 #include <QAbstractButton>
@@ -35,6 +37,7 @@ namespace {
 
 const QString kMouse = QStringLiteral("frmMouseSensitivity");
 const QString kMixer = QStringLiteral("frmMixer");
+const QString kMonitors = QStringLiteral("frmMonitors");
 const QString kSensitivity = QStringLiteral("MouseSensitivity");
 const QString kIgnore = QStringLiteral("IgnoreMouseMovement");
 const QString kDoNotIgnore = QStringLiteral("DoNotIgnoreMouseMovent");
@@ -50,6 +53,7 @@ protected:
         forms().reset();
         forms().unregisterForm(kMouse);
         forms().unregisterForm(kMixer);
+        forms().unregisterForm(kMonitors);
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         platform::install(platform::Platform{});
     }
@@ -126,6 +130,35 @@ protected:
 
 class MouseSensitivity : public SmallDialogTest {};
 class Mixer : public SmallDialogTest {};
+
+// The monitors dialog on the real settings file in a temporary folder.
+class Monitors : public SmallDialogTest {
+protected:
+    void SetUp() override {
+        SmallDialogTest::SetUp();
+        path = home.filePath(QStringLiteral("lumora.ini"));
+        platform.useSettingsFile(path);
+    }
+    void writeFile(const QByteArray& text) {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(text);
+    }
+    QByteArray fileText() {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+    // The options selected, by name.
+    QStringList selectedOptions(QWidget* f) {
+        QStringList on;
+        for (const char* o : {"optPrimaryMonitor", "optSameOnEvery", "optEachItsOwn"})
+            if (selected(f, o)) on << QString::fromLatin1(o);
+        return on;
+    }
+
+    QTemporaryDir home;
+    QString path;
+};
 
 } // namespace
 
@@ -513,4 +546,89 @@ TEST_F(MouseSensitivity, IsCentredAndShowsEveryCaptionWhole) {
 
 TEST_F(Mixer, IsCentredAndShowsEveryCaptionWhole) {
     expectCentredAndWhole(kMixer, {6645, 2895});
+}
+
+TEST_F(Monitors, ShowsTheStoredChoiceAndOkStoresTheChosenWord) {
+    writeFile("[lumora]\nGradOn=1\nEveryMonitor=each\n");
+    auto* f = open<frmMonitors>(kMonitors);
+    ASSERT_NE(f, nullptr);
+    EXPECT_EQ(f->windowTitle(), QStringLiteral("Monitors"));
+    expectCaptions(f, {{"optPrimaryMonitor", "The primary monitor only (the others show the background)"},
+                       {"optSameOnEvery", "The same picture on every monitor"},
+                       {"optEachItsOwn", "Each monitor its own item of the play list"},
+                       {"Command2", "&OK"},
+                       {"Command1", "&Cancel"}});
+    EXPECT_EQ(selectedOptions(f), QStringList{"optEachItsOwn"});
+    click(f, "optSameOnEvery");
+    EXPECT_EQ(selectedOptions(f), QStringList{"optSameOnEvery"});
+    click(f, "Command2");
+    ASSERT_TRUE(closed(kMonitors));
+    EXPECT_EQ(fileText(), QByteArray("[lumora]\nGradOn=1\nEveryMonitor=Same\n"));
+
+    // A word the players do not know shows the primary monitor, and OK stores that properly.
+    writeFile("[lumora]\nEveryMonitor=Sideways\n");
+    f = open<frmMonitors>(kMonitors);
+    EXPECT_EQ(selectedOptions(f), QStringList{"optPrimaryMonitor"});
+    QTest::keyClick(f, Qt::Key_Return);
+    ASSERT_TRUE(closed(kMonitors));
+    EXPECT_EQ(fileText(), QByteArray("[lumora]\nEveryMonitor=Primary\n"));
+
+    // Fresh settings show the primary monitor; from the keyboard, Tab and Space choose another.
+    QFile::remove(path);
+    f = open<frmMonitors>(kMonitors);
+    EXPECT_EQ(selectedOptions(f), QStringList{"optPrimaryMonitor"});
+    f->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(f));
+    EXPECT_EQ(QApplication::focusWidget(), control<QWidget>(f, "optPrimaryMonitor"));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+    choose(f, "mnuExitAndSaveChanges");
+    ASSERT_TRUE(closed(kMonitors));
+    EXPECT_EQ(fileText(), QByteArray("[lumora]\nEveryMonitor=Each\n"));
+}
+
+TEST_F(Monitors, CancelEscapeAndTheCloseBoxesStoreNothing) {
+    writeFile("[lumora]\nEveryMonitor=Same\n");
+    const std::vector<std::function<void(QWidget*)>> exits = {
+        [this](QWidget* f) { click(f, "Command1"); },
+        [this](QWidget* f) { click(f, "Label1"); },
+        [this](QWidget* f) { choose(f, "mnuExitWithoutSavingChanges"); },
+        [](QWidget* f) { QTest::keyClick(f, Qt::Key_Escape); },
+        [](QWidget* f) { f->close(); },
+    };
+    for (size_t i = 0; i < exits.size(); ++i) {
+        auto* f = open<frmMonitors>(kMonitors);
+        ASSERT_EQ(selectedOptions(f), QStringList{"optSameOnEvery"}) << i;
+        click(f, "optEachItsOwn");
+        exits[i](f);
+        EXPECT_TRUE(closed(kMonitors)) << i;
+        EXPECT_EQ(fileText(), QByteArray("[lumora]\nEveryMonitor=Same\n")) << i;
+    }
+}
+
+// A settings file left alone (too large to be Lumora's) is not replaced: OK says the choice was not
+// saved and keeps the dialog, as the mouse dialog does.
+TEST_F(Monitors, ASettingsFileLeftAloneIsNotWrittenAndOkSaysSo) {
+    QByteArray big = "[lumora]\nEveryMonitor=Each\n";
+    big += QByteArray(platform::kMaxSettingsFileBytes, ';');
+    writeFile(big);
+    testing::internal::CaptureStderr();
+    auto* f = open<frmMonitors>(kMonitors);
+    EXPECT_EQ(selectedOptions(f), QStringList{"optPrimaryMonitor"}) << "the defaults are in use";
+    click(f, "optSameOnEvery");
+    click(f, "Command2");
+    testing::internal::GetCapturedStderr();
+    ASSERT_EQ(platform.messageBoxes.size(), 1);
+    EXPECT_TRUE(platform.messageBoxes.first().text.startsWith(QStringLiteral("The changes were not saved.")))
+        << qPrintable(platform.messageBoxes.first().text);
+    EXPECT_EQ(platform.messageBoxes.first().style, 48);
+    EXPECT_TRUE(forms().find(kMonitors));
+    click(f, "Command1");
+    EXPECT_TRUE(closed(kMonitors));
+    EXPECT_EQ(fileText(), big);
+}
+
+TEST_F(Monitors, IsCentredAndShowsEveryCaptionWhole) {
+    expectCentredAndWhole(kMonitors, {6345, 2895});
 }

@@ -125,6 +125,29 @@ protected:
         }
     }
 
+    // The Tab stops in order from where the focus starts, each checked to show the focus as Tab
+    // reaches it: the default button too, which the style draws the same with the focus and without.
+    QStringList tabStopsShowingTheFocus(const QString& name) {
+        QWidget* f = open<runtime::Form>(name);
+        f->activateWindow();
+        if (!QTest::qWaitForWindowActive(f)) return {QStringLiteral("<not active>")};
+        QStringList names;
+        for (int i = 0; i < 10; ++i) {
+            QWidget* from = QApplication::focusWidget();
+            if (!from || names.contains(from->objectName())) break;
+            names << from->objectName();
+            // The next stop's look before the focus comes to it, against its look with the focus.
+            QWidget* to = from->nextInFocusChain();
+            while (to != from && !(to->isVisible() && to->isEnabled() && (to->focusPolicy() & Qt::TabFocus)))
+                to = to->nextInFocusChain();
+            const QImage before = to->grab().toImage();
+            QTest::keyClick(from, Qt::Key_Tab);
+            EXPECT_EQ(QApplication::focusWidget(), to);
+            EXPECT_NE(to->grab().toImage(), before) << "no sign of the focus on " << qPrintable(to->objectName());
+        }
+        return names;
+    }
+
     platform::InProcessPlatform platform;
 };
 
@@ -502,28 +525,8 @@ TEST_F(Mixer, OtherValuesShowUncheckedAndCancelOrXLeaveThem) {
     }
 }
 
-// Every Tab stop shows: the default button too, which the style draws the same with the focus and
-// without.
 TEST_F(Mixer, EveryTabStopShowsWhereTheFocusIs) {
-    auto* f = open<frmMixer>(kMixer);
-    f->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(f));
-    QStringList names;
-    for (int i = 0; i < 10; ++i) {
-        QWidget* from = QApplication::focusWidget();
-        ASSERT_NE(from, nullptr);
-        if (names.contains(from->objectName())) break;
-        names << from->objectName();
-        // The next stop's look before the focus comes to it, against its look with the focus.
-        QWidget* to = from->nextInFocusChain();
-        while (to != from && !(to->isVisible() && to->isEnabled() && (to->focusPolicy() & Qt::TabFocus)))
-            to = to->nextInFocusChain();
-        const QImage before = to->grab().toImage();
-        QTest::keyClick(from, Qt::Key_Tab);
-        ASSERT_EQ(QApplication::focusWidget(), to);
-        EXPECT_NE(to->grab().toImage(), before) << "no sign of the focus on " << qPrintable(to->objectName());
-    }
-    EXPECT_EQ(names, QStringList({"chkVolMute", "Command1", "Command2"}));
+    EXPECT_EQ(tabStopsShowingTheFocus(kMixer), QStringList({"chkVolMute", "Command1", "Command2"}));
 }
 
 TEST_F(Mixer, HelpPointsToTheSystemVolume) {
@@ -631,4 +634,9 @@ TEST_F(Monitors, ASettingsFileLeftAloneIsNotWrittenAndOkSaysSo) {
 
 TEST_F(Monitors, IsCentredAndShowsEveryCaptionWhole) {
     expectCentredAndWhole(kMonitors, {6345, 2895});
+}
+
+TEST_F(Monitors, TabGoesThroughTheChoicesAndButtonsShowingTheFocus) {
+    EXPECT_EQ(tabStopsShowingTheFocus(kMonitors),
+              QStringList({"optPrimaryMonitor", "optSameOnEvery", "optEachItsOwn", "Command2", "Command1"}));
 }

@@ -250,7 +250,8 @@ QWidget* frmConfigure::createStrip() {
         it.label->setText(caption.left(it.underlined) + QStringLiteral("<u>") +
                           caption.mid(it.underlined, 1) + QStringLiteral("</u>") +
                           caption.mid(it.underlined + 1));
-        it.label->setContentsMargins(8, 3, 8, 3);
+        // Tight, so that six menus and the banner still fit a 1280-pixel screen at double scale.
+        it.label->setContentsMargins(5, 3, 5, 3);
         it.label->setCursor(Qt::PointingHandCursor);
         row->addWidget(it.label);
         it.separator->setFrameShape(QFrame::VLine);
@@ -260,7 +261,7 @@ QWidget* frmConfigure::createStrip() {
     // The banner sits in the strip, so the dialog fits a small screen at double scale.
     row->addStretch(1);
     row->addWidget(Image1);
-    row->addSpacing(12);
+    row->addSpacing(6);
     QFont bold = Label3->font();
     bold.setBold(true);
     Label3->setFont(bold);

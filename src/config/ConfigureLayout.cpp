@@ -162,6 +162,7 @@ void frmConfigure::createControls() {
     lblFile = clickLabel("lblFile", QStringLiteral("File"));
     lblSoundControl = clickLabel("lblSoundControl", QStringLiteral("Sound"));
     lblMouse = clickLabel("lblMouse", QStringLiteral("Mouse"));
+    lblMonitors = clickLabel("lblMonitors", QStringLiteral("Monitors"));
     lblBackColor = clickLabel("lblBackColor", QStringLiteral("Color"));
     lblHelp = clickLabel("lblHelp", QStringLiteral("Help"));
     Label4 = label(new QLabel(this), "Label4");
@@ -171,6 +172,7 @@ void frmConfigure::createControls() {
     Label12 = label(new QLabel(this), "Label12");
     Label14 = label(new QLabel(this), "Label14");
     Label15 = label(new QLabel(this), "Label15");
+    Label16 = label(new QLabel(this), "Label16");
     Label3 = clickLabel("Label3", QStringLiteral("X "));
     Label3->setToolTip(QStringLiteral("Cancel/Close"));
 
@@ -211,6 +213,8 @@ void frmConfigure::createMenus() {
     mnuMouseSensitivity = menu("mnuMouseSensitivity", QStringLiteral("&Mouse"));
     mnuShowMouseSensitivityControl = item(mnuMouseSensitivity, "mnuShowMouseSensitivityControl",
                                           QStringLiteral("Show Mouse Sensitivity Control"));
+    mnuMonitors = menu("mnuMonitors", QStringLiteral("Mo&nitors"));
+    mnuShowMonitors = item(mnuMonitors, "mnuShowMonitors", QStringLiteral("Show Monitors Control"));
     mnuColorControls = menu("mnuColorControls", QStringLiteral("&Color"));
     mnuBackColorControl =
         item(mnuColorControls, "mnuBackColorControl", QStringLiteral("Show Back Color Control"));
@@ -229,7 +233,7 @@ QWidget* frmConfigure::createStrip() {
     row->setContentsMargins(0, 0, 0, 0);
     row->setSpacing(0);
     // The menus open with Alt and the underlined letter as well; Color takes its "l", since Alt+C
-    // is the Cancel button's.
+    // is the Cancel button's, and Monitors its "n", since Alt+M is Mouse's and Alt+O the OK button's.
     const struct {
         runtime::ClickLabel* label;
         QLabel* separator;
@@ -237,6 +241,7 @@ QWidget* frmConfigure::createStrip() {
     } items[] = {{lblFile, Label10, 0},
                  {lblSoundControl, Label11, 0},
                  {lblMouse, Label12, 0},
+                 {lblMonitors, Label16, 2},
                  {lblBackColor, Label14, 2},
                  {lblHelp, Label15, 0}};
     for (const auto& it : items) {
@@ -245,7 +250,8 @@ QWidget* frmConfigure::createStrip() {
         it.label->setText(caption.left(it.underlined) + QStringLiteral("<u>") +
                           caption.mid(it.underlined, 1) + QStringLiteral("</u>") +
                           caption.mid(it.underlined + 1));
-        it.label->setContentsMargins(8, 3, 8, 3);
+        // Tight, so that six menus and the banner still fit a 1280-pixel screen at double scale.
+        it.label->setContentsMargins(5, 3, 5, 3);
         it.label->setCursor(Qt::PointingHandCursor);
         row->addWidget(it.label);
         it.separator->setFrameShape(QFrame::VLine);
@@ -255,7 +261,7 @@ QWidget* frmConfigure::createStrip() {
     // The banner sits in the strip, so the dialog fits a small screen at double scale.
     row->addStretch(1);
     row->addWidget(Image1);
-    row->addSpacing(12);
+    row->addSpacing(6);
     QFont bold = Label3->font();
     bold.setBold(true);
     Label3->setFont(bold);

@@ -72,6 +72,7 @@ void frmConfigure::connectHandlers() {
     connect(mnuShowSoundControls, &QAction::triggered, this, &frmConfigure::mnuShowSoundControls_Click);
     connect(mnuShowMouseSensitivityControl, &QAction::triggered, this,
             &frmConfigure::mnuShowMouseSensitivityControl_Click);
+    connect(mnuShowMonitors, &QAction::triggered, this, &frmConfigure::mnuShowMonitors_Click);
     connect(mnuBackColorControl, &QAction::triggered, this, &frmConfigure::mnuBackColorControl_Click);
     connect(mnuSubHelp, &QAction::triggered, this, &frmConfigure::mnuSubHelp_Click);
     connect(mnuVisitWebSite, &QAction::triggered, this, &frmConfigure::mnuVisitWebSite_Click);
@@ -80,6 +81,7 @@ void frmConfigure::connectHandlers() {
     connect(lblFile, &runtime::ClickLabel::mouseDown, this, &frmConfigure::lblFile_MouseDown);
     connect(lblSoundControl, &runtime::ClickLabel::mouseDown, this, &frmConfigure::lblSoundControl_MouseDown);
     connect(lblMouse, &runtime::ClickLabel::mouseDown, this, &frmConfigure::lblMouse_MouseDown);
+    connect(lblMonitors, &runtime::ClickLabel::mouseDown, this, &frmConfigure::lblMonitors_MouseDown);
     connect(lblBackColor, &runtime::ClickLabel::mouseDown, this, &frmConfigure::lblBackColor_MouseDown);
     connect(lblHelp, &runtime::ClickLabel::mouseDown, this, &frmConfigure::lblHelp_MouseDown);
     const struct {
@@ -89,6 +91,7 @@ void frmConfigure::connectHandlers() {
     } keys[] = {{Qt::Key_F, lblFile, mnuFile},
                 {Qt::Key_S, lblSoundControl, mnuSoundControls},
                 {Qt::Key_M, lblMouse, mnuMouseSensitivity},
+                {Qt::Key_N, lblMonitors, mnuMonitors},
                 {Qt::Key_L, lblBackColor, mnuColorControls},
                 {Qt::Key_H, lblHelp, mnuHelpDocument}};
     for (const auto& k : keys) {
@@ -354,6 +357,10 @@ void frmConfigure::mnuShowMouseSensitivityControl_Click() {
     showModalForm(QStringLiteral("frmMouseSensitivity"));
 }
 
+void frmConfigure::mnuShowMonitors_Click() {
+    showModalForm(QStringLiteral("frmMonitors"));
+}
+
 void frmConfigure::mnuAbout_Click() {
     Unload();
     runtime::forms().show(QStringLiteral("frmCredits"));
@@ -379,6 +386,9 @@ void frmConfigure::lblSoundControl_MouseDown(Qt::MouseButton button, QPoint glob
 }
 void frmConfigure::lblMouse_MouseDown(Qt::MouseButton button, QPoint globalPos) {
     if (button == Qt::LeftButton) runtime::popUpMenu(mnuMouseSensitivity, globalPos);
+}
+void frmConfigure::lblMonitors_MouseDown(Qt::MouseButton button, QPoint globalPos) {
+    if (button == Qt::LeftButton) runtime::popUpMenu(mnuMonitors, globalPos);
 }
 void frmConfigure::lblBackColor_MouseDown(Qt::MouseButton button, QPoint globalPos) {
     if (button == Qt::LeftButton) runtime::popUpMenu(mnuColorControls, globalPos);

@@ -42,10 +42,12 @@ public:
     void mnuExitWithoutSavingChanges_Click();
     void mnuShowSoundControls_Click();
     void mnuShowMouseSensitivityControl_Click();
+    void mnuShowMonitors_Click();
     void mnuAbout_Click();
     void lblFile_MouseDown(Qt::MouseButton button, QPoint globalPos);
     void lblSoundControl_MouseDown(Qt::MouseButton button, QPoint globalPos);
     void lblMouse_MouseDown(Qt::MouseButton button, QPoint globalPos);
+    void lblMonitors_MouseDown(Qt::MouseButton button, QPoint globalPos);
     void lblBackColor_MouseDown(Qt::MouseButton button, QPoint globalPos);
     void lblHelp_MouseDown(Qt::MouseButton button, QPoint globalPos);
 
@@ -167,6 +169,7 @@ private:
     runtime::ClickLabel* lblFile = nullptr;
     runtime::ClickLabel* lblSoundControl = nullptr;
     runtime::ClickLabel* lblMouse = nullptr;
+    runtime::ClickLabel* lblMonitors = nullptr;
     runtime::ClickLabel* lblBackColor = nullptr;
     runtime::ClickLabel* lblHelp = nullptr;
     QLabel* Label4 = nullptr;
@@ -176,6 +179,7 @@ private:
     QLabel* Label12 = nullptr;
     QLabel* Label14 = nullptr;
     QLabel* Label15 = nullptr;
+    QLabel* Label16 = nullptr;
     runtime::ClickLabel* Label3 = nullptr;
 
     QPushButton* Command1 = nullptr;
@@ -190,6 +194,8 @@ private:
     QAction* mnuShowSoundControls = nullptr;
     QMenu* mnuMouseSensitivity = nullptr;
     QAction* mnuShowMouseSensitivityControl = nullptr;
+    QMenu* mnuMonitors = nullptr;
+    QAction* mnuShowMonitors = nullptr;
     QMenu* mnuColorControls = nullptr;
     QAction* mnuBackColorControl = nullptr;
     QMenu* mnuHelpDocument = nullptr;

@@ -2,6 +2,7 @@
 
 #include <QHash>
 #include "base/Convert.h"
+#include "base/MonitorUse.h"
 #include "base/SettingsKeys.h"
 
 namespace {
@@ -159,6 +160,18 @@ CommandLine parseCommandLine(const QStringList& arguments, const QString& screen
             set(Key::PictureTrails, stored(1));
         } else if (name == QLatin1String("no-trails")) {
             set(Key::PictureTrails, stored(0));
+        } else if (name == QLatin1String("monitors")) {
+            if (!takeValue()) continue;
+            // Checked here, since the setting's own reading takes any other word for the primary monitor.
+            const QString word = value.trimmed();
+            bool known = false;
+            for (const char* use : {"primary", "same", "each"})
+                if (word.compare(text(use), Qt::CaseInsensitive) == 0) known = true;
+            if (!known) {
+                refuse(QStringLiteral("monitors \"%1\" is not primary, same or each").arg(value));
+                continue;
+            }
+            set(Key::EveryMonitor, playback::monitorUseWord(playback::monitorUseFrom(word)));
         } else if (name == QLatin1String("sound")) {
             set(Key::ScreensaverSoundMutePreference, stored(0));
         } else if (daemonOptions().contains(name)) {
@@ -232,6 +245,9 @@ QString usageText() {
         "  --no-gradient      the plain back colour behind the player\n"
         "  --trails           where the floating player has been, the back colour shows through\n"
         "  --no-trails        the gradient stays whole behind the floating player\n"
+        "  --monitors USE     primary: the picture on the primary monitor, the background on the\n"
+        "                     others; same: the same picture on every monitor; each: every monitor\n"
+        "                     plays its own item of the play list\n"
         "  --sound            play the sound too\n"
         "  --help             this text\n"
         "Options take one dash or two, and a value after a blank or \"=\". Anything else is refused\n"

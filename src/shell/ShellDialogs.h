@@ -1,5 +1,5 @@
 #pragma once
 
-// Registers the configuration dialog's two small modal dialogs, frmMouseSensitivity and frmMixer,
-// with the form registry.
+// Registers the configuration dialog's small modal dialogs, frmMouseSensitivity, frmMixer and
+// frmMonitors, with the form registry.
 void registerShellDialogs();

@@ -708,6 +708,7 @@ TEST_F(Configure, LabelStripPopsItsMenusUpAtThePointerOnTheLeftButtonOnly) {
     } strip[] = {{ctl<runtime::ClickLabel>(f, "lblFile"), ctl<QMenu>(f, "mnuFile")},
                  {ctl<runtime::ClickLabel>(f, "lblSoundControl"), ctl<QMenu>(f, "mnuSoundControls")},
                  {ctl<runtime::ClickLabel>(f, "lblMouse"), ctl<QMenu>(f, "mnuMouseSensitivity")},
+                 {ctl<runtime::ClickLabel>(f, "lblMonitors"), ctl<QMenu>(f, "mnuMonitors")},
                  {ctl<runtime::ClickLabel>(f, "lblBackColor"), ctl<QMenu>(f, "mnuColorControls")},
                  {ctl<runtime::ClickLabel>(f, "lblHelp"), ctl<QMenu>(f, "mnuHelpDocument")}};
     for (const auto& s : strip) {

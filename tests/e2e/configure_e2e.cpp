@@ -135,6 +135,19 @@ TEST_F(ConfigureEndToEnd, MenusOpenFromTheKeyboardAndTheirDialogsShow) {
     keys({"Escape"});
     ASSERT_TRUE(waitGone(QStringLiteral("Sound Control")));
 
+    // Monitors: the keyboard starts on the primary monitor; two tabs on is each its own item.
+    pointAt(dialog.center().x(), dialog.top() + 60);
+    keys({"alt+n", "Return"});
+    ASSERT_TRUE(waitDrawn(QStringLiteral("Monitors")).isValid());
+    EXPECT_GT(colourCount(windowNamed(QStringLiteral("Monitors"))), 5);
+    shot(QStringLiteral("monitors"));
+    x().xdotool({"mousemove", QString::number(windowNamed("Monitors").center().x()),
+                 QString::number(windowNamed("Monitors").center().y())});
+    keys({"Tab", "Tab", "space", "Return"});
+    ASSERT_TRUE(waitGone(QStringLiteral("Monitors")));
+    ASSERT_GE(waitUntil([&] { return settings(run).contains("EveryMonitor"); }, 3000), 0);
+    EXPECT_EQ(settings(run).value("EveryMonitor"), QStringLiteral("Each"));
+
     // The colour dialog; cancelled, it still writes the back colour.
     pointAt(dialog.center().x(), dialog.top() + 60);
     keys({"alt+l", "Return"});

@@ -172,6 +172,8 @@ check "the speed is a number from 1 to 1000" \
        = "--speed % 1 1000"
 modes=$(xmllint --xpath '//select[@id="mode"]/option/@arg-set' "$config" 2>/dev/null | grep -o -- '--mode [a-z-]*' | sed 's/--mode //' | tr '\n' ' ')
 check "the size choice has every mode" test "$modes" = "full three-quarters one-half one-fourth one-eighth one-sixteenth "
+uses=$(xmllint --xpath '//select[@id="monitors"]/option/@arg-set' "$config" 2>/dev/null | grep -o -- '--monitors [a-z]*' | sed 's/--monitors //' | tr '\n' ' ')
+check "the monitors choice has every use" test "$uses" = "primary same each "
 
 # The manual page: gzipped, renders without a warning, and names the folders of its prefix.
 man=$usr/share/man/man1/lumora.1.gz

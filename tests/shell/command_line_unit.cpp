@@ -106,8 +106,28 @@ TEST(CommandLine, OptionsBecomeSettingsForTheRun) {
     EXPECT_TRUE(parse({QStringLiteral("--help")}).help);
     for (const char* option : {"--root", "--window-id", "--file", "--playlist", "--random", "--mode", "--float",
                                "--no-float", "--speed", "--gradient", "--no-gradient", "--trails", "--no-trails",
-                               "--sound", "--help", "/s", "/c", "/p", "/a"})
+                               "--monitors", "--sound", "--help", "/s", "/c", "/p", "/a"})
         EXPECT_TRUE(usageText().contains(QString::fromLatin1(option))) << option;
+}
+
+TEST(CommandLine, MonitorsOptionSetsTheMonitorUseForTheRunInAnyCase) {
+    const QString key = QStringLiteral("EveryMonitor");
+    EXPECT_EQ(parse({QStringLiteral("/s"), QStringLiteral("--monitors"), QStringLiteral("SAME")}).overrides.value(key),
+              QStringLiteral("Same"));
+    EXPECT_EQ(parse({QStringLiteral("-monitors=each")}).overrides.value(key), QStringLiteral("Each"));
+    // A daemon's hack takes it too.
+    const CommandLine hosted = parse({QStringLiteral("--root"), QStringLiteral("--monitors"), QStringLiteral("Primary")},
+                                     QStringLiteral("0x2a00007"));
+    EXPECT_TRUE(hosted.hosted && hosted.refused.isEmpty()) << qPrintable(hosted.refused);
+    EXPECT_EQ(hosted.overrides.value(key), QStringLiteral("Primary"));
+    EXPECT_FALSE(parse({QStringLiteral("/s")}).overrides.contains(key));
+
+    // A word the setting would quietly read as the primary monitor is refused, and so is none.
+    const CommandLine bad = parse({QStringLiteral("/s"), QStringLiteral("--monitors"), QStringLiteral("all")});
+    EXPECT_EQ(bad.refused, QStringLiteral("monitors \"all\" is not primary, same or each"));
+    EXPECT_FALSE(bad.overrides.contains(key));
+    EXPECT_EQ(parse({QStringLiteral("/s"), QStringLiteral("--monitors")}).refused,
+              QStringLiteral("option --monitors needs a value"));
 }
 
 TEST(OverridingSettings, OptionsWinOnReadAndNeverReachTheFile) {

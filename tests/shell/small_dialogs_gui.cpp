@@ -1,8 +1,10 @@
 #include "support/inprocess/InProcessPlatform.h"
+#include "base/SettingsFormat.h"
 #include "runtime/Controls.h"
 #include "runtime/FormRegistry.h"
 #include "shell/ShellDialogs.h"
 #include "shell/frmMixer.h"
+#include "shell/frmMonitors.h"
 #include "shell/frmMouseSensitivity.h"
 #include "support/TestFiles.h"
 #include <QAbstractButton>
@@ -35,6 +37,7 @@ namespace {
 
 const QString kMouse = QStringLiteral("frmMouseSensitivity");
 const QString kMixer = QStringLiteral("frmMixer");
+const QString kMonitors = QStringLiteral("frmMonitors");
 const QString kSensitivity = QStringLiteral("MouseSensitivity");
 const QString kIgnore = QStringLiteral("IgnoreMouseMovement");
 const QString kDoNotIgnore = QStringLiteral("DoNotIgnoreMouseMovent");
@@ -50,6 +53,7 @@ protected:
         forms().reset();
         forms().unregisterForm(kMouse);
         forms().unregisterForm(kMixer);
+        forms().unregisterForm(kMonitors);
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         platform::install(platform::Platform{});
     }
@@ -121,11 +125,63 @@ protected:
         }
     }
 
+    // The Tab stops in order from where the focus starts, each checked to show the focus as Tab
+    // reaches it: the default button too, which the style draws the same with the focus and without.
+    QStringList tabStopsShowingTheFocus(const QString& name) {
+        QWidget* f = open<runtime::Form>(name);
+        f->activateWindow();
+        if (!QTest::qWaitForWindowActive(f)) return {QStringLiteral("<not active>")};
+        QStringList names;
+        for (int i = 0; i < 10; ++i) {
+            QWidget* from = QApplication::focusWidget();
+            if (!from || names.contains(from->objectName())) break;
+            names << from->objectName();
+            // The next stop's look before the focus comes to it, against its look with the focus.
+            QWidget* to = from->nextInFocusChain();
+            while (to != from && !(to->isVisible() && to->isEnabled() && (to->focusPolicy() & Qt::TabFocus)))
+                to = to->nextInFocusChain();
+            const QImage before = to->grab().toImage();
+            QTest::keyClick(from, Qt::Key_Tab);
+            EXPECT_EQ(QApplication::focusWidget(), to);
+            EXPECT_NE(to->grab().toImage(), before) << "no sign of the focus on " << qPrintable(to->objectName());
+        }
+        return names;
+    }
+
     platform::InProcessPlatform platform;
 };
 
 class MouseSensitivity : public SmallDialogTest {};
 class Mixer : public SmallDialogTest {};
+
+// The monitors dialog on the real settings file in a temporary folder.
+class Monitors : public SmallDialogTest {
+protected:
+    void SetUp() override {
+        SmallDialogTest::SetUp();
+        path = home.filePath(QStringLiteral("lumora.ini"));
+        platform.useSettingsFile(path);
+    }
+    void writeFile(const QByteArray& text) {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(text);
+    }
+    QByteArray fileText() {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+    // The options selected, by name.
+    QStringList selectedOptions(QWidget* f) {
+        QStringList on;
+        for (const char* o : {"optPrimaryMonitor", "optSameOnEvery", "optEachItsOwn"})
+            if (selected(f, o)) on << QString::fromLatin1(o);
+        return on;
+    }
+
+    QTemporaryDir home;
+    QString path;
+};
 
 } // namespace
 
@@ -469,28 +525,8 @@ TEST_F(Mixer, OtherValuesShowUncheckedAndCancelOrXLeaveThem) {
     }
 }
 
-// Every Tab stop shows: the default button too, which the style draws the same with the focus and
-// without.
 TEST_F(Mixer, EveryTabStopShowsWhereTheFocusIs) {
-    auto* f = open<frmMixer>(kMixer);
-    f->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(f));
-    QStringList names;
-    for (int i = 0; i < 10; ++i) {
-        QWidget* from = QApplication::focusWidget();
-        ASSERT_NE(from, nullptr);
-        if (names.contains(from->objectName())) break;
-        names << from->objectName();
-        // The next stop's look before the focus comes to it, against its look with the focus.
-        QWidget* to = from->nextInFocusChain();
-        while (to != from && !(to->isVisible() && to->isEnabled() && (to->focusPolicy() & Qt::TabFocus)))
-            to = to->nextInFocusChain();
-        const QImage before = to->grab().toImage();
-        QTest::keyClick(from, Qt::Key_Tab);
-        ASSERT_EQ(QApplication::focusWidget(), to);
-        EXPECT_NE(to->grab().toImage(), before) << "no sign of the focus on " << qPrintable(to->objectName());
-    }
-    EXPECT_EQ(names, QStringList({"chkVolMute", "Command1", "Command2"}));
+    EXPECT_EQ(tabStopsShowingTheFocus(kMixer), QStringList({"chkVolMute", "Command1", "Command2"}));
 }
 
 TEST_F(Mixer, HelpPointsToTheSystemVolume) {
@@ -513,4 +549,84 @@ TEST_F(MouseSensitivity, IsCentredAndShowsEveryCaptionWhole) {
 
 TEST_F(Mixer, IsCentredAndShowsEveryCaptionWhole) {
     expectCentredAndWhole(kMixer, {6645, 2895});
+}
+
+TEST_F(Monitors, ShowsTheStoredChoiceAndOkStoresTheChosenWord) {
+    writeFile("[lumora]\nGradOn=1\nEveryMonitor=each\n");
+    auto* f = open<frmMonitors>(kMonitors);
+    ASSERT_NE(f, nullptr);
+    EXPECT_EQ(f->windowTitle(), QStringLiteral("Monitors"));
+    expectCaptions(f, {{"optPrimaryMonitor", "The primary monitor only (the others show the background)"},
+                       {"optSameOnEvery", "The same picture on every monitor"},
+                       {"optEachItsOwn", "Each monitor its own item of the play list"},
+                       {"Command2", "&OK"},
+                       {"Command1", "&Cancel"}});
+    EXPECT_EQ(selectedOptions(f), QStringList{"optEachItsOwn"});
+    click(f, "optSameOnEvery");
+    EXPECT_EQ(selectedOptions(f), QStringList{"optSameOnEvery"});
+    click(f, "Command2");
+    ASSERT_TRUE(closed(kMonitors));
+    EXPECT_EQ(fileText(), QByteArray("[lumora]\nGradOn=1\nEveryMonitor=Same\n"));
+
+    // A word the players do not know shows the primary monitor, and OK stores that properly.
+    writeFile("[lumora]\nEveryMonitor=Sideways\n");
+    f = open<frmMonitors>(kMonitors);
+    EXPECT_EQ(selectedOptions(f), QStringList{"optPrimaryMonitor"});
+    choose(f, "mnuExitAndSaveChanges");
+    ASSERT_TRUE(closed(kMonitors));
+    EXPECT_EQ(fileText(), QByteArray("[lumora]\nEveryMonitor=Primary\n"));
+}
+
+TEST_F(Monitors, CancelEscapeAndTheCloseBoxesStoreNothing) {
+    writeFile("[lumora]\nEveryMonitor=Same\n");
+    const std::vector<std::function<void(QWidget*)>> exits = {
+        [this](QWidget* f) { click(f, "Command1"); },
+        [this](QWidget* f) { click(f, "Label1"); },
+        [this](QWidget* f) { choose(f, "mnuExitWithoutSavingChanges"); },
+        [](QWidget* f) { QTest::keyClick(f, Qt::Key_Escape); },
+        [](QWidget* f) { f->close(); },
+    };
+    for (size_t i = 0; i < exits.size(); ++i) {
+        auto* f = open<frmMonitors>(kMonitors);
+        ASSERT_EQ(selectedOptions(f), QStringList{"optSameOnEvery"}) << i;
+        click(f, "optEachItsOwn");
+        exits[i](f);
+        EXPECT_TRUE(closed(kMonitors)) << i;
+        EXPECT_EQ(fileText(), QByteArray("[lumora]\nEveryMonitor=Same\n")) << i;
+    }
+}
+
+// A settings file left alone (too large to be Lumora's) is not replaced: OK says the choice was not
+// saved and keeps the dialog, as the mouse dialog does.
+TEST_F(Monitors, ASettingsFileLeftAloneIsNotWrittenAndOkSaysSo) {
+    QByteArray big = "[lumora]\nEveryMonitor=Each\n";
+    big += QByteArray(platform::kMaxSettingsFileBytes, ';');
+    writeFile(big);
+    testing::internal::CaptureStderr();
+    auto* f = open<frmMonitors>(kMonitors);
+    EXPECT_EQ(selectedOptions(f), QStringList{"optPrimaryMonitor"}) << "the defaults are in use";
+    click(f, "optSameOnEvery");
+    click(f, "Command2");
+    testing::internal::GetCapturedStderr();
+    ASSERT_EQ(platform.messageBoxes.size(), 1);
+    EXPECT_EQ(platform.messageBoxes.first().text,
+              QStringLiteral("The changes were not saved.\r\n\r\nEveryMonitor was not saved: the settings file %1 "
+                             "is larger than 1 MiB and is left as it is")
+                  .arg(path));
+    EXPECT_EQ(platform.messageBoxes.first().style, 48);
+    EXPECT_TRUE(forms().find(kMonitors));
+    click(f, "Command1");
+    EXPECT_TRUE(closed(kMonitors));
+    EXPECT_EQ(fileText(), big);
+}
+
+TEST_F(Monitors, IsCentredAndShowsEveryCaptionWhole) {
+    expectCentredAndWhole(kMonitors, {6345, 2895});
+}
+
+TEST_F(Monitors, TabGoesThroughTheChoicesAndButtonsShowingTheFocus) {
+    // Fresh settings: the keyboard starts on the primary monitor, which is selected.
+    EXPECT_EQ(tabStopsShowingTheFocus(kMonitors),
+              QStringList({"optPrimaryMonitor", "optSameOnEvery", "optEachItsOwn", "Command2", "Command1"}));
+    EXPECT_TRUE(selected(forms().find(kMonitors), "optPrimaryMonitor"));
 }

@@ -14,4 +14,12 @@ int randomIndex(int count);
 // Whether a random pick can avoid `played`: some entry differs from it.
 bool anotherEntryThan(const QStringList& entries, const QString& played);
 
+// The entries no other monitor shows (`shownElsewhere`), in list order; all of them when every
+// entry is shown elsewhere, as a list too short for every monitor still plays.
+QStringList entriesNotShown(const QStringList& entries, const QStringList& shownElsewhere);
+
+// From `position` on, wrapping after the last entry, the first position whose entry no other
+// monitor shows; `position` itself when every entry is shown elsewhere.
+int16_t firstNotShownFrom(int16_t position, const QStringList& entries, const QStringList& shownElsewhere);
+
 } // namespace playback

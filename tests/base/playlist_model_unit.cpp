@@ -68,3 +68,17 @@ TEST(PlayOrder, InOrderWrapsAndRandomPicksStayInTheList) {
     EXPECT_TRUE(playback::anotherEntryThan({QStringLiteral("a"), QStringLiteral("b")}, QStringLiteral("a")));
     EXPECT_FALSE(playback::anotherEntryThan({}, QStringLiteral("a")));
 }
+
+// Several monitors, each its own item: the entries the others show are passed over while one is free.
+TEST(PlayOrder, EntriesShownOnOtherMonitorsArePassedOverWhileAnotherIsFree) {
+    const QStringList list{QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c")};
+    EXPECT_EQ(playback::firstNotShownFrom(1, list, {}), 1);
+    EXPECT_EQ(playback::firstNotShownFrom(1, list, {QStringLiteral("b")}), 2);
+    EXPECT_EQ(playback::firstNotShownFrom(1, list, {QStringLiteral("b"), QStringLiteral("c")}), 0) << "wraps";
+    EXPECT_EQ(playback::firstNotShownFrom(2, list, list), 2) << "all shown: the order as it was";
+    EXPECT_EQ(playback::firstNotShownFrom(0, {}, list), 0);
+    EXPECT_EQ(playback::entriesNotShown(list, {QStringLiteral("a"), QStringLiteral("x")}),
+              (QStringList{QStringLiteral("b"), QStringLiteral("c")}));
+    EXPECT_EQ(playback::entriesNotShown(list, list), list);
+    EXPECT_EQ(playback::entriesNotShown(list, {}), list);
+}

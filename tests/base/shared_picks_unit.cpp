@@ -244,11 +244,27 @@ TEST(SharedPicks, CopiesPickingAtOnceNeverSeeHalfAWrite) {
         for (int i = 0; i < 300; ++i)
             copy.publish(name);
     };
+    // Looks at the file as any copy does, under the lock: whole, with both lines once both are in.
     std::thread looker([&] {
-        SharedPicks look(path, pids[0]);
+        bool both = false;
         while (going) {
-            for (const SharedPicks::Pick& p : look.entries())
-                if ((p.pid != pids[0] && p.pid != pids[1]) || p.file.size() != 307) ++faults;
+            const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY);
+            if (fd < 0) continue;
+            QByteArray text(64 * 1024, '\0');
+            ::flock(fd, LOCK_SH);
+            const ssize_t n = ::read(fd, text.data(), size_t(text.size()));
+            ::close(fd);
+            text.truncate(n < 0 ? 0 : n);
+            if (text.isEmpty() && !both) continue;
+            QList<QByteArray> lines = text.split('\n');
+            if (lines.takeFirst() != "lumora-picks 1" || !lines.takeLast().isEmpty()) {
+                ++faults;
+                continue;
+            }
+            both = both || lines.size() == 2;
+            if (both && lines.size() != 2) ++faults;
+            for (const QByteArray& line : lines)
+                if (line.split(' ').value(3).size() != 307) ++faults;
         }
     });
     std::thread a(picker, pids[0]), b(picker, pids[1]);

@@ -200,8 +200,13 @@ QStringList SharedPicks::filesShownElsewhere() {
 
 bool SharedPicks::publish(const QString& file, std::optional<int64_t> pickedAtMs) {
     return withEntries([&](QList<Entry>& entries) {
+        // A pick of its own is newer than every pick in the file, made in the same millisecond or not.
+        const int64_t now = m_clock();
+        int64_t at = now;
+        for (const Entry& e : entries)
+            if (e.pick.pickedAtMs < now + 1000) at = std::max(at, e.pick.pickedAtMs + 1);
         entries.removeIf([this](const Entry& e) { return e.pick.pid == m_pid; });
-        entries.prepend(Entry{Pick{m_pid, file, pickedAtMs.value_or(m_clock())}, m_started});
+        entries.prepend(Entry{Pick{m_pid, file, pickedAtMs.value_or(at)}, m_started});
         return true;
     });
 }
@@ -215,7 +220,8 @@ std::optional<SharedPicks::Pick> SharedPicks::newerPick(const QString& playingNo
             if (e.pick.pid == m_pid) mine = e.pick;
         for (const Entry& e : entries) {
             const Pick& p = e.pick;
-            if (p.pid == m_pid || now - p.pickedAtMs > withinMs || p.pickedAtMs > now) continue;
+            // Far ahead of the clock: a time that means nothing here.
+            if (p.pid == m_pid || now - p.pickedAtMs > withinMs || p.pickedAtMs > now + withinMs) continue;
             const bool unplayed =
                 !mine || p.pickedAtMs > mine->pickedAtMs ||
                 (p.pickedAtMs == mine->pickedAtMs && p.file == mine->file && playingNow != p.file);

@@ -52,7 +52,7 @@ public:
     // The files the other running copies play now; empty when the file cannot be had.
     QStringList filesShownElsewhere();
     // This copy plays `file` now; a pick it follows keeps the time it was made at, a pick of its own
-    // is made now. False when the file could not be had.
+    // is made now, and later than every pick in the file. False when the file could not be had.
     bool publish(const QString& file, std::optional<int64_t> pickedAtMs = std::nullopt);
     // The newest pick another copy made within the last `withinMs` that this copy has not played: made
     // after this copy's own, or the one it took last while it now plays something else

@@ -307,4 +307,11 @@ TEST(SharedPicks, ANewerPickElsewhereIsFollowedOnceWhileFresh) {
     now += 700;
     EXPECT_EQ(first.newerPick(red, 5000).value_or(SharedPicks::Pick{}).file, blue);
     EXPECT_FALSE(second.newerPick(blue, 5000));
+
+    // Picks made in the same millisecond still come one after the other.
+    ASSERT_TRUE(first.publish(red));
+    EXPECT_EQ(second.newerPick(blue, 5000).value_or(SharedPicks::Pick{}).file, red);
+    ASSERT_TRUE(second.publish(blue));
+    EXPECT_EQ(first.newerPick(red, 5000).value_or(SharedPicks::Pick{}).file, blue);
+    EXPECT_FALSE(second.newerPick(blue, 5000));
 }

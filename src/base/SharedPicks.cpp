@@ -1,5 +1,6 @@
 #include "base/SharedPicks.h"
 
+#include "base/FileNames.h"
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
@@ -145,7 +146,7 @@ bool SharedPicks::withEntries(const std::function<bool(QList<Entry>&)>& step) {
                 e.pick.pid = fields.at(0).toLongLong(&okPid);
                 e.started = fields.at(1).toULongLong(&okStart);
                 e.pick.pickedAtMs = fields.at(2).toLongLong(&okTime);
-                e.pick.file = QString::fromUtf8(QByteArray::fromPercentEncoding(fields.at(3)));
+                e.pick.file = platform::fileNameText(QByteArray::fromPercentEncoding(fields.at(3)));
             }
             const bool wellFormed = okPid && okStart && okTime && e.pick.pid > 0;
             const bool twice = std::any_of(entries.begin(), entries.end(),
@@ -174,8 +175,8 @@ bool SharedPicks::withEntries(const std::function<bool(QList<Entry>&)>& step) {
     QByteArray out = QByteArray(kHeader) + '\n';
     for (const Entry& e : entries)
         out += QByteArray::number(e.pick.pid) + ' ' + QByteArray::number(e.started) + ' ' +
-               QByteArray::number(e.pick.pickedAtMs) + ' ' + e.pick.file.toUtf8().toPercentEncoding("/") +
-               '\n';
+               QByteArray::number(e.pick.pickedAtMs) + ' ' +
+               platform::fileNameBytes(e.pick.file).toPercentEncoding("/") + '\n';
     if (out.size() > kMaxBytes) return false;
     if (::ftruncate(fd, 0) != 0) return false;
     qsizetype put = 0;

@@ -23,7 +23,7 @@ namespace playback {
 //
 // Format, UTF-8 text:
 //   lumora-picks 1
-//   <pid> <process start time> <picked at, ms on the monotonic clock> <file, percent-encoded>
+//   <pid> <process start time> <picked at, ms on the monotonic clock> <file's name as bytes, percent-encoded>
 class SharedPicks {
 public:
     struct Pick {

@@ -1,3 +1,4 @@
+#include "base/FileNames.h"
 #include "base/SharedPicks.h"
 #include <QDir>
 #include <QElapsedTimer>
@@ -85,6 +86,10 @@ TEST(SharedPicks, EachCopySeesWhatTheOthersPlayNotItsOwnAndOneLineEach) {
     ASSERT_TRUE(there.publish(odd));
     EXPECT_EQ(here.filesShownElsewhere(), QStringList{odd});
     EXPECT_EQ(there.filesShownElsewhere(), QStringList{QStringLiteral("/m/red.mp4")});
+    // A name that is no UTF-8 comes back as the play list holds it.
+    const QString latin1 = platform::fileNameText(QByteArray("/m/caf\xe9.mpg"));
+    ASSERT_TRUE(here.publish(latin1));
+    EXPECT_EQ(there.filesShownElsewhere(), QStringList{latin1});
 
     for (int i = 0; i < 50; ++i)
         ASSERT_TRUE(here.publish(QStringLiteral("/m/%1.mp4").arg(i)));

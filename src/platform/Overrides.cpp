@@ -18,7 +18,13 @@ std::optional<QString> OverridingSettings::read(const QString& key) {
 }
 
 void OverridingSettings::write(const QString& key, const QString& value) {
-    if (m_readOnly || m_values.contains(key.toLower())) return;
+    // What a run that writes nothing sets still holds for the rest of it: the file played last, which
+    // the next random pick avoids, most of all.
+    if (m_readOnly) {
+        set(key, value);
+        return;
+    }
+    if (m_values.contains(key.toLower())) return;
     m_store.write(key, value);
 }
 

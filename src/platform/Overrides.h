@@ -6,7 +6,8 @@
 namespace platform {
 
 // Settings given on the command line, over the store: they are read first and hold for this run only.
-// A value the run sets is never written back over the user's; with `readOnly` nothing is written.
+// A value the run sets is never written back over the user's; with `readOnly` nothing is written, and
+// what the run sets holds for it alone.
 class OverridingSettings : public SettingsBackend {
 public:
     OverridingSettings(SettingsBackend& store, const QMap<QString, QString>& overrides, bool readOnly);

@@ -1,6 +1,7 @@
 #include "playback/Rotation.h"
 
 #include "playback/PlayerForm.h"
+#include "playback/MonitorPicks.h"
 #include "base/PlayOrder.h"
 #include "base/Random.h"
 #include "playlist/PlayList.h"
@@ -14,9 +15,10 @@ namespace playback {
 
 namespace {
 
-// What the run's other monitors play now, for a monitor that plays items of its own.
+// What the other monitors play now, for a monitor that plays items of its own: the run's other
+// player forms, and in a screen-saver daemon's window the copies of the program on other monitors.
 QStringList shownElsewhere(PlayerForm& form) {
-    QStringList shown;
+    QStringList shown = filesShownElsewhere(form.singleFileMode);
     if (form.monitorUse() != MonitorUse::Each) return shown;
     for (PlayerForm* other : form.runForms())
         if (other != &form && other->WindowsMediaPlayer1 && !other->WindowsMediaPlayer1->isMirror())
@@ -41,21 +43,49 @@ bool followsLead(PlayerForm& form) {
     return true;
 }
 
+// The same picture on every monitor, in a daemon's window: a newer pick of another copy plays here
+// as well. Its place in the play list; -1 when there is none to follow, or it is on no list of this one's.
+qsizetype followPickElsewhere(PlayerForm& form) {
+    qsizetype followed = -1;
+    skipOnError([&] {
+        MediaPlayer* player = form.WindowsMediaPlayer1;
+        if (!player) return;
+        const std::optional<QString> file = pickToFollow(form.singleFileMode, player->URL());
+        if (!file) return;
+        const qsizetype at = playList().entries().indexOf(*file);
+        if (at < 0) return;
+        player->setURL(*file);
+        publishPick(form.singleFileMode, *file);
+        followed = at;
+    });
+    return followed;
+}
+
 } // namespace
 
 void PlayNextInOrder(PlayerForm& form) {
     if (followsLead(form)) return;
+    // The order goes on after the followed entry, should this monitor pick the next one itself.
+    if (const qsizetype followed = followPickElsewhere(form); followed >= 0) {
+        form.playListPosition = static_cast<int16_t>(followed + 1);
+        skipOnError([&] { form.Timer4->setEnabled(true); });
+        return;
+    }
     // The monitors of a run take consecutive entries from one position.
     PlayerForm& owner = form.isCompanion() && form.lead() ? *form.lead() : form;
-    const QStringList shown = shownElsewhere(form);
     skipOnError([&] {
         owner.playListPosition = wrappedPosition(owner.playListPosition, playList().count());
     });
-    if (!shown.isEmpty())
-        skipOnError([&] { owner.playListPosition = positionNotShown(owner.playListPosition, playList().entries(), shown); });
+    // Every monitor its own item: the entries the others show are passed over.
+    skipOnError([&] {
+        const QStringList shown = shownElsewhere(form);
+        if (!shown.isEmpty())
+            owner.playListPosition = positionNotShown(owner.playListPosition, playList().entries(), shown);
+    });
     skipOnError([&] {
         const QString entry = playList().entry(owner.playListPosition);
         if (form.WindowsMediaPlayer1) form.WindowsMediaPlayer1->setURL(entry);
+        publishPick(form.singleFileMode, entry);
     });
     skipOnError([&] {
         if (owner.playListPosition == 32767) throw runtime::RuntimeError(runtime::ErrorKind::Overflow, QStringLiteral("Overflow"));
@@ -69,6 +99,11 @@ void PlayRandomPick(PlayerForm& form) {
     const PlayListModel& list = playList();
     MediaPlayer* player = form.WindowsMediaPlayer1;
     if (!player) throw runtime::RuntimeError(runtime::ErrorKind::Failed, QStringLiteral("no media player"));
+    if (followPickElsewhere(form) >= 0) {
+        settings::save(settings::Key::FileNotToRepeat, player->URL());
+        form.Timer4->setEnabled(true);
+        return;
+    }
     const int count = list.count();
     const QStringList shown = shownElsewhere(form);
     if (!shown.isEmpty()) {
@@ -78,20 +113,20 @@ void PlayRandomPick(PlayerForm& form) {
         const int index = randomIndexAvoiding(list.entries(), shown, notToRepeat, runtime::Random::next());
         player->setURL(list.entry(index < 0 ? 0 : index));
         settings::save(settings::Key::FileNotToRepeat, player->URL());
-        form.Timer4->setEnabled(true);
-        return;
-    }
-    for (;;) {
-        const QString notToRepeat = settings::read(settings::Key::FileNotToRepeat);
-        player->setURL(list.entry(randomIndex(count)));
-        const QString played = player->URL();
-        if (played != notToRepeat) {
-            settings::save(settings::Key::FileNotToRepeat, played);
-            break;
+    } else {
+        for (;;) {
+            const QString notToRepeat = settings::read(settings::Key::FileNotToRepeat);
+            player->setURL(list.entry(randomIndex(count)));
+            const QString played = player->URL();
+            if (played != notToRepeat) {
+                settings::save(settings::Key::FileNotToRepeat, played);
+                break;
+            }
+            // Nothing else to choose: keep the drawn entry playing rather than draw for ever.
+            if (!anotherEntryThan(list.entries(), notToRepeat)) break;
         }
-        // Nothing else to choose: keep the drawn entry playing rather than draw for ever.
-        if (!anotherEntryThan(list.entries(), notToRepeat)) break;
     }
+    publishPick(form.singleFileMode, player->URL());
     form.Timer4->setEnabled(true);
 }
 

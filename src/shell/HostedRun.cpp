@@ -4,6 +4,8 @@
 #include <QWindow>
 #include <cstdio>
 #include "platform/Platform.h"
+#include "platform/Settings.h"
+#include "playback/MonitorPicks.h"
 #include "platform/wayland/WaylandDesktop.h"
 #include "playback/PlayerForm.h"
 #include "runtime/FormRegistry.h"
@@ -75,6 +77,11 @@ bool RunHosted(int64_t hostWindow) {
     // player takes its share of the host's size, not of the monitor's.
     hostScreenPixels() = size;
     qApp->installEventFilter(new InputToTheDaemon(qApp));
+
+    // The daemon starts one copy on each monitor: with EveryMonitor they share their picks, from the
+    // first one the player makes as it loads.
+    const playback::MonitorUse use = playback::monitorUseFrom(settings::read(settings::Key::EveryMonitor));
+    playback::sharePicksWithOtherMonitors(use, qEnvironmentVariable("DISPLAY"));
 
     // One player: the one /s would show on top.
     QStringList players = playerFormsToShow();

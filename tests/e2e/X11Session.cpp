@@ -506,12 +506,14 @@ QProcess& ProgramRun::startWith(const QStringList& arguments) {
     return m_process;
 }
 
-std::unique_ptr<QProcess> ProgramRun::startAnother(const QString& sw) {
+std::unique_ptr<QProcess> ProgramRun::startAnother(const QString& sw) { return startAnother(QStringList{sw}); }
+
+std::unique_ptr<QProcess> ProgramRun::startAnother(const QStringList& arguments) {
     auto p = std::make_unique<QProcess>();
     p->setProcessEnvironment(environment());
     const QString program = programFolder() + QStringLiteral("/lumora");
-    if (m_launcher.isEmpty()) p->start(program, {sw});
-    else p->start(m_launcher.first(), m_launcher.mid(1) + QStringList{program, sw});
+    if (m_launcher.isEmpty()) p->start(program, arguments);
+    else p->start(m_launcher.first(), m_launcher.mid(1) + QStringList{program} + arguments);
     p->waitForStarted(5000);
     return p;
 }

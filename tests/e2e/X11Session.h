@@ -127,6 +127,7 @@ public:
     QProcess& startWith(const QStringList& arguments);
     // Another run of the same program, alongside the first.
     std::unique_ptr<QProcess> startAnother(const QString& sw);
+    std::unique_ptr<QProcess> startAnother(const QStringList& arguments);
     QProcess& process() { return m_process; }
     // Milliseconds until the program ended, or -1 when it was still running after timeoutMs.
     int waitForEnd(int timeoutMs);

@@ -171,6 +171,90 @@ TEST_F(HackMode, RootTakesTheDaemonsWindowOptionsChangeWhatPlaysAndNothingIsWrit
     EXPECT_EQ(run.readSettings(), before);
 }
 
+// xscreensaver starts a copy on each monitor. With EveryMonitor=Each the copies play items of the
+// play list that the other does not show; with Same, a copy that starts later plays what the other
+// picked, and follows its picks from then on.
+TEST_F(HackMode, CopiesOnTwoMonitorsPlayItemsOfTheirOwnOrTheSameOne) {
+    ProgramRun run;
+    const QString red = e2e::makeColourClip(run.mediaFolder() + QStringLiteral("/red.mp4"), {QStringLiteral("red")}, 6);
+    const QString blue =
+        e2e::makeColourClip(run.mediaFolder() + QStringLiteral("/blue.mp4"), {QStringLiteral("blue")}, 6);
+    run.writePlayList({red, blue});
+    const QStringList playList{QStringLiteral("AbsoluteFullScreenDisplayMode=True"),
+                               QStringLiteral("OneEighthScreenDisplayMode=False"),
+                               QStringLiteral("PlaySingleFile=False"), QStringLiteral("PlayMultipleFiles=True"),
+                               QStringLiteral("PlayInRandomOrder=False"), QStringLiteral("VideoFile=") + blue};
+    const QRect leftAt(0, 0, 400, 300), rightAt(440, 0, 400, 300);
+    HostWindow left(x(), leftAt), right(x(), rightAt);
+    auto colourIn = [](const QImage& screen, const QRect& r) {
+        const QString c = e2e::colourName(screen.pixel(r.center()));
+        return c == QLatin1String("red") || c == QLatin1String("blue") ? c : QString();
+    };
+    // The share of the screenshots over `ms` in which both monitors show a clip and the same one.
+    auto sameShare = [&](int ms, int& samples) {
+        int same = 0;
+        samples = 0;
+        QElapsedTimer t;
+        t.start();
+        while (t.elapsed() < ms) {
+            const QImage screen = x().grabScreen();
+            const QString l = colourIn(screen, leftAt), r = colourIn(screen, rightAt);
+            if (!l.isEmpty() && !r.isEmpty()) {
+                ++samples;
+                same += l == r;
+            }
+            QThread::msleep(100);
+        }
+        return samples ? double(same) / samples : -1.0;
+    };
+    auto stop = [](QProcess& p) {
+        ::kill(pid_t(p.processId()), SIGTERM);
+        if (!p.waitForFinished(3000)) p.kill(), p.waitForFinished(3000);
+    };
+
+    {
+        SCOPED_TRACE("Each");
+        run.writeSettings(playList + QStringList{QStringLiteral("EveryMonitor=Each")});
+        QProcess& first = run.startWith({QStringLiteral("--window-id"), left.hex()});
+        ASSERT_GE(e2e::waitUntil([&] { return !colourIn(x().grabScreen(), leftAt).isEmpty(); }, 8000), 0);
+        std::unique_ptr<QProcess> second = run.startAnother({QStringLiteral("--window-id"), right.hex()});
+        ASSERT_GE(e2e::waitUntil([&] { return !colourIn(x().grabScreen(), rightAt).isEmpty(); }, 8000), 0);
+        x().savePng(QStringLiteral(LUMORA_BINARY_DIR "/e2e-hack-each-monitor.png"));
+        // Past the end of the items: each copy passes over the one the other shows.
+        int samples = 0;
+        EXPECT_EQ(sameShare(8000, samples), 0.0);
+        EXPECT_GE(samples, 20);
+        stop(*second);
+        stop(first);
+    }
+    {
+        SCOPED_TRACE("Same");
+        run.writeSettings(playList + QStringList{QStringLiteral("EveryMonitor=Same")});
+        QProcess& first = run.startWith({QStringLiteral("--window-id"), right.hex()});
+        // The first copy plays blue (the stored file's place), then red.
+        ASSERT_GE(e2e::waitUntil([&] { return colourIn(x().grabScreen(), rightAt) == QLatin1String("red"); }, 14000),
+                  0);
+        std::unique_ptr<QProcess> second = run.startAnother({QStringLiteral("--window-id"), left.hex()});
+        QString firstSeen;
+        ASSERT_GE(e2e::waitUntil(
+                      [&] {
+                          firstSeen = colourIn(x().grabScreen(), leftAt);
+                          return !firstSeen.isEmpty();
+                      },
+                      8000),
+                  0);
+        // On its own it would start with blue as well.
+        EXPECT_EQ(firstSeen, QStringLiteral("red"));
+        x().savePng(QStringLiteral(LUMORA_BINARY_DIR "/e2e-hack-same-monitor.png"));
+        // Past the next pick: the second copy follows it, a moment later.
+        int samples = 0;
+        EXPECT_GE(sameShare(9000, samples), 0.6);
+        EXPECT_GE(samples, 20);
+        stop(*second);
+        stop(first);
+    }
+}
+
 TEST_F(HackMode, HelpListsEveryOptionWithoutAnXServer) {
     ProgramRun run;
     QProcess p;

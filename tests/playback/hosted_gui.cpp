@@ -2,7 +2,14 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QTest>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
 #include <QWindow>
+#include "base/SharedPicks.h"
+#include "playback/MonitorPicks.h"
+#include "playback/Rotation.h"
 #include "playback/frmAbsoluteFullScreenVideo.h"
 #include "playback/frmFloatingOneFourthMovie.h"
 #include "runtime/FormRegistry.h"
@@ -74,6 +81,65 @@ TEST_F(HostedPlayer, FullScreenPlayerFillsTheHostAtEverySize) {
     hostResizes(f, 100, 80);
     EXPECT_EQ(player()->geometry(), QRect(0, 0, 100, 80));
     runtime::forms().reset();
+}
+
+// One copy on each monitor, at random: with Each a copy passes over the entry another shows, and
+// still over the file it played last while another remains; with Same it plays another's newer pick.
+// With Primary no file is made.
+TEST_F(HostedPlayer, RandomPicksPassOverOrFollowTheOtherMonitorsPicks) {
+    QTemporaryDir runtimeDir;
+    const QByteArray runtimeWas = qgetenv("XDG_RUNTIME_DIR");
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtimeDir.path()));
+    QProcess otherMonitor;
+    otherMonitor.start(QStringLiteral("sleep"), {QStringLiteral("60")});
+    ASSERT_TRUE(otherMonitor.waitForStarted(5000));
+    const QString a = QStringLiteral("/media/a.mpg"), b = QStringLiteral("/media/b.mpg"),
+                  c = QStringLiteral("/media/c.mpg");
+    writePlayList({a, b, c});
+    setting(QStringLiteral("AbsoluteFullScreenDisplayMode"), QStringLiteral("True"));
+    setting(QStringLiteral("PlaySingleFile"), QStringLiteral("False"));
+    setting(QStringLiteral("PlayInRandomOrder"), QStringLiteral("True"));
+    setting(QStringLiteral("VideoFile"), a);
+    const QString file = QDir(runtimeDir.path()).filePath(playback::SharedPicks::fileName(QStringLiteral(":7")));
+    playback::SharedPicks other(file, otherMonitor.processId());
+
+    playback::sharePicksWithOtherMonitors(playback::MonitorUse::Each, QStringLiteral(":7"));
+    ASSERT_TRUE(other.publish(b));
+    runtime::forms().show(QStringLiteral("frmAbsoluteFullScreenVideo"));
+    auto* f = qobject_cast<playback::PlayerForm*>(runtime::forms().find(QStringLiteral("frmAbsoluteFullScreenVideo")));
+    ASSERT_TRUE(f);
+    for (int i = 0; i < 30; ++i) {
+        setting(QStringLiteral("FileNotToRepeat"), a);
+        playback::PlayRandomPick(*f);
+        ASSERT_EQ(player()->URL(), c) << "draw " << i;
+    }
+    EXPECT_EQ(other.filesShownElsewhere(), QStringList{c}) << "the pick is told to the other monitor";
+    // Only the file played last is free: it plays again rather than one the other monitor shows.
+    ASSERT_TRUE(other.publish(c));
+    setting(QStringLiteral("FileNotToRepeat"), a);
+    playback::PlayRandomPick(*f);
+    EXPECT_EQ(player()->URL(), b);
+
+    playback::sharePicksWithOtherMonitors(playback::MonitorUse::Same, QStringLiteral(":7"));
+    ASSERT_TRUE(other.publish(a));
+    playback::PlayRandomPick(*f);
+    EXPECT_EQ(player()->URL(), a);
+    EXPECT_EQ(stored(QStringLiteral("FileNotToRepeat")), a);
+    // Followed once; the next pick is this monitor's own again.
+    playback::PlayRandomPick(*f);
+    EXPECT_NE(player()->URL(), a);
+    EXPECT_EQ(other.newerPick(a, 5000).value_or(playback::SharedPicks::Pick{}).file, player()->URL());
+
+    playback::sharePicksWithOtherMonitors(playback::MonitorUse::Primary, QStringLiteral(":7"));
+    ASSERT_TRUE(QFile::remove(file));
+    playback::PlayRandomPick(*f);
+    playback::PlayNextInOrder(*f);
+    EXPECT_FALSE(QFile::exists(file));
+    runtime::forms().reset();
+    otherMonitor.kill();
+    otherMonitor.waitForFinished(5000);
+    if (runtimeWas.isNull()) qunsetenv("XDG_RUNTIME_DIR");
+    else qputenv("XDG_RUNTIME_DIR", runtimeWas);
 }
 
 } // namespace

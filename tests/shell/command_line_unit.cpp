@@ -152,6 +152,10 @@ TEST(OverridingSettings, OptionsWinOnReadAndNeverReachTheFile) {
         platform::OverridingSettings hosted(file, given, true);
         hosted.write(QStringLiteral("WidthOfScreenResolution"), QStringLiteral("320"));
         EXPECT_FALSE(file.read(QStringLiteral("WidthOfScreenResolution")).has_value());
+        // The run still sees what it set: the next random pick avoids the file played last.
+        hosted.write(QStringLiteral("FileNotToRepeat"), QStringLiteral("/v/a.mpg"));
+        EXPECT_EQ(hosted.read(QStringLiteral("filenottorepeat")), QStringLiteral("/v/a.mpg"));
+        EXPECT_FALSE(file.read(QStringLiteral("FileNotToRepeat")).has_value());
     }
 
     platform::QuietDialogs quiet;

@@ -45,6 +45,19 @@ runtime::ClickLabel* SmallDialog::closeLabel(QMenuBar* menuBar, const char* name
     return label;
 }
 
+SmallDialog::SaveMenu SmallDialog::makeSaveMenu() {
+    SaveMenu menu{};
+    menu.bar = named(new QMenuBar(this), "menuBar");
+    menu.file = named(menu.bar->addMenu(QStringLiteral("&File")), "mnuFile");
+    menu.exitWithoutSaving = named(menu.file->addAction(QStringLiteral("Exit &Without Saving Changes")),
+                                   "mnuExitWithoutSavingChanges");
+    menu.file->addSeparator();
+    menu.exitAndSave =
+        named(menu.file->addAction(QStringLiteral("Exit And &Save Changes")), "mnuExitAndSaveChanges");
+    menu.close = closeLabel(menu.bar, "Label1");
+    return menu;
+}
+
 void SmallDialog::fixClientSize(QLayout* layout, int widthTwips, int heightTwips) {
     // The layout must not hold the window at its minimum, or the shrink-and-close could not shrink it.
     layout->setSizeConstraint(QLayout::SetNoConstraint);

@@ -4,7 +4,9 @@
 #include <QPointer>
 #include <functional>
 
+class QAction;
 class QLayout;
+class QMenu;
 class QMenuBar;
 class QPushButton;
 namespace runtime {
@@ -29,6 +31,16 @@ protected:
     static runtime::ClickLabel* buttonLabel(const QString& caption, const char* name);
     // The "X" label that closes the dialog, in the top right corner of its menu bar.
     static runtime::ClickLabel* closeLabel(QMenuBar* menuBar, const char* name);
+
+    // The menu bar of the dialogs that keep settings: File with its two ways out, and the "X".
+    struct SaveMenu {
+        QMenuBar* bar;
+        QMenu* file;
+        QAction* exitWithoutSaving;
+        QAction* exitAndSave;
+        runtime::ClickLabel* close;
+    };
+    SaveMenu makeSaveMenu();
 
     // Fixes the client area at the given size, or at what `layout` needs where that is more.
     void fixClientSize(QLayout* layout, int widthTwips, int heightTwips);

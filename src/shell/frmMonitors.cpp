@@ -13,14 +13,12 @@
 using playback::MonitorUse;
 
 frmMonitors::frmMonitors() : SmallDialog(QStringLiteral("frmMonitors"), QStringLiteral("Monitors")) {
-    menuBar = named(new QMenuBar(this), "menuBar");
-    mnuFile = named(menuBar->addMenu(QStringLiteral("&File")), "mnuFile");
-    mnuExitWithoutSavingChanges = named(mnuFile->addAction(QStringLiteral("Exit &Without Saving Changes")),
-                                        "mnuExitWithoutSavingChanges");
-    mnuFile->addSeparator();
-    mnuExitAndSaveChanges =
-        named(mnuFile->addAction(QStringLiteral("Exit And &Save Changes")), "mnuExitAndSaveChanges");
-    Label1 = closeLabel(menuBar, "Label1");
+    const SaveMenu menu = makeSaveMenu();
+    menuBar = menu.bar;
+    mnuFile = menu.file;
+    mnuExitWithoutSavingChanges = menu.exitWithoutSaving;
+    mnuExitAndSaveChanges = menu.exitAndSave;
+    Label1 = menu.close;
 
     fraMonitors = named(new QGroupBox(QStringLiteral("With More Than One Monitor, Show")), "fraMonitors");
     optPrimaryMonitor = named(new runtime::OptionButton(QStringLiteral(

@@ -28,14 +28,12 @@ constexpr int kInformation = 64;
 
 frmMouseSensitivity::frmMouseSensitivity()
     : SmallDialog(QStringLiteral("frmMouseSensitivity"), QStringLiteral("Mouse Sensitivity Control")) {
-    menuBar = named(new QMenuBar(this), "menuBar");
-    mnuFile = named(menuBar->addMenu(QStringLiteral("&File")), "mnuFile");
-    mnuExitWithoutSavingChanges = named(mnuFile->addAction(QStringLiteral("Exit &Without Saving Changes")),
-                                        "mnuExitWithoutSavingChanges");
-    mnuFile->addSeparator();
-    mnuExitAndSaveChanges =
-        named(mnuFile->addAction(QStringLiteral("Exit And &Save Changes")), "mnuExitAndSaveChanges");
-    Label1 = closeLabel(menuBar, "Label1");
+    const SaveMenu menu = makeSaveMenu();
+    menuBar = menu.bar;
+    mnuFile = menu.file;
+    mnuExitWithoutSavingChanges = menu.exitWithoutSaving;
+    mnuExitAndSaveChanges = menu.exitAndSave;
+    Label1 = menu.close;
 
     fraSensitivity = named(new QGroupBox(QStringLiteral("Mouse Sensitivity")), "fraSensitivity");
     hscMouseSensitivity = named(new runtime::ShowsFocus<QScrollBar>(Qt::Horizontal), "hscMouseSensitivity");

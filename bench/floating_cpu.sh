@@ -9,6 +9,7 @@ set -eu
 seconds=${1:-20}
 here=$(cd "$(dirname "$0")" && pwd)
 lumora=${LUMORA:-$here/../build/lumora}
+. "$here/common.sh"
 
 for tool in ffmpeg Xvfb xdotool /usr/bin/time; do
     command -v "$tool" >/dev/null || { echo "missing: $tool" >&2; exit 2; }
@@ -49,16 +50,6 @@ start_xvfb() {
     export DISPLAY=:$display
     for _ in $(seq 50); do xdotool getdisplaygeometry >/dev/null 2>&1 && break; sleep 0.1; done
     xdotool getdisplaygeometry >/dev/null 2>&1 || { echo "Xvfb did not start on $DISPLAY" >&2; exit 1; }
-}
-
-ticks=$(getconf CLK_TCK)
-# User+system CPU seconds of a process or one of its threads so far (fields 14 and 15 of stat; the
-# command name in field 2 may hold blanks, so count from its closing parenthesis).
-cpu_of() {
-    local stat
-    stat=$(cat "$1" 2>/dev/null) || { echo 0; return; }
-    stat=${stat##*) }
-    awk -v t="$ticks" '{ printf "%.2f", ($12 + $13) / t }' <<<"$stat"
 }
 
 # The pointer rests in the bottom-left corner and moves right along the bottom edge: the floating

@@ -177,8 +177,14 @@ run_case() { # case monitors round
         for t in /proc/"$child"/task/*; do
             # The main thread is the user interface's; unnamed threads (the render loops) are "lumora".
             if [ "${t##*/}" = "$child" ]; then echo "main $(cpu_of "$t/stat")"; continue; fi
-            echo "$(cat "$t/comm" 2>/dev/null | tr ' ' '_') $(cpu_of "$t/stat")"
-        done | awk '{ s[$1] += $2 } END { for (n in s) printf "%s %.2f\n", n, s[n] }' | sort -k2,2nr |
+            local name
+            name=$(tr ' ' '_' <"$t/comm" 2>/dev/null) || continue # a thread that has just ended
+            echo "${name:-unnamed} $(cpu_of "$t/stat")"
+        done >"$work/tasks.txt"
+        # The process's own count holds its threads that have ended too (a decoder's, at a new item).
+        echo "ended-threads $(awk -v p="$(cpu_of "/proc/$child/stat")" '{ s += $2 } END { printf "%.2f", p - s }' "$work/tasks.txt")" \
+            >>"$work/tasks.txt"
+        awk '{ s[$1] += $2 } END { for (n in s) printf "%s %.2f\n", n, s[n] }' "$work/tasks.txt" | sort -k2,2nr |
             awk -v c="$case" -v r="$round" '{ l = l sprintf(" %s=%s", $1, $2) } END { print c, r, l }' >>"$work/threads.txt"
         # Ended as a user would, by a key; the stats come on the way out.
         xdotool key space

@@ -26,10 +26,15 @@ stop_xvfb() {
     xvfb_pid=
 }
 cleanup() {
+    # Every step, whatever the one before gave (set -e holds here too).
+    set +e
     stop_xvfb
     rm -rf "$work"
 }
-trap cleanup EXIT INT TERM
+# A signal ends the run (a trap alone would run the cleanup and go on); the cleanup comes on exit.
+trap cleanup EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM
 
 # A clip like those of playback_cpu.sh: no audio track, so only decoding and drawing are compared.
 clip=$work/clip.mp4

@@ -19,6 +19,10 @@ if ! [[ $seconds =~ ^[0-9]+$ ]] || [ "$seconds" -lt 8 ]; then
     echo "SECONDS must be a whole number, 8 or more (got '$seconds')" >&2
     exit 2
 fi
+if ! [[ $rounds =~ ^[0-9]+$ ]] || [ "$rounds" -lt 1 ]; then
+    echo "ROUNDS must be a whole number, 1 or more (got '$rounds')" >&2
+    exit 2
+fi
 # As in playback_cpu.sh: frames are counted over this stretch from each monitor's first frame.
 window=$((seconds - 4))
 fps=30
@@ -28,7 +32,7 @@ width=1280 height=1024
 [ "$(id -u)" = 0 ] || { echo "Xorg with the dummy video driver needs root here" >&2; exit 2; }
 [ -e /usr/lib/xorg/modules/drivers/dummy_drv.so ] ||
     { echo "missing: the dummy video driver (apt-get install xserver-xorg-video-dummy)" >&2; exit 2; }
-for tool in Xorg xrandr ffmpeg xdotool /usr/bin/time c++ pkg-config; do
+for tool in Xorg xrandr xwininfo ffmpeg xdotool /usr/bin/time c++ pkg-config; do
     command -v "$tool" >/dev/null || { echo "missing: $tool" >&2; exit 2; }
 done
 wait_for_binary "$lumora" || { echo "no $lumora: build it first" >&2; exit 2; }
@@ -43,13 +47,19 @@ stop_xorg() {
     return 0
 }
 cleanup() {
+    # Every step, whatever the one before gave (set -e holds here too).
+    set +e
     # Only what this script started: the program of an interrupted run, its frame counter, the server.
-    [ -n "$running" ] && kill "$running" 2>/dev/null && wait "$running" 2>/dev/null
+    # The program under GNU time first: time does not pass the signal on.
+    [ -n "$running" ] && kill $(pgrep -P "$running") "$running" 2>/dev/null && wait "$running" 2>/dev/null
     [ -n "$counter" ] && kill "$counter" 2>/dev/null && wait "$counter" 2>/dev/null
     stop_xorg
     if [ -n "${KEEP:-}" ]; then echo "logs kept in $work" >&2; else rm -rf "$work"; fi
 }
-trap cleanup EXIT INT TERM
+# A signal ends the run (a trap alone would run the cleanup and go on); the cleanup comes on exit.
+trap cleanup EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM
 
 # The program folder: a copy of the program (a rebuild meanwhile would mix two programs' figures)
 # with its data, and the play list beside it.
@@ -100,6 +110,7 @@ Section "Monitor"
     Identifier "monitor"
     HorizSync 5.0 - 1000.0
     VertRefresh 5.0 - 200.0
+    # The timings are those of 1280x1024 at 60 Hz.
     Modeline "${width}x$height" 108.00 1280 1328 1440 1688 1024 1025 1028 1066 +hsync +vsync
 EndSection
 Section "Screen"

@@ -35,14 +35,20 @@ xvfb_pid=
 running=
 counter=
 cleanup() {
+    # Every step, whatever the one before gave (set -e holds here too).
+    set +e
     # Only what this script started: the program of an interrupted run and its frame counter, then
     # the X server.
-    [ -n "$running" ] && kill "$running" 2>/dev/null && wait "$running" 2>/dev/null
+    # The program under GNU time first: time does not pass the signal on.
+    [ -n "$running" ] && kill $(pgrep -P "$running") "$running" 2>/dev/null && wait "$running" 2>/dev/null
     [ -n "$counter" ] && kill "$counter" 2>/dev/null && wait "$counter" 2>/dev/null
     [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null
     rm -rf "$work"
 }
-trap cleanup EXIT INT TERM
+# A signal ends the run (a trap alone would run the cleanup and go on); the cleanup comes on exit.
+trap cleanup EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM
 
 # The program as it is now, copied: a rebuild while this runs would otherwise mix two programs'
 # figures in one run.

@@ -18,11 +18,16 @@ work=$(mktemp -d /tmp/lumora-bench.XXXXXX)
 xvfb_pid=
 running=
 cleanup() {
+    # Every step, whatever the one before gave (set -e holds here too).
+    set +e
     [ -n "$running" ] && kill "$running" 2>/dev/null && wait "$running" 2>/dev/null
     [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null
     rm -rf "$work"
 }
-trap cleanup EXIT INT TERM
+# A signal ends the run (a trap alone would run the cleanup and go on); the cleanup comes on exit.
+trap cleanup EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM
 
 c++ -O2 -std=c++17 -o "$work/key_exit" "$here/key_exit.cpp" -lXtst -lX11
 # A clip with sound, as people's are: the sound output is part of what has to end.

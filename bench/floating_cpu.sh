@@ -9,6 +9,7 @@ set -eu
 seconds=${1:-20}
 here=$(cd "$(dirname "$0")" && pwd)
 lumora=${LUMORA:-$here/../build/lumora}
+. "$here/common.sh"
 
 for tool in ffmpeg Xvfb xdotool /usr/bin/time; do
     command -v "$tool" >/dev/null || { echo "missing: $tool" >&2; exit 2; }
@@ -25,10 +26,15 @@ stop_xvfb() {
     xvfb_pid=
 }
 cleanup() {
+    # Every step, whatever the one before gave (set -e holds here too).
+    set +e
     stop_xvfb
     rm -rf "$work"
 }
-trap cleanup EXIT INT TERM
+# A signal ends the run (a trap alone would run the cleanup and go on); the cleanup comes on exit.
+trap cleanup EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM
 
 # A clip like those of playback_cpu.sh: no audio track, so only decoding and drawing are compared.
 clip=$work/clip.mp4
@@ -49,16 +55,6 @@ start_xvfb() {
     export DISPLAY=:$display
     for _ in $(seq 50); do xdotool getdisplaygeometry >/dev/null 2>&1 && break; sleep 0.1; done
     xdotool getdisplaygeometry >/dev/null 2>&1 || { echo "Xvfb did not start on $DISPLAY" >&2; exit 1; }
-}
-
-ticks=$(getconf CLK_TCK)
-# User+system CPU seconds of a process or one of its threads so far (fields 14 and 15 of stat; the
-# command name in field 2 may hold blanks, so count from its closing parenthesis).
-cpu_of() {
-    local stat
-    stat=$(cat "$1" 2>/dev/null) || { echo 0; return; }
-    stat=${stat##*) }
-    awk -v t="$ticks" '{ printf "%.2f", ($12 + $13) / t }' <<<"$stat"
 }
 
 # The pointer rests in the bottom-left corner and moves right along the bottom edge: the floating

@@ -24,12 +24,17 @@ work=$(mktemp -d /tmp/lumora-memory.XXXXXX)
 xvfb_pid=
 running=
 cleanup() {
+    # Every step, whatever the one before gave (set -e holds here too).
+    set +e
     # Only what this script started.
     if [ -n "$running" ]; then kill "$running" 2>/dev/null && wait "$running" 2>/dev/null; fi
     if [ -n "$xvfb_pid" ]; then kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null; fi
     rm -rf "$work"
 }
-trap cleanup EXIT INT TERM
+# A signal ends the run (a trap alone would run the cleanup and go on); the cleanup comes on exit.
+trap cleanup EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM
 
 # A copy, with its data folder linked beside it: the play list lives in the program's folder, and a
 # rebuild meanwhile would mix two programs in one run.

@@ -11,6 +11,7 @@ set -eu
 seconds=${1:-20}
 here=$(cd "$(dirname "$0")" && pwd)
 lumora=${LUMORA:-$here/../build/lumora}
+. "$here/common.sh"
 key_runs=10
 start_runs=5
 if ! [[ $seconds =~ ^[0-9]+$ ]] || [ "$seconds" -lt 5 ]; then
@@ -26,13 +27,7 @@ clip_frames=$((10 * fps))
 for tool in ffmpeg Xvfb xdotool mpv /usr/bin/time c++ pkg-config; do
     command -v "$tool" >/dev/null || { echo "missing: $tool" >&2; exit 2; }
 done
-# Someone else may be rebuilding the program: one being written (missing, or changed in the last
-# few seconds) is waited for, up to two minutes.
-for _ in $(seq 24); do
-    [ -x "$lumora" ] && [ $(($(date +%s) - $(stat -L -c %Y "$lumora" 2>/dev/null || date +%s))) -ge 5 ] && break
-    sleep 5
-done
-[ -x "$lumora" ] || { echo "no $lumora: build it first" >&2; exit 2; }
+wait_for_binary "$lumora" || { echo "no $lumora: build it first" >&2; exit 2; }
 [ -f /usr/include/X11/extensions/XTest.h ] || { echo "missing: libxtst-dev (XTest.h)" >&2; exit 2; }
 
 work=$(mktemp -d /tmp/lumora-bench.XXXXXX)
@@ -40,24 +35,26 @@ xvfb_pid=
 running=
 counter=
 cleanup() {
+    # Every step, whatever the one before gave (set -e holds here too).
+    set +e
     # Only what this script started: the program of an interrupted run and its frame counter, then
     # the X server.
-    [ -n "$running" ] && kill "$running" 2>/dev/null && wait "$running" 2>/dev/null
+    # The program under GNU time first: time does not pass the signal on.
+    [ -n "$running" ] && kill $(pgrep -P "$running") "$running" 2>/dev/null && wait "$running" 2>/dev/null
     [ -n "$counter" ] && kill "$counter" 2>/dev/null && wait "$counter" 2>/dev/null
     [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null
     rm -rf "$work"
 }
-trap cleanup EXIT INT TERM
+# A signal ends the run (a trap alone would run the cleanup and go on); the cleanup comes on exit.
+trap cleanup EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM
 
 # The program as it is now, copied: a rebuild while this runs would otherwise mix two programs'
-# figures in one run. Its data folder goes along as a link, so it finds what it would beside
-# the original.
-binary_id() { stat -L -c '%s bytes, modified %y' "$1" 2>/dev/null || echo "missing"; }
+# figures in one run.
 origin=$lumora
 origin_id=$(binary_id "$origin")
-mkdir "$work/bin"
-cp -L "$origin" "$work/bin/lumora"
-[ -d "$(dirname "$origin")/data" ] && ln -s "$(cd "$(dirname "$origin")" && pwd)/data" "$work/bin/data"
+copy_program "$origin" "$work/bin"
 lumora=$work/bin/lumora
 
 echo "building the helpers..."
@@ -69,22 +66,13 @@ c++ -O2 -std=c++17 -o "$work/key_exit" "$here/key_exit.cpp" -lXtst -lX11
 # --ao=null; the comparison is about decoding and drawing the picture. The one with sound is played
 # muted by both.
 echo "making the clips..."
-x264=(-c:v libx264 -preset veryfast -crf 23 -pix_fmt yuv420p)
+x264=("${bench_x264[@]}")
 clip() { # name lavfi-source
     ffmpeg -nostdin -hide_banner -loglevel error -y -f lavfi -i "$2:rate=$fps:duration=10" "${x264[@]}" "$work/$1.mp4"
 }
-# A test pattern whose top sixteenth carries each frame's number for frames_shown: 18 blocks, the
-# number's 9 bits (lowest first, white for 1), then the same inverted.
-numbered() { # name width height
-    # The strip: at least the top sixteenth, an even number of rows for 4:2:0 chroma.
-    local bit='st(0,floor(X*18/W));st(1,mod(floor(N/pow(2,if(lt(ld(0),9),ld(0),ld(0)-9))),2))'
-    ffmpeg -nostdin -hide_banner -loglevel error -y -f lavfi -i "testsrc2=size=$2x$3:rate=$fps:duration=10" \
-        -f lavfi -i "color=c=black:size=$2x$(($3 / 16 / 2 * 2 + 2)):rate=$fps:duration=10" \
-        -filter_complex "[1:v]format=yuv420p,geq=lum='$bit;16+219*if(lt(ld(0),9),ld(1),1-ld(1))':cb=128:cr=128[n];[0:v][n]overlay=0:0" \
-        "${x264[@]}" "$work/$1.mp4"
-}
-numbered c1080 1920 1080
-numbered c720 1280 720
+# Test patterns whose top sixteenth carries each frame's number for frames_shown.
+numbered_clip "$work/c1080.mp4" 1920 1080 "$fps" 10
+numbered_clip "$work/c720.mp4" 1280 720 "$fps" 10
 # The same pictures with a sine wave in AAC beside them.
 ffmpeg -nostdin -hide_banner -loglevel error -y -i "$work/c1080.mp4" -f lavfi -i sine=frequency=440:duration=10 \
     -map 0:v -map 1:a -c:v copy -c:a aac -b:a 128k "$work/s1080.mp4"
@@ -136,8 +124,7 @@ for d in 5 6 7 8 9; do
 done
 [ -n "$display" ] || { echo "no free display among :5 to :9" >&2; exit 1; }
 xdotool mousemove 960 540
-clk_tck=$(getconf CLK_TCK)
-xvfb_cpu() { awk -v hz="$clk_tck" '{ printf "%.2f", ($14 + $15) / hz }' "/proc/$xvfb_pid/stat"; }
+xvfb_cpu() { cpu_of "/proc/$xvfb_pid/stat"; }
 
 mpv_args=(--no-config --fs --loop=inf --ao=null --vo=x11 --hwdec=auto-safe --stop-screensaver=no)
 # --really-quiet rather than --no-terminal: without a terminal mpv dies of SIGTERM unhandled and
@@ -292,23 +279,9 @@ for _ in $(seq "$start_runs"); do
     done
 done
 
-median() { # column number, then lines on stdin; "?" when there are none or a value is not a number
-    awk -v k="$1" '{ if ($k == "-") dash = 1; else if ($k !~ /^-?[0-9.]+$/) bad = 1; v[++n] = $k }
-        END {
-            if (dash) { print "-"; exit }
-            if (!n || bad) { print "?"; exit }
-            for (i = 2; i <= n; i++) { x = v[i]; for (j = i - 1; j > 0 && v[j] > x; j--) v[j + 1] = v[j]; v[j + 1] = x }
-            print (n % 2) ? v[(n + 1) / 2] : (v[n / 2] + v[n / 2 + 1]) / 2
-        }'
-}
-# The mean of a column: frames shown come in two kinds of run (a loop that lost a second, one that
-# did not), where a median of three would just pick one kind.
-mean() { awk -v k="$1" '$k ~ /^[0-9.]+$/ { t += $k; n++; next } { bad = 1 } END { if (!n || bad) print "?"; else printf "%.1f", t / n }'; }
-two() { awk -v v="$1" 'BEGIN { if (v ~ /^-?[0-9.]+$/) printf "%.2f", v; else printf "%s", v }'; }
+# Of frames shown, the mean: they come in two kinds of run (a loop that lost a second, one that did
+# not), where a median of three would just pick one kind.
 pick() { grep "^$1 $2 " "$work/cpu.txt" || true; }
-ratio() { # a b [decimals]
-    awk -v a="$1" -v b="$2" -v d="${3:-2}" 'BEGIN { if (a ~ /^[0-9.]+$/ && b ~ /^[0-9.]+$/ && b > 0) printf "%.*f", d, a / b; else print "?" }'
-}
 
 echo
 echo "Every figure below was measured in this run."
@@ -357,20 +330,13 @@ for c in "${starts[@]}"; do
     done
 done
 
-verdict() { # value op goal [tolerance in per cent, for "="]
-    awk -v v="$1" -v op="$2" -v g="$3" -v t="${4:-0}" 'BEGIN {
-        if (v !~ /^[0-9.]+$/) { print "?"; exit }
-        print ((op == "<=" && v <= g) || (op == ">=" && v >= g) || (op == "=" && v >= g * (1 - t / 100) - 1e-9 && v <= g * (1 + t / 100) + 1e-9)) ? "met" : "NOT met" }'
-}
 echo
 echo "load average at the end: $(cut -d' ' -f1-3 /proc/loadavg)"
 [ "$(binary_id "$origin")" = "$origin_id" ] ||
     echo "($origin was rebuilt during the run, now $(binary_id "$origin"); the figures are of the copy taken at the start)"
 echo
 echo "goals                                          value    goal"
-row() { printf "%-44s %8s    %-10s  %s\n" "$1" "$2" "$3 $4" "$(verdict "$2" "$3" "$4")"; }
-# Equal within a tolerance: "value = 1.00 +-1%".
-near_row() { printf "%-44s %8s    %-10s  %s\n" "$1" "$2" "$3 +-$4%" "$(verdict "$2" = "$3" "$4")"; }
+row() { goal_row "$@"; }
 row "CPU incl. X, lumora/mpv, 1080p" "$(ratio "${total[c1080-lumora]}" "${total[c1080-mpv]}")" "<=" 1.0
 row "CPU incl. X, lumora/mpv, 720p scaled" "$(ratio "${total[c720-lumora]}" "${total[c720-mpv]}")" "<=" 1.0
 row "CPU incl. X, muted with sound, lumora/mpv" "$(ratio "${total[s1080-lumora]}" "${total[s1080-mpv]}")" "<=" 0.9

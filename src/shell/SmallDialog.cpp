@@ -4,6 +4,7 @@
 #include "runtime/Controls.h"
 #include "base/RuntimeError.h"
 #include "runtime/Twips.h"
+#include <QDialogButtonBox>
 #include <QKeyEvent>
 #include <QLayout>
 #include <QMenuBar>
@@ -56,6 +57,17 @@ SmallDialog::SaveMenu SmallDialog::makeSaveMenu() {
         named(menu.file->addAction(QStringLiteral("Exit And &Save Changes")), "mnuExitAndSaveChanges");
     menu.close = closeLabel(menu.bar, "Label1");
     return menu;
+}
+
+QDialogButtonBox* SmallDialog::okCancelButtons(const QString& okCaption, const char* okName, QPushButton*& ok,
+                                               const char* cancelName, QPushButton*& cancel) {
+    ok = named(new runtime::ShowsFocus<QPushButton>(okCaption), okName);
+    cancel = named(new runtime::ShowsFocus<QPushButton>(QStringLiteral("&Cancel")), cancelName);
+    auto* buttons = new QDialogButtonBox;
+    buttons->addButton(ok, QDialogButtonBox::AcceptRole);
+    buttons->addButton(cancel, QDialogButtonBox::RejectRole);
+    setDialogButtons(ok, cancel);
+    return buttons;
 }
 
 void SmallDialog::fixClientSize(QLayout* layout, int widthTwips, int heightTwips) {

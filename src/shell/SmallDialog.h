@@ -5,6 +5,7 @@
 #include <functional>
 
 class QAction;
+class QDialogButtonBox;
 class QLayout;
 class QMenu;
 class QMenuBar;
@@ -41,6 +42,10 @@ protected:
         runtime::ClickLabel* close;
     };
     SaveMenu makeSaveMenu();
+
+    // OK and Cancel, named as given, in a button box; they take Enter and Escape (setDialogButtons).
+    QDialogButtonBox* okCancelButtons(const QString& okCaption, const char* okName, QPushButton*& ok,
+                                      const char* cancelName, QPushButton*& cancel);
 
     // Fixes the client area at the given size, or at what `layout` needs where that is more.
     void fixClientSize(QLayout* layout, int widthTwips, int heightTwips);

@@ -29,12 +29,7 @@ frmMixer::frmMixer() : SmallDialog(QStringLiteral("frmMixer"), QStringLiteral("S
     auto* volume = new QVBoxLayout(fraVolume);
     volume->addWidget(chkVolMute);
 
-    Command1 = named(new runtime::ShowsFocus<QPushButton>(QStringLiteral("&Ok")), "Command1");
-    Command2 = named(new runtime::ShowsFocus<QPushButton>(QStringLiteral("&Cancel")), "Command2");
-    auto* buttons = new QDialogButtonBox;
-    buttons->addButton(Command1, QDialogButtonBox::AcceptRole);
-    buttons->addButton(Command2, QDialogButtonBox::RejectRole);
-    setDialogButtons(Command1, Command2);
+    auto* buttons = okCancelButtons(QStringLiteral("&Ok"), "Command1", Command1, "Command2", Command2);
     Label3 = buttonLabel(QStringLiteral("Help"), "Label3");
     auto* bottom = new QHBoxLayout;
     bottom->addWidget(Label3);

@@ -34,12 +34,7 @@ frmMonitors::frmMonitors() : SmallDialog(QStringLiteral("frmMonitors"), QStringL
     choices->addWidget(optSameOnEvery);
     choices->addWidget(optEachItsOwn);
 
-    Command2 = named(new runtime::ShowsFocus<QPushButton>(QStringLiteral("&OK")), "Command2");
-    Command1 = named(new runtime::ShowsFocus<QPushButton>(QStringLiteral("&Cancel")), "Command1");
-    auto* buttons = new QDialogButtonBox;
-    buttons->addButton(Command2, QDialogButtonBox::AcceptRole);
-    buttons->addButton(Command1, QDialogButtonBox::RejectRole);
-    setDialogButtons(Command2, Command1);
+    auto* buttons = okCancelButtons(QStringLiteral("&OK"), "Command2", Command2, "Command1", Command1);
 
     auto* root = new QVBoxLayout(this);
     root->setMenuBar(menuBar);

@@ -87,12 +87,7 @@ frmMouseSensitivity::frmMouseSensitivity()
     ignore->addLayout(options);
     ignore->addWidget(lblIgnoreMouseMovementMessage);
 
-    Command2 = named(new runtime::ShowsFocus<QPushButton>(QStringLiteral("&OK")), "Command2");
-    Command1 = named(new runtime::ShowsFocus<QPushButton>(QStringLiteral("&Cancel")), "Command1");
-    auto* buttons = new QDialogButtonBox;
-    buttons->addButton(Command2, QDialogButtonBox::AcceptRole);
-    buttons->addButton(Command1, QDialogButtonBox::RejectRole);
-    setDialogButtons(Command2, Command1);
+    auto* buttons = okCancelButtons(QStringLiteral("&OK"), "Command2", Command2, "Command1", Command1);
     Label4 = buttonLabel(QStringLiteral("Help"), "Label4");
     auto* bottom = new QHBoxLayout;
     bottom->addWidget(Label4);

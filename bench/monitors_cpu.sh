@@ -95,36 +95,8 @@ write_settings() { # case
     } >"$work/cfg_$1/larkspur/lumora.ini"
 }
 
-cat >"$work/xorg.conf" <<EOF
-Section "ServerFlags"
-    Option "DontVTSwitch" "true"
-    Option "AllowMouseOpenFail" "true"
-    Option "AutoAddDevices" "false"
-EndSection
-Section "Device"
-    Identifier "dummy"
-    Driver "dummy"
-    VideoRam 65536
-EndSection
-Section "Monitor"
-    Identifier "monitor"
-    HorizSync 5.0 - 1000.0
-    VertRefresh 5.0 - 200.0
-    # The timings are those of 1280x1024 at 60 Hz.
-    Modeline "${width}x$height" 108.00 1280 1328 1440 1688 1024 1025 1028 1066 +hsync +vsync
-EndSection
-Section "Screen"
-    Identifier "screen"
-    Device "dummy"
-    Monitor "monitor"
-    DefaultDepth 24
-    SubSection "Display"
-        Depth 24
-        Virtual $((2 * width)) $height
-        Modes "${width}x$height"
-    EndSubSection
-EndSection
-EOF
+# The end-to-end tests' two-monitor server (1280x1024 monitors side by side).
+cp "$here/../tests/e2e/two-monitors.xorg.conf" "$work/xorg.conf"
 
 # A fresh server for each run, so its CPU time belongs to that run alone, on the first free display
 # from :180 (clear of the other benchmarks' and the end-to-end tests'). Two monitors side by side,

@@ -45,38 +45,10 @@ public:
             return;
         }
         const QString conf = m_dir.path() + QStringLiteral("/xorg.conf");
-        QFile f(conf);
-        f.open(QIODevice::WriteOnly);
-        f.write(R"(Section "ServerFlags"
-    Option "DontVTSwitch" "true"
-    Option "AllowMouseOpenFail" "true"
-    Option "AutoAddDevices" "false"
-EndSection
-Section "Device"
-    Identifier "dummy"
-    Driver "dummy"
-    VideoRam 65536
-EndSection
-Section "Monitor"
-    Identifier "monitor"
-    HorizSync 5.0 - 1000.0
-    VertRefresh 5.0 - 200.0
-    Modeline "1280x1024" 108.00 1280 1328 1440 1688 1024 1025 1028 1066 +hsync +vsync
-    Modeline "1024x768" 65.00 1024 1048 1184 1344 768 771 777 806 -hsync -vsync
-EndSection
-Section "Screen"
-    Identifier "screen"
-    Device "dummy"
-    Monitor "monitor"
-    DefaultDepth 24
-    SubSection "Display"
-        Depth 24
-        Virtual 2560 1024
-        Modes "1280x1024"
-    EndSubSection
-EndSection
-)");
-        f.close();
+        if (!QFile::copy(QStringLiteral(LUMORA_SOURCE_DIR "/tests/e2e/two-monitors.xorg.conf"), conf)) {
+            m_failure = QStringLiteral("tests/e2e/two-monitors.xorg.conf could not be copied");
+            return;
+        }
         m_server.setProcessChannelMode(QProcess::MergedChannels);
         m_server.setStandardOutputFile(m_dir.path() + QStringLiteral("/xorg.out"));
         m_server.start(xorg, {m_display, QStringLiteral("-config"), conf, QStringLiteral("-configdir"),
@@ -110,6 +82,7 @@ EndSection
         }
     }
     QString skipReason() const { return m_skip; }
+    QString failure() const { return m_failure; }
     QString display() const { return m_display; }
     QString monitors() const { return m_monitors; }
     X11Session& x() { return *m_session; }
@@ -128,6 +101,7 @@ private:
     QProcess m_server;
     QString m_display;
     QString m_skip;
+    QString m_failure;
     QString m_monitors;
     std::unique_ptr<X11Session> m_session;
 };
@@ -140,6 +114,7 @@ protected:
         server = nullptr;
     }
     void SetUp() override {
+        ASSERT_TRUE(server->failure().isEmpty()) << server->failure().toStdString();
         if (!server->skipReason().isEmpty()) GTEST_SKIP() << server->skipReason().toStdString();
         ASSERT_TRUE(server->monitors().contains(QStringLiteral("Monitors: 2")))
             << "xrandr did not make two monitors: " << server->monitors().toStdString();

@@ -80,6 +80,7 @@ namespace {
 // hidden, every window that is shown gets the blank pointer again.
 class BlankPointerKeeper : public QObject {
 public:
+    using QObject::QObject;
     bool eventFilter(QObject* watched, QEvent* event) override {
         if (event->type() == QEvent::Show && watched->isWidgetType() &&
             static_cast<QWidget*>(watched)->isWindow())
@@ -96,7 +97,7 @@ int X11WindowSystem::showCursor(bool show) {
     if (!m_cursor.visible() && !m_blankCursorSet) {
         QGuiApplication::setOverrideCursor(wayland::blankPointer());
         m_blankCursorSet = true;
-        if (!m_pointerKeeper) m_pointerKeeper = new BlankPointerKeeper;
+        if (!m_pointerKeeper) m_pointerKeeper = new BlankPointerKeeper(qApp);
         qApp->installEventFilter(m_pointerKeeper);
     } else if (m_cursor.visible() && m_blankCursorSet) {
         if (m_pointerKeeper) qApp->removeEventFilter(m_pointerKeeper);

@@ -1,4 +1,5 @@
 #pragma once
+#include <QPointer>
 #include <memory>
 #include <QObject>
 #include "platform/CursorCount.h"
@@ -37,7 +38,7 @@ private:
     std::unique_ptr<X11ScreenHold> m_hold;
     CursorCount m_cursor;
     bool m_blankCursorSet = false;
-    QObject* m_pointerKeeper = nullptr; // lives as long as the program
+    QPointer<QObject> m_pointerKeeper; // the application's, going with it
     bool m_running = false;
 };
 

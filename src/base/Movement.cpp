@@ -1,16 +1,23 @@
 #include "base/Movement.h"
 
 #include <cmath>
-#include "base/Convert.h"
 
 namespace playback {
 
-bool movementEnds(LastMouse& last, double x, double y, int16_t sensitivity) {
-    const float distance = std::fabs(static_cast<float>(x) - static_cast<float>(last.x));
-    const bool ends = distance > static_cast<float>(sensitivity) && last.x > 0 && last.y > 0;
-    last.x = runtime::toInt16(x);
-    last.y = runtime::toInt16(y);
-    return ends;
+void PointerBaseline::set(double x, double y) {
+    m_set = true;
+    m_x = x;
+    m_y = y;
+}
+
+bool PointerBaseline::movedFar(double x, double y, int16_t sensitivity) {
+    if (!m_set) {
+        set(x, y);
+        return false;
+    }
+    // A negative sensitivity from a hand-edited file counts as none.
+    const double allowed = sensitivity < 0 ? 0.0 : double(sensitivity);
+    return std::fabs(x - m_x) > allowed || std::fabs(y - m_y) > allowed;
 }
 
 } // namespace playback

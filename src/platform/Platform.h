@@ -1,6 +1,8 @@
 #pragma once
 #include <QByteArray>
 #include <QList>
+#include <QPoint>
+#include <QSize>
 #include <QString>
 #include <cstdint>
 #include <functional>
@@ -67,6 +69,12 @@ public:
     // one that takes input is where keys and clicks go. Called before the window is first shown.
     virtual void holdWindow(QWidget*, bool /*takesInput*/) {}
     virtual void endScreenHold() {}
+    // Where the pointer rested when the screen was first held, in desktop coordinates; none where
+    // the window system does not say.
+    virtual std::optional<QPoint> pointerAtHold() const { return std::nullopt; }
+    // The size of the whole desktop as the window server has it now, ahead of the program's own
+    // notice of a monitor change; empty where it cannot be asked.
+    virtual QSize desktopSizeNow() const { return QSize(); }
 };
 
 // One entry of a file-open dialog's type list: the text the user reads and the wildcard patterns it

@@ -63,7 +63,9 @@ void MediaPlayer::wheelEvent(QWheelEvent* event) {
 }
 
 void MediaPlayer::mouseMoveEvent(QMouseEvent* event) {
-    const QPoint p = event->position().toPoint();
+    // A floating player moves on between the server's report and this: the position is taken from
+    // where the pointer is on the desktop, against where the player is now.
+    const QPoint p = mapFromGlobal(event->globalPosition()).toPoint();
     emit MouseMove(buttonCodeOf(event->buttons()), shiftCodeOf(event->modifiers()), p.x(), p.y());
 }
 

@@ -1,5 +1,6 @@
 #include "playback/PlayerForm.h"
 
+#include <QCursor>
 #include <QDateTime>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -203,6 +204,18 @@ void PlayerForm::restorePointer() {
 
 bool PlayerForm::passwordInForce() const { return PlatformId != 2 && passwordFlag != 0; }
 
+bool PlayerForm::pointerMovedFar(const QPointF& global) {
+    PlayerForm* owner = m_isCompanion && m_lead ? m_lead.data() : this;
+    if (!owner->m_pointer.movedFar(global.x(), global.y(), owner->mouseSensitivity)) return false;
+    // A monitor that goes away takes the desktop's edge with it, and the server moves the pointer
+    // inside what is left before the program hears of the change: that move is nobody's.
+    const QSize now = platform::windows().desktopSizeNow();
+    if (now == owner->m_desktopSize) return true;
+    owner->m_desktopSize = now;
+    owner->m_pointer.set(global.x(), global.y());
+    return false;
+}
+
 bool PlayerForm::Form_QueryUnload() {
     if (m_isCompanion) {
         if (m_released || !m_lead || !m_lead->isLoaded()) return true;
@@ -238,6 +251,36 @@ void PlayerForm::enterScreenSaver() {
         if (passwordInForce()) platform::windows().setScreenSaverRunning(true);
     });
     hidePointer();
+    skipOnError([&] {
+        if (!platform::windows().screenHeld()) return;
+        // Where the pointer rested as the run began: a move from there ends it, even one that reaches
+        // the program merged with others or before a window was shown.
+        if (const auto at = platform::windows().pointerAtHold()) m_pointer.set(at->x(), at->y());
+        m_desktopSize = platform::windows().desktopSizeNow();
+        // After a change of monitors the next move is measured on the new desktop, from where the
+        // server has put the pointer in it.
+        auto follow = [this] {
+            m_desktopSize = platform::windows().desktopSizeNow();
+            if (!m_pointer.isSet()) return;
+            const QPoint at = QCursor::pos();
+            m_pointer.set(at.x(), at.y());
+        };
+        connect(qApp, &QGuiApplication::screenAdded, this, follow);
+        connect(qApp, &QGuiApplication::screenRemoved, this, follow);
+        if (QScreen* primary = QGuiApplication::primaryScreen())
+            connect(primary, &QScreen::virtualGeometryChanged, this, follow);
+        // Pointer events can fail to come (a window the server reports them to went with a monitor,
+        // say), so the pointer is also looked at now and then.
+        m_pointerCheck = new QTimer(this);
+        m_pointerCheck->setInterval(250);
+        m_pointerCheck->setTimerType(Qt::CoarseTimer);
+        connect(m_pointerCheck, &QTimer::timeout, this, [this] {
+            if (!isLoaded() || isUnloading() || !isVisible() || !pointerCheckCounts()) return;
+            const QPointF at = mapFromGlobal(QPointF(QCursor::pos()));
+            skipOnError([&] { Form_MouseMove(0, 0, at.x(), at.y()); });
+        });
+        m_pointerCheck->start();
+    });
 }
 
 void PlayerForm::endForMissingMedia() {
@@ -273,6 +316,7 @@ void PlayerForm::startPlaying() {
 }
 
 void PlayerForm::leaveScreenSaver() {
+    if (m_pointerCheck) m_pointerCheck->stop();
     Timer4->setEnabled(false);
     Timer2->setEnabled(false);
     skipOnError([] { platform::windows().endScreenHold(); });
@@ -309,7 +353,8 @@ void PlayerForm::stopAndClose() {
 }
 
 void PlayerForm::mouseMoveEvent(QMouseEvent* event) {
-    const QPointF p = event->position();
+    // From where X saw the pointer, not where a window that has moved since would put it.
+    const QPointF p = mapFromGlobal(event->globalPosition());
     Form_MouseMove(buttonCodeOf(event->buttons()), shiftCodeOf(event->modifiers()), p.x(), p.y());
 }
 

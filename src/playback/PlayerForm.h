@@ -4,8 +4,10 @@
 #include <QList>
 #include <QPointer>
 #include <QScreen>
+#include <QTimer>
 #include <optional>
 #include "base/MonitorUse.h"
+#include "base/Movement.h"
 #include "playback/Gradient.h"
 #include "playback/MediaPlayer.h"
 #include "runtime/Form.h"
@@ -86,6 +88,10 @@ public:
     void hidePointer();
     void restorePointer();
     bool passwordInForce() const;
+    // The run's one movement rule, whichever of its windows saw the pointer: `global` is where it is
+    // on the desktop, measured against the one baseline the lead keeps for the run. True when the
+    // pointer went further than the mouse sensitivity from there.
+    bool pointerMovedFar(const QPointF& global);
     // One step on the media control, skipped on error and when there is no control.
     template <class Step> void withPlayer(Step&& step) {
         runtime::skipOnError([&] {
@@ -118,6 +124,9 @@ protected:
     bool Form_QueryUnload() override;
     // After a refused password.
     virtual void passwordRefused() {}
+    // Whether the pointer, wherever it is, counts while the form checks it on its own; false where
+    // movement over the player is to be ignored.
+    virtual bool pointerCheckCounts() const { return true; }
     // A gradient step of the form's own (its Timer2).
     virtual void gradientTick() {}
     // A companion showing the lead's picture: the lead's item played to its end, the next follows.
@@ -169,6 +178,9 @@ private:
     QList<QPointer<PlayerForm>> m_companions; // the lead's
     bool m_released = false;
     bool m_gradientOn = false;
+    PointerBaseline m_pointer; // the lead's, for every window of the run
+    QSize m_desktopSize;       // as the baseline knew it
+    QTimer* m_pointerCheck = nullptr;
     // Ends acted on at once within the current second: an item that ends as soon as it starts is
     // left to Timer4's poll rather than restarted in a busy loop.
     qint64 m_quickStepsSince = 0;

@@ -48,8 +48,8 @@ void ScreenCoverWindow::paintEvent(QPaintEvent*) {
         p.fillRect(band.rect, toColour(band.colour));
 }
 
-// Input here is input to the form: positions are given in the form's own coordinates, so the
-// distance the pointer moved is measured the same wherever it is.
+// Input here is input to the form: positions are given in the form's own coordinates, which the form
+// takes back to the desktop's, so a move is measured the same on whichever monitor it is made.
 void ScreenCoverWindow::mouseMoveEvent(QMouseEvent* event) {
     if (!m_form || !m_form->isVisible()) return;
     const QPointF at = event->globalPosition() - QPointF(m_form->mapToGlobal(QPoint(0, 0)));

@@ -146,13 +146,13 @@ void frmAbsoluteFullScreenVideo::endFromMouseMove() {
 
 void frmAbsoluteFullScreenVideo::Form_MouseMove(int, int, double x, double y) {
     bool ends = false;
-    skipOnError([&] { ends = playback::movementEnds(formMouse, x, y, mouseSensitivity); });
+    skipOnError([&] { ends = pointerMovedFar(mapToGlobal(QPointF(x, y))); });
     if (ends) endFromMouseMove();
 }
 
 void frmAbsoluteFullScreenVideo::lblTripOff_MouseMove(int, int, double x, double y) {
     bool ends = false;
-    skipOnError([&] { ends = playback::movementEnds(labelMouse, x, y, mouseSensitivity); });
+    skipOnError([&] { ends = pointerMovedFar(lblTripOff->mapToGlobal(QPointF(x, y))); });
     if (ends) endFromMouseMove();
 }
 
@@ -180,7 +180,7 @@ void frmAbsoluteFullScreenVideo::WindowsMediaPlayer1_MouseDown(int button, int s
 void frmAbsoluteFullScreenVideo::WindowsMediaPlayer1_MouseMove(int, int, int x, int y) {
     if (!reactToPlayerMouse) return;
     bool ends = false;
-    skipOnError([&] { ends = playback::movementEnds(playerMouse, x, y, mouseSensitivity); });
+    skipOnError([&] { ends = pointerMovedFar(WindowsMediaPlayer1->mapToGlobal(QPointF(x, y))); });
     if (ends) {
         stopByName();
         Unload();
@@ -214,8 +214,9 @@ bool frmAbsoluteFullScreenVideo::eventFilter(QObject* watched, QEvent* event) {
     if (watched == lblTripOff) {
         if (event->type() == QEvent::MouseMove) {
             auto* me = static_cast<QMouseEvent*>(event);
+            const QPointF at = lblTripOff->mapFromGlobal(me->globalPosition());
             lblTripOff_MouseMove(playback::buttonCodeOf(me->buttons()), playback::shiftCodeOf(me->modifiers()),
-                                 me->position().x(), me->position().y());
+                                 at.x(), at.y());
             return true;
         }
         if (event->type() == QEvent::MouseButtonRelease || event->type() == QEvent::Wheel) {

@@ -18,7 +18,6 @@ public:
 
     bool playInRandomOrder = false;
     bool reactToPlayerMouse = true; // DoNotIgnoreMouseMovent
-    playback::LastMouse formMouse, labelMouse, playerMouse;
 
     void Timer4_Timer();
     void playOn() override;
@@ -40,6 +39,7 @@ protected:
     void Form_Unload() override;
     void Form_Terminate() override;
     void passwordRefused() override;
+    bool pointerCheckCounts() const override { return reactToPlayerMouse; }
 
     bool eventFilter(QObject* watched, QEvent* event) override;
 

@@ -27,6 +27,8 @@ frmFloatingOneFourthMovie::frmFloatingOneFourthMovie(const playback::Companion* 
         connect(WindowsMediaPlayer1, &MediaPlayer::Click, this, &frmFloatingOneFourthMovie::WindowsMediaPlayer1_Click);
         connect(WindowsMediaPlayer1, &MediaPlayer::KeyPress, this,
                 &frmFloatingOneFourthMovie::WindowsMediaPlayer1_KeyPress);
+        connect(WindowsMediaPlayer1, &MediaPlayer::MouseMove, this,
+                &frmFloatingOneFourthMovie::WindowsMediaPlayer1_MouseMove);
     }
     Timer1->setTimerType(Qt::PreciseTimer);
     connect(Timer1, &QTimer::timeout, this, &frmFloatingOneFourthMovie::motionTick);
@@ -229,7 +231,14 @@ void frmFloatingOneFourthMovie::WindowsMediaPlayer1_KeyPress(int) { endScreenSav
 
 void frmFloatingOneFourthMovie::Form_MouseMove(int, int, double x, double y) {
     bool ends = false;
-    skipOnError([&] { ends = playback::movementEnds(formMouse, x, y, mouseSensitivity); });
+    skipOnError([&] { ends = pointerMovedFar(mapToGlobal(QPointF(x, y))); });
+    if (ends) endScreenSaver();
+}
+
+// The player floats under the pointer: only the pointer's own moves count, measured on the desktop.
+void frmFloatingOneFourthMovie::WindowsMediaPlayer1_MouseMove(int, int, int x, int y) {
+    bool ends = false;
+    skipOnError([&] { ends = WindowsMediaPlayer1 && pointerMovedFar(WindowsMediaPlayer1->mapToGlobal(QPointF(x, y))); });
     if (ends) endScreenSaver();
 }
 

@@ -25,7 +25,6 @@ public:
     int16_t movieWillFloat = 1;
     int16_t movingMovieSpeed = 50;
     playback::FloatSteps steps;
-    playback::LastMouse formMouse;
     // The player's place in single precision; the window sits at the nearest pixels.
     playback::PlayerPlace place;
 
@@ -44,6 +43,7 @@ public:
     void Form_MouseMove(int button, int shift, double x, double y) override;
     void WindowsMediaPlayer1_Click();
     void WindowsMediaPlayer1_KeyPress(int keyAscii);
+    void WindowsMediaPlayer1_MouseMove(int button, int shift, int x, int y);
     void screenResized() override;
 
 protected:

@@ -148,6 +148,10 @@ TEST_F(FloatingPlayer, EveryEndingActionStopsUnloadsAndStoresTheLastPlaceButLeav
              testsupport::sendMouseMove(f, corner);
              testsupport::sendMouseMove(f, corner + QPoint(20, 0));
          }},
+        {"player mouse move", [](auto*, auto* p) {
+             testsupport::sendMouseMove(p, QPoint(10, 10));
+             testsupport::sendMouseMove(p, QPoint(10, 30));
+         }},
         {"player click", [](auto*, auto* p) { QTest::mouseClick(p, Qt::LeftButton, {}, QPoint(3, 3)); }},
         {"player right click", [](auto*, auto* p) { QTest::mouseClick(p, Qt::RightButton, {}, QPoint(3, 3)); }},
         {"player middle click", [](auto*, auto* p) { QTest::mouseClick(p, Qt::MiddleButton, {}, QPoint(3, 3)); }},
@@ -186,17 +190,20 @@ TEST_F(FloatingPlayer, EveryEndingActionStopsUnloadsAndStoresTheLastPlaceButLeav
         runtime::forms().reset();
         platform.cursor.reset();
     }
-    // Fractions are stored as they are; movement over the player itself ends nothing.
-    setting(QStringLiteral("MovieWillFloat"), QStringLiteral("0"));
+    // Fractions are stored as they are. The player floating under a pointer that stays where it is
+    // ends nothing: a move is measured on the desktop, from the form and the player alike.
     auto* f = start();
     ASSERT_TRUE(f);
     f->place.left = 100.25f;
-    f->Form_MouseMove(0, 0, 10, 10);
-    f->Form_MouseMove(0, 0, 14, 10); // within the sensitivity
-    testsupport::sendMouseMove(player(), QPoint(5, 5));
-    testsupport::sendMouseMove(player(), QPoint(200, 5));
+    const QPoint still = player()->mapToGlobal(QPoint(5, 5));
+    f->Form_MouseMove(0, 0, f->mapFromGlobal(still).x(), f->mapFromGlobal(still).y());
+    for (int i = 0; i < 30; ++i) {
+        f->Timer1_Timer();
+        testsupport::sendMouseMove(player(), player()->mapFromGlobal(still));
+    }
     EXPECT_TRUE(form());
-    f->Form_MouseMove(0, 0, 40, 10);
+    f->place.left = 100.25f;
+    testsupport::sendMouseMove(player(), player()->mapFromGlobal(still + QPoint(0, 5)));
     EXPECT_FALSE(form());
     EXPECT_EQ(stored(QStringLiteral("AMoviePositionLeftWhenClosedFourth")), QStringLiteral("100.25"));
 }

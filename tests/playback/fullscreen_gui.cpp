@@ -195,33 +195,51 @@ TEST_F(FullScreenPlayer, BackgroundFollowsGradientAndBackDropSettings) {
     EXPECT_EQ(f->palette().color(QPalette::Window), QColor(0, 0, 0));
 }
 
-TEST_F(FullScreenPlayer, MovementTestCountsOnlyHorizontalJumpsBeyondTheSensitivity) {
-    setting(QStringLiteral("VideoFile"), QStringLiteral("/media/loop.mpg"));
-    auto* f = start();
-    ASSERT_TRUE(f);
-    f->Form_MouseMove(0, 0, 300, 300); // first event: recorded only
-    f->Form_MouseMove(0, 0, 304, 300); // 4 pixels
-    f->Form_MouseMove(0, 0, 304, 900); // vertical only
-    f->Form_MouseMove(0, 0, 300, 20);
-    EXPECT_TRUE(f->isLoaded());
-    EXPECT_FALSE(platform.endedWith);
-    f->Form_MouseMove(0, 0, 305, 20); // 5 pixels
-    EXPECT_FALSE(form());
-    EXPECT_EQ(platform.endedWith, 0);
-}
-
-TEST_F(FullScreenPlayer, NoMovementEndsWhileTheRecordedPositionIsOnTheTopRowOrLeftColumn) {
+// One baseline for every window of the run: the first position only sets it, and a move further than
+// the sensitivity from it, across or up and down, ends the run wherever the pointer is.
+TEST_F(FullScreenPlayer, AMoveBeyondTheSensitivityFromTheFirstPositionEndsItEitherWay) {
     setting(QStringLiteral("VideoFile"), QStringLiteral("/media/loop.mpg"));
     setting(QStringLiteral("MouseSensitivity"), QStringLiteral("10"));
-    auto* f = start();
-    ASSERT_TRUE(f);
-    f->lblTripOff_MouseMove(0, 0, 500, 0);
-    f->lblTripOff_MouseMove(0, 0, 0, 300);
-    f->lblTripOff_MouseMove(0, 0, 600, 300);
-    f->lblTripOff_MouseMove(0, 0, 609, 300); // within the sensitivity of 10
-    EXPECT_TRUE(f->isLoaded());
-    f->lblTripOff_MouseMove(0, 0, 620, 300);
-    EXPECT_FALSE(form());
+    struct Case {
+        const char* name;
+        std::function<void(frmAbsoluteFullScreenVideo*)> within, beyond;
+    };
+    const QList<Case> cases{
+        {"up and down",
+         [](auto* f) {
+             f->Form_MouseMove(0, 0, 300, 300);
+             f->Form_MouseMove(0, 0, 310, 290);
+             f->Form_MouseMove(0, 0, 300, 310);
+         },
+         [](auto* f) { f->Form_MouseMove(0, 0, 300, 311); }},
+        {"across windows, from the top row",
+         [](auto* f) {
+             f->lblTripOff_MouseMove(0, 0, 500, 0);
+             f->WindowsMediaPlayer1_MouseMove(0, 0, 509, 10);
+             f->Form_MouseMove(0, 0, 491, 0);
+         },
+         [](auto* f) { f->WindowsMediaPlayer1_MouseMove(0, 0, 489, 0); }},
+        // Small steps add up: each is within the sensitivity, but the pointer is far from the start.
+        {"slowly",
+         [](auto* f) {
+             for (int x = 100; x <= 110; x += 2) f->Form_MouseMove(0, 0, x, 50);
+         },
+         [](auto* f) { f->Form_MouseMove(0, 0, 112, 50); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        platform.endedWith.reset();
+        auto* f = start();
+        ASSERT_TRUE(f);
+        c.within(f);
+        EXPECT_TRUE(f->isLoaded());
+        EXPECT_FALSE(platform.endedWith);
+        c.beyond(f);
+        EXPECT_FALSE(form());
+        EXPECT_EQ(platform.endedWith, 0);
+        runtime::forms().reset();
+        platform.cursor.reset();
+    }
 }
 
 // Each way out ends the program, restores the pointer, unloads the play list and stops the media.

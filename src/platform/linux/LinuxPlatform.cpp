@@ -20,7 +20,10 @@
 #include <QStorageInfo>
 #include <QUrl>
 #include <QWidget>
+#include <QtGui/qguiapplication_platform.h>
 #include <algorithm>
+#include <cstdlib>
+#include <xcb/xcb.h>
 
 namespace platform {
 
@@ -61,6 +64,25 @@ void X11WindowSystem::holdWindow(QWidget* window, bool takesInput) {
 
 void X11WindowSystem::endScreenHold() {
     if (m_hold) m_hold->end();
+}
+
+QSize X11WindowSystem::desktopSizeNow() const {
+    if (QGuiApplication::platformName() != QLatin1String("xcb")) return QSize();
+    auto* x11 = qApp->nativeInterface<QNativeInterface::QX11Application>();
+    xcb_connection_t* c = x11 ? x11->connection() : nullptr;
+    if (!c) return QSize();
+    const xcb_screen_iterator_t screens = xcb_setup_roots_iterator(xcb_get_setup(c));
+    if (!screens.rem) return QSize();
+    auto* g = xcb_get_geometry_reply(c, xcb_get_geometry(c, screens.data->root), nullptr);
+    if (!g) return QSize();
+    const QSize size(g->width, g->height);
+    free(g);
+    return size;
+}
+
+std::optional<QPoint> X11WindowSystem::pointerAtHold() const {
+    if (!m_hold || !m_hold->holding()) return std::nullopt;
+    return m_hold->startPointer();
 }
 
 void X11WindowSystem::makeTopmost(QWidget* window) {

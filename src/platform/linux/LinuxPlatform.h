@@ -33,6 +33,8 @@ public:
     bool screenHeld() const override;
     void holdWindow(QWidget* window, bool takesInput) override;
     void endScreenHold() override;
+    std::optional<QPoint> pointerAtHold() const override;
+    QSize desktopSizeNow() const override;
 
 private:
     std::unique_ptr<X11ScreenHold> m_hold;

@@ -4,6 +4,8 @@
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QWheelEvent>
+#include <utility>
 #include <QWidget>
 #include <QtGui/qguiapplication_platform.h>
 #include <cstdio>
@@ -72,6 +74,8 @@ void X11ScreenHold::begin() {
     const uint32_t mask = m_rootMask | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY;
     xcb_change_window_attributes(m_conn, m_root, XCB_CW_EVENT_MASK, &mask);
 
+    m_startPointer.reset();
+    m_early.clear();
     if (auto* p = xcb_query_pointer_reply(m_conn, xcb_query_pointer(m_conn, m_root), nullptr)) {
         m_startPointer = QPoint(p->root_x, p->root_y);
         free(p);
@@ -92,7 +96,10 @@ void X11ScreenHold::hold(QWidget* window, bool takesInput) {
                            Qt::FramelessWindowHint);
     m_windows.removeAll(nullptr);
     if (!m_windows.contains(window)) m_windows << window;
-    if (takesInput) m_inputWindow = window;
+    if (takesInput) {
+        m_inputWindow = window;
+        if (!m_early.isEmpty()) QMetaObject::invokeMethod(this, &X11ScreenHold::passEarlyInput, Qt::QueuedConnection);
+    }
 }
 
 void X11ScreenHold::end() {
@@ -113,6 +120,7 @@ void X11ScreenHold::end() {
     xcb_flush(m_conn);
     m_windows.clear();
     m_inputWindow = nullptr;
+    m_early.clear();
 }
 
 QWidget* X11ScreenHold::inputWindow() const {
@@ -163,6 +171,7 @@ void X11ScreenHold::tryGrabs() {
                                        nullptr);
     settle(ptr ? ptr->status : uint8_t(XCB_GRAB_STATUS_ALREADY_GRABBED), m_pointerOn);
     free(ptr);
+    if (shown) passEarlyInput();
 
     if (m_since.elapsed() >= kEagerPeriodMs) {
         if (m_retry.interval() != kSteadyRetryMs) m_retry.start(kSteadyRetryMs);
@@ -209,7 +218,7 @@ bool X11ScreenHold::nativeEventFilter(const QByteArray& eventType, void* message
     case XCB_MOTION_NOTIFY: {
         auto* ev = reinterpret_cast<InputEvent*>(generic);
         if (ev->event != m_root) return false;
-        forwardEarlyInput(type, ev);
+        keepEarlyInput(type, ev);
         return true;
     }
     case XCB_MAP_NOTIFY: {
@@ -235,46 +244,89 @@ bool X11ScreenHold::nativeEventFilter(const QByteArray& eventType, void* message
     }
 }
 
-void X11ScreenHold::forwardEarlyInput(uint8_t type, const void* event) {
+void X11ScreenHold::keepEarlyInput(uint8_t type, const void* event) {
     const auto* ev = static_cast<const InputEvent*>(event);
-    const QPoint at(ev->root_x, ev->root_y);
-    QList<QPoint> moves;
-    if (type == XCB_MOTION_NOTIFY) {
-        // The window was not there for the move before this one: measure from where the pointer
-        // was when the screen saver started.
-        if (!m_earlyMoveSeen) moves << m_startPointer;
-        m_earlyMoveSeen = true;
-        moves << at;
-    } else if (type != XCB_KEY_PRESS && type != XCB_BUTTON_RELEASE) {
-        return;
-    }
+    if (type == XCB_KEY_RELEASE) return;
+    // A busy start can bring many moves at once: only the last of a run of them counts, as with the
+    // moves Qt itself merges.
+    if (type == XCB_MOTION_NOTIFY && !m_early.isEmpty() && m_early.last().type == XCB_MOTION_NOTIFY)
+        m_early.removeLast();
+    // Bounded, for a start that never shows a window.
+    if (m_early.size() >= 64) m_early.removeFirst();
+    m_early << EarlyInput{type, ev->detail, QPoint(ev->root_x, ev->root_y)};
     // Handled once this event is done with, as the window's own input would be.
-    QMetaObject::invokeMethod(
-        this,
-        [this, type, moves, at] {
-            QPointer<QWidget> target = inputWindow();
-            if (!target || !m_holding) return;
-            if (type == XCB_KEY_PRESS) {
-                QKeyEvent key(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier);
-                QCoreApplication::sendEvent(target, &key);
-                return;
+    if (!m_passScheduled) {
+        m_passScheduled = true;
+        QMetaObject::invokeMethod(this, &X11ScreenHold::passEarlyInput, Qt::QueuedConnection);
+    }
+}
+
+namespace {
+
+Qt::MouseButton qtButton(uint8_t detail) {
+    switch (detail) {
+    case 1: return Qt::LeftButton;
+    case 2: return Qt::MiddleButton;
+    case 3: return Qt::RightButton;
+    case 8: return Qt::BackButton;
+    case 9: return Qt::ForwardButton;
+    default: return Qt::ExtraButton3;
+    }
+}
+
+// X reports the wheel as buttons 4 to 7, a press and a release for each step.
+bool isWheel(uint8_t detail) { return detail >= 4 && detail <= 7; }
+
+} // namespace
+
+void X11ScreenHold::passEarlyInput() {
+    m_passScheduled = false;
+    // Kept until the player's window is there to act on it: a key or a click made while the program
+    // starts must end it all the same.
+    QPointer<QWidget> target = inputWindow();
+    if (!m_holding || !target || !target->isVisible()) return;
+    const QList<EarlyInput> early = std::exchange(m_early, {});
+    for (const EarlyInput& in : early) {
+        if (!target || !m_holding) return;
+        const QPointF global(in.at);
+        const QPointF local = target->mapFromGlobal(global);
+        switch (in.type) {
+        case XCB_KEY_PRESS: {
+            QKeyEvent key(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier);
+            QCoreApplication::sendEvent(target, &key);
+            break;
+        }
+        case XCB_BUTTON_PRESS:
+            if (isWheel(in.detail)) {
+                const QPoint delta = in.detail == 4   ? QPoint(0, 120)
+                                     : in.detail == 5 ? QPoint(0, -120)
+                                     : in.detail == 6 ? QPoint(120, 0)
+                                                      : QPoint(-120, 0);
+                QWheelEvent wheel(local, global, QPoint(), delta, Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase,
+                                  false);
+                QCoreApplication::sendEvent(target, &wheel);
+            } else {
+                QMouseEvent press(QEvent::MouseButtonPress, local, global, qtButton(in.detail),
+                                  qtButton(in.detail), Qt::NoModifier);
+                QCoreApplication::sendEvent(target, &press);
             }
-            if (type == XCB_BUTTON_RELEASE) {
-                const QPointF local = target->mapFromGlobal(QPointF(at));
-                QMouseEvent click(QEvent::MouseButtonRelease, local, QPointF(at), Qt::LeftButton,
-                                  Qt::NoButton, Qt::NoModifier);
-                QCoreApplication::sendEvent(target, &click);
-                return;
+            break;
+        case XCB_BUTTON_RELEASE:
+            if (!isWheel(in.detail)) {
+                QMouseEvent release(QEvent::MouseButtonRelease, local, global, qtButton(in.detail), Qt::NoButton,
+                                    Qt::NoModifier);
+                QCoreApplication::sendEvent(target, &release);
             }
-            for (const QPoint& p : moves) {
-                if (!target) return;
-                const QPointF local = target->mapFromGlobal(QPointF(p));
-                QMouseEvent move(QEvent::MouseMove, local, QPointF(p), Qt::NoButton, Qt::NoButton,
-                                 Qt::NoModifier);
-                QCoreApplication::sendEvent(target, &move);
-            }
-        },
-        Qt::QueuedConnection);
+            break;
+        case XCB_MOTION_NOTIFY: {
+            QMouseEvent move(QEvent::MouseMove, local, global, Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+            QCoreApplication::sendEvent(target, &move);
+            break;
+        }
+        default:
+            break;
+        }
+    }
 }
 
 } // namespace platform

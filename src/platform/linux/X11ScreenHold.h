@@ -7,6 +7,7 @@
 #include <QPointer>
 #include <QTimer>
 #include <cstdint>
+#include <optional>
 
 class QWidget;
 struct xcb_connection_t;
@@ -33,6 +34,9 @@ public:
     // Lets go of everything: the grabs, the watching, the windows.
     void end();
 
+    // Where the pointer rested when holding began; none when the server did not say.
+    std::optional<QPoint> startPointer() const { return m_startPointer; }
+
     bool keyboardHeld() const { return m_keyboardOn != 0; }
     bool pointerHeld() const { return m_pointerOn != 0; }
 
@@ -45,8 +49,10 @@ private:
     bool isOurs(uint32_t window) const;
     QWidget* inputWindow() const;
     uint32_t viewableInputWindow() const;
-    // Input that came to the root window before the player's window showed goes to that window.
-    void forwardEarlyInput(uint8_t type, const void* event);
+    // Input that came to the root window before the player's window showed goes to that window,
+    // in the order it came, once the window is there to act on it.
+    void keepEarlyInput(uint8_t type, const void* event);
+    void passEarlyInput();
 
     xcb_connection_t* m_conn = nullptr;
     uint32_t m_root = 0;
@@ -65,10 +71,14 @@ private:
     QElapsedTimer m_since;
     QTimer m_raise;
     QElapsedTimer m_lastRaise;
-    // Where the pointer was when holding began: the first move seen before the window showed is
-    // measured from there.
-    QPoint m_startPointer;
-    bool m_earlyMoveSeen = false;
+    std::optional<QPoint> m_startPointer;
+    struct EarlyInput {
+        uint8_t type;
+        uint8_t detail; // the key or button
+        QPoint at;      // on the desktop
+    };
+    QList<EarlyInput> m_early;
+    bool m_passScheduled = false;
 };
 
 } // namespace platform

@@ -249,7 +249,10 @@ void frmConfigure::Form_Load() {
 
 bool frmConfigure::writeSettings(const std::function<void()>& writes, bool reportAlways) {
     try {
+        // What one action writes is one save: a store that fails part way keeps none of it.
+        settings::SaveTogether together;
         writes();
+        together.commit();
         return true;
     } catch (const runtime::RuntimeError& e) {
         // A settings file left alone was explained as the program started: its own writes say nothing.

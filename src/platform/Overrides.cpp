@@ -11,6 +11,8 @@ OverridingSettings::OverridingSettings(SettingsBackend& store, const QMap<QStrin
 
 void OverridingSettings::set(const QString& key, const QString& value) { m_values.insert(key.toLower(), value); }
 
+void OverridingSettings::forget(const QString& key) { m_values.insert(key.toLower(), std::nullopt); }
+
 std::optional<QString> OverridingSettings::read(const QString& key) {
     const auto it = m_values.constFind(key.toLower());
     if (it != m_values.constEnd()) return *it;
@@ -26,6 +28,17 @@ void OverridingSettings::write(const QString& key, const QString& value) {
     }
     if (m_values.contains(key.toLower())) return;
     m_store.write(key, value);
+}
+
+void OverridingSettings::writeAll(const SettingsValues& values) {
+    if (m_readOnly) {
+        for (const auto& [key, value] : values) set(key, value);
+        return;
+    }
+    SettingsValues passed;
+    for (const auto& value : values)
+        if (!m_values.contains(value.first.toLower())) passed << value;
+    if (!passed.isEmpty()) m_store.writeAll(passed);
 }
 
 int QuietDialogs::messageBox(const QString& text, int style, const QString& title) {

@@ -13,13 +13,17 @@ public:
     OverridingSettings(SettingsBackend& store, const QMap<QString, QString>& overrides, bool readOnly);
     std::optional<QString> read(const QString& key) override;
     void write(const QString& key, const QString& value) override;
+    void writeAll(const SettingsValues& values) override;
     QString leftAloneReason() override { return m_store.leftAloneReason(); }
     QString location() const override { return m_store.location(); }
     void set(const QString& key, const QString& value);
+    // The key reads as missing for this run, whatever the store holds, and is not written.
+    void forget(const QString& key);
+    SettingsBackend& store() const { return m_store; }
 
 private:
     SettingsBackend& m_store;
-    QMap<QString, QString> m_values; // by lower-case key
+    QMap<QString, std::optional<QString>> m_values; // by lower-case key; none for a forgotten key
     bool m_readOnly;
 };
 

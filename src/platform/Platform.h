@@ -1,6 +1,7 @@
 #pragma once
 #include <QByteArray>
 #include <QList>
+#include <QPair>
 #include <QPoint>
 #include <QSize>
 #include <QString>
@@ -16,13 +17,20 @@ class MediaPlayer;
 
 namespace platform {
 
-// The per-user store of named text values. Keys compare without case. write() raises a runtime
-// error when the store cannot be written.
+// Keys and their new values, in the order they were set; a key may come more than once, and the
+// last value wins.
+using SettingsValues = QList<QPair<QString, QString>>;
+
+// The per-user store of named text values. Keys compare without case. write() and writeAll() raise
+// a runtime error when the store cannot be written.
 class SettingsBackend {
 public:
     virtual ~SettingsBackend() = default;
     virtual std::optional<QString> read(const QString& key) = 0;
     virtual void write(const QString& key, const QString& value) = 0;
+    // Several keys in one save: afterwards the store holds every one of them, or, when the save
+    // fails, is exactly as it was. The same as writing them one by one, had each write succeeded.
+    virtual void writeAll(const SettingsValues& values) = 0;
     // Why the store is left alone and every value reads as missing ("too large", "unreadable");
     // empty while it is in use.
     virtual QString leftAloneReason() { return QString(); }

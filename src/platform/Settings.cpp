@@ -2,18 +2,47 @@
 
 #include "base/Convert.h"
 #include "platform/Platform.h"
+#include <utility>
 
-QString GetSetting(const QString& key, const QString& defaultValue) {
-    auto* backend = platform::current().settings;
-    if (!backend) return defaultValue;
-    try {
-        return backend->read(key).value_or(defaultValue);
-    } catch (...) {
-        return defaultValue;
-    }
+namespace {
+// The saves a settings::SaveTogether keeps back; empty while none is alive.
+struct KeptBack {
+    settings::SaveTogether* scope = nullptr;
+    platform::SettingsValues values;
+};
+thread_local KeptBack keptBack;
+
+std::optional<QString> keptBackValue(const QString& key) {
+    const platform::SettingsValues& values = keptBack.values;
+    for (auto it = values.crbegin(); it != values.crend(); ++it)
+        if (it->first.compare(key, Qt::CaseInsensitive) == 0) return it->second;
+    return std::nullopt;
 }
 
-void SaveSetting(const QString& key, const QString& value) { platform::settings().write(key, value); }
+std::optional<QString> storedText(const QString& key) {
+    if (keptBack.scope)
+        if (std::optional<QString> kept = keptBackValue(key)) return kept;
+    auto* backend = platform::current().settings;
+    if (!backend) return std::nullopt;
+    try {
+        return backend->read(key);
+    } catch (...) {
+        return std::nullopt;
+    }
+}
+} // namespace
+
+QString GetSetting(const QString& key, const QString& defaultValue) {
+    return storedText(key).value_or(defaultValue);
+}
+
+void SaveSetting(const QString& key, const QString& value) {
+    if (keptBack.scope) {
+        keptBack.values.append({key, value});
+        return;
+    }
+    platform::settings().write(key, value);
+}
 
 static QString leftAloneReason() {
     auto* backend = platform::current().settings;
@@ -67,15 +96,7 @@ static QString resolved(const Default& fallback) {
 
 QString text(KeyRef key, Reader reader) { return GetSetting(nameOf(key), resolved(defaultOf(key, reader))); }
 
-std::optional<QString> stored(KeyRef key) {
-    auto* backend = platform::current().settings;
-    if (!backend) return std::nullopt;
-    try {
-        return backend->read(nameOf(key));
-    } catch (...) {
-        return std::nullopt;
-    }
-}
+std::optional<QString> stored(KeyRef key) { return storedText(nameOf(key)); }
 
 bool read(FlagKey key, Reader reader) { return runtime::textToBool(text(key, reader)); }
 
@@ -92,5 +113,27 @@ void save(FlagKey key, bool value) { SaveSetting(nameOf(key), runtime::boolToTex
 void save(NumberKey key, int value) { SaveSetting(nameOf(key), QString::number(value)); }
 
 void save(TextKey key, const QString& value) { SaveSetting(nameOf(key), value); }
+
+SaveTogether::SaveTogether() : m_joined(keptBack.scope != nullptr) {
+    if (!m_joined) keptBack.scope = this;
+}
+
+SaveTogether::~SaveTogether() {
+    if (m_joined || keptBack.scope != this) return;
+    keptBack.scope = nullptr;
+    keptBack.values.clear();
+}
+
+void SaveTogether::commit() {
+    if (m_joined || keptBack.scope != this) return;
+    const platform::SettingsValues values = std::exchange(keptBack.values, {});
+    keptBack.scope = nullptr;
+    if (values.isEmpty()) return;
+    // One value is a single save, as it has always been.
+    if (values.size() == 1)
+        platform::settings().write(values.first().first, values.first().second);
+    else
+        platform::settings().writeAll(values);
+}
 
 } // namespace settings

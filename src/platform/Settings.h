@@ -47,4 +47,21 @@ void save(FlagKey key, bool value);
 void save(NumberKey key, int value);
 void save(TextKey key, const QString& value);
 
+// The saves made while one is alive, on this thread, are kept back and go to the store as one save
+// when it is committed: the store then holds every one of them, or, when that save fails, is as it
+// was; never some of them. Reads meanwhile see the values kept back. commit() raises the runtime
+// error a single save raises; left without a commit (an error on the way), nothing is saved. One
+// made inside another joins it, and the outer one saves.
+class SaveTogether {
+public:
+    SaveTogether();
+    ~SaveTogether();
+    SaveTogether(const SaveTogether&) = delete;
+    SaveTogether& operator=(const SaveTogether&) = delete;
+    void commit();
+
+private:
+    bool m_joined;
+};
+
 } // namespace settings

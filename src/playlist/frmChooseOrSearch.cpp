@@ -155,9 +155,11 @@ void frmChooseOrSearch::cmdChooseFromDialogMethod_Click() {
     if (!chosen || chosen->isEmpty()) return;
     const QString folder = QFileInfo(*chosen).absolutePath();
     try {
+        settings::SaveTogether together;
         settings::save(settings::Key::VideoFile, *chosen);
         settings::save(settings::Key::PathToLastDirectory, folder);
         settings::save(settings::Key::PathToLastDirectoryFormDrag, folder);
+        together.commit();
     } catch (const runtime::RuntimeError& e) {
         // The choice is not lost in silence: the chooser stays for another try.
         platform::dialogs().messageBox(

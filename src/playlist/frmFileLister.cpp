@@ -328,9 +328,17 @@ void frmFileLister::Command1_Click() {
         if (folderBefore) runtime::skipOnError([&] { settings::save(kFolderKey, *folderBefore); });
         return;
     }
-    if (!saveSettingReported([&] { settings::save(Key::PlayInRandomOrder, optInRandomOrder->isChecked()); }))
+    // The order and the media file describe the play list just saved: both or neither.
+    const bool saved = saveSettingReported([&] {
+        settings::SaveTogether together;
+        settings::save(Key::PlayInRandomOrder, optInRandomOrder->isChecked());
+        settings::save(Key::VideoFile, videoFile);
+        together.commit();
+    });
+    if (!saved) {
+        if (folderBefore) runtime::skipOnError([&] { settings::save(kFolderKey, *folderBefore); });
         return;
-    if (!saveSettingReported([&] { settings::save(Key::VideoFile, videoFile); })) return;
+    }
     CloseWithShrink();
 }
 

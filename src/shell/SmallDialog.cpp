@@ -1,6 +1,7 @@
 #include "shell/SmallDialog.h"
 
 #include "platform/Platform.h"
+#include "platform/Settings.h"
 #include "runtime/Controls.h"
 #include "base/RuntimeError.h"
 #include "runtime/Twips.h"
@@ -98,7 +99,10 @@ void SmallDialog::closeWithShrink() {
 
 bool SmallDialog::saveSettings(const std::function<void()>& saves) {
     try {
+        // The dialog's values are kept all together or not at all.
+        settings::SaveTogether together;
         saves();
+        together.commit();
         return true;
     } catch (const runtime::RuntimeError& e) {
         notice(QStringLiteral("The changes were not saved.\r\n\r\n%1").arg(QString::fromUtf8(e.what())));

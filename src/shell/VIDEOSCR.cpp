@@ -2,7 +2,9 @@
 
 #include <cmath>
 #include <cstdio>
+#include <memory>
 #include <optional>
+#include "platform/Overrides.h"
 #include "platform/Platform.h"
 #include "platform/wayland/WaylandDesktop.h"
 #include "playback/PlayerForm.h"
@@ -20,6 +22,35 @@ namespace VIDEOSCR {
 namespace {
 constexpr int kExclamation = 48;
 const QString kNoticeTitle = QStringLiteral("Larkspur Software Lumora Video & Multimedia Screensaver");
+
+constexpr settings::FlagKey kDisplayModes[] = {
+    settings::Key::AbsoluteFullScreenDisplayMode, settings::Key::ThreeQuartersScreenMode,
+    settings::Key::OneHalfScreenDisplayMode,      settings::Key::OneFourthScreenDisplayMode,
+    settings::Key::OneEighthScreenDisplayMode,    settings::Key::OneSixteenthScreenDisplayMode};
+
+// The settings as a run in the fresh installation's mode sees them, over the store it was made on.
+std::unique_ptr<platform::OverridingSettings> freshModeSettings;
+
+// The display-mode keys read as missing for the rest of the run, so that Main and the players each
+// take their fresh-installation default, as they do with no settings at all; the file stays as it is.
+void useFreshInstallationModes() {
+    platform::Platform services = platform::current();
+    if (!services.settings || services.settings == freshModeSettings.get()) return;
+    auto fresh = std::make_unique<platform::OverridingSettings>(*services.settings, QMap<QString, QString>{}, false);
+    for (settings::FlagKey key : kDisplayModes) fresh->forget(settings::nameOf(key));
+    services.settings = fresh.get();
+    platform::install(services);
+    freshModeSettings = std::move(fresh);
+}
+
+// Each run decides its mode afresh, on the store itself.
+void dropFreshInstallationModes() {
+    platform::Platform services = platform::current();
+    if (!freshModeSettings || services.settings != freshModeSettings.get()) return;
+    services.settings = &freshModeSettings->store();
+    platform::install(services);
+    freshModeSettings.reset();
+}
 } // namespace
 
 int64_t PreviewHostWindow = 0;
@@ -87,12 +118,25 @@ QStringList playerFormsToShow() {
     return names;
 }
 
+QString displayModeFault() {
+    QStringList named;
+    for (settings::FlagKey key : kDisplayModes) {
+        const std::optional<QString> text = settings::stored(key);
+        if (text && runtime::boolOr(*text, false)) named << settings::nameOf(key);
+    }
+    if (named.size() > 1)
+        return QStringLiteral("names several display modes (%1)").arg(named.join(QStringLiteral(", ")));
+    if (playerFormsToShow().isEmpty()) return QStringLiteral("names no display mode");
+    return QString();
+}
+
 void Main(const QString& arguments) {
+    dropFreshInstallationModes();
     // The screen is held before anything else is done: a key pressed while the players start must
     // still end the screen saver.
     if (arguments.left(2).toUpper() == QLatin1String("/S")) skipOnError([] { platform::windows().beginScreenHold(); });
     // Read before the screen size is stored, as the mode decides nothing else.
-    const QStringList players = playerFormsToShow();
+    QStringList players = playerFormsToShow();
 
     // An unwritable store must not keep the screen saver from running; the players fall back to
     // their defaults. A settings file left alone stays as it is: these writes are not even tried.
@@ -102,8 +146,10 @@ void Main(const QString& arguments) {
             const int16_t w = screenWidthPixels();
             const int16_t h = screenHeightPixels();
             try {
+                settings::SaveTogether together;
                 settings::save(settings::Key::WidthOfScreenResolution, w);
                 settings::save(settings::Key::HeightOfScreenResolution, h);
+                together.commit();
             } catch (const std::exception& e) {
                 std::fprintf(stderr, "lumora: %s\n", e.what());
             }
@@ -126,9 +172,29 @@ void Main(const QString& arguments) {
     } else if (sw == QLatin1String("/S")) {
         if (!NoWindowWithCaption(QString::fromLatin1(kMainFormCaption))) {
             skipOnError([] { platform::windows().endScreenHold(); });
+            std::fprintf(stderr, "lumora: the screen saver is already running (a window \"%s\" is up); this "
+                                 "copy ends\n",
+                         kMainFormCaption);
             return;
         }
-        if (platform::wayland::onWayland() && !platform::wayland::claimScreenSaverRun()) return;
+        if (platform::wayland::onWayland() && !platform::wayland::claimScreenSaverRun()) {
+            std::fprintf(stderr, "lumora: the screen saver is already running on this Wayland display; this "
+                                 "copy ends\n");
+            return;
+        }
+        // A save cut short or a hand edit can leave no mode on, or several: the screen saver still
+        // plays, as a fresh installation does, and says why it does not play what was chosen.
+        const QString fault = displayModeFault();
+        if (!fault.isEmpty()) {
+            const QString where = platform::settings().location();
+            std::fprintf(stderr, "lumora: %s %s; playing in the mode of a fresh installation until one is "
+                                 "chosen in the configuration (lumora /c)\n",
+                         qPrintable(where.isEmpty() ? QStringLiteral("the settings file")
+                                                    : QStringLiteral("the settings file ") + where),
+                         qPrintable(fault));
+            useFreshInstallationModes();
+            players = playerFormsToShow();
+        }
         skipOnError([] { platform::wayland::showScreenSaverWindowsAsOverlays(); });
         runtime::Form* last = nullptr;
         for (const QString& name : players) last = forms().show(name);

@@ -19,6 +19,10 @@ void Main(const QString& arguments);
 // each partial mode that is on, then the full-screen player when its mode is on.
 QStringList playerFormsToShow();
 
+// Why the display-mode settings cannot be played as they stand: they name none ("names no display
+// mode") or more than one ("names several display modes (...)"); empty when they name one.
+QString displayModeFault();
+
 // Plays inside the window of a screen-saver daemon (or another host) instead of on the screen: the
 // player fills the window and follows its size, the daemon keeps the keyboard, the mouse and the
 // pointer, and the program ends when the window goes. False, with a line on standard error, when the

@@ -248,7 +248,9 @@ TEST_F(Configure, OkWithAPlayListSavesEverySettingInItsStoredForm) {
     QTest::keyClicks(ctl<QLineEdit>(f, "txtGreen"), QStringLiteral("99"));
     EXPECT_EQ(ctl<QScrollBar>(f, "hscGreen")->value(), 100);
     EXPECT_EQ(ctl<QLineEdit>(f, "txtFireGradient")->text(), QStringLiteral("12"));
+    const int savesBefore = platform.memorySettings()->saves;
     ctl<QPushButton>(f, "Command1")->click();
+    EXPECT_EQ(platform.memorySettings()->saves, savesBefore + 1) << "the sixteen values are not one save";
     EXPECT_EQ(messages(), 0);
     EXPECT_EQ(f->playListCount(), 1);
     EXPECT_TRUE(closes(f));

@@ -9,6 +9,7 @@
 #include "ScreenTest.h"
 #include "config/frmConfigure.h"
 #include "support/inprocess/InProcessPlatform.h"
+#include "support/TestFiles.h"
 #include "runtime/FormRegistry.h"
 #include "shell/frmMixer.h"
 #include "shell/frmMouseSensitivity.h"
@@ -266,6 +267,61 @@ TEST_F(ConfigureEndToEnd, AboutShowsTheCreditsAndAModeSavedInTheDialogIsTheModeT
               0);
     EXPECT_NEAR(box.width(), 704, 4);
     EXPECT_NEAR(box.height(), 563, 4);
+    x().xdotool({"key", "space"});
+    EXPECT_TRUE(endsCleanly(run));
+}
+
+// The settings folder on a small disk with one page left and a file just under a page: OK's new keys
+// take the file over a page part way. Saved one by one that left the old mode gone and the new one
+// unwritten; saved as one, the file stays as it was, the dialog says so and stays, and the old mode
+// still plays.
+TEST_F(ConfigureEndToEnd, OkOnAFullDiskLeavesTheSettingsWholeAndTheScreenSaverStillPlays) {
+    ProgramRun run;
+    const QString red = e2e::makeColourClip(run.mediaFolder() + QStringLiteral("/red.mpg"), {"red"}, 20);
+    ASSERT_FALSE(red.isEmpty());
+    testsupport::SmallDisk disk(QFileInfo(run.settingsFile()).path());
+    if (!disk.mounted()) GTEST_SKIP() << qPrintable(disk.whyNot());
+    const QMap<QString, QString> stored = {{"GradOn", "0"}, {"OneHalfScreenDisplayMode", "True"},
+                                           {"OneEighthScreenDisplayMode", "False"}, {"VideoFile", red},
+                                           {"WidthOfScreenResolution", "1280"}, {"HeightOfScreenResolution", "1024"}};
+    QMap<QString, QPoint> at;
+    {
+        e2e::FormLayout layout(stored);
+        for (const char* c : {"optOneFourth", "Command1"})
+            at[c] = layout.centreOf(QStringLiteral("frmConfigure"), QString::fromLatin1(c));
+    }
+    QStringList lines;
+    for (auto it = stored.begin(); it != stored.end(); ++it)
+        lines << it.key() + u'=' + it.value();
+    QByteArray text = "[lumora]\n" + lines.join(u'\n').toUtf8() + '\n';
+    while (text.size() < 4096 - 150)
+        text += "; a comment that takes the file to just under one page\n";
+    testsupport::putBytes(run.settingsFile(), text);
+    const QRect dialog = openDialog(run);
+    ASSERT_TRUE(dialog.isValid());
+    const QByteArray before = testsupport::bytesOf(run.settingsFile());
+    ASSERT_GT(before.size(), 3900);
+    ASSERT_TRUE(disk.fill(4096)) << disk.freeBytes() << " bytes free";
+
+    click(dialog, at["optOneFourth"]);
+    click(dialog, at["Command1"]);
+    ASSERT_TRUE(waitDrawn(kHelpTitle).isValid()) << "no word that the settings were not saved";
+    shot(QStringLiteral("configure-full-disk"));
+    EXPECT_TRUE(testsupport::bytesOf(run.settingsFile()) == before) << run.readSettings().toStdString();
+    const QRect box = windowNamed(kHelpTitle);
+    pointAt(box.center().x(), box.center().y());
+    keys({"Return"});
+    ASSERT_TRUE(waitGone(kHelpTitle));
+    EXPECT_TRUE(shown(kDialog)) << "the dialog closed with the choices unsaved";
+    pointAt(dialog.center().x(), dialog.top() + 60);
+    keys({"Escape"});
+    ASSERT_TRUE(endsCleanly(run));
+    EXPECT_TRUE(testsupport::bytesOf(run.settingsFile()) == before);
+
+    // The mode chosen before still plays.
+    pointAt(3, 3);
+    run.start(QStringLiteral("/s"));
+    EXPECT_TRUE(waitShown(kMainForm)) << "the screen saver did not play on the settings left";
     x().xdotool({"key", "space"});
     EXPECT_TRUE(endsCleanly(run));
 }

@@ -142,6 +142,57 @@ TEST_F(SettingsEndToEnd, FloatingRunKeepsAHandWrittenSettingsFileButForTheKeysIt
     runAndCheck(true);
 }
 
+// The file a configuration save cut short by a full disk used to leave: the old mode gone, the new
+// one never written. /s plays as a fresh installation does (the floating player, one-fourth of the
+// screen), says why in one line on standard error, and leaves the modes in the file as they are. A
+// file naming two modes does the same.
+TEST_F(SettingsEndToEnd, SettingsNamingNoDisplayModeOrSeveralPlayAsAFreshInstallationAndSaySo) {
+    for (bool several : {false, true}) {
+        SCOPED_TRACE(several ? "two modes" : "no mode");
+        ProgramRun run;
+        const QString clip =
+            e2e::makeColourClip(run.mediaFolder() + QStringLiteral("/red.mpg"), {QStringLiteral("red")}, 20.0);
+        ASSERT_FALSE(clip.isEmpty());
+        const QString on = several ? QStringLiteral("True") : QStringLiteral("False");
+        run.writeSettings({QStringLiteral("GradOn=0"), QStringLiteral("ThreeQuartersScreenMode=False"),
+                           QStringLiteral("AbsoluteFullScreenDisplayMode=") + on,
+                           QStringLiteral("OneHalfScreenDisplayMode=") + on,
+                           QStringLiteral("OneEighthScreenDisplayMode=False"),
+                           QStringLiteral("OneSixteenthScreenDisplayMode=False"), QStringLiteral("MovieWillFloat=0"),
+                           QStringLiteral("VideoFile=") + clip});
+        run.captureErrors();
+        run.start(QStringLiteral("/s"));
+        ASSERT_GE(e2e::waitUntil([&] { return shown(); }, 5000), 0) << "nothing was shown";
+        QRect box;
+        ASSERT_GE(e2e::waitUntil(
+                      [&] {
+                          box = e2e::colourBox(x().grabScreen(), QStringLiteral("red"));
+                          return box.width() >= 690;
+                      },
+                      5000),
+                  0);
+        QThread::msleep(300);
+        box = e2e::colourBox(x().grabScreen(), QStringLiteral("red"));
+        EXPECT_NEAR(box.width(), 704, 4) << "not the fresh installation's one-fourth";
+        EXPECT_NEAR(box.height(), 563, 4);
+        x().xdotool({QStringLiteral("key"), QStringLiteral("x")});
+        ASSERT_GE(run.waitForEnd(3000), 0);
+        EXPECT_EQ(run.process().exitCode(), 0);
+
+        const QStringList said = run.errors().split(u'\n').filter(QStringLiteral("display mode"));
+        const QString why = several ? QStringLiteral("names several display modes (AbsoluteFullScreenDisplayMode, "
+                                                     "OneHalfScreenDisplayMode)")
+                                    : QStringLiteral("names no display mode");
+        ASSERT_EQ(said.size(), 1) << run.errors().toStdString();
+        EXPECT_EQ(said.first(), QStringLiteral("lumora: the settings file %1 %2; playing in the mode of a fresh "
+                                               "installation until one is chosen in the configuration (lumora /c)")
+                                    .arg(run.settingsFile(), why));
+        platform::IniSettingsBackend settings(run.settingsFile());
+        EXPECT_EQ(settings.read(QStringLiteral("OneHalfScreenDisplayMode")), on);
+        EXPECT_EQ(settings.read(QStringLiteral("OneFourthScreenDisplayMode")), std::nullopt);
+    }
+}
+
 // A settings file over 1 MiB is not read: the run uses the defaults (the floating player with the
 // default clip, not the full-screen green clip the file asks for), says why, and neither the
 // screen size saved at the start nor the place saved at the end replaces the file.

@@ -1,6 +1,7 @@
 #include "support/inprocess/InProcessPlatform.h"
 #include "runtime/Form.h"
 #include "runtime/FormRegistry.h"
+#include "platform/Settings.h"
 #include "shell/VIDEOSCR.h"
 #include "shell/frmAbout640x480.h"
 #include <QApplication>
@@ -119,12 +120,25 @@ TEST_F(Dispatch, RunSwitchShowsThePlayersOfTheStoredModes) {
     EXPECT_EQ(forms().loadedCount(), 1);
     forms().reset();
 
-    // One-eighth and full screen together show both.
-    store(QStringLiteral("OneEighthScreenDisplayMode"), QStringLiteral("True"));
+    // Full screen named, one-eighth left to its default: both.
     store(QStringLiteral("AbsoluteFullScreenDisplayMode"), QStringLiteral("True"));
     VIDEOSCR::Main(QStringLiteral("/S"));
     EXPECT_TRUE(shown(kFloating));
     EXPECT_TRUE(shown(kFullScreen));
+    forms().reset();
+
+    // Two modes named at once (a save cut short, a hand edit) play as a fresh installation does,
+    // and say so.
+    store(QStringLiteral("OneEighthScreenDisplayMode"), QStringLiteral("True"));
+    testing::internal::CaptureStderr();
+    VIDEOSCR::Main(QStringLiteral("/S"));
+    const QString said = QString::fromStdString(testing::internal::GetCapturedStderr());
+    EXPECT_EQ(said, QStringLiteral("lumora: the settings file names several display modes "
+                                   "(AbsoluteFullScreenDisplayMode, OneEighthScreenDisplayMode); playing in the "
+                                   "mode of a fresh installation until one is chosen in the configuration "
+                                   "(lumora /c)\n"));
+    EXPECT_TRUE(shown(kFloating));
+    EXPECT_FALSE(shown(kFullScreen));
     forms().reset();
 
     // Several partial modes still give one floating player, shown once.
@@ -153,17 +167,45 @@ TEST_F(Dispatch, RunSwitchShowsThePlayersOfTheStoredModes) {
     EXPECT_TRUE(shown(kFloating));
 }
 
-TEST_F(Dispatch, RunSwitchOpensNothingWhenNoModeIsOnOrAnotherCopyRuns) {
+// No mode on plays the floating player as on a fresh installation: every display mode reads as its
+// reader's default for the run (the player's own says one-fourth), and the store keeps what it holds.
+TEST_F(Dispatch, RunSwitchWithNoModeOnPlaysAsAFreshInstallationAndSaysWhy) {
     storeAllModes(QStringLiteral("False"));
+    testing::internal::CaptureStderr();
     VIDEOSCR::Main(QStringLiteral("/s"));
-    EXPECT_EQ(forms().loadedCount(), 0);
-    EXPECT_EQ(created[kFloating] + created[kFullScreen], 0);
+    const QString said = QString::fromStdString(testing::internal::GetCapturedStderr());
+    EXPECT_TRUE(said.startsWith(QStringLiteral("lumora: the settings file names no display mode; playing in the "
+                                               "mode of a fresh installation")))
+        << qPrintable(said);
+    EXPECT_EQ(said.count(u'\n'), 1) << qPrintable(said);
+    EXPECT_TRUE(shown(kFloating));
+    EXPECT_EQ(forms().loadedNames(), QStringList{kFloating});
+    using settings::Key;
+    EXPECT_TRUE(settings::read(Key::OneFourthScreenDisplayMode, settings::Reader::FloatingPlayer));
+    EXPECT_FALSE(settings::read(Key::OneEighthScreenDisplayMode, settings::Reader::FloatingPlayer));
+    EXPECT_FALSE(settings::read(Key::AbsoluteFullScreenDisplayMode));
+    EXPECT_EQ(platform.memorySettings()->values.value(QStringLiteral("OneFourthScreenDisplayMode")),
+              QStringLiteral("False"));
+    forms().reset();
 
+    // The next run reads the store itself again: full screen named alone is full screen.
+    store(QStringLiteral("AbsoluteFullScreenDisplayMode"), QStringLiteral("True"));
+    testing::internal::CaptureStderr();
+    VIDEOSCR::Main(QStringLiteral("/s"));
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), std::string());
+    EXPECT_FALSE(shown(kFloating));
+    EXPECT_TRUE(shown(kFullScreen));
+}
+
+TEST_F(Dispatch, RunSwitchOpensNothingWhenAnotherCopyRunsAndSaysSo) {
     storeAllModes(QStringLiteral("True"));
     platform.foreignWindows << QString::fromLatin1(VIDEOSCR::kMainFormCaption);
+    testing::internal::CaptureStderr();
     VIDEOSCR::Main(QStringLiteral("/s"));
+    const QString said = QString::fromStdString(testing::internal::GetCapturedStderr());
     EXPECT_EQ(forms().loadedCount(), 0);
     EXPECT_EQ(created[kFloating] + created[kFullScreen], 0);
+    EXPECT_TRUE(said.startsWith(QStringLiteral("lumora: the screen saver is already running"))) << qPrintable(said);
 }
 
 TEST_F(Dispatch, OtherSwitchesDoNothing) {

@@ -6,6 +6,7 @@
 #include "base/RuntimeError.h"
 #include "platform/Settings.h"
 #include "base/SettingsKeys.h"
+#include "support/TestFiles.h"
 #include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
@@ -355,6 +356,111 @@ TEST_F(SettingsFile, SavesKeepAHandWrittenFileButForTheKeysTheyWrite) {
     EXPECT_EQ(GetSetting(QStringLiteral("%refused"), QStringLiteral("none")), QStringLiteral("none"));
 }
 
+// What one OK of the configuration dialog saves, in its order: a change from one-half to one-fourth.
+platform::SettingsValues okSaves() {
+    platform::SettingsValues values;
+    const char* pairs[][2] = {{"GradOn", "0"}, {"Red_Level", "255"}, {"Green_Level", "255"}, {"Blue_Level", "255"},
+                              {"FireGradInterval", "6000"}, {"ThreeQuartersScreenMode", "False"},
+                              {"AbsoluteFullScreenDisplayMode", "False"}, {"OneHalfScreenDisplayMode", "False"},
+                              {"OneFourthScreenDisplayMode", "True"}, {"OneSixteenthScreenDisplayMode", "False"},
+                              {"OneEighthScreenDisplayMode", "False"}, {"MovieWillFloat", "1"},
+                              {"MovingMovieSpeed", "50"}, {"PictureTrails", "1"}, {"PlaySingleFile", "True"},
+                              {"PlayMultipleFiles", "False"}};
+    for (const auto& [key, value] : pairs)
+        values.append({QString::fromLatin1(key), QString::fromLatin1(value)});
+    return values;
+}
+
+// Keys saved together leave the text saving them one by one leaves; reads in between see the values
+// kept back, and nothing reaches the file before the commit, or without one.
+TEST_F(SettingsFile, KeysSavedTogetherLeaveTheTextOfSavesOneByOne) {
+    const QByteArray original = bytes("; mine\r\n[Lumora]\r\nOneHalfScreenDisplayMode = True\r\nGradOn=0\r\n"
+                                      "\r\n[other]\r\nx=1");
+    const platform::SettingsValues values{{QStringLiteral("onehalfscreendisplaymode"), QStringLiteral("False")},
+                                          {QStringLiteral("OneFourthScreenDisplayMode"), QStringLiteral("True")},
+                                          {QStringLiteral("VideoFile"), QStringLiteral("  padded  ")},
+                                          {QStringLiteral("GRADON"), QStringLiteral("1")}};
+    writeFile(original);
+    for (const auto& [key, value] : values)
+        SaveSetting(key, value);
+    const QByteArray oneByOne = fileText();
+    EXPECT_EQ(oneByOne, bytes("; mine\r\n[Lumora]\r\nOneHalfScreenDisplayMode = False\r\nGradOn=1\r\n"
+                              "OneFourthScreenDisplayMode=True\r\nVideoFile=\\:  padded\\s\\s\r\n\r\n[other]\r\nx=1"));
+    writeFile(original);
+    {
+        settings::SaveTogether together;
+        for (const auto& [key, value] : values)
+            SaveSetting(key, value);
+        EXPECT_EQ(settings::read(settings::Key::GradOn), 1) << "a read sees the value kept back";
+        EXPECT_EQ(fileText(), original) << "written before the commit";
+        together.commit();
+    }
+    EXPECT_EQ(fileText(), oneByOne);
+    {
+        settings::SaveTogether dropped; // as when an error leaves the handler
+        settings::save(settings::Key::GradOn, 0);
+    }
+    EXPECT_EQ(fileText(), oneByOne);
+}
+
+// A disk with one page free and a settings file just under a page: the dialog's new keys take the
+// file over a page part way through. Saved one by one they stop there and leave a mix of old and
+// new values; saved together the file stays byte for byte as it was, and with room again every
+// key is written.
+TEST_F(SettingsFile, SeveralKeysOnAFullDiskAreAllSavedOrNoneIs) {
+    const QString disk = home.path() + QStringLiteral("/disk");
+    ASSERT_TRUE(QDir().mkpath(disk));
+    testsupport::SmallDisk small(disk);
+    if (!small.mounted()) GTEST_SKIP() << qPrintable(small.whyNot());
+    path = disk + QStringLiteral("/larkspur/lumora.ini");
+    platform.useSettingsFile(path);
+    QByteArray before = "; kept by hand\n[lumora]\nGradOn=0\nOneHalfScreenDisplayMode=True\n"
+                        "OneEighthScreenDisplayMode=False\n";
+    while (before.size() < 4096 - 150)
+        before += "; a comment that takes the file to just under one page\n";
+    writeFile(before);
+    ASSERT_TRUE(small.fill(4096)) << small.freeBytes() << " bytes free";
+
+    const platform::SettingsValues ok = okSaves();
+    int oneByOne = 0;
+    try {
+        for (const auto& [key, value] : ok) {
+            SaveSetting(key, value);
+            ++oneByOne;
+        }
+    } catch (const runtime::RuntimeError&) {
+    }
+    ASSERT_GT(oneByOne, 0);
+    ASSERT_LT(oneByOne, ok.size()) << "the disk did not run out part way";
+    EXPECT_NE(fileText(), before);
+    std::printf("[          ] one by one, %d of %lld saves went through before the disk was full\n", oneByOne,
+                static_cast<long long>(ok.size()));
+    writeFile(before);
+    ASSERT_EQ(small.freeBytes(), 4096);
+
+    auto saveTogether = [&] {
+        settings::SaveTogether together;
+        for (const auto& [key, value] : ok)
+            SaveSetting(key, value);
+        together.commit();
+    };
+    try {
+        saveTogether();
+        ADD_FAILURE() << "saved on a full disk";
+    } catch (const runtime::RuntimeError& e) {
+        EXPECT_EQ(e.kind(), runtime::ErrorKind::Failed);
+        EXPECT_EQ(QString::fromUtf8(e.what()), QStringLiteral("The settings could not be saved to ") + path);
+    }
+    EXPECT_EQ(fileText(), before);
+    EXPECT_EQ(folderNames(), QStringList{QStringLiteral("lumora.ini")}) << "the temporary was left";
+
+    small.empty();
+    saveTogether();
+    IniSettingsBackend other(path);
+    for (const auto& [key, value] : ok)
+        EXPECT_EQ(other.read(key), value) << qPrintable(key);
+}
+
 // A settings file over 1 MiB is not read and never replaced: the program runs on its defaults and
 // says why once.
 TEST_F(SettingsFile, FileOverOneMebibyteIsRefusedAndLeftAlone) {
@@ -385,6 +491,20 @@ TEST_F(SettingsFile, FileOverOneMebibyteIsRefusedAndLeftAlone) {
         EXPECT_EQ(QString::fromUtf8(e.what()),
                   QStringLiteral("GradOn was not saved: the settings file %1 is larger than 1 MiB and is left as "
                                  "it is")
+                      .arg(path));
+    }
+    // A save of several keys names them.
+    try {
+        settings::SaveTogether together;
+        SaveSetting(QStringLiteral("MouseSensitivity"), QStringLiteral("8"));
+        SaveSetting(QStringLiteral("IgnoreMouseMovement"), QStringLiteral("True"));
+        SaveSetting(QStringLiteral("DoNotIgnoreMouseMovent"), QStringLiteral("False"));
+        together.commit();
+        ADD_FAILURE() << "saved into the refused file";
+    } catch (const runtime::RuntimeError& e) {
+        EXPECT_EQ(QString::fromUtf8(e.what()),
+                  QStringLiteral("MouseSensitivity, IgnoreMouseMovement and DoNotIgnoreMouseMovent were not saved: "
+                                 "the settings file %1 is larger than 1 MiB and is left as it is")
                       .arg(path));
     }
     const QString said = QString::fromStdString(testing::internal::GetCapturedStderr());

@@ -211,6 +211,7 @@ TEST_F(MouseSensitivity, FreshInstallationShowsFourAndStoresDefaults) {
 
     click(f, "Command2");
     EXPECT_TRUE(closed(kMouse));
+    EXPECT_EQ(platform.memorySettings()->saves, 1) << "the three values are not one save";
     EXPECT_EQ(store().value(kSensitivity), QStringLiteral("4"));
     EXPECT_EQ(store().value(kIgnore), QStringLiteral("False"));
     EXPECT_EQ(store().value(kDoNotIgnore), QStringLiteral("True"));

@@ -86,13 +86,34 @@ QString replacedPath(const QString& path) {
     return info.isSymLink() && info.exists() ? info.canonicalFilePath() : path;
 }
 
-QString refusalText(const QString& reason, const QString& path, const QString& key) {
+// What a refused save names, with its verb: its key, a few keys, or the first and how many more.
+QString keysNamed(const SettingsValues& values) {
+    QStringList keys;
+    for (const auto& value : values)
+        if (!keys.contains(value.first, Qt::CaseInsensitive)) keys << value.first;
+    if (keys.size() == 1) return keys.first() + QStringLiteral(" was");
+    if (keys.size() > 3)
+        return QStringLiteral("%1 and %2 other settings were").arg(keys.first()).arg(keys.size() - 1);
+    const QString last = keys.takeLast();
+    return keys.join(QStringLiteral(", ")) + QStringLiteral(" and ") + last + QStringLiteral(" were");
+}
+
+QString refusalText(const QString& reason, const QString& path, const SettingsValues& values) {
+    const QString keys = keysNamed(values);
     return reason == QLatin1String("too large")
-               ? QStringLiteral("%1 was not saved: the settings file %2 is larger than 1 MiB and is left as "
+               ? QStringLiteral("%1 not saved: the settings file %2 is larger than 1 MiB and is left as "
                                 "it is")
-                     .arg(key, path)
-               : QStringLiteral("%1 was not saved: the settings file %2 cannot be read and is left as it is")
-                     .arg(key, path);
+                     .arg(keys, path)
+               : QStringLiteral("%1 not saved: the settings file %2 cannot be read and is left as it is")
+                     .arg(keys, path);
+}
+
+// The key under which the map holds a setting: the spelling the file already has, if any.
+QString mapKeyOf(const QSettings::SettingsMap& map, const QString& key) {
+    for (auto it = map.keyBegin(); it != map.keyEnd(); ++it)
+        if (it->startsWith(kGroup + u'/') && it->mid(kGroup.size() + 1).compare(key, Qt::CaseInsensitive) == 0)
+            return *it;
+    return kGroup + u'/' + key;
 }
 } // namespace
 
@@ -153,7 +174,10 @@ std::optional<QString> IniSettingsBackend::read(const QString& key) {
     return std::nullopt;
 }
 
-void IniSettingsBackend::write(const QString& key, const QString& value) {
+void IniSettingsBackend::write(const QString& key, const QString& value) { writeAll({{key, value}}); }
+
+void IniSettingsBackend::writeAll(const SettingsValues& values) {
+    if (values.isEmpty()) return;
     QDir().mkpath(QFileInfo(m_path).absolutePath());
     auto fail = [&](const QString& text) { throw runtime::RuntimeError(runtime::ErrorKind::Failed, text); };
     SaveLock lock(QFileInfo(m_path).absolutePath(), m_path + QStringLiteral(".lock"));
@@ -169,18 +193,25 @@ void IniSettingsBackend::write(const QString& key, const QString& value) {
     if (reason == kNoAccess)
         fail(QStringLiteral("The settings file %1 cannot be read or written").arg(m_path));
     reportRefusal(reason);
-    if (!m_reportedRefusal.isEmpty()) fail(refusalText(m_reportedRefusal, m_path, key));
-    // The key keeps the spelling it has in the file.
-    QString mapKey = kGroup + u'/' + key;
-    for (auto it = map.keyBegin(); it != map.keyEnd(); ++it)
-        if (it->startsWith(kGroup + u'/') && it->mid(kGroup.size() + 1).compare(key, Qt::CaseInsensitive) == 0)
-            mapKey = *it;
-    map.insert(mapKey, value);
+    if (!m_reportedRefusal.isEmpty()) fail(refusalText(m_reportedRefusal, m_path, values));
+    // Each value goes into the text as a save of its own would put it, so a new key lands where it
+    // would have: a save of several keys leaves the very text that saving them one by one leaves.
     QByteArray saved;
-    QBuffer out(&saved);
-    out.open(QIODevice::WriteOnly);
-    if (!writeLumoraSettings(out, map))
-        fail(QStringLiteral("The settings could not be saved to %1").arg(m_path));
+    for (qsizetype i = 0; i < values.size(); ++i) {
+        if (i > 0) {
+            map.clear();
+            QBuffer in(&saved);
+            in.open(QIODevice::ReadOnly);
+            if (!readLumoraSettings(in, map))
+                fail(QStringLiteral("The settings could not be saved to %1").arg(m_path));
+        }
+        map.insert(mapKeyOf(map, values[i].first), values[i].second);
+        saved.clear();
+        QBuffer out(&saved);
+        out.open(QIODevice::WriteOnly);
+        if (!writeLumoraSettings(out, map))
+            fail(QStringLiteral("The settings could not be saved to %1").arg(m_path));
+    }
 
     // The whole new text goes to a file of this save's own, which then replaces the settings in
     // one step: a reader, or a save killed anywhere, finds the old text or the new one whole.

@@ -18,6 +18,8 @@ public:
 
     std::optional<QString> read(const QString& key) override;
     void write(const QString& key, const QString& value) override;
+    // One lock, one temporary file, one rename for all of them.
+    void writeAll(const SettingsValues& values) override;
     QString leftAloneReason() override;
     QString location() const override { return m_path; }
 

@@ -24,11 +24,16 @@ std::optional<QString> MemorySettingsBackend::read(const QString& key) {
     return values.value(k);
 }
 
-void MemorySettingsBackend::write(const QString& key, const QString& value) {
+void MemorySettingsBackend::write(const QString& key, const QString& value) { writeAll({{key, value}}); }
+
+void MemorySettingsBackend::writeAll(const SettingsValues& changes) {
     if (failWrites)
         throw runtime::RuntimeError(runtime::ErrorKind::Failed, QStringLiteral("store not writable"));
-    const QString k = find(key);
-    values[k.isEmpty() ? key : k] = value;
+    for (const auto& [key, value] : changes) {
+        const QString k = find(key);
+        values[k.isEmpty() ? key : k] = value;
+    }
+    ++saves;
 }
 
 InProcessPlatform::InProcessPlatform() : m_memory(std::make_unique<MemorySettingsBackend>()) {

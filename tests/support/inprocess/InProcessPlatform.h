@@ -18,8 +18,10 @@ class MemorySettingsBackend : public SettingsBackend {
 public:
     std::optional<QString> read(const QString& key) override;
     void write(const QString& key, const QString& value) override;
+    void writeAll(const SettingsValues& values) override;
     bool failWrites = false;
     QMap<QString, QString> values; // keys in the case they were first written
+    int saves = 0;                 // writes that reached the store, whole
 
 private:
     QString find(const QString& key) const;

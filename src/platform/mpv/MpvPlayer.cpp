@@ -730,6 +730,8 @@ void MpvPlayer::handleEvent(const mpv_event& event) {
         // to answer: libmpv opening one that never answers would hold the picture too.
         if (tracks.sound && !m_muted && m_soundOutputs != "null" && soundAnswer() == SoundAnswer::Pending) {
             m_heldForSound = true;
+            // The wait is the check's, which ends by itself; the file's own time starts after it.
+            m_startLimit->stop();
             watchSoundOutputs();
             break;
         }
@@ -803,6 +805,7 @@ void MpvPlayer::watchSoundOutputs() {
         m_watchingSound = false;
         if (!m_muted) tellSoundOutput(soundOutputsNow());
         if (m_heldForSound) {
+            if (m_state == Transitioning) m_startLimit->start();
             letPreloadedGoOn();
         } else if (!m_muted && m_soundLeftOut && soundOutputsNow() != "null") {
             // The video playing now is heard from here on, as after unmuting.

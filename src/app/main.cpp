@@ -60,10 +60,12 @@ int main(int argc, char** argv) {
     }
     if (line.addToXscreensaver) return addLumoraToXscreensaver();
 
-    // Qt would abort without a display to show on, and leave a core file: say which one it was.
-    const QString noDisplay = platform::unreachableDisplay();
-    if (!noDisplay.isEmpty()) {
-        std::fprintf(stderr, "%s\n", qPrintable(noDisplay));
+    // Qt would abort without a display to show on, and leave a core file: say which one it was. The
+    // check's connection stays open until Qt's own stands, so a server that ends or resets with its
+    // last client is still there for Qt.
+    platform::DisplayHold display = platform::holdDisplay();
+    if (!display.failure().isEmpty()) {
+        std::fprintf(stderr, "%s\n", qPrintable(display.failure()));
         return 1;
     }
 
@@ -72,7 +74,10 @@ int main(int argc, char** argv) {
     // Qt sees no arguments: the program's own options are not Qt's (-geometry, -display, -visual).
     int qtArgc = 1;
     std::unique_ptr<QTemporaryDir> runtimeFolder = runtimeFolderForQtsStart();
+    auto qtStarting = std::make_unique<platform::PlatformStartGuard>();
     QApplication app(qtArgc, argv);
+    qtStarting.reset();
+    display.release();
     if (runtimeFolder) {
         qunsetenv("XDG_RUNTIME_DIR");
         runtimeFolder.reset();

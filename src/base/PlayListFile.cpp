@@ -8,7 +8,9 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <cerrno>
 #include <cstring>
+#include <unistd.h>
 
 namespace {
 
@@ -46,6 +48,9 @@ public:
         line.resize(0);
         bool any = false, tooLong = false;
         for (;;) {
+            // What is left of an over-long line is only looked through for its end, and a hole in a
+            // sparse file holds no line end: gigabytes of it are passed over without reading them.
+            if (m_pos == m_end && tooLong) skipHole();
             if (m_pos == m_end && !refill()) break;
             any = true;
             const char* start = m_chunk.constData() + m_pos;
@@ -70,6 +75,18 @@ public:
     }
 
 private:
+    void skipHole() {
+        const int fd = m_file.handle();
+        if (fd < 0) return;
+        const qint64 here = m_file.pos();
+        const off_t data = ::lseek(fd, off_t(here), SEEK_DATA);
+        // ENXIO: nothing but a hole up to the end. Pipes and file systems without holes say other
+        // things, and are read on.
+        if (data < 0 && errno == ENXIO) m_file.seek(m_file.size());
+        else if (data > here) m_file.seek(data);
+        else if (data == here) m_file.seek(here); // the descriptor's offset and the file's agree again
+    }
+
     bool refill() {
         const qint64 got = m_file.read(m_chunk.data(), m_chunk.size());
         m_pos = 0;

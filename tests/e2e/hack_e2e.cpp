@@ -9,7 +9,14 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QThread>
+#include <algorithm>
+#include <atomic>
 #include <csignal>
+#include <cstring>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <thread>
 #include <gtest/gtest.h>
 #include <unistd.h>
 #include <xcb/xcb.h>
@@ -309,6 +316,164 @@ TEST_F(HackMode, WithoutADisplayItSaysWhichAndEndsWithStatusOne) {
             EXPECT_TRUE(
                 QDir(run.programFolder()).entryList({QStringLiteral("core*")}, QDir::Files).isEmpty());
         }
+    }
+}
+
+namespace {
+
+// An X display that lets one client at a time through to a real server and closes on any other at
+// once, as a server does that refuses a second client.
+class FirstClientOnly {
+public:
+    FirstClientOnly(const QString& display, const QString& realDisplay) {
+        m_path = QStringLiteral("/tmp/.X11-unix/X%1").arg(display.mid(1));
+        m_real = QFile::encodeName(QStringLiteral("/tmp/.X11-unix/X%1").arg(realDisplay.mid(1)));
+        m_listen = listenAt(QFile::encodeName(m_path));
+        if (m_listen >= 0) m_thread = std::thread([this] { serve(); });
+    }
+    ~FirstClientOnly() {
+        m_quit = true;
+        if (m_thread.joinable()) m_thread.join();
+        for (int fd : {m_listen, m_client, m_upstream})
+            if (fd >= 0) ::close(fd);
+        QFile::remove(m_path);
+    }
+    bool ok() const { return m_listen >= 0; }
+    int refused() const { return m_refused.load(); }
+
+private:
+    static int listenAt(const QByteArray& path) {
+        sockaddr_un address{};
+        if (size_t(path.size()) >= sizeof address.sun_path) return -1;
+        address.sun_family = AF_UNIX;
+        std::memcpy(address.sun_path, path.constData(), size_t(path.size()));
+        const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        if (fd >= 0 && ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 && ::listen(fd, 8) == 0)
+            return fd;
+        if (fd >= 0) ::close(fd);
+        return -1;
+    }
+    static int connectTo(const QByteArray& path) {
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        std::memcpy(address.sun_path, path.constData(), std::min(size_t(path.size()), sizeof address.sun_path - 1));
+        const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        if (fd >= 0 && ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) return fd;
+        if (fd >= 0) ::close(fd);
+        return -1;
+    }
+    // Bytes from one end to the other; false once either end has closed.
+    static bool pass(int from, int to) {
+        char buffer[65536];
+        const ssize_t n = ::read(from, buffer, sizeof buffer);
+        if (n <= 0) return false;
+        for (ssize_t done = 0; done < n;) {
+            const ssize_t w = ::write(to, buffer + done, size_t(n - done));
+            if (w <= 0) return false;
+            done += w;
+        }
+        return true;
+    }
+    void serve() {
+        while (!m_quit) {
+            pollfd fds[3] = {{m_listen, POLLIN, 0}, {m_client, POLLIN, 0}, {m_upstream, POLLIN, 0}};
+            if (::poll(fds, 3, 50) <= 0) continue;
+            if (fds[0].revents & POLLIN) {
+                const int fd = ::accept4(m_listen, nullptr, nullptr, SOCK_CLOEXEC);
+                if (fd >= 0 && m_client < 0) {
+                    m_client = fd;
+                    m_upstream = connectTo(m_real);
+                } else if (fd >= 0) {
+                    ::close(fd);
+                    ++m_refused;
+                }
+            }
+            const bool clientGone = (fds[1].revents & (POLLIN | POLLHUP)) && !pass(m_client, m_upstream);
+            const bool serverGone = (fds[2].revents & (POLLIN | POLLHUP)) && !pass(m_upstream, m_client);
+            if (clientGone || serverGone) {
+                ::close(m_client);
+                ::close(m_upstream);
+                m_client = m_upstream = -1;
+            }
+        }
+    }
+    QString m_path;
+    QByteArray m_real;
+    int m_listen = -1, m_client = -1, m_upstream = -1;
+    std::atomic<int> m_refused{0};
+    std::atomic<bool> m_quit{false};
+    std::thread m_thread;
+};
+
+QString unusedDisplay(int from) {
+    for (int n = from; n >= 150; --n)
+        if (!QFileInfo::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(n)) &&
+            !QFileInfo::exists(QStringLiteral("/tmp/.X%1-lock").arg(n)))
+            return QStringLiteral(":%1").arg(n);
+    return {};
+}
+
+} // namespace
+
+// The display check's connection is open until Qt has its own: a server that ends with its last
+// client (-terminate, as a bare server resets then) is still there for Qt, and the program starts.
+// A server that refuses Qt's connection after the check's still ends the start with the one line
+// and status 1, not an abort.
+TEST_F(HackMode, AServerThatEndsWithItsLastClientOrRefusesQtNeverAbortsTheStart) {
+    {
+        const QString display = unusedDisplay(199);
+        ASSERT_FALSE(display.isEmpty());
+        QProcess xvfb;
+        xvfb.start(QStringLiteral("Xvfb"), {display, QStringLiteral("-terminate"), QStringLiteral("-screen"),
+                                            QStringLiteral("0"), QStringLiteral("640x480x24"),
+                                            QStringLiteral("-nolisten"), QStringLiteral("tcp")});
+        ASSERT_TRUE(xvfb.waitForStarted());
+        // Not a client of it before the program: the program's start is the server's first client.
+        const QString socket = QStringLiteral("/tmp/.X11-unix/X%1").arg(display.mid(1));
+        ASSERT_GE(e2e::waitUntil([&] { return QFileInfo::exists(socket); }, 5000), 0);
+        ProgramRun run;
+        run.captureErrors();
+        run.setEnvironment(QStringLiteral("DISPLAY"), display);
+        run.start(QStringLiteral("/c"));
+        // The splash holds the program for seconds: an ended server or an abort would show by then.
+        EXPECT_EQ(run.waitForEnd(2500), -1) << run.errors().toStdString();
+        EXPECT_EQ(xvfb.state(), QProcess::Running);
+        X11Session mine(display);
+        ASSERT_TRUE(mine.ok());
+        EXPECT_GE(e2e::waitUntil([&] {
+                      for (const auto& w : mine.topWindows())
+                          if (w.mapped) return true;
+                      return false;
+                  }, 3000),
+                  0);
+        run.process().terminate();
+        run.waitForEnd(3000);
+        xvfb.terminate();
+        xvfb.waitForFinished(3000);
+    }
+    const QString display = unusedDisplay(198);
+    ASSERT_FALSE(display.isEmpty());
+    FirstClientOnly server(display, x().display());
+    ASSERT_TRUE(server.ok());
+    for (const QString& sw : {QStringLiteral("/s"), QStringLiteral("/c")}) {
+        SCOPED_TRACE(sw.toStdString());
+        ProgramRun run;
+        QProcess p;
+        QProcessEnvironment env = run.environment();
+        env.insert(QStringLiteral("DISPLAY"), display);
+        env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+        env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+        p.setProcessEnvironment(env);
+        p.setWorkingDirectory(run.programFolder());
+        const int refusedBefore = server.refused();
+        p.start(run.programFolder() + QStringLiteral("/lumora"), {sw});
+        ASSERT_TRUE(p.waitForFinished(10000));
+        EXPECT_GT(server.refused(), refusedBefore) << "Qt's connection was not the refused one";
+        EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(p.exitCode(), 1);
+        EXPECT_EQ(QString::fromLocal8Bit(p.readAllStandardError()),
+                  QStringLiteral("lumora: cannot open the X display \"%1\"\n").arg(display));
+        EXPECT_TRUE(QDir(run.programFolder()).entryList({QStringLiteral("core*")}, QDir::Files).isEmpty());
     }
 }
 

@@ -7,6 +7,9 @@
 #include <QScopeGuard>
 #include <QTemporaryDir>
 #include <algorithm>
+#include <chrono>
+#include <fcntl.h>
+#include <future>
 #include <cstdio>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -92,6 +95,31 @@ TEST(LocalMedia, AnItemResolvesToItsRegularFilesOnly) {
     for (const QString& none : {d + "/pipe.mpg", d + "/folder", d + "/missing.mpg", QString("/dev/zero"),
                                 QString("fd://0"), "file://" + d + "/pipe.mpg"})
         EXPECT_TRUE(resolveItem(none).isEmpty()) << none.toStdString();
+    // A path swapped for a pipe between the look and the open is opened without waiting for a writer,
+    // and refused; a regular file's descriptor reads as any other.
+    using platform::mpv::openRegularFile;
+    const QByteArray pipe = QFile::encodeName(d + "/pipe.mpg");
+    auto opened = std::async(std::launch::async, [&] { return openRegularFile(d + "/pipe.mpg"); });
+    const bool answered = opened.wait_for(std::chrono::seconds(5)) == std::future_status::ready;
+    if (!answered) {
+        // A writer lets a reader stuck in its open go, so that the test ends.
+        const int writer = ::open(pipe.constData(), O_WRONLY | O_NONBLOCK);
+        opened.wait();
+        if (writer >= 0) ::close(writer);
+    }
+    EXPECT_TRUE(answered) << "opening a pipe waited for a writer";
+    const int fromPipe = opened.get();
+    EXPECT_EQ(fromPipe, -1);
+    if (fromPipe >= 0) ::close(fromPipe);
+    EXPECT_EQ(openRegularFile(d + "/folder"), -1);
+    const int fd = openRegularFile(a);
+    ASSERT_GE(fd, 0);
+    EXPECT_EQ(::fcntl(fd, F_GETFL) & O_NONBLOCK, 0);
+    char byte = 0;
+    EXPECT_EQ(::read(fd, &byte, 1), 1);
+    EXPECT_EQ(byte, 'a');
+    ::close(fd);
+
     // Lists that list each other end; nesting deeper than the limit is left out.
     writeText(d + "/x.m3u", "y.m3u\na.mpg\n");
     writeText(d + "/y.m3u", "x.m3u\n");

@@ -20,10 +20,10 @@ QByteArray withoutByteOrderMark(const QByteArray& text) {
 }
 
 void resolveInto(const QString& path, int depth, QStringList& chain, QStringList& files) {
+    // The look first, so that no device is opened at all.
     if (files.size() >= kMaxResolvedFiles || !isRegularFile(path)) return;
-    // Opened by its bytes: the name need not be UTF-8.
     const QByteArray native = fileNameBytes(path);
-    const int fd = ::open(native.constData(), O_RDONLY | O_CLOEXEC);
+    const int fd = openRegularFile(path);
     if (fd < 0) return;
     QFile file;
     if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
@@ -74,6 +74,22 @@ QString localPath(const QString& entry, const QString& baseFolder) {
 bool isRegularFile(const QString& path) {
     struct stat st;
     return !path.isEmpty() && ::stat(fileNameBytes(path).constData(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+int openRegularFile(const QString& path) {
+    if (path.isEmpty()) return -1;
+    // Opened by its bytes: the name need not be UTF-8.
+    const int fd = ::open(fileNameBytes(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0) return -1;
+    struct stat st;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return -1;
+    }
+    // Reads of a regular file do not care, but whoever reads it next expects a plain descriptor.
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+    return fd;
 }
 
 bool isPlayListFile(const QString& path, const QByteArray& head) {

@@ -18,6 +18,11 @@ QString localPath(const QString& entry, const QString& baseFolder = QString());
 // libmpv would wait on or read without end.
 bool isRegularFile(const QString& path);
 
+// Opens the path to read, never waiting on what it opens, and gives the descriptor only when what
+// was opened is a regular file (a path swapped for a pipe after a look at it would otherwise hold
+// the thread for good); -1 otherwise. The caller closes it.
+int openRegularFile(const QString& path);
+
 // A play-list file by its name (.m3u, .m3u8, .pls) or by its first bytes.
 bool isPlayListFile(const QString& path, const QByteArray& head);
 

@@ -1,11 +1,13 @@
 #include "platform/mpv/MpvPlayer.h"
 
+#include "platform/mpv/CoreRetirement.h"
 #include "platform/mpv/GlRenderLoop.h"
 #include "platform/mpv/HeapRelease.h"
 #include "platform/mpv/LocalMedia.h"
 #include "platform/mpv/MpvMirror.h"
 #include "platform/mpv/RenderLoop.h"
 #include "platform/mpv/ShmRenderLoop.h"
+#include "platform/mpv/SoundCheck.h"
 #include "platform/mpv/SoundOutput.h"
 #include "platform/mpv/VideoWindow.h"
 #include <QCoreApplication>
@@ -18,7 +20,6 @@
 #include <atomic>
 #include <chrono>
 #include <clocale>
-#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -38,20 +39,6 @@ constexpr qint64 kShutdownLimitMs = 1000;
 constexpr int kNoVideoAfterMs = 250;
 // A core that has not answered a request by then is stuck on something and is not waited for.
 constexpr qint64 kAnswerLimitMs = 250;
-
-// Cores of destroyed players still ending on a thread of their own, and those left to themselves.
-std::atomic<int> g_retiringCores{0};
-std::atomic<int> g_abandonedCores{0};
-// A retiring core's thread is detached and may end after main() has returned, when static objects
-// are being destroyed: the lock and the signal it ends with are never destroyed.
-struct Retiring {
-    std::mutex lock;
-    std::condition_variable ended;
-};
-Retiring& retiring() {
-    static auto* const state = new Retiring;
-    return *state;
-}
 
 // Looks at paths that never answer are not started without end: past this many, a path counts as
 // unplayable until one of them returns.
@@ -202,7 +189,8 @@ MpvPlayer::MpvPlayer(QWidget* parent, MpvOptions options)
     // has its library complain on stderr.
     if (m_options.nullAudio || m_options.untimed) m_soundOutputs = "null";
     else m_soundOutputs = audioOutputs(findSoundDevices(QProcessEnvironment::systemEnvironment()));
-    setOption(m_mpv, "ao", m_soundOutputs.constData());
+    m_outputTold = soundOutputsNow();
+    setOption(m_mpv, "ao", m_outputTold.constData());
     if (m_options.untimed) {
         setOption(m_mpv, "untimed", "yes");
         setOption(m_mpv, "ao-null-untimed", "yes");
@@ -324,6 +312,7 @@ bool MpvPlayer::startSharedMemory() {
 }
 
 MpvPlayer::~MpvPlayer() {
+    forgetSoundWaiter(this);
     {
         // A look at a path that answers from now on finds no one to tell.
         std::lock_guard<std::mutex> hold(m_mailbox->lock);
@@ -336,7 +325,7 @@ MpvPlayer::~MpvPlayer() {
     // A file waiting for its filter would hold the core until the end.
     if (m_mpv && m_preloadedHook) mpv_hook_continue(m_mpv, m_preloadedHook);
     m_preloadedHook = 0;
-    const bool answering = !m_mpv || stopUntilIdle(m_mpv);
+    const bool answering = !m_mpv || stopUntilIdle();
     if (answering && m_mpv && qEnvironmentVariableIsSet("LUMORA_STATS")) {
         // For the benchmarks: what was drawn and what was dropped, so a cheaper run that shows fewer
         // frames is seen for what it is.
@@ -383,59 +372,56 @@ MpvPlayer::~MpvPlayer() {
     m_videoWindow = nullptr;
     m_glSurface.reset();
     if (!mpv) return;
+    // Ending a core waits for its threads, even an idle one's: never on this thread.
     if (answering) {
-        mpv_terminate_destroy(mpv);
+        endOffThisThread([mpv] { mpv_terminate_destroy(mpv); });
     } else if (openGL) {
         // Its render context can only be freed with the OpenGL context current, which is gone: the
         // core is left to itself, and the program ends without waiting for it.
-        ++g_abandonedCores;
+        abandonCore();
     } else {
-        ++g_retiringCores;
-        std::thread([mpv, render] {
+        endOffThisThread([mpv, render] {
             if (render) {
                 shutDownVideo(mpv, render);
                 mpv_render_context_free(render);
             }
             mpv_terminate_destroy(mpv);
-            Retiring& state = retiring();
-            std::lock_guard<std::mutex> hold(state.lock);
-            --g_retiringCores;
-            state.ended.notify_all();
-        }).detach();
+        });
     }
 }
 
-bool MpvPlayer::stopUntilIdle(mpv_handle* mpv) {
+bool MpvPlayer::stopUntilIdle() {
     // Every request before this one is done when its reply comes: a core busy for longer than this
     // is waiting on something outside (a device or server that never answers).
     const char* command[] = {"stop", nullptr};
-    if (mpv_command_async(mpv, kFarewellReply, command) < 0) return false;
+    if (mpv_command_async(m_mpv, kFarewellReply, command) < 0) return false;
     QElapsedTimer elapsed;
     elapsed.start();
     bool answered = false;
-    for (qint64 left = kAnswerLimitMs; left > 0 && !answered; left = kAnswerLimitMs - elapsed.elapsed()) {
-        const mpv_event* event = mpv_wait_event(mpv, double(left) / 1000.0);
-        letHookPass(mpv, *event);
-        if (event->event_id == MPV_EVENT_SHUTDOWN) return true;
-        answered = event->event_id == MPV_EVENT_COMMAND_REPLY && event->reply_userdata == kFarewellReply;
+    // After the reply the file ends on the core's own thread, and the core says when it is idle:
+    // its video output is gone then, and freeing the render context waits for nothing. Only the
+    // events are waited on, each wait bounded, never the core itself.
+    for (qint64 left = kAnswerLimitMs; left > 0 && !(answered && m_coreIdle);
+         left = (answered ? kShutdownLimitMs : kAnswerLimitMs) - elapsed.elapsed()) {
+        const mpv_event* event = mpv_wait_event(m_mpv, double(left) / 1000.0);
+        letHookPass(m_mpv, *event);
+        switch (event->event_id) {
+        case MPV_EVENT_SHUTDOWN:
+            return true;
+        case MPV_EVENT_START_FILE:
+            m_coreIdle = false;
+            break;
+        case MPV_EVENT_IDLE:
+            m_coreIdle = true;
+            break;
+        case MPV_EVENT_COMMAND_REPLY:
+            answered = answered || event->reply_userdata == kFarewellReply;
+            break;
+        default:
+            break;
+        }
     }
-    if (!answered) return false;
-    // The file ends on the core's own thread after the reply; once idle, its video output is gone
-    // and freeing the render context waits for nothing.
-    while (elapsed.elapsed() < kShutdownLimitMs) {
-        int idle = 0;
-        if (mpv_get_property(mpv, "idle-active", MPV_FORMAT_FLAG, &idle) < 0 || idle) break;
-        letHookPass(mpv, *mpv_wait_event(mpv, 0.005));
-    }
-    return true;
-}
-
-bool playersFinished(int limitMs) {
-    if (g_abandonedCores.load() > 0) return false;
-    Retiring& state = retiring();
-    std::unique_lock<std::mutex> hold(state.lock);
-    return state.ended.wait_for(hold, std::chrono::milliseconds(limitMs),
-                                [] { return g_retiringCores.load() == 0; });
+    return answered;
 }
 
 void MpvPlayer::shutDownVideo(mpv_handle* mpv, mpv_render_context* render) {
@@ -596,10 +582,11 @@ void MpvPlayer::setMute(bool mute) {
     mpv_set_property_async(m_mpv, 0, "mute", MPV_FORMAT_FLAG, &flag);
     if (m_soundOutputs == "null") return;
     // Muted, the sound goes nowhere rather than to a sound server: none is contacted, and one that
-    // hangs cannot hold the core. Unmuted, libmpv tries this machine's outputs again.
-    const char* output = mute ? "null" : m_soundOutputs.constData();
-    mpv_set_property_async(m_mpv, 0, "ao", MPV_FORMAT_STRING, &output);
-    if (!mute && m_soundLeftOut) {
+    // hangs cannot hold the core. Unmuted, libmpv tries this machine's outputs again, once they are
+    // known to answer.
+    if (!mute) watchSoundOutputs();
+    tellSoundOutput(mute ? QByteArray("null") : soundOutputsNow());
+    if (!mute && m_soundLeftOut && soundOutputsNow() != "null") {
         // The video playing now is heard from here on; the next file picks its own tracks again.
         const char* track = "auto";
         mpv_set_property_async(m_mpv, 0, "aid", MPV_FORMAT_STRING, &track);
@@ -679,7 +666,11 @@ void MpvPlayer::handleEvent(const mpv_event& event) {
         }
         break;
     }
+    case MPV_EVENT_IDLE:
+        m_coreIdle = true;
+        break;
     case MPV_EVENT_START_FILE: {
+        m_coreIdle = false;
         const auto* start = static_cast<const mpv_event_start_file*>(event.data);
         // A reply without an id: the next entry to start is ours.
         if (m_entry == -2) m_entry = start->playlist_entry_id;
@@ -714,6 +705,10 @@ void MpvPlayer::handleEvent(const mpv_event& event) {
             mpv_hook_continue(m_mpv, hook->id);
             break;
         }
+        // A file still held at its hook (waiting on the sound outputs) was replaced: it goes on, to
+        // its end.
+        if (m_preloadedHook) mpv_hook_continue(m_mpv, m_preloadedHook);
+        m_heldForSound = false;
         // Answered with the track list; the file waits for it.
         m_preloadedHook = hook->id;
         if (mpv_get_property_async(m_mpv, kTrackListReply, "track-list", MPV_FORMAT_NODE) < 0) {
@@ -728,21 +723,19 @@ void MpvPlayer::handleEvent(const mpv_event& event) {
         Tracks tracks;
         if (event.error >= 0 && property->format == MPV_FORMAT_NODE)
             tracks = readTracks(*static_cast<const mpv_node*>(property->data));
-        // Both for this file only; queued ahead of the go-on, so they hold before decoding starts.
-        const QByteArray filter = rotationFilter(tracks.rotation);
-        if (!filter.isEmpty() && m_render && !m_glLoop) {
-            const char* value = filter.constData();
-            mpv_set_property_async(m_mpv, 0, "file-local-options/vf", MPV_FORMAT_STRING, &value);
+        m_heldVideo = tracks.video;
+        m_heldSound = tracks.sound;
+        m_heldRotation = tracks.rotation;
+        // Sound to be heard waits, at most a couple of seconds, for the sound outputs to be known
+        // to answer: libmpv opening one that never answers would hold the picture too.
+        if (tracks.sound && !m_muted && m_soundOutputs != "null" && soundAnswer() == SoundAnswer::Pending) {
+            m_heldForSound = true;
+            // The wait is the check's, which ends by itself; the file's own time starts after it.
+            m_startLimit->stop();
+            watchSoundOutputs();
+            break;
         }
-        // Nobody hears a video's sound while muted or with nothing to play it on: it is neither read
-        // nor decoded. A sound file plays on to nowhere, for its length.
-        m_soundLeftOut = tracks.video && tracks.sound && (m_muted || m_soundOutputs == "null");
-        if (m_soundLeftOut) {
-            const char* none = "no";
-            mpv_set_property_async(m_mpv, 0, "file-local-options/aid", MPV_FORMAT_STRING, &none);
-        }
-        mpv_hook_continue(m_mpv, m_preloadedHook);
-        m_preloadedHook = 0;
+        letPreloadedGoOn();
         break;
     }
     case MPV_EVENT_PROPERTY_CHANGE: {
@@ -769,6 +762,58 @@ void MpvPlayer::handleEvent(const mpv_event& event) {
     default:
         break;
     }
+}
+
+void MpvPlayer::letPreloadedGoOn() {
+    m_heldForSound = false;
+    if (!m_preloadedHook) return;
+    // Both for this file only; queued ahead of the go-on, so they hold before decoding starts.
+    const QByteArray filter = rotationFilter(m_heldRotation);
+    if (!filter.isEmpty() && m_render && !m_glLoop) {
+        const char* value = filter.constData();
+        mpv_set_property_async(m_mpv, 0, "file-local-options/vf", MPV_FORMAT_STRING, &value);
+    }
+    // Nobody hears a video's sound while muted or with nothing to play it on: it is neither read
+    // nor decoded. A sound file plays on to nowhere, for its length.
+    m_soundLeftOut = m_heldVideo && m_heldSound && (m_muted || soundOutputsNow() == "null");
+    if (m_soundLeftOut) {
+        const char* none = "no";
+        mpv_set_property_async(m_mpv, 0, "file-local-options/aid", MPV_FORMAT_STRING, &none);
+    }
+    mpv_hook_continue(m_mpv, m_preloadedHook);
+    m_preloadedHook = 0;
+}
+
+QByteArray MpvPlayer::soundOutputsNow() const {
+    if (m_soundOutputs == "null" || soundAnswer() != SoundAnswer::Answered) return "null";
+    return m_soundOutputs;
+}
+
+void MpvPlayer::tellSoundOutput(const QByteArray& output) {
+    // Each change of libmpv's output list opens the sound anew.
+    if (!m_mpv || output == m_outputTold) return;
+    m_outputTold = output;
+    const char* value = m_outputTold.constData();
+    mpv_set_property_async(m_mpv, 0, "ao", MPV_FORMAT_STRING, &value);
+}
+
+void MpvPlayer::watchSoundOutputs() {
+    if (m_soundOutputs == "null" || soundAnswer() != SoundAnswer::Pending || m_watchingSound) return;
+    m_watchingSound = true;
+    checkSoundOutputs(m_soundOutputs);
+    whenSoundAnswered(this, [this] {
+        m_watchingSound = false;
+        if (!m_muted) tellSoundOutput(soundOutputsNow());
+        if (m_heldForSound) {
+            if (m_state == Transitioning) m_startLimit->start();
+            letPreloadedGoOn();
+        } else if (!m_muted && m_soundLeftOut && soundOutputsNow() != "null") {
+            // The video playing now is heard from here on, as after unmuting.
+            const char* track = "auto";
+            mpv_set_property_async(m_mpv, 0, "aid", MPV_FORMAT_STRING, &track);
+            m_soundLeftOut = false;
+        }
+    });
 }
 
 void MpvPlayer::clearIfNoVideo() {

@@ -113,7 +113,7 @@ private:
     void clearFrame();
     // Stops playback and lets the core go idle while the render thread still takes its frames;
     // false when the core does not answer within a short while (stuck on a device or server).
-    static bool stopUntilIdle(mpv_handle* mpv);
+    bool stopUntilIdle();
     // For a core that was stuck: the same, from a thread that also takes the frames itself.
     static void shutDownVideo(mpv_handle* mpv, mpv_render_context* render);
     bool startOpenGL();
@@ -130,6 +130,13 @@ private:
     void endItem();
     // No video came with the item that now plays: its picture goes, and the form behind shows.
     void clearIfNoVideo();
+    // The open file, its tracks looked at, goes on to be decoded.
+    void letPreloadedGoOn();
+    // The outputs libmpv may open now: none until they are known to answer (SoundCheck.h).
+    QByteArray soundOutputsNow() const;
+    void tellSoundOutput(const QByteArray& output);
+    // Has the check of the sound outputs run, and this player told when it answers.
+    void watchSoundOutputs();
     void setState(int state);
 
     MpvOptions m_options;
@@ -175,6 +182,16 @@ private:
     bool m_muteTold = false;
     // libmpv's audio outputs to try while not muted: those this machine has ("null" when none).
     QByteArray m_soundOutputs;
+    // What libmpv was last told to open.
+    QByteArray m_outputTold;
+    bool m_watchingSound = false;
+    // The open file waits at its hook for the sound outputs' answer; what its tracks hold.
+    bool m_heldForSound = false;
+    bool m_heldVideo = false;
+    bool m_heldSound = false;
+    int m_heldRotation = 0;
+    // As the core last said: between files, with nothing to play.
+    bool m_coreIdle = true;
     // The current file's sound is left out, as it was opened while nobody would hear it.
     bool m_soundLeftOut = false;
     double m_volume = 50;

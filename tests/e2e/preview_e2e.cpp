@@ -260,14 +260,14 @@ TEST_F(Preview, AnIdThatIsNoWindowEndsAtOnce) {
     X11Session::instance().destroyWindow(gone);
     ASSERT_FALSE(exists(gone));
 
-    // What starting and ending the program takes here, without any form: a run with no display mode.
+    // What starting and ending the program takes here, without any form: a run that finds another
+    // copy running.
+    const uint32_t running = X11Session::instance().createWindow(QStringLiteral("Screen Saver Main Form"));
     PreviewRun plain;
-    plain.writeSettings({QStringLiteral("AbsoluteFullScreenDisplayMode=False"), QStringLiteral("ThreeQuartersScreenMode=False"),
-                         QStringLiteral("OneHalfScreenDisplayMode=False"), QStringLiteral("OneFourthScreenDisplayMode=False"),
-                         QStringLiteral("OneEighthScreenDisplayMode=False"), QStringLiteral("OneSixteenthScreenDisplayMode=False")});
     plain.start(QStringLiteral("/s"));
     ASSERT_GE(plain.waitForEnd(5000), 0);
     const qint64 bare = plain.sinceStart();
+    X11Session::instance().destroyWindow(running);
 
     for (const QString& sw : {QStringLiteral("/p 0"), QStringLiteral("/p %1").arg(gone),
                               QStringLiteral("/p 0x%1").arg(gone, 0, 16), QStringLiteral("/p 0xdeadbeef")}) {

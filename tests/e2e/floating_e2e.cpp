@@ -87,13 +87,18 @@ TEST_F(Floating, AQuarterPlayerMovesRightAndDownOverTheBackColourAndAMoveOntoItE
     t.start();
     const QRect first = boxOf(QStringLiteral("red"));
     const qint64 firstAt = t.elapsed();
-    EXPECT_EQ(first.size(), QSize(704, 563));
+    // A screenshot taken while the player moves may hold a pixel or two of the place it just left.
+    const auto aboutAQuarter = [](const QRect& box) {
+        EXPECT_NEAR(box.width(), 704, 3);
+        EXPECT_NEAR(box.height(), 563, 3);
+    };
+    aboutAQuarter(first);
     QThread::msleep(2000);
     const qint64 secondAt = t.elapsed();
     const QImage shot = x().grabScreen();
     const QRect second = colourBox(shot, QStringLiteral("red"));
     x().savePng(QStringLiteral(LUMORA_BINARY_DIR "/e2e-floating-quarter.png"));
-    EXPECT_EQ(second.size(), QSize(704, 563));
+    aboutAQuarter(second);
     const double seconds = (secondAt - firstAt) / 1000.0;
     const double right = (second.left() - first.left()) / seconds;
     const double down = (second.top() - first.top()) / seconds;

@@ -8,6 +8,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <signal.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <thread>
@@ -167,10 +168,22 @@ void whileQtStarts(QtMsgType type, const QMessageLogContext& context, const QStr
 
 } // namespace
 
-PlatformStartGuard::PlatformStartGuard() { g_previous = qInstallMessageHandler(whileQtStarts); }
+// A server that closes a new connection at once (one that refuses a client) can do so before Qt has
+// written its greeting: the write would raise SIGPIPE and end the program with no word. Ignored while
+// Qt starts, the write fails instead and Qt reports a connection it could not make.
+static struct sigaction g_pipeBefore;
+
+PlatformStartGuard::PlatformStartGuard() {
+    struct sigaction ignore {};
+    ignore.sa_handler = SIG_IGN;
+    sigemptyset(&ignore.sa_mask);
+    ::sigaction(SIGPIPE, &ignore, &g_pipeBefore);
+    g_previous = qInstallMessageHandler(whileQtStarts);
+}
 
 PlatformStartGuard::~PlatformStartGuard() {
     qInstallMessageHandler(g_previous);
+    ::sigaction(SIGPIPE, &g_pipeBefore, nullptr);
     std::vector<Held> held;
     {
         std::lock_guard<std::mutex> hold(g_heldLock);

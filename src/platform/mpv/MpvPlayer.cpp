@@ -516,6 +516,8 @@ void MpvPlayer::openNext() {
         // Nothing (left) to play. Stopping also drops anything libmpv might have queued itself.
         const bool playedThrough = m_itemPlayed && m_endedAtEof;
         stop();
+        // Nothing played since the picture was taken away: what a late frame put up meanwhile goes.
+        if (m_cleared) clearFrame();
         if (playedThrough) QMetaObject::invokeMethod(this, &MpvPlayer::endOfMedia, Qt::QueuedConnection);
         return;
     }
@@ -686,6 +688,7 @@ void MpvPlayer::handleEvent(const mpv_event& event) {
         if (ours && m_state != Stopped) {
             m_startLimit->stop();
             m_itemPlayed = true;
+            m_cleared = false;
             setState(m_paused ? Paused : Playing);
             // The last item's picture stays until this one's first; if it brings none, it goes.
             if (!m_videoConfigured && m_hasFrame) m_noVideoCheck->start();
@@ -823,6 +826,9 @@ void MpvPlayer::clearIfNoVideo() {
 void MpvPlayer::onFramed() {
     m_framedPending = false;
     if (!m_loop || m_loop->frontGeneration() != m_generation) return;
+    // libmpv may still draw the closed item once before its stop is done: no picture comes back
+    // while nothing plays.
+    if (m_cleared && m_state == Stopped) return;
     if (m_videoContainer) {
         // The render thread presents its frames itself; showing the window makes it draw the
         // current one again.
@@ -891,6 +897,7 @@ void MpvPlayer::clearFrame() {
     // Whatever the render thread finishes from now on belongs to what was cleared, until new frames.
     ++m_generation;
     if (m_loop) m_loop->setGeneration(m_generation);
+    m_cleared = true;
     if (!m_hasFrame) return;
     m_hasFrame = false;
     for (MpvMirror* mirror : std::as_const(m_mirrors))

@@ -200,6 +200,7 @@ private:
     QList<QPointer<MpvMirror>> m_mirrors;
 
     bool m_hasFrame = false;
+    bool m_cleared = false;  // the picture was taken away and no item has played since
     // Raised by each clear: frames drawn before it are not shown after it.
     uint64_t m_generation = 1;
 };

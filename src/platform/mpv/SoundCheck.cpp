@@ -16,6 +16,8 @@ namespace {
 struct Check {
     std::mutex lock;
     bool started = false;
+    // Made on the user-interface thread with the check: the answer is passed to the waiters there.
+    QObject* notifier = nullptr;
     std::map<QObject*, std::function<void()>> waiters;
 };
 
@@ -27,14 +29,27 @@ Check& check() {
 
 std::atomic<SoundAnswer> g_answer{SoundAnswer::Pending};
 
+// On the user-interface thread: the waiters are only ever touched there.
+void tellWaiters() {
+    Check& state = check();
+    std::map<QObject*, std::function<void()>> waiters;
+    {
+        std::lock_guard<std::mutex> hold(state.lock);
+        waiters.swap(state.waiters);
+    }
+    for (auto& [context, then] : waiters) QMetaObject::invokeMethod(context, std::move(then), Qt::QueuedConnection);
+}
+
+// On the check's thread: only the answer and one posted call cross over.
 void answer(SoundAnswer result) {
     Check& state = check();
-    std::lock_guard<std::mutex> hold(state.lock);
-    g_answer = result;
-    // Posted under the lock: a context that goes takes its waiter out under it first.
-    for (auto& [context, then] : state.waiters)
-        QMetaObject::invokeMethod(context, then, Qt::QueuedConnection);
-    state.waiters.clear();
+    QObject* notifier = nullptr;
+    {
+        std::lock_guard<std::mutex> hold(state.lock);
+        g_answer = result;
+        notifier = state.notifier;
+    }
+    if (notifier) QMetaObject::invokeMethod(notifier, &tellWaiters, Qt::QueuedConnection);
 }
 
 // A moment of silence, opened on the outputs without libmpv's fallback to none.
@@ -78,6 +93,7 @@ void checkSoundOutputs(const QByteArray& outputs) {
         std::lock_guard<std::mutex> hold(state.lock);
         if (state.started) return;
         state.started = true;
+        state.notifier = new QObject;
     }
     if (outputs == "null") return answer(SoundAnswer::Answered);
     // The check's core may be held by the very server it asks, for as long as that takes to give up.

@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 #include <QDir>
 #include <QFile>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QSet>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QThread>
@@ -445,6 +447,124 @@ TEST(MonitorSleep, TheScreenSaverLeavesTheIdleTimeGrowingAndThePowerSettingsAlon
     EXPECT_EQ(e2e::screenSaverAndDpmsSettings(x.display()), before);
     x.xdotool({"key", "space"});
     EXPECT_GE(run.waitForEnd(3000), 0);
+}
+
+// User and system CPU of a process so far, in clock ticks (/proc/PID/stat fields 14 and 15, counted
+// from the command name's closing parenthesis, which may hold blanks); -1 once it is gone.
+qint64 cpuTicks(qint64 pid) {
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly)) return -1;
+    const QByteArray text = stat.readAll();
+    const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
+    if (fields.size() < 13) return -1;
+    return fields.at(11).toLongLong() + fields.at(12).toLongLong();
+}
+
+// How many colours a picture shows, every fourth pixel of every fourth row looked at.
+int coloursIn(const QImage& image) {
+    QSet<QRgb> seen;
+    for (int y = 0; y < image.height(); y += 4)
+        for (int x = 0; x < image.width(); x += 4) seen.insert(image.pixel(x, y));
+    return int(seen.size());
+}
+
+// Ticks per second of CPU the process spends over ms.
+double cpuRate(qint64 pid, int ms) {
+    const qint64 before = cpuTicks(pid);
+    QElapsedTimer t;
+    t.start();
+    QThread::msleep(ms);
+    const qint64 after = cpuTicks(pid);
+    return before < 0 || after < 0 ? -1 : double(after - before) * 1000.0 / double(t.elapsed());
+}
+
+// No X server here can power a monitor off, so the test tells the program through its test seam, a
+// file it reads as the monitors' power state, and watches the real process: its CPU while every
+// monitor is off, and the picture once one is on again. The floating player with the gradient at
+// work, so the motion and the gradient must idle too.
+TEST(MonitorSleep, WhileEveryMonitorIsOffThePlayerRestsAndItGoesOnWhenOneIsOn) {
+    X11Session& x = X11Session::instance();
+    ASSERT_TRUE(x.ok());
+    ProgramRun run;
+    // A 1080p clip, as a camera makes them: what costs a core's good part to decode.
+    const QString clip = run.mediaFolder() + QStringLiteral("/1080p.mp4");
+    QDir().mkpath(run.mediaFolder());
+    QProcess ffmpeg;
+    ffmpeg.start(QStringLiteral("ffmpeg"),
+                 {QStringLiteral("-nostdin"), QStringLiteral("-loglevel"), QStringLiteral("error"), QStringLiteral("-y"),
+                  QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
+                  QStringLiteral("testsrc2=size=1920x1080:rate=30:duration=4"), QStringLiteral("-c:v"),
+                  QStringLiteral("libx264"), QStringLiteral("-preset"), QStringLiteral("veryfast"),
+                  QStringLiteral("-pix_fmt"), QStringLiteral("yuv420p"), clip});
+    ASSERT_TRUE(ffmpeg.waitForFinished(120000) && ffmpeg.exitCode() == 0) << ffmpeg.readAllStandardError().toStdString();
+    run.writeSettings({QStringLiteral("VideoFile=") + clip, QStringLiteral("OneHalfScreenDisplayMode=True"),
+                       QStringLiteral("OneEighthScreenDisplayMode=False"), QStringLiteral("GradOn=1"),
+                       QStringLiteral("FireGradInterval=1000")});
+    const QString power = run.mediaFolder() + QStringLiteral("/monitor-power");
+    auto say = [&](const char* state) {
+        QFile f(power);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(state);
+    };
+    say("on");
+    run.setEnvironment(QStringLiteral("LUMORA_TEST_MONITOR_POWER_FILE"), power);
+    QProcess& p = run.start(QStringLiteral("/s"));
+    const qint64 pid = p.processId();
+    // Playing: the picture moves (the clip, the player, the gradient).
+    QImage last = x.grabScreen();
+    ASSERT_GE(e2e::waitUntil(
+                  [&] {
+                      const QImage now = x.grabScreen();
+                      const bool moved = now != last && !e2e::colourBox(now, QStringLiteral("black")).isNull();
+                      last = now;
+                      return moved;
+                  },
+                  10000),
+              0);
+    const double playing = cpuRate(pid, 4000);
+    ASSERT_GT(playing, 0);
+
+    say("off");
+    QElapsedTimer sinceOff;
+    sinceOff.start();
+    // The picture stands still, and stays up.
+    QImage rested = x.grabScreen();
+    const int stillAfter = e2e::waitUntil(
+        [&] {
+            const QImage now = x.grabScreen();
+            const bool still = now == rested;
+            rested = now;
+            return still;
+        },
+        2000);
+    EXPECT_GE(stillAfter, 0) << "the picture still moves 2 s after every monitor went off";
+    x.savePng(QStringLiteral(LUMORA_BINARY_DIR "/e2e-monitors-off.png"));
+    // The clip's last picture is still up: its many colours, not a black player over the gradient's bands.
+    EXPECT_GT(coloursIn(rested), 1000) << "the picture went";
+    if (sinceOff.elapsed() < 2000) QThread::msleep(2000 - sinceOff.elapsed());
+    const double off = cpuRate(pid, 5000);
+    EXPECT_EQ(x.grabScreen(), rested) << "something was drawn while every monitor was off";
+    EXPECT_LE(off, 0.02 * playing) << "CPU ticks a second: " << off << " with every monitor off, " << playing
+                                   << " playing";
+
+    // A monitor on again: the picture moves within the second.
+    say("on");
+    const int movedAfter = e2e::waitUntil([&] { return x.grabScreen() != rested; }, 3000);
+    EXPECT_GE(movedAfter, 0) << "the picture did not move again";
+    EXPECT_LE(movedAfter, 1000) << "the picture moved again only after " << movedAfter << " ms";
+
+    // Input ends the run at rest as well.
+    say("off");
+    ASSERT_GE(e2e::waitUntil(
+                  [&] {
+                      const QImage a = x.grabScreen();
+                      QThread::msleep(100);
+                      return a == x.grabScreen();
+                  },
+                  3000),
+              0);
+    x.xdotool({"key", "space"});
+    EXPECT_GE(run.waitForEnd(1500), 0) << "a key did not end the run while it rested";
 }
 
 } // namespace

@@ -419,6 +419,64 @@ TEST_F(TwoMonitors, EachMonitorPlaysItsOwnItemFullScreenAndFloating) {
     }
 }
 
+// The players of every monitor rest while every monitor is off, as told through the test's power
+// file, each monitor's own one floating with its own item, and all go on when a monitor is on again.
+TEST_F(TwoMonitors, WithEveryMonitorOffThePlayerOfEachMonitorRestsAndGoesOn) {
+    ASSERT_TRUE(x().xdotool({"mousemove", "640", "512"}));
+    ProgramRun run;
+    const QString blue = e2e::makeColourClip(run.mediaFolder() + QStringLiteral("/blue.mp4"), {QStringLiteral("blue")}, 3);
+    run.writePlayList({run.mediaFolder() + QStringLiteral("/red.mp4"), blue});
+    const QString power = run.mediaFolder() + QStringLiteral("/monitor-power");
+    auto say = [&](const char* state) {
+        QFile f(power);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(state);
+    };
+    say("on");
+    run.setEnvironment(QStringLiteral("LUMORA_TEST_MONITOR_POWER_FILE"), power);
+    QProcess& p = startSaver(run, bothMonitorsSettings({QStringLiteral("Each"), false, true}) +
+                                      QStringList{QStringLiteral("BackDropColor=0")});
+    auto playerOn = [&](const QImage& shot, int m) {
+        const QImage part = monitorPart(shot, m);
+        return !e2e::colourBox(part, QStringLiteral("red")).isNull() || !e2e::colourBox(part, QStringLiteral("blue")).isNull();
+    };
+    ASSERT_GE(e2e::waitUntil(
+                  [&] {
+                      const QImage shot = x().grabScreen();
+                      return playerOn(shot, 0) && playerOn(shot, 1);
+                  },
+                  10000),
+              0);
+    // Which monitors changed over a quarter of a second; the later picture in `shot`.
+    QImage shot;
+    auto changed = [&](int m) {
+        const QImage before = monitorPart(x().grabScreen(), m);
+        QThread::msleep(250);
+        shot = x().grabScreen();
+        return monitorPart(shot, m) != before;
+    };
+    ASSERT_TRUE(changed(0) && changed(1)) << "the players do not float";
+
+    say("off");
+    EXPECT_GE(e2e::waitUntil([&] { return !changed(0) && !changed(1); }, 2000), 0)
+        << "a monitor's picture still moves 2 s after every monitor went off";
+    EXPECT_TRUE(playerOn(shot, 0) && playerOn(shot, 1)) << "a player's picture went at rest";
+    const QImage rested = shot;
+
+    say("on");
+    const int moved = e2e::waitUntil(
+        [&] {
+            const QImage now = x().grabScreen();
+            return monitorPart(now, 0) != monitorPart(rested, 0) && monitorPart(now, 1) != monitorPart(rested, 1);
+        },
+        3000);
+    EXPECT_GE(moved, 0) << "a monitor's player did not go on";
+    EXPECT_LE(moved, 1000);
+    x().xdotool({"key", "space"});
+    EXPECT_GE(run.waitForEnd(3000), 0);
+    EXPECT_EQ(p.exitCode(), 0);
+}
+
 // The screen saver must let the monitor sleep: it never resets the X server's idle timer nor changes
 // its screen-saver and power settings.
 TEST(MonitorSleep, TheScreenSaverLeavesTheIdleTimeGrowingAndThePowerSettingsAlone) {

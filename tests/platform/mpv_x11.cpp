@@ -378,6 +378,18 @@ TEST_P(EverySurface, RestingHoldsTheItemWithItsStateAndPictureAndGoesOnWhereItRe
     ASSERT_TRUE(QTest::qWaitFor([&] { return player.position() > rested; }, 1000));
     EXPECT_LT(player.position(), rested + 1.0);
     EXPECT_TRUE(states.empty()) << "the rest changed the play state " << states.size() << " times";
+
+    // An item set while resting comes up with its first picture and waits there, playing as far as
+    // the rotation can tell, however long the rest lasts.
+    player.setResting(true);
+    player.setURL(video);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return player.playState() == MediaPlayer::Playing && player.hasPicture(); },
+                                kTimeout));
+    QTest::qWait(600);
+    EXPECT_EQ(player.playState(), MediaPlayer::Playing);
+    EXPECT_LT(player.position(), 0.1);
+    player.setResting(false);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return player.position() > 0.2; }, 2000));
 }
 
 // Xvfb has no DPMS: the reading must then say it does not know, so the players never rest on it.

@@ -109,6 +109,25 @@ private:
     std::unique_ptr<X11Session> m_session;
 };
 
+// What the program reads as the monitors' power state in place of DPMS, through its test seam: no X
+// server here can power a monitor off.
+class MonitorPowerFile {
+public:
+    explicit MonitorPowerFile(ProgramRun& run) : m_path(run.mediaFolder() + QStringLiteral("/monitor-power")) {
+        QDir().mkpath(run.mediaFolder());
+        say("on");
+        run.setEnvironment(QStringLiteral("LUMORA_TEST_MONITOR_POWER_FILE"), m_path);
+    }
+    void say(const char* state) {
+        QFile f(m_path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(state);
+    }
+
+private:
+    QString m_path;
+};
+
 class TwoMonitors : public e2e::ScreenTest {
 protected:
     static void SetUpTestSuite() { server = new TwoMonitorServer; }
@@ -426,14 +445,7 @@ TEST_F(TwoMonitors, WithEveryMonitorOffThePlayerOfEachMonitorRestsAndGoesOn) {
     ProgramRun run;
     const QString blue = e2e::makeColourClip(run.mediaFolder() + QStringLiteral("/blue.mp4"), {QStringLiteral("blue")}, 3);
     run.writePlayList({run.mediaFolder() + QStringLiteral("/red.mp4"), blue});
-    const QString power = run.mediaFolder() + QStringLiteral("/monitor-power");
-    auto say = [&](const char* state) {
-        QFile f(power);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        f.write(state);
-    };
-    say("on");
-    run.setEnvironment(QStringLiteral("LUMORA_TEST_MONITOR_POWER_FILE"), power);
+    MonitorPowerFile power(run);
     QProcess& p = startSaver(run, bothMonitorsSettings({QStringLiteral("Each"), false, true}) +
                                       QStringList{QStringLiteral("BackDropColor=0")});
     auto playerOn = [&](const QImage& shot, int m) {
@@ -457,13 +469,13 @@ TEST_F(TwoMonitors, WithEveryMonitorOffThePlayerOfEachMonitorRestsAndGoesOn) {
     };
     ASSERT_TRUE(changed(0) && changed(1)) << "the players do not float";
 
-    say("off");
+    power.say("off");
     EXPECT_GE(e2e::waitUntil([&] { return !changed(0) && !changed(1); }, 2000), 0)
         << "a monitor's picture still moves 2 s after every monitor went off";
     EXPECT_TRUE(playerOn(shot, 0) && playerOn(shot, 1)) << "a player's picture went at rest";
     const QImage rested = shot;
 
-    say("on");
+    power.say("on");
     const int moved = e2e::waitUntil(
         [&] {
             const QImage now = x().grabScreen();
@@ -537,10 +549,9 @@ double cpuRate(qint64 pid, int ms) {
     return before < 0 || after < 0 ? -1 : double(after - before) * 1000.0 / double(t.elapsed());
 }
 
-// No X server here can power a monitor off, so the test tells the program through its test seam, a
-// file it reads as the monitors' power state, and watches the real process: its CPU while every
-// monitor is off, and the picture once one is on again. The floating player with the gradient at
-// work, so the motion and the gradient must idle too.
+// The real process, told through its test seam that every monitor is off: its CPU then, and the
+// picture once one is on again. The floating player with the gradient at work, so the motion and
+// the gradient must idle too.
 TEST(MonitorSleep, WhileEveryMonitorIsOffThePlayerRestsAndItGoesOnWhenOneIsOn) {
     X11Session& x = X11Session::instance();
     ASSERT_TRUE(x.ok());
@@ -559,14 +570,7 @@ TEST(MonitorSleep, WhileEveryMonitorIsOffThePlayerRestsAndItGoesOnWhenOneIsOn) {
     run.writeSettings({QStringLiteral("VideoFile=") + clip, QStringLiteral("OneHalfScreenDisplayMode=True"),
                        QStringLiteral("OneEighthScreenDisplayMode=False"), QStringLiteral("GradOn=1"),
                        QStringLiteral("FireGradInterval=1000")});
-    const QString power = run.mediaFolder() + QStringLiteral("/monitor-power");
-    auto say = [&](const char* state) {
-        QFile f(power);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        f.write(state);
-    };
-    say("on");
-    run.setEnvironment(QStringLiteral("LUMORA_TEST_MONITOR_POWER_FILE"), power);
+    MonitorPowerFile power(run);
     QProcess& p = run.start(QStringLiteral("/s"));
     const qint64 pid = p.processId();
     // Playing: the picture moves (the clip, the player, the gradient).
@@ -583,7 +587,7 @@ TEST(MonitorSleep, WhileEveryMonitorIsOffThePlayerRestsAndItGoesOnWhenOneIsOn) {
     const double playing = cpuRate(pid, 4000);
     ASSERT_GT(playing, 0);
 
-    say("off");
+    power.say("off");
     QElapsedTimer sinceOff;
     sinceOff.start();
     // The picture stands still, and stays up: the same a quarter of a second later, when playing
@@ -610,13 +614,13 @@ TEST(MonitorSleep, WhileEveryMonitorIsOffThePlayerRestsAndItGoesOnWhenOneIsOn) {
                                    << " playing";
 
     // A monitor on again: the picture moves within the second.
-    say("on");
+    power.say("on");
     const int movedAfter = e2e::waitUntil([&] { return x.grabScreen() != rested; }, 3000);
     EXPECT_GE(movedAfter, 0) << "the picture did not move again";
     EXPECT_LE(movedAfter, 1000) << "the picture moved again only after " << movedAfter << " ms";
 
     // Input ends the run at rest as well.
-    say("off");
+    power.say("off");
     ASSERT_GE(e2e::waitUntil(standsStill, 3000), 0);
     x.xdotool({"key", "space"});
     EXPECT_GE(run.waitForEnd(1500), 0) << "a key did not end the run while it rested";

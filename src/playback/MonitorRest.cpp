@@ -1,9 +1,9 @@
 #include "playback/MonitorRest.h"
 
-#include <QTimer>
 #include "base/Guard.h"
 #include "platform/Platform.h"
 #include "playback/PlayerForm.h"
+#include <QTimer>
 
 namespace playback {
 

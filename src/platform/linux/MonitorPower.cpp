@@ -1,13 +1,13 @@
 #include "platform/linux/MonitorPower.h"
 
+#include "platform/wayland/OutputPower.h"
+#include "platform/wayland/WaylandDesktop.h"
 #include <QFile>
 #include <QGuiApplication>
 #include <QtGui/qguiapplication_platform.h>
 #include <cstdlib>
 #include <xcb/dpms.h>
 #include <xcb/xcb.h>
-#include "platform/wayland/OutputPower.h"
-#include "platform/wayland/WaylandDesktop.h"
 
 namespace platform {
 

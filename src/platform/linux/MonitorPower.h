@@ -1,7 +1,7 @@
 #pragma once
+#include "platform/Platform.h"
 #include <QString>
 #include <memory>
-#include "platform/Platform.h"
 
 struct xcb_connection_t;
 

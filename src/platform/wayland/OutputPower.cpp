@@ -62,8 +62,10 @@ public:
             auto* output = static_cast<::wl_output*>(native->nativeResourceForScreen("output", screen));
             if (!output) continue;
             auto known = m_outputs.find(output);
-            if (known != m_outputs.end()) now[output] = std::move(known->second);
-            else now[output];
+            if (known != m_outputs.end())
+                now[output] = std::move(known->second);
+            else
+                now[output];
         }
         m_outputs = std::move(now);
         bool allOff = !m_outputs.empty();
@@ -73,7 +75,8 @@ public:
             allOff = allOff && *o.answer == MonitorPower::Off;
             // One question at a time: one the compositor has not answered yet is waited for.
             if (!o.question || o.question->answered())
-                o.question = std::make_unique<PowerQuestion>(m_manager->get_output_power(output), o.answer.get());
+                o.question =
+                    std::make_unique<PowerQuestion>(m_manager->get_output_power(output), o.answer.get());
         }
         if (anyOn) return MonitorPower::On;
         return allOff ? MonitorPower::Off : MonitorPower::Unknown;

@@ -1,6 +1,6 @@
 #pragma once
-#include <memory>
 #include "platform/linux/MonitorPower.h"
+#include <memory>
 
 namespace platform::wayland {
 

@@ -61,11 +61,9 @@ public:
         for (QScreen* screen : QGuiApplication::screens()) {
             auto* output = static_cast<::wl_output*>(native->nativeResourceForScreen("output", screen));
             if (!output) continue;
+            Output& entry = now[output];
             auto known = m_outputs.find(output);
-            if (known != m_outputs.end())
-                now[output] = std::move(known->second);
-            else
-                now[output];
+            if (known != m_outputs.end()) entry = std::move(known->second);
         }
         m_outputs = std::move(now);
         bool allOff = !m_outputs.empty();

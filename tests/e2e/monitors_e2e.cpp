@@ -616,6 +616,7 @@ TEST(MonitorSleep, WhileEveryMonitorIsOffThePlayerRestsAndItGoesOnWhenOneIsOn) {
     // A monitor on again: the picture moves within the second.
     power.say("on");
     const int movedAfter = e2e::waitUntil([&] { return x.grabScreen() != rested; }, 3000);
+    std::fprintf(stderr, "the picture moved again %d ms after a monitor was on\n", movedAfter);
     EXPECT_GE(movedAfter, 0) << "the picture did not move again";
     EXPECT_LE(movedAfter, 1000) << "the picture moved again only after " << movedAfter << " ms";
 

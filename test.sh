@@ -74,7 +74,7 @@ else
     skipped=(
       'install\.e2e'                                 # the package and its installation
       'ThePictureStaysUpFromLoopToLoopAndItemToItem'  # half a minute of the rotation PlayListInOrder runs
-      'MonitorSleep\.'                               # idle time growing while a run stands
+      'MonitorSleep\.'                               # idle time growing while a run stands, CPU of a resting run
       'HackMode\.LeavesTheMonitorFreeToSleep'        # the same, in hack mode
       'OnADesktop\..*/(Xfwm4|Marco)'                  # the Openbox cases run the same program paths
     )

@@ -8,7 +8,7 @@ packages=(cmake ninja-build g++ pkg-config qt6-base-dev libmpv-dev libxcb1-dev
           clang libclang-rt-dev xdg-user-dirs desktop-file-utils
           xscreensaver xprintidle x11-xserver-utils xserver-xorg-core xserver-xorg-video-dummy
           librsvg2-bin gzip dpkg-dev file lintian libxml2-utils man-db groff-base
-          imagemagick x11-apps libgl1-mesa-dri libglx-mesa0 libxcb-shm0-dev libxtst-dev
+          imagemagick x11-apps libgl1-mesa-dri libglx-mesa0 libxcb-shm0-dev libxcb-dpms0-dev libxtst-dev
           openbox picom xfwm4 tint2 marco mate-settings-daemon-common xterm dbus-daemon
           qt6-wayland qt6-wayland-dev qt6-base-private-dev libwayland-dev wayland-protocols
           sway swayidle grim wtype dbus-x11)

@@ -61,6 +61,10 @@ public:
     virtual QString userDataFolder() = 0;
 };
 
+// What the monitors' power state says: all of them off (asleep, in standby or suspended), at least
+// one on, or nothing known (no way to ask, or no answer).
+enum class MonitorPower { Unknown, On, Off };
+
 class WindowSystem {
 public:
     virtual ~WindowSystem() = default;
@@ -83,6 +87,10 @@ public:
     // The size of the whole desktop as the window server has it now, ahead of the program's own
     // notice of a monitor change; empty where it cannot be asked.
     virtual QSize desktopSizeNow() const { return QSize(); }
+    // The monitors' power state as the window server has it now. Only read, never changed: a
+    // screen saver must let the monitors sleep and wake as the desktop decides. Cheap enough to ask
+    // every second.
+    virtual MonitorPower monitorPower() { return MonitorPower::Unknown; }
 };
 
 // One entry of a file-open dialog's type list: the text the user reads and the wildcard patterns it

@@ -28,6 +28,11 @@ public:
     // On: at its end the item starts again from its beginning with no break between the two, and
     // never reaches Stopped by ending (one file playing in a loop). Off: it ends and stops.
     virtual void setLooping(bool looping) = 0;
+    // While every monitor sleeps: on, decoding and drawing pause and the last picture stays up; off,
+    // the item goes on from where it rested. Nobody sees it, so it is no pause of the item: the play
+    // state stays as it was, and the item neither ends nor counts as stopped meanwhile. An item set
+    // while resting waits at its start.
+    virtual void setResting(bool resting) { Q_UNUSED(resting); }
 
     // A control in `parent` that shows this control's picture, at its own size, from the same
     // decoding: it plays nothing of its own, and what it is told to play it leaves to this one.

@@ -176,6 +176,19 @@ void PlayerForm::resizeEvent(QResizeEvent* event) {
     if (!m_drawing.isNull()) drawingSurface();
 }
 
+void PlayerForm::restWhileMonitorsSleep(bool resting) {
+    if (resting == m_resting || !isLoaded() || isUnloading()) return;
+    m_resting = resting;
+    withPlayer([&](MediaPlayer& p) { p.setResting(resting); });
+    if (resting) {
+        m_gradientBeforeRest = Timer2->isEnabled();
+        Timer2->setEnabled(false);
+    } else if (m_gradientBeforeRest) {
+        Timer2->setEnabled(true);
+    }
+    skipOnError([&] { restTimers(resting); });
+}
+
 void PlayerForm::applyMutePreference() {
     mutePreference = settings::read(settings::Key::ScreensaverSoundMutePreference);
     if (!WindowsMediaPlayer1) return;

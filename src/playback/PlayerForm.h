@@ -80,6 +80,12 @@ public:
     // A companion: the lead ends, or the monitor went; the unload goes ahead this time.
     void release() { m_released = true; }
 
+    // Every monitor went to sleep (true) or one woke (false): the player rests with its picture up,
+    // and the timers that only draw (gradient, floating motion) idle until it goes on. The item's
+    // state, the play-list position and the poll are left as they are, and input still ends the run.
+    void restWhileMonitorsSleep(bool resting);
+    bool resting() const { return m_resting; }
+
     // ScreensaverSoundMutePreference read anew and applied: 0 sound on, 1 off, else unchanged.
     void applyMutePreference();
     // The pick that PlayInRandomOrder selects now.
@@ -127,6 +133,8 @@ protected:
     // Whether the pointer, wherever it is, counts while the form checks it on its own; false where
     // movement over the player is to be ignored.
     virtual bool pointerCheckCounts() const { return true; }
+    // The form's own timers at a rest and after it; the gradient's are taken care of.
+    virtual void restTimers(bool resting) { Q_UNUSED(resting); }
     // A gradient step of the form's own (its Timer2).
     virtual void gradientTick() {}
     // A companion showing the lead's picture: the lead's item played to its end, the next follows.
@@ -178,6 +186,8 @@ private:
     QList<QPointer<PlayerForm>> m_companions; // the lead's
     bool m_released = false;
     bool m_gradientOn = false;
+    bool m_resting = false;
+    bool m_gradientBeforeRest = false;
     PointerBaseline m_pointer; // the lead's, for every window of the run
     QSize m_desktopSize;       // as the baseline knew it
     QTimer* m_pointerCheck = nullptr;

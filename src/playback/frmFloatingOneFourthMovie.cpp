@@ -170,6 +170,20 @@ void frmFloatingOneFourthMovie::motionTick() {
     for (int i = 0; i < steps && Timer1->isActive(); ++i) Timer1_Timer();
 }
 
+void frmFloatingOneFourthMovie::restTimers(bool resting) {
+    if (resting) {
+        m_floatingBeforeRest = Timer1->isEnabled();
+        Timer1->setEnabled(false);
+        m_placeLater->stop();
+        return;
+    }
+    if (!m_floatingBeforeRest) return;
+    // The player moves on from where it stood: the time of the rest is no motion to make up for.
+    m_stepsDue = 0;
+    m_sinceMotion.restart();
+    Timer1->setEnabled(true);
+}
+
 void frmFloatingOneFourthMovie::screenResized() {
     // The player keeps its share of the new size and stays inside it.
     recordedScreenWidth = width();

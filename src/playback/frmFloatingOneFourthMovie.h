@@ -47,6 +47,7 @@ public:
     void screenResized() override;
 
 protected:
+    void restTimers(bool resting) override;
     void Form_Load() override;
     void Form_Unload() override;
     void Form_Terminate() override;
@@ -65,5 +66,6 @@ private:
     QElapsedTimer m_sincePlaced;
     QElapsedTimer m_sinceMotion;
     double m_stepsDue = 0;
+    bool m_floatingBeforeRest = false;
     void endScreenSaver();
 };

@@ -7,6 +7,7 @@
 #include "platform/Overrides.h"
 #include "platform/Platform.h"
 #include "platform/wayland/WaylandDesktop.h"
+#include "playback/MonitorRest.h"
 #include "playback/PlayerForm.h"
 #include "playback/ScreenCover.h"
 #include "base/Convert.h"
@@ -205,6 +206,11 @@ void Main(const QString& arguments) {
             if (auto* form = qobject_cast<playback::PlayerForm*>(last))
                 if (form->isVisible())
                     playback::coverOtherScreens(form, playback::monitorUseFrom(settings::read(settings::Key::EveryMonitor)));
+        });
+        // Nobody watches a monitor that is off: the players rest until one is on again.
+        skipOnError([&] {
+            if (auto* form = qobject_cast<playback::PlayerForm*>(last))
+                if (form->isLoaded()) playback::restWhileMonitorsSleep(form);
         });
     } else if (sw == QLatin1String("/P")) {
         if (platform::wayland::onWayland()) {

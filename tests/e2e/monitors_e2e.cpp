@@ -1,13 +1,16 @@
 #include <gtest/gtest.h>
 #include <QDir>
 #include <QFile>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QSet>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QThread>
 #include <csignal>
+#include <cstdio>
 #include <memory>
 #include <unistd.h>
 #include "ScreenTest.h"
@@ -104,6 +107,25 @@ private:
     QString m_failure;
     QString m_monitors;
     std::unique_ptr<X11Session> m_session;
+};
+
+// What the program reads as the monitors' power state in place of DPMS, through its test seam: no X
+// server here can power a monitor off.
+class MonitorPowerFile {
+public:
+    explicit MonitorPowerFile(ProgramRun& run) : m_path(run.mediaFolder() + QStringLiteral("/monitor-power")) {
+        QDir().mkpath(run.mediaFolder());
+        say("on");
+        run.setEnvironment(QStringLiteral("LUMORA_TEST_MONITOR_POWER_FILE"), m_path);
+    }
+    void say(const char* state) {
+        QFile f(m_path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(state);
+    }
+
+private:
+    QString m_path;
 };
 
 class TwoMonitors : public e2e::ScreenTest {
@@ -416,6 +438,57 @@ TEST_F(TwoMonitors, EachMonitorPlaysItsOwnItemFullScreenAndFloating) {
     }
 }
 
+// The players of every monitor rest while every monitor is off, as told through the test's power
+// file, each monitor's own one floating with its own item, and all go on when a monitor is on again.
+TEST_F(TwoMonitors, WithEveryMonitorOffThePlayerOfEachMonitorRestsAndGoesOn) {
+    ASSERT_TRUE(x().xdotool({"mousemove", "640", "512"}));
+    ProgramRun run;
+    const QString blue = e2e::makeColourClip(run.mediaFolder() + QStringLiteral("/blue.mp4"), {QStringLiteral("blue")}, 3);
+    run.writePlayList({run.mediaFolder() + QStringLiteral("/red.mp4"), blue});
+    MonitorPowerFile power(run);
+    QProcess& p = startSaver(run, bothMonitorsSettings({QStringLiteral("Each"), false, true}) +
+                                      QStringList{QStringLiteral("BackDropColor=0")});
+    auto playerOn = [&](const QImage& shot, int m) {
+        const QImage part = monitorPart(shot, m);
+        return !e2e::colourBox(part, QStringLiteral("red")).isNull() || !e2e::colourBox(part, QStringLiteral("blue")).isNull();
+    };
+    ASSERT_GE(e2e::waitUntil(
+                  [&] {
+                      const QImage shot = x().grabScreen();
+                      return playerOn(shot, 0) && playerOn(shot, 1);
+                  },
+                  10000),
+              0);
+    // Which monitors changed over a quarter of a second; the later picture in `shot`.
+    QImage shot;
+    auto changed = [&](int m) {
+        const QImage before = monitorPart(x().grabScreen(), m);
+        QThread::msleep(250);
+        shot = x().grabScreen();
+        return monitorPart(shot, m) != before;
+    };
+    ASSERT_TRUE(changed(0) && changed(1)) << "the players do not float";
+
+    power.say("off");
+    EXPECT_GE(e2e::waitUntil([&] { return !changed(0) && !changed(1); }, 2000), 0)
+        << "a monitor's picture still moves 2 s after every monitor went off";
+    EXPECT_TRUE(playerOn(shot, 0) && playerOn(shot, 1)) << "a player's picture went at rest";
+    const QImage rested = shot;
+
+    power.say("on");
+    const int moved = e2e::waitUntil(
+        [&] {
+            const QImage now = x().grabScreen();
+            return monitorPart(now, 0) != monitorPart(rested, 0) && monitorPart(now, 1) != monitorPart(rested, 1);
+        },
+        3000);
+    EXPECT_GE(moved, 0) << "a monitor's player did not go on";
+    EXPECT_LE(moved, 1000);
+    x().xdotool({"key", "space"});
+    EXPECT_GE(run.waitForEnd(3000), 0);
+    EXPECT_EQ(p.exitCode(), 0);
+}
+
 // The screen saver must let the monitor sleep: it never resets the X server's idle timer nor changes
 // its screen-saver and power settings.
 TEST(MonitorSleep, TheScreenSaverLeavesTheIdleTimeGrowingAndThePowerSettingsAlone) {
@@ -445,6 +518,113 @@ TEST(MonitorSleep, TheScreenSaverLeavesTheIdleTimeGrowingAndThePowerSettingsAlon
     EXPECT_EQ(e2e::screenSaverAndDpmsSettings(x.display()), before);
     x.xdotool({"key", "space"});
     EXPECT_GE(run.waitForEnd(3000), 0);
+}
+
+// User and system CPU of a process so far, in clock ticks (/proc/PID/stat fields 14 and 15, counted
+// from the command name's closing parenthesis, which may hold blanks); -1 once it is gone.
+qint64 cpuTicks(qint64 pid) {
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly)) return -1;
+    const QByteArray text = stat.readAll();
+    const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
+    if (fields.size() < 13) return -1;
+    return fields.at(11).toLongLong() + fields.at(12).toLongLong();
+}
+
+// How many colours a picture shows, every fourth pixel of every fourth row looked at.
+int coloursIn(const QImage& image) {
+    QSet<QRgb> seen;
+    for (int y = 0; y < image.height(); y += 4)
+        for (int x = 0; x < image.width(); x += 4) seen.insert(image.pixel(x, y));
+    return int(seen.size());
+}
+
+// Ticks per second of CPU the process spends over ms.
+double cpuRate(qint64 pid, int ms) {
+    const qint64 before = cpuTicks(pid);
+    QElapsedTimer t;
+    t.start();
+    QThread::msleep(ms);
+    const qint64 after = cpuTicks(pid);
+    return before < 0 || after < 0 ? -1 : double(after - before) * 1000.0 / double(t.elapsed());
+}
+
+// The real process, told through its test seam that every monitor is off: its CPU then, and the
+// picture once one is on again. The floating player with the gradient at work, so the motion and
+// the gradient must idle too.
+TEST(MonitorSleep, WhileEveryMonitorIsOffThePlayerRestsAndItGoesOnWhenOneIsOn) {
+    X11Session& x = X11Session::instance();
+    ASSERT_TRUE(x.ok());
+    ProgramRun run;
+    // A 1080p clip, as a camera makes them: what costs a core's good part to decode.
+    const QString clip = run.mediaFolder() + QStringLiteral("/1080p.mp4");
+    QDir().mkpath(run.mediaFolder());
+    QProcess ffmpeg;
+    ffmpeg.start(QStringLiteral("ffmpeg"),
+                 {QStringLiteral("-nostdin"), QStringLiteral("-loglevel"), QStringLiteral("error"), QStringLiteral("-y"),
+                  QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
+                  QStringLiteral("testsrc2=size=1920x1080:rate=30:duration=4"), QStringLiteral("-c:v"),
+                  QStringLiteral("libx264"), QStringLiteral("-preset"), QStringLiteral("veryfast"),
+                  QStringLiteral("-pix_fmt"), QStringLiteral("yuv420p"), clip});
+    ASSERT_TRUE(ffmpeg.waitForFinished(120000) && ffmpeg.exitCode() == 0) << ffmpeg.readAllStandardError().toStdString();
+    run.writeSettings({QStringLiteral("VideoFile=") + clip, QStringLiteral("OneHalfScreenDisplayMode=True"),
+                       QStringLiteral("OneEighthScreenDisplayMode=False"), QStringLiteral("GradOn=1"),
+                       QStringLiteral("FireGradInterval=1000")});
+    MonitorPowerFile power(run);
+    QProcess& p = run.start(QStringLiteral("/s"));
+    const qint64 pid = p.processId();
+    // Playing: the picture moves (the clip, the player, the gradient).
+    QImage last = x.grabScreen();
+    ASSERT_GE(e2e::waitUntil(
+                  [&] {
+                      const QImage now = x.grabScreen();
+                      const bool moved = now != last && !e2e::colourBox(now, QStringLiteral("black")).isNull();
+                      last = now;
+                      return moved;
+                  },
+                  10000),
+              0);
+    const double playing = cpuRate(pid, 4000);
+    ASSERT_GT(playing, 0);
+
+    power.say("off");
+    QElapsedTimer sinceOff;
+    sinceOff.start();
+    // The picture stands still, and stays up: the same a quarter of a second later, when playing
+    // would have moved the player five times and shown seven frames.
+    QImage rested;
+    auto standsStill = [&] {
+        const QImage before = x.grabScreen();
+        QThread::msleep(250);
+        rested = x.grabScreen();
+        return before == rested;
+    };
+    const int stillAfter = e2e::waitUntil(standsStill, 2000);
+    EXPECT_GE(stillAfter, 0) << "the picture still moves 2 s after every monitor went off";
+    x.savePng(QStringLiteral(LUMORA_BINARY_DIR "/e2e-monitors-off.png"));
+    // The clip's last picture is still up: its many colours, not a black player over the gradient's bands.
+    EXPECT_GT(coloursIn(rested), 1000) << "the picture went";
+    if (sinceOff.elapsed() < 2000) QThread::msleep(2000 - sinceOff.elapsed());
+    const double off = cpuRate(pid, 5000);
+    const QImage later = x.grabScreen();
+    if (later != rested) later.save(QStringLiteral(LUMORA_BINARY_DIR "/e2e-monitors-off-later.png"));
+    EXPECT_EQ(later, rested) << "something was drawn while every monitor was off";
+    std::fprintf(stderr, "CPU ticks a second: playing %.1f, every monitor off %.2f\n", playing, off);
+    EXPECT_LE(off, 0.02 * playing) << "CPU ticks a second: " << off << " with every monitor off, " << playing
+                                   << " playing";
+
+    // A monitor on again: the picture moves within the second.
+    power.say("on");
+    const int movedAfter = e2e::waitUntil([&] { return x.grabScreen() != rested; }, 3000);
+    std::fprintf(stderr, "the picture moved again %d ms after a monitor was on\n", movedAfter);
+    EXPECT_GE(movedAfter, 0) << "the picture did not move again";
+    EXPECT_LE(movedAfter, 1000) << "the picture moved again only after " << movedAfter << " ms";
+
+    // Input ends the run at rest as well.
+    power.say("off");
+    ASSERT_GE(e2e::waitUntil(standsStill, 3000), 0);
+    x.xdotool({"key", "space"});
+    EXPECT_GE(run.waitForEnd(1500), 0) << "a key did not end the run while it rested";
 }
 
 } // namespace

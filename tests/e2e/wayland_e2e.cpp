@@ -4,6 +4,7 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QJsonObject>
+#include <QRegularExpression>
 #include <QThread>
 #include <csignal>
 #include <gtest/gtest.h>
@@ -309,6 +310,41 @@ TEST_F(Wayland, SwayidleStartsTheRunWhenTheSessionIsIdle) {
     }
     for (pid_t pid : runsOf(m_run))
         ::kill(pid, SIGKILL);
+}
+
+// sway's headless outputs cannot be powered off, so this sees the reading's "on" side: the program
+// asks the compositor's output power protocol (the client's protocol log says so), hears the output
+// is on, lets the control go at once for tools that power outputs down through it, sets no mode, and
+// plays on.
+TEST_F(Wayland, TheOutputsPowerIsReadWithoutHoldingOrChangingItAndTheRunPlaysWhileItIsOn) {
+    m_run.writeSettings(fullScreen(m_clip));
+    m_run.setEnvironment(QStringLiteral("WAYLAND_DEBUG"), QStringLiteral("client"));
+    m_run.start(QStringLiteral("/s"));
+    const QString output = firstOutput(sway());
+    ASSERT_GE(e2e::waitUntil([&] { return shows(output, QStringLiteral("red")); }, 15000), 0);
+    const QRegularExpression asked(QStringLiteral(R"(-> zwlr_output_power_manager_v1@\d+\.get_output_power\(new id zwlr_output_power_v1@(\d+))"));
+    QString log;
+    // Two readings at least: the second one asks anew.
+    ASSERT_GE(e2e::waitUntil(
+                  [&] {
+                      log = m_run.errors();
+                      return log.count(asked) >= 2;
+                  },
+                  5000),
+              0)
+        << "the output power was not asked for";
+    EXPECT_TRUE(log.contains(QRegularExpression(QStringLiteral(R"(-> wl_registry@\d+\.bind\(\d+, "zwlr_output_power_manager_v1", 1)"))));
+    const QString control = asked.match(log).captured(1);
+    EXPECT_TRUE(log.contains(QRegularExpression(QStringLiteral(R"( zwlr_output_power_v1@%1\.mode\(1\))").arg(control))))
+        << "the compositor did not say the output is on";
+    EXPECT_TRUE(log.contains(QRegularExpression(QStringLiteral(R"(-> zwlr_output_power_v1@%1\.destroy\(\))").arg(control))))
+        << "the output's power control was kept";
+    EXPECT_FALSE(log.contains(QLatin1String("set_mode")));
+    EXPECT_FALSE(log.contains(QLatin1String(".failed()")));
+    // Played on: the output still shows the clip, and a key ends the run.
+    EXPECT_TRUE(shows(output, QStringLiteral("red")));
+    ASSERT_TRUE(sway().type(QStringLiteral("x")));
+    EXPECT_GE(m_run.waitForEnd(5000), 0);
 }
 
 TEST_F(Wayland, PreviewAndHackModeEndAtOnceSayingWhy) {

@@ -2,6 +2,8 @@
 // from the server (xwd), and the pointer and keys come from xdotool. OpenGL runs on whatever renderer
 // the server offers (Mesa's llvmpipe under Xvfb).
 #include "platform/mpv/GlRenderLoop.h"
+#include "platform/linux/LinuxPlatform.h"
+#include "platform/linux/MonitorPower.h"
 #include "platform/mpv/MpvPlayer.h"
 #include "support/Clips.h"
 #include <QApplication>
@@ -9,6 +11,7 @@
 #include <QFile>
 #include <QOffscreenSurface>
 #include <QWindow>
+#include <QtGui/qguiapplication_platform.h>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QTest>
@@ -19,6 +22,8 @@
 #include <memory>
 #include <mpv/client.h>
 #include <mpv/render.h>
+#include <xcb/dpms.h>
+#include <xcb/xcb.h>
 #include <ostream>
 #include <vector>
 
@@ -333,6 +338,85 @@ TEST_P(EverySurface, PlaysToTheEndAndAgainWhileHidden) {
     }
     // A hidden player's frames are taken and dropped, never drawn.
     EXPECT_EQ(host.player->renderedFrames(), 0);
+}
+
+// While every monitor sleeps the player rests: nothing is decoded or drawn, and as nobody sees it,
+// its state and picture stay as they were; it goes on from where it rested.
+TEST_P(EverySurface, RestingHoldsTheItemWithItsStateAndPictureAndGoesOnWhereItRested) {
+    const QString video = clip(QStringLiteral("quadrants.mpg"), ClipKind::Quadrants, 10.0);
+    ASSERT_FALSE(video.isEmpty());
+    Host host(GetParam());
+    MpvPlayer& player = *host.player;
+    player.setURL(video);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return player.playState() == MediaPlayer::Playing && player.hasPicture(); },
+                                kTimeout));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return player.position() > 0.3; }, kTimeout));
+    std::vector<int> states;
+    QObject::connect(&player, &MpvPlayer::playStateChanged, &player, [&](int s) { states.push_back(s); });
+
+    player.setResting(true);
+    double rested = -1;
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            const double before = player.position();
+            QTest::qWait(200);
+            rested = player.position();
+            return rested == before;
+        },
+        3000));
+    const int drawn = player.renderedFrames();
+    // The poll's play() is no reason to go on, and nothing the rotation acts on changes.
+    player.play();
+    QTest::qWait(400);
+    EXPECT_EQ(player.position(), rested);
+    EXPECT_EQ(player.renderedFrames(), drawn);
+    EXPECT_EQ(player.playState(), MediaPlayer::Playing);
+    EXPECT_TRUE(player.hasPicture());
+    EXPECT_EQ(host.colourAt(screenshot(), 2, 2), "red");
+
+    player.setResting(false);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return player.position() > rested; }, 1000));
+    EXPECT_LT(player.position(), rested + 1.0);
+    EXPECT_TRUE(states.empty()) << "the rest changed the play state " << states.size() << " times";
+
+    // An item set while resting comes up with its first picture and waits there, playing as far as
+    // the rotation can tell, however long the rest lasts.
+    player.setResting(true);
+    player.setURL(video);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return player.playState() == MediaPlayer::Playing && player.hasPicture(); },
+                                kTimeout));
+    QTest::qWait(600);
+    EXPECT_EQ(player.playState(), MediaPlayer::Playing);
+    EXPECT_LT(player.position(), 0.1);
+    player.setResting(false);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return player.position() > 0.2; }, 2000));
+}
+
+// Xvfb has no DPMS: the reading must then say it does not know, so the players never rest on it.
+// On a server with DPMS it says what xset says.
+TEST(MonitorPower, TheX11ReadingIsTheDpmsLevelAndUnknownWithoutDpms) {
+    auto* x11 = qApp->nativeInterface<QNativeInterface::QX11Application>();
+    ASSERT_TRUE(x11 && x11->connection());
+    xcb_connection_t* c = x11->connection();
+    platform::DpmsPowerReader reader(c);
+    const xcb_query_extension_reply_t* dpms = xcb_get_extension_data(c, &xcb_dpms_id);
+    QProcess xset;
+    xset.start(QStringLiteral("xset"), {QStringLiteral("q")});
+    ASSERT_TRUE(xset.waitForFinished(5000));
+    const QString said = QString::fromLocal8Bit(xset.readAllStandardOutput());
+    if (!dpms || !dpms->present) {
+        EXPECT_TRUE(said.contains(QStringLiteral("Server does not have the DPMS Extension"))) << said.toStdString();
+        EXPECT_EQ(reader.read(), platform::MonitorPower::Unknown);
+    } else {
+        EXPECT_EQ(reader.read(), said.contains(QStringLiteral("Monitor is On")) ? platform::MonitorPower::On
+                                                                                : platform::MonitorPower::Off);
+    }
+    // What the program asks: the same, through the session's reader.
+    qunsetenv("LUMORA_TEST_MONITOR_POWER_FILE");
+    platform::X11WindowSystem windows;
+    EXPECT_EQ(windows.monitorPower(), reader.read());
+    // No connection at all, or one that broke: unknown, never off.
+    EXPECT_EQ(platform::DpmsPowerReader(nullptr).read(), platform::MonitorPower::Unknown);
 }
 
 TEST_P(EverySurface, PlayersCreatedAndDestroyedAHundredTimesLeaveNoThread) {

@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 #include <QGuiApplication>
+#include <QRegularExpression>
 #include <QScreen>
 #include <QTest>
 #include "playback/frmAbsoluteFullScreenVideo.h"
 #include "playback/frmFloatingOneFourthMovie.h"
+#include "playback/MonitorRest.h"
 #include "playlist/frmFileLister.h"
 #include "runtime/FormRegistry.h"
 #include "platform/Settings.h"
@@ -317,6 +319,31 @@ TEST_F(FloatingPlayer, RefusedIntervalsLeaveTheTimersStopped) {
     auto* full = qobject_cast<frmAbsoluteFullScreenVideo*>(runtime::forms().find(QStringLiteral("frmAbsoluteFullScreenVideo")));
     ASSERT_TRUE(full);
     EXPECT_FALSE(full->Timer2->isActive());
+}
+
+// While every monitor is off the player rests and its motion and gradient idle; the poll stays. A
+// power state that cannot be read (no DPMS, no output power protocol) never rests it.
+TEST_F(FloatingPlayer, RestsOnlyWhileEveryMonitorIsSaidToBeOff) {
+    setting(QStringLiteral("GradOn"), QStringLiteral("1"));
+    auto* f = start();
+    ASSERT_TRUE(f);
+    FakeMediaPlayer* p = player();
+    playback::restWhileMonitorsSleep(f);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return platform.monitorPowerReads >= 2; }, 3000));
+    EXPECT_FALSE(p->resting);
+
+    platform.monitorPowerValue = platform::MonitorPower::Off;
+    ASSERT_TRUE(QTest::qWaitFor([&] { return p->resting; }, 1500));
+    EXPECT_FALSE(f->Timer1->isActive());
+    EXPECT_FALSE(f->Timer2->isActive());
+    EXPECT_TRUE(f->Timer4->isActive());
+
+    platform.monitorPowerValue = platform::MonitorPower::On;
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !p->resting; }, 1500));
+    EXPECT_TRUE(f->Timer1->isActive());
+    EXPECT_TRUE(f->Timer2->isActive());
+    EXPECT_EQ(p->calls.filter(QRegularExpression(QStringLiteral("^(rest|wake)$"))),
+              (QStringList{QStringLiteral("rest"), QStringLiteral("wake")}));
 }
 
 } // namespace

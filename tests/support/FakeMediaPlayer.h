@@ -33,6 +33,10 @@ public:
     }
     bool mute() const override { return muted; }
     void setLooping(bool on) override { looping = on; }
+    void setResting(bool on) override {
+        resting = on;
+        calls << (on ? QStringLiteral("rest") : QStringLiteral("wake"));
+    }
 
     // Ends the current item, as the engine reports when the file has played.
     void finish() { state = Stopped; }
@@ -47,6 +51,7 @@ public:
     int state = Undefined;
     bool muted = false;
     bool looping = false;
+    bool resting = false;
 
 private:
     QString m_url;

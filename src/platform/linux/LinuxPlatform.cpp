@@ -80,6 +80,15 @@ QSize X11WindowSystem::desktopSizeNow() const {
     return size;
 }
 
+MonitorPower X11WindowSystem::monitorPower() {
+    // Made on first use, once the windows are up: on Wayland the outputs are known by then.
+    if (!m_powerReaderMade) {
+        m_power = sessionMonitorPowerReader();
+        m_powerReaderMade = true;
+    }
+    return m_power ? m_power->read() : MonitorPower::Unknown;
+}
+
 std::optional<QPoint> X11WindowSystem::pointerAtHold() const {
     if (!m_hold || !m_hold->holding()) return std::nullopt;
     return m_hold->startPointer();

@@ -4,6 +4,7 @@
 #include <QObject>
 #include "platform/CursorCount.h"
 #include "platform/Platform.h"
+#include "platform/linux/MonitorPower.h"
 #include "platform/linux/X11Preview.h"
 #include "platform/linux/X11ScreenHold.h"
 
@@ -35,9 +36,12 @@ public:
     void endScreenHold() override;
     std::optional<QPoint> pointerAtHold() const override;
     QSize desktopSizeNow() const override;
+    MonitorPower monitorPower() override;
 
 private:
     std::unique_ptr<X11ScreenHold> m_hold;
+    std::unique_ptr<MonitorPowerReader> m_power;
+    bool m_powerReaderMade = false;
     CursorCount m_cursor;
     bool m_blankCursorSet = false;
     QPointer<QObject> m_pointerKeeper; // the application's, going with it

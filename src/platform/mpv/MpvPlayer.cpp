@@ -533,8 +533,9 @@ void MpvPlayer::openNext() {
     }
     // Named by the reply; until then events of entries of earlier loads are not ours.
     m_entry = -1;
-    int no = 0;
-    mpv_set_property_async(m_mpv, 0, "pause", MPV_FORMAT_FLAG, &no);
+    // While resting the file waits at its start, its first picture up.
+    int pause = m_resting ? 1 : 0;
+    mpv_set_property_async(m_mpv, 0, "pause", MPV_FORMAT_FLAG, &pause);
 }
 
 void MpvPlayer::setURL(const QString& url) {
@@ -544,12 +545,21 @@ void MpvPlayer::setURL(const QString& url) {
 }
 
 void MpvPlayer::play() {
-    if (m_state == Paused && m_mpv) {
+    if (m_state == Paused && m_mpv && !m_resting) {
         int no = 0;
         mpv_set_property_async(m_mpv, 0, "pause", MPV_FORMAT_FLAG, &no);
         return;
     }
     if (m_state == Stopped && !m_url.isEmpty()) load();
+}
+
+void MpvPlayer::setResting(bool resting) {
+    if (resting == m_resting) return;
+    m_resting = resting;
+    // libmpv's pause: nothing is read, decoded or drawn, and the render thread waits with the last
+    // frame up.
+    int pause = resting ? 1 : 0;
+    if (m_mpv) mpv_set_property_async(m_mpv, 0, "pause", MPV_FORMAT_FLAG, &pause);
 }
 
 void MpvPlayer::stop() {
@@ -689,7 +699,7 @@ void MpvPlayer::handleEvent(const mpv_event& event) {
             m_startLimit->stop();
             m_itemPlayed = true;
             m_cleared = false;
-            setState(m_paused ? Paused : Playing);
+            setState(m_paused && !m_resting ? Paused : Playing);
             // The last item's picture stays until this one's first; if it brings none, it goes.
             if (!m_videoConfigured && m_hasFrame) m_noVideoCheck->start();
         }
@@ -746,7 +756,8 @@ void MpvPlayer::handleEvent(const mpv_event& event) {
         const bool flag = property->format == MPV_FORMAT_FLAG && *static_cast<int*>(property->data) != 0;
         if (std::strcmp(property->name, "pause") == 0) {
             m_paused = flag;
-            if (ours && m_state == Playing && flag)
+            // The rest's own pause is no change of the item's state.
+            if (ours && m_state == Playing && flag && !m_resting)
                 setState(Paused);
             else if (ours && m_state == Paused && !flag)
                 setState(Playing);

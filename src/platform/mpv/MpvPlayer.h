@@ -62,6 +62,7 @@ public:
     void setMute(bool mute) override;
     bool mute() const override;
     void setLooping(bool looping) override;
+    void setResting(bool resting) override;
     // Shares the picture, however this player draws: the render thread draws each frame into the
     // mirror's window too (OpenGL, shared memory), or the mirror paints the newest image.
     playback::MediaPlayer* createMirror(QWidget* parent) override;
@@ -177,6 +178,8 @@ private:
     // The open file waiting for its tracks to be looked at (0: none).
     uint64_t m_preloadedHook = 0;
     bool m_paused = false;
+    // While every monitor sleeps: libmpv is paused, and the item's state stays as it was.
+    bool m_resting = false;
     // What the player was last told; no sound output is opened while muted.
     bool m_muted = false;
     bool m_muteTold = false;

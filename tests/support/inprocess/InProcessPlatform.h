@@ -72,6 +72,12 @@ public:
     int topmostCalls = 0;
     CursorCount cursor;
     QList<bool> screenSaverRunningCalls;
+    MonitorPower monitorPower() override {
+        ++monitorPowerReads;
+        return monitorPowerValue;
+    }
+    MonitorPower monitorPowerValue = MonitorPower::Unknown;
+    int monitorPowerReads = 0;
 
     // Dialogs
     struct MessageBoxCall {

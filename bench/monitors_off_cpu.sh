@@ -1,0 +1,153 @@
+#!/bin/bash
+# What Lumora costs while every monitor is off, against playing: the full-screen player on a 1080p
+# clip, the program's CPU and the X server's per 10 s, once playing and once with the monitors "off".
+# No X server that runs here can power a monitor off, so the program is told through its test seam,
+# LUMORA_TEST_MONITOR_POWER_FILE, a file it reads as the monitors' power state. Each round is one run
+# of the program on a fresh Xvfb; the rounds alternate which of the two is measured first. See
+# bench/README.md.
+#
+# Usage: bench/monitors_off_cpu.sh [SECONDS]    (default 10: length of each measurement, 5 or more;
+#                                               LUMORA=path overrides build/lumora, ROUNDS=n the 3
+#                                               rounds, KEEP=1 keeps the logs)
+set -eu
+
+seconds=${1:-10}
+here=$(cd "$(dirname "$0")" && pwd)
+lumora=${LUMORA:-$here/../build/lumora}
+. "$here/common.sh"
+rounds=${ROUNDS:-3}
+if ! [[ $seconds =~ ^[0-9]+$ ]] || [ "$seconds" -lt 5 ]; then
+    echo "SECONDS must be a whole number, 5 or more (got '$seconds')" >&2
+    exit 2
+fi
+if ! [[ $rounds =~ ^[0-9]+$ ]] || [ "$rounds" -lt 1 ]; then
+    echo "ROUNDS must be a whole number, 1 or more (got '$rounds')" >&2
+    exit 2
+fi
+for tool in ffmpeg Xvfb xdotool; do
+    command -v "$tool" >/dev/null || { echo "missing: $tool" >&2; exit 2; }
+done
+wait_for_binary "$lumora" || { echo "no $lumora: build it first" >&2; exit 2; }
+
+work=$(mktemp -d /tmp/lumora-monitors-off.XXXXXX)
+xvfb_pid=
+running=
+stop_xvfb() {
+    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null
+    xvfb_pid=
+    return 0
+}
+cleanup() {
+    # Every step, whatever the one before gave (set -e holds here too).
+    set +e
+    # Only what this script started: the program of an interrupted run, then the server.
+    [ -n "$running" ] && kill "$running" 2>/dev/null && wait "$running" 2>/dev/null
+    stop_xvfb
+    if [ -n "${KEEP:-}" ]; then echo "logs kept in $work" >&2; else rm -rf "$work"; fi
+}
+# A signal ends the run (a trap alone would run the cleanup and go on); the cleanup comes on exit.
+trap cleanup EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM
+
+origin=$lumora
+origin_id=$(binary_id "$origin")
+copy_program "$origin" "$work/program"
+lumora=$work/program/lumora
+
+# As in playback_cpu.sh: no sound, so only decoding and drawing count.
+echo "making a 10 s 1920x1080 30 fps h264 clip..."
+ffmpeg -nostdin -hide_banner -loglevel error -y -f lavfi -i testsrc2=size=1920x1080:rate=30:duration=10 \
+    "${bench_x264[@]}" "$work/clip.mp4"
+mkdir -p "$work/cfg/larkspur"
+printf '[lumora]\nAbsoluteFullScreenDisplayMode=True\nOneEighthScreenDisplayMode=False\nPlaySingleFile=True\nVideoFile=%s\n' \
+    "$work/clip.mp4" >"$work/cfg/larkspur/lumora.ini"
+power=$work/monitor-power
+
+# A fresh server for each round, so its CPU time belongs to that round alone, on the first free
+# display from :170 to :179.
+start_xvfb() {
+    local d
+    for d in $(seq 170 179); do
+        [ -e "/tmp/.X$d-lock" ] || [ -e "/tmp/.X11-unix/X$d" ] && continue
+        # -noreset: no start over when xdotool, its only client yet, has gone.
+        Xvfb ":$d" -screen 0 1920x1080x24 -noreset -nolisten tcp -br >/dev/null 2>&1 &
+        xvfb_pid=$!
+        export DISPLAY=:$d
+        for _ in $(seq 50); do xdotool getdisplaygeometry >/dev/null 2>&1 && break; sleep 0.1; done
+        if kill -0 "$xvfb_pid" 2>/dev/null && xdotool getdisplaygeometry >/dev/null 2>&1; then return 0; fi
+        stop_xvfb
+    done
+    echo "no Xvfb started on a free display from :170 to :179" >&2
+    exit 1
+}
+
+# CPU seconds of the program and of the server over $seconds, scaled to 10 s: "program x-server".
+measure() {
+    local p0 x0 p1 x1
+    p0=$(cpu_of "/proc/$running/stat")
+    x0=$(cpu_of "/proc/$xvfb_pid/stat")
+    sleep "$seconds"
+    p1=$(cpu_of "/proc/$running/stat")
+    x1=$(cpu_of "/proc/$xvfb_pid/stat")
+    awk -v a="$p0" -v b="$p1" -v c="$x0" -v d="$x1" -v s="$seconds" \
+        'BEGIN { printf "%.3f %.3f\n", (b - a) * 10 / s, (d - c) * 10 / s }'
+}
+
+# One run: playing and "off", in the order given, each measured after 3 s to settle (the start, or
+# the change of power state). Appends "round state program x-server" lines to $work/runs.txt.
+run_round() { # round first-state second-state
+    local round=$1 state
+    echo on >"$power"
+    start_xvfb
+    xdotool mousemove 960 540
+    XDG_CONFIG_HOME=$work/cfg LUMORA_TEST_MONITOR_POWER_FILE=$power "$lumora" /s >"$work/round-$round.log" 2>&1 &
+    running=$!
+    for state in "$2" "$3"; do
+        if [ "$state" = off ]; then echo off >"$power"; else echo on >"$power"; fi
+        sleep 3
+        kill -0 "$running" 2>/dev/null || { echo "lumora ended early (round $round):" >&2; tail -5 "$work/round-$round.log" >&2; exit 1; }
+        echo "$round $state $(measure)" >>"$work/runs.txt"
+    done
+    # Ended as a user would, by a key, while resting or playing.
+    xdotool key space
+    for _ in $(seq 30); do kill -0 "$running" 2>/dev/null || break; sleep 0.1; done
+    kill -0 "$running" 2>/dev/null && { echo "warning: lumora did not end on a key (round $round); terminated" >&2; kill "$running"; }
+    wait "$running" 2>/dev/null || true
+    running=
+    grep -m1 "^lumora: rendering" "$work/round-$round.log" >>"$work/render.txt" || true
+    stop_xvfb
+}
+
+echo "X server: Xvfb 1920x1080x24, a fresh one each round"
+echo "load average at the start: $(cut -d' ' -f1-3 /proc/loadavg) on $(nproc) cores"
+echo "lumora: $origin ($origin_id), run from a copy"
+for round in $(seq "$rounds"); do
+    if [ $((round % 2)) = 1 ]; then order="playing off"; else order="off playing"; fi
+    echo "round $round of $rounds: $order ($seconds s each)..."
+    # shellcheck disable=SC2086
+    run_round "$round" $order
+done
+
+echo
+echo "Every figure below was measured in this run."
+[ -s "$work/render.txt" ] && echo "lumora said: $(sort -u "$work/render.txt" | paste -sd';')"
+echo
+echo "CPU s per 10 s, median of $rounds rounds (user+sys from /proc: lumora, Xvfb, both)"
+printf "%-24s %8s %8s %8s   %s\n" state lumora Xvfb total "every round (lumora+Xvfb)"
+declare -A total
+for state in playing off; do
+    rows=$(awk -v s="$state" '$2 == s { print $3, $4, $3 + $4 }' "$work/runs.txt")
+    total[$state]=$(median 3 <<<"$rows")
+    printf "%-24s %8s %8s %8s   %s\n" "$state" "$(median 1 <<<"$rows")" "$(median 2 <<<"$rows")" \
+        "${total[$state]}" "$(awk '{ printf "%s%.3f+%.3f", n++ ? "  " : "", $1, $2 }' <<<"$rows")"
+done
+
+echo
+echo "load average at the end: $(cut -d' ' -f1-3 /proc/loadavg)"
+[ "$(binary_id "$origin")" = "$origin_id" ] ||
+    echo "($origin was rebuilt during the run, now $(binary_id "$origin"); the figures are of the copy taken at the start)"
+echo
+echo "goals                                          value    goal"
+# Three decimals: the goal is two hundredths.
+goal_row "CPU incl. X, off / playing" "$(ratio "${total[off]}" "${total[playing]}" 3)" "<=" 0.02

@@ -68,9 +68,10 @@ int main(int argc, char** argv) {
     if (line.hosted) {
         // A daemon's or a locker's copy ends with the one that started it, even one killed outright
         // that can no longer end its savers. A parent already gone before the request took hold
-        // would never send it: then the copy has nobody to draw for and ends now.
+        // would never send it: then the copy has nobody to draw for and ends now. (No daemon runs
+        // as the init process; a copy it adopted was orphaned before it started.)
         ::prctl(PR_SET_PDEATHSIG, SIGTERM);
-        if (::getppid() != parentAtStart) return 0;
+        if (parentAtStart == 1 || ::getppid() != parentAtStart) return 0;
         app::quietInHost();
     }
 

@@ -115,9 +115,9 @@ a loop, or a play list in order or at random, full screen or in a smaller
 player that can float and bounce over a changing colour gradient. It ends
 the moment the mouse or the keyboard is touched.
 .
-It runs on its own (lumora /s, for xss-lock or xautolock) and as a hack of
-xscreensaver and mate-screensaver, with a settings page in
-xscreensaver-settings. A configuration dialog (lumora /c) chooses the files,
+It runs on its own (lumora /s, for xss-lock or xautolock), as xsecurelock's
+saver, and as a hack of xscreensaver and mate-screensaver, with a settings
+page in xscreensaver-settings. A configuration dialog (lumora /c) chooses the files,
 the play list and how they are shown.")
 set(CPACK_GENERATOR DEB)
 set(CPACK_STRIP_FILES ON)
@@ -128,8 +128,8 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://www.larkspur-software.example/lumora/")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
-# Either daemon runs it as a hack; on its own it needs neither.
-set(CPACK_DEBIAN_PACKAGE_SUGGESTS "xscreensaver | mate-screensaver | xss-lock | xautolock | swayidle")
+# Either daemon runs it as a hack, xsecurelock as its saver; on its own it needs none of them.
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "xscreensaver | mate-screensaver | xsecurelock | xss-lock | xautolock | swayidle")
 # Without Qt's Wayland platform a Wayland session runs it through XWayland, under the panels.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-wayland")
 include(CPack)

@@ -426,8 +426,9 @@ TEST_F(TwoMonitors, EachMonitorPlaysItsOwnItemFullScreenAndFloating) {
 // The real locker, xsecurelock, with the program's saver as the build lays it out (a link named
 // saver_lumora to the program): it starts one copy on each monitor, and with EveryMonitor=Each they
 // play different items, also after the second monitor changes size and xsecurelock starts them
-// anew; a key brings xsecurelock's password prompt over the picture; killing xsecurelock leaves no
-// copy behind; and xsecurelock's log says nothing about the program's windows.
+// anew; a key brings xsecurelock's password prompt over the picture, and when it goes, the copies
+// xsecurelock resets give way to new ones; killing xsecurelock leaves no copy behind; and
+// xsecurelock's log says nothing about the program's windows.
 TEST_F(TwoMonitors, AsXsecurelocksSaverEachMonitorPlaysItsOwnItemUnderThePromptAndEndsWithTheLocker) {
     const QString locker = QStandardPaths::findExecutable(QStringLiteral("xsecurelock"));
     if (locker.isEmpty()) GTEST_SKIP() << "xsecurelock is not installed";
@@ -452,6 +453,9 @@ TEST_F(TwoMonitors, AsXsecurelocksSaverEachMonitorPlaysItsOwnItemUnderThePromptA
     QProcessEnvironment env = run.environment();
     env.insert(QStringLiteral("DISPLAY"), server->display());
     env.insert(QStringLiteral("XSECURELOCK_SAVER"), saver);
+    // The prompt goes after three seconds without a key, and the savers are reset then (SIGUSR1).
+    env.insert(QStringLiteral("XSECURELOCK_AUTH_TIMEOUT"), QStringLiteral("3"));
+    env.insert(QStringLiteral("XSECURELOCK_SAVER_RESET_ON_AUTH_CLOSE"), QStringLiteral("1"));
     env.insert(mark.section(u'=', 0, 0), mark.section(u'=', 1));
     QProcess lock;
     lock.setProcessEnvironment(env);
@@ -544,6 +548,19 @@ TEST_F(TwoMonitors, AsXsecurelocksSaverEachMonitorPlaysItsOwnItemUnderThePromptA
                   5000),
               0);
     x().savePng(QDir::tempPath() + QStringLiteral("/lumora-xsecurelock-prompt.png"));
+
+    // The prompt times out and xsecurelock resets its savers: the copies end and new ones play.
+    const QStringList beforeReset = copies();
+    ASSERT_EQ(beforeReset.size(), 2);
+    EXPECT_GE(e2e::waitUntil(
+                  [&] {
+                      const QStringList now = copies();
+                      return now.size() == 2 && !now.contains(beforeReset[0]) && !now.contains(beforeReset[1]) &&
+                             eachItsOwn();
+                  },
+                  8000),
+              0)
+        << "after the prompt left shows '" << left.toStdString() << "', right '" << right.toStdString() << "'";
 
     // Killed outright, the locker can tell nobody: every copy ends within a second all the same.
     EXPECT_EQ(copies().size(), 2);

@@ -45,27 +45,30 @@ install(FILES ${LUMORA_PACKAGING_DIR}/lumora-screensaver.desktop
 
 # xscreensaver finds its hacks in <libexec>/xscreensaver and their settings pages in its config folder.
 install(FILES ${LUMORA_PACKAGING_DIR}/lumora.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/xscreensaver/config)
-# The hack is the program itself, linked relatively so the link holds under any DESTDIR or prefix.
-if(IS_ABSOLUTE "${CMAKE_INSTALL_BINDIR}" OR IS_ABSOLUTE "${CMAKE_INSTALL_LIBEXECDIR}")
-  file(RELATIVE_PATH LUMORA_HACK_TARGET "${CMAKE_INSTALL_FULL_LIBEXECDIR}/xscreensaver"
-       "${CMAKE_INSTALL_FULL_BINDIR}/lumora")
-else()
-  file(RELATIVE_PATH LUMORA_HACK_TARGET "/prefix/${CMAKE_INSTALL_LIBEXECDIR}/xscreensaver"
-       "/prefix/${CMAKE_INSTALL_BINDIR}/lumora")
-endif()
-if(IS_ABSOLUTE "${CMAKE_INSTALL_LIBEXECDIR}")
-  set(hack_dir "${CMAKE_INSTALL_LIBEXECDIR}/xscreensaver")
-else()
-  set(hack_dir "\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_LIBEXECDIR}/xscreensaver")
-endif()
-install(CODE "
-  set(hack_dir \"\$ENV{DESTDIR}${hack_dir}\")
-  message(STATUS \"Installing: \${hack_dir}/lumora -> ${LUMORA_HACK_TARGET}\")
-  file(MAKE_DIRECTORY \"\${hack_dir}\")
-  file(REMOVE \"\${hack_dir}/lumora\")
-  file(CREATE_LINK \"${LUMORA_HACK_TARGET}\" \"\${hack_dir}/lumora\" SYMBOLIC)
-  list(APPEND CMAKE_INSTALL_MANIFEST_FILES \"\${hack_dir}/lumora\")
-")
+# The hack is the program itself, linked relatively so the link holds under any DESTDIR or prefix;
+# so is xsecurelock's saver, whose name must begin with saver_ (XSECURELOCK_SAVER takes its full path).
+function(lumora_install_program_link folder name)
+  if(IS_ABSOLUTE "${CMAKE_INSTALL_BINDIR}" OR IS_ABSOLUTE "${CMAKE_INSTALL_LIBEXECDIR}")
+    file(RELATIVE_PATH target "${CMAKE_INSTALL_FULL_LIBEXECDIR}/${folder}" "${CMAKE_INSTALL_FULL_BINDIR}/lumora")
+  else()
+    file(RELATIVE_PATH target "/prefix/${CMAKE_INSTALL_LIBEXECDIR}/${folder}" "/prefix/${CMAKE_INSTALL_BINDIR}/lumora")
+  endif()
+  if(IS_ABSOLUTE "${CMAKE_INSTALL_LIBEXECDIR}")
+    set(link_dir "${CMAKE_INSTALL_LIBEXECDIR}/${folder}")
+  else()
+    set(link_dir "\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_LIBEXECDIR}/${folder}")
+  endif()
+  install(CODE "
+    set(link_dir \"\$ENV{DESTDIR}${link_dir}\")
+    message(STATUS \"Installing: \${link_dir}/${name} -> ${target}\")
+    file(MAKE_DIRECTORY \"\${link_dir}\")
+    file(REMOVE \"\${link_dir}/${name}\")
+    file(CREATE_LINK \"${target}\" \"\${link_dir}/${name}\" SYMBOLIC)
+    list(APPEND CMAKE_INSTALL_MANIFEST_FILES \"\${link_dir}/${name}\")
+  ")
+endfunction()
+lumora_install_program_link(xscreensaver lumora)
+lumora_install_program_link(lumora saver_lumora)
 
 # The manual page, gzipped as Debian wants it, written at install time for the prefix it lands in.
 install(CODE "
@@ -112,9 +115,9 @@ a loop, or a play list in order or at random, full screen or in a smaller
 player that can float and bounce over a changing colour gradient. It ends
 the moment the mouse or the keyboard is touched.
 .
-It runs on its own (lumora /s, for xss-lock or xautolock) and as a hack of
-xscreensaver and mate-screensaver, with a settings page in
-xscreensaver-settings. A configuration dialog (lumora /c) chooses the files,
+It runs on its own (lumora /s, for xss-lock or xautolock), as xsecurelock's
+saver, and as a hack of xscreensaver and mate-screensaver, with a settings
+page in xscreensaver-settings. A configuration dialog (lumora /c) chooses the files,
 the play list and how they are shown.")
 set(CPACK_GENERATOR DEB)
 set(CPACK_STRIP_FILES ON)
@@ -125,8 +128,8 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://www.larkspur-software.example/lumora/")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
-# Either daemon runs it as a hack; on its own it needs neither.
-set(CPACK_DEBIAN_PACKAGE_SUGGESTS "xscreensaver | mate-screensaver | xss-lock | xautolock | swayidle")
+# Either daemon runs it as a hack, xsecurelock as its saver; on its own it needs none of them.
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "xscreensaver | mate-screensaver | xsecurelock | xss-lock | xautolock | swayidle")
 # Without Qt's Wayland platform a Wayland session runs it through XWayland, under the panels.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-wayland")
 include(CPack)

@@ -11,7 +11,7 @@ packages=(cmake ninja-build g++ pkg-config qt6-base-dev libmpv-dev libxcb1-dev
           imagemagick x11-apps libgl1-mesa-dri libglx-mesa0 libxcb-shm0-dev libxcb-dpms0-dev libxtst-dev
           openbox picom xfwm4 tint2 marco mate-settings-daemon-common xterm dbus-daemon
           qt6-wayland qt6-wayland-dev qt6-base-private-dev libwayland-dev wayland-protocols
-          sway swayidle grim wtype dbus-x11)
+          sway swayidle grim wtype dbus-x11 xsecurelock)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

@@ -2,8 +2,10 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <clocale>
+#include <csignal>
 #include <cstdio>
 #include <memory>
+#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include "platform/Overrides.h"
@@ -13,6 +15,7 @@
 #include "platform/mpv/MpvPlayer.h"
 #include "runtime/FormRegistry.h"
 #include "app/LatenessProbe.h"
+#include "app/QuietInHost.h"
 #include "shell/CommandLine.h"
 #include "shell/VIDEOSCR.h"
 #include "shell/XscreensaverList.h"
@@ -45,6 +48,8 @@ std::unique_ptr<QTemporaryDir> runtimeFolderForQtsStart() {
 } // namespace
 
 int main(int argc, char** argv) {
+    // Taken first, before anything could keep the process waiting: see below.
+    const pid_t parentAtStart = ::getppid();
     QStringList arguments;
     for (int i = 1; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
     const CommandLine line = parseCommandLine(arguments, qEnvironmentVariable("XSCREENSAVER_WINDOW"));
@@ -59,6 +64,16 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (line.addToXscreensaver) return addLumoraToXscreensaver();
+
+    if (line.hosted) {
+        // A daemon's or a locker's copy ends with the one that started it, even one killed outright
+        // that can no longer end its savers. A parent already gone before the request took hold
+        // would never send it: then the copy has nobody to draw for and ends now. (No daemon runs
+        // as the init process; a copy it adopted was orphaned before it started.)
+        ::prctl(PR_SET_PDEATHSIG, SIGTERM);
+        if (parentAtStart == 1 || ::getppid() != parentAtStart) return 0;
+        app::quietInHost();
+    }
 
     // Qt would abort without a display to show on, and leave a core file: say which one it was. The
     // check's connection stays open until Qt's own stands, so a server that ends or resets with its
@@ -107,11 +122,14 @@ int main(int argc, char** argv) {
     // form is not taken down on the way there either: the screen saver ends the moment it closes.
     runtime::forms().setEndsAtQuit([] { return !qEnvironmentVariableIsSet("LUMORA_STATS"); });
     // The players stop and their threads end before the process does.
-    platform::endOnSignals([&desktop] { desktop.process().endProgram(0); });
+    // Past a second, the process is taken down whatever holds it, but for the benchmarks' orderly end.
+    platform::endOnSignals([&desktop] { desktop.process().endProgram(0); },
+                           qEnvironmentVariableIsSet("LUMORA_STATS") ? 0 : 1);
 
     if (line.hosted) {
         const int64_t host = line.hostWindow != 0 ? line.hostWindow : platform::preview().rootWindow();
         if (!VIDEOSCR::RunHosted(host)) return 1;
+        app::keepOwnWindowsBeneath();
     } else {
         VIDEOSCR::Main(line.classicSwitch);
     }

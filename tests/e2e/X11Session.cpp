@@ -726,6 +726,10 @@ WatchedFifo::~WatchedFifo() {
 namespace e2e {
 
 QStringList processesWithEnvironment(const QString& entry) {
+    return processIdsWithEnvironment(entry, QString());
+}
+
+QStringList processIdsWithEnvironment(const QString& entry, const QString& name) {
     QStringList found;
     const QByteArray wanted = entry.toUtf8();
     const QStringList pids = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
@@ -737,7 +741,10 @@ QStringList processesWithEnvironment(const QString& entry) {
         if (!environ.open(QIODevice::ReadOnly)) continue;
         if (!environ.readAll().split('\0').contains(wanted)) continue;
         QFile comm(QStringLiteral("/proc/%1/comm").arg(pid));
-        if (comm.open(QIODevice::ReadOnly)) found << QString::fromUtf8(comm.readAll().trimmed());
+        if (!comm.open(QIODevice::ReadOnly)) continue;
+        const QString command = QString::fromUtf8(comm.readAll().trimmed());
+        if (name.isNull()) found << command;
+        else if (command == name) found << pid;
     }
     return found;
 }

@@ -203,6 +203,8 @@ private:
 
 // The names of the running processes whose environment holds `entry` ("NAME=value").
 QStringList processesWithEnvironment(const QString& entry);
+// Their process ids, of those named `name` only.
+QStringList processIdsWithEnvironment(const QString& entry, const QString& name);
 
 // Names the colour of a pixel: "red", "green", "blue", "black", "white" or "other".
 QString colourName(QRgb rgb);

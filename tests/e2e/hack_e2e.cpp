@@ -13,10 +13,12 @@
 #include <atomic>
 #include <csignal>
 #include <cstring>
+#include <functional>
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <thread>
+#include <vector>
 #include <gtest/gtest.h>
 #include <unistd.h>
 #include <xcb/xcb.h>
@@ -61,6 +63,67 @@ private:
     uint32_t m_id = 0;
 };
 
+// The root window as a window manager or a locker watches it: the events other clients send there
+// (messages to the window manager) and the top-level windows made since the watch began.
+class RootWatch {
+public:
+    explicit RootWatch(const QString& display) : m_c(xcb_connect(display.toLocal8Bit().constData(), nullptr)) {
+        if (xcb_connection_has_error(m_c)) return;
+        m_root = xcb_setup_roots_iterator(xcb_get_setup(m_c)).data->root;
+        const uint32_t mask = XCB_EVENT_MASK_STRUCTURE_NOTIFY | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY;
+        xcb_change_window_attributes(m_c, m_root, XCB_CW_EVENT_MASK, &mask);
+        m_before = children();
+    }
+    ~RootWatch() { xcb_disconnect(m_c); }
+    // Every event sent to the root by a client since the last look, as "type window".
+    QStringList sent() {
+        QStringList found;
+        while (xcb_generic_event_t* e = xcb_poll_for_event(m_c)) {
+            if (e->response_type & 0x80) {
+                QString what = QStringLiteral("event %1").arg(e->response_type & 0x7f);
+                if ((e->response_type & 0x7f) == XCB_CLIENT_MESSAGE) {
+                    const auto* m = reinterpret_cast<xcb_client_message_event_t*>(e);
+                    what = atomName(m->type) + QStringLiteral(" on 0x") + QString::number(m->window, 16);
+                }
+                found << what;
+            }
+            free(e);
+        }
+        return found;
+    }
+    // How many of the top-level windows made since the watch began lie above `window`.
+    int newWindowsAbove(uint32_t window) {
+        const std::vector<uint32_t> now = children();
+        const auto at = std::find(now.begin(), now.end(), window);
+        int above = 0;
+        for (auto it = at == now.end() ? now.begin() : at + 1; it != now.end(); ++it)
+            if (std::find(m_before.begin(), m_before.end(), *it) == m_before.end()) ++above;
+        return above;
+    }
+
+private:
+    std::vector<uint32_t> children() {
+        std::vector<uint32_t> list;
+        if (auto* tree = xcb_query_tree_reply(m_c, xcb_query_tree(m_c, m_root), nullptr)) {
+            const xcb_window_t* kids = xcb_query_tree_children(tree);
+            list.assign(kids, kids + xcb_query_tree_children_length(tree));
+            free(tree);
+        }
+        return list;
+    }
+    QString atomName(xcb_atom_t atom) {
+        QString name = QString::number(atom);
+        if (auto* r = xcb_get_atom_name_reply(m_c, xcb_get_atom_name(m_c, atom), nullptr)) {
+            name = QString::fromLatin1(xcb_get_atom_name_name(r), xcb_get_atom_name_name_length(r));
+            free(r);
+        }
+        return name;
+    }
+    xcb_connection_t* m_c;
+    xcb_window_t m_root = 0;
+    std::vector<uint32_t> m_before;
+};
+
 class HackMode : public e2e::ScreenTest {
 protected:
     void SetUp() override {
@@ -95,14 +158,19 @@ TEST_F(HackMode, WindowIdFillsTheHostIgnoresInputFollowsItsSizeAndEndsOnSigterm)
     const QString red = e2e::makeColourClip(run.mediaFolder() + QStringLiteral("/red.mp4"), {QStringLiteral("red")}, 4);
     const QRect at(100, 120, 400, 300);
     HostWindow host(x(), at);
+    RootWatch watch(x().display());
     QProcess& p = run.startWith({QStringLiteral("--window-id"), host.hex(), QStringLiteral("--file"), red,
                                  QStringLiteral("--mode"), QStringLiteral("full")});
     ASSERT_GE(e2e::waitUntil([&] { return near(box(QStringLiteral("red")), at); }, 8000), 0)
         << "red at " << box(QStringLiteral("red")).x() << "," << box(QStringLiteral("red")).y() << " "
         << box(QStringLiteral("red")).width() << "x" << box(QStringLiteral("red")).height();
     x().savePng(QStringLiteral(LUMORA_BINARY_DIR "/e2e-hack-window-id.png"));
-    // Inside the daemon's window only: no window of its own on the screen.
+    // Inside the daemon's window only: no window of its own on the screen, none of its hidden ones
+    // above the daemon's (a locker raises its window over those, and says so), and not a word to
+    // the window manager.
     EXPECT_FALSE(programWindowOnTop());
+    EXPECT_GE(e2e::waitUntil([&] { return watch.newWindowsAbove(host.id()) == 0; }, 1000), 0)
+        << watch.newWindowsAbove(host.id()) << " of its windows above the daemon's";
 
     // The daemon owns input: the pointer stays as it is, and nothing the user does ends the program.
     pointAt(200, 200);
@@ -122,11 +190,61 @@ TEST_F(HackMode, WindowIdFillsTheHostIgnoresInputFollowsItsSizeAndEndsOnSigterm)
     host.resize(320, 200);
     EXPECT_GE(e2e::waitUntil([&] { return near(box(QStringLiteral("red")), QRect(100, 120, 320, 200)); }, 3000), 0);
 
+    EXPECT_EQ(watch.sent(), QStringList());
+
     const int ms = endWith(p, SIGTERM);
     EXPECT_GE(ms, 0);
     EXPECT_LE(ms, 500);
     EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(p.exitCode(), 0);
+}
+
+// A daemon or a locker killed outright cannot end its copies: each ends by itself when the process
+// that started it is gone, though the window it draws in is still there.
+TEST_F(HackMode, WhenWhatStartedItIsKilledItEndsWithinHalfASecond) {
+    ProgramRun run;
+    const QString red = e2e::makeColourClip(run.mediaFolder() + QStringLiteral("/red.mp4"), {QStringLiteral("red")}, 4);
+    const QRect at(100, 120, 400, 300);
+    HostWindow host(x(), at);
+    QProcess daemon;
+    daemon.setProcessEnvironment(run.environment());
+    daemon.start(QStringLiteral("/bin/sh"),
+                 {QStringLiteral("-c"), QStringLiteral("\"$0\" \"$@\" & echo $!; wait"),
+                  run.programFolder() + QStringLiteral("/lumora"), QStringLiteral("--window-id"), host.hex(),
+                  QStringLiteral("--file"), red, QStringLiteral("--mode"), QStringLiteral("full")});
+    ASSERT_TRUE(daemon.waitForReadyRead(5000));
+    const QString pid = QString::fromLatin1(daemon.readLine()).trimmed();
+    ASSERT_FALSE(pid.isEmpty());
+    ASSERT_GE(e2e::waitUntil([&] { return near(box(QStringLiteral("red")), at); }, 8000), 0);
+    // Gone, or ended and not yet reaped by whoever inherits it.
+    auto running = [&] {
+        QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+        if (!stat.open(QIODevice::ReadOnly)) return false;
+        const QByteArray text = stat.readAll();
+        return !text.mid(text.lastIndexOf(')') + 2, 1).startsWith('Z');
+    };
+    ASSERT_TRUE(running());
+    // A copy that outlived the test goes with it; a number the system gave to another process since
+    // is left alone.
+    struct EndCopy {
+        std::function<bool()> ours;
+        pid_t pid;
+        ~EndCopy() {
+            if (ours()) ::kill(pid, SIGKILL);
+        }
+    } endCopy{[&] {
+                  QFile cmdline(QStringLiteral("/proc/%1/cmdline").arg(pid));
+                  return running() && cmdline.open(QIODevice::ReadOnly) &&
+                         cmdline.readAll().startsWith(QFile::encodeName(run.programFolder()));
+              },
+              pid_t(pid.toInt())};
+    QElapsedTimer t;
+    t.start();
+    ::kill(pid_t(daemon.processId()), SIGKILL);
+    daemon.waitForFinished(3000);
+    EXPECT_GE(e2e::waitUntil([&] { return !running(); }, 3000), 0);
+    EXPECT_LE(t.elapsed(), 500);
+    EXPECT_GE(e2e::waitUntil([&] { return box(QStringLiteral("red")).isNull(); }, 1000), 0);
 }
 
 TEST_F(HackMode, RootTakesTheDaemonsWindowOptionsChangeWhatPlaysAndNothingIsWritten) {
@@ -176,6 +294,15 @@ TEST_F(HackMode, RootTakesTheDaemonsWindowOptionsChangeWhatPlaysAndNothingIsWrit
     EXPECT_LE(hup, 500);
     EXPECT_EQ(again.exitCode(), 0);
     EXPECT_EQ(run.readSettings(), before);
+
+    // xsecurelock resets its saver with SIGUSR1 and starts it again: it ends as promptly.
+    QProcess& reset = run.startWith({QStringLiteral("--root")});
+    EXPECT_GE(e2e::waitUntil([&] { return near(box(QStringLiteral("green")), at); }, 8000), 0);
+    const int usr1 = endWith(reset, SIGUSR1);
+    EXPECT_GE(usr1, 0);
+    EXPECT_LE(usr1, 500);
+    EXPECT_EQ(reset.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(reset.exitCode(), 0);
 }
 
 // xscreensaver starts a copy on each monitor. With EveryMonitor=Each the copies play items of the

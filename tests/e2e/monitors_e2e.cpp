@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
+#include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QElapsedTimer>
 #include <QFileInfo>
@@ -39,12 +41,17 @@ public:
             m_skip = QStringLiteral("Xorg or its dummy video driver is not installed");
             return;
         }
-        for (int n = 171; n < 180 && m_display.isEmpty(); ++n)
+        // Runs side by side each give the display numbers to look at (LUMORA_E2E_XORG_DISPLAYS=160-169).
+        int first = 171, last = 179;
+        const QStringList range = qEnvironmentVariable("LUMORA_E2E_XORG_DISPLAYS").split(u'-');
+        if (range.size() == 2 && range[0].toInt() > 0 && range[1].toInt() >= range[0].toInt())
+            first = range[0].toInt(), last = range[1].toInt();
+        for (int n = first; n <= last && m_display.isEmpty(); ++n)
             if (!QFileInfo::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(n)) &&
                 !QFileInfo::exists(QStringLiteral("/tmp/.X%1-lock").arg(n)))
                 m_display = QStringLiteral(":%1").arg(n);
         if (m_display.isEmpty()) {
-            m_skip = QStringLiteral("no free display between :171 and :179");
+            m_skip = QStringLiteral("no free display between :%1 and :%2").arg(first).arg(last);
             return;
         }
         const QString conf = m_dir.path() + QStringLiteral("/xorg.conf");
@@ -487,6 +494,163 @@ TEST_F(TwoMonitors, WithEveryMonitorOffThePlayerOfEachMonitorRestsAndGoesOn) {
     x().xdotool({"key", "space"});
     EXPECT_GE(run.waitForEnd(3000), 0);
     EXPECT_EQ(p.exitCode(), 0);
+}
+
+// The real locker, xsecurelock, with the program's saver as the build lays it out (a link named
+// saver_lumora to the program): it starts one copy on each monitor, and with EveryMonitor=Each they
+// play different items, also after the second monitor changes size and xsecurelock starts them
+// anew; a key brings xsecurelock's password prompt over the picture, and when it goes, the copies
+// xsecurelock resets give way to new ones; killing xsecurelock leaves no copy behind; and
+// xsecurelock's log says nothing about the program's windows.
+TEST_F(TwoMonitors, AsXsecurelocksSaverEachMonitorPlaysItsOwnItemUnderThePromptAndEndsWithTheLocker) {
+    const QString locker = QStandardPaths::findExecutable(QStringLiteral("xsecurelock"));
+    if (locker.isEmpty()) GTEST_SKIP() << "xsecurelock is not installed";
+    ASSERT_TRUE(x().xdotool({"mousemove", "640", "512"}));
+    ProgramRun run;
+    const QString red = e2e::makeColourClip(run.mediaFolder() + QStringLiteral("/red.mp4"), {QStringLiteral("red")}, 3);
+    const QString blue = e2e::makeColourClip(run.mediaFolder() + QStringLiteral("/blue.mp4"), {QStringLiteral("blue")}, 3);
+    run.writePlayList({red, blue});
+    run.writeSettings(bothMonitorsSettings({QStringLiteral("Each"), true, true}) +
+                      QStringList{QStringLiteral("VideoFile=") + red, QStringLiteral("PlayInRandomOrder=False")});
+    // The saver beside the run's copy of the program, linked the way the build links it.
+    const QString saverFolder = run.programFolder() + QStringLiteral("/libexec/lumora");
+    ASSERT_TRUE(QDir().mkpath(saverFolder));
+    char target[256] = {};
+    const ssize_t n = ::readlink(LUMORA_BINARY_DIR "/libexec/lumora/saver_lumora", target, sizeof target - 1);
+    ASSERT_GT(n, 0) << "the build made no saver_lumora link";
+    const QString saver = saverFolder + QStringLiteral("/saver_lumora");
+    ASSERT_EQ(::symlink(target, QFile::encodeName(saver).constData()), 0);
+
+    // Marks every process the locker starts, the savers' copies of the program among them.
+    const QString mark = QStringLiteral("LUMORA_TEST_LOCK=%1").arg(QCoreApplication::applicationPid());
+    QProcessEnvironment env = run.environment();
+    env.insert(QStringLiteral("DISPLAY"), server->display());
+    env.insert(QStringLiteral("XSECURELOCK_SAVER"), saver);
+    // The prompt goes after three seconds without a key, and the savers are reset then (SIGUSR1).
+    env.insert(QStringLiteral("XSECURELOCK_AUTH_TIMEOUT"), QStringLiteral("3"));
+    env.insert(QStringLiteral("XSECURELOCK_SAVER_RESET_ON_AUTH_CLOSE"), QStringLiteral("1"));
+    env.insert(mark.section(u'=', 0, 0), mark.section(u'=', 1));
+    QProcess lock;
+    lock.setProcessEnvironment(env);
+    lock.setProcessChannelMode(QProcess::MergedChannels);
+    lock.start(locker, {});
+    ASSERT_TRUE(lock.waitForStarted(5000));
+    struct EndLocker {
+        QProcess& p;
+        ~EndLocker() {
+            if (p.state() == QProcess::NotRunning) return;
+            p.kill();
+            p.waitForFinished(3000);
+        }
+    } endLocker{lock};
+    QString log;
+    auto readLog = [&] {
+        log += QString::fromLocal8Bit(lock.readAll());
+        return log;
+    };
+    // The copies of the program running now (ended ones have no environment left to read).
+    auto copies = [&] { return e2e::processIdsWithEnvironment(mark, QStringLiteral("saver_lumora")); };
+
+    // Which clip a monitor shows over its whole area; "" while it shows neither all over.
+    auto shows = [&](const QImage& part) {
+        for (const char* colour : {"red", "blue"})
+            if (e2e::colourBox(part, QString::fromLatin1(colour)) == QRect(QPoint(0, 0), part.size()))
+                return QString::fromLatin1(colour);
+        return QString();
+    };
+    int rightWidth = kWidth, rightHeight = kHeight;
+    auto rightPart = [&](const QImage& shot) { return shot.copy(QRect(kWidth, 0, rightWidth, rightHeight)); };
+    QString left, right;
+    auto eachItsOwn = [&] {
+        const QImage shot = x().grabScreen();
+        left = shows(monitorPart(shot, 0));
+        right = shows(rightPart(shot));
+        return !left.isEmpty() && !right.isEmpty() && left != right;
+    };
+    ASSERT_GE(e2e::waitUntil(eachItsOwn, 15000), 0)
+        << "left shows '" << left.toStdString() << "', right '" << right.toStdString() << "'\n"
+        << readLog().toStdString();
+    x().savePng(QDir::tempPath() + QStringLiteral("/lumora-xsecurelock-each.png"));
+    const QStringList first = copies();
+    ASSERT_EQ(first.size(), 2) << first.join(u' ').toStdString();
+
+    // The second monitor at another size: xsecurelock ends its saver there and starts it again in a
+    // window of the new size, and raises its own window if anything lies above it.
+    struct SizeBack {
+        TwoMonitorServer* server;
+        ~SizeBack() {
+            server->xrandr({QStringLiteral("--output"), QStringLiteral("DUMMY1"), QStringLiteral("--mode"),
+                            QStringLiteral("1280x1024"), QStringLiteral("--pos"), QStringLiteral("1280x0")});
+        }
+    } sizeBack{server};
+    server->xrandr({QStringLiteral("--output"), QStringLiteral("DUMMY1"), QStringLiteral("--mode"),
+                    QStringLiteral("1024x768"), QStringLiteral("--pos"), QStringLiteral("1280x0")});
+    rightWidth = 1024;
+    rightHeight = 768;
+    ASSERT_GE(e2e::waitUntil(
+                  [&] {
+                      const QStringList now = copies();
+                      return now.size() == 2 && !now.contains(first[0]) && !now.contains(first[1]);
+                  },
+                  10000),
+              0)
+        << "xsecurelock did not start its savers anew: " << copies().join(u' ').toStdString();
+    EXPECT_GE(e2e::waitUntil(eachItsOwn, 10000), 0)
+        << "after the change left shows '" << left.toStdString() << "', right '" << right.toStdString() << "'";
+    x().savePng(QDir::tempPath() + QStringLiteral("/lumora-xsecurelock-changed.png"));
+
+    // A key: xsecurelock's prompt, a dark box with light text, comes up in the middle of each monitor,
+    // over the picture, which goes on around it.
+    const QImage before = x().grabScreen();
+    ASSERT_TRUE(e2e::colourBox(monitorPart(before, 0), QStringLiteral("black")).isNull() &&
+                e2e::colourBox(rightPart(before), QStringLiteral("black")).isNull())
+        << "something dark before the key";
+    x().xdotool({"key", "space"});
+    auto promptOver = [&](const QImage& part) {
+        const QRect dark = e2e::colourBox(part, QStringLiteral("black"));
+        const QPoint middle(part.width() / 2, part.height() / 2);
+        return !dark.isNull() && dark.width() < part.width() / 2 && dark.contains(middle) &&
+               !e2e::colourBox(part.copy(dark), QStringLiteral("white")).isNull() &&
+               !shows(part.copy(0, 0, part.width(), dark.top())).isEmpty();
+    };
+    EXPECT_GE(e2e::waitUntil(
+                  [&] {
+                      const QImage shot = x().grabScreen();
+                      return promptOver(monitorPart(shot, 0)) && promptOver(rightPart(shot));
+                  },
+                  5000),
+              0);
+    x().savePng(QDir::tempPath() + QStringLiteral("/lumora-xsecurelock-prompt.png"));
+
+    // The prompt times out and xsecurelock resets its savers: the copies end and new ones play.
+    const QStringList beforeReset = copies();
+    ASSERT_EQ(beforeReset.size(), 2);
+    EXPECT_GE(e2e::waitUntil(
+                  [&] {
+                      const QStringList now = copies();
+                      return now.size() == 2 && !now.contains(beforeReset[0]) && !now.contains(beforeReset[1]) &&
+                             eachItsOwn();
+                  },
+                  8000),
+              0)
+        << "after the prompt left shows '" << left.toStdString() << "', right '" << right.toStdString() << "'";
+
+    // Killed outright, the locker can tell nobody: every copy ends within a second all the same.
+    EXPECT_EQ(copies().size(), 2);
+    QElapsedTimer t;
+    t.start();
+    ::kill(pid_t(lock.processId()), SIGKILL);
+    const int gone = e2e::waitUntil([&] { return copies().isEmpty(); }, 3000);
+    EXPECT_GE(gone, 0);
+    EXPECT_LE(t.elapsed(), 1000);
+    lock.waitForFinished(3000);
+    // xsecurelock names another client's window when it receives a message about it, or finds it
+    // above its own after the monitors changed. (Its lines that something it cannot find obscured
+    // its windows come with the change itself, with its own blank saver as well.)
+    readLog();
+    for (const QString& line : log.split(u'\n'))
+        EXPECT_FALSE(line.contains(QStringLiteral("ClientMessage")) || line.contains(QStringLiteral("MaybeRaiseWindow hit")))
+            << "xsecurelock: " << line.toStdString();
 }
 
 // The screen saver must let the monitor sleep: it never resets the X server's idle timer nor changes

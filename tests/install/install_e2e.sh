@@ -119,6 +119,10 @@ hack=$usr/libexec/xscreensaver/lumora
 check "the xscreensaver hack is a symbolic link" test -L "$hack"
 check "the hack link is relative: ../../bin/lumora" test "$(readlink "$hack")" = "../../bin/lumora"
 check "the hack link resolves to the program" test "$(readlink -f "$hack")" = "$(readlink -f "$usr/bin/lumora")"
+saver=$usr/libexec/lumora/saver_lumora
+check "xsecurelock's saver is a symbolic link" test -L "$saver"
+check "the saver link is relative: ../../bin/lumora" test "$(readlink "$saver")" = "../../bin/lumora"
+check "the saver link resolves to the program" test "$(readlink -f "$saver")" = "$(readlink -f "$usr/bin/lumora")"
 
 for size in 16 22 24 32 48 64 128 256; do
   png=$usr/share/icons/hicolor/${size}x${size}/apps/lumora.png
@@ -187,6 +191,7 @@ for section in NAME SYNOPSIS DESCRIPTION SWITCHES OPTIONS FILES ENVIRONMENT "MAK
 done
 for word in /s /c /p /a --root --window-id $listed XSCREENSAVER_WINDOW LUMORA_STATS \
             larkspur/lumora.ini lumoraplus.ini /usr/share/lumora/ /usr/libexec/xscreensaver/lumora \
+            /usr/libexec/lumora/saver_lumora \
             "xss-lock -- lumora /s"; do
   grep -q -- "$word" "$work/man.txt" || fail "the manual page does not mention $word"
 done
@@ -202,6 +207,8 @@ other=$work/other
 if DESTDIR=$other cmake --install "$build" --prefix /opt/lumora >"$work/install2.log" 2>&1; then
   check "under /opt/lumora the hack link resolves" \
     test "$(readlink -f "$other/opt/lumora/libexec/xscreensaver/lumora")" = "$(readlink -f "$other/opt/lumora/bin/lumora")"
+  check "under /opt/lumora the saver link resolves" \
+    test "$(readlink -f "$other/opt/lumora/libexec/lumora/saver_lumora")" = "$(readlink -f "$other/opt/lumora/bin/lumora")"
   check "under /opt/lumora the manual page names /opt/lumora/share/lumora" \
     sh -c "zcat '$other/opt/lumora/share/man/man1/lumora.1.gz' | grep -q '/opt/lumora/share/lumora/'"
 else
@@ -301,6 +308,7 @@ else
     grep -q " $path\$" <<<"$contents" || fail "the package has no $path"
   done
   check "the hack link is in the package, relative" grep -q ' ./usr/libexec/xscreensaver/lumora -> ../../bin/lumora$' <<<"$contents"
+  check "the saver link is in the package, relative" grep -q ' ./usr/libexec/lumora/saver_lumora -> ../../bin/lumora$' <<<"$contents"
   check "every file belongs to root" test "$(awk '{print $2}' <<<"$contents" | sort -u)" = "root/root"
   check "the program is 0755" grep -q '^-rwxr-xr-x root/root .* ./usr/bin/lumora$' <<<"$contents"
   mkdir -p "$work/unpacked"
@@ -352,6 +360,7 @@ else
     fi
     check "/usr/bin/lumora is gone" test ! -e /usr/bin/lumora
     check "the hack link is gone" test ! -e /usr/libexec/xscreensaver/lumora -a ! -L /usr/libexec/xscreensaver/lumora
+    check "the saver link is gone" test ! -e /usr/libexec/lumora -a ! -L /usr/libexec/lumora/saver_lumora
     check "the data folder is gone" test ! -e /usr/share/lumora
   fi
 fi

@@ -12,7 +12,9 @@ namespace {
 
 int g_pipe[2] = {-1, -1};
 volatile sig_atomic_t g_pending = 0;
-constexpr int kSignals[] = {SIGTERM, SIGINT, SIGHUP};
+// SIGUSR1 is how xsecurelock resets its saver: the saver ends, and xsecurelock starts it again.
+constexpr int kSignals[] = {SIGTERM, SIGINT, SIGHUP, SIGUSR1};
+unsigned g_endWithinSeconds = 0;
 
 void onSignalCaught(int sig) {
     if (g_pending) {
@@ -22,13 +24,17 @@ void onSignalCaught(int sig) {
         return;
     }
     g_pending = 1;
+    // Whatever keeps the user-interface thread from handling it (an X server that never answers a
+    // request), the process is gone soon after.
+    if (g_endWithinSeconds) ::alarm(g_endWithinSeconds);
     const char byte = char(sig);
     [[maybe_unused]] const ssize_t n = ::write(g_pipe[1], &byte, 1);
 }
 
 } // namespace
 
-void endOnSignals(std::function<void()> onSignal) {
+void endOnSignals(std::function<void()> onSignal, unsigned endWithinSeconds) {
+    g_endWithinSeconds = endWithinSeconds;
     if (g_pipe[0] < 0) {
         if (::pipe2(g_pipe, O_CLOEXEC | O_NONBLOCK) != 0) return;
     }
@@ -45,6 +51,7 @@ void endOnSignals(std::function<void()> onSignal) {
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
     for (int sig : kSignals) ::sigaction(sig, &action, nullptr);
+    ::signal(SIGALRM, SIG_DFL);
 }
 
 } // namespace platform

@@ -45,6 +45,10 @@ bool X11PreviewHost::isWindow(int64_t window) {
     if (!isWindowId(window)) return false;
     xcb_connection_t* c = connection();
     if (!c) return false;
+    // The server hands a client that has gone the numbers of its windows to the next one to come: a
+    // number of this program's own is a host window that is gone, now naming one of the program's.
+    const xcb_setup_t* setup = xcb_get_setup(c);
+    if ((uint32_t(window) & ~setup->resource_id_mask) == setup->resource_id_base) return false;
     // An error comes back with the reply, so a bad id is neither printed nor fatal.
     xcb_generic_error_t* error = nullptr;
     auto* reply =

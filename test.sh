@@ -30,7 +30,8 @@ if [ "$mode" = plain ]; then
   build_dir=build
 else
   # The packages setup.sh installs, checked without building build/: only a missing one runs it in full.
-  eval "$(sed -n '/^packages=(/,/)/p' scripts/setup.sh)"
+  eval "$(sed -n '/^run_packages=(/,/)/p;/^test_packages=(/,/)/p' scripts/setup.sh)"
+  packages=("${run_packages[@]}" "${test_packages[@]}")
   for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || { scripts/setup.sh; break; }
   done

@@ -1,17 +1,25 @@
 #!/usr/bin/env bash
-# Installs what Lumora needs on Debian 12 and builds it into build/.
+# Installs what Lumora needs on Debian 12 and builds it into build/: with --run only what building
+# and running it need, otherwise what the tests need too.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-packages=(cmake ninja-build g++ pkg-config qt6-base-dev libmpv-dev libxcb1-dev
-          googletest libgtest-dev ffmpeg xvfb xdotool x11-utils libxcb-xfixes0-dev
-          clang libclang-rt-dev xdg-user-dirs desktop-file-utils
-          xscreensaver xprintidle x11-xserver-utils xserver-xorg-core xserver-xorg-video-dummy
-          librsvg2-bin gzip dpkg-dev file lintian libxml2-utils man-db groff-base
-          imagemagick x11-apps libgl1-mesa-dri libglx-mesa0 libxcb-shm0-dev libxcb-dpms0-dev libxtst-dev
-          openbox picom xfwm4 tint2 marco mate-settings-daemon-common xterm dbus-daemon
-          qt6-wayland qt6-wayland-dev qt6-base-private-dev libwayland-dev wayland-protocols
-          sway swayidle grim wtype dbus-x11 xsecurelock)
+# What building and running the screen saver need.
+run_packages=(cmake ninja-build g++ pkg-config qt6-base-dev libmpv-dev libxcb1-dev libxcb-shm0-dev
+              libxcb-dpms0-dev ffmpeg xdg-user-dirs gzip libgl1-mesa-dri libglx-mesa0
+              qt6-wayland qt6-wayland-dev qt6-base-private-dev libwayland-dev wayland-protocols)
+# What the tests, the benchmarks and the package's checks need besides: the X servers, desktops,
+# lockers and tools they run the program under.
+test_packages=(googletest libgtest-dev xvfb xdotool x11-utils libxcb-xfixes0-dev
+               clang libclang-rt-dev desktop-file-utils
+               xscreensaver xprintidle x11-xserver-utils xserver-xorg-core xserver-xorg-video-dummy
+               librsvg2-bin dpkg-dev file lintian libxml2-utils man-db groff-base
+               imagemagick x11-apps libxtst-dev
+               openbox picom xfwm4 tint2 marco mate-settings-daemon-common xterm dbus-daemon
+               sway swayidle grim wtype dbus-x11 xsecurelock)
+# --run (./run.sh): only what running needs; the tests are then not built.
+packages=("${run_packages[@]}")
+[ "${1:-}" = --run ] || packages+=("${test_packages[@]}")
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

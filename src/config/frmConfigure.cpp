@@ -232,8 +232,9 @@ void frmConfigure::Form_Load() {
     reserveRunTimeWidths();
 
     layout()->activate();
-    // As small as its contents allow: it fits a 1280 x 1024 screen even at double scale.
-    resize(minimumSizeHint());
+    // As small as its contents allow: it fits a 1280 x 1024 screen even at double scale. Fixed, so
+    // that tiling compositors float it at this size rather than stretch it over the output.
+    setFixedSize(minimumSizeHint());
     centreOnScreen();
     // The first control that takes the focus, as a dialog of its kind starts.
     for (QWidget* w = optAbsoluteFullScreenVideo; w; w = w->nextInFocusChain()) {

@@ -35,7 +35,8 @@ QLabel* centredLine(QLabel* label, const char* name, int top, int height) {
 
 frmCredits::frmCredits() : BoxedForm(QStringLiteral("frmCredits")) {
     setWindowTitle(QStringLiteral("About Lumora"));
-    resize(twipsToPixels(kFormWidth), twipsToPixels(4620));
+    // Fixed, so that tiling compositors float it at its own size.
+    setFixedSize(twipsToPixels(kFormWidth), twipsToPixels(4620));
 
     Image1 = new QLabel(this);
     Image1->setObjectName(QStringLiteral("Image1"));

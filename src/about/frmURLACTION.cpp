@@ -30,7 +30,8 @@ QRect twipsRect(int left, int top, int width, int height) {
 
 frmURLACTION::frmURLACTION() : BoxedForm(QStringLiteral("frmURLACTION")) {
     setWindowTitle(QStringLiteral("Lumora - Visit Our Website"));
-    resize(twipsToPixels(6600), twipsToPixels(3000));
+    // Fixed, so that tiling compositors float it at its own size.
+    setFixedSize(twipsToPixels(6600), twipsToPixels(3000));
 
     Image1 = new QLabel(this);
     Image1->setObjectName(QStringLiteral("Image1"));

@@ -96,7 +96,7 @@ void frmConfigure::connectHandlers() {
                 {Qt::Key_H, lblHelp, mnuHelpDocument}};
     for (const auto& k : keys) {
         auto* s = new QShortcut(QKeySequence(Qt::ALT | k.key), this);
-        connect(s, &QShortcut::activated, this, [this, k] { popUpUnder(k.label, k.menu); });
+        connect(s, &QShortcut::activated, this, [this, k] { popUpUnder(k.label, k.menu, true); });
     }
     // Enter presses the focused button, or else the default one; Esc cancels.
     for (Qt::Key key : {Qt::Key_Return, Qt::Key_Enter}) {
@@ -232,8 +232,9 @@ void frmConfigure::Form_Load() {
     reserveRunTimeWidths();
 
     layout()->activate();
-    // As small as its contents allow: it fits a 1280 x 1024 screen even at double scale.
-    resize(minimumSizeHint());
+    // As small as its contents allow: it fits a 1280 x 1024 screen even at double scale. Fixed, so
+    // that tiling compositors float it at this size rather than stretch it over the output.
+    setFixedSize(minimumSizeHint());
     centreOnScreen();
     // The first control that takes the focus, as a dialog of its kind starts.
     for (QWidget* w = optAbsoluteFullScreenVideo; w; w = w->nextInFocusChain()) {
@@ -380,29 +381,31 @@ void frmConfigure::Form_Terminate() {
 }
 
 // ---- The label strip ----
+// A title opens its menu below itself, as a menu bar does, whether clicked or
+// reached with Alt+key; only the keyboard highlights the first item.
 
-void frmConfigure::lblFile_MouseDown(Qt::MouseButton button, QPoint globalPos) {
-    if (button == Qt::LeftButton) runtime::popUpMenu(mnuFile, globalPos);
+void frmConfigure::lblFile_MouseDown(Qt::MouseButton button, QPoint) {
+    if (button == Qt::LeftButton) popUpUnder(lblFile, mnuFile, false);
 }
-void frmConfigure::lblSoundControl_MouseDown(Qt::MouseButton button, QPoint globalPos) {
-    if (button == Qt::LeftButton) runtime::popUpMenu(mnuSoundControls, globalPos);
+void frmConfigure::lblSoundControl_MouseDown(Qt::MouseButton button, QPoint) {
+    if (button == Qt::LeftButton) popUpUnder(lblSoundControl, mnuSoundControls, false);
 }
-void frmConfigure::lblMouse_MouseDown(Qt::MouseButton button, QPoint globalPos) {
-    if (button == Qt::LeftButton) runtime::popUpMenu(mnuMouseSensitivity, globalPos);
+void frmConfigure::lblMouse_MouseDown(Qt::MouseButton button, QPoint) {
+    if (button == Qt::LeftButton) popUpUnder(lblMouse, mnuMouseSensitivity, false);
 }
-void frmConfigure::lblMonitors_MouseDown(Qt::MouseButton button, QPoint globalPos) {
-    if (button == Qt::LeftButton) runtime::popUpMenu(mnuMonitors, globalPos);
+void frmConfigure::lblMonitors_MouseDown(Qt::MouseButton button, QPoint) {
+    if (button == Qt::LeftButton) popUpUnder(lblMonitors, mnuMonitors, false);
 }
-void frmConfigure::lblBackColor_MouseDown(Qt::MouseButton button, QPoint globalPos) {
-    if (button == Qt::LeftButton) runtime::popUpMenu(mnuColorControls, globalPos);
+void frmConfigure::lblBackColor_MouseDown(Qt::MouseButton button, QPoint) {
+    if (button == Qt::LeftButton) popUpUnder(lblBackColor, mnuColorControls, false);
 }
-void frmConfigure::lblHelp_MouseDown(Qt::MouseButton button, QPoint globalPos) {
-    if (button == Qt::LeftButton) runtime::popUpMenu(mnuHelpDocument, globalPos);
+void frmConfigure::lblHelp_MouseDown(Qt::MouseButton button, QPoint) {
+    if (button == Qt::LeftButton) popUpUnder(lblHelp, mnuHelpDocument, false);
 }
 
-void frmConfigure::popUpUnder(runtime::ClickLabel* label, QMenu* menu) {
+void frmConfigure::popUpUnder(runtime::ClickLabel* label, QMenu* menu, bool highlightFirst) {
     runtime::popUpMenu(menu, label->mapToGlobal(QPoint(0, label->height())));
-    if (!menu->actions().isEmpty()) menu->setActiveAction(menu->actions().first());
+    if (highlightFirst && !menu->actions().isEmpty()) menu->setActiveAction(menu->actions().first());
 }
 
 // ---- Help ----

@@ -103,7 +103,7 @@ private:
     void setFireGradientWidth(int twips);
     void applySecondsDisplay();
     void reserveRunTimeWidths();
-    void popUpUnder(runtime::ClickLabel* label, QMenu* menu);
+    void popUpUnder(runtime::ClickLabel* label, QMenu* menu, bool highlightFirst);
     void showModalForm(const QString& name);
     // Runs the writes; a store that cannot be written is reported (always, or once per dialog for
     // the writes that happen by the way) and gives false.

@@ -5,6 +5,7 @@
 #include <QPainter>
 
 #include <QApplication>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPointer>
@@ -20,13 +21,66 @@ void OptionButton::nextCheckState() {
     setChecked(true);
 }
 
+void OptionButton::keyPressEvent(QKeyEvent* event) {
+    int step = 0;
+    switch (event->key()) {
+    case Qt::Key_Up:
+    case Qt::Key_Left:
+        step = -1;
+        break;
+    case Qt::Key_Down:
+    case Qt::Key_Right:
+        step = 1;
+        break;
+    default:
+        break;
+    }
+    if (!m_group || step == 0 || event->modifiers() & ~Qt::KeypadModifier) {
+        QRadioButton::keyPressEvent(event);
+        return;
+    }
+    // Within a group the arrows select, as they do in any desktop's option groups; the focus
+    // goes along so that Tab leaves from the new choice.
+    if (OptionButton* next = m_group->neighbour(this, step)) {
+        next->setFocus(Qt::OtherFocusReason);
+        next->click();
+    }
+    event->accept();
+}
+
 void OptionGroup::add(OptionButton* option) {
     m_options << option;
+    if (m_oneTabStop) option->m_group = this;
     connect(option, &QAbstractButton::toggled, this, [this, option](bool on) {
-        if (!on) return;
-        for (OptionButton* other : m_options)
-            if (other != option && other->isChecked()) other->setChecked(false);
+        if (on)
+            for (OptionButton* other : m_options)
+                if (other != option && other->isChecked()) other->setChecked(false);
+        if (m_oneTabStop) settleTabStop();
     });
+    connect(option, &QObject::destroyed, this, [this, option] { m_options.removeAll(option); });
+    if (m_oneTabStop) settleTabStop();
+}
+
+void OptionGroup::settleTabStop() {
+    OptionButton* stop = selected();
+    if (!stop && !m_options.isEmpty()) stop = m_options.first();
+    for (OptionButton* o : m_options) {
+        const Qt::FocusPolicy policy =
+            o == stop ? Qt::FocusPolicy(o->focusPolicy() | Qt::TabFocus)
+                      : Qt::FocusPolicy(o->focusPolicy() & ~Qt::TabFocus);
+        o->setFocusPolicy(policy);
+    }
+}
+
+OptionButton* OptionGroup::neighbour(OptionButton* from, int step) const {
+    const qsizetype n = m_options.size();
+    const qsizetype at = m_options.indexOf(from);
+    if (at < 0) return nullptr;
+    for (qsizetype k = 1; k < n; ++k) {
+        OptionButton* o = m_options[((at + step * k) % n + n) % n];
+        if (o->isVisible() && o->isEnabled()) return o;
+    }
+    return nullptr;
 }
 
 OptionButton* OptionGroup::selected() const {

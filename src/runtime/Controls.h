@@ -11,6 +11,8 @@ namespace runtime {
 
 // An option button: a click selects it, and a selected one stays selected when clicked again.
 // Exclusivity comes from its OptionGroup, which lets a group start with none selected.
+class OptionGroup;
+
 class OptionButton : public QRadioButton {
     Q_OBJECT
 public:
@@ -18,6 +20,11 @@ public:
 
 protected:
     void nextCheckState() override;
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    friend class OptionGroup;
+    OptionGroup* m_group = nullptr;
 };
 
 // Options of which at most one is selected. Selecting one, by the user or from code, clears the
@@ -26,12 +33,20 @@ class OptionGroup : public QObject {
     Q_OBJECT
 public:
     explicit OptionGroup(QObject* parent = nullptr) : QObject(parent) {}
+    // Makes the group one Tab stop, the selected option (or the first while none is), with the
+    // arrow keys moving the selection within it. Call before adding the options.
+    void setOneTabStop() { m_oneTabStop = true; }
     // Connect an option's handlers after adding it, so that they see the group already settled.
     void add(OptionButton* option);
     OptionButton* selected() const;
 
 private:
+    friend class OptionButton;
+    void settleTabStop();
+    // The usable option `step` places on from `from`, going round; null when there is none.
+    OptionButton* neighbour(OptionButton* from, int step) const;
     QList<OptionButton*> m_options;
+    bool m_oneTabStop = false;
 };
 
 // Connects `handler` to the option's selection, the way an option's click event runs: whenever it

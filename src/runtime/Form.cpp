@@ -144,6 +144,9 @@ private:
 void Form::CloseWithShrink() {
     if (m_shrinking || !m_loaded) return;
     m_shrinking = true;
+    // A form of fixed size must be let go of its size, or it could not shrink.
+    setMinimumSize(0, 0);
+    setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
     QPointer<Form> self(this);
     auto stillHere = [&] { return self && m_loaded; };
     std::unique_ptr<ShrinkStandIn> standIn;

@@ -92,8 +92,6 @@ void SmallDialog::setDialogButtons(QPushButton* ok, QPushButton* cancel) {
 
 void SmallDialog::closeWithShrink() {
     if (isShrinking()) return;
-    setMinimumSize(0, 0);
-    setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
     CloseWithShrink();
 }
 

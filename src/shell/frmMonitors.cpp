@@ -49,6 +49,7 @@ frmMonitors::frmMonitors() : SmallDialog(QStringLiteral("frmMonitors"), QStringL
     setTabOrder(Command2, Command1);
 
     monitorOptions = new runtime::OptionGroup(this);
+    monitorOptions->setOneTabStop();
     for (runtime::OptionButton* o : {optPrimaryMonitor, optSameOnEvery, optEachItsOwn})
         monitorOptions->add(o);
 

@@ -111,6 +111,7 @@ frmMouseSensitivity::frmMouseSensitivity()
 
     // The group settles which option is selected before an option's own handler runs.
     ignoreOptions = new runtime::OptionGroup(this);
+    ignoreOptions->setOneTabStop();
     ignoreOptions->add(optYesIgnoreMouseMovement);
     ignoreOptions->add(optDoNotIgnoreMouseMovement);
 

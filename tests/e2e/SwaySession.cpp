@@ -26,6 +26,17 @@ void collectTitles(const QJsonObject& node, bool floatingOnly, QStringList& titl
             collectTitles(child.toObject(), floatingOnly, titles);
 }
 
+QJsonObject findWindow(const QJsonObject& node, const QString& title) {
+    if (node.contains(QStringLiteral("app_id")) && node.value(QStringLiteral("name")).toString() == title)
+        return node;
+    for (const char* key : {"nodes", "floating_nodes"})
+        for (const QJsonValue& child : node.value(QLatin1String(key)).toArray()) {
+            const QJsonObject found = findWindow(child.toObject(), title);
+            if (!found.isEmpty()) return found;
+        }
+    return {};
+}
+
 } // namespace
 
 SwaySession& SwaySession::instance() {
@@ -196,6 +207,13 @@ QStringList SwaySession::windowTitles(bool floatingOnly) const {
     QStringList titles;
     collectTitles(QJsonDocument::fromJson(json).object(), floatingOnly, titles);
     return titles;
+}
+
+QJsonObject SwaySession::window(const QString& title) const {
+    QByteArray json;
+    run({QStringLiteral("swaymsg"), QStringLiteral("-r"), QStringLiteral("-t"), QStringLiteral("get_tree")},
+        &json);
+    return findWindow(QJsonDocument::fromJson(json).object(), title);
 }
 
 // The virtual pointer is a new device: programs get a pointer for it only once the seat tells them,

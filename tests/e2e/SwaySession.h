@@ -1,6 +1,7 @@
 #pragma once
 #include <QImage>
 #include <QJsonArray>
+#include <QJsonObject>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QString>
@@ -51,6 +52,8 @@ public:
     // The titles of the windows sway manages (layer surfaces are none of them); only those it lets
     // float over the others, as dialogs do, with floatingOnly.
     QStringList windowTitles(bool floatingOnly = false) const;
+    // sway's node of the window with this title (get_tree); empty when there is none.
+    QJsonObject window(const QString& title) const;
     // Moves the pointer and clicks through the tests' virtual-pointer client; true when it ran.
     bool pointer(const QStringList& steps) const;
     // Moves the pointer down 3 pixels and keeps the device for ms milliseconds, so the pointer shows.

@@ -136,7 +136,7 @@ TEST_F(ConfigureEndToEnd, MenusOpenFromTheKeyboardAndTheirDialogsShow) {
     keys({"Escape"});
     ASSERT_TRUE(waitGone(QStringLiteral("Sound Control")));
 
-    // Monitors: the keyboard starts on the primary monitor; two tabs on is each its own item.
+    // Monitors: the keyboard starts on the primary monitor.
     pointAt(dialog.center().x(), dialog.top() + 60);
     keys({"alt+n", "Return"});
     ASSERT_TRUE(waitDrawn(QStringLiteral("Monitors")).isValid());
@@ -144,7 +144,8 @@ TEST_F(ConfigureEndToEnd, MenusOpenFromTheKeyboardAndTheirDialogsShow) {
     shot(QStringLiteral("monitors"));
     x().xdotool({"mousemove", QString::number(windowNamed("Monitors").center().x()),
                  QString::number(windowNamed("Monitors").center().y())});
-    keys({"Tab", "Tab", "space", "Return"});
+    // The choices are one stop and the arrows move the choice: from the primary monitor, Each.
+    keys({"Down", "Down", "Return"});
     ASSERT_TRUE(waitGone(QStringLiteral("Monitors")));
     ASSERT_GE(waitUntil([&] { return settings(run).contains("EveryMonitor"); }, 3000), 0);
     EXPECT_EQ(settings(run).value("EveryMonitor"), QStringLiteral("Each"));
@@ -462,8 +463,9 @@ TEST_F(ConfigureEndToEnd, TipsChecksAndTheWindowsTheButtonsOpenShowOnScreen) {
 TEST_F(ConfigureEndToEnd, MouseSensitivityChangesFromTheKeyboardAlone) {
     const QString mouse = QStringLiteral("Mouse Sensitivity Control");
     // The controls Tab goes through, in order, and where they are in the dialog.
-    const QStringList stops = {"hscMouseSensitivity", "txtMouseSensitivity", "optYesIgnoreMouseMovement",
-                               "optDoNotIgnoreMouseMovement", "Command2", "Command1"};
+    // The Yes/No pair is one stop, the option selected.
+    const QStringList stops = {"hscMouseSensitivity", "txtMouseSensitivity", "optDoNotIgnoreMouseMovement",
+                               "Command2", "Command1"};
     QList<QRect> stopRects;
     QPoint barCentre;
     QRect boxInside;

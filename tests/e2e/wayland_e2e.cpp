@@ -204,8 +204,22 @@ TEST_F(Wayland, ConfigurationAndItsDialogsWork) {
         return e2e::waitUntil([&] { return !sway().windowTitles().contains(title); }, 5000) >= 0;
     };
     m_run.start(QStringLiteral("/c"));
-    // The splash goes by itself.
-    ASSERT_TRUE(shown(dialog)) << m_run.errors().toStdString();
+    // The splash goes by itself; the dialog floats at its own size, not tiled over the output.
+    ASSERT_TRUE(shown(dialog, true)) << m_run.errors().toStdString()
+                                     << sway().windowTitles().join(u',').toStdString();
+    {
+        const QJsonObject node = sway().window(dialog);
+        const QJsonObject shownRect = node.value(QStringLiteral("window_rect")).toObject();
+        const QJsonObject ownRect = node.value(QStringLiteral("geometry")).toObject();
+        const QJsonObject outputRect =
+            sway().outputs().at(0).toObject().value(QStringLiteral("rect")).toObject();
+        for (const char* side : {"width", "height"}) {
+            const int shownSide = shownRect.value(QLatin1String(side)).toInt();
+            EXPECT_GT(shownSide, 100) << side;
+            EXPECT_EQ(shownSide, ownRect.value(QLatin1String(side)).toInt()) << side;
+            EXPECT_LT(shownSide, outputRect.value(QLatin1String(side)).toInt() * 3 / 4) << side;
+        }
+    }
     // The colour dialog, over the dialog rather than tiled beside it; cancelled, it writes the back colour.
     ASSERT_TRUE(
         sway().keys({QStringLiteral("-M"), QStringLiteral("alt"), QStringLiteral("l"), QStringLiteral("-m"),

@@ -240,6 +240,29 @@ TEST_F(FormTest, CloseWithShrinkOnAFormThatRefusesLeavesItLoadedAndUsable) {
     EXPECT_EQ(f->unloads, 1);
 }
 
+TEST_F(FormTest, CloseWithShrinkShrinksAFormOfFixedSize) {
+    auto* f = new ProbeForm;
+    QPointer<ProbeForm> p(f);
+    f->setFixedSize(160, 120);
+    f->Show();
+    QSize least = f->size();
+    int resizes = 0;
+    QTimer watch;
+    watch.setInterval(0);
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        if (p && p->size() != least) {
+            ++resizes;
+            least = least.boundedTo(p->size());
+        }
+    });
+    watch.start();
+    f->CloseWithShrink();
+    watch.stop();
+    EXPECT_GT(resizes, 0) << "the fixed size held the form";
+    EXPECT_LT(least.height(), 120);
+    EXPECT_FALSE(p && p->isLoaded());
+}
+
 TEST_F(FormTest, CloseWithShrinkSurvivesBeingUnloadedOrRestartedMidway) {
     // Another part of the program unloads the form while it shrinks.
     {

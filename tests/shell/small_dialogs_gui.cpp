@@ -263,8 +263,8 @@ TEST_F(MouseSensitivity, KeyboardAloneChangesTheSensitivityAndOkStoresIt) {
     }
     QStringList names;
     for (QWidget* w : stops) names << w->objectName();
-    EXPECT_EQ(names, QStringList({"hscMouseSensitivity", "txtMouseSensitivity", "optYesIgnoreMouseMovement",
-                                  "optDoNotIgnoreMouseMovement",
+    // The Yes/No pair is one stop, the option selected.
+    EXPECT_EQ(names, QStringList({"hscMouseSensitivity", "txtMouseSensitivity", "optDoNotIgnoreMouseMovement",
                                   "Command2", "Command1"}));
 
     // The bar and the default button show that they have the keyboard, though the style shows
@@ -625,9 +625,40 @@ TEST_F(Monitors, IsCentredAndShowsEveryCaptionWhole) {
     expectCentredAndWhole(kMonitors, {6345, 2895});
 }
 
-TEST_F(Monitors, TabGoesThroughTheChoicesAndButtonsShowingTheFocus) {
-    // Fresh settings: the keyboard starts on the primary monitor, which is selected.
-    EXPECT_EQ(tabStopsShowingTheFocus(kMonitors),
-              QStringList({"optPrimaryMonitor", "optSameOnEvery", "optEachItsOwn", "Command2", "Command1"}));
-    EXPECT_TRUE(selected(forms().find(kMonitors), "optPrimaryMonitor"));
+TEST_F(Monitors, TheChoicesAreOneTabStopAndTheArrowsMoveTheChoice) {
+    // Fresh settings: the keyboard starts on the primary monitor, which is selected; the group of
+    // choices is one stop.
+    EXPECT_EQ(tabStopsShowingTheFocus(kMonitors), QStringList({"optPrimaryMonitor", "Command2", "Command1"}));
+    QWidget* f = forms().find(kMonitors);
+    EXPECT_TRUE(selected(f, "optPrimaryMonitor"));
+
+    auto* primary = control<QWidget>(f, "optPrimaryMonitor");
+    primary->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(primary, Qt::Key_Down);
+    EXPECT_EQ(selectedOptions(f), QStringList{"optSameOnEvery"});
+    EXPECT_EQ(QApplication::focusWidget()->objectName(), QStringLiteral("optSameOnEvery"));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Right);
+    EXPECT_EQ(selectedOptions(f), QStringList{"optEachItsOwn"});
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
+    EXPECT_EQ(selectedOptions(f), QStringList{"optPrimaryMonitor"}) << "the arrows go round";
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Up);
+    EXPECT_EQ(selectedOptions(f), QStringList{"optEachItsOwn"});
+
+    // The stop follows the choice, both ways round.
+    QStringList forward;
+    for (int i = 0; i < 3; ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        forward << QApplication::focusWidget()->objectName();
+    }
+    EXPECT_EQ(forward, QStringList({"Command2", "Command1", "optEachItsOwn"}));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab, Qt::ShiftModifier);
+    EXPECT_EQ(QApplication::focusWidget()->objectName(), QStringLiteral("Command1"));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab, Qt::ShiftModifier);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab, Qt::ShiftModifier);
+    EXPECT_EQ(QApplication::focusWidget()->objectName(), QStringLiteral("optEachItsOwn"));
+
+    // OK stores the choice the arrows made.
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    ASSERT_TRUE(closed(kMonitors));
+    EXPECT_EQ(fileText(), QByteArray("[lumora]\nEveryMonitor=Each\n"));
 }

@@ -318,6 +318,18 @@ bool PlayerForm::settleMediaPath() {
 }
 
 void PlayerForm::startPlaying() {
+    // With no file stored, a play list with entries plays its own from the first item on: the user
+    // never chose the default clip. In order it starts where it does after a stored file; at random
+    // the pick made at load stands.
+    bool listFirst = false;
+    skipOnError([&] { listFirst = !singleFileMode && currentMediaPath != startUpFileName && playList().count() > 0; });
+    if (listFirst) {
+        withPlayer([&](MediaPlayer& p) { p.setLooping(false); });
+        skipOnError([&] {
+            if (!settings::read(settings::Key::PlayInRandomOrder)) PlayNextInOrder(*this);
+        });
+        return;
+    }
     withPlayer([&](MediaPlayer& p) {
         p.setLooping(singleFileMode);
         p.setURL(currentMediaPath);

@@ -154,7 +154,8 @@ protected:
     // nothing to play at all (the missing-media message has then been shown).
     bool settleMediaPath();
     bool endedForMissingMedia() const { return m_missingMedia; }
-    // Plays the current media path; in play-list mode a stored file gives way to the play list.
+    // Plays the current media path; in play-list mode a stored file gives way to the play list, and
+    // with none stored a list with entries plays them from the start.
     void startPlaying();
     // The first steps of every unload: the pointer back and the running flag off.
     void leaveScreenSaver();

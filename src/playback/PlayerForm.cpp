@@ -66,6 +66,18 @@ QList<PlayerForm*> PlayerForm::runForms() {
     return forms;
 }
 
+std::pair<int, int> PlayerForm::placeInRun() {
+    PlayerForm* lead = m_isCompanion ? m_lead.data() : this;
+    if (!lead) return {0, 1};
+    int place = 0, monitors = 1;
+    for (const QPointer<PlayerForm>& c : std::as_const(lead->m_companions)) {
+        if (!c || c->isUnloading()) continue;
+        if (c.data() == this) place = monitors;
+        ++monitors;
+    }
+    return {place, monitors};
+}
+
 QRect PlayerForm::monitorGeometry() const {
     if (!m_isCompanion) return QRect(runtime::screenOrigin(), screenSizeInPixels());
     return m_monitor ? m_monitor->geometry() : geometry();

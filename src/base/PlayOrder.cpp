@@ -30,6 +30,11 @@ int16_t positionNotShown(int16_t position, const QStringList& entries, const QSt
     return position;
 }
 
+int spreadOffset(int place, int monitors, int count) {
+    if (monitors < 2 || count <= 0 || place <= 0) return 0;
+    return int(int64_t(place % monitors) * count / monitors);
+}
+
 int randomIndexAvoiding(const QStringList& entries, const QStringList& shown, const QString& notToRepeat,
                         float draw) {
     if (entries.isEmpty()) return -1;

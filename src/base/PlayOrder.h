@@ -19,6 +19,11 @@ bool anotherEntryThan(const QStringList& entries, const QString& played);
 // cannot be had (every entry shown, or nothing shown elsewhere).
 int16_t positionNotShown(int16_t position, const QStringList& entries, const QStringList& shown);
 
+// Where the monitor at `place` (0 the first) of `monitors` starts in a list of `count` entries, as
+// an offset from the first monitor's start: the starts spread evenly over the list, about
+// count / monitors apart. 0 for the first monitor and when there is nothing to spread.
+int spreadOffset(int place, int monitors, int count);
+
 // With other monitors showing `shown` (at random): an index whose entry none of them shows and is
 // not `notToRepeat`; failing that, one none of them shows; then one other than `notToRepeat`; then
 // any. `draw`, in [0, 1), chooses among them. -1 for an empty list.

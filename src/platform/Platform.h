@@ -192,6 +192,8 @@ public:
     // The root window of the screen, where a screen-saver daemon that names no window means the
     // program to draw; 0 when there is none.
     virtual int64_t rootWindow() { return 0; }
+    // Where the window's top-left corner lies on the root window; none when that cannot be had.
+    virtual std::optional<QPoint> originOnRoot(int64_t /*window*/) { return std::nullopt; }
     // Takes the picture out of the host and back into its hidden form, alive. Raises a runtime error
     // when that fails.
     virtual void giveBack(QWidget* picture, QWidget* form) = 0;

@@ -18,6 +18,7 @@ struct Sharing {
     std::unique_ptr<SharedPicks> picks;
     // The pick last handed out to follow, published with its own time when it is played.
     std::optional<SharedPicks::Pick> following;
+    std::pair<int, int> place{0, 1};
 };
 
 Sharing& sharing() {
@@ -41,6 +42,17 @@ void sharePicksWithOtherMonitors(MonitorUse use, const QString& display) {
     if (folder.isEmpty()) return;
     s.use = use;
     s.picks = std::make_unique<SharedPicks>(QDir(folder).filePath(SharedPicks::fileName(display)));
+}
+
+void setPlaceAmongMonitors(int place, int monitors) {
+    Sharing& s = sharing();
+    if (s.use != MonitorUse::Each || monitors < 1 || place < 0 || place >= monitors) return;
+    s.place = {place, monitors};
+}
+
+std::pair<int, int> placeAmongMonitors(bool singleFileMode) {
+    if (!picksFor(singleFileMode, MonitorUse::Each)) return {0, 1};
+    return sharing().place;
 }
 
 QStringList filesShownElsewhere(bool singleFileMode) {

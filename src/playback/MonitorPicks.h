@@ -3,6 +3,7 @@
 #include <QString>
 #include <QStringList>
 #include <optional>
+#include <utility>
 
 // In a screen-saver daemon's window one copy of the program runs on each monitor. With EveryMonitor
 // Each, the copies avoid the files the others show; with Same, they play the pick one of them made.
@@ -12,6 +13,12 @@ namespace playback {
 
 // Turns the sharing on for this run, for the X display `display`; Primary turns it off.
 void sharePicksWithOtherMonitors(MonitorUse use, const QString& display);
+
+// Each: this copy's monitor is the one at `place` (0 the first) of the display's `monitors`; the
+// copies spread their starts in the play list by it. Told after the sharing is turned on.
+void setPlaceAmongMonitors(int place, int monitors);
+// Each: that place and count; {0, 1} when not told, and otherwise.
+std::pair<int, int> placeAmongMonitors(bool singleFileMode);
 
 // Each: the files the other monitors play now. Empty otherwise.
 QStringList filesShownElsewhere(bool singleFileMode);

@@ -66,6 +66,18 @@ QList<PlayerForm*> PlayerForm::runForms() {
     return forms;
 }
 
+std::pair<int, int> PlayerForm::placeInRun() {
+    PlayerForm* lead = m_isCompanion ? m_lead.data() : this;
+    if (!lead) return {0, 1};
+    int place = 0, monitors = 1;
+    for (const QPointer<PlayerForm>& c : std::as_const(lead->m_companions)) {
+        if (!c || c->isUnloading()) continue;
+        if (c.data() == this) place = monitors;
+        ++monitors;
+    }
+    return {place, monitors};
+}
+
 QRect PlayerForm::monitorGeometry() const {
     if (!m_isCompanion) return QRect(runtime::screenOrigin(), screenSizeInPixels());
     return m_monitor ? m_monitor->geometry() : geometry();
@@ -318,6 +330,18 @@ bool PlayerForm::settleMediaPath() {
 }
 
 void PlayerForm::startPlaying() {
+    // With no file stored, a play list with entries plays its own from the first item on: the user
+    // never chose the default clip. In order it starts where it does after a stored file; at random
+    // the pick made at load stands.
+    bool listFirst = false;
+    skipOnError([&] { listFirst = !singleFileMode && currentMediaPath != startUpFileName && playList().count() > 0; });
+    if (listFirst) {
+        withPlayer([&](MediaPlayer& p) { p.setLooping(false); });
+        skipOnError([&] {
+            if (!settings::read(settings::Key::PlayInRandomOrder)) PlayNextInOrder(*this);
+        });
+        return;
+    }
     withPlayer([&](MediaPlayer& p) {
         p.setLooping(singleFileMode);
         p.setURL(currentMediaPath);

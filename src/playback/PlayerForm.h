@@ -6,6 +6,7 @@
 #include <QScreen>
 #include <QTimer>
 #include <optional>
+#include <utility>
 #include "base/MonitorUse.h"
 #include "base/Movement.h"
 #include "playback/Gradient.h"
@@ -73,6 +74,11 @@ public:
     void setMonitorUse(MonitorUse use) { m_use = use; }
     // The forms of this run that draw from the one rotation: the lead and its companions.
     QList<PlayerForm*> runForms();
+    // This form's place among the run's monitors (the lead's 0, its companions' in the order they
+    // came) and how many monitors the run covers.
+    std::pair<int, int> placeInRun();
+    // In order with every monitor its own item: the form has taken its own start in the list.
+    bool spreadTaken = false;
     // What this form covers on the desktop: its monitor, or the screen as the lead sees it.
     QRect monitorGeometry() const;
     // A companion: its monitor moved or changed size.
@@ -154,7 +160,8 @@ protected:
     // nothing to play at all (the missing-media message has then been shown).
     bool settleMediaPath();
     bool endedForMissingMedia() const { return m_missingMedia; }
-    // Plays the current media path; in play-list mode a stored file gives way to the play list.
+    // Plays the current media path; in play-list mode a stored file gives way to the play list, and
+    // with none stored a list with entries plays them from the start.
     void startPlaying();
     // The first steps of every unload: the pointer back and the running flag off.
     void leaveScreenSaver();

@@ -61,6 +61,26 @@ qsizetype followPickElsewhere(PlayerForm& form) {
     return followed;
 }
 
+// Each, in order: every monitor walks the whole list from a start of its own, the starts spread
+// evenly over the list, so that monitors moving on together never show the same entry. Taken at the
+// form's first in-order pick.
+void takeSpreadStart(PlayerForm& form) {
+    if (form.spreadTaken) return;
+    form.spreadTaken = true;
+    const bool companion = form.isCompanion();
+    if (companion && form.monitorUse() != MonitorUse::Each) return;
+    const auto [place, monitors] = companion ? form.placeInRun() : placeAmongMonitors(form.singleFileMode);
+    const int count = playList().count();
+    const int offset = spreadOffset(place, monitors, count);
+    if (offset == 0) return;
+    // A companion goes by the entry the lead shows now, which the lead's load reached with two
+    // in-order picks, as this form's load does; a copy on another monitor by its own start, which is
+    // the first copy's as well.
+    int base = form.playListPosition;
+    if (companion && form.lead()) base = form.lead()->playListPosition - 2;
+    form.playListPosition = static_cast<int16_t>(((base + offset) % count + count) % count);
+}
+
 } // namespace
 
 void PlayNextInOrder(PlayerForm& form) {
@@ -71,8 +91,9 @@ void PlayNextInOrder(PlayerForm& form) {
         skipOnError([&] { form.Timer4->setEnabled(true); });
         return;
     }
-    // The monitors of a run take consecutive entries from one position.
-    PlayerForm& owner = form.isCompanion() && form.lead() ? *form.lead() : form;
+    // Each monitor keeps its own position in the list.
+    PlayerForm& owner = form;
+    skipOnError([&] { takeSpreadStart(form); });
     skipOnError([&] {
         owner.playListPosition = wrappedPosition(owner.playListPosition, playList().count());
     });

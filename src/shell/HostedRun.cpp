@@ -1,7 +1,10 @@
 #include <QCoreApplication>
 #include <QEvent>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QTimer>
 #include <QWindow>
+#include <algorithm>
 #include <cstdio>
 #include "platform/Platform.h"
 #include "platform/Settings.h"
@@ -52,6 +55,27 @@ QSize hostSize(int64_t host) {
     return QSize(r.right - r.left, r.bottom - r.top);
 }
 
+// Each: the copies on the other monitors spread their starts in the play list by the place of their
+// monitor among the display's, in the same order for every copy. A host that is no one monitor's
+// (one window across them all) has no place.
+void tellPlaceAmongMonitors(int64_t host, const QSize& size) {
+    const std::optional<QPoint> at = platform::preview().originOnRoot(host);
+    if (!at) return;
+    QList<QRect> monitors;
+    for (QScreen* s : QGuiApplication::screens()) monitors << s->geometry();
+    std::sort(monitors.begin(), monitors.end(), [](const QRect& a, const QRect& b) {
+        return a.x() != b.x() ? a.x() < b.x() : a.y() < b.y();
+    });
+    const QPoint centre = *at + QPoint(size.width() / 2, size.height() / 2);
+    for (int i = 0; i < monitors.size(); ++i) {
+        const QRect& m = monitors[i];
+        if (!m.contains(centre)) continue;
+        if (size.width() <= m.width() && size.height() <= m.height())
+            playback::setPlaceAmongMonitors(i, int(monitors.size()));
+        return;
+    }
+}
+
 // How often the host window is looked at: its size followed, its end noticed.
 constexpr int kHostPollMs = 200;
 
@@ -82,6 +106,7 @@ bool RunHosted(int64_t hostWindow) {
     // first one the player makes as it loads.
     const playback::MonitorUse use = playback::monitorUseFrom(settings::read(settings::Key::EveryMonitor));
     playback::sharePicksWithOtherMonitors(use, qEnvironmentVariable("DISPLAY"));
+    if (use == playback::MonitorUse::Each) tellPlaceAmongMonitors(hostWindow, size);
 
     // One player: the one /s would show on top.
     QStringList players = playerFormsToShow();

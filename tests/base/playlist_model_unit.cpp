@@ -80,6 +80,18 @@ TEST(PlayOrder, OtherMonitorsFilesAreSkippedWhileTheListHasOthers) {
     EXPECT_EQ(positionNotShown(1, list, list), 1) << "every file shown: the position stays";
     EXPECT_EQ(positionNotShown(0, {}, {QStringLiteral("a")}), 0);
 
+    using playback::spreadOffset;
+    // m monitors over n entries start about n / m apart.
+    EXPECT_EQ(spreadOffset(1, 2, 4), 2);
+    EXPECT_EQ(spreadOffset(1, 3, 6), 2);
+    EXPECT_EQ(spreadOffset(2, 3, 6), 4);
+    EXPECT_EQ(spreadOffset(1, 2, 3), 1);
+    EXPECT_EQ(spreadOffset(3, 4, 2), 1) << "more monitors than entries: they share starts";
+    EXPECT_EQ(spreadOffset(0, 2, 4), 0) << "the first monitor starts where it always does";
+    EXPECT_EQ(spreadOffset(1, 1, 4), 0);
+    EXPECT_EQ(spreadOffset(1, 2, 0), 0) << "an empty list";
+    EXPECT_EQ(spreadOffset(-1, 2, 4), 0);
+
     using playback::randomIndexAvoiding;
     const QString b = QStringLiteral("b");
     for (float draw : {0.0f, 0.5f, 0.99f}) {

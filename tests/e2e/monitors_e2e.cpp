@@ -445,6 +445,57 @@ TEST_F(TwoMonitors, EachMonitorPlaysItsOwnItemFullScreenAndFloating) {
     }
 }
 
+// Each, in order, with four colours in the play list: every monitor walks the whole list in list
+// order from a start of its own half a list apart, so over two rounds each monitor shows all four
+// and the two seldom show the same colour at once.
+TEST_F(TwoMonitors, EachInOrderWalksTheWholeListOnEveryMonitorFromSpreadStarts) {
+    ASSERT_TRUE(x().xdotool({"mousemove", "640", "512"}));
+    ProgramRun run;
+    const QStringList colours{QStringLiteral("red"), QStringLiteral("green"), QStringLiteral("blue"),
+                              QStringLiteral("white")};
+    QStringList entries;
+    for (const QString& c : colours) {
+        entries << e2e::makeColourClip(run.mediaFolder() + QStringLiteral("/list-%1.mp4").arg(c), {c}, 2);
+        ASSERT_FALSE(entries.last().isEmpty());
+    }
+    run.writePlayList(entries);
+    QProcess& p = startSaver(run, bothMonitorsSettings({QStringLiteral("Each"), true, true}) +
+                                      QStringList{QStringLiteral("BackDropColor=0"), QStringLiteral("GradOn=0"),
+                                                  QStringLiteral("PlayInRandomOrder=False")});
+    // Each monitor's colours in the order they came, and how often both showed one colour.
+    QStringList seen[2];
+    int samples = 0, same = 0;
+    QElapsedTimer t;
+    t.start();
+    // Two rounds of four 2 s items, and the time the first takes to come.
+    while (t.elapsed() < 20000 && p.state() == QProcess::Running) {
+        const QString now[2] = {e2e::colourName(x().pixel(kWidth / 2, kHeight / 2)),
+                                e2e::colourName(x().pixel(kWidth + kWidth / 2, kHeight / 2))};
+        for (int m = 0; m < 2; ++m)
+            if (colours.contains(now[m]) && (seen[m].isEmpty() || seen[m].last() != now[m])) seen[m] << now[m];
+        if (colours.contains(now[0]) && colours.contains(now[1])) {
+            ++samples;
+            if (now[0] == now[1]) ++same;
+        }
+        QThread::msleep(50);
+    }
+    for (int m = 0; m < 2; ++m) {
+        SCOPED_TRACE(m == 0 ? "left" : "right");
+        const std::string shown = seen[m].join(u' ').toStdString();
+        for (const QString& c : colours) EXPECT_TRUE(seen[m].contains(c)) << c.toStdString() << " never came: " << shown;
+        // From each colour to the one after it in the list.
+        int forward = 0;
+        for (int i = 1; i < seen[m].size(); ++i)
+            if (colours.indexOf(seen[m][i]) == (colours.indexOf(seen[m][i - 1]) + 1) % colours.size()) ++forward;
+        EXPECT_GE(forward, int(seen[m].size()) - 2) << "not in list order: " << shown;
+    }
+    EXPECT_GT(samples, 100);
+    EXPECT_LE(same * 10, samples) << same << " of " << samples << " looks showed one colour on both monitors";
+    x().xdotool({"key", "space"});
+    EXPECT_GE(run.waitForEnd(3000), 0);
+    EXPECT_EQ(p.exitCode(), 0);
+}
+
 // The players of every monitor rest while every monitor is off, as told through the test's power
 // file, each monitor's own one floating with its own item, and all go on when a monitor is on again.
 TEST_F(TwoMonitors, WithEveryMonitorOffThePlayerOfEachMonitorRestsAndGoesOn) {

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QSet>
 #include <QThread>
@@ -289,6 +290,39 @@ TEST_F(EndToEnd, PlayListInOrderShowsTheEntriesInRotationOrder) {
     x().xdotool({QStringLiteral("key"), QStringLiteral("Escape")});
     EXPECT_GE(run.waitForEnd(3000), 0);
     EXPECT_EQ(run.process().exitCode(), 0);
+}
+
+// Play-list mode on fresh settings (no single file stored): the play list plays from the first
+// item on, in order and at random; the default clip (green here) never shows.
+TEST_F(EndToEnd, PlayListWithNoFileStoredStartsWithAnEntryNeverTheDefaultClip) {
+    ProgramRun run;
+    QDir().mkpath(run.programFolder() + QStringLiteral("/data"));
+    ASSERT_FALSE(e2e::makeColourClip(run.programFolder() + QStringLiteral("/data/lumora.mpg"),
+                                     {QStringLiteral("green")}, 8.0)
+                     .isEmpty());
+    const QStringList colours{QStringLiteral("red"), QStringLiteral("blue")};
+    QStringList entries;
+    for (const QString& c : colours) {
+        entries << e2e::makeColourClip(run.mediaFolder() + QStringLiteral("/%1.mpg").arg(c), {c}, 3.0);
+        ASSERT_FALSE(entries.last().isEmpty());
+    }
+    run.writePlayList(entries);
+    for (const char* random : {"False", "True"}) {
+        SCOPED_TRACE(random);
+        run.writeSettings({QStringLiteral("AbsoluteFullScreenDisplayMode=True"),
+                           QStringLiteral("OneEighthScreenDisplayMode=False"), QStringLiteral("GradOn=0"),
+                           QStringLiteral("PlaySingleFile=False"), QStringLiteral("PlayMultipleFiles=True"),
+                           QStringLiteral("PlayInRandomOrder=") + QString::fromLatin1(random)});
+        run.start(QStringLiteral("/s"));
+        const QStringList seen = coloursSeen(run, colours + QStringList{QStringLiteral("green")}, 1, 8000);
+        ASSERT_EQ(seen.size(), 1) << "nothing shown";
+        EXPECT_TRUE(colours.contains(seen.first())) << "first shown: " << seen.first().toStdString();
+        // In order it starts where it does after a stored file: the second entry.
+        if (QLatin1String(random) == QLatin1String("False")) {
+            EXPECT_EQ(seen.first(), QStringLiteral("blue"));
+        }
+        expectAKeyEndsIt(run);
+    }
 }
 
 TEST_F(EndToEnd, BadInputNeverCrashes) {

@@ -66,17 +66,35 @@ TEST_F(FullScreenPlayer, AnItemPlayedThroughIsFollowedAtOnceButNeverInABusyLoop)
     EXPECT_EQ(player()->URL(), kEntries[0]);
 }
 
-TEST_F(FullScreenPlayer, InOrderWithoutStoredFilePlaysDefaultMediaFirst) {
+TEST_F(FullScreenPlayer, InOrderWithoutStoredFileStartsAtTheSecondEntryNeverTheDefaultClip) {
     writePlayList(kEntries);
     playListMode(false);
     auto* f = start();
     ASSERT_TRUE(f);
-    EXPECT_EQ(player()->URL(), defaultMediaPath());
-    endItem(f);
     EXPECT_EQ(player()->URL(), kEntries[1]);
+    EXPECT_FALSE(player()->urls.contains(defaultMediaPath()));
+    EXPECT_FALSE(player()->looping);
     endItem(f);
+    EXPECT_EQ(player()->URL(), kEntries[2]);
     endItem(f);
     EXPECT_EQ(player()->URL(), kEntries[0]);
+}
+
+TEST_F(FullScreenPlayer, RandomWithoutStoredFileKeepsTheRandomPickNeverTheDefaultClip) {
+    writePlayList(kEntries);
+    playListMode(true);
+    auto* f = start();
+    ASSERT_TRUE(f);
+    EXPECT_TRUE(kEntries.contains(player()->URL()));
+    EXPECT_EQ(player()->urls, QStringList{player()->URL()});
+    EXPECT_EQ(stored(QStringLiteral("FileNotToRepeat")), player()->URL());
+}
+
+TEST_F(FullScreenPlayer, EmptyPlayListWithoutStoredFileStillPlaysTheDefaultClip) {
+    playListMode(false);
+    auto* f = start();
+    ASSERT_TRUE(f);
+    EXPECT_EQ(player()->URL(), defaultMediaPath());
 }
 
 TEST_F(FullScreenPlayer, SingleFileRestartsTheSameFile) {

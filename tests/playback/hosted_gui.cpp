@@ -142,4 +142,46 @@ TEST_F(HostedPlayer, RandomPicksPassOverOrFollowTheOtherMonitorsPicks) {
     else qputenv("XDG_RUNTIME_DIR", runtimeWas);
 }
 
+// One copy on each monitor, in order: with Each a copy's start is spread over the list by its
+// monitor's place, and from there it walks the whole list in list order.
+TEST_F(HostedPlayer, InOrderCopiesStartSpreadOverTheListByTheirMonitorsPlace) {
+    QTemporaryDir runtimeDir;
+    const QByteArray runtimeWas = qgetenv("XDG_RUNTIME_DIR");
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtimeDir.path()));
+    const QStringList list{QStringLiteral("/media/a.mpg"), QStringLiteral("/media/b.mpg"),
+                           QStringLiteral("/media/c.mpg"), QStringLiteral("/media/d.mpg")};
+    writePlayList(list);
+    setting(QStringLiteral("AbsoluteFullScreenDisplayMode"), QStringLiteral("True"));
+    setting(QStringLiteral("PlaySingleFile"), QStringLiteral("False"));
+    setting(QStringLiteral("PlayInRandomOrder"), QStringLiteral("False"));
+    setting(QStringLiteral("VideoFile"), QStringLiteral("/media/single.mpg"));
+    const struct {
+        playback::MonitorUse use;
+        int place;
+        QStringList order;
+    } cases[] = {
+        {playback::MonitorUse::Each, 0, {list[1], list[2], list[3], list[0], list[1]}},
+        {playback::MonitorUse::Each, 1, {list[3], list[0], list[1], list[2], list[3]}},
+        {playback::MonitorUse::Same, 1, {list[1], list[2], list[3], list[0], list[1]}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.place);
+        playback::sharePicksWithOtherMonitors(c.use, QStringLiteral(":7"));
+        playback::setPlaceAmongMonitors(c.place, 2);
+        runtime::forms().show(QStringLiteral("frmAbsoluteFullScreenVideo"));
+        auto* f = qobject_cast<playback::PlayerForm*>(runtime::forms().find(QStringLiteral("frmAbsoluteFullScreenVideo")));
+        ASSERT_TRUE(f);
+        QStringList order{player()->URL()};
+        for (int i = 0; i < 4; ++i) {
+            playback::PlayNextInOrder(*f);
+            order << player()->URL();
+        }
+        EXPECT_EQ(order, c.order);
+        runtime::forms().reset();
+    }
+    playback::sharePicksWithOtherMonitors(playback::MonitorUse::Primary, QStringLiteral(":7"));
+    if (runtimeWas.isNull()) qunsetenv("XDG_RUNTIME_DIR");
+    else qputenv("XDG_RUNTIME_DIR", runtimeWas);
+}
+
 } // namespace

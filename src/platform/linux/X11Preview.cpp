@@ -74,6 +74,24 @@ WindowRect X11PreviewHost::clientRect(int64_t window) {
     return r;
 }
 
+std::optional<QPoint> X11PreviewHost::originOnRoot(int64_t window) {
+    if (!isWindowId(window)) return std::nullopt;
+    xcb_connection_t* c = connection();
+    if (!c) return std::nullopt;
+    const xcb_setup_t* setup = xcb_get_setup(c);
+    const xcb_screen_iterator_t screens = xcb_setup_roots_iterator(setup);
+    if (!screens.rem) return std::nullopt;
+    std::optional<QPoint> at;
+    xcb_generic_error_t* error = nullptr;
+    if (auto* t = xcb_translate_coordinates_reply(
+            c, xcb_translate_coordinates(c, xcb_window_t(window), screens.data->root, 0, 0), &error)) {
+        at = QPoint(t->dst_x, t->dst_y);
+        free(t);
+    }
+    free(error);
+    return at;
+}
+
 void X11PreviewHost::embed(QWidget* picture, int64_t host) {
     if (!picture) fail("no picture");
     if (QGuiApplication::platformName() != QLatin1String("xcb")) fail("the preview needs X11");

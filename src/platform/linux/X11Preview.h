@@ -20,6 +20,7 @@ public:
     WindowRect clientRect(int64_t window) override;
     void embed(QWidget* picture, int64_t host) override;
     int64_t rootWindow() override;
+    std::optional<QPoint> originOnRoot(int64_t window) override;
     void giveBack(QWidget* picture, QWidget* form) override;
 
 private:

@@ -46,7 +46,7 @@ const QString kHelpTitle = QStringLiteral("Larkspur Software Lumora Video & Mult
 const QString kListFull = QStringLiteral(
     "The list box is full or you have run out of memory. Searching has been discontinued.  Please select "
     "folders one at a time or drill deeper into the directory tree to continue search.");
-constexpr int kLeaves = 1500;
+constexpr int kLeaves = 6000;
 
 void makeFiles(const QString& root, const QStringList& entries) {
     for (const QString& e : entries) {
@@ -66,7 +66,7 @@ public:
         return tree;
     }
     QString root() const { return m_dir.path(); }
-    // The walk takes the folders from the last: leaf 1499 first.
+    // The walk takes the folders from the last: leaf kLeaves - 1 first.
     QString match(int nth) const {
         return root() + QStringLiteral("/d%1/e/clip.mpg").arg(kLeaves - 1 - nth, 4, 10, QLatin1Char('0'));
     }

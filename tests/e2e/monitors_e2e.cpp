@@ -116,6 +116,15 @@ private:
     std::unique_ptr<X11Session> m_session;
 };
 
+// Puts the second monitor back at its full size and place when a test that changed it ends.
+struct MonitorSizeBack {
+    TwoMonitorServer* server;
+    ~MonitorSizeBack() {
+        server->xrandr({QStringLiteral("--output"), QStringLiteral("DUMMY1"), QStringLiteral("--mode"),
+                        QStringLiteral("1280x1024"), QStringLiteral("--pos"), QStringLiteral("1280x0")});
+    }
+};
+
 // What the program reads as the monitors' power state in place of DPMS, through its test seam: no X
 // server here can power a monitor off.
 class MonitorPowerFile {
@@ -378,13 +387,7 @@ TEST_F(TwoMonitors, TheSamePictureFloatsOnEachMonitorAndComesBackWithAMonitorTur
 
     // The second monitor is turned off, then on again at a smaller size: the picture is drawn for
     // its player there, sized from it.
-    struct SizeBack {
-        TwoMonitorServer* server;
-        ~SizeBack() {
-            server->xrandr({QStringLiteral("--output"), QStringLiteral("DUMMY1"), QStringLiteral("--mode"),
-                            QStringLiteral("1280x1024"), QStringLiteral("--pos"), QStringLiteral("1280x0")});
-        }
-    } sizeBack{server};
+    MonitorSizeBack sizeBack{server};
     server->xrandr({QStringLiteral("--output"), QStringLiteral("DUMMY1"), QStringLiteral("--off")});
     QThread::msleep(1000);
     server->xrandr({QStringLiteral("--output"), QStringLiteral("DUMMY1"), QStringLiteral("--mode"),
@@ -627,13 +630,7 @@ TEST_F(TwoMonitors, AsXsecurelocksSaverEachMonitorPlaysItsOwnItemUnderThePromptA
 
     // The second monitor at another size: xsecurelock ends its saver there and starts it again in a
     // window of the new size, and raises its own window if anything lies above it.
-    struct SizeBack {
-        TwoMonitorServer* server;
-        ~SizeBack() {
-            server->xrandr({QStringLiteral("--output"), QStringLiteral("DUMMY1"), QStringLiteral("--mode"),
-                            QStringLiteral("1280x1024"), QStringLiteral("--pos"), QStringLiteral("1280x0")});
-        }
-    } sizeBack{server};
+    MonitorSizeBack sizeBack{server};
     server->xrandr({QStringLiteral("--output"), QStringLiteral("DUMMY1"), QStringLiteral("--mode"),
                     QStringLiteral("1024x768"), QStringLiteral("--pos"), QStringLiteral("1280x0")});
     rightWidth = 1024;

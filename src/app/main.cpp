@@ -12,7 +12,7 @@
 #include "platform/linux/DisplayReach.h"
 #include "platform/linux/EndSignals.h"
 #include "platform/linux/LinuxPlatform.h"
-#include "platform/mpv/MpvPlayer.h"
+#include "platform/mpv/CoreRetirement.h"
 #include "runtime/FormRegistry.h"
 #include "app/LatenessProbe.h"
 #include "app/QuietInHost.h"

@@ -11,11 +11,10 @@
 
 class QUrl;
 class QWidget;
-namespace playback {
-class MediaPlayer;
-}
 
 namespace platform {
+
+class MediaPlayer;
 
 // Keys and their new values, in the order they were set; a key may come more than once, and the
 // last value wins.
@@ -167,7 +166,7 @@ public:
 class MediaEngine {
 public:
     virtual ~MediaEngine() = default;
-    virtual playback::MediaPlayer* createPlayer(QWidget* parent) = 0;
+    virtual platform::MediaPlayer* createPlayer(QWidget* parent) = 0;
 };
 
 // A window's client area in pixels; right and bottom lie just outside it.

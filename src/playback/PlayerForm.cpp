@@ -109,7 +109,7 @@ void PlayerForm::companionLoaded() {
     if (m_gradientOn && m_lead->gradientShown()) skipOnError([&] { gradientTick(); });
     // A mirror is never stopped by itself: it learns of the lead's next item from the lead.
     if (WindowsMediaPlayer1 && WindowsMediaPlayer1->isMirror() && m_lead->WindowsMediaPlayer1)
-        connect(m_lead->WindowsMediaPlayer1, &MediaPlayer::endOfMedia, this, [this] {
+        connect(m_lead->WindowsMediaPlayer1, &platform::MediaPlayer::endOfMedia, this, [this] {
             if (isLoaded() && !singleFileMode) skipOnError([&] { leadMovedOn(); });
         });
 }
@@ -122,7 +122,7 @@ void PlayerForm::createPlayer() {
     if (!WindowsMediaPlayer1) return;
     WindowsMediaPlayer1->setObjectName(QStringLiteral("WindowsMediaPlayer1"));
     WindowsMediaPlayer1->setMouseTracking(true);
-    connect(WindowsMediaPlayer1, &MediaPlayer::endOfMedia, this, [this] {
+    connect(WindowsMediaPlayer1, &platform::MediaPlayer::endOfMedia, this, [this] {
         constexpr int kMostQuickStepsPerSecond = 4;
         const qint64 now = QDateTime::currentMSecsSinceEpoch();
         if (now - m_quickStepsSince >= 1000 || now < m_quickStepsSince) {
@@ -191,7 +191,7 @@ void PlayerForm::resizeEvent(QResizeEvent* event) {
 void PlayerForm::restWhileMonitorsSleep(bool resting) {
     if (resting == m_resting || !isLoaded() || isUnloading()) return;
     m_resting = resting;
-    withPlayer([&](MediaPlayer& p) { p.setResting(resting); });
+    withPlayer([&](platform::MediaPlayer& p) { p.setResting(resting); });
     if (resting) {
         m_gradientBeforeRest = Timer2->isEnabled();
         Timer2->setEnabled(false);
@@ -336,13 +336,13 @@ void PlayerForm::startPlaying() {
     bool listFirst = false;
     skipOnError([&] { listFirst = !singleFileMode && currentMediaPath != startUpFileName && playList().count() > 0; });
     if (listFirst) {
-        withPlayer([&](MediaPlayer& p) { p.setLooping(false); });
+        withPlayer([&](platform::MediaPlayer& p) { p.setLooping(false); });
         skipOnError([&] {
             if (!settings::read(settings::Key::PlayInRandomOrder)) PlayNextInOrder(*this);
         });
         return;
     }
-    withPlayer([&](MediaPlayer& p) {
+    withPlayer([&](platform::MediaPlayer& p) {
         p.setLooping(singleFileMode);
         p.setURL(currentMediaPath);
     });
@@ -377,7 +377,7 @@ void PlayerForm::drawNextGradient() {
 }
 
 void PlayerForm::stopByName() {
-    withPlayer([&](MediaPlayer& p) { p.invoke(QStringLiteral("stop")); });
+    withPlayer([&](platform::MediaPlayer& p) { p.invoke(QStringLiteral("stop")); });
 }
 
 void PlayerForm::unloadEditor() {
@@ -385,14 +385,14 @@ void PlayerForm::unloadEditor() {
 }
 
 void PlayerForm::stopAndClose() {
-    withPlayer([&](MediaPlayer& p) { p.stop(); });
-    withPlayer([&](MediaPlayer& p) { p.closeMedia(); });
+    withPlayer([&](platform::MediaPlayer& p) { p.stop(); });
+    withPlayer([&](platform::MediaPlayer& p) { p.closeMedia(); });
 }
 
 void PlayerForm::mouseMoveEvent(QMouseEvent* event) {
     // From where X saw the pointer, not where a window that has moved since would put it.
     const QPointF p = mapFromGlobal(event->globalPosition());
-    Form_MouseMove(buttonCodeOf(event->buttons()), shiftCodeOf(event->modifiers()), p.x(), p.y());
+    Form_MouseMove(platform::buttonCodeOf(event->buttons()), platform::shiftCodeOf(event->modifiers()), p.x(), p.y());
 }
 
 // Any button ends the screen saver, and so does a turn of the wheel.
@@ -404,7 +404,7 @@ void PlayerForm::wheelEvent(QWheelEvent* event) {
 
 void PlayerForm::keyPressEvent(QKeyEvent* event) {
     event->accept();
-    Form_KeyPress(keyAsciiOf(event));
+    Form_KeyPress(platform::keyAsciiOf(event));
 }
 
 void PlayerForm::showEvent(QShowEvent* event) {

@@ -10,7 +10,7 @@
 #include "base/MonitorUse.h"
 #include "base/Movement.h"
 #include "playback/Gradient.h"
-#include "playback/MediaPlayer.h"
+#include "platform/MediaPlayer.h"
 #include "runtime/Form.h"
 #include "base/Guard.h"
 #include "runtime/Timer.h"
@@ -37,7 +37,7 @@ public:
     PlayerForm(const QString& name, const Companion* companion);
     ~PlayerForm() override;
 
-    MediaPlayer* WindowsMediaPlayer1 = nullptr;
+    platform::MediaPlayer* WindowsMediaPlayer1 = nullptr;
     runtime::Timer* Timer4 = nullptr;
     runtime::Timer* Timer2 = nullptr;
 

@@ -30,13 +30,13 @@ QStringList shownElsewhere(PlayerForm& form) {
 // player of its own is told the lead's item.
 bool followsLead(PlayerForm& form) {
     if (!form.isCompanion() || form.monitorUse() != MonitorUse::Same) return false;
-    MediaPlayer* own = form.WindowsMediaPlayer1;
+    platform::MediaPlayer* own = form.WindowsMediaPlayer1;
     PlayerForm* lead = form.lead();
     if (own && !own->isMirror() && lead && lead->WindowsMediaPlayer1) {
         const QString item = lead->WindowsMediaPlayer1->URL();
         skipOnError([&] {
             if (own->URL() != item) own->setURL(item);
-            else if (own->playState() == MediaPlayer::Stopped) own->play();
+            else if (own->playState() == platform::MediaPlayer::Stopped) own->play();
         });
     }
     skipOnError([&] { form.Timer4->setEnabled(true); });
@@ -48,7 +48,7 @@ bool followsLead(PlayerForm& form) {
 qsizetype followPickElsewhere(PlayerForm& form) {
     qsizetype followed = -1;
     skipOnError([&] {
-        MediaPlayer* player = form.WindowsMediaPlayer1;
+        platform::MediaPlayer* player = form.WindowsMediaPlayer1;
         if (!player) return;
         const std::optional<QString> file = pickToFollow(form.singleFileMode, player->URL());
         if (!file) return;
@@ -118,7 +118,7 @@ void PlayNextInOrder(PlayerForm& form) {
 void PlayRandomPick(PlayerForm& form) {
     if (followsLead(form)) return;
     const PlayListModel& list = playList();
-    MediaPlayer* player = form.WindowsMediaPlayer1;
+    platform::MediaPlayer* player = form.WindowsMediaPlayer1;
     if (!player) throw runtime::RuntimeError(runtime::ErrorKind::Failed, QStringLiteral("no media player"));
     if (followPickElsewhere(form) >= 0) {
         settings::save(settings::Key::FileNotToRepeat, player->URL());

@@ -55,7 +55,7 @@ void ScreenCoverWindow::mouseMoveEvent(QMouseEvent* event) {
     const QPointF at = event->globalPosition() - QPointF(m_form->mapToGlobal(QPoint(0, 0)));
     PlayerForm* form = m_form;
     runtime::skipOnError([&] {
-        form->Form_MouseMove(buttonCodeOf(event->buttons()), shiftCodeOf(event->modifiers()), at.x(), at.y());
+        form->Form_MouseMove(platform::buttonCodeOf(event->buttons()), platform::shiftCodeOf(event->modifiers()), at.x(), at.y());
     });
 }
 
@@ -73,7 +73,7 @@ void ScreenCoverWindow::wheelEvent(QWheelEvent* event) {
 
 void ScreenCoverWindow::keyPressEvent(QKeyEvent* event) {
     event->accept();
-    if (m_form && m_form->isVisible()) runtime::skipOnError([&] { m_form->Form_KeyPress(keyAsciiOf(event)); });
+    if (m_form && m_form->isVisible()) runtime::skipOnError([&] { m_form->Form_KeyPress(platform::keyAsciiOf(event)); });
 }
 
 ScreenCover::ScreenCover(PlayerForm* form, MonitorUse use) : QObject(form), m_form(form), m_use(use) {

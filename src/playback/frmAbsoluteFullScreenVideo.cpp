@@ -31,13 +31,13 @@ frmAbsoluteFullScreenVideo::frmAbsoluteFullScreenVideo(const playback::Companion
     if (WindowsMediaPlayer1) {
         WindowsMediaPlayer1->setGeometry(0, 0, 32, 32);
         WindowsMediaPlayer1->installEventFilter(this);
-        connect(WindowsMediaPlayer1, &playback::MediaPlayer::Click, this,
+        connect(WindowsMediaPlayer1, &platform::MediaPlayer::Click, this,
                 &frmAbsoluteFullScreenVideo::WindowsMediaPlayer1_Click);
-        connect(WindowsMediaPlayer1, &playback::MediaPlayer::KeyPress, this,
+        connect(WindowsMediaPlayer1, &platform::MediaPlayer::KeyPress, this,
                 &frmAbsoluteFullScreenVideo::WindowsMediaPlayer1_KeyPress);
-        connect(WindowsMediaPlayer1, &playback::MediaPlayer::MouseDown, this,
+        connect(WindowsMediaPlayer1, &platform::MediaPlayer::MouseDown, this,
                 &frmAbsoluteFullScreenVideo::WindowsMediaPlayer1_MouseDown);
-        connect(WindowsMediaPlayer1, &playback::MediaPlayer::MouseMove, this,
+        connect(WindowsMediaPlayer1, &platform::MediaPlayer::MouseMove, this,
                 &frmAbsoluteFullScreenVideo::WindowsMediaPlayer1_MouseMove);
     }
     connect(Timer4, &QTimer::timeout, this, &frmAbsoluteFullScreenVideo::Timer4_Timer);
@@ -55,7 +55,7 @@ void frmAbsoluteFullScreenVideo::Form_Load() {
     setWindowState(Qt::WindowFullScreen);
     setGeometry(monitorGeometry());
     // The player covers the screen from the start, not only from the first poll a second later.
-    withPlayer([&](playback::MediaPlayer& p) { p.setGeometry(QRect(QPoint(0, 0), monitorGeometry().size())); });
+    withPlayer([&](platform::MediaPlayer& p) { p.setGeometry(QRect(QPoint(0, 0), monitorGeometry().size())); });
 
     skipOnError([&] { singleFileMode = settings::read(Key::PlaySingleFile); });
     startUpFileName = settings::read(Key::VideoFile, settings::Reader::StartUpName);
@@ -103,7 +103,7 @@ void frmAbsoluteFullScreenVideo::Form_Load() {
 
 void frmAbsoluteFullScreenVideo::playOn() {
     skipOnError([&] {
-        if (!WindowsMediaPlayer1 || WindowsMediaPlayer1->playState() != playback::MediaPlayer::Stopped) return;
+        if (!WindowsMediaPlayer1 || WindowsMediaPlayer1->playState() != platform::MediaPlayer::Stopped) return;
         if (singleFileMode) WindowsMediaPlayer1->play();
         else pickNext();
     });
@@ -111,13 +111,13 @@ void frmAbsoluteFullScreenVideo::playOn() {
 
 void frmAbsoluteFullScreenVideo::Timer4_Timer() {
     playOn();
-    withPlayer([&](playback::MediaPlayer& p) { p.setGeometry(QRect(QPoint(0, 0), monitorGeometry().size())); });
+    withPlayer([&](platform::MediaPlayer& p) { p.setGeometry(QRect(QPoint(0, 0), monitorGeometry().size())); });
     skipOnError([&] { applyMutePreference(); });
     skipOnError([&] { platform::windows().makeTopmost(this); });
 }
 
 void frmAbsoluteFullScreenVideo::screenResized() {
-    withPlayer([&](playback::MediaPlayer& p) { p.setGeometry(rect()); });
+    withPlayer([&](platform::MediaPlayer& p) { p.setGeometry(rect()); });
     lblTripOff->setGeometry(rect());
     // The gradient drawn for the old size would show its edge.
     if (Timer2->isActive()) Timer2_Timer();
@@ -157,7 +157,7 @@ void frmAbsoluteFullScreenVideo::lblTripOff_MouseMove(int, int, double x, double
 }
 
 void frmAbsoluteFullScreenVideo::lblTripOff_Click() {
-    withPlayer([&](playback::MediaPlayer& p) { p.stop(); });
+    withPlayer([&](platform::MediaPlayer& p) { p.stop(); });
     unloadEditor();
     Unload();
 }
@@ -188,8 +188,8 @@ void frmAbsoluteFullScreenVideo::WindowsMediaPlayer1_MouseMove(int, int, int x, 
 }
 
 void frmAbsoluteFullScreenVideo::passwordRefused() {
-    withPlayer([&](playback::MediaPlayer& p) { p.play(); });
-    withPlayer([&](playback::MediaPlayer& p) { p.ZOrder(); });
+    withPlayer([&](platform::MediaPlayer& p) { p.play(); });
+    withPlayer([&](platform::MediaPlayer& p) { p.ZOrder(); });
 }
 
 void frmAbsoluteFullScreenVideo::Form_Unload() {
@@ -215,7 +215,7 @@ bool frmAbsoluteFullScreenVideo::eventFilter(QObject* watched, QEvent* event) {
         if (event->type() == QEvent::MouseMove) {
             auto* me = static_cast<QMouseEvent*>(event);
             const QPointF at = lblTripOff->mapFromGlobal(me->globalPosition());
-            lblTripOff_MouseMove(playback::buttonCodeOf(me->buttons()), playback::shiftCodeOf(me->modifiers()),
+            lblTripOff_MouseMove(platform::buttonCodeOf(me->buttons()), platform::shiftCodeOf(me->modifiers()),
                                  at.x(), at.y());
             return true;
         }

@@ -8,7 +8,7 @@
 #include "runtime/Twips.h"
 #include "platform/Settings.h"
 
-using playback::MediaPlayer;
+using platform::MediaPlayer;
 using runtime::skipOnError;
 using settings::Key;
 using settings::Reader;
@@ -24,10 +24,10 @@ frmFloatingOneFourthMovie::frmFloatingOneFourthMovie(const playback::Companion* 
     if (WindowsMediaPlayer1) {
         // 120 twips from the left and top edges, small until the display mode sizes it.
         WindowsMediaPlayer1->setGeometry(place.pixels());
-        connect(WindowsMediaPlayer1, &MediaPlayer::Click, this, &frmFloatingOneFourthMovie::WindowsMediaPlayer1_Click);
-        connect(WindowsMediaPlayer1, &MediaPlayer::KeyPress, this,
+        connect(WindowsMediaPlayer1, &platform::MediaPlayer::Click, this, &frmFloatingOneFourthMovie::WindowsMediaPlayer1_Click);
+        connect(WindowsMediaPlayer1, &platform::MediaPlayer::KeyPress, this,
                 &frmFloatingOneFourthMovie::WindowsMediaPlayer1_KeyPress);
-        connect(WindowsMediaPlayer1, &MediaPlayer::MouseMove, this,
+        connect(WindowsMediaPlayer1, &platform::MediaPlayer::MouseMove, this,
                 &frmFloatingOneFourthMovie::WindowsMediaPlayer1_MouseMove);
     }
     Timer1->setTimerType(Qt::PreciseTimer);
@@ -204,13 +204,13 @@ void frmFloatingOneFourthMovie::Timer3_Timer() {
         playback::randomPlace(place, static_cast<float>(width()), static_cast<float>(height()), first, second);
         applyPlace();
     });
-    withPlayer([&](MediaPlayer& p) { p.play(); });
+    withPlayer([&](platform::MediaPlayer& p) { p.play(); });
     Timer3->setEnabled(false);
 }
 
 void frmFloatingOneFourthMovie::playOn() {
     skipOnError([&] {
-        if (!WindowsMediaPlayer1 || WindowsMediaPlayer1->playState() != MediaPlayer::Stopped) return;
+        if (!WindowsMediaPlayer1 || WindowsMediaPlayer1->playState() != platform::MediaPlayer::Stopped) return;
         if (singleFileMode) {
             WindowsMediaPlayer1->play();
             return;

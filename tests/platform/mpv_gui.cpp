@@ -1,5 +1,6 @@
 // The libmpv player on real clips that ffmpeg makes for the run.
 #include "platform/mpv/MpvEngine.h"
+#include "platform/mpv/CoreRetirement.h"
 #include "platform/mpv/MpvPlayer.h"
 #include "platform/mpv/SoundOutput.h"
 #include "support/Clips.h"
@@ -31,7 +32,7 @@ using platform::mpv::MpvEngine;
 using platform::mpv::MpvOptions;
 using platform::mpv::MpvPlayer;
 using platform::mpv::SoundDevices;
-using playback::MediaPlayer;
+using platform::MediaPlayer;
 using testsupport::ClipKind;
 using testsupport::makeClip;
 

@@ -30,7 +30,7 @@
 using platform::mpv::MpvOptions;
 using platform::mpv::MpvPlayer;
 using platform::mpv::Surface;
-using playback::MediaPlayer;
+using platform::MediaPlayer;
 using testsupport::ClipKind;
 
 inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }

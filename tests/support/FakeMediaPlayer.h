@@ -1,11 +1,11 @@
 #pragma once
 #include <QStringList>
-#include "playback/MediaPlayer.h"
+#include "platform/MediaPlayer.h"
 
 namespace testsupport {
 
 // Stands in for the media engine where a test looks at what the players ask of it.
-class FakeMediaPlayer : public playback::MediaPlayer {
+class FakeMediaPlayer : public platform::MediaPlayer {
     Q_OBJECT
 public:
     explicit FakeMediaPlayer(QWidget* parent = nullptr) : MediaPlayer(parent) {}

@@ -7,10 +7,13 @@
 #include <mutex>
 #include <functional>
 #include <sys/resource.h>
+#include <vector>
 #include <sys/syscall.h>
 #include <unistd.h>
 
 struct mpv_render_context;
+class QImage;
+class QWindow;
 
 namespace platform::mpv {
 
@@ -24,6 +27,12 @@ inline void lowerThisThreadsPriority() {
     const int now = getpriority(PRIO_PROCESS, self);
     if (errno == 0) setpriority(PRIO_PROCESS, self, now + kPlaybackNiceness < 19 ? now + kPlaybackNiceness : 19);
 }
+
+// Another window that shows the same picture (on another monitor), at its own size in device pixels.
+struct MirrorTarget {
+    QWindow* window = nullptr;
+    QSize size;
+};
 
 // What the player asks of a surface's render thread, whichever way it draws (software images,
 // shared memory or OpenGL): libmpv's frames are drawn off the user-interface thread, which only
@@ -46,6 +55,20 @@ public:
     // Ends the thread. `last` then runs once where libmpv's render context may be used (with its
     // OpenGL context current where there is one) and must free it.
     virtual void finish(const std::function<void(mpv_render_context*)>& last) = 0;
+    // From the GUI thread, as the native window the frames go to gets its surface (`window`) or loses
+    // it (null); returns once the render thread no longer draws on the old one. Only for loops that
+    // draw into a window.
+    virtual void setWindow(QWindow* window) { (void)window; }
+    // From the GUI thread: the windows each frame is also drawn into, from the same decoded frame.
+    // Returns once the render thread no longer draws on windows left out (their surfaces may go).
+    // Loops that draw into images have none: their mirrors paint the front image.
+    virtual void setMirrors(std::vector<MirrorTarget> mirrors) { (void)mirrors; }
+    // The newest finished image, held while `paint` runs; false with none (or one of an earlier
+    // generation), and always for loops that put their frames on a window themselves.
+    virtual bool withFront(const std::function<void(const QImage&)>& paint) {
+        (void)paint;
+        return false;
+    }
     // Takes the current frame from libmpv without drawing it.
     static void skipFrame(mpv_render_context* context);
 

@@ -49,15 +49,11 @@ public:
     // From the GUI thread, as the window's native surface comes and goes: without one, frames are
     // taken and dropped. Returns once the render thread no longer draws on the old surface.
     void setWindowValid(bool valid);
+    // The same, from the window (always the one given at construction) or null.
+    void setWindow(QWindow* window) override { setWindowValid(window != nullptr); }
 
-    // Another window that shows the same picture (on another monitor), at its own size.
-    struct Mirror {
-        QWindow* window = nullptr;
-        QSize size;
-    };
-    // From the GUI thread: the windows each frame is also drawn into, from the same decoded frame.
-    // Returns once the render thread no longer draws on windows left out (their surfaces may go).
-    void setMirrors(std::vector<Mirror> mirrors);
+    using Mirror = MirrorTarget;
+    void setMirrors(std::vector<Mirror> mirrors) override;
 
 private:
     void run();

@@ -4,7 +4,7 @@
 
 namespace platform::mpv {
 
-playback::MediaPlayer* MpvEngine::createPlayer(QWidget* parent) {
+platform::MediaPlayer* MpvEngine::createPlayer(QWidget* parent) {
     return new MpvPlayer(parent, m_options);
 }
 

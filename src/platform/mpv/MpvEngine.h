@@ -21,7 +21,7 @@ struct MpvOptions {
 class MpvEngine : public MediaEngine {
 public:
     explicit MpvEngine(MpvOptions options = {}) : m_options(options) {}
-    playback::MediaPlayer* createPlayer(QWidget* parent) override;
+    platform::MediaPlayer* createPlayer(QWidget* parent) override;
     const MpvOptions& options() const { return m_options; }
 
 private:

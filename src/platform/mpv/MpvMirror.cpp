@@ -7,7 +7,7 @@
 namespace platform::mpv {
 
 MpvMirror::MpvMirror(MpvPlayer* source, QWidget* parent) : MediaPlayer(parent), m_source(source) {
-    if (source->usesSharedMemory() || source->usesOpenGL()) {
+    if (source->picturesInWindows()) {
         m_window = new VideoWindow(
             [this](bool created) {
                 // Before the surface goes, the source stops drawing on it.
@@ -47,12 +47,7 @@ int MpvMirror::playState() const {
     return m_source ? m_source->playState() : int(Stopped);
 }
 
-uint32_t MpvMirror::targetWindow() const {
-    if (!m_window || !m_windowValid || !isVisible() || !m_shown) return 0;
-    return uint32_t(m_window->winId());
-}
-
-QWindow* MpvMirror::targetGlWindow() const {
+QWindow* MpvMirror::targetWindow() const {
     if (!m_window || !m_windowValid || !isVisible() || !m_shown) return nullptr;
     return m_window;
 }

@@ -1,5 +1,5 @@
 #pragma once
-#include "playback/MediaPlayer.h"
+#include "platform/MediaPlayer.h"
 #include <QPointer>
 #include <QWindow>
 #include <cstdint>
@@ -13,7 +13,7 @@ class VideoWindow;
 // draws on this control's native window too (or, drawing in software, this control paints the
 // player's newest image), so the item is decoded once however many monitors show it. Told to play
 // or stop, it does nothing: the player it mirrors plays.
-class MpvMirror : public playback::MediaPlayer {
+class MpvMirror : public platform::MediaPlayer {
     Q_OBJECT
 public:
     MpvMirror(MpvPlayer* source, QWidget* parent);
@@ -30,11 +30,9 @@ public:
     void setLooping(bool) override {}
     bool isMirror() const override { return true; }
 
-    // For the source: the native window to put frames on (0 while there is none or it is hidden),
-    // its size in device pixels, and whether the source has a picture up to show.
-    uint32_t targetWindow() const;
-    // The same, as the window an OpenGL context draws on (null while it may not).
-    QWindow* targetGlWindow() const;
+    // For the source: the native window to put frames on (null while there is none, it is hidden or
+    // may not be drawn on), its size in device pixels, and whether the source has a picture up.
+    QWindow* targetWindow() const;
     QSize targetSize() const;
     void showPicture(bool shown);
 

@@ -32,7 +32,7 @@ public:
 
     // The newest finished frame, held while `paint` runs; false with no frame (or one of an earlier
     // generation) to paint.
-    bool withFront(const std::function<void(const QImage&)>& paint);
+    bool withFront(const std::function<void(const QImage&)>& paint) override;
     uint64_t frontGeneration() override;
 
 private:

@@ -1,5 +1,6 @@
 #include "platform/mpv/ShmRenderLoop.h"
 
+#include <QWindow>
 #include <cstdlib>
 #include <mpv/render.h>
 #include <sys/ipc.h>
@@ -141,12 +142,23 @@ void ShmRenderLoop::releaseSegment(Segment& segment) {
     segment = Segment{};
 }
 
-void ShmRenderLoop::setWindow(uint32_t window) {
+void ShmRenderLoop::setWindow(QWindow* window) {
+    setWindowId(window ? uint32_t(window->winId()) : 0);
+}
+
+void ShmRenderLoop::setMirrors(std::vector<MirrorTarget> mirrors) {
+    std::vector<Mirror> ids;
+    for (const MirrorTarget& mirror : mirrors)
+        if (mirror.window) ids.push_back({uint32_t(mirror.window->winId()), mirror.size});
+    setMirrorIds(std::move(ids));
+}
+
+void ShmRenderLoop::setWindowId(uint32_t window) {
     std::lock_guard<std::mutex> hold(m_windowLock);
     m_window = window;
 }
 
-void ShmRenderLoop::setMirrors(std::vector<Mirror> mirrors) {
+void ShmRenderLoop::setMirrorIds(std::vector<Mirror> mirrors) {
     std::lock_guard<std::mutex> hold(m_windowLock);
     m_mirrors = std::move(mirrors);
 }

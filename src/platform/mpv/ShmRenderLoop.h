@@ -53,9 +53,10 @@ public:
 
     // From the GUI thread, as the window's native surface comes (its id) and goes (0). Returns once
     // the render thread no longer draws on the old window.
-    void setWindow(uint32_t window);
+    void setWindowId(uint32_t window);
+    void setWindow(QWindow* window) override;
 
-    // Another window that shows the same picture (on another monitor), at its own size.
+    // A mirror's window by its id.
     struct Mirror {
         uint32_t window = 0;
         QSize size;
@@ -63,7 +64,8 @@ public:
     // From the GUI thread: the windows each frame is also put on. A frame is drawn once for every
     // size among them and the main window's, and put from there on every window of that size.
     // Returns once the render thread no longer puts on windows left out.
-    void setMirrors(std::vector<Mirror> mirrors);
+    void setMirrorIds(std::vector<Mirror> mirrors);
+    void setMirrors(std::vector<MirrorTarget> mirrors) override;
 
 private:
     struct Segment {

@@ -170,7 +170,7 @@ void InProcessPlatform::endProgram(int code) {
     if (!endedWith) endedWith = code;
 }
 
-playback::MediaPlayer* InProcessPlatform::createPlayer(QWidget* parent) {
+platform::MediaPlayer* InProcessPlatform::createPlayer(QWidget* parent) {
     return playerFactory ? playerFactory(parent) : nullptr;
 }
 

@@ -131,8 +131,8 @@ public:
     std::optional<int> endedWith;
 
     // MediaEngine
-    playback::MediaPlayer* createPlayer(QWidget* parent) override;
-    std::function<playback::MediaPlayer*(QWidget*)> playerFactory;
+    platform::MediaPlayer* createPlayer(QWidget* parent) override;
+    std::function<platform::MediaPlayer*(QWidget*)> playerFactory;
 
     // PreviewHost: one host window, a widget standing in for it (152 x 112 until the test resizes it).
     bool isWindow(int64_t window) override;

@@ -2,7 +2,7 @@
 #include <QString>
 #include <QWidget>
 
-namespace playback {
+namespace platform {
 
 // What the players ask of the media control: a widget inside the player form that plays one item.
 class MediaPlayer : public QWidget {
@@ -76,4 +76,4 @@ int keyAsciiOf(const QKeyEvent* event);
 int buttonCodeOf(Qt::MouseButtons buttons);
 int shiftCodeOf(Qt::KeyboardModifiers modifiers);
 
-} // namespace playback
+} // namespace platform

@@ -1,11 +1,11 @@
-#include "playback/MediaPlayer.h"
+#include "platform/MediaPlayer.h"
 
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QWheelEvent>
 #include "base/RuntimeError.h"
 
-namespace playback {
+namespace platform {
 
 MediaPlayer::MediaPlayer(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("WindowsMediaPlayer1"));
@@ -76,4 +76,4 @@ void MediaPlayer::keyPressEvent(QKeyEvent* event) {
 
 void MediaPlayer::contextMenuEvent(QContextMenuEvent* event) { event->accept(); }
 
-} // namespace playback
+} // namespace platform

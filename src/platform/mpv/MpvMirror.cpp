@@ -82,20 +82,21 @@ void MpvMirror::paintEvent(QPaintEvent*) {
     m_source->paintFrontInto(painter, QRectF(rect()));
 }
 
-void MpvMirror::resizeEvent(QResizeEvent* event) {
-    MediaPlayer::resizeEvent(event);
-    if (m_container) m_container->setGeometry(rect());
-    changed();
-}
-
-void MpvMirror::showEvent(QShowEvent* event) {
-    MediaPlayer::showEvent(event);
-    changed();
-}
-
-void MpvMirror::hideEvent(QHideEvent* event) {
-    MediaPlayer::hideEvent(event);
-    changed();
+bool MpvMirror::event(QEvent* event) {
+    const bool handled = MediaPlayer::event(event);
+    switch (event->type()) {
+    case QEvent::Resize:
+        if (m_container) m_container->setGeometry(rect());
+        changed();
+        break;
+    case QEvent::Show:
+    case QEvent::Hide:
+        changed();
+        break;
+    default:
+        break;
+    }
+    return handled;
 }
 
 } // namespace platform::mpv

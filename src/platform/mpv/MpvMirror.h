@@ -38,9 +38,8 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
-    void resizeEvent(QResizeEvent* event) override;
-    void showEvent(QShowEvent* event) override;
-    void hideEvent(QHideEvent* event) override;
+    // Resized, shown or hidden: the source draws here at the new size, or no longer.
+    bool event(QEvent* event) override;
 
 private:
     void changed();

@@ -197,6 +197,15 @@ numbered_clip() { # output width height fps seconds
         "${bench_x264[@]}" "$1"
 }
 
+# The head of the results: all of them from this run, and how the program said it rendered
+# ($work/render.txt, its "lumora: rendering" lines).
+results_note() {
+    echo
+    echo "Every figure below was measured in this run."
+    [ -s "$work/render.txt" ] && echo "lumora said: $(sort -u "$work/render.txt" | paste -sd';')"
+    echo
+}
+
 # The median of a column of the lines on stdin; "-" when one is "-", "?" when there are none or
 # one is not a number.
 median() { # column

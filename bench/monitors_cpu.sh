@@ -181,10 +181,7 @@ pick() { grep "^$1 " "$work/runs.txt" || true; }
 monitor_column() { # monitor field: the runs' "shown,skipped,gap" of that monitor, one field
     awk -v m="$1" -v f="$2" '{ split($6, mons, ";"); split(mons[m], v, ","); print v[f] }'
 }
-echo
-echo "Every figure below was measured in this run."
-[ -s "$work/render.txt" ] && echo "lumora said: $(sort -u "$work/render.txt" | paste -sd';')"
-echo
+results_note
 echo "$seconds s runs, median of $rounds each (alternated); CPU s = lumora user+sys + Xorg user+sys during the run"
 table() { printf "%-22s %7s %7s %7s %8s   %-13s %-13s %s\n" "$@"; }
 table case "CPU s" lumora Xorg "RSS MiB" "shown mon. 1" "shown mon. 2" "frames drawn (each player)"

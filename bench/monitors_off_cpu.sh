@@ -78,10 +78,7 @@ for round in $(seq "$rounds"); do
     run_round "$round" $order
 done
 
-echo
-echo "Every figure below was measured in this run."
-[ -s "$work/render.txt" ] && echo "lumora said: $(sort -u "$work/render.txt" | paste -sd';')"
-echo
+results_note
 echo "CPU s per 10 s, median of $rounds rounds (user+sys from /proc: lumora, Xvfb, both)"
 printf "%-24s %8s %8s %8s   %s\n" state lumora Xvfb total "every round (lumora+Xvfb)"
 declare -A total

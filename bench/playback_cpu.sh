@@ -238,10 +238,7 @@ done
 # not), where a median of three would just pick one kind.
 pick() { grep "^$1 $2 " "$work/cpu.txt" || true; }
 
-echo
-echo "Every figure below was measured in this run."
-[ -s "$work/render.txt" ] && echo "lumora said: $(sort -u "$work/render.txt" | paste -sd';')"
-echo
+results_note
 echo "CPU over $seconds s runs, median of 3 each (alternated); CPU s = program user+sys + Xvfb user+sys during the run"
 table() { printf "%-34s %-7s %7s %7s %7s %7s %7s %7s %8s %8s %7s %7s\n" "$@"; }
 table case side "CPU s" program Xvfb "RSS MiB" shown skipped dec.drop out.drop "ui p99" "ui max"

@@ -9,34 +9,20 @@ set -eu
 runs=${1:-50}
 here=$(cd "$(dirname "$0")" && pwd)
 lumora=${LUMORA:-$here/../build/lumora}
-for tool in ffmpeg Xvfb xdotool mpv c++; do
-    command -v "$tool" >/dev/null || { echo "missing: $tool" >&2; exit 2; }
-done
-[ -x "$lumora" ] || { echo "no $lumora: build it first" >&2; exit 2; }
+. "$here/common.sh"
+need_tools ffmpeg Xvfb xdotool mpv c++
+need_program "$lumora"
 
 work=$(mktemp -d /tmp/lumora-bench.XXXXXX)
-xvfb_pid=
-running=
-cleanup() {
-    # Every step, whatever the one before gave (set -e holds here too).
-    set +e
-    [ -n "$running" ] && kill "$running" 2>/dev/null && wait "$running" 2>/dev/null
-    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null
-    rm -rf "$work"
-}
-# A signal ends the run (a trap alone would run the cleanup and go on); the cleanup comes on exit.
-trap cleanup EXIT
-trap 'exit 130' INT
-trap 'exit 143' TERM
+cleanup_on_exit cleanup
 
 c++ -O2 -std=c++17 -o "$work/key_exit" "$here/key_exit.cpp" -lXtst -lX11
 # A clip with sound, as people's are: the sound output is part of what has to end.
 ffmpeg -nostdin -hide_banner -loglevel error -y -f lavfi -i testsrc2=size=1280x720:rate=30:duration=10 \
     -f lavfi -i sine=frequency=440:duration=10 -c:v libx264 -preset veryfast -pix_fmt yuv420p -c:a aac \
     -shortest "$work/clip.mp4"
-mkdir -p "$work/cfg/larkspur"
-printf '[lumora]\nAbsoluteFullScreenDisplayMode=True\nOneEighthScreenDisplayMode=False\nPlaySingleFile=True\nVideoFile=%s\n' \
-    "$work/clip.mp4" >"$work/cfg/larkspur/lumora.ini"
+settings_file cfg AbsoluteFullScreenDisplayMode=True OneEighthScreenDisplayMode=False PlaySingleFile=True \
+    "VideoFile=$work/clip.mp4"
 printf 'SPACE quit\n' >"$work/input.conf"
 
 display=

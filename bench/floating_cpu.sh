@@ -11,51 +11,16 @@ here=$(cd "$(dirname "$0")" && pwd)
 lumora=${LUMORA:-$here/../build/lumora}
 . "$here/common.sh"
 
-for tool in ffmpeg Xvfb xdotool /usr/bin/time; do
-    command -v "$tool" >/dev/null || { echo "missing: $tool" >&2; exit 2; }
-done
-[ -x "$lumora" ] || { echo "no $lumora: build it first" >&2; exit 2; }
+need_tools ffmpeg Xvfb xdotool /usr/bin/time
+need_program "$lumora"
 
 work=$(mktemp -d /tmp/lumora-floating.XXXXXX)
-xvfb_pid=
-stop_xvfb() {
-    if [ -n "$xvfb_pid" ]; then
-        kill "$xvfb_pid" 2>/dev/null || true
-        wait "$xvfb_pid" 2>/dev/null || true
-    fi
-    xvfb_pid=
-}
-cleanup() {
-    # Every step, whatever the one before gave (set -e holds here too).
-    set +e
-    stop_xvfb
-    rm -rf "$work"
-}
-# A signal ends the run (a trap alone would run the cleanup and go on); the cleanup comes on exit.
-trap cleanup EXIT
-trap 'exit 130' INT
-trap 'exit 143' TERM
+cleanup_on_exit cleanup
 
 # A clip like those of playback_cpu.sh: no audio track, so only decoding and drawing are compared.
 clip=$work/clip.mp4
 echo "making a 20 s 1920x1080 30 fps h264 clip..."
-ffmpeg -nostdin -hide_banner -loglevel error -y \
-    -f lavfi -i testsrc2=size=1920x1080:rate=30:duration=20 \
-    -c:v libx264 -preset veryfast -crf 23 -pix_fmt yuv420p "$clip"
-
-# A fresh server per run, so its CPU time belongs to that run alone. Displays from :140 keep clear
-# of playback_cpu.sh, which starts at :99.
-start_xvfb() {
-    local display=140
-    while [ -e "/tmp/.X$display-lock" ] || [ -e "/tmp/.X11-unix/X$display" ]; do display=$((display + 1)); done
-    # -noreset: otherwise the server starts over when xdotool, its only client yet, has gone, and
-    # drops the program if it connects meanwhile.
-    Xvfb ":$display" -screen 0 1920x1080x24 -noreset -nolisten tcp >/dev/null 2>&1 &
-    xvfb_pid=$!
-    export DISPLAY=:$display
-    for _ in $(seq 50); do xdotool getdisplaygeometry >/dev/null 2>&1 && break; sleep 0.1; done
-    xdotool getdisplaygeometry >/dev/null 2>&1 || { echo "Xvfb did not start on $DISPLAY" >&2; exit 1; }
-}
+pattern_clip "$clip" 1920 1080 30 20
 
 # The pointer rests in the bottom-left corner and moves right along the bottom edge: the floating
 # player starts at 8,8 and drifts right and down, so at 50 ms it is nowhere near for a minute, and
@@ -67,7 +32,9 @@ park_x=2 park_y=1077
 # Leaves "user sys maxrss_kb" in $work/$name.time and "xvfb_s gui_s ending" in $work/$name.extra.
 measure() {
     local name=$1
-    start_xvfb
+    # A fresh server per run, so its CPU time belongs to that run alone, clear of the displays the
+    # other benchmarks take.
+    start_xvfb 140 149
     xdotool mousemove "$park_x" "$park_y"
     local xvfb_before
     xvfb_before=$(cpu_of "/proc/$xvfb_pid/stat")
@@ -110,20 +77,12 @@ measure() {
     tail -1 "$work/$name.time" >"$work/$name.last"
 }
 
-settings() {
-    mkdir -p "$work/$1/larkspur"
-    {
-        echo "[lumora]"
-        shift
-        printf '%s\n' "$@"
-    } >"$work/$1/larkspur/lumora.ini"
-}
-settings full AbsoluteFullScreenDisplayMode=True OneEighthScreenDisplayMode=False PlaySingleFile=True \
+settings_file full AbsoluteFullScreenDisplayMode=True OneEighthScreenDisplayMode=False PlaySingleFile=True \
     "VideoFile=$clip"
 floating=(AbsoluteFullScreenDisplayMode=False OneEighthScreenDisplayMode=False OneFourthScreenDisplayMode=True
     MovieWillFloat=1)
-settings float50 "${floating[@]}" MovingMovieSpeed=50 PlaySingleFile=True "VideoFile=$clip"
-settings float1 "${floating[@]}" MovingMovieSpeed=1 PlaySingleFile=True "VideoFile=$clip"
+settings_file float50 "${floating[@]}" MovingMovieSpeed=50 PlaySingleFile=True "VideoFile=$clip"
+settings_file float1 "${floating[@]}" MovingMovieSpeed=1 PlaySingleFile=True "VideoFile=$clip"
 
 echo "lumora /s full screen for $seconds s..."
 measure full

@@ -7,41 +7,22 @@
 set -eu
 
 after=${1:-60}
-if ! [[ $after =~ ^[0-9]+$ ]] || [ "$after" -lt 10 ]; then
-    echo "AFTER_SECONDS must be a whole number, 10 or more (got '$after')" >&2
-    exit 2
-fi
 here=$(cd "$(dirname "$0")" && pwd)
 lumora=${LUMORA:-$here/../build/lumora}
+. "$here/common.sh"
+need_whole AFTER_SECONDS "$after" 10
 goal_mib=50
 
-for tool in ffmpeg Xvfb xdotool; do
-    command -v "$tool" >/dev/null || { echo "missing: $tool" >&2; exit 2; }
-done
-[ -x "$lumora" ] || { echo "no $lumora: build it first" >&2; exit 2; }
+need_tools ffmpeg Xvfb xdotool
+need_program "$lumora"
 
 work=$(mktemp -d /tmp/lumora-memory.XXXXXX)
-xvfb_pid=
-running=
-cleanup() {
-    # Every step, whatever the one before gave (set -e holds here too).
-    set +e
-    # Only what this script started.
-    if [ -n "$running" ]; then kill "$running" 2>/dev/null && wait "$running" 2>/dev/null; fi
-    if [ -n "$xvfb_pid" ]; then kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null; fi
-    rm -rf "$work"
-}
-# A signal ends the run (a trap alone would run the cleanup and go on); the cleanup comes on exit.
-trap cleanup EXIT
-trap 'exit 130' INT
-trap 'exit 143' TERM
+cleanup_on_exit cleanup
 
 # A copy, with its data folder linked beside it: the play list lives in the program's folder, and a
 # rebuild meanwhile would mix two programs in one run.
-mkdir "$work/bin"
-cp -L "$lumora" "$work/bin/lumora"
-[ -d "$(dirname "$lumora")/data" ] && ln -s "$(cd "$(dirname "$lumora")" && pwd)/data" "$work/bin/data"
-echo "lumora: $lumora ($(stat -L -c '%s bytes, modified %y' "$lumora")), run from a copy"
+take_program "$work/bin"
+echo "lumora: $origin ($origin_id), run from a copy"
 
 echo "making the clips (the 7680x4320 one takes a few seconds)..."
 x264=(-c:v libx264 -preset ultrafast -pix_fmt yuv420p)
@@ -64,32 +45,17 @@ playlist() { # entries...
         for entry in "$@"; do printf '%s\r\n' "$work/$entry.mp4"; done
     } >"$work/bin/lumoraplus.ini"
 }
-settings() { # name settings lines...
-    mkdir -p "$work/$1/larkspur"
-    {
-        echo "[lumora]"
-        shift
-        printf '%s\n' "$@"
-    } >"$work/$1/larkspur/lumora.ini"
-}
 # With VideoFile stored, a list in order starts at entry 1: two ordinary clips (20 s), the large
 # one, then 70 s of ordinary ones. At random the first item is entry 0, then one in ten is large.
 in_order=(o1 o2 o3 BIG o1 o2 o3 o1 o2 o3 o1)
 at_random=(o1 o2 o3 o1 o2 o3 o1 o2 o3 BIG)
 common=(PlaySingleFile=False PlayMultipleFiles=True "VideoFile=$work/o1.mp4" FileNotToRepeat=)
-settings full AbsoluteFullScreenDisplayMode=True OneEighthScreenDisplayMode=False PlayInRandomOrder=False \
+settings_file full AbsoluteFullScreenDisplayMode=True OneEighthScreenDisplayMode=False PlayInRandomOrder=False \
     "${common[@]}"
-settings floating AbsoluteFullScreenDisplayMode=False OneEighthScreenDisplayMode=False \
+settings_file floating AbsoluteFullScreenDisplayMode=False OneEighthScreenDisplayMode=False \
     OneFourthScreenDisplayMode=True MovieWillFloat=1 MovingMovieSpeed=50 PlayInRandomOrder=True "${common[@]}"
 
-display=160
-while [ -e "/tmp/.X$display-lock" ] || [ -e "/tmp/.X11-unix/X$display" ]; do display=$((display + 1)); done
-# -noreset: the server would otherwise start over whenever its last client has gone, between runs.
-Xvfb ":$display" -screen 0 1920x1080x24 -noreset -nolisten tcp >/dev/null 2>&1 &
-xvfb_pid=$!
-export DISPLAY=:$display
-for _ in $(seq 50); do xdotool getdisplaygeometry >/dev/null 2>&1 && break; sleep 0.1; done
-xdotool getdisplaygeometry >/dev/null 2>&1 || { echo "Xvfb did not start on $DISPLAY" >&2; exit 1; }
+start_xvfb 160 169
 # Out of the way of the floating player, which ends on a move.
 xdotool mousemove 1919 1079
 
@@ -103,7 +69,7 @@ measure() { # name tag clip entries...
     shift 3
     local entries=("${@/#BIG/$clip}")
     playlist "${entries[@]}"
-    XDG_CONFIG_HOME=$work/$name "$work/bin/lumora" /s >"$work/$name-$tag.log" 2>&1 &
+    XDG_CONFIG_HOME=$work/$name "$lumora" /s >"$work/$name-$tag.log" 2>&1 &
     running=$!
     local pid=$running start closed= now opened rss out="$work/$name-$tag.rss"
     start=$(date +%s%N)

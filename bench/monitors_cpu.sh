@@ -15,14 +15,8 @@ here=$(cd "$(dirname "$0")" && pwd)
 lumora=${LUMORA:-$here/../build/lumora}
 . "$here/common.sh"
 rounds=${ROUNDS:-3}
-if ! [[ $seconds =~ ^[0-9]+$ ]] || [ "$seconds" -lt 8 ]; then
-    echo "SECONDS must be a whole number, 8 or more (got '$seconds')" >&2
-    exit 2
-fi
-if ! [[ $rounds =~ ^[0-9]+$ ]] || [ "$rounds" -lt 1 ]; then
-    echo "ROUNDS must be a whole number, 1 or more (got '$rounds')" >&2
-    exit 2
-fi
+need_whole SECONDS "$seconds" 8
+need_whole ROUNDS "$rounds" 1
 # As in playback_cpu.sh: frames are counted over this stretch from each monitor's first frame.
 window=$((seconds - 4))
 fps=30
@@ -32,41 +26,29 @@ width=1280 height=1024
 [ "$(id -u)" = 0 ] || { echo "Xorg with the dummy video driver needs root here" >&2; exit 2; }
 [ -e /usr/lib/xorg/modules/drivers/dummy_drv.so ] ||
     { echo "missing: the dummy video driver (apt-get install xserver-xorg-video-dummy)" >&2; exit 2; }
-for tool in Xorg xrandr xwininfo ffmpeg xdotool /usr/bin/time c++ pkg-config; do
-    command -v "$tool" >/dev/null || { echo "missing: $tool" >&2; exit 2; }
-done
-wait_for_binary "$lumora" || { echo "no $lumora: build it first" >&2; exit 2; }
+need_tools Xorg xrandr xwininfo ffmpeg xdotool /usr/bin/time c++ pkg-config
+need_program "$lumora"
 
 work=$(mktemp -d /tmp/lumora-monitors.XXXXXX)
 xorg_pid=
-running=
-counter=
 stop_xorg() {
-    [ -n "$xorg_pid" ] && kill "$xorg_pid" 2>/dev/null && wait "$xorg_pid" 2>/dev/null
+    stop_pid "$xorg_pid"
     xorg_pid=
-    return 0
 }
 cleanup() {
     # Every step, whatever the one before gave (set -e holds here too).
     set +e
     # Only what this script started: the program of an interrupted run, its frame counter, the server.
-    # The program under GNU time first: time does not pass the signal on.
-    [ -n "$running" ] && kill $(pgrep -P "$running") "$running" 2>/dev/null && wait "$running" 2>/dev/null
-    [ -n "$counter" ] && kill "$counter" 2>/dev/null && wait "$counter" 2>/dev/null
+    stop_timed "$running"
+    stop_pid "$counter"
     stop_xorg
-    if [ -n "${KEEP:-}" ]; then echo "logs kept in $work" >&2; else rm -rf "$work"; fi
+    remove_work
 }
-# A signal ends the run (a trap alone would run the cleanup and go on); the cleanup comes on exit.
-trap cleanup EXIT
-trap 'exit 130' INT
-trap 'exit 143' TERM
+cleanup_on_exit cleanup
 
 # The program folder: a copy of the program (a rebuild meanwhile would mix two programs' figures)
 # with its data, and the play list beside it.
-origin=$lumora
-origin_id=$(binary_id "$origin")
-copy_program "$origin" "$work/program"
-lumora=$work/program/lumora
+take_program "$work/program"
 
 echo "building the frame counter..."
 c++ -O2 -std=c++17 -o "$work/frames_shown" "$here/frames_shown.cpp" $(pkg-config --cflags --libs xcb)
@@ -86,13 +68,8 @@ declare -A case_settings=([primary]="EveryMonitor=Primary PlaySingleFile=True Vi
     [same]="EveryMonitor=Same PlaySingleFile=True VideoFile=$work/clip.mp4"
     [each]="EveryMonitor=Each PlaySingleFile=False PlayMultipleFiles=True VideoFile=$work/first.mp4")
 write_settings() { # case
-    mkdir -p "$work/cfg_$1/larkspur"
-    {
-        echo "[lumora]"
-        echo "AbsoluteFullScreenDisplayMode=True"
-        echo "OneEighthScreenDisplayMode=False"
-        tr ' ' '\n' <<<"${case_settings[$1]}"
-    } >"$work/cfg_$1/larkspur/lumora.ini"
+    # shellcheck disable=SC2086
+    settings_file "cfg_$1" AbsoluteFullScreenDisplayMode=True OneEighthScreenDisplayMode=False ${case_settings[$1]}
 }
 
 # The end-to-end tests' two-monitor server (1280x1024 monitors side by side).
@@ -146,15 +123,9 @@ run_case() { # case monitors round
     XDG_CONFIG_HOME=$work/cfg_$case LUMORA_STATS=1 /usr/bin/time -f "%U %S %M" -o "$tfile" "$lumora" /s \
         >"$log" 2>&1 &
     running=$!
-    sleep "$seconds"
-    wait "$counter" || true
-    counter=
     local child
-    child=$(pgrep -P "$running" || true)
-    if [ -z "$child" ]; then
-        echo "warning: lumora ended before $seconds s ($case, round $round):" >&2
-        tail -5 "$log" >&2
-    else
+    after_run "$seconds" "$log" "lumora ($case, round $round)"
+    if [ -n "$child" ]; then
         # Each thread's CPU so far, summed by name: where the program's time went.
         local t
         for t in /proc/"$child"/task/*; do
@@ -169,10 +140,7 @@ run_case() { # case monitors round
             >>"$work/tasks.txt"
         awk '{ s[$1] += $2 } END { for (n in s) printf "%s %.2f\n", n, s[n] }' "$work/tasks.txt" | sort -k2,2nr |
             awk -v c="$case" -v r="$round" '{ l = l sprintf(" %s=%s", $1, $2) } END { print c, r, l }' >>"$work/threads.txt"
-        # Ended as a user would, by a key; the stats come on the way out.
-        xdotool key space
-        for _ in $(seq 100); do kill -0 "$child" 2>/dev/null || break; sleep 0.1; done
-        kill -0 "$child" 2>/dev/null && { echo "warning: lumora did not end on a key; terminated" >&2; kill "$child"; }
+        end_by_key "$child" 100
     fi
     wait "$running" || true
     running=
@@ -201,8 +169,7 @@ cases=(primary same each)
 declare -A monitors=([primary]=1 [same]=2 [each]=2)
 declare -A case_name=([primary]="Primary, one monitor" [same]="Same, two monitors" [each]="Each, two monitors")
 echo "X server: Xorg with the dummy driver, ${width}x$height monitors; a fresh server each run, displays :180-:189"
-echo "load average at the start: $(cut -d' ' -f1-3 /proc/loadavg) on $(nproc) cores"
-echo "lumora: $origin ($origin_id), run from a copy"
+start_note
 for round in $(seq "$rounds"); do
     echo "round $round of $rounds: Primary on one monitor, Same on two, Each on two ($seconds s each)..."
     for c in "${cases[@]}"; do run_case "$c" "${monitors[$c]}" "$round"; done
@@ -214,10 +181,7 @@ pick() { grep "^$1 " "$work/runs.txt" || true; }
 monitor_column() { # monitor field: the runs' "shown,skipped,gap" of that monitor, one field
     awk -v m="$1" -v f="$2" '{ split($6, mons, ";"); split(mons[m], v, ","); print v[f] }'
 }
-echo
-echo "Every figure below was measured in this run."
-[ -s "$work/render.txt" ] && echo "lumora said: $(sort -u "$work/render.txt" | paste -sd';')"
-echo
+results_note
 echo "$seconds s runs, median of $rounds each (alternated); CPU s = lumora user+sys + Xorg user+sys during the run"
 table() { printf "%-22s %7s %7s %7s %8s   %-13s %-13s %s\n" "$@"; }
 table case "CPU s" lumora Xorg "RSS MiB" "shown mon. 1" "shown mon. 2" "frames drawn (each player)"
@@ -253,9 +217,7 @@ for c in "${cases[@]}"; do
 done
 
 echo
-echo "load average at the end: $(cut -d' ' -f1-3 /proc/loadavg)"
-[ "$(binary_id "$origin")" = "$origin_id" ] ||
-    echo "($origin was rebuilt during the run, now $(binary_id "$origin"); the figures are of the copy taken at the start)"
+end_note
 echo
 echo "goals                                          value    goal"
 goal_row "Same/Primary CPU incl. X" "$(ratio "${total[same]}" "${total[primary]}")" "<=" 1.3

@@ -16,71 +16,22 @@ here=$(cd "$(dirname "$0")" && pwd)
 lumora=${LUMORA:-$here/../build/lumora}
 . "$here/common.sh"
 rounds=${ROUNDS:-3}
-if ! [[ $seconds =~ ^[0-9]+$ ]] || [ "$seconds" -lt 5 ]; then
-    echo "SECONDS must be a whole number, 5 or more (got '$seconds')" >&2
-    exit 2
-fi
-if ! [[ $rounds =~ ^[0-9]+$ ]] || [ "$rounds" -lt 1 ]; then
-    echo "ROUNDS must be a whole number, 1 or more (got '$rounds')" >&2
-    exit 2
-fi
-for tool in ffmpeg Xvfb xdotool; do
-    command -v "$tool" >/dev/null || { echo "missing: $tool" >&2; exit 2; }
-done
-wait_for_binary "$lumora" || { echo "no $lumora: build it first" >&2; exit 2; }
+need_whole SECONDS "$seconds" 5
+need_whole ROUNDS "$rounds" 1
+need_tools ffmpeg Xvfb xdotool
+need_program "$lumora"
 
 work=$(mktemp -d /tmp/lumora-monitors-off.XXXXXX)
-xvfb_pid=
-running=
-stop_xvfb() {
-    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null
-    xvfb_pid=
-    return 0
-}
-cleanup() {
-    # Every step, whatever the one before gave (set -e holds here too).
-    set +e
-    # Only what this script started: the program of an interrupted run, then the server.
-    [ -n "$running" ] && kill "$running" 2>/dev/null && wait "$running" 2>/dev/null
-    stop_xvfb
-    if [ -n "${KEEP:-}" ]; then echo "logs kept in $work" >&2; else rm -rf "$work"; fi
-}
-# A signal ends the run (a trap alone would run the cleanup and go on); the cleanup comes on exit.
-trap cleanup EXIT
-trap 'exit 130' INT
-trap 'exit 143' TERM
+cleanup_on_exit cleanup
 
-origin=$lumora
-origin_id=$(binary_id "$origin")
-copy_program "$origin" "$work/program"
-lumora=$work/program/lumora
+take_program "$work/program"
 
 # As in playback_cpu.sh: no sound, so only decoding and drawing count.
 echo "making a 10 s 1920x1080 30 fps h264 clip..."
-ffmpeg -nostdin -hide_banner -loglevel error -y -f lavfi -i testsrc2=size=1920x1080:rate=30:duration=10 \
-    "${bench_x264[@]}" "$work/clip.mp4"
-mkdir -p "$work/cfg/larkspur"
-printf '[lumora]\nAbsoluteFullScreenDisplayMode=True\nOneEighthScreenDisplayMode=False\nPlaySingleFile=True\nVideoFile=%s\n' \
-    "$work/clip.mp4" >"$work/cfg/larkspur/lumora.ini"
+pattern_clip "$work/clip.mp4" 1920 1080 30 10
+settings_file cfg AbsoluteFullScreenDisplayMode=True OneEighthScreenDisplayMode=False PlaySingleFile=True \
+    "VideoFile=$work/clip.mp4"
 power=$work/monitor-power
-
-# A fresh server for each round, so its CPU time belongs to that round alone, on the first free
-# display from :170 to :179.
-start_xvfb() {
-    local d
-    for d in $(seq 170 179); do
-        [ -e "/tmp/.X$d-lock" ] || [ -e "/tmp/.X11-unix/X$d" ] && continue
-        # -noreset: no start over when xdotool, its only client yet, has gone.
-        Xvfb ":$d" -screen 0 1920x1080x24 -noreset -nolisten tcp -br >/dev/null 2>&1 &
-        xvfb_pid=$!
-        export DISPLAY=:$d
-        for _ in $(seq 50); do xdotool getdisplaygeometry >/dev/null 2>&1 && break; sleep 0.1; done
-        if kill -0 "$xvfb_pid" 2>/dev/null && xdotool getdisplaygeometry >/dev/null 2>&1; then return 0; fi
-        stop_xvfb
-    done
-    echo "no Xvfb started on a free display from :170 to :179" >&2
-    exit 1
-}
 
 # CPU seconds of the program and of the server over $seconds, scaled to 10 s: "program x-server".
 measure() {
@@ -99,7 +50,8 @@ measure() {
 run_round() { # round first-state second-state
     local round=$1 state
     echo on >"$power"
-    start_xvfb
+    # A fresh server for each round, so its CPU time belongs to that round alone.
+    start_xvfb 170 179 -br
     xdotool mousemove 960 540
     XDG_CONFIG_HOME=$work/cfg LUMORA_TEST_MONITOR_POWER_FILE=$power "$lumora" /s >"$work/round-$round.log" 2>&1 &
     running=$!
@@ -110,9 +62,7 @@ run_round() { # round first-state second-state
         echo "$round $state $(measure)" >>"$work/runs.txt"
     done
     # Ended as a user would, by a key, while resting or playing.
-    xdotool key space
-    for _ in $(seq 30); do kill -0 "$running" 2>/dev/null || break; sleep 0.1; done
-    kill -0 "$running" 2>/dev/null && { echo "warning: lumora did not end on a key (round $round); terminated" >&2; kill "$running"; }
+    end_by_key "$running" 30 "round $round"
     wait "$running" 2>/dev/null || true
     running=
     grep -m1 "^lumora: rendering" "$work/round-$round.log" >>"$work/render.txt" || true
@@ -120,8 +70,7 @@ run_round() { # round first-state second-state
 }
 
 echo "X server: Xvfb 1920x1080x24, a fresh one each round"
-echo "load average at the start: $(cut -d' ' -f1-3 /proc/loadavg) on $(nproc) cores"
-echo "lumora: $origin ($origin_id), run from a copy"
+start_note
 for round in $(seq "$rounds"); do
     if [ $((round % 2)) = 1 ]; then order="playing off"; else order="off playing"; fi
     echo "round $round of $rounds: $order ($seconds s each)..."
@@ -129,10 +78,7 @@ for round in $(seq "$rounds"); do
     run_round "$round" $order
 done
 
-echo
-echo "Every figure below was measured in this run."
-[ -s "$work/render.txt" ] && echo "lumora said: $(sort -u "$work/render.txt" | paste -sd';')"
-echo
+results_note
 echo "CPU s per 10 s, median of $rounds rounds (user+sys from /proc: lumora, Xvfb, both)"
 printf "%-24s %8s %8s %8s   %s\n" state lumora Xvfb total "every round (lumora+Xvfb)"
 declare -A total
@@ -144,9 +90,7 @@ for state in playing off; do
 done
 
 echo
-echo "load average at the end: $(cut -d' ' -f1-3 /proc/loadavg)"
-[ "$(binary_id "$origin")" = "$origin_id" ] ||
-    echo "($origin was rebuilt during the run, now $(binary_id "$origin"); the figures are of the copy taken at the start)"
+end_note
 echo
 echo "goals                                          value    goal"
 # Three decimals: the goal is two hundredths.

@@ -14,48 +14,23 @@ lumora=${LUMORA:-$here/../build/lumora}
 . "$here/common.sh"
 key_runs=10
 start_runs=5
-if ! [[ $seconds =~ ^[0-9]+$ ]] || [ "$seconds" -lt 5 ]; then
-    echo "SECONDS must be a whole number, 5 or more (got '$seconds')" >&2
-    exit 2
-fi
+need_whole SECONDS "$seconds" 5
 # Frames are counted on the screen over this stretch from each run's first frame, which leaves
 # up to 3.5 s for the start-up and ends before the program is told to end.
 window=$((seconds - 4))
 fps=30
 clip_frames=$((10 * fps))
 
-for tool in ffmpeg Xvfb xdotool mpv /usr/bin/time c++ pkg-config; do
-    command -v "$tool" >/dev/null || { echo "missing: $tool" >&2; exit 2; }
-done
-wait_for_binary "$lumora" || { echo "no $lumora: build it first" >&2; exit 2; }
+need_tools ffmpeg Xvfb xdotool mpv /usr/bin/time c++ pkg-config
+need_program "$lumora"
 [ -f /usr/include/X11/extensions/XTest.h ] || { echo "missing: libxtst-dev (XTest.h)" >&2; exit 2; }
 
 work=$(mktemp -d /tmp/lumora-bench.XXXXXX)
-xvfb_pid=
-running=
-counter=
-cleanup() {
-    # Every step, whatever the one before gave (set -e holds here too).
-    set +e
-    # Only what this script started: the program of an interrupted run and its frame counter, then
-    # the X server.
-    # The program under GNU time first: time does not pass the signal on.
-    [ -n "$running" ] && kill $(pgrep -P "$running") "$running" 2>/dev/null && wait "$running" 2>/dev/null
-    [ -n "$counter" ] && kill "$counter" 2>/dev/null && wait "$counter" 2>/dev/null
-    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null
-    rm -rf "$work"
-}
-# A signal ends the run (a trap alone would run the cleanup and go on); the cleanup comes on exit.
-trap cleanup EXIT
-trap 'exit 130' INT
-trap 'exit 143' TERM
+cleanup_on_exit cleanup
 
 # The program as it is now, copied: a rebuild while this runs would otherwise mix two programs'
 # figures in one run.
-origin=$lumora
-origin_id=$(binary_id "$origin")
-copy_program "$origin" "$work/bin"
-lumora=$work/bin/lumora
+take_program "$work/bin"
 
 echo "building the helpers..."
 c++ -O2 -std=c++17 -o "$work/first_frame" "$here/first_frame.cpp" $(pkg-config --cflags --libs xcb)
@@ -82,9 +57,8 @@ clip magenta_small color=c=magenta:size=320x240
 ffmpeg -nostdin -hide_banner -loglevel error -y -f lavfi -i sine=frequency=440:duration=60 "$work/sine.wav"
 
 settings() { # name file [more settings lines]
-    mkdir -p "$work/$1/larkspur"
-    printf '[lumora]\nAbsoluteFullScreenDisplayMode=True\nOneEighthScreenDisplayMode=False\nPlaySingleFile=True\nVideoFile=%s\n%b' \
-        "$2" "${3:+$3\n}" >"$work/$1/larkspur/lumora.ini"
+    settings_file "$1" AbsoluteFullScreenDisplayMode=True OneEighthScreenDisplayMode=False PlaySingleFile=True \
+        "VideoFile=$2" "${@:3}"
 }
 settings cfg_c1080 "$work/c1080.mp4"
 settings cfg_c720 "$work/c720.mp4"
@@ -107,22 +81,10 @@ mp.register_event("shutdown", function()
 end)
 LUA
 
-# A display below 10: mpv takes :10 and above for a remote one and leaves out shared memory.
-display=
-for d in 5 6 7 8 9; do
-    [ -e "/tmp/.X$d-lock" ] || [ -e "/tmp/.X11-unix/X$d" ] && continue
-    # -br: a black root window, which a closed player uncovers. -noreset: by default the server
-    # starts over whenever its last client has gone, between two runs here, and drops a client
-    # that connects meanwhile (a program that then fails to start, a helper that cannot connect).
-    Xvfb ":$d" -screen 0 1920x1080x24 -br -noreset -nolisten tcp >"$work/xvfb.log" 2>&1 &
-    xvfb_pid=$!
-    export DISPLAY=:$d
-    for _ in $(seq 50); do xdotool getdisplaygeometry >/dev/null 2>&1 && break; sleep 0.1; done
-    if kill -0 "$xvfb_pid" 2>/dev/null && xdotool getdisplaygeometry >/dev/null 2>&1; then display=$d; break; fi
-    kill "$xvfb_pid" 2>/dev/null; wait "$xvfb_pid" 2>/dev/null || true
-    xvfb_pid=
-done
-[ -n "$display" ] || { echo "no free display among :5 to :9" >&2; exit 1; }
+# A display below 10: mpv takes :10 and above for a remote one and leaves out shared memory. -br: a
+# black root window, which a closed player uncovers.
+start_xvfb 5 9 -br
+display=${DISPLAY#:}
 xdotool mousemove 960 540
 xvfb_cpu() { cpu_of "/proc/$xvfb_pid/stat"; }
 
@@ -144,8 +106,8 @@ else
     shm="unknown (mpv's x11 output did not start)"
 fi
 echo "X server: Xvfb :$display 1920x1080x24, pid $xvfb_pid; mpv --vo=x11 uses X shared memory: $shm"
-echo "LUMORA_RENDER=${LUMORA_RENDER-<unset>}; load average at the start: $(cut -d' ' -f1-3 /proc/loadavg) on $(nproc) cores"
-echo "lumora: $origin ($origin_id), run from a copy"
+printf '%s; ' "LUMORA_RENDER=${LUMORA_RENDER-<unset>}"
+start_note
 
 # The frame counter checks itself before its figures are trusted: the 1080p clip's frames 285 to
 # 298 and then 0 to 19 without 10, at 10 a second (each on the screen for 100 ms) and scaled to a
@@ -181,19 +143,12 @@ cpu_run() {
     counter=$!
     /usr/bin/time -f "%U %S %M" -o "$tfile" "$@" >"$log" 2>&1 &
     running=$!
-    sleep "$seconds"
-    wait "$counter" || true
-    counter=
     local child
-    child=$(pgrep -P "$running" || true)
+    after_run "$seconds" "$log" "$side"
     if [ -z "$child" ]; then
-        echo "warning: $side ended before $seconds s:" >&2
-        tail -5 "$log" >&2
+        :
     elif [ "$side" = lumora ]; then
-        # Ended as a user would, by a key; its stats come on the way out.
-        xdotool key space
-        for _ in $(seq 100); do kill -0 "$child" 2>/dev/null || break; sleep 0.1; done
-        kill -0 "$child" 2>/dev/null && { echo "warning: lumora did not end on a key; terminated" >&2; kill "$child"; }
+        end_by_key "$child" 100
     else
         # SIGTERM, not SIGKILL: the drop counters are written on mpv's shutdown.
         kill -TERM "$child"
@@ -283,10 +238,7 @@ done
 # not), where a median of three would just pick one kind.
 pick() { grep "^$1 $2 " "$work/cpu.txt" || true; }
 
-echo
-echo "Every figure below was measured in this run."
-[ -s "$work/render.txt" ] && echo "lumora said: $(sort -u "$work/render.txt" | paste -sd';')"
-echo
+results_note
 echo "CPU over $seconds s runs, median of 3 each (alternated); CPU s = program user+sys + Xvfb user+sys during the run"
 table() { printf "%-34s %-7s %7s %7s %7s %7s %7s %7s %8s %8s %7s %7s\n" "$@"; }
 table case side "CPU s" program Xvfb "RSS MiB" shown skipped dec.drop out.drop "ui p99" "ui max"
@@ -331,9 +283,7 @@ for c in "${starts[@]}"; do
 done
 
 echo
-echo "load average at the end: $(cut -d' ' -f1-3 /proc/loadavg)"
-[ "$(binary_id "$origin")" = "$origin_id" ] ||
-    echo "($origin was rebuilt during the run, now $(binary_id "$origin"); the figures are of the copy taken at the start)"
+end_note
 echo
 echo "goals                                          value    goal"
 row() { goal_row "$@"; }

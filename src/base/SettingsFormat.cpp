@@ -1,5 +1,6 @@
 #include "base/SettingsFormat.h"
 
+#include "base/Escapes.h"
 #include "base/FileNames.h"
 
 #include <QByteArray>
@@ -118,14 +119,9 @@ QString escapeValue(const QString& s) {
     QString out = kEscapedMark;
     for (qsizetype i = 0; i < s.size(); ++i) {
         const char16_t c = s[i].unicode();
-        if (c == u'\\')
-            out += QStringLiteral("\\\\");
-        else if (c == u'\n')
-            out += QStringLiteral("\\n");
-        else if (c == u'\r')
-            out += QStringLiteral("\\r");
-        else if (c == u'\t')
-            out += QStringLiteral("\\t");
+        const QString escape = backslashEscape(s[i]);
+        if (!escape.isEmpty())
+            out += escape;
         else if (c == u' ' && i >= trailing)
             out += QStringLiteral("\\s");
         else if (c < 0x20)

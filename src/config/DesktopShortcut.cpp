@@ -1,5 +1,6 @@
 #include "config/DesktopShortcut.h"
 
+#include "base/Escapes.h"
 #include <QFile>
 #include <QSaveFile>
 
@@ -16,16 +17,11 @@ bool needsQuotes(const QString& s) {
 QString escapeValue(const QString& s) {
     QString out;
     for (QChar c : s) {
-        if (c == u'\\')
-            out += QStringLiteral("\\\\");
-        else if (c == u'\n')
-            out += QStringLiteral("\\n");
-        else if (c == u'\r')
-            out += QStringLiteral("\\r");
-        else if (c == u'\t')
-            out += QStringLiteral("\\t");
-        else
+        const QString escape = platform::backslashEscape(c);
+        if (escape.isEmpty())
             out += c;
+        else
+            out += escape;
     }
     return out;
 }

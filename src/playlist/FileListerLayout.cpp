@@ -1,6 +1,7 @@
 #include "playlist/frmFileLister.h"
 
 #include "playlist/BrowseLists.h"
+#include "playlist/FilmPictures.h"
 #include "playlist/PlayList.h"
 #include "playlist/WindowHandle.h"
 #include "runtime/Controls.h"
@@ -21,25 +22,12 @@ namespace {
 
 // A small film strip beside the title, drawn rather than shipped.
 QPixmap filmPicture() {
-    QPixmap pm(40, 28);
-    pm.fill(Qt::transparent);
-    QPainter p(&pm);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setPen(Qt::NoPen);
-    p.setBrush(QColor(30, 30, 40));
-    p.drawRoundedRect(QRectF(1, 2, 38, 24), 3, 3);
-    p.setBrush(QColor(235, 235, 235));
-    for (int i = 0; i < 5; ++i) {
-        p.drawRect(QRectF(4 + i * 7, 4, 4, 3));
-        p.drawRect(QRectF(4 + i * 7, 21, 4, 3));
-    }
-    QLinearGradient g(0, 9, 0, 19);
-    g.setColorAt(0, QColor(90, 40, 140));
-    g.setColorAt(1, QColor(250, 200, 90));
-    p.setBrush(g);
-    p.drawRect(QRectF(5, 9, 13, 10));
-    p.drawRect(QRectF(22, 9, 13, 10));
-    return pm;
+    return drawnPicture(40, 28, [](QPainter& p) {
+        drawFilmStrip(p, QRectF(1, 2, 38, 24), QColor(30, 30, 40), QColor(235, 235, 235), 5, 7, QSizeF(4, 3));
+        p.setBrush(frameGradient(9, 19));
+        p.drawRect(QRectF(5, 9, 13, 10));
+        p.drawRect(QRectF(22, 9, 13, 10));
+    });
 }
 
 } // namespace

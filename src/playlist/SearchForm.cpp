@@ -4,6 +4,7 @@
 #include "platform/Platform.h"
 #include "base/MediaPatterns.h"
 #include "playlist/BrowseLists.h"
+#include "playlist/FilmPictures.h"
 #include "runtime/Controls.h"
 #include "base/Guard.h"
 #include "base/RuntimeError.h"
@@ -53,26 +54,16 @@ QString unreadableMessage(const WalkEnd& end) {
 
 // The 40 x 40 picture beside the title: a film frame under a magnifying glass, drawn, not shipped.
 QPixmap searchPicture() {
-    QPixmap pm(40, 40);
-    pm.fill(Qt::transparent);
-    QPainter p(&pm);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setPen(Qt::NoPen);
-    p.setBrush(QColor(30, 34, 90));
-    p.drawRoundedRect(QRectF(2, 6, 26, 22), 3, 3);
-    p.setBrush(QColor(240, 240, 240));
-    for (int i = 0; i < 4; ++i) {
-        p.drawRect(QRectF(5 + i * 6, 8, 3, 3));
-        p.drawRect(QRectF(5 + i * 6, 23, 3, 3));
-    }
-    p.setBrush(QColor(250, 200, 80));
-    p.drawRect(QRectF(6, 13, 18, 8));
-    p.setBrush(QColor(120, 200, 255, 120));
-    p.setPen(QPen(QColor(60, 60, 60), 3));
-    p.drawEllipse(QPointF(24, 21), 9, 9);
-    p.setPen(QPen(QColor(60, 60, 60), 5, Qt::SolidLine, Qt::RoundCap));
-    p.drawLine(QPointF(31, 28), QPointF(37, 35));
-    return pm;
+    return drawnPicture(40, 40, [](QPainter& p) {
+        drawFilmStrip(p, QRectF(2, 6, 26, 22), QColor(30, 34, 90), QColor(240, 240, 240), 4, 6, QSizeF(3, 3));
+        p.setBrush(QColor(250, 200, 80));
+        p.drawRect(QRectF(6, 13, 18, 8));
+        p.setBrush(QColor(120, 200, 255, 120));
+        p.setPen(QPen(QColor(60, 60, 60), 3));
+        p.drawEllipse(QPointF(24, 21), 9, 9);
+        p.setPen(QPen(QColor(60, 60, 60), 5, Qt::SolidLine, Qt::RoundCap));
+        p.drawLine(QPointF(31, 28), QPointF(37, 35));
+    });
 }
 
 template <class T> T* named(T* control, const char* name) {

@@ -1,5 +1,6 @@
 #include "playlist/frmChooseOrSearch.h"
 
+#include "playlist/FilmPictures.h"
 #include "playlist/WindowHandle.h"
 #include "runtime/Controls.h"
 #include "runtime/FormRegistry.h"
@@ -9,7 +10,6 @@
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QLinearGradient>
 #include <QPainter>
 #include <QPushButton>
 #include <QShortcut>
@@ -22,27 +22,20 @@ const QString kMessageTitle = QStringLiteral("Larkspur Software Lumora Video & M
 
 // A clapper board beside the instruction, drawn rather than shipped.
 QPixmap clapperPicture() {
-    QPixmap pm(44, 48);
-    pm.fill(Qt::transparent);
-    QPainter p(&pm);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setPen(Qt::NoPen);
-    p.setBrush(QColor(30, 30, 40));
-    p.drawRoundedRect(QRectF(2, 22, 40, 24), 3, 3);
-    QLinearGradient g(0, 26, 0, 44);
-    g.setColorAt(0, QColor(90, 40, 140));
-    g.setColorAt(1, QColor(250, 200, 90));
-    p.setBrush(g);
-    p.drawRect(QRectF(6, 26, 32, 16));
-    p.translate(2, 20);
-    p.rotate(-18);
-    p.setBrush(QColor(30, 30, 40));
-    p.drawRect(QRectF(0, -8, 40, 8));
-    p.setBrush(QColor(235, 235, 235));
-    for (int i = 0; i < 4; ++i)
-        p.drawPolygon(QPolygonF{QPointF(4 + i * 10, -8), QPointF(9 + i * 10, -8), QPointF(6 + i * 10, 0),
-                                QPointF(1 + i * 10, 0)});
-    return pm;
+    return drawnPicture(44, 48, [](QPainter& p) {
+        p.setBrush(QColor(30, 30, 40));
+        p.drawRoundedRect(QRectF(2, 22, 40, 24), 3, 3);
+        p.setBrush(frameGradient(26, 44));
+        p.drawRect(QRectF(6, 26, 32, 16));
+        p.translate(2, 20);
+        p.rotate(-18);
+        p.setBrush(QColor(30, 30, 40));
+        p.drawRect(QRectF(0, -8, 40, 8));
+        p.setBrush(QColor(235, 235, 235));
+        for (int i = 0; i < 4; ++i)
+            p.drawPolygon(QPolygonF{QPointF(4 + i * 10, -8), QPointF(9 + i * 10, -8), QPointF(6 + i * 10, 0),
+                                    QPointF(1 + i * 10, 0)});
+    });
 }
 
 } // namespace

@@ -35,31 +35,6 @@ runtime::ClickLabel* SmallDialog::buttonLabel(const QString& caption, const char
     return label;
 }
 
-runtime::ClickLabel* SmallDialog::closeLabel(QMenuBar* menuBar, const char* name) {
-    auto* label = named(new runtime::ClickLabel(QStringLiteral("X")), name);
-    label->setCursor(Qt::PointingHandCursor);
-    label->setAlignment(Qt::AlignCenter);
-    label->setContentsMargins(8, 0, 8, 0);
-    QFont bold = label->font();
-    bold.setBold(true);
-    label->setFont(bold);
-    menuBar->setCornerWidget(label, Qt::TopRightCorner);
-    return label;
-}
-
-SmallDialog::SaveMenu SmallDialog::makeSaveMenu() {
-    SaveMenu menu{};
-    menu.bar = named(new QMenuBar(this), "menuBar");
-    menu.file = named(menu.bar->addMenu(QStringLiteral("&File")), "mnuFile");
-    menu.exitWithoutSaving = named(menu.file->addAction(QStringLiteral("Exit &Without Saving Changes")),
-                                   "mnuExitWithoutSavingChanges");
-    menu.file->addSeparator();
-    menu.exitAndSave =
-        named(menu.file->addAction(QStringLiteral("Exit And &Save Changes")), "mnuExitAndSaveChanges");
-    menu.close = closeLabel(menu.bar, "Label1");
-    return menu;
-}
-
 QDialogButtonBox* SmallDialog::okCancelButtons(const QString& okCaption, const char* okName, QPushButton*& ok,
                                                const char* cancelName, QPushButton*& cancel) {
     ok = named(new runtime::ShowsFocus<QPushButton>(okCaption), okName);
@@ -125,4 +100,25 @@ void SmallDialog::keyPressEvent(QKeyEvent* event) {
         }
     }
     runtime::Form::keyPressEvent(event);
+}
+
+MenuDialog::MenuDialog(const QString& name, const QString& title) : SmallDialog(name, title) {
+    menuBar = named(new QMenuBar(this), "menuBar");
+    mnuFile = named(menuBar->addMenu(QStringLiteral("&File")), "mnuFile");
+    Label1 = named(new runtime::ClickLabel(QStringLiteral("X")), "Label1");
+    Label1->setCursor(Qt::PointingHandCursor);
+    Label1->setAlignment(Qt::AlignCenter);
+    Label1->setContentsMargins(8, 0, 8, 0);
+    QFont bold = Label1->font();
+    bold.setBold(true);
+    Label1->setFont(bold);
+    menuBar->setCornerWidget(Label1, Qt::TopRightCorner);
+}
+
+SaveMenuDialog::SaveMenuDialog(const QString& name, const QString& title) : MenuDialog(name, title) {
+    mnuExitWithoutSavingChanges =
+        named(mnuFile->addAction(QStringLiteral("Exit &Without Saving Changes")), "mnuExitWithoutSavingChanges");
+    mnuFile->addSeparator();
+    mnuExitAndSaveChanges =
+        named(mnuFile->addAction(QStringLiteral("Exit And &Save Changes")), "mnuExitAndSaveChanges");
 }

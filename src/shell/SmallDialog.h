@@ -14,7 +14,6 @@ namespace runtime {
 class ClickLabel;
 }
 
-
 // What the small modal dialogs of the configuration dialog share: a fixed client size given in twips
 // that grows when the fonts need more room, Enter and Escape for the OK and Cancel buttons, and a
 // shrink-and-close that the fixed size does not hold back.
@@ -30,18 +29,6 @@ protected:
     }
     // A label that works as a button ("Help").
     static runtime::ClickLabel* buttonLabel(const QString& caption, const char* name);
-    // The "X" label that closes the dialog, in the top right corner of its menu bar.
-    static runtime::ClickLabel* closeLabel(QMenuBar* menuBar, const char* name);
-
-    // The menu bar of the dialogs that keep settings: File with its two ways out, and the "X".
-    struct SaveMenu {
-        QMenuBar* bar;
-        QMenu* file;
-        QAction* exitWithoutSaving;
-        QAction* exitAndSave;
-        runtime::ClickLabel* close;
-    };
-    SaveMenu makeSaveMenu();
 
     // OK and Cancel, named as given, in a button box; they take Enter and Escape (setDialogButtons).
     QDialogButtonBox* okCancelButtons(const QString& okCaption, const char* okName, QPushButton*& ok,
@@ -62,4 +49,28 @@ protected:
 private:
     QPointer<QPushButton> m_ok;
     QPointer<QPushButton> m_cancel;
+};
+
+// A small dialog with a menu bar: File, and the "X" label that closes the dialog in the bar's top
+// right corner. The dialog fills File and puts the bar on its layout.
+class MenuDialog : public SmallDialog {
+    Q_OBJECT
+public:
+    QMenuBar* menuBar = nullptr;
+    QMenu* mnuFile = nullptr;
+    runtime::ClickLabel* Label1 = nullptr;
+
+protected:
+    MenuDialog(const QString& name, const QString& title);
+};
+
+// A menu dialog that keeps settings: File has its two ways out.
+class SaveMenuDialog : public MenuDialog {
+    Q_OBJECT
+public:
+    QAction* mnuExitWithoutSavingChanges = nullptr;
+    QAction* mnuExitAndSaveChanges = nullptr;
+
+protected:
+    SaveMenuDialog(const QString& name, const QString& title);
 };

@@ -18,11 +18,8 @@ namespace {
 constexpr int kInformation = 64;
 } // namespace
 
-frmMixer::frmMixer() : SmallDialog(QStringLiteral("frmMixer"), QStringLiteral("Sound Control")) {
-    menuBar = named(new QMenuBar(this), "menuBar");
-    mnuFile = named(menuBar->addMenu(QStringLiteral("&File")), "mnuFile");
+frmMixer::frmMixer() : MenuDialog(QStringLiteral("frmMixer"), QStringLiteral("Sound Control")) {
     mnuClose = named(mnuFile->addAction(QStringLiteral("&Close")), "mnuClose");
-    Label1 = closeLabel(menuBar, "Label1");
 
     fraVolume = named(new QGroupBox(QStringLiteral("Volume Control")), "fraVolume");
     chkVolMute = named(new QCheckBox(QStringLiteral("Check to Mute the screensaver's sound.")), "chkVolMute");

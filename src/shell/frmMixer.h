@@ -4,8 +4,6 @@
 class QAction;
 class QCheckBox;
 class QGroupBox;
-class QMenu;
-class QMenuBar;
 class QPushButton;
 namespace runtime {
 class ClickLabel;
@@ -13,21 +11,18 @@ class ClickLabel;
 
 // Whether the players mute their sound; the volume itself is the desktop's. Opened modally from the
 // configuration dialog.
-class frmMixer : public SmallDialog {
+class frmMixer : public MenuDialog {
     Q_OBJECT
 public:
     frmMixer();
 
     static QString helpText();
 
-    QMenuBar* menuBar = nullptr;
-    QMenu* mnuFile = nullptr;
     QAction* mnuClose = nullptr;
     QGroupBox* fraVolume = nullptr;
     QCheckBox* chkVolMute = nullptr;
     QPushButton* Command1 = nullptr;
     QPushButton* Command2 = nullptr;
-    runtime::ClickLabel* Label1 = nullptr;
     runtime::ClickLabel* Label3 = nullptr;
 
     void Command1_Click();

@@ -2,24 +2,17 @@
 
 #include "platform/Settings.h"
 #include "runtime/Controls.h"
+#include <QAction>
 #include <QDialogButtonBox>
 #include <QGroupBox>
 #include <QHBoxLayout>
-#include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QVBoxLayout>
 
 using playback::MonitorUse;
 
-frmMonitors::frmMonitors() : SmallDialog(QStringLiteral("frmMonitors"), QStringLiteral("Monitors")) {
-    const SaveMenu menu = makeSaveMenu();
-    menuBar = menu.bar;
-    mnuFile = menu.file;
-    mnuExitWithoutSavingChanges = menu.exitWithoutSaving;
-    mnuExitAndSaveChanges = menu.exitAndSave;
-    Label1 = menu.close;
-
+frmMonitors::frmMonitors() : SaveMenuDialog(QStringLiteral("frmMonitors"), QStringLiteral("Monitors")) {
     fraMonitors = named(new QGroupBox(QStringLiteral("With More Than One Monitor, Show")), "fraMonitors");
     optPrimaryMonitor = named(new runtime::OptionButton(QStringLiteral(
                                   "The primary monitor only (the others show the background)")),

@@ -2,28 +2,20 @@
 #include "base/MonitorUse.h"
 #include "shell/SmallDialog.h"
 
-class QAction;
 class QGroupBox;
-class QMenu;
-class QMenuBar;
 class QPushButton;
 namespace runtime {
-class ClickLabel;
 class OptionButton;
 class OptionGroup;
 } // namespace runtime
 
 // How a run of the screen saver uses the monitors beyond the primary one. Opened modally from the
 // configuration dialog; OK stores the choice, Cancel and the close boxes store nothing.
-class frmMonitors : public SmallDialog {
+class frmMonitors : public SaveMenuDialog {
     Q_OBJECT
 public:
     frmMonitors();
 
-    QMenuBar* menuBar = nullptr;
-    QMenu* mnuFile = nullptr;
-    QAction* mnuExitWithoutSavingChanges = nullptr;
-    QAction* mnuExitAndSaveChanges = nullptr;
     QGroupBox* fraMonitors = nullptr;
     runtime::OptionGroup* monitorOptions = nullptr;
     runtime::OptionButton* optPrimaryMonitor = nullptr;
@@ -31,7 +23,6 @@ public:
     runtime::OptionButton* optEachItsOwn = nullptr;
     QPushButton* Command2 = nullptr;
     QPushButton* Command1 = nullptr;
-    runtime::ClickLabel* Label1 = nullptr;
 
     void Command2_Click();
     void Command1_Click();

@@ -4,13 +4,13 @@
 #include "runtime/Controls.h"
 #include "base/Convert.h"
 #include "platform/Settings.h"
+#include <QAction>
 #include <QDialogButtonBox>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -27,14 +27,7 @@ constexpr int kInformation = 64;
 } // namespace
 
 frmMouseSensitivity::frmMouseSensitivity()
-    : SmallDialog(QStringLiteral("frmMouseSensitivity"), QStringLiteral("Mouse Sensitivity Control")) {
-    const SaveMenu menu = makeSaveMenu();
-    menuBar = menu.bar;
-    mnuFile = menu.file;
-    mnuExitWithoutSavingChanges = menu.exitWithoutSaving;
-    mnuExitAndSaveChanges = menu.exitAndSave;
-    Label1 = menu.close;
-
+    : SaveMenuDialog(QStringLiteral("frmMouseSensitivity"), QStringLiteral("Mouse Sensitivity Control")) {
     fraSensitivity = named(new QGroupBox(QStringLiteral("Mouse Sensitivity")), "fraSensitivity");
     hscMouseSensitivity = named(new runtime::ShowsFocus<QScrollBar>(Qt::Horizontal), "hscMouseSensitivity");
     hscMouseSensitivity->setRange(kLeastSensitivity, kMostSensitivity);

@@ -2,12 +2,9 @@
 #include "shell/SmallDialog.h"
 #include <optional>
 
-class QAction;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
-class QMenu;
-class QMenuBar;
 class QPushButton;
 class QScrollBar;
 namespace runtime {
@@ -18,17 +15,13 @@ class OptionGroup;
 
 // Edits how mouse movement ends the screen saver: the sensitivity, and whether the full-screen
 // player ignores movement altogether. Opened modally from the configuration dialog.
-class frmMouseSensitivity : public SmallDialog {
+class frmMouseSensitivity : public SaveMenuDialog {
     Q_OBJECT
 public:
     frmMouseSensitivity();
 
     static QString helpText();
 
-    QMenuBar* menuBar = nullptr;
-    QMenu* mnuFile = nullptr;
-    QAction* mnuExitWithoutSavingChanges = nullptr;
-    QAction* mnuExitAndSaveChanges = nullptr;
     QGroupBox* fraSensitivity = nullptr;
     QScrollBar* hscMouseSensitivity = nullptr;
     QLabel* Label2 = nullptr;
@@ -41,7 +34,6 @@ public:
     QLabel* lblIgnoreMouseMovementMessage = nullptr;
     QPushButton* Command2 = nullptr;
     QPushButton* Command1 = nullptr;
-    runtime::ClickLabel* Label1 = nullptr;
     runtime::ClickLabel* Label4 = nullptr;
 
     void hscMouseSensitivity_Change();

@@ -75,7 +75,8 @@ void letHookPass(mpv_handle* mpv, const mpv_event& event) {
         mpv_hook_continue(mpv, static_cast<const mpv_event_hook*>(event.data)->id);
 }
 
-MpvCore::MpvCore(const MpvOptions& options, bool openGL, const QByteArray& audio) {
+MpvCore::MpvCore(const MpvOptions& options, bool openGL, const QByteArray& audio)
+    : m_wakeup(new ThreadNotice(this, [this] { drainEvents(); })) {
     // libmpv refuses to start unless numbers are formatted the C way; Qt sets the user's locale.
     const char* numeric = std::setlocale(LC_NUMERIC, nullptr);
     if (!numeric || std::strcmp(numeric, "C") != 0) std::setlocale(LC_NUMERIC, "C");
@@ -95,6 +96,7 @@ MpvCore::MpvCore(const MpvOptions& options, bool openGL, const QByteArray& audio
 }
 
 MpvCore::~MpvCore() {
+    stopEvents();
     if (m_mpv) retire(m_answering, nullptr, false);
 }
 
@@ -109,10 +111,19 @@ void MpvCore::observe(const char* name, mpv_format format, PropertyHandler handl
 }
 
 void MpvCore::startEvents() {
-    if (m_mpv) mpv_set_wakeup_callback(m_mpv, &MpvCore::wakeupCallback, this);
+    if (!m_mpv) return;
+    {
+        std::lock_guard<std::mutex> hold(m_wakeLock);
+        m_wakeOn = true;
+    }
+    mpv_set_wakeup_callback(m_mpv, &MpvCore::wakeupCallback, this);
 }
 
 void MpvCore::stopEvents() {
+    {
+        std::lock_guard<std::mutex> hold(m_wakeLock);
+        m_wakeOn = false;
+    }
     // Calls already posted find no handler to run once the core is going.
     if (m_mpv) mpv_set_wakeup_callback(m_mpv, nullptr, nullptr);
     m_events.clear();
@@ -121,13 +132,11 @@ void MpvCore::stopEvents() {
 
 void MpvCore::wakeupCallback(void* core) {
     auto* self = static_cast<MpvCore*>(core);
-    if (!self->m_wakeupPending.exchange(true))
-        QMetaObject::invokeMethod(self, &MpvCore::drainEvents, Qt::QueuedConnection);
+    std::lock_guard<std::mutex> hold(self->m_wakeLock);
+    if (self->m_wakeOn) self->m_wakeup->poke();
 }
 
 void MpvCore::drainEvents() {
-    // Cleared before draining, so a wakeup that comes in meanwhile posts another round.
-    m_wakeupPending = false;
     while (m_mpv && !m_events.empty()) {
         const mpv_event* event = mpv_wait_event(m_mpv, 0);
         if (event->event_id == MPV_EVENT_NONE) break;

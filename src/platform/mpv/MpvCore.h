@@ -1,9 +1,10 @@
 #pragma once
 #include <QByteArray>
+#include "base/ThreadNotice.h"
 #include <QObject>
-#include <atomic>
 #include <cstdint>
 #include <functional>
+#include <mutex>
 #include <mpv/client.h>
 #include <string>
 #include <unordered_map>
@@ -73,7 +74,11 @@ private:
     void dispatch(const mpv_event& event);
 
     mpv_handle* m_mpv = nullptr;
-    std::atomic<bool> m_wakeupPending{false};
+    ThreadNotice* m_wakeup;
+    // libmpv's wake-up comes on a thread of libmpv's: it finds this object under this lock, and from
+    // stopEvents() on finds nothing.
+    std::mutex m_wakeLock;
+    bool m_wakeOn = false;
     bool m_idle = true;
     bool m_answering = true;
     std::unordered_map<int, EventHandler> m_events;

@@ -14,6 +14,8 @@
 #include <cstring>
 #include <mpv/client.h>
 #include <mutex>
+#include <utility>
+#include <vector>
 
 namespace platform::mpv {
 
@@ -39,20 +41,17 @@ bool flagOf(const mpv_event_property& property) {
 
 struct MpvPlayer::Mailbox {
     std::mutex lock;
-    MpvPlayer* player = nullptr; // null once the player is going
+    ThreadNotice* notice = nullptr; // null once the player is going
+    // What each look found, by the serial of the load that asked.
+    std::vector<std::pair<uint64_t, QStringList>> answers;
 };
 
 MpvPlayer::MpvPlayer(QWidget* parent, MpvOptions options)
-    : MediaPlayer(parent), m_options(options),
+    : MediaPlayer(parent), m_options(options), m_framed(new ThreadNotice(this, [this] { onFramed(); })),
       m_surface(
-          this,
-          [this] {
-              if (!m_framedPending.exchange(true))
-                  QMetaObject::invokeMethod(this, &MpvPlayer::onFramed, Qt::QueuedConnection);
-          },
-          [this] { updateTarget(isVisible(), true); }),
+          this, [this] { m_framed->poke(); }, [this] { updateTarget(isVisible(), true); }),
       m_mailbox(std::make_shared<Mailbox>()) {
-    m_mailbox->player = this;
+    m_mailbox->notice = new ThreadNotice(this, [this] { takeResolved(); });
     m_startLimit = new QTimer(this);
     m_startLimit->setSingleShot(true);
     m_startLimit->setInterval(m_options.startLimitMs);
@@ -107,7 +106,7 @@ MpvPlayer::~MpvPlayer() {
     {
         // A look at a path that answers from now on finds no one to tell.
         std::lock_guard<std::mutex> hold(m_mailbox->lock);
-        m_mailbox->player = nullptr;
+        m_mailbox->notice = nullptr;
     }
     // No event reaches this object once it starts going away; calls already posted die with it.
     // The render thread keeps taking frames meanwhile (libmpv's video output waits for that) and
@@ -151,20 +150,25 @@ void MpvPlayer::resolveThenOpen() {
         const QStringList files = resolveItem(url);
         --g_pendingLooks;
         std::lock_guard<std::mutex> hold(box->lock);
-        MpvPlayer* self = box->player;
-        if (!self) return;
-        QMetaObject::invokeMethod(
-            self,
-            [self, serial, files] {
-                if (self->m_state == Transitioning && self->m_item.resolved(serial, files)) self->openNext();
-            },
-            Qt::QueuedConnection);
+        if (!box->notice) return;
+        box->answers.emplace_back(serial, files);
+        box->notice->poke();
     });
     if (!started) {
         // No thread to be had: the item counts as unplayable, and the count stays true.
         --g_pendingLooks;
         stop();
     }
+}
+
+void MpvPlayer::takeResolved() {
+    std::vector<std::pair<uint64_t, QStringList>> answers;
+    {
+        std::lock_guard<std::mutex> hold(m_mailbox->lock);
+        answers.swap(m_mailbox->answers);
+    }
+    for (const auto& [serial, files] : answers)
+        if (m_state == Transitioning && m_item.resolved(serial, files)) openNext();
 }
 
 void MpvPlayer::openNext() {
@@ -413,7 +417,6 @@ void MpvPlayer::clearIfNoVideo() {
 }
 
 void MpvPlayer::onFramed() {
-    m_framedPending = false;
     if (m_surface.frontGeneration() != m_generation) return;
     // libmpv may still draw the closed item once before its stop is done: no picture comes back
     // while nothing plays.

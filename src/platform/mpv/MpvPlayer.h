@@ -1,4 +1,5 @@
 #pragma once
+#include "base/ThreadNotice.h"
 #include "platform/MediaPlayer.h"
 #include "platform/mpv/ItemSequence.h"
 #include "platform/mpv/MpvEngine.h"
@@ -108,6 +109,8 @@ private:
     // Resolves the URL to the local regular files it plays (resolveItem) off this thread, as a hung
     // mount may never answer, then plays them in turn; an item with none ends stopped.
     void resolveThenOpen();
+    // Takes what the looks at paths handed over since, and opens the current item's files.
+    void takeResolved();
     // Hands libmpv the item's next file, or ends the item after its last.
     void openNext();
     void endItem();
@@ -126,7 +129,8 @@ private:
 
     MpvOptions m_options;
     std::unique_ptr<MpvCore> m_core;
-    std::atomic<bool> m_framedPending{false};
+    // Poked by the render thread after each new frame.
+    ThreadNotice* m_framed;
     VideoSurface m_surface;
 
     QString m_url;

@@ -25,13 +25,20 @@ VideoSurface::~VideoSurface() {
 VideoSurface::Kind VideoSurface::start(mpv_handle* mpv, bool openGL, bool sharedMemory) {
     if (openGL && startOpenGL(mpv)) m_kind = Kind::OpenGL;
     else if (startSoftware(mpv, sharedMemory)) m_kind = m_window ? Kind::SharedMemory : Kind::Images;
-    if (m_render) mpv_render_context_set_update_callback(m_render, &VideoSurface::renderUpdateCallback, this);
+    if (!m_render) return m_kind;
+    {
+        std::lock_guard<std::mutex> hold(m_wakeLock);
+        m_wakeTarget = m_loop.get();
+    }
+    mpv_render_context_set_update_callback(m_render, &VideoSurface::renderUpdateCallback, this);
     return m_kind;
 }
 
 void VideoSurface::renderUpdateCallback(void* surface) {
     // Straight to the render thread: the user-interface thread has no part in drawing a frame.
-    static_cast<VideoSurface*>(surface)->m_loop->wake();
+    auto* self = static_cast<VideoSurface*>(surface);
+    std::lock_guard<std::mutex> hold(self->m_wakeLock);
+    if (self->m_wakeTarget) self->m_wakeTarget->wake();
 }
 
 void VideoSurface::holdWindow() {
@@ -145,6 +152,11 @@ bool VideoSurface::paintFront(QPainter& painter, const QRectF& target) {
 
 VideoSurface::Leftover VideoSurface::finish(bool answering) {
     Leftover leftover;
+    {
+        // Not held while the loop ends: libmpv may be waiting to call back meanwhile.
+        std::lock_guard<std::mutex> hold(m_wakeLock);
+        m_wakeTarget = nullptr;
+    }
     if (m_loop) {
         m_loop->setWindow(nullptr);
         m_loop->setMirrors({});

@@ -4,6 +4,7 @@
 #include <QSize>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 class QOffscreenSurface;
@@ -84,6 +85,10 @@ private:
     mpv_render_context* m_render = nullptr;
     std::unique_ptr<QOffscreenSurface> m_glSurface;
     std::unique_ptr<FrameLoop> m_loop;
+    // libmpv's update callback comes on a thread of libmpv's, which hands it over under locks of its
+    // own: the loop it wakes is reached under this lock, and let go of under it before it ends.
+    std::mutex m_wakeLock;
+    FrameLoop* m_wakeTarget = nullptr;
     VideoWindow* m_window = nullptr; // owned by m_container
     QWidget* m_container = nullptr;
 };

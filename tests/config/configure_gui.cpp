@@ -1,8 +1,9 @@
 #include "config/HelpTexts.h"
 #include "config/frmConfigure.h"
-#include "support/inprocess/InProcessPlatform.h"
 #include "playlist/frmFileLister.h"
 #include "runtime/FormRegistry.h"
+#include "support/SettingKeys.h"
+#include "support/inprocess/InProcessPlatform.h"
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
@@ -20,6 +21,9 @@
 #include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
+#include "support/Waits.h"
+
+using settings::Key;
 
 void registerProgramForms();
 
@@ -59,7 +63,9 @@ protected:
     QString stored(const QString& key) {
         return platform.memorySettings()->values.value(key, QStringLiteral("<none>"));
     }
-    void store(const QString& key, const QString& value) { platform.memorySettings()->values[key] = value; }
+    void store(settings::KeyRef key, const QString& value) {
+        platform.memorySettings()->values[settings::nameOf(key)] = value;
+    }
     // Waits for the closing animation to unload the dialog.
     bool closes(QPointer<frmConfigure> f) {
         for (int i = 0; i < 2000 && f && f->isLoaded(); ++i) {
@@ -112,9 +118,9 @@ TEST_F(Configure, FirstStartShowsOneEighthFloatingSingleFileWithTheGradientOff) 
 }
 
 TEST_F(Configure, DisplayModesOfferOnlyMeaningfulChoices) {
-    store(QStringLiteral("GradOn"), QStringLiteral("1"));
-    store(QStringLiteral("OneFourthScreenDisplayMode"), QStringLiteral("True"));
-    store(QStringLiteral("OneEighthScreenDisplayMode"), QStringLiteral("False"));
+    store(Key::GradOn, QStringLiteral("1"));
+    store(Key::OneFourthScreenDisplayMode, QStringLiteral("True"));
+    store(Key::OneEighthScreenDisplayMode, QStringLiteral("False"));
     frmConfigure* f = open();
     // Partial mode, floating, gradient on: trails offered.
     EXPECT_TRUE(ctl<QCheckBox>(f, "chkGradOn")->isChecked());
@@ -233,8 +239,8 @@ TEST_F(Configure, OkWithAPlayListSavesEverySettingInItsStoredForm) {
     ASSERT_TRUE(list.open(QIODevice::WriteOnly));
     list.write("1000\r\n 1 \r\n/media/a.mpg\r\n");
     list.close();
-    store(QStringLiteral("GradOn"), QStringLiteral("1"));
-    store(QStringLiteral("FireGradInterval"), QStringLiteral("12000"));
+    store(Key::GradOn, QStringLiteral("1"));
+    store(Key::FireGradInterval, QStringLiteral("12000"));
     QPointer<frmConfigure> f = open();
     ctl<runtime::OptionButton>(f, "optThreeQuartersScreen")->click();
     ctl<runtime::OptionButton>(f, "optMultipleFiles")->click();
@@ -275,9 +281,9 @@ TEST_F(Configure, OkWithAPlayListSavesEverySettingInItsStoredForm) {
 }
 
 TEST_F(Configure, CancelKeepsOnlyTheImmediateWrites) {
-    store(QStringLiteral("GradOn"), QStringLiteral("1"));
-    store(QStringLiteral("OneHalfScreenDisplayMode"), QStringLiteral("True"));
-    store(QStringLiteral("OneEighthScreenDisplayMode"), QStringLiteral("False"));
+    store(Key::GradOn, QStringLiteral("1"));
+    store(Key::OneHalfScreenDisplayMode, QStringLiteral("True"));
+    store(Key::OneEighthScreenDisplayMode, QStringLiteral("False"));
     QPointer<frmConfigure> f = open();
     EXPECT_EQ(stored(QStringLiteral("GradOn")), QStringLiteral("1"));
     ctl<runtime::OptionButton>(f, "optAbsoluteFullScreenVideo")->click();
@@ -305,11 +311,11 @@ TEST_F(Configure, CancelKeepsOnlyTheImmediateWrites) {
 }
 
 TEST_F(Configure, RestoreDefaultsWritesAtOnceAndLeavesTheIntervalBarWhereItWas) {
-    store(QStringLiteral("FireGradInterval"), QStringLiteral("9000"));
-    store(QStringLiteral("VideoFile"), QStringLiteral("/media/clip.mpg"));
-    store(QStringLiteral("MovingMovieSpeed"), QStringLiteral("77"));
-    store(QStringLiteral("OneHalfScreenDisplayMode"), QStringLiteral("True"));
-    store(QStringLiteral("OneEighthScreenDisplayMode"), QStringLiteral("False"));
+    store(Key::FireGradInterval, QStringLiteral("9000"));
+    store(Key::VideoFile, QStringLiteral("/media/clip.mpg"));
+    store(Key::MovingMovieSpeed, QStringLiteral("77"));
+    store(Key::OneHalfScreenDisplayMode, QStringLiteral("True"));
+    store(Key::OneEighthScreenDisplayMode, QStringLiteral("False"));
     QPointer<frmConfigure> f = open();
     ctl<QPushButton>(f, "cmdRestoreDefaults")->click();
     EXPECT_EQ(stored(QStringLiteral("Red_Level")), QStringLiteral("255"));
@@ -330,11 +336,11 @@ TEST_F(Configure, RestoreDefaultsWritesAtOnceAndLeavesTheIntervalBarWhereItWas) 
     EXPECT_TRUE(closes(f));
     EXPECT_EQ(stored(QStringLiteral("FireGradInterval")), QStringLiteral("6000"));
 
-    store(QStringLiteral("OneHalfScreenDisplayMode"), QStringLiteral("False"));
-    store(QStringLiteral("OneEighthScreenDisplayMode"), QStringLiteral("True"));
+    store(Key::OneHalfScreenDisplayMode, QStringLiteral("False"));
+    store(Key::OneEighthScreenDisplayMode, QStringLiteral("True"));
     f = open();
     EXPECT_TRUE(ctl<runtime::OptionButton>(f, "optOneEighth")->isChecked());
-    store(QStringLiteral("GradOn"), QStringLiteral("0"));
+    store(Key::GradOn, QStringLiteral("0"));
     ctl<QScrollBar>(f, "HScroll1")->setValue(9000);
     ctl<QPushButton>(f, "cmdRestoreDefaults")->click();
     EXPECT_EQ(stored(QStringLiteral("GradOn")), QStringLiteral("1"));
@@ -354,11 +360,11 @@ TEST_F(Configure, TheWindowKeepsItsWidthAndPlaceWhateverItShows) {
     // Hand-edited intervals are neither shown nor measured as written.
     for (const QString& interval : {QStringLiteral("6000 ; six seconds between changes"), QString(3000, u'9'),
                                     QStringLiteral("6523")}) {
-        store(QStringLiteral("FireGradInterval"), interval);
+        store(Key::FireGradInterval, interval);
         for (const char* gradOn : {"0", "1"}) {
-            store(QStringLiteral("GradOn"), QString::fromLatin1(gradOn));
-            store(QStringLiteral("OneHalfScreenDisplayMode"), QStringLiteral("True"));
-            store(QStringLiteral("OneEighthScreenDisplayMode"), QStringLiteral("False"));
+            store(Key::GradOn, QString::fromLatin1(gradOn));
+            store(Key::OneHalfScreenDisplayMode, QStringLiteral("True"));
+            store(Key::OneEighthScreenDisplayMode, QStringLiteral("False"));
             frmConfigure* f = open();
             EXPECT_EQ(f->width(), width) << interval.left(40).toStdString() << " gradient " << gradOn;
             EXPECT_LE(ctl<QLineEdit>(f, "txtFireGradient")->text().size(), 5);
@@ -393,9 +399,9 @@ TEST_F(Configure, TheWindowKeepsItsWidthAndPlaceWhateverItShows) {
 }
 
 TEST_F(Configure, ColourBoxesTakeOnlyLevelsAndSayTheRuleOncePerLeave) {
-    store(QStringLiteral("GradOn"), QStringLiteral("1"));
-    store(QStringLiteral("OneFourthScreenDisplayMode"), QStringLiteral("True"));
-    store(QStringLiteral("OneEighthScreenDisplayMode"), QStringLiteral("False"));
+    store(Key::GradOn, QStringLiteral("1"));
+    store(Key::OneFourthScreenDisplayMode, QStringLiteral("True"));
+    store(Key::OneEighthScreenDisplayMode, QStringLiteral("False"));
     frmConfigure* f = open();
     for (QLineEdit* box : {ctl<QLineEdit>(f, "txtRed"), ctl<QLineEdit>(f, "txtGreen"), ctl<QLineEdit>(f, "txtBlue")})
         box->setEnabled(true);
@@ -473,8 +479,8 @@ TEST_F(Configure, ColourBoxesTakeOnlyLevelsAndSayTheRuleOncePerLeave) {
 }
 
 TEST_F(Configure, IntervalShowsWholeSecondsAndOtherPositionsInMilliseconds) {
-    store(QStringLiteral("GradOn"), QStringLiteral("1"));
-    store(QStringLiteral("FireGradInterval"), QStringLiteral("6500"));
+    store(Key::GradOn, QStringLiteral("1"));
+    store(Key::FireGradInterval, QStringLiteral("6500"));
     frmConfigure* f = open();
     EXPECT_EQ(ctl<QScrollBar>(f, "HScroll1")->value(), 6500);
     EXPECT_EQ(ctl<QLineEdit>(f, "txtFireGradient")->text(), QStringLiteral("6500"));
@@ -508,7 +514,7 @@ TEST_F(Configure, IntervalShowsWholeSecondsAndOtherPositionsInMilliseconds) {
 }
 
 TEST_F(Configure, ColourDialogWritesTheBackColourEvenWhenCancelled) {
-    store(QStringLiteral("BackDropColor"), QStringLiteral("255"));
+    store(Key::BackDropColor, QStringLiteral("255"));
     frmConfigure* f = open();
     ctl<QAction>(f, "mnuBackColorControl")->trigger(); // cancelled
     ASSERT_EQ(platform.colorDialogInitials.size(), 1);
@@ -518,16 +524,16 @@ TEST_F(Configure, ColourDialogWritesTheBackColourEvenWhenCancelled) {
     ctl<QAction>(f, "mnuBackColorControl")->trigger();
     EXPECT_EQ(stored(QStringLiteral("BackDropColor")), QStringLiteral("16777215"));
     // Opened again on the last colour chosen, and cancelled: that colour is written again.
-    store(QStringLiteral("BackDropColor"), QStringLiteral("1"));
+    store(Key::BackDropColor, QStringLiteral("1"));
     ctl<QAction>(f, "mnuBackColorControl")->trigger();
     EXPECT_EQ(platform.colorDialogInitials.last(), 0xFFFFFFu);
     EXPECT_EQ(stored(QStringLiteral("BackDropColor")), QStringLiteral("16777215"));
 }
 
 TEST_F(Configure, RightButtonHelpShowsEachTextAndOnlyFullScreenHelpsOnTheLeft) {
-    store(QStringLiteral("GradOn"), QStringLiteral("1"));
-    store(QStringLiteral("OneFourthScreenDisplayMode"), QStringLiteral("True"));
-    store(QStringLiteral("OneEighthScreenDisplayMode"), QStringLiteral("False"));
+    store(Key::GradOn, QStringLiteral("1"));
+    store(Key::OneFourthScreenDisplayMode, QStringLiteral("True"));
+    store(Key::OneEighthScreenDisplayMode, QStringLiteral("False"));
     frmConfigure* f = open();
     int checked = 0;
     for (const HelpEntry& e : configureHelpTexts()) {
@@ -619,28 +625,28 @@ TEST_F(Configure, ChooseButtonHelpsOnTheRightThenOpensTheChooserForEveryButton) 
 }
 
 TEST_F(Configure, HostileStoredValuesLoadAndOkWritesValuesTheControlsHold) {
-    const QStringList keys = {"GradOn",
-                              "FireGradInterval",
-                              "Red_Level",
-                              "Green_Level",
-                              "Blue_Level",
-                              "MovingMovieSpeed",
-                              "MovieWillFloat",
-                              "PictureTrails",
-                              "AbsoluteFullScreenDisplayMode",
-                              "ThreeQuartersScreenMode",
-                              "OneHalfScreenDisplayMode",
-                              "OneFourthScreenDisplayMode",
-                              "OneEighthScreenDisplayMode",
-                              "OneSixteenthScreenDisplayMode",
-                              "PlaySingleFile",
-                              "PlayMultipleFiles",
-                              "BackDropColor"};
+    const settings::KeyRef keys[] = {Key::GradOn,
+                                     Key::FireGradInterval,
+                                     Key::Red_Level,
+                                     Key::Green_Level,
+                                     Key::Blue_Level,
+                                     Key::MovingMovieSpeed,
+                                     Key::MovieWillFloat,
+                                     Key::PictureTrails,
+                                     Key::AbsoluteFullScreenDisplayMode,
+                                     Key::ThreeQuartersScreenMode,
+                                     Key::OneHalfScreenDisplayMode,
+                                     Key::OneFourthScreenDisplayMode,
+                                     Key::OneEighthScreenDisplayMode,
+                                     Key::OneSixteenthScreenDisplayMode,
+                                     Key::PlaySingleFile,
+                                     Key::PlayMultipleFiles,
+                                     Key::BackDropColor};
     for (const QString& hostile : {QString(), QStringLiteral("-5"), QStringLiteral("99999"),
                                    QStringLiteral("abc"), QStringLiteral("1e9")}) {
         SCOPED_TRACE(hostile.toStdString());
         platform.memorySettings()->values.clear();
-        for (const QString& k : keys)
+        for (settings::KeyRef k : keys)
             store(k, hostile);
         QPointer<frmConfigure> f;
         ASSERT_NO_THROW(f = open());
@@ -674,9 +680,9 @@ TEST_F(Configure, HostileStoredValuesLoadAndOkWritesValuesTheControlsHold) {
     }
     // The nearest end of the range for numbers, the default for the rest.
     platform.memorySettings()->values.clear();
-    store(QStringLiteral("MovingMovieSpeed"), QStringLiteral("99999"));
-    store(QStringLiteral("FireGradInterval"), QStringLiteral("abc"));
-    store(QStringLiteral("Red_Level"), QStringLiteral("-5"));
+    store(Key::MovingMovieSpeed, QStringLiteral("99999"));
+    store(Key::FireGradInterval, QStringLiteral("abc"));
+    store(Key::Red_Level, QStringLiteral("-5"));
     frmConfigure* f = open();
     EXPECT_EQ(ctl<QScrollBar>(f, "hscMovingFrameSpeed")->value(), 1000);
     EXPECT_EQ(ctl<QScrollBar>(f, "HScroll1")->value(), 6000);

@@ -1,9 +1,13 @@
-#include <gtest/gtest.h>
+#include "ScreenTest.h"
+#include "support/SettingKeys.h"
 #include <QElapsedTimer>
 #include <QFile>
 #include <QSet>
 #include <QThread>
-#include "ScreenTest.h"
+#include <gtest/gtest.h>
+
+using settings::Key;
+using testsupport::keyLine;
 
 using e2e::colourBox;
 using e2e::colourName;
@@ -38,13 +42,12 @@ protected:
         return e2e::makeColourClip(run.mediaFolder() + QStringLiteral("/%1.mpg").arg(colour), {colour}, seconds);
     }
     // The partial mode of that setting name alone, with the given media and more settings.
-    void partialSettings(ProgramRun& run, const QString& mode, const QString& media, const QStringList& more = {}) {
+    void partialSettings(ProgramRun& run, settings::FlagKey mode, const QString& media,
+                         const QStringList& more = {}) {
         QStringList lines;
-        for (const char* m : {"AbsoluteFullScreenDisplayMode", "ThreeQuartersScreenMode", "OneHalfScreenDisplayMode",
-                              "OneFourthScreenDisplayMode", "OneEighthScreenDisplayMode",
-                              "OneSixteenthScreenDisplayMode"})
-            lines << QStringLiteral("%1=%2").arg(QString::fromLatin1(m), mode == QLatin1String(m) ? "True" : "False");
-        lines << QStringLiteral("VideoFile=") + media;
+        for (settings::FlagKey m : testsupport::kDisplayModes)
+            lines << keyLine(m, m.id == mode.id ? QStringLiteral("True") : QStringLiteral("False"));
+        lines << keyLine(Key::VideoFile) + media;
         run.writeSettings(lines + more);
     }
     QRect boxOf(const QString& colour) { return colourBox(x().grabScreen(), colour); }
@@ -79,8 +82,8 @@ TEST_F(Floating, AFreshInstallFloatsTheDefaultClipOverBlackAndAKeyEndsIt) {
 
 TEST_F(Floating, AQuarterPlayerMovesRightAndDownOverTheBackColourAndAMoveOntoItEndsIt) {
     ProgramRun run;
-    partialSettings(run, QStringLiteral("OneFourthScreenDisplayMode"), clip(run, QStringLiteral("red")),
-                    {QStringLiteral("BackDropColor=16711680")}); // blue
+    partialSettings(run, Key::OneFourthScreenDisplayMode, clip(run, QStringLiteral("red")),
+                    {keyLine(Key::BackDropColor, QStringLiteral("16711680"))}); // blue
     run.start(QStringLiteral("/s"));
     ASSERT_GE(waitUntil([&] { return boxOf(QStringLiteral("red")).width() > 600; }, 5000), 0);
     QElapsedTimer t;
@@ -122,16 +125,18 @@ TEST_F(Floating, AQuarterPlayerMovesRightAndDownOverTheBackColourAndAMoveOntoItE
 
 TEST_F(Floating, EachModeStandsStillAtItsSize) {
     const struct {
-        const char* mode;
+        settings::FlagKey mode;
         QSize size;
-    } modes[] = {{"ThreeQuartersScreenMode", {1152, 922}}, {"OneHalfScreenDisplayMode", {960, 768}},
-                 {"OneFourthScreenDisplayMode", {704, 563}}, {"OneEighthScreenDisplayMode", {448, 358}},
-                 {"OneSixteenthScreenDisplayMode", {320, 256}}};
+    } modes[] = {{Key::ThreeQuartersScreenMode, {1152, 922}},
+                 {Key::OneHalfScreenDisplayMode, {960, 768}},
+                 {Key::OneFourthScreenDisplayMode, {704, 563}},
+                 {Key::OneEighthScreenDisplayMode, {448, 358}},
+                 {Key::OneSixteenthScreenDisplayMode, {320, 256}}};
     for (const auto& m : modes) {
-        SCOPED_TRACE(m.mode);
+        SCOPED_TRACE(testsupport::keyName(m.mode).toStdString());
         ProgramRun run;
-        partialSettings(run, QString::fromLatin1(m.mode), clip(run, QStringLiteral("green")),
-                        {QStringLiteral("MovieWillFloat=0")});
+        partialSettings(run, m.mode, clip(run, QStringLiteral("green")),
+                        {keyLine(Key::MovieWillFloat, QStringLiteral("0"))});
         run.start(QStringLiteral("/s"));
         const QRect expected(QPoint(8, 8), m.size);
         EXPECT_GE(waitUntil([&] { return boxOf(QStringLiteral("green")) == expected; }, 5000), 0)
@@ -149,8 +154,9 @@ TEST_F(Floating, AStandingPlayListPlaysEachNewItemAtANewPlace) {
     const QStringList colours{QStringLiteral("red"), QStringLiteral("green"), QStringLiteral("blue")};
     for (const QString& c : colours) entries << clip(run, c, 1.5);
     run.writePlayList(entries);
-    partialSettings(run, QStringLiteral("OneEighthScreenDisplayMode"), QStringLiteral("/somewhere/stored.mpg"),
-                    {QStringLiteral("MovieWillFloat=0"), QStringLiteral("PlaySingleFile=False")});
+    partialSettings(run, Key::OneEighthScreenDisplayMode, QStringLiteral("/somewhere/stored.mpg"),
+                    {keyLine(Key::MovieWillFloat, QStringLiteral("0")),
+                     keyLine(Key::PlaySingleFile, QStringLiteral("False"))});
     run.start(QStringLiteral("/s"));
     QSet<QPoint> places;
     QStringList seen;
@@ -174,10 +180,11 @@ TEST_F(Floating, AStandingPlayListPlaysEachNewItemAtANewPlace) {
 TEST_F(Floating, GradientBandsChangeEveryTickAndTrailsShowTheBackColour) {
     ProgramRun run;
     // Red gradients only, so the green back colour of the trails cannot be mistaken for a band.
-    partialSettings(run, QStringLiteral("OneEighthScreenDisplayMode"), clip(run, QStringLiteral("blue")),
-                    {QStringLiteral("GradOn=1"), QStringLiteral("FireGradInterval=1000"),
-                     QStringLiteral("BackDropColor=65280"), QStringLiteral("Red_Level=255"),
-                     QStringLiteral("Green_Level=0"), QStringLiteral("Blue_Level=0")});
+    partialSettings(
+        run, Key::OneEighthScreenDisplayMode, clip(run, QStringLiteral("blue")),
+        {keyLine(Key::GradOn, QStringLiteral("1")), keyLine(Key::FireGradInterval, QStringLiteral("1000")),
+         keyLine(Key::BackDropColor, QStringLiteral("65280")), keyLine(Key::Red_Level, QStringLiteral("255")),
+         keyLine(Key::Green_Level, QStringLiteral("0")), keyLine(Key::Blue_Level, QStringLiteral("0"))});
     run.start(QStringLiteral("/s"));
     // The back colour until the first tick paints the bands.
     ASSERT_GE(waitUntil([&] { return mainFormShown() && colourName(x().pixel(1270, 1000)) == QLatin1String("green"); }, 4000), 0);
@@ -212,11 +219,12 @@ TEST_F(Floating, GradientBandsChangeEveryTickAndTrailsShowTheBackColour) {
 
 TEST_F(Floating, WithoutTrailsTheGradientStaysBehindThePlayer) {
     ProgramRun run;
-    partialSettings(run, QStringLiteral("OneEighthScreenDisplayMode"), clip(run, QStringLiteral("blue")),
-                    {QStringLiteral("GradOn=1"), QStringLiteral("FireGradInterval=1500"),
-                     QStringLiteral("PictureTrails=0"), QStringLiteral("BackDropColor=65280"),
-                     QStringLiteral("Red_Level=255"), QStringLiteral("Green_Level=0"),
-                     QStringLiteral("Blue_Level=0")});
+    partialSettings(
+        run, Key::OneEighthScreenDisplayMode, clip(run, QStringLiteral("blue")),
+        {keyLine(Key::GradOn, QStringLiteral("1")), keyLine(Key::FireGradInterval, QStringLiteral("1500")),
+         keyLine(Key::PictureTrails, QStringLiteral("0")),
+         keyLine(Key::BackDropColor, QStringLiteral("65280")), keyLine(Key::Red_Level, QStringLiteral("255")),
+         keyLine(Key::Green_Level, QStringLiteral("0")), keyLine(Key::Blue_Level, QStringLiteral("0"))});
     run.start(QStringLiteral("/s"));
     // Black until the first tick, whatever the back-drop colour.
     ASSERT_GE(waitUntil([&] { return boxOf(QStringLiteral("blue")).width() == 448; }, 4000), 0);
@@ -237,7 +245,8 @@ TEST_F(Floating, NoMediaShowsTheMessageForBothPlayersAndEndsAfterEnter) {
     for (bool fullScreen : {false, true}) {
         SCOPED_TRACE(fullScreen ? "full screen" : "floating");
         ProgramRun run;
-        partialSettings(run, fullScreen ? QStringLiteral("AbsoluteFullScreenDisplayMode") : QStringLiteral("OneFourthScreenDisplayMode"),
+        partialSettings(run,
+                        fullScreen ? Key::AbsoluteFullScreenDisplayMode : Key::OneFourthScreenDisplayMode,
                         QString());
         run.start(QStringLiteral("/s"));
         ASSERT_GE(waitUntil([&] { return !x().mappedWindowsNamed(kMessageTitle).isEmpty(); }, 5000), 0);
@@ -260,10 +269,9 @@ TEST_F(Floating, ThePointerIsBlankWhileEitherPlayerRunsAndEveryButtonAndTheWheel
         for (const QString& button : buttons) {
             SCOPED_TRACE((fullScreen ? "full screen, button " : "floating, button ") + button.toStdString());
             ProgramRun run;
-            partialSettings(run,
-                            fullScreen ? QStringLiteral("AbsoluteFullScreenDisplayMode")
-                                       : QStringLiteral("OneHalfScreenDisplayMode"),
-                            clip(run, QStringLiteral("red")), {QStringLiteral("MovieWillFloat=0")});
+            partialSettings(
+                run, fullScreen ? Key::AbsoluteFullScreenDisplayMode : Key::OneHalfScreenDisplayMode,
+                clip(run, QStringLiteral("red")), {keyLine(Key::MovieWillFloat, QStringLiteral("0"))});
             // Over the picture: the middle of the screen is inside both players.
             pointAt(400, 400);
             ASSERT_TRUE(x().pointerVisible());

@@ -1,4 +1,5 @@
 #include "ScreenTest.h"
+#include "support/SettingKeys.h"
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -14,14 +15,17 @@
 #include <csignal>
 #include <cstring>
 #include <functional>
+#include <gtest/gtest.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <thread>
-#include <vector>
-#include <gtest/gtest.h>
 #include <unistd.h>
+#include <vector>
 #include <xcb/xcb.h>
+
+using settings::Key;
+using testsupport::keyLine;
 
 using e2e::ProgramRun;
 using e2e::X11Session;
@@ -253,9 +257,10 @@ TEST_F(HackMode, RootTakesTheDaemonsWindowOptionsChangeWhatPlaysAndNothingIsWrit
     const QString green =
         e2e::makeColourClip(run.mediaFolder() + QStringLiteral("/green.mp4"), {QStringLiteral("green")}, 4);
     // The user's settings say: the green clip, full screen, a gradient.
-    run.writeSettings({QStringLiteral("AbsoluteFullScreenDisplayMode=True"),
-                       QStringLiteral("OneEighthScreenDisplayMode=False"), QStringLiteral("VideoFile=") + green,
-                       QStringLiteral("GradOn=1"), QStringLiteral("BackDropColor=16711680")});
+    run.writeSettings({keyLine(Key::AbsoluteFullScreenDisplayMode, QStringLiteral("True")),
+                       keyLine(Key::OneEighthScreenDisplayMode, QStringLiteral("False")),
+                       keyLine(Key::VideoFile, green), keyLine(Key::GradOn, QStringLiteral("1")),
+                       keyLine(Key::BackDropColor, QStringLiteral("16711680"))});
     const QString before = run.readSettings();
 
     const QRect at(200, 100, 600, 400);
@@ -314,10 +319,12 @@ TEST_F(HackMode, CopiesOnTwoMonitorsPlayItemsOfTheirOwnOrTheSameOne) {
     const QString blue =
         e2e::makeColourClip(run.mediaFolder() + QStringLiteral("/blue.mp4"), {QStringLiteral("blue")}, 6);
     run.writePlayList({red, blue});
-    const QStringList playList{QStringLiteral("AbsoluteFullScreenDisplayMode=True"),
-                               QStringLiteral("OneEighthScreenDisplayMode=False"),
-                               QStringLiteral("PlaySingleFile=False"), QStringLiteral("PlayMultipleFiles=True"),
-                               QStringLiteral("PlayInRandomOrder=False"), QStringLiteral("VideoFile=") + blue};
+    const QStringList playList{keyLine(Key::AbsoluteFullScreenDisplayMode, QStringLiteral("True")),
+                               keyLine(Key::OneEighthScreenDisplayMode, QStringLiteral("False")),
+                               keyLine(Key::PlaySingleFile, QStringLiteral("False")),
+                               keyLine(Key::PlayMultipleFiles, QStringLiteral("True")),
+                               keyLine(Key::PlayInRandomOrder, QStringLiteral("False")),
+                               keyLine(Key::VideoFile, blue)};
     const QRect leftAt(0, 0, 400, 300), rightAt(440, 0, 400, 300);
     HostWindow left(x(), leftAt), right(x(), rightAt);
     auto colourIn = [](const QImage& screen, const QRect& r) {
@@ -348,7 +355,7 @@ TEST_F(HackMode, CopiesOnTwoMonitorsPlayItemsOfTheirOwnOrTheSameOne) {
 
     {
         SCOPED_TRACE("Each");
-        run.writeSettings(playList + QStringList{QStringLiteral("EveryMonitor=Each")});
+        run.writeSettings(playList + QStringList{keyLine(Key::EveryMonitor, QStringLiteral("Each"))});
         QProcess& first = run.startWith({QStringLiteral("--window-id"), left.hex()});
         ASSERT_GE(e2e::waitUntil([&] { return !colourIn(x().grabScreen(), leftAt).isEmpty(); }, 8000), 0);
         std::unique_ptr<QProcess> second = run.startAnother({QStringLiteral("--window-id"), right.hex()});
@@ -363,7 +370,7 @@ TEST_F(HackMode, CopiesOnTwoMonitorsPlayItemsOfTheirOwnOrTheSameOne) {
     }
     {
         SCOPED_TRACE("Same");
-        run.writeSettings(playList + QStringList{QStringLiteral("EveryMonitor=Same")});
+        run.writeSettings(playList + QStringList{keyLine(Key::EveryMonitor, QStringLiteral("Same"))});
         QProcess& first = run.startWith({QStringLiteral("--window-id"), right.hex()});
         // The first copy plays blue (the stored file's place), then red.
         ASSERT_GE(e2e::waitUntil([&] { return colourIn(x().grabScreen(), rightAt) == QLatin1String("red"); }, 14000),

@@ -1,15 +1,19 @@
 // The play-list editor and the media-source chooser in the real program on a real X server: what is
 // chosen there is what /s plays.
 #include "ScreenTest.h"
-#include "support/TestFiles.h"
 #include "playlist/frmFileLister.h"
+#include "support/SettingKeys.h"
+#include "support/TestFiles.h"
 #include <QElapsedTimer>
 #include <QFile>
 #include <QScopeGuard>
 #include <QThread>
-#include <gtest/gtest.h>
 #include <cstdio>
+#include <gtest/gtest.h>
 #include <unistd.h>
+
+using settings::Key;
+using testsupport::keyLine;
 
 using e2e::ProgramRun;
 using e2e::waitUntil;
@@ -33,11 +37,11 @@ TEST_F(PlayListEditorEndToEnd, FilesClickedInTheEditorAreSavedAndPlayInThatOrder
     QFile notes(run.mediaFolder() + QStringLiteral("/notes.txt"));
     ASSERT_TRUE(notes.open(QIODevice::WriteOnly));
     notes.close();
-    const QStringList stored = {QStringLiteral("PlayMultipleFiles=True"),
-                                QStringLiteral("PlaySingleFile=False"),
-                                QStringLiteral("AbsoluteFullScreenDisplayMode=True"),
-                                QStringLiteral("OneEighthScreenDisplayMode=False"),
-                                QStringLiteral("PathToLastDirectoryFrmFileLister=") + run.mediaFolder()};
+    const QStringList stored = {keyLine(Key::PlayMultipleFiles, QStringLiteral("True")),
+                                keyLine(Key::PlaySingleFile, QStringLiteral("False")),
+                                keyLine(Key::AbsoluteFullScreenDisplayMode, QStringLiteral("True")),
+                                keyLine(Key::OneEighthScreenDisplayMode, QStringLiteral("False")),
+                                keyLine(Key::PathToLastDirectoryFrmFileLister) + run.mediaFolder()};
     QPoint playListButton, save;
     QList<QPoint> rows;
     {
@@ -93,12 +97,12 @@ TEST_F(PlayListEditorEndToEnd, AFileChosenInTheFileDialogBecomesTheSingleMediaFi
     ASSERT_FALSE(
         e2e::makeColourClip(run.mediaFolder() + QStringLiteral("/Green Clip.MPG"), {"green"}, 4.0).isEmpty());
     ASSERT_FALSE(e2e::makeColourClip(run.mediaFolder() + QStringLiteral("/red.mpg"), {"red"}, 4.0).isEmpty());
-    const QStringList stored = {QStringLiteral("PlaySingleFile=True"),
-                                QStringLiteral("PlayMultipleFiles=False"),
-                                QStringLiteral("AbsoluteFullScreenDisplayMode=True"),
-                                QStringLiteral("OneEighthScreenDisplayMode=False"),
-                                QStringLiteral("VideoFile=") + run.mediaFolder() + QStringLiteral("/red.mpg"),
-                                QStringLiteral("PathToLastDirectory=") + run.mediaFolder()};
+    const QStringList stored = {keyLine(Key::PlaySingleFile, QStringLiteral("True")),
+                                keyLine(Key::PlayMultipleFiles, QStringLiteral("False")),
+                                keyLine(Key::AbsoluteFullScreenDisplayMode, QStringLiteral("True")),
+                                keyLine(Key::OneEighthScreenDisplayMode, QStringLiteral("False")),
+                                keyLine(Key::VideoFile) + run.mediaFolder() + QStringLiteral("/red.mpg"),
+                                keyLine(Key::PathToLastDirectory) + run.mediaFolder()};
     QPoint chooseButton, cancel;
     {
         e2e::FormLayout layout(stored);
@@ -152,8 +156,8 @@ TEST_F(PlayListEditorEndToEnd, AFileChosenInTheFileDialogBecomesTheSingleMediaFi
 TEST_F(PlayListEditorEndToEnd, TheEditorAndTheChooserFitTheScreenAtDoubleScale) {
     ProgramRun run;
     run.setEnvironment(QStringLiteral("QT_SCALE_FACTOR"), QStringLiteral("2"));
-    const QStringList stored = {QStringLiteral("PlayMultipleFiles=True"),
-                                QStringLiteral("PlaySingleFile=False")};
+    const QStringList stored = {keyLine(Key::PlayMultipleFiles, QStringLiteral("True")),
+                                keyLine(Key::PlaySingleFile, QStringLiteral("False"))};
     QPoint playListButton, singleFile;
     {
         e2e::FormLayout layout(stored);
@@ -221,13 +225,13 @@ protected:
 };
 
 QStringList lastFolder(ProgramRun& run) {
-    return {QStringLiteral("PathToLastDirectoryFrmFileLister=") + run.mediaFolder()};
+    return {keyLine(Key::PathToLastDirectoryFrmFileLister) + run.mediaFolder()};
 }
 
-const QStringList kPlayListSettings = {QStringLiteral("PlayMultipleFiles=True"),
-                                       QStringLiteral("PlaySingleFile=False"),
-                                       QStringLiteral("AbsoluteFullScreenDisplayMode=True"),
-                                       QStringLiteral("OneEighthScreenDisplayMode=False")};
+const QStringList kPlayListSettings = {keyLine(Key::PlayMultipleFiles, QStringLiteral("True")),
+                                       keyLine(Key::PlaySingleFile, QStringLiteral("False")),
+                                       keyLine(Key::AbsoluteFullScreenDisplayMode, QStringLiteral("True")),
+                                       keyLine(Key::OneEighthScreenDisplayMode, QStringLiteral("False"))};
 
 TEST_F(PlayListEditorKeys, ClearAllThenCancelLeavesThePlayListFileAsItWas) {
     ProgramRun run;

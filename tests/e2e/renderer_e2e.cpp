@@ -3,10 +3,14 @@
 #include "ScreenTest.h"
 #include "platform/mpv/SoundOutput.h"
 #include "support/Clips.h"
+#include "support/SettingKeys.h"
 #include <QElapsedTimer>
 #include <QThread>
 #include <gtest/gtest.h>
 #include <memory>
+
+using settings::Key;
+using testsupport::keyLine;
 
 using e2e::ProgramRun;
 using e2e::X11Session;
@@ -39,8 +43,9 @@ std::string caseName(const ::testing::TestParamInfo<Case>& info) {
 bool quadrantsFullScreen(ProgramRun& run) {
     const QString clip = testsupport::makeClip(run.mediaFolder(), QStringLiteral("quadrants.mpg"),
                                                testsupport::ClipKind::Quadrants, 10.0);
-    run.writeSettings({QStringLiteral("AbsoluteFullScreenDisplayMode=True"),
-                       QStringLiteral("OneEighthScreenDisplayMode=False"), QStringLiteral("VideoFile=") + clip});
+    run.writeSettings({keyLine(Key::AbsoluteFullScreenDisplayMode, QStringLiteral("True")),
+                       keyLine(Key::OneEighthScreenDisplayMode, QStringLiteral("False")),
+                       keyLine(Key::VideoFile, clip)});
     return !clip.isEmpty();
 }
 
@@ -128,10 +133,11 @@ TEST_F(QuietRun, WithoutSoundDeviceOrGraphicsCardTheOnlyLineOnStderrIsHowItRende
                                                  {QStringLiteral("blue")}, 1.5, true);
         ASSERT_FALSE(red.isEmpty() || blue.isEmpty());
         run.writePlayList({red, blue});
-        run.writeSettings({QStringLiteral("AbsoluteFullScreenDisplayMode=True"),
-                           QStringLiteral("OneEighthScreenDisplayMode=False"), QStringLiteral("PlaySingleFile=False"),
-                           QStringLiteral("VideoFile=") + red,
-                           QStringLiteral("ScreensaverSoundMutePreference=") + QLatin1String(r.mute)});
+        run.writeSettings({keyLine(Key::AbsoluteFullScreenDisplayMode, QStringLiteral("True")),
+                           keyLine(Key::OneEighthScreenDisplayMode, QStringLiteral("False")),
+                           keyLine(Key::PlaySingleFile, QStringLiteral("False")),
+                           keyLine(Key::VideoFile, red),
+                           keyLine(Key::ScreensaverSoundMutePreference) + QLatin1String(r.mute)});
         run.captureErrors();
         QProcess& p = run.startWith(r.arguments);
 
@@ -199,9 +205,9 @@ TEST_P(Rendering, VideosMarkedAsTurnedPlayUprightAndThePlayListGoesOn) {
     ASSERT_FALSE(turned90.isEmpty() || turned270.isEmpty() || red.isEmpty());
     // The stored single file starts the list at its second entry.
     run.writePlayList({red, turned90, turned270, red});
-    run.writeSettings({QStringLiteral("AbsoluteFullScreenDisplayMode=True"),
-                       QStringLiteral("OneEighthScreenDisplayMode=False"),
-                       QStringLiteral("PlaySingleFile=False"), QStringLiteral("VideoFile=") + red});
+    run.writeSettings({keyLine(Key::AbsoluteFullScreenDisplayMode, QStringLiteral("True")),
+                       keyLine(Key::OneEighthScreenDisplayMode, QStringLiteral("False")),
+                       keyLine(Key::PlaySingleFile, QStringLiteral("False")), keyLine(Key::VideoFile, red)});
     run.setEnvironment(QStringLiteral("LUMORA_RENDER"), QString::fromLatin1(GetParam().value));
     run.start(QStringLiteral("/s"));
 

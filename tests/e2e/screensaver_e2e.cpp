@@ -1,11 +1,15 @@
-#include <gtest/gtest.h>
+#include "ScreenTest.h"
+#include "support/SettingKeys.h"
 #include <QDir>
 #include <QElapsedTimer>
 #include <QSet>
 #include <QThread>
 #include <csignal>
+#include <gtest/gtest.h>
 #include <xcb/xcb.h>
-#include "ScreenTest.h"
+
+using settings::Key;
+using testsupport::keyLine;
 
 using e2e::ProgramRun;
 using e2e::X11Session;
@@ -49,9 +53,9 @@ protected:
 
     // Full screen, one file in a loop.
     void fullScreenSettings(ProgramRun& run, const QString& media, const QStringList& more = {}) {
-        run.writeSettings(QStringList{QStringLiteral("AbsoluteFullScreenDisplayMode=True"),
-                                      QStringLiteral("OneEighthScreenDisplayMode=False"),
-                                      QStringLiteral("VideoFile=") + media} +
+        run.writeSettings(QStringList{keyLine(Key::AbsoluteFullScreenDisplayMode, QStringLiteral("True")),
+                                      keyLine(Key::OneEighthScreenDisplayMode, QStringLiteral("False")),
+                                      keyLine(Key::VideoFile, media)} +
                           more);
     }
 };
@@ -220,12 +224,14 @@ TEST_F(EndToEnd, ThePictureStaysUpFromLoopToLoopAndItemToItem) {
     ASSERT_FALSE(red.isEmpty());
     ASSERT_FALSE(blue.isEmpty());
     run.writePlayList({red, blue});
-    const QStringList green{QStringLiteral("BackDropColor=65280")};
-    const QStringList full{QStringLiteral("AbsoluteFullScreenDisplayMode=True")};
-    const QStringList floating{QStringLiteral("AbsoluteFullScreenDisplayMode=False"),
-                               QStringLiteral("ThreeQuartersScreenMode=True"), QStringLiteral("MovieWillFloat=1")};
-    const QStringList inOrder{QStringLiteral("PlaySingleFile=False"), QStringLiteral("PlayMultipleFiles=True"),
-                              QStringLiteral("PlayInRandomOrder=False")};
+    const QStringList green{keyLine(Key::BackDropColor, QStringLiteral("65280"))};
+    const QStringList full{keyLine(Key::AbsoluteFullScreenDisplayMode, QStringLiteral("True"))};
+    const QStringList floating{keyLine(Key::AbsoluteFullScreenDisplayMode, QStringLiteral("False")),
+                               keyLine(Key::ThreeQuartersScreenMode, QStringLiteral("True")),
+                               keyLine(Key::MovieWillFloat, QStringLiteral("1"))};
+    const QStringList inOrder{keyLine(Key::PlaySingleFile, QStringLiteral("False")),
+                              keyLine(Key::PlayMultipleFiles, QStringLiteral("True")),
+                              keyLine(Key::PlayInRandomOrder, QStringLiteral("False"))};
     const struct {
         const char* name;
         QStringList settings;
@@ -237,8 +243,8 @@ TEST_F(EndToEnd, ThePictureStaysUpFromLoopToLoopAndItemToItem) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        run.writeSettings(QStringList{QStringLiteral("OneEighthScreenDisplayMode=False"),
-                                      QStringLiteral("VideoFile=") + red} +
+        run.writeSettings(QStringList{keyLine(Key::OneEighthScreenDisplayMode, QStringLiteral("False")),
+                                      keyLine(Key::VideoFile, red)} +
                           c.settings);
         run.start(QStringLiteral("/s"));
         ASSERT_GE(waitFor([&] { return c.colours.contains(centreColour()); }, 5000), 0);
@@ -279,8 +285,9 @@ TEST_F(EndToEnd, PlayListInOrderShowsTheEntriesInRotationOrder) {
     }
     run.writePlayList(entries);
     fullScreenSettings(run, QStringLiteral("/somewhere/stored.mpg"),
-                       {QStringLiteral("PlaySingleFile=False"), QStringLiteral("PlayMultipleFiles=True"),
-                        QStringLiteral("PlayInRandomOrder=False")});
+                       {keyLine(Key::PlaySingleFile, QStringLiteral("False")),
+                        keyLine(Key::PlayMultipleFiles, QStringLiteral("True")),
+                        keyLine(Key::PlayInRandomOrder, QStringLiteral("False"))});
     run.start(QStringLiteral("/s"));
     ASSERT_GE(waitFor([&] { return coversScreen(); }, 3000), 0);
     // A stored single file gives way to the play list: entry 1, 2, 0, 1.
@@ -309,10 +316,12 @@ TEST_F(EndToEnd, PlayListWithNoFileStoredStartsWithAnEntryNeverTheDefaultClip) {
     run.writePlayList(entries);
     for (const char* random : {"False", "True"}) {
         SCOPED_TRACE(random);
-        run.writeSettings({QStringLiteral("AbsoluteFullScreenDisplayMode=True"),
-                           QStringLiteral("OneEighthScreenDisplayMode=False"), QStringLiteral("GradOn=0"),
-                           QStringLiteral("PlaySingleFile=False"), QStringLiteral("PlayMultipleFiles=True"),
-                           QStringLiteral("PlayInRandomOrder=") + QString::fromLatin1(random)});
+        run.writeSettings({keyLine(Key::AbsoluteFullScreenDisplayMode, QStringLiteral("True")),
+                           keyLine(Key::OneEighthScreenDisplayMode, QStringLiteral("False")),
+                           keyLine(Key::GradOn, QStringLiteral("0")),
+                           keyLine(Key::PlaySingleFile, QStringLiteral("False")),
+                           keyLine(Key::PlayMultipleFiles, QStringLiteral("True")),
+                           keyLine(Key::PlayInRandomOrder) + QString::fromLatin1(random)});
         run.start(QStringLiteral("/s"));
         const QStringList seen = coloursSeen(run, colours + QStringList{QStringLiteral("green")}, 1, 8000);
         ASSERT_EQ(seen.size(), 1) << "nothing shown";

@@ -4,6 +4,7 @@
 #include "ScreenTest.h"
 #include "playlist/SearchForms.h"
 #include "runtime/Form.h"
+#include "support/SettingKeys.h"
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -11,6 +12,9 @@
 #include <QTemporaryDir>
 #include <QThread>
 #include <gtest/gtest.h>
+
+using settings::Key;
+using testsupport::keyLine;
 
 using e2e::ProgramRun;
 using e2e::waitUntil;
@@ -125,10 +129,10 @@ protected:
     }
 };
 
-const QStringList kPlayList = {QStringLiteral("PlayMultipleFiles=True"),
-                               QStringLiteral("PlaySingleFile=False")};
-const QStringList kSingleFile = {QStringLiteral("PlayMultipleFiles=False"),
-                                 QStringLiteral("PlaySingleFile=True")};
+const QStringList kPlayList = {keyLine(Key::PlayMultipleFiles, QStringLiteral("True")),
+                               keyLine(Key::PlaySingleFile, QStringLiteral("False"))};
+const QStringList kSingleFile = {keyLine(Key::PlayMultipleFiles, QStringLiteral("False")),
+                                 keyLine(Key::PlaySingleFile, QStringLiteral("True"))};
 
 TEST_F(SearchEndToEnd, APreparedTreeIsListedInWalkOrderAndAddedToThePlayList) {
     MediaTree tree;

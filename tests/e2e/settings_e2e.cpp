@@ -1,11 +1,15 @@
 #include "ScreenTest.h"
 #include "base/FileNames.h"
-#include "platform/linux/IniSettingsBackend.h"
 #include "base/SettingsFormat.h"
+#include "platform/linux/IniSettingsBackend.h"
+#include "support/SettingKeys.h"
 #include <QFile>
 #include <QRegularExpression>
 #include <QThread>
 #include <gtest/gtest.h>
+
+using settings::Key;
+using testsupport::keyLine;
 
 using e2e::ProgramRun;
 using e2e::X11Session;
@@ -154,12 +158,13 @@ TEST_F(SettingsEndToEnd, SettingsNamingNoDisplayModeOrSeveralPlayAsAFreshInstall
             e2e::makeColourClip(run.mediaFolder() + QStringLiteral("/red.mpg"), {QStringLiteral("red")}, 20.0);
         ASSERT_FALSE(clip.isEmpty());
         const QString on = several ? QStringLiteral("True") : QStringLiteral("False");
-        run.writeSettings({QStringLiteral("GradOn=0"), QStringLiteral("ThreeQuartersScreenMode=False"),
-                           QStringLiteral("AbsoluteFullScreenDisplayMode=") + on,
-                           QStringLiteral("OneHalfScreenDisplayMode=") + on,
-                           QStringLiteral("OneEighthScreenDisplayMode=False"),
-                           QStringLiteral("OneSixteenthScreenDisplayMode=False"), QStringLiteral("MovieWillFloat=0"),
-                           QStringLiteral("VideoFile=") + clip});
+        run.writeSettings({keyLine(Key::GradOn, QStringLiteral("0")),
+                           keyLine(Key::ThreeQuartersScreenMode, QStringLiteral("False")),
+                           keyLine(Key::AbsoluteFullScreenDisplayMode, on),
+                           keyLine(Key::OneHalfScreenDisplayMode, on),
+                           keyLine(Key::OneEighthScreenDisplayMode, QStringLiteral("False")),
+                           keyLine(Key::OneSixteenthScreenDisplayMode, QStringLiteral("False")),
+                           keyLine(Key::MovieWillFloat, QStringLiteral("0")), keyLine(Key::VideoFile, clip)});
         run.captureErrors();
         run.start(QStringLiteral("/s"));
         ASSERT_GE(e2e::waitUntil([&] { return shown(); }, 5000), 0) << "nothing was shown";

@@ -1,11 +1,15 @@
 #include "ScreenTest.h"
 #include "support/Clips.h"
+#include "support/SettingKeys.h"
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QThread>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+
+using settings::Key;
+using testsupport::keyLine;
 
 using e2e::colourName;
 using e2e::ProgramRun;
@@ -43,9 +47,11 @@ TEST_F(NoStall, APlayListWithAPipeAndOtherDudsKeepsRotatingItsPlayableEntries) {
     QDir().mkpath(folder);
     run.writePlayList({red, fifo(run), run.mediaFolder() + QStringLiteral("/missing.mpg"), empty, folder, blue});
     // The stored single file gives way to the play list; green shows wherever no picture is.
-    run.writeSettings({QStringLiteral("AbsoluteFullScreenDisplayMode=True"), QStringLiteral("OneEighthScreenDisplayMode=False"),
-                       QStringLiteral("PlaySingleFile=False"), QStringLiteral("VideoFile=/somewhere/stored.mpg"),
-                       QStringLiteral("BackDropColor=65280")});
+    run.writeSettings({keyLine(Key::AbsoluteFullScreenDisplayMode, QStringLiteral("True")),
+                       keyLine(Key::OneEighthScreenDisplayMode, QStringLiteral("False")),
+                       keyLine(Key::PlaySingleFile, QStringLiteral("False")),
+                       keyLine(Key::VideoFile, QStringLiteral("/somewhere/stored.mpg")),
+                       keyLine(Key::BackDropColor, QStringLiteral("65280"))});
     run.start(QStringLiteral("/s"));
     QStringList seen;
     QElapsedTimer t, sinceMedia;
@@ -90,9 +96,10 @@ TEST_F(NoStall, AHugeSparsePlayListDoesNotDelayTheStart) {
         }
         ASSERT_EQ(file.write("\r\n" + list), list.size() + 2);
         file.close();
-        run.writeSettings({QStringLiteral("AbsoluteFullScreenDisplayMode=True"),
-                           QStringLiteral("OneEighthScreenDisplayMode=False"), QStringLiteral("PlaySingleFile=False"),
-                           QStringLiteral("BackDropColor=65280")});
+        run.writeSettings({keyLine(Key::AbsoluteFullScreenDisplayMode, QStringLiteral("True")),
+                           keyLine(Key::OneEighthScreenDisplayMode, QStringLiteral("False")),
+                           keyLine(Key::PlaySingleFile, QStringLiteral("False")),
+                           keyLine(Key::BackDropColor, QStringLiteral("65280"))});
         QElapsedTimer t;
         t.start();
         run.start(QStringLiteral("/s"));
@@ -109,10 +116,12 @@ TEST_F(NoStall, APipeAsTheSingleFileShowsTheBackColourAndStillEndsOnAKey) {
     for (bool fullScreen : {true, false}) {
         SCOPED_TRACE(fullScreen ? "full screen" : "floating");
         ProgramRun run;
-        run.writeSettings({fullScreen ? QStringLiteral("AbsoluteFullScreenDisplayMode=True")
-                                      : QStringLiteral("OneHalfScreenDisplayMode=True"),
-                           QStringLiteral("OneEighthScreenDisplayMode=False"), QStringLiteral("MovieWillFloat=0"),
-                           QStringLiteral("VideoFile=") + fifo(run), QStringLiteral("BackDropColor=16711680")});
+        run.writeSettings({fullScreen ? keyLine(Key::AbsoluteFullScreenDisplayMode, QStringLiteral("True"))
+                                      : keyLine(Key::OneHalfScreenDisplayMode, QStringLiteral("True")),
+                           keyLine(Key::OneEighthScreenDisplayMode, QStringLiteral("False")),
+                           keyLine(Key::MovieWillFloat, QStringLiteral("0")),
+                           keyLine(Key::VideoFile) + fifo(run),
+                           keyLine(Key::BackDropColor, QStringLiteral("16711680"))});
         run.start(QStringLiteral("/s"));
         ASSERT_GE(waitUntil([&] { return !x().mappedWindowsNamed(kMainForm).isEmpty() && centre() == QLatin1String("blue"); },
                             5000),
@@ -186,10 +195,10 @@ TEST_F(NoStall, EntriesThatAreNotLocalFilesArePassedOverWithoutBeingOpened) {
     for (const QString& entry : hostile)
         entries << entry << red;
     run.writePlayList(entries);
-    run.writeSettings({QStringLiteral("AbsoluteFullScreenDisplayMode=True"),
-                       QStringLiteral("OneEighthScreenDisplayMode=False"),
-                       QStringLiteral("PlaySingleFile=False"), QStringLiteral("VideoFile=") + red,
-                       QStringLiteral("BackDropColor=65280")});
+    run.writeSettings({keyLine(Key::AbsoluteFullScreenDisplayMode, QStringLiteral("True")),
+                       keyLine(Key::OneEighthScreenDisplayMode, QStringLiteral("False")),
+                       keyLine(Key::PlaySingleFile, QStringLiteral("False")), keyLine(Key::VideoFile, red),
+                       keyLine(Key::BackDropColor, QStringLiteral("65280"))});
     run.start(QStringLiteral("/s"));
     qint64 longestGap = 0;
     const int segments = redSegments(x(), run, int(hostile.size()) + 1, 60000, &longestGap);
@@ -225,9 +234,10 @@ TEST_F(NoStall, AHungSoundServerNeitherHoldsThePictureAndTheEndNorIsContactedWit
         run.setEnvironment(QStringLiteral("PULSE_SERVER"),
                            QStringLiteral("unix:") + run.mediaFolder() + QStringLiteral("/sound.socket"));
         auto settings = [&](bool on) {
-            return QStringList{QStringLiteral("AbsoluteFullScreenDisplayMode=True"),
-                               QStringLiteral("OneEighthScreenDisplayMode=False"), QStringLiteral("VideoFile=") + clip,
-                               QStringLiteral("ScreensaverSoundMutePreference=") + (on ? "0" : "1")};
+            return QStringList{keyLine(Key::AbsoluteFullScreenDisplayMode, QStringLiteral("True")),
+                               keyLine(Key::OneEighthScreenDisplayMode, QStringLiteral("False")),
+                               keyLine(Key::VideoFile, clip),
+                               keyLine(Key::ScreensaverSoundMutePreference) + (on ? "0" : "1")};
         };
         run.writeSettings(settings(soundOn));
         run.start(QStringLiteral("/s"));

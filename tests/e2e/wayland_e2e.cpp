@@ -1,5 +1,6 @@
 #include "SwaySession.h"
 #include "X11Session.h"
+#include "support/SettingKeys.h"
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
@@ -8,6 +9,9 @@
 #include <QThread>
 #include <csignal>
 #include <gtest/gtest.h>
+
+using settings::Key;
+using testsupport::keyLine;
 
 using e2e::ProgramRun;
 using e2e::SwaySession;
@@ -19,18 +23,18 @@ const QString kMainForm = QStringLiteral("Screen Saver Main Form");
 // Settings for one clip in a loop: red in full screen, or a small floating player over a blue back
 // colour.
 QStringList fullScreen(const QString& clip) {
-    return {QStringLiteral("AbsoluteFullScreenDisplayMode=True"),
-            QStringLiteral("OneEighthScreenDisplayMode=False"), QStringLiteral("VideoFile=") + clip,
-            QStringLiteral("BackDropColor=16711680")};
+    return {keyLine(Key::AbsoluteFullScreenDisplayMode, QStringLiteral("True")),
+            keyLine(Key::OneEighthScreenDisplayMode, QStringLiteral("False")), keyLine(Key::VideoFile, clip),
+            keyLine(Key::BackDropColor, QStringLiteral("16711680"))};
 }
 // The player stands still, so the background has rows it never crosses.
 QStringList floating(const QString& clip) {
-    return {QStringLiteral("OneEighthScreenDisplayMode=False"),
-            QStringLiteral("OneFourthScreenDisplayMode=False"),
-            QStringLiteral("OneSixteenthScreenDisplayMode=True"),
-            QStringLiteral("MovieWillFloat=0"),
-            QStringLiteral("VideoFile=") + clip,
-            QStringLiteral("BackDropColor=16711680")};
+    return {keyLine(Key::OneEighthScreenDisplayMode, QStringLiteral("False")),
+            keyLine(Key::OneFourthScreenDisplayMode, QStringLiteral("False")),
+            keyLine(Key::OneSixteenthScreenDisplayMode, QStringLiteral("True")),
+            keyLine(Key::MovieWillFloat, QStringLiteral("0")),
+            keyLine(Key::VideoFile, clip),
+            keyLine(Key::BackDropColor, QStringLiteral("16711680"))};
 }
 
 // The share of an image's pixels of the named colour, sampled on a grid.
@@ -271,7 +275,7 @@ TEST_F(WaylandTwoOutputs, SecondOutputShowsTheBackColour) {
 }
 
 TEST_F(WaylandTwoOutputs, TheSamePictureShowsOnBothOutputs) {
-    m_run.writeSettings(fullScreen(m_clip) << QStringLiteral("EveryMonitor=Same"));
+    m_run.writeSettings(fullScreen(m_clip) << keyLine(Key::EveryMonitor, QStringLiteral("Same")));
     m_run.start(QStringLiteral("/s"));
     const QString first = firstOutput(sway());
     ASSERT_GE(e2e::waitUntil([&] { return shows(first, QStringLiteral("red")) && shows(m_second, QStringLiteral("red")); },

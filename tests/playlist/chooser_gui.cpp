@@ -1,12 +1,13 @@
 #include <gtest/gtest.h>
 
-#include "support/inprocess/InProcessPlatform.h"
+#include "platform/Settings.h"
 #include "platform/linux/LinuxPlatform.h"
 #include "playlist/frmChooseOrSearch.h"
 #include "runtime/Controls.h"
 #include "runtime/FormRegistry.h"
-#include "platform/Settings.h"
+#include "support/SettingKeys.h"
 #include "support/TestFiles.h"
+#include "support/inprocess/InProcessPlatform.h"
 #include <QApplication>
 #include <QComboBox>
 #include <QCoreApplication>
@@ -19,6 +20,9 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+
+using settings::Key;
+using testsupport::keyName;
 
 // Readable texts in failure messages.
 inline void PrintTo(const QString& s, std::ostream* os) {
@@ -83,7 +87,7 @@ TEST_F(ChooserTest, TheDialogOffersFourteenTypesWithTodaysFormatsAmongTheCompati
 }
 
 TEST_F(ChooserTest, CancellingTheDialogChangesNothingAndKeepsTheChooser) {
-    SaveSetting(QStringLiteral("VideoFile"), QStringLiteral("/films/kept.mpg"));
+    settings::save(Key::VideoFile, QStringLiteral("/films/kept.mpg"));
     const QByteArray before = settingsBytes();
     frmChooseOrSearch* f = open();
     ASSERT_NE(f, nullptr);
@@ -158,7 +162,7 @@ protected:
         QTimer::singleShot(0, this, [this] {
             owners << parentWidget();
             modal << (windowModality() == Qt::ApplicationModal && isVisible());
-            SaveSetting(QStringLiteral("VideoFile"), QStringLiteral("/found/one.avi"));
+            settings::save(Key::VideoFile, QStringLiteral("/found/one.avi"));
             CloseWithShrink();
         });
     }

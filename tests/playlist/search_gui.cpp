@@ -1,15 +1,16 @@
 #include "base/FileNames.h"
-#include "support/inprocess/InProcessPlatform.h"
 #include "base/MediaPatterns.h"
-#include "playlist/SearchForms.h"
 #include "playlist/BrowseLists.h"
 #include "playlist/PlayList.h"
+#include "playlist/SearchForms.h"
 #include "playlist/frmFileLister.h"
 #include "playlist/frmFileSearch.h"
 #include "playlist/frmSingleFileSearch.h"
 #include "runtime/Controls.h"
 #include "runtime/FormRegistry.h"
+#include "support/SettingKeys.h"
 #include "support/TestFiles.h"
+#include "support/inprocess/InProcessPlatform.h"
 #include <QAbstractButton>
 #include <QAction>
 #include <QCoreApplication>
@@ -26,11 +27,15 @@
 #include <QStyleOptionViewItem>
 #include <QTemporaryDir>
 #include <QTest>
-#include <gtest/gtest.h>
 #include <cstdio>
+#include <gtest/gtest.h>
 #include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
+#include "support/Waits.h"
+
+using settings::Key;
+using testsupport::keyName;
 
 using runtime::forms;
 
@@ -652,7 +657,7 @@ TEST_F(SearchTest, SingleFileSearchCaptionsAndHelp) {
 }
 
 TEST_F(SearchTest, SingleFileCloseAndSaveWithNothingSelectedSaysSoAndKeepsTheSetting) {
-    platform.memorySettings()->values[QStringLiteral("VideoFile")] = QStringLiteral("/kept.mpg");
+    platform.memorySettings()->values[keyName(Key::VideoFile)] = QStringLiteral("/kept.mpg");
     auto* f = open<frmSingleFileSearch>(kSingle);
     search(f, tree.path());
     ASSERT_EQ(f->lstFoundFiles->count(), 5);
@@ -700,7 +705,7 @@ TEST_F(SearchTest, SingleFileResetKeepsTheFolderAndMovesTheDriveListToIt) {
 }
 
 TEST_F(SearchTest, SingleFileCancelAndTheCloseBoxLeaveTheSettingAlone) {
-    platform.memorySettings()->values[QStringLiteral("VideoFile")] = QStringLiteral("/kept.mpg");
+    platform.memorySettings()->values[keyName(Key::VideoFile)] = QStringLiteral("/kept.mpg");
     for (const char* how : {"cmdCancel", "Label2", "mnuExit"}) {
         auto* f = open<frmSingleFileSearch>(kSingle);
         search(f, tree.path());

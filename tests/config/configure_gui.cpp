@@ -68,11 +68,7 @@ protected:
     }
     // Waits for the closing animation to unload the dialog.
     bool closes(QPointer<frmConfigure> f) {
-        for (int i = 0; i < 2000 && f && f->isLoaded(); ++i) {
-            QCoreApplication::processEvents();
-            QTest::qWait(1);
-        }
-        return !f || !f->isLoaded();
+        return QTest::qWaitFor([&] { return !f || !f->isLoaded(); }, 2000);
     }
     void rightClick(QWidget* w) {
         QTest::mouseClick(w, Qt::RightButton, {}, QPoint(3, w->height() / 2));
@@ -420,14 +416,14 @@ TEST_F(Configure, ColourBoxesTakeOnlyLevelsAndSayTheRuleOncePerLeave) {
 
     // 12.5 is a level: leaving says nothing.
     ctl<QLineEdit>(f, "txtGreen")->setFocus(Qt::TabFocusReason);
-    QTest::qWait(20);
+    testsupport::waitFor([&] { return QApplication::focusWidget() == ctl<QLineEdit>(f, "txtGreen"); }, 1000);
     EXPECT_EQ(messages(), 0);
     EXPECT_EQ(ctl<QLineEdit>(f, "txtRed")->text(), QStringLiteral("12.5"));
 
     // Empty becomes 0.
     ctl<QLineEdit>(f, "txtGreen")->clear();
     ctl<QLineEdit>(f, "txtBlue")->setFocus(Qt::TabFocusReason);
-    QTest::qWait(20);
+    testsupport::waitFor([&] { return ctl<QLineEdit>(f, "txtGreen")->text() == QLatin1String("0"); }, 1000);
     EXPECT_EQ(ctl<QLineEdit>(f, "txtGreen")->text(), QStringLiteral("0"));
     EXPECT_EQ(messages(), 0);
 
@@ -435,7 +431,9 @@ TEST_F(Configure, ColourBoxesTakeOnlyLevelsAndSayTheRuleOncePerLeave) {
     ctl<QLineEdit>(f, "txtBlue")->setText(QStringLiteral("256"));
     ctl<QLineEdit>(f, "txtRed")->setText(QStringLiteral("1.2.3"));
     ctl<QLineEdit>(f, "txtRed")->setFocus(Qt::TabFocusReason);
-    QTest::qWait(50);
+    testsupport::waitFor([&] { return messages() >= 1; }, 1000);
+    // The leave is handled a turn of the event loop after its message.
+    testsupport::runPostedEvents();
     ASSERT_EQ(messages(), 1);
     EXPECT_EQ(platform.messageBoxes[0].text,
               QStringLiteral("Value can be numeric only and must be between 0 and 255"));
@@ -445,7 +443,9 @@ TEST_F(Configure, ColourBoxesTakeOnlyLevelsAndSayTheRuleOncePerLeave) {
     EXPECT_EQ(ctl<QLineEdit>(f, "txtBlue")->text(), QStringLiteral("256")) << "the text is left as typed";
     // Leaving again says it again, once.
     ctl<QLineEdit>(f, "txtGreen")->setFocus(Qt::TabFocusReason);
-    QTest::qWait(50);
+    testsupport::waitFor([&] { return messages() >= 2; }, 1000);
+    // The leave is handled a turn of the event loop after its message.
+    testsupport::runPostedEvents();
     EXPECT_EQ(messages(), 2);
     EXPECT_EQ(QApplication::focusWidget(), ctl<QLineEdit>(f, "txtBlue"));
 
@@ -453,14 +453,18 @@ TEST_F(Configure, ColourBoxesTakeOnlyLevelsAndSayTheRuleOncePerLeave) {
     ctl<QLineEdit>(f, "txtGreen")->setText(QStringLiteral("9"));
     ctl<QLineEdit>(f, "txtRed")->setText(QStringLiteral("3"));
     ctl<QLineEdit>(f, "txtBlue")->setFocus(Qt::TabFocusReason);
-    QTest::qWait(50);
+    testsupport::waitFor([&] { return QApplication::focusWidget() == ctl<QLineEdit>(f, "txtBlue"); }, 1000);
     const int before = messages();
     QTest::keyClick(ctl<QLineEdit>(f, "txtBlue"), Qt::Key_Return);
-    QTest::qWait(50);
+    testsupport::waitFor([&] { return messages() >= before + 1; }, 1000);
+    // The leave is handled a turn of the event loop after its message.
+    testsupport::runPostedEvents();
     EXPECT_EQ(messages(), before + 1);
     EXPECT_EQ(QApplication::focusWidget(), ctl<QLineEdit>(f, "txtBlue"));
     ctl<QAction>(f, "mnuExitAndSaveChanges")->trigger();
-    QTest::qWait(50);
+    testsupport::waitFor([&] { return messages() >= before + 2; }, 1000);
+    // The leave is handled a turn of the event loop after its message.
+    testsupport::runPostedEvents();
     EXPECT_EQ(messages(), before + 2);
     EXPECT_TRUE(f->isLoaded());
     EXPECT_EQ(QApplication::focusWidget(), ctl<QLineEdit>(f, "txtBlue"));
@@ -471,7 +475,7 @@ TEST_F(Configure, ColourBoxesTakeOnlyLevelsAndSayTheRuleOncePerLeave) {
     ctl<QLineEdit>(f, "txtBlue")->setText(QStringLiteral("7"));
     ctl<QLineEdit>(f, "txtRed")->setText(QStringLiteral("12.5"));
     ctl<QLineEdit>(f, "txtRed")->setFocus(Qt::TabFocusReason);
-    QTest::qWait(20);
+    testsupport::waitFor([&] { return QApplication::focusWidget() == ctl<QLineEdit>(f, "txtRed"); }, 1000);
     QTest::keyClick(ctl<QLineEdit>(f, "txtRed"), Qt::Key_Return);
     EXPECT_EQ(ctl<QLineEdit>(f, "txtRed")->text(), QStringLiteral("12.5"));
     EXPECT_EQ(stored(QStringLiteral("Red_Level")), QStringLiteral("12.5"));
@@ -610,12 +614,12 @@ TEST_F(Configure, ChooseButtonHelpsOnTheRightThenOpensTheChooserForEveryButton) 
     });
     watcher.start();
     rightClick(ctl<QPushButton>(f, "cmdChooseVideo"));
-    QTest::qWait(30);
+    testsupport::waitFor([&] { return messages() >= 1; }, 1000);
     leftClick(ctl<QPushButton>(f, "cmdChooseVideo"));
-    QTest::qWait(30);
+    testsupport::waitFor([&] { return seen.size() >= 1; }, 1000);
     ctl<QPushButton>(f, "cmdChooseVideo")->setFocus();
     QTest::keyClick(ctl<QPushButton>(f, "cmdChooseVideo"), Qt::Key_Space);
-    QTest::qWait(30);
+    testsupport::waitFor([&] { return seen.size() >= 2; }, 1000);
     EXPECT_EQ(seen, (QStringList{QStringLiteral("1:1"), QStringLiteral("1:1")}))
         << "help first; no click handler";
     EXPECT_EQ(platform.messageBoxes[0].text,
@@ -777,6 +781,7 @@ TEST_F(Configure, AStoreThatCannotBeWrittenIsReportedAndOkKeepsTheDialogOpen) {
     ctl<QScrollBar>(f, "hscMovingFrameSpeed")->setValue(400);
     ctl<QPushButton>(f, "Command1")->click();
     EXPECT_EQ(messages(), 2);
+    // A stretch of time in which a close would have begun.
     QTest::qWait(50);
     ASSERT_TRUE(f && f->isLoaded()) << "the choices stay on screen";
     EXPECT_EQ(ctl<QScrollBar>(f, "hscMovingFrameSpeed")->value(), 400);

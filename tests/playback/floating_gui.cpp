@@ -69,7 +69,7 @@ TEST_F(FloatingPlayer, DefaultsFloatAQuarterPlayerOverTheBackDropWithoutPickingI
     // The motion moves at every tick; the window follows within a display frame.
     EXPECT_EQ(f->place.left, 12);
     EXPECT_EQ(f->place.top, 10);
-    QTest::qWait(40);
+    testsupport::waitFor([&] { return player()->geometry() == QRect(12, 10, 352, 264); }, 1000);
     EXPECT_EQ(player()->geometry(), QRect(12, 10, 352, 264));
     // Only the end of the item plays it again; it is never resized.
     player()->finish();
@@ -279,7 +279,8 @@ TEST_F(FloatingPlayer, GradientTicksPaintBandsAndTrailsShowTheBackColourWhereThe
     // Trails on: where the player was, the back colour shows; the gradient everywhere else.
     const QRect before = player()->geometry();
     for (int i = 0; i < 40; ++i) f->Timer1_Timer();
-    QTest::qWait(40);
+    testsupport::waitFor([&] { return QColor(f->drawing().pixel(before.left() + 5, before.top() + 5)) == QColor(0, 255, 0); },
+                    1000);
     EXPECT_EQ(QColor(f->drawing().pixel(before.left() + 5, before.top() + 5)), QColor(0, 255, 0));
     EXPECT_EQ(QColor(f->drawing().pixel(before.right() + 60, before.top() + 5)).green(), 0);
     // The next tick paints the bands over the trail again.
@@ -296,7 +297,7 @@ TEST_F(FloatingPlayer, GradientTicksPaintBandsAndTrailsShowTheBackColourWhereThe
     f->Timer2_Timer();
     const QRgb under = f->drawing().pixel(10, 10);
     for (int i = 0; i < 40; ++i) f->Timer1_Timer();
-    QTest::qWait(40);
+    testsupport::waitFor([&] { return player()->x() == 88; }, 1000);
     ASSERT_EQ(player()->x(), 88);
     EXPECT_EQ(f->drawing().pixel(10, 10), under);
 }

@@ -61,7 +61,7 @@ TEST_F(HostedPlayer, FloatingPlayerKeepsItsShareOfTheHostAndStaysInside) {
     EXPECT_EQ(player()->geometry().size(), QSize(220, 165));
     EXPECT_TRUE(f->rect().contains(player()->geometry())) << player()->geometry().x() << "," << player()->geometry().y();
     for (int i = 0; i < 400; ++i) f->Timer1_Timer();
-    QTest::qWait(40);
+    testsupport::waitFor([&] { return f->rect().contains(player()->geometry()); }, 1000);
     EXPECT_TRUE(f->rect().contains(player()->geometry()));
     // The gradient is drawn again for the new size, not left at the old one.
     EXPECT_EQ(f->drawing().size(), QSize(400, 300));

@@ -263,9 +263,7 @@ protected:
     }
     // Waits for a closing animation to unload the form.
     bool unloaded() {
-        for (int i = 0; i < 200 && runtime::forms().find(QStringLiteral("frmFileLister")); ++i)
-            QTest::qWait(10);
-        return runtime::forms().find(QStringLiteral("frmFileLister")) == nullptr;
+        return QTest::qWaitFor([] { return runtime::forms().find(QStringLiteral("frmFileLister")) == nullptr; }, 2000);
     }
 
     QString m_root, m_media;

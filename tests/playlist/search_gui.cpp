@@ -252,7 +252,7 @@ TEST_F(SearchTest, StopEndsTheWalkAtOnceAndKeepsWhatWasFound) {
         ASSERT_EQ(got[i], BigTree::instance().match(i)) << i;
     EXPECT_EQ(f->lblCount->text(), u' ' + QString::number(got.size()));
     EXPECT_EQ(f->dirList->path(), BigTree::instance().root());
-    // Nothing more arrives.
+    // Nothing more arrives: a stretch of time, as nothing is left to wait for.
     QTest::qWait(100);
     EXPECT_EQ(f->lstFoundFiles->count(), got.size());
 }
@@ -327,6 +327,7 @@ TEST_F(SearchTest, ResetDuringAWalkLeavesAnEmptyListAndTheDefaults) {
     QTest::qWait(200);
     EXPECT_EQ(f->lstFoundFiles->count(), 0) << "nothing of the reset walk arrives";
     EXPECT_EQ(f->dirList->path(), tree.path());
+    // A stretch of time in which a result of the reset walk would have come.
     EXPECT_TRUE(messages().isEmpty());
 }
 
@@ -346,6 +347,7 @@ TEST_F(SearchTest, ClosingDuringAWalkEndsItWithoutTouchingTheWindow) {
         QTest::qWait(50);
         EXPECT_TRUE(messages().isEmpty()) << how;
     }
+        // A stretch of time in which a message of the ended walk would have come.
 }
 
 TEST_F(SearchTest, TheFoundListHoldsAtMost32767AndSaysSoOncePerSearch) {
@@ -525,7 +527,7 @@ TEST_F(SearchTest, ThePatternBoxTakesBackACharacterNoFileNameCanHold) {
     // Clicking back into the box selects all of it, ready to be typed over.
     f->cmdReset->setFocus();
     QTest::mouseClick(f->txtSearchSpec, Qt::LeftButton, {}, QPoint(4, f->txtSearchSpec->height() / 2));
-    QTest::qWait(20);
+    testsupport::waitFor([&] { return f->txtSearchSpec->hasSelectedText(); }, 1000);
     EXPECT_EQ(f->txtSearchSpec->selectedText(), QStringLiteral("*.avi;*.mp3"));
 }
 

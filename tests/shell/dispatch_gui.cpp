@@ -312,6 +312,7 @@ TEST_F(Dispatch, ConfigureOnAnOversizedSettingsFileSaysOnceWhyAndLeavesTheFileAl
     ASSERT_TRUE(QTest::qWaitForWindowExposed(s));
     QTest::mouseClick(s->picture, Qt::LeftButton, {}, QPoint(250, 50));
     ASSERT_TRUE(shown(kConfigure));
+    // A stretch of time in which a second message would have come.
     QTest::qWait(50);
     EXPECT_EQ(platform.messageBoxes.size(), 1) << qPrintable(platform.messageBoxes.last().text);
     forms().reset();

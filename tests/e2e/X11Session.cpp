@@ -2,9 +2,8 @@
 
 #include <algorithm>
 
+#include "support/TestFiles.h"
 #include <QCoreApplication>
-#include <QTemporaryDir>
-#include <gtest/gtest.h>
 #include <QDir>
 #include <QDirIterator>
 #include <QElapsedTimer>
@@ -12,14 +11,15 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QThread>
 #include <arpa/inet.h>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <unistd.h>
 #include <cstring>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -579,7 +579,7 @@ void expectTheScreenHeld(X11Session& x, ProgramRun& run, const QRect& covered, c
     EXPECT_EQ(keyboard, XCB_GRAB_STATUS_ALREADY_GRABBED);
     EXPECT_EQ(pointer, XCB_GRAB_STATUS_ALREADY_GRABBED);
     // Its windows are the window manager's to neither stack nor list in a task bar.
-    const auto forms = x.mappedWindowsNamed(QStringLiteral("Screen Saver Main Form"));
+    const auto forms = x.mappedWindowsNamed(testsupport::kMainForm);
     ASSERT_FALSE(forms.isEmpty());
     for (const auto& w : forms) EXPECT_TRUE(x.overrideRedirect(w.id)) << "a form is managed by the window manager";
 

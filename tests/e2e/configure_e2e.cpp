@@ -3,7 +3,6 @@
 #include "runtime/FormRegistry.h"
 #include "shell/frmMixer.h"
 #include "shell/frmMouseSensitivity.h"
-#include "support/SettingKeys.h"
 #include "support/TestFiles.h"
 #include "support/inprocess/InProcessPlatform.h"
 #include <QCoreApplication>
@@ -19,10 +18,6 @@
 #include <QThread>
 #include <gtest/gtest.h>
 
-using settings::Key;
-using testsupport::keyLine;
-using testsupport::keyName;
-
 void registerProgramForms();
 
 using e2e::ProgramRun;
@@ -33,7 +28,6 @@ namespace {
 
 const QString kDialog = e2e::kConfigureDialog;
 const QString kHelpTitle = QStringLiteral("Larkspur Software Lumora Video & Multimedia Screensaver");
-const QString kMainForm = QStringLiteral("Screen Saver Main Form");
 
 class ConfigureEndToEnd : public e2e::ScreenTest {
 protected:

@@ -1,20 +1,15 @@
 #include "ScreenTest.h"
-#include "support/SettingKeys.h"
+#include "support/TestFiles.h"
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <xcb/xcb.h>
 
-using settings::Key;
-using testsupport::keyLine;
-
 using e2e::ProgramRun;
 using e2e::X11Session;
 
 namespace {
-
-const QString kMainForm = QStringLiteral("Screen Saver Main Form");
 
 struct DesktopCase {
     const char* name;

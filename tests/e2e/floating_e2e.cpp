@@ -1,13 +1,10 @@
 #include "ScreenTest.h"
-#include "support/SettingKeys.h"
+#include "support/TestFiles.h"
 #include <QElapsedTimer>
 #include <QFile>
 #include <QSet>
 #include <QThread>
 #include <gtest/gtest.h>
-
-using settings::Key;
-using testsupport::keyLine;
 
 using e2e::colourBox;
 using e2e::colourName;
@@ -17,10 +14,9 @@ using e2e::X11Session;
 
 namespace {
 
-const QString kMainForm = QStringLiteral("Screen Saver Main Form");
 const QString kMessageTitle = QStringLiteral("Larkspur Software Video Screensaver");
 
-class Floating : public e2e::ScreenTest {
+class Floating : public e2e::PointerInCornerTest {
 protected:
     void SetUp() override {
         ScreenTest::SetUp();
@@ -124,18 +120,10 @@ TEST_F(Floating, AQuarterPlayerMovesRightAndDownOverTheBackColourAndAMoveOntoItE
 }
 
 TEST_F(Floating, EachModeStandsStillAtItsSize) {
-    const struct {
-        settings::FlagKey mode;
-        QSize size;
-    } modes[] = {{Key::ThreeQuartersScreenMode, {1152, 922}},
-                 {Key::OneHalfScreenDisplayMode, {960, 768}},
-                 {Key::OneFourthScreenDisplayMode, {704, 563}},
-                 {Key::OneEighthScreenDisplayMode, {448, 358}},
-                 {Key::OneSixteenthScreenDisplayMode, {320, 256}}};
-    for (const auto& m : modes) {
-        SCOPED_TRACE(testsupport::keyName(m.mode).toStdString());
+    for (const testsupport::FloatingMode& m : testsupport::kFloatingModes) {
+        SCOPED_TRACE(keyName(m.key).toStdString());
         ProgramRun run;
-        partialSettings(run, m.mode, clip(run, QStringLiteral("green")),
+        partialSettings(run, m.key, clip(run, QStringLiteral("green")),
                         {keyLine(Key::MovieWillFloat, QStringLiteral("0"))});
         run.start(QStringLiteral("/s"));
         const QRect expected(QPoint(8, 8), m.size);

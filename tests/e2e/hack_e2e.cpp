@@ -1,5 +1,5 @@
 #include "ScreenTest.h"
-#include "support/SettingKeys.h"
+#include "support/TestFiles.h"
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -23,9 +23,6 @@
 #include <unistd.h>
 #include <vector>
 #include <xcb/xcb.h>
-
-using settings::Key;
-using testsupport::keyLine;
 
 using e2e::ProgramRun;
 using e2e::X11Session;
@@ -142,7 +139,7 @@ protected:
     }
     bool programWindowOnTop() {
         for (const auto& w : x().topWindows())
-            if (w.mapped && w.name == QStringLiteral("Screen Saver Main Form")) return true;
+            if (w.mapped && w.name == testsupport::kMainForm) return true;
         return false;
     }
     // Sends the signal and returns the milliseconds until the program was gone, -1 after 3 s.

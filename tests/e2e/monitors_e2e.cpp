@@ -1,5 +1,4 @@
 #include "ScreenTest.h"
-#include "support/SettingKeys.h"
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -16,9 +15,6 @@
 #include <gtest/gtest.h>
 #include <memory>
 #include <unistd.h>
-
-using settings::Key;
-using testsupport::keyLine;
 
 using e2e::ProgramRun;
 using e2e::X11Session;

@@ -2,7 +2,6 @@
 // chosen there is what /s plays.
 #include "ScreenTest.h"
 #include "playlist/frmFileLister.h"
-#include "support/SettingKeys.h"
 #include "support/TestFiles.h"
 #include <QElapsedTimer>
 #include <QFile>
@@ -12,19 +11,31 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-using settings::Key;
-using testsupport::keyLine;
-
 using e2e::ProgramRun;
 using e2e::waitUntil;
 using e2e::X11Session;
 
 namespace {
 
-const QString kEditor = QStringLiteral("Playlist Configuration");
-const QString kChooser = QStringLiteral("Choose or Search for a Media File");
+using e2e::kChooser;
+using e2e::kEditor;
 
-class PlayListEditorEndToEnd : public e2e::ScreenTest {};
+class PlayListEditorEndToEnd : public e2e::ScreenTest {
+protected:
+    // Writes the settings, opens the configuration dialog (its place to `dialogAt`) and from its
+    // play-list button the editor; the editor's place, or null when the dialog or the editor did not
+    // show.
+    QRect editorFrom(ProgramRun& run, const QStringList& stored, QPoint playListButton,
+                     QRect* dialogAt = nullptr) {
+        run.writeSettings(stored);
+        const QRect dialog = openDialog(run);
+        if (dialogAt) *dialogAt = dialog;
+        if (!dialog.isValid()) return {};
+        click(dialog, playListButton);
+        if (!waitDrawn(kEditor).isValid()) return {};
+        return windowNamed(kEditor);
+    }
+};
 
 TEST_F(PlayListEditorEndToEnd, FilesClickedInTheEditorAreSavedAndPlayInThatOrder) {
     ProgramRun run;
@@ -53,13 +64,9 @@ TEST_F(PlayListEditorEndToEnd, FilesClickedInTheEditorAreSavedAndPlayInThatOrder
         save = layout.centreOf(QStringLiteral("frmFileLister"), QStringLiteral("Command1"));
     }
     ASSERT_FALSE(rows.contains(QPoint())) << "the editor does not list the three clips";
-    run.writeSettings(stored);
-    const QRect dialog = openDialog(run);
-    ASSERT_TRUE(dialog.isValid());
-
-    click(dialog, playListButton);
-    ASSERT_TRUE(waitDrawn(kEditor).isValid());
-    const QRect editor = windowNamed(kEditor);
+    QRect dialog;
+    const QRect editor = editorFrom(run, stored, playListButton, &dialog);
+    ASSERT_TRUE(editor.isValid()) << "the dialog or the editor did not show";
     EXPECT_TRUE(QRect(0, 0, 1280, 1024).contains(editor));
     // Green, red, blue: the pointer moving over the file list lets the list of two be saved.
     for (int row : {1, 0, 2})
@@ -165,12 +172,9 @@ TEST_F(PlayListEditorEndToEnd, TheEditorAndTheChooserFitTheScreenAtDoubleScale) 
             layout.centreOf(QStringLiteral("frmConfigure"), QStringLiteral("cmdChooseMultiples")) * 2;
         singleFile = layout.centreOf(QStringLiteral("frmConfigure"), QStringLiteral("optSingleFile")) * 2;
     }
-    run.writeSettings(stored);
-    const QRect dialog = openDialog(run);
-    ASSERT_TRUE(dialog.isValid());
-    click(dialog, playListButton);
-    ASSERT_TRUE(waitDrawn(kEditor).isValid());
-    const QRect editor = windowNamed(kEditor);
+    QRect dialog;
+    const QRect editor = editorFrom(run, stored, playListButton, &dialog);
+    ASSERT_TRUE(editor.isValid()) << "the dialog or the editor did not show";
     EXPECT_GT(editor.width(), 1000);
     EXPECT_TRUE(QRect(0, 0, 1280, 1024).contains(editor))
         << editor.x() << "," << editor.y() << " " << editor.width() << "x" << editor.height();
@@ -213,13 +217,8 @@ protected:
             playListButton =
                 layout.centreOf(QStringLiteral("frmConfigure"), QStringLiteral("cmdChooseMultiples"));
         }
-        run.writeSettings(stored);
-        const QRect dialog = openDialog(run);
-        if (!dialog.isValid()) return {};
-        click(dialog, playListButton);
-        if (!waitDrawn(kEditor).isValid()) return {};
-        const QRect editor = windowNamed(kEditor);
-        keysAt(editor, {});
+        const QRect editor = editorFrom(run, stored, playListButton);
+        if (editor.isValid()) keysAt(editor, {});
         return editor;
     }
 };

@@ -1,11 +1,7 @@
 // A play-list file given as the single media file, played by the real program on a real X server.
 #include "ScreenTest.h"
-#include "support/SettingKeys.h"
 #include <QFile>
 #include <gtest/gtest.h>
-
-using settings::Key;
-using testsupport::keyLine;
 
 using e2e::ProgramRun;
 

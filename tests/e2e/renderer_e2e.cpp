@@ -3,14 +3,10 @@
 #include "ScreenTest.h"
 #include "platform/mpv/SoundOutput.h"
 #include "support/Clips.h"
-#include "support/SettingKeys.h"
 #include <QElapsedTimer>
 #include <QThread>
 #include <gtest/gtest.h>
 #include <memory>
-
-using settings::Key;
-using testsupport::keyLine;
 
 using e2e::ProgramRun;
 using e2e::X11Session;

@@ -1,5 +1,5 @@
 #include "ScreenTest.h"
-#include "support/SettingKeys.h"
+#include "support/TestFiles.h"
 #include <QDir>
 #include <QElapsedTimer>
 #include <QSet>
@@ -8,15 +8,10 @@
 #include <gtest/gtest.h>
 #include <xcb/xcb.h>
 
-using settings::Key;
-using testsupport::keyLine;
-
 using e2e::ProgramRun;
 using e2e::X11Session;
 
 namespace {
-
-const QString kMainForm = QStringLiteral("Screen Saver Main Form");
 
 class EndToEnd : public e2e::ScreenTest {
 protected:

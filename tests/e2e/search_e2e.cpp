@@ -4,7 +4,6 @@
 #include "ScreenTest.h"
 #include "playlist/SearchForms.h"
 #include "runtime/Form.h"
-#include "support/SettingKeys.h"
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -13,17 +12,12 @@
 #include <QThread>
 #include <gtest/gtest.h>
 
-using settings::Key;
-using testsupport::keyLine;
-
 using e2e::ProgramRun;
 using e2e::waitUntil;
 using e2e::X11Session;
 
 namespace {
 
-const QString kEditor = QStringLiteral("Playlist Configuration");
-const QString kChooser = QStringLiteral("Choose or Search for a Media File");
 const QString kSearch = QStringLiteral("Search For Multimedia Files");
 const QString kSingle = QStringLiteral("Search For Single Multimedia File");
 
@@ -114,8 +108,8 @@ protected:
         const QRect dialog = openDialog(run);
         if (!dialog.isValid()) return {};
         click(dialog, at.playListButton);
-        if (!waitDrawn(kEditor).isValid()) return {};
-        click(windowNamed(kEditor), at.searchButton);
+        if (!waitDrawn(e2e::kEditor).isValid()) return {};
+        click(windowNamed(e2e::kEditor), at.searchButton);
         if (!waitDrawn(kSearch).isValid()) return {};
         return windowNamed(kSearch);
     }
@@ -154,12 +148,12 @@ TEST_F(SearchEndToEnd, APreparedTreeIsListedInWalkOrderAndAddedToThePlayList) {
     click(search, at.finished);
     ASSERT_TRUE(waitGone(kSearch));
     // The editor offers its save once the pointer has moved over one of its buttons.
-    const QRect editor = windowNamed(kEditor);
+    const QRect editor = windowNamed(e2e::kEditor);
     x().xdotool({"mousemove", QString::number(editor.x() + at.searchButton.x() + 3),
                  QString::number(editor.y() + at.searchButton.y())});
     settle();
     click(editor, at.saveList);
-    ASSERT_TRUE(waitGone(kEditor));
+    ASSERT_TRUE(waitGone(e2e::kEditor));
     QFile list(run.programFolder() + QStringLiteral("/lumoraplus.ini"));
     ASSERT_TRUE(list.open(QIODevice::ReadOnly)) << "the play list was not saved";
     const QStringList lines = QString::fromUtf8(list.readAll()).split(QStringLiteral("\r\n"));
@@ -210,8 +204,8 @@ TEST_F(SearchEndToEnd, TheSingleFileSearchStoresTheFileClicked) {
     const QRect dialog = openDialog(run);
     ASSERT_TRUE(dialog.isValid());
     click(dialog, at.chooseButton);
-    ASSERT_TRUE(waitDrawn(kChooser).isValid());
-    click(windowNamed(kChooser), at.chooserSearch);
+    ASSERT_TRUE(waitDrawn(e2e::kChooser).isValid());
+    click(windowNamed(e2e::kChooser), at.chooserSearch);
     ASSERT_TRUE(waitDrawn(kSingle).isValid());
     const QRect single = windowNamed(kSingle);
     EXPECT_TRUE(QRect(0, 0, 1280, 1024).contains(single));
@@ -223,7 +217,7 @@ TEST_F(SearchEndToEnd, TheSingleFileSearchStoresTheFileClicked) {
     shot(QStringLiteral("single-search"));
     click(single, at.singleSave);
     ASSERT_TRUE(waitGone(kSingle));
-    EXPECT_TRUE(waitGone(kChooser)) << "the chooser closes with the search";
+    EXPECT_TRUE(waitGone(e2e::kChooser)) << "the chooser closes with the search";
     EXPECT_EQ(settings(run).value(QStringLiteral("VideoFile")), tree.matches().first());
     end(run);
 }

@@ -2,21 +2,16 @@
 #include "base/FileNames.h"
 #include "base/SettingsFormat.h"
 #include "platform/linux/IniSettingsBackend.h"
-#include "support/SettingKeys.h"
+#include "support/TestFiles.h"
 #include <QFile>
 #include <QRegularExpression>
 #include <QThread>
 #include <gtest/gtest.h>
 
-using settings::Key;
-using testsupport::keyLine;
-
 using e2e::ProgramRun;
 using e2e::X11Session;
 
 namespace {
-
-const QString kMainForm = QStringLiteral("Screen Saver Main Form");
 
 // A settings file as people write and pass it around: comments, another section with the same
 // key names, values that INI readers misread, a Latin-1 name, a CR LF line, a key given twice, a

@@ -1,15 +1,12 @@
 #include "ScreenTest.h"
 #include "support/Clips.h"
-#include "support/SettingKeys.h"
+#include "support/TestFiles.h"
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QThread>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-
-using settings::Key;
-using testsupport::keyLine;
 
 using e2e::colourName;
 using e2e::ProgramRun;
@@ -18,15 +15,8 @@ using e2e::X11Session;
 
 namespace {
 
-const QString kMainForm = QStringLiteral("Screen Saver Main Form");
-
-class NoStall : public e2e::ScreenTest {
+class NoStall : public e2e::PointerInCornerTest {
 protected:
-    void SetUp() override {
-        ScreenTest::SetUp();
-        if (HasFatalFailure()) return;
-        pointAt(3, 3);
-    }
     QString fifo(ProgramRun& run) {
         const QString path = run.mediaFolder() + QStringLiteral("/pipe.mpg");
         EXPECT_EQ(::mkfifo(path.toUtf8().constData(), 0600), 0);

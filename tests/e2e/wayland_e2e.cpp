@@ -1,6 +1,7 @@
 #include "SwaySession.h"
 #include "X11Session.h"
 #include "support/SettingKeys.h"
+#include "support/TestFiles.h"
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
@@ -18,7 +19,7 @@ using e2e::SwaySession;
 
 namespace {
 
-const QString kMainForm = QStringLiteral("Screen Saver Main Form");
+using testsupport::kMainForm;
 
 // Settings for one clip in a loop: red in full screen, or a small floating player over a blue back
 // colour.

@@ -6,12 +6,13 @@
 #include "runtime/FormRegistry.h"
 #include "support/PlayerFixture.h"
 #include "support/SettingKeys.h"
+#include "support/TestFiles.h"
+#include "support/Waits.h"
 #include <QGuiApplication>
 #include <QRegularExpression>
 #include <QScreen>
 #include <QTest>
 #include <gtest/gtest.h>
-#include "support/Waits.h"
 
 using settings::Key;
 using testsupport::keyName;
@@ -49,7 +50,7 @@ TEST_F(FloatingPlayer, DefaultsFloatAQuarterPlayerOverTheBackDropWithoutPickingI
     // No recorded screen size: 0.55 of 640 x 480, at 8, 8.
     EXPECT_EQ(player()->geometry(), QRect(8, 8, 352, 264));
     EXPECT_EQ(f->geometry(), QRect(QPoint(0, 0), screen()));
-    EXPECT_EQ(f->windowTitle(), QStringLiteral("Screen Saver Main Form"));
+    EXPECT_EQ(f->windowTitle(), testsupport::kMainForm);
     EXPECT_TRUE(f->windowFlags() & Qt::WindowStaysOnTopHint);
     EXPECT_EQ(platform.cursor.count(), -51);
     // Single file: the play list is not even read.
@@ -82,17 +83,9 @@ TEST_F(FloatingPlayer, DefaultsFloatAQuarterPlayerOverTheBackDropWithoutPickingI
 TEST_F(FloatingPlayer, ModesSizeThePlayerFromTheRecordedScreen) {
     setting(Key::VideoFile, QStringLiteral("/media/loop.mpg"));
     recordScreen(1280, 1024);
-    const struct {
-        settings::FlagKey key;
-        QSize size;
-    } modes[] = {{Key::ThreeQuartersScreenMode, {1152, 922}},
-                 {Key::OneHalfScreenDisplayMode, {960, 768}},
-                 {Key::OneFourthScreenDisplayMode, {704, 563}},
-                 {Key::OneEighthScreenDisplayMode, {448, 358}},
-                 {Key::OneSixteenthScreenDisplayMode, {320, 256}}};
-    for (const auto& m : modes) {
+    for (const testsupport::FloatingMode& m : testsupport::kFloatingModes) {
         SCOPED_TRACE(keyName(m.key).toStdString());
-        for (const auto& other : modes)
+        for (const testsupport::FloatingMode& other : testsupport::kFloatingModes)
             setting(other.key, QStringLiteral("False"));
         setting(m.key, QStringLiteral("True"));
         auto* f = start();

@@ -5,6 +5,7 @@
 #include "runtime/FormRegistry.h"
 #include "support/PlayerFixture.h"
 #include "support/SettingKeys.h"
+#include "support/TestFiles.h"
 #include <QFile>
 #include <QLabel>
 #include <QTest>
@@ -169,7 +170,7 @@ TEST_F(FullScreenPlayer, LoadCoversScreenHidesPointerAndPollsKeepThePlayerInShap
     auto* f = start();
     ASSERT_TRUE(f);
     EXPECT_EQ(platform.cursor.count(), -51);
-    EXPECT_EQ(f->windowTitle(), QStringLiteral("Screen Saver Main Form"));
+    EXPECT_EQ(f->windowTitle(), testsupport::kMainForm);
     EXPECT_TRUE(f->windowFlags() & Qt::WindowStaysOnTopHint);
     const QSize screen = QGuiApplication::primaryScreen()->geometry().size();
     EXPECT_EQ(f->lblTripOff->geometry(), QRect(QPoint(0, 0), screen));

@@ -5,6 +5,7 @@
 #include "playlist/frmChooseOrSearch.h"
 #include "runtime/Controls.h"
 #include "runtime/FormRegistry.h"
+#include "support/RecordingForm.h"
 #include "support/SettingKeys.h"
 #include "support/TestFiles.h"
 #include "support/inprocess/InProcessPlatform.h"
@@ -151,20 +152,14 @@ TEST_F(ChooserTest, AStoreThatCannotBeWrittenIsReportedAndTheChooserStays) {
 }
 
 // Stands in for the single-file search: notes its owner and how it was shown, then closes.
-class FakeSingleSearch : public runtime::Form {
+class FakeSingleSearch : public testsupport::RecordingForm<FakeSingleSearch> {
 public:
-    FakeSingleSearch() : Form(QStringLiteral("frmSingleFileSearch")) {}
-    static inline QList<QPointer<QWidget>> owners;
-    static inline QList<bool> modal;
+    FakeSingleSearch() : RecordingForm(QStringLiteral("frmSingleFileSearch")) {}
 
 protected:
-    void Form_Load() override {
-        QTimer::singleShot(0, this, [this] {
-            owners << parentWidget();
-            modal << (windowModality() == Qt::ApplicationModal && isVisible());
-            settings::save(Key::VideoFile, QStringLiteral("/found/one.avi"));
-            CloseWithShrink();
-        });
+    void shown() override {
+        settings::save(Key::VideoFile, QStringLiteral("/found/one.avi"));
+        CloseWithShrink();
     }
 };
 

@@ -8,6 +8,7 @@
 #include "playlist/frmFileLister.h"
 #include "runtime/Controls.h"
 #include "runtime/FormRegistry.h"
+#include "support/RecordingForm.h"
 #include "support/SettingKeys.h"
 #include "support/TestFiles.h"
 #include "support/inprocess/InProcessPlatform.h"
@@ -768,23 +769,17 @@ TEST_F(EditorTest, HelpAndTheLabelMenus) {
 }
 
 // Stands in for the media search: reports how it was opened and adds two entries with its Add All.
-class FakeSearch : public runtime::Form {
+class FakeSearch : public testsupport::RecordingForm<FakeSearch> {
 public:
-    FakeSearch() : Form(QStringLiteral("frmFileSearch")) {}
-    static inline QList<QPointer<QWidget>> owners;
-    static inline QList<bool> modal;
+    FakeSearch() : RecordingForm(QStringLiteral("frmFileSearch")) {}
 
 protected:
-    void Form_Load() override {
-        QTimer::singleShot(0, this, [this] {
-            owners << parentWidget();
-            modal << (windowModality() == Qt::ApplicationModal && isVisible());
-            frmFileLister* f = fileLister();
-            f->addItem(QStringLiteral("/found/one.mpg"));
-            f->addItem(QStringLiteral("/found/two.mpg"));
-            f->applyOrderOptions(frmFileLister::ListChange::AddAll);
-            Unload();
-        });
+    void shown() override {
+        frmFileLister* f = fileLister();
+        f->addItem(QStringLiteral("/found/one.mpg"));
+        f->addItem(QStringLiteral("/found/two.mpg"));
+        f->applyOrderOptions(frmFileLister::ListChange::AddAll);
+        Unload();
     }
 };
 

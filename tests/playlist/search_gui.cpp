@@ -154,6 +154,20 @@ protected:
         const QVariant title = c->property("title");
         return title.isValid() ? title.toString() : c->property("text").toString();
     }
+    // The window's title, the captions both searches share and the caption of each named control.
+    void expectCaptions(QWidget* form, const QString& title,
+                        const QList<QPair<const char*, QString>>& captions) {
+        EXPECT_EQ(form->windowTitle(), title);
+        const QList<QPair<const char*, QString>> shared = {{"fraDrive", "Drive to search:"},
+                                                           {"lblCount", "0"},
+                                                           {"cmdSearch", "&Start Search"},
+                                                           {"cmdExit", "Sto&p Search"},
+                                                           {"cmdReset", "&Reset / Clear"},
+                                                           {"mnuExit", "E&xit"},
+                                                           {"mnuHelp", "&Help"}};
+        for (const auto& [name, text] : shared + captions)
+            EXPECT_EQ(caption(form, name), text) << name;
+    }
     QList<platform::InProcessPlatform::MessageBoxCall>& messages() { return platform.messageBoxes; }
 
     QTemporaryDir tree;
@@ -166,28 +180,19 @@ protected:
 TEST_F(SearchTest, OpensWithEveryCaptionOnTheProgramDriveAndTheMediaPatterns) {
     auto* f = open<frmFileSearch>(kSearch);
     ASSERT_NE(f, nullptr);
-    EXPECT_EQ(f->windowTitle(), QStringLiteral("Search For Multimedia Files"));
-    const QList<QPair<const char*, QString>> captions = {
-        {"Label1", "Search For Multimedia Files"},
-        {"Label2", "Help"},
-        {"Label3", "X "},
-        {"fraDrive", "Drive to search:"},
-        {"fraFolder", "Searching In Folder:"},
-        {"fraSearchSpec", "Multimedia File Extensions to search for:"},
-        {"fraFoundFiles", "Multimedia Files Found:                        (Click filenames once to add to "
-                          "window behind this one.)"},
-        {"lblCount", "0"},
-        {"cmdSearch", "&Start Search"},
-        {"cmdExit", "Sto&p Search"},
-        {"cmdReset", "&Reset / Clear"},
-        {"Command3", "&Add All Files"},
-        {"Command1", "F&inished"},
-        {"Command2", "&Cancel"},
-        {"mnuFile", "&File"},
-        {"mnuExit", "E&xit"},
-        {"mnuHelp", "&Help"}};
-    for (const auto& [name, text] : captions)
-        EXPECT_EQ(caption(f, name), text) << name;
+    expectCaptions(
+        f, QStringLiteral("Search For Multimedia Files"),
+        {{"Label1", "Search For Multimedia Files"},
+         {"Label2", "Help"},
+         {"Label3", "X "},
+         {"fraFolder", "Searching In Folder:"},
+         {"fraSearchSpec", "Multimedia File Extensions to search for:"},
+         {"fraFoundFiles", "Multimedia Files Found:                        (Click filenames once to "
+                           "add to window behind this one.)"},
+         {"Command3", "&Add All Files"},
+         {"Command1", "F&inished"},
+         {"Command2", "&Cancel"},
+         {"mnuFile", "&File"}});
     EXPECT_EQ(f->Label3->toolTip(), QStringLiteral("Cancel/Close"));
     EXPECT_EQ(f->txtSearchSpec->text(), mediaPatternList());
     EXPECT_TRUE(f->txtSearchSpec->text().startsWith(QStringLiteral("*.mpg;*.avi;*.mpe;")));
@@ -617,25 +622,15 @@ TEST_F(SearchTest, EachAltLetterHasOneTargetInEitherWindow) {
 TEST_F(SearchTest, SingleFileSearchCaptionsAndHelp) {
     auto* f = open<frmSingleFileSearch>(kSingle);
     ASSERT_NE(f, nullptr);
-    EXPECT_EQ(f->windowTitle(), QStringLiteral("Search For Single Multimedia File"));
-    const QList<QPair<const char*, QString>> captions = {
-        {"Label3", "Search For Single Multimedia File"},
-        {"Label1", "Help"},
-        {"Label2", "X "},
-        {"fraDrive", "Drive to search:"},
-        {"fraFolder", "Drill To Folder From Which To Begin Search"},
-        {"fraSearchSpec", "Multimedia File Extensions to search:"},
-        {"fraFoundFiles", "Multimedia files found:"},
-        {"Command1", "&Close and Save Filename"},
-        {"cmdCancel", "C&ancel"},
-        {"cmdSearch", "&Start Search"},
-        {"cmdExit", "Sto&p Search"},
-        {"cmdReset", "&Reset / Clear"},
-        {"lblCount", "0"},
-        {"mnuExit", "E&xit"},
-        {"mnuHelp", "&Help"}};
-    for (const auto& [name, text] : captions)
-        EXPECT_EQ(caption(f, name), text) << name;
+    expectCaptions(f, QStringLiteral("Search For Single Multimedia File"),
+                   {{"Label3", "Search For Single Multimedia File"},
+                    {"Label1", "Help"},
+                    {"Label2", "X "},
+                    {"fraFolder", "Drill To Folder From Which To Begin Search"},
+                    {"fraSearchSpec", "Multimedia File Extensions to search:"},
+                    {"fraFoundFiles", "Multimedia files found:"},
+                    {"Command1", "&Close and Save Filename"},
+                    {"cmdCancel", "C&ancel"}});
     EXPECT_EQ(f->findChild<QPushButton*>(QStringLiteral("Command3")), nullptr) << "no Add All here";
     EXPECT_EQ(f->Label2->toolTip(), QStringLiteral("Cancel/Close"));
 

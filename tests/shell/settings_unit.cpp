@@ -5,6 +5,7 @@
 #include "base/SettingsKeys.h"
 #include "platform/Settings.h"
 #include "platform/linux/IniSettingsBackend.h"
+#include "support/KilledSave.h"
 #include "support/SettingKeys.h"
 #include "support/TestFiles.h"
 #include "support/inprocess/InProcessPlatform.h"
@@ -714,41 +715,24 @@ TEST_F(SettingsFile, KilledSaveLeavesTheOldOrTheNewFileWholeAndNothingPilesUp) {
     timer.restart();
     for (int round = 0; round < 200; ++round) {
         SCOPED_TRACE(round);
-        int ready[2];
-        ASSERT_EQ(pipe(ready), 0);
-        const pid_t child = fork();
-        ASSERT_GE(child, 0);
-        if (child == 0) {
-            close(ready[0]);
-            IniSettingsBackend backend(path);
-            for (int i = 0;; ++i) {
-                bool saved = true;
+        std::optional<IniSettingsBackend> backend;
+        const testsupport::KilledSave killed = testsupport::saveUntilKilled(
+            [&](int i) {
+                if (!backend) backend.emplace(path);
                 try {
-                    backend.write(key, i % 2 ? a : b);
+                    backend->write(key, i % 2 ? a : b);
                 } catch (...) {
-                    saved = false;
+                    return false;
                 }
-                if (i == 0) {
-                    const char c = saved ? '1' : '0';
-                    (void)!write(ready[1], &c, 1);
-                }
-            }
-        }
-        close(ready[1]);
-        pollfd pfd{ready[0], POLLIN, 0};
-        char first = 0;
-        const bool started = poll(&pfd, 1, 20000) == 1 && read(ready[0], &first, 1) == 1;
-        close(ready[0]);
-        const auto killAt = std::chrono::steady_clock::now() + std::chrono::microseconds(pause(rng));
-        do {
-            const QByteArray now = fileText();
-            torn += now != withA && now != withB;
-        } while (started && std::chrono::steady_clock::now() < killAt);
-        kill(child, SIGKILL);
-        int status = 0;
-        waitpid(child, &status, 0);
-        ASSERT_TRUE(started) << "the saving process did not get going";
-        ASSERT_EQ(first, '1') << "its first save failed";
+                return true;
+            },
+            std::chrono::microseconds(pause(rng)),
+            [&] {
+                const QByteArray now = fileText();
+                torn += now != withA && now != withB;
+            });
+        ASSERT_TRUE(killed.started) << "the saving process did not get going";
+        ASSERT_TRUE(killed.firstSaved) << "its first save failed";
 
         const QByteArray now = fileText();
         ASSERT_TRUE(now == withA || now == withB) << "after the kill: " << now.size() << " bytes";

@@ -1,5 +1,6 @@
 #pragma once
 #include "base/SettingsKeys.h"
+#include <QSize>
 #include <QString>
 #include <array>
 
@@ -22,5 +23,16 @@ inline constexpr std::array<settings::FlagKey, 6> kDisplayModes{
     settings::Key::AbsoluteFullScreenDisplayMode, settings::Key::ThreeQuartersScreenMode,
     settings::Key::OneHalfScreenDisplayMode,      settings::Key::OneFourthScreenDisplayMode,
     settings::Key::OneEighthScreenDisplayMode,    settings::Key::OneSixteenthScreenDisplayMode};
+
+// The floating modes, and the size of the player each gives on a 1280 x 1024 screen.
+struct FloatingMode {
+    settings::FlagKey key;
+    QSize size;
+};
+inline const FloatingMode kFloatingModes[] = {{settings::Key::ThreeQuartersScreenMode, {1152, 922}},
+                                              {settings::Key::OneHalfScreenDisplayMode, {960, 768}},
+                                              {settings::Key::OneFourthScreenDisplayMode, {704, 563}},
+                                              {settings::Key::OneEighthScreenDisplayMode, {448, 358}},
+                                              {settings::Key::OneSixteenthScreenDisplayMode, {320, 256}}};
 
 } // namespace testsupport

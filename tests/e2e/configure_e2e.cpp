@@ -228,8 +228,10 @@ TEST_F(ConfigureEndToEnd, MenusOpenFromTheKeyboardAndTheirDialogsShow) {
     pointAt(600, 500);
     run.start(QStringLiteral("/s"));
     ASSERT_GE(waitUntil([&] { return e2e::colourName(x().pixel(640, 512)) == QLatin1String("red"); }, 8000), 0);
+    // The program takes the first place as where the pointer rests; each move is seen on its own.
     QThread::msleep(300);
     pointAt(610, 500);
+    // Within the sensitivity: a moment for it to be seen as no move.
     QThread::msleep(300);
     pointAt(640, 500);
     EXPECT_TRUE(endsCleanly(run)) << "a move did not end the full-screen player";
@@ -419,10 +421,12 @@ TEST_F(ConfigureEndToEnd, TipsChecksAndTheWindowsTheButtonsOpenShowOnScreen) {
     click(dialog, at["txtRed"]);
     keys({"End", "BackSpace", "BackSpace", "BackSpace", "2", "5", "6", "Tab"});
     ASSERT_TRUE(answer(kHelpTitle, QStringLiteral("colour-level-message")));
+    // A stretch of time in which the message would have come back.
     QThread::msleep(400);
     EXPECT_FALSE(shown(kHelpTitle)) << "the message came back";
     pointAt(dialog.center().x(), dialog.top() + 60);
     keys({"2", "5", "Tab"});
+    // A stretch of time in which a message would have come.
     QThread::msleep(500);
     EXPECT_FALSE(shown(kHelpTitle)) << "25 is a level";
 

@@ -18,12 +18,6 @@ const QString kMessageTitle = QStringLiteral("Larkspur Software Video Screensave
 
 class Floating : public e2e::PointerInCornerTest {
 protected:
-    void SetUp() override {
-        ScreenTest::SetUp();
-        if (HasFatalFailure()) return;
-        // The pointer rests in the top-left corner, on the background: the player starts at 8, 8.
-        pointAt(3, 3);
-    }
     bool running(ProgramRun& run) { return run.process().state() == QProcess::Running; }
     bool mainFormShown() {
         for (const auto& w : x().mappedWindowsNamed(kMainForm))
@@ -92,6 +86,7 @@ TEST_F(Floating, AQuarterPlayerMovesRightAndDownOverTheBackColourAndAMoveOntoItE
         EXPECT_NEAR(box.height(), 563, 3);
     };
     aboutAQuarter(first);
+    // Two seconds of floating: the distance moved over them is measured.
     QThread::msleep(2000);
     const qint64 secondAt = t.elapsed();
     const QImage shot = x().grabScreen();
@@ -130,6 +125,7 @@ TEST_F(Floating, EachModeStandsStillAtItsSize) {
         EXPECT_GE(waitUntil([&] { return boxOf(QStringLiteral("green")) == expected; }, 5000), 0)
             << "last seen " << boxOf(QStringLiteral("green")).x() << "," << boxOf(QStringLiteral("green")).y() << " "
             << boxOf(QStringLiteral("green")).width() << "x" << boxOf(QStringLiteral("green")).height();
+        // A stretch of time in which a player that moves would have moved.
         QThread::msleep(600);
         EXPECT_EQ(boxOf(QStringLiteral("green")), expected); // standing still
         endWithKey(run);
@@ -158,6 +154,7 @@ TEST_F(Floating, AStandingPlayListPlaysEachNewItemAtANewPlace) {
             places.insert(box.topLeft());
             if (seen.isEmpty() || seen.last() != c) seen << c;
         }
+        // The step of the sampling.
         QThread::msleep(100);
     }
     EXPECT_GE(places.size(), 3) << seen.join(QLatin1Char(' ')).toStdString();
@@ -197,6 +194,7 @@ TEST_F(Floating, GradientBandsChangeEveryTickAndTrailsShowTheBackColour) {
             trailSeen |= colourName(s.pixel(player.left() - 3, player.center().y())) == QLatin1String("green");
         EXPECT_NE(colourName(s.pixel(1270, 1000)), QStringLiteral("green"));
         if (trailSeen && tops.size() >= 3) break;
+        // The step of the sampling.
         QThread::msleep(150);
     }
     x().savePng(QStringLiteral(LUMORA_BINARY_DIR "/e2e-floating-trails.png"));
@@ -218,6 +216,7 @@ TEST_F(Floating, WithoutTrailsTheGradientStaysBehindThePlayer) {
     ASSERT_GE(waitUntil([&] { return boxOf(QStringLiteral("blue")).width() == 448; }, 4000), 0);
     EXPECT_EQ(colourName(x().pixel(1270, 1000)), QStringLiteral("black"));
     ASSERT_GE(waitUntil([&] { return qRed(x().pixel(1270, 8)) > 40; }, 6000), 0);
+    // Half a second for the player to move on from where it started, over the bands.
     QThread::msleep(500);
     const QImage s = x().grabScreen();
     const QRect player = colourBox(s, QStringLiteral("blue"));
@@ -238,6 +237,7 @@ TEST_F(Floating, NoMediaShowsTheMessageForBothPlayersAndEndsAfterEnter) {
                         QString());
         run.start(QStringLiteral("/s"));
         ASSERT_GE(waitUntil([&] { return !x().mappedWindowsNamed(kMessageTitle).isEmpty(); }, 5000), 0);
+        // A stretch of time in which a program not waiting for the answer would have ended.
         QThread::msleep(500);
         EXPECT_TRUE(running(run)) << "the message must wait for its answer";
         EXPECT_FALSE(mainFormShown());

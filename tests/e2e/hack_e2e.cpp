@@ -175,13 +175,16 @@ TEST_F(HackMode, WindowIdFillsTheHostIgnoresInputFollowsItsSizeAndEndsOnSigterm)
 
     // The daemon owns input: the pointer stays as it is, and nothing the user does ends the program.
     pointAt(200, 200);
+    // Moves a moment apart, each seen on its own; the daemon is to hold the pointer through them.
     QThread::msleep(150);
     pointAt(420, 330);
+    // And a moment for the second to be seen.
     QThread::msleep(150);
     EXPECT_TRUE(x().pointerVisible());
     for (const char* button : {"1", "2", "3", "4", "5"})
         x().xdotool({QStringLiteral("click"), QString::fromLatin1(button)});
     x().xdotool({QStringLiteral("key"), QStringLiteral("Escape"), QStringLiteral("a"), QStringLiteral("space")});
+    // A stretch of time in which any of those would have ended the program.
     QThread::msleep(800);
     EXPECT_EQ(p.state(), QProcess::Running);
 
@@ -341,6 +344,7 @@ TEST_F(HackMode, CopiesOnTwoMonitorsPlayItemsOfTheirOwnOrTheSameOne) {
                 ++samples;
                 same += l == r;
             }
+            // The step of the sampling.
             QThread::msleep(100);
         }
         return samples ? double(same) / samples : -1.0;
@@ -626,12 +630,13 @@ TEST_F(HackMode, WithoutASessionBusNoBusDaemonIsStarted) {
     while (t.elapsed() < 5000) {
         for (const QString& name : e2e::processesWithEnvironment(mark))
             if (name != QLatin1String("lumora") && !started.contains(name)) started << name;
+        // The step of the sampling, for the five seconds watched.
         QThread::msleep(50);
     }
     ASSERT_EQ(run.process().state(), QProcess::Running);
     run.process().terminate();
     ASSERT_GE(run.waitForEnd(3000), 0);
-    QThread::msleep(500);
+    e2e::waitUntil([&] { return e2e::processesWithEnvironment(mark).isEmpty(); }, 500);
     EXPECT_TRUE(started.isEmpty()) << started.join(' ').toStdString();
     EXPECT_TRUE(e2e::processesWithEnvironment(mark).isEmpty())
         << e2e::processesWithEnvironment(mark).join(' ').toStdString();
@@ -667,6 +672,7 @@ TEST_F(HackMode, LeavesTheMonitorFreeToSleep) {
     waited.start();
     EXPECT_GE(e2e::waitUntil([&] { return near(box(QStringLiteral("blue")), at); }, 4000), 0)
         << "the hack rested, though its host decides";
+    // Twelve seconds in all: the idle time is measured over them.
     QThread::msleep(qMax<qint64>(0, 12000 - waited.elapsed()));
     const qint64 end = idleMs(x().display());
     EXPECT_EQ(p.state(), QProcess::Running);

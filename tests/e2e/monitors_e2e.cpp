@@ -271,6 +271,7 @@ TEST_F(TwoMonitors, FloatingPlayerWithGradientCoversTheSecondMonitorAndEndsOnAMo
     ASSERT_EQ(p.state(), QProcess::Running);
 
     pointAt(2040, 440);
+    // The program takes the first place as where the pointer rests; the move is the next.
     QThread::msleep(200);
     if (p.state() == QProcess::Running) pointAt(2100, 480);
     EXPECT_GE(run.waitForEnd(3000), 0) << "a move over the second monitor did not end the screen saver";
@@ -395,6 +396,7 @@ TEST_F(TwoMonitors, TheSamePictureFloatsOnEachMonitorAndComesBackWithAMonitorTur
     // its player there, sized from it.
     MonitorSizeBack sizeBack{server};
     server->xrandr({QStringLiteral("--output"), QStringLiteral("DUMMY1"), QStringLiteral("--off")});
+    // Off for a while, as a monitor turned off is; nothing to see of it but the picture going.
     QThread::msleep(1000);
     server->xrandr({QStringLiteral("--output"), QStringLiteral("DUMMY1"), QStringLiteral("--mode"),
                     QStringLiteral("1024x768"), QStringLiteral("--pos"), QStringLiteral("1280x0")});
@@ -405,6 +407,7 @@ TEST_F(TwoMonitors, TheSamePictureFloatsOnEachMonitorAndComesBackWithAMonitorTur
 
     // A click on the primary monitor ends both.
     pointAt(640, 512);
+    // The program takes the first place as where the pointer rests; the click is the next.
     QThread::msleep(200);
     if (p.state() == QProcess::Running) x().xdotool({"click", "1"});
     EXPECT_GE(run.waitForEnd(3000), 0) << "a click on the primary monitor did not end the run";
@@ -441,6 +444,7 @@ TEST_F(TwoMonitors, EachMonitorPlaysItsOwnItemFullScreenAndFloating) {
         x().savePng(QDir::tempPath() + QStringLiteral("/lumora-two-monitors-each.png"));
         ASSERT_GE(ms, 0) << "left shows '" << left.toStdString() << "', right '" << right.toStdString() << "'";
         // The clips end and the next come: still one of each.
+        // Long enough for the clips to end and the next to come.
         QThread::msleep(3500);
         const QImage later = x().grabScreen();
         EXPECT_NE(shows(monitorPart(later, 0)), shows(monitorPart(later, 1))) << "both monitors show the same clip";
@@ -487,6 +491,7 @@ TEST_F(TwoMonitors, EachInOrderWalksTheWholeListOnEveryMonitorFromSpreadStarts) 
             ++samples;
             if (now[0] == now[1]) ++same;
         }
+        // The step of the sampling.
         QThread::msleep(50);
     }
     for (int m = 0; m < 2; ++m) {
@@ -531,6 +536,7 @@ TEST_F(TwoMonitors, WithEveryMonitorOffThePlayerOfEachMonitorRestsAndGoesOn) {
     QImage shot;
     auto changed = [&](int m) {
         const QImage before = monitorPart(x().grabScreen(), m);
+        // A quarter of a second apart: the change over it is what is measured.
         QThread::msleep(250);
         shot = x().grabScreen();
         return monitorPart(shot, m) != before;
@@ -731,6 +737,7 @@ TEST(MonitorSleep, TheScreenSaverLeavesTheIdleTimeGrowingAndThePowerSettingsAlon
     QProcess& p = run.start(QStringLiteral("/s"));
     ASSERT_GE(e2e::waitUntil([&] { return !e2e::colourBox(x.grabScreen(), QStringLiteral("red")).isNull(); }, 10000), 0);
     const qint64 start = e2e::idleMilliseconds(x.display());
+    // Twelve seconds in all: the idle time is measured over them.
     QThread::msleep(12000);
     const qint64 end = e2e::idleMilliseconds(x.display());
     EXPECT_EQ(p.state(), QProcess::Running);
@@ -764,6 +771,7 @@ double cpuRate(qint64 pid, int ms) {
     const qint64 before = cpuTicks(pid);
     QElapsedTimer t;
     t.start();
+    // The stretch the rate is measured over.
     QThread::msleep(ms);
     const qint64 after = cpuTicks(pid);
     return before < 0 || after < 0 ? -1 : double(after - before) * 1000.0 / double(t.elapsed());
@@ -816,6 +824,7 @@ TEST(MonitorSleep, WhileEveryMonitorIsOffThePlayerRestsAndItGoesOnWhenOneIsOn) {
     QImage rested;
     auto standsStill = [&] {
         const QImage before = x.grabScreen();
+        // A quarter of a second apart: the change over it is what is measured.
         QThread::msleep(250);
         rested = x.grabScreen();
         return before == rested;

@@ -104,6 +104,7 @@ template <class Pred> int waitFor(Pred pred, int timeoutMs) {
     t.start();
     while (t.elapsed() < timeoutMs) {
         if (pred()) return int(t.elapsed());
+        // The step of the polling.
         QThread::msleep(10);
     }
     return -1;
@@ -177,7 +178,6 @@ protected:
             5000);
         return picture;
     }
-
     // The run ends within a second of what ends it, normally, with exit code 0 and no errors.
     void endsPromptlyAndCleanly(PreviewRun& run) {
         const int ended = run.waitForEnd(3000);
@@ -187,6 +187,7 @@ protected:
         EXPECT_EQ(run.process().exitCode(), 0);
         EXPECT_EQ(run.errors(), QString());
     }
+
     const QString kPicture = QStringLiteral(LUMORA_BINARY_DIR "/data/preview.png");
     uint32_t m_host = 0;
 };
@@ -220,7 +221,7 @@ TEST_F(Preview, PictureFillsTheHostAndTheProgramEndsWhenTheHostGoes) {
     EXPECT_GT(colours.size(), 100);
     EXPECT_EQ(uncovered, 0);
 
-    // Still there after several polls of the host.
+    // Still there after several polls of the host: a stretch of time over them.
     QThread::msleep(1000);
     ASSERT_EQ(run.process().state(), QProcess::Running);
 
@@ -236,6 +237,7 @@ TEST_F(Preview, HexHostIdAndACloseRequestToThePictureEndTheProgram) {
 
     // Another protocol message is not a close request.
     sendProtocol(picture, "WM_TAKE_FOCUS");
+    // Two polls of the host, over which the run is to go on.
     QThread::msleep(900);
     ASSERT_EQ(run.process().state(), QProcess::Running);
     EXPECT_EQ(childrenOf(m_host), QList<uint32_t>{picture});

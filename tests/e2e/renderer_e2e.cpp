@@ -76,6 +76,7 @@ TEST_P(Rendering, FullScreenShowsTheWholePictureSaysHowOnceAndEndsOnAMouseMove) 
 
     // Jitter within the sensitivity is no move; 20 pixels from where the pointer rested is.
     x().xdotool({QStringLiteral("mousemove"), QStringLiteral("602"), QStringLiteral("498")});
+    // A stretch of time in which a move would have ended the run.
     QThread::msleep(300);
     ASSERT_EQ(run.process().state(), QProcess::Running);
     x().xdotool({QStringLiteral("mousemove"), QStringLiteral("620"), QStringLiteral("500")});
@@ -146,6 +147,7 @@ TEST_F(QuietRun, WithoutSoundDeviceOrGraphicsCardTheOnlyLineOnStderrIsHowItRende
             if ((colour == QStringLiteral("red") || colour == QStringLiteral("blue")) &&
                 (seen.isEmpty() || seen.last() != colour))
                 seen << colour;
+            // The step of the sampling: the colours are watched as they come.
             QThread::msleep(40);
         }
         ASSERT_EQ(p.state(), QProcess::Running) << "exit code " << p.exitCode();
@@ -224,6 +226,7 @@ TEST_P(Rendering, VideosMarkedAsTurnedPlayUprightAndThePlayListGoesOn) {
         const QString c = corners();
         if ((c == upright90 || c == upright270 || c == allRed) && (seen.isEmpty() || seen.last() != c))
             seen << c;
+        // The step of the sampling: the corners are watched as they come.
         QThread::msleep(40);
     }
     ASSERT_EQ(run.process().state(), QProcess::Running) << "exit code " << run.process().exitCode();

@@ -64,7 +64,7 @@ TEST_F(EndToEnd, ConfigureShowsTheSplashThenTheConfigurationWindowAndRecordsTheS
         return false;
     };
     ASSERT_GE(waitFor(splashShown, 3000), 0);
-    QThread::msleep(300);
+    settle();
     x().savePng(QStringLiteral(LUMORA_BINARY_DIR "/e2e-splash.png"));
     // The splash is centred and shows its picture, not a blank window.
     const QImage screen = x().grabScreen();
@@ -126,6 +126,7 @@ TEST_F(EndToEnd, FullScreenCoversTheScreenLoopsTheClipAndEndsOnAVerticalMove) {
     // is stopped, the pointer goes down twice: the moves reach it merged, and up and down counts as
     // much as across.
     pointAt(8, 2);
+    // A stretch of time in which a move would have ended the run.
     QThread::msleep(300);
     ASSERT_EQ(run.process().state(), QProcess::Running);
     ::kill(pid_t(run.process().processId()), SIGSTOP);
@@ -196,6 +197,7 @@ TEST_F(EndToEnd, AKeyboardHeldElsewhereIsTakenOnceLetGo) {
     ASSERT_GE(waitFor([&] { return centreColour() == QLatin1String("green"); }, 5000), 0);
     const QString told = QStringLiteral("another program holds the keyboard");
     EXPECT_GE(waitFor([&] { return run.errors().contains(told); }, 3000), 0) << run.errors().toStdString();
+    // A stretch of time in which a second notice would have come.
     QThread::msleep(2500);
     EXPECT_EQ(run.errors().count(told), 1) << "said more than once";
     EXPECT_EQ(run.process().state(), QProcess::Running);
@@ -257,6 +259,7 @@ TEST_F(EndToEnd, ThePictureStaysUpFromLoopToLoopAndItemToItem) {
                 ++changes;
                 last = now;
             }
+            // The step of the sampling: every gap in the picture is to be caught.
             QThread::msleep(3);
         }
         EXPECT_EQ(gaps, 0) << "of " << samples << " looks at the centre";

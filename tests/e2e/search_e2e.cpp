@@ -90,6 +90,7 @@ protected:
     void openFolder(const QString& name) {
         // What is typed within the keyboard input interval of the last name adds to that name.
         if (m_typed.isValid())
+            // The type-ahead interval is to have passed: the time is the point.
             QThread::msleep(std::max<qint64>(0, kTypeAheadMs - m_typed.elapsed()));
         x().xdotool({"type", "--delay", "40", name});
         m_typed.start();
@@ -170,22 +171,25 @@ TEST_F(SearchEndToEnd, StopEndsASearchOfTheWholeDriveAtOnce) {
     const QRect search = openSearch(run, at);
     ASSERT_TRUE(search.isValid());
     // The search starts at the root of the program's drive: everything on it.
+    const QImage before = grab(search);
     press(QStringLiteral("alt+s"));
-    QThread::msleep(500);
+    e2e::waitUntil([&] { return grab(search) != before; }, 2000);
     shot(QStringLiteral("search-walking"));
     const QImage walking1 = grab(search);
+    // The walk goes on: the window changes over a stretch of time.
     QThread::msleep(300);
     const QImage walking2 = grab(search);
     ASSERT_NE(walking1, walking2) << "the window does not follow the walk (or the walk was over already)";
 
     press(QStringLiteral("alt+p"));
-    QThread::msleep(300);
+    settle();
     // A summary of folders that could not be read may come up when the walk ends.
     if (shown(QStringLiteral("Lumora"))) {
         keys({QStringLiteral("Return")});
-        QThread::msleep(300);
+        settle();
     }
     const QImage stopped1 = grab(search);
+    // A stretch of time in which a walk going on would change the window.
     QThread::msleep(1000);
     const QImage stopped2 = grab(search);
     shot(QStringLiteral("search-stopped"));

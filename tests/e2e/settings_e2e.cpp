@@ -171,7 +171,13 @@ TEST_F(SettingsEndToEnd, SettingsNamingNoDisplayModeOrSeveralPlayAsAFreshInstall
                       },
                       5000),
                   0);
-        QThread::msleep(300);
+        // The player grows to its size: wait until it stands at it.
+        e2e::waitUntil(
+            [&] {
+                const QRect now = e2e::colourBox(x().grabScreen(), QStringLiteral("red"));
+                return qAbs(now.width() - 704) <= 4 && qAbs(now.height() - 563) <= 4;
+            },
+            1000);
         box = e2e::colourBox(x().grabScreen(), QStringLiteral("red"));
         EXPECT_NEAR(box.width(), 704, 4) << "not the fresh installation's one-fourth";
         EXPECT_NEAR(box.height(), 563, 4);
@@ -214,12 +220,18 @@ TEST_F(SettingsEndToEnd, OversizedSettingsFileIsLeftAloneAndTheRunUsesTheDefault
     // Started on its own channels, to hear what it says.
     std::unique_ptr<QProcess> p = run.startAnother(QStringLiteral("/s"));
     ASSERT_GE(e2e::waitUntil([&] { return shown(); }, 5000), 0);
-    QThread::msleep(1500);
-    const QImage screen = x().grabScreen();
     int green = 0, all = 0;
-    for (int y = 16; y < screen.height(); y += 32)
-        for (int xx = 16; xx < screen.width(); xx += 32, ++all)
-            green += e2e::colourName(screen.pixel(xx, y)) == QLatin1String("green");
+    const auto countGreen = [&] {
+        const QImage screen = x().grabScreen();
+        green = 0;
+        all = 0;
+        for (int y = 16; y < screen.height(); y += 32)
+            for (int xx = 16; xx < screen.width(); xx += 32, ++all)
+                green += e2e::colourName(screen.pixel(xx, y)) == QLatin1String("green");
+        return green < all / 4;
+    };
+    // Until the clip's picture is up, within the same second and a half.
+    e2e::waitUntil(countGreen, 1500);
     EXPECT_LT(green, all / 4) << "the full-screen clip of the refused file plays";
     x().xdotool({QStringLiteral("key"), QStringLiteral("x")});
     ASSERT_TRUE(p->waitForFinished(3000));

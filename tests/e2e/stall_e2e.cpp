@@ -55,6 +55,7 @@ TEST_F(NoStall, APlayListWithAPipeAndOtherDudsKeepsRotatingItsPlayableEntries) {
             sinceMedia.restart();
             if (seen.isEmpty() || seen.last() != c) seen << c;
         }
+        // The step of the sampling.
         QThread::msleep(50);
     }
     ASSERT_EQ(run.process().state(), QProcess::Running);
@@ -118,6 +119,7 @@ TEST_F(NoStall, APipeAsTheSingleFileShowsTheBackColourAndStillEndsOnAKey) {
                   0);
         // Polled again and again, the pipe never holds the program: it stays on the back colour.
         for (int i = 0; i < 6; ++i) {
+            // Half a second between looks: the back colour is to stay all along.
             QThread::msleep(500);
             EXPECT_EQ(centre(), QStringLiteral("blue"));
         }
@@ -150,6 +152,7 @@ int redSegments(X11Session& x, ProgramRun& run, int wanted, int timeoutMs, qint6
         }
         if (now) sinceRed.restart();
         red = now;
+        // The step of the sampling.
         QThread::msleep(30);
     }
     return segments;
@@ -250,6 +253,7 @@ TEST_F(NoStall, AHungSoundServerNeitherHoldsThePictureAndTheEndNorIsContactedWit
             EXPECT_GE(waitUntil([&] { return run.errors().contains(givenUp); }, 4000), 0) << run.errors().toStdString();
         }
         // The picture plays on, and the sound is given up once for the whole run.
+        // A stretch of time over which the sound is not to be given up again.
         QThread::msleep(1000);
         EXPECT_EQ(centre(), QStringLiteral("red"));
         EXPECT_EQ(run.errors().count(givenUp), 1) << run.errors().toStdString();

@@ -110,7 +110,7 @@ TEST_F(Wayland, RunOpensNothingWhileAnotherRuns) {
     // One key ends the screen saver: no second one is left behind it.
     ASSERT_TRUE(sway().type(QStringLiteral("x")));
     EXPECT_GE(m_run.waitForEnd(5000), 0);
-    QThread::msleep(500);
+    e2e::waitUntil([&] { return !shows(output, QStringLiteral("red"), 0.01); }, 500);
     EXPECT_FALSE(shows(output, QStringLiteral("red"), 0.01));
     // With the first one gone, the next run starts.
     m_run.start(QStringLiteral("/s"));
@@ -142,6 +142,7 @@ TEST_F(Wayland, PointerIsHiddenAndAMoveEndsTheRun) {
     // The pointer stays on the screen while the device that moves it is there: over the screen saver
     // it shows nothing (sway draws its arrow in black and white).
     auto holding = sway().holdPointer(2500);
+    // Well into the hold: the pointer is to stay hidden all through it.
     QThread::msleep(1500);
     shot = sway().grab(output);
     EXPECT_EQ(pixelsOf(shot, QStringLiteral("black")) + pixelsOf(shot, QStringLiteral("white")), 0)
@@ -159,7 +160,7 @@ TEST_F(Wayland, PointerIsHiddenAndAMoveEndsTheRun) {
     EXPECT_GE(m_run.waitForEnd(5000), 0) << "a move did not end the run";
     // Once the program is gone the pointer shows over the desktop: the check above could fail.
     holding = sway().holdPointer(2500);
-    QThread::msleep(1500);
+    e2e::waitUntil([&] { return pixelsOf(sway().grab(output), QStringLiteral("black")) > 0; }, 1500);
     EXPECT_GT(pixelsOf(sway().grab(output), QStringLiteral("black")), 0)
         << "the desktop's pointer does not show";
     holding->waitForFinished(5000);
@@ -175,6 +176,7 @@ TEST_F(Wayland, PanelsAndNotificationsStayBelowTheRunAndTheKeyboardIsItsOwn) {
     auto panel = sway().bar(QStringLiteral("top"), QStringLiteral("00ff00"), 40);
     auto notice = sway().bar(QStringLiteral("overlay"), QStringLiteral("ffffff"), 80);
     ASSERT_TRUE(panel && notice) << "the test's bars did not show";
+    // A stretch of time in which the bars would have come up over the run.
     QThread::msleep(500);
     const QImage shot = sway().grab(output);
     const QImage top = shot.copy(0, 0, shot.width(), 80);
@@ -315,6 +317,7 @@ TEST_F(Wayland, SwayidleStartsTheRunWhenTheSessionIsIdle) {
                               QStringLiteral("2"), command},
                              env);
     ASSERT_EQ(idle->state(), QProcess::Running);
+    // Half the idle time: nothing is to start yet.
     QThread::msleep(1000);
     EXPECT_TRUE(runsOf(m_run).isEmpty()) << "started before the session was idle for 2 s";
     const int started = e2e::waitUntil([&] { return shows(output, QStringLiteral("red")); }, 15000);

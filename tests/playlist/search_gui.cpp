@@ -329,10 +329,10 @@ TEST_F(SearchTest, ResetDuringAWalkLeavesAnEmptyListAndTheDefaults) {
     EXPECT_TRUE(f->cmdSearch->isVisible());
     EXPECT_FALSE(f->cmdExit->isVisible());
     EXPECT_FALSE(f->walkRunning());
+    // A stretch of time in which a result of the reset walk would have come.
     QTest::qWait(200);
     EXPECT_EQ(f->lstFoundFiles->count(), 0) << "nothing of the reset walk arrives";
     EXPECT_EQ(f->dirList->path(), tree.path());
-    // A stretch of time in which a result of the reset walk would have come.
     EXPECT_TRUE(messages().isEmpty());
 }
 
@@ -349,10 +349,10 @@ TEST_F(SearchTest, ClosingDuringAWalkEndsItWithoutTouchingTheWindow) {
             f->findChild<QPushButton*>(QString::fromLatin1(how))->click();
         EXPECT_TRUE(closed(kSearch)) << how;
         EXPECT_TRUE(alive.isNull()) << how;
+        // A stretch of time in which a message of the ended walk would have come.
         QTest::qWait(50);
         EXPECT_TRUE(messages().isEmpty()) << how;
     }
-        // A stretch of time in which a message of the ended walk would have come.
 }
 
 TEST_F(SearchTest, TheFoundListHoldsAtMost32767AndSaysSoOncePerSearch) {

@@ -568,8 +568,8 @@ TEST_F(SettingsFile, AKilledSaveIsClearedAndNothingOfTheUsersGoes) {
     ASSERT_EQ(waitpid(child, &status, 0), child);
     ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
     // Made after the killed save, as a user's backup would be; and a lock file of an earlier version.
-    QThread::msleep(20);
     // The pause puts their times after the killed save's, whatever the file system's clock step.
+    QThread::msleep(20);
     const QStringList mine = {QStringLiteral("lumora.ini.AbCdEf"), QStringLiteral("lumora.ini.backup"),
                               QStringLiteral("lumora.ini.before"), QStringLiteral("lumora.ini.lock"),
                               QStringLiteral("lumora.ini.saving-old")};
@@ -616,8 +616,8 @@ TEST_F(SettingsFile, TwoProgramsSavingAtOnceLoseNoChange) {
         }
         _exit(0);
     }
-    QThread::msleep(300);
     // A stretch of time in which the other save would have ended, had it not waited.
+    QThread::msleep(300);
     int status = 0;
     EXPECT_EQ(waitpid(other, &status, WNOHANG), 0) << "the other save did not wait for this one";
     {
@@ -652,8 +652,8 @@ TEST_F(SettingsFile, TwoProgramsSavingAtOnceLoseNoChange) {
     std::mt19937 rng(std::random_device{}());
     int running = 2, stops = 0;
     bool failed = false;
-    while (running > 0) {
     // The pauses are the point here: random gaps between stops, and stops of 50 ms.
+    while (running > 0) {
         QThread::usleep(std::uniform_int_distribution<int>(0, 3000)(rng));
         // Never pid 0, which would stop this whole process group.
         const pid_t stopped = savers[stops++ % 2];

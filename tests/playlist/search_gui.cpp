@@ -141,6 +141,16 @@ protected:
         f->cmdSearch->click();
         ASSERT_TRUE(QTest::qWaitFor([f] { return f->lstFoundFiles->count() > 0; }, 20000));
     }
+    // Starts the big walk and picks the first file found meanwhile: the pick stops the walk, which ends
+    // at its next folder, short of the whole tree.
+    void pickDuringTheBigWalk(SearchForm* f) {
+        startBigSearch(f);
+        clickItem(f->lstFoundFiles, 0);
+        EXPECT_TRUE(f->cmdSearch->isVisible());
+        EXPECT_FALSE(f->searching());
+        ASSERT_TRUE(waitIdle(f, 1000));
+        EXPECT_LT(f->lstFoundFiles->count(), kLeaves);
+    }
     void clickItem(QListWidget* list, int row) {
         QListWidgetItem* item = list->item(row);
         ASSERT_NE(item, nullptr);
@@ -287,12 +297,7 @@ TEST_F(SearchTest, AClickOnAFoundFileStopsTheWalkAndAddsItToThePlayListAlone) {
     ASSERT_EQ(lister->listCount(), 0);
     const bool inOrderEnabled = lister->optInOrderOfSelection->isEnabled();
     auto* f = open<frmFileSearch>(kSearch);
-    startBigSearch(f);
-    clickItem(f->lstFoundFiles, 0);
-    EXPECT_TRUE(f->cmdSearch->isVisible());
-    EXPECT_FALSE(f->searching());
-    ASSERT_TRUE(waitIdle(f, 1000));
-    EXPECT_LT(f->lstFoundFiles->count(), kLeaves);
+    ASSERT_NO_FATAL_FAILURE(pickDuringTheBigWalk(f));
     ASSERT_EQ(lister->listCount(), 1);
     EXPECT_EQ(lister->listItem(0), BigTree::instance().match(0));
     // A click leaves the order options alone.
@@ -671,12 +676,7 @@ TEST_F(SearchTest, SingleFileCloseAndSaveWithNothingSelectedSaysSoAndKeepsTheSet
 TEST_F(SearchTest, SingleFileSelectingDuringAWalkStopsItAndCloseAndSaveStoresIt) {
     frmFileLister* lister = fileLister();
     auto* f = open<frmSingleFileSearch>(kSingle);
-    startBigSearch(f);
-    clickItem(f->lstFoundFiles, 0);
-    EXPECT_TRUE(f->cmdSearch->isVisible());
-    EXPECT_FALSE(f->searching());
-    ASSERT_TRUE(waitIdle(f, 1000));
-    EXPECT_LT(f->lstFoundFiles->count(), kLeaves);
+    ASSERT_NO_FATAL_FAILURE(pickDuringTheBigWalk(f));
     ASSERT_EQ(f->lstFoundFiles->selectedItems().size(), 1);
     EXPECT_EQ(f->lstFoundFiles->selectedItems()[0]->text(), BigTree::instance().match(0));
     EXPECT_EQ(lister->listCount(), 0) << "nothing goes to the play list";

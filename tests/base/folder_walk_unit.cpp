@@ -15,6 +15,7 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include "support/Waits.h"
 
 inline void PrintTo(const QString& s, std::ostream* os) {
     *os << '"' << s.toStdString() << '"';
@@ -444,7 +445,7 @@ TEST(FolderWalkThread, HandsOverInTheWalksOrderAndEndsOnce) {
     EXPECT_LE(got.folders.size(), direct.folders.size());
     for (const QString& f : got.folders)
         EXPECT_TRUE(direct.folders.contains(f));
-    // Nothing more comes after the end.
+    // Nothing more comes after the end: a stretch of time, as there is nothing to wait for.
     QTest::qWait(50);
     EXPECT_EQ(got.finished, 1);
 }
@@ -480,10 +481,11 @@ TEST(FolderWalkThread, AnAbandonedOrDestroyedWalkSaysNothingMore) {
         FolderWalk w;
         got.connectTo(w);
         w.start({t.root(), mediaPatternList(), 32767});
-        QTest::qWait(20);
+        testsupport::waitFor([&] { return !got.matches.isEmpty(); }, 10000);
         w.abandon();
         EXPECT_FALSE(w.isRunning());
         const int before = int(got.matches.size());
+        // A stretch of time in which the abandoned walk would have said more.
         QTest::qWait(200);
         EXPECT_EQ(got.matches.size(), before);
         EXPECT_EQ(got.finished, 0);
@@ -500,6 +502,7 @@ TEST(FolderWalkThread, AnAbandonedOrDestroyedWalkSaysNothingMore) {
         w.start({t.root(), mediaPatternList(), 32767});
     } // destroyed while it walks
     const int finishedBefore = got.finished;
+    // A stretch of time in which the destroyed walk would have said more.
     QTest::qWait(200);
     EXPECT_EQ(got.finished, finishedBefore);
 }

@@ -1,8 +1,9 @@
 #include "config/HelpTexts.h"
 #include "config/frmConfigure.h"
-#include "support/inprocess/InProcessPlatform.h"
 #include "playlist/frmFileLister.h"
 #include "runtime/FormRegistry.h"
+#include "support/SettingKeys.h"
+#include "support/inprocess/InProcessPlatform.h"
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
@@ -20,6 +21,9 @@
 #include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
+#include "support/Waits.h"
+
+using settings::Key;
 
 void registerProgramForms();
 
@@ -59,14 +63,12 @@ protected:
     QString stored(const QString& key) {
         return platform.memorySettings()->values.value(key, QStringLiteral("<none>"));
     }
-    void store(const QString& key, const QString& value) { platform.memorySettings()->values[key] = value; }
+    void store(settings::KeyRef key, const QString& value) {
+        platform.memorySettings()->values[settings::nameOf(key)] = value;
+    }
     // Waits for the closing animation to unload the dialog.
     bool closes(QPointer<frmConfigure> f) {
-        for (int i = 0; i < 2000 && f && f->isLoaded(); ++i) {
-            QCoreApplication::processEvents();
-            QTest::qWait(1);
-        }
-        return !f || !f->isLoaded();
+        return QTest::qWaitFor([&] { return !f || !f->isLoaded(); }, 2000);
     }
     void rightClick(QWidget* w) {
         QTest::mouseClick(w, Qt::RightButton, {}, QPoint(3, w->height() / 2));
@@ -112,9 +114,9 @@ TEST_F(Configure, FirstStartShowsOneEighthFloatingSingleFileWithTheGradientOff) 
 }
 
 TEST_F(Configure, DisplayModesOfferOnlyMeaningfulChoices) {
-    store(QStringLiteral("GradOn"), QStringLiteral("1"));
-    store(QStringLiteral("OneFourthScreenDisplayMode"), QStringLiteral("True"));
-    store(QStringLiteral("OneEighthScreenDisplayMode"), QStringLiteral("False"));
+    store(Key::GradOn, QStringLiteral("1"));
+    store(Key::OneFourthScreenDisplayMode, QStringLiteral("True"));
+    store(Key::OneEighthScreenDisplayMode, QStringLiteral("False"));
     frmConfigure* f = open();
     // Partial mode, floating, gradient on: trails offered.
     EXPECT_TRUE(ctl<QCheckBox>(f, "chkGradOn")->isChecked());
@@ -233,8 +235,8 @@ TEST_F(Configure, OkWithAPlayListSavesEverySettingInItsStoredForm) {
     ASSERT_TRUE(list.open(QIODevice::WriteOnly));
     list.write("1000\r\n 1 \r\n/media/a.mpg\r\n");
     list.close();
-    store(QStringLiteral("GradOn"), QStringLiteral("1"));
-    store(QStringLiteral("FireGradInterval"), QStringLiteral("12000"));
+    store(Key::GradOn, QStringLiteral("1"));
+    store(Key::FireGradInterval, QStringLiteral("12000"));
     QPointer<frmConfigure> f = open();
     ctl<runtime::OptionButton>(f, "optThreeQuartersScreen")->click();
     ctl<runtime::OptionButton>(f, "optMultipleFiles")->click();
@@ -275,9 +277,9 @@ TEST_F(Configure, OkWithAPlayListSavesEverySettingInItsStoredForm) {
 }
 
 TEST_F(Configure, CancelKeepsOnlyTheImmediateWrites) {
-    store(QStringLiteral("GradOn"), QStringLiteral("1"));
-    store(QStringLiteral("OneHalfScreenDisplayMode"), QStringLiteral("True"));
-    store(QStringLiteral("OneEighthScreenDisplayMode"), QStringLiteral("False"));
+    store(Key::GradOn, QStringLiteral("1"));
+    store(Key::OneHalfScreenDisplayMode, QStringLiteral("True"));
+    store(Key::OneEighthScreenDisplayMode, QStringLiteral("False"));
     QPointer<frmConfigure> f = open();
     EXPECT_EQ(stored(QStringLiteral("GradOn")), QStringLiteral("1"));
     ctl<runtime::OptionButton>(f, "optAbsoluteFullScreenVideo")->click();
@@ -305,11 +307,11 @@ TEST_F(Configure, CancelKeepsOnlyTheImmediateWrites) {
 }
 
 TEST_F(Configure, RestoreDefaultsWritesAtOnceAndLeavesTheIntervalBarWhereItWas) {
-    store(QStringLiteral("FireGradInterval"), QStringLiteral("9000"));
-    store(QStringLiteral("VideoFile"), QStringLiteral("/media/clip.mpg"));
-    store(QStringLiteral("MovingMovieSpeed"), QStringLiteral("77"));
-    store(QStringLiteral("OneHalfScreenDisplayMode"), QStringLiteral("True"));
-    store(QStringLiteral("OneEighthScreenDisplayMode"), QStringLiteral("False"));
+    store(Key::FireGradInterval, QStringLiteral("9000"));
+    store(Key::VideoFile, QStringLiteral("/media/clip.mpg"));
+    store(Key::MovingMovieSpeed, QStringLiteral("77"));
+    store(Key::OneHalfScreenDisplayMode, QStringLiteral("True"));
+    store(Key::OneEighthScreenDisplayMode, QStringLiteral("False"));
     QPointer<frmConfigure> f = open();
     ctl<QPushButton>(f, "cmdRestoreDefaults")->click();
     EXPECT_EQ(stored(QStringLiteral("Red_Level")), QStringLiteral("255"));
@@ -330,11 +332,11 @@ TEST_F(Configure, RestoreDefaultsWritesAtOnceAndLeavesTheIntervalBarWhereItWas) 
     EXPECT_TRUE(closes(f));
     EXPECT_EQ(stored(QStringLiteral("FireGradInterval")), QStringLiteral("6000"));
 
-    store(QStringLiteral("OneHalfScreenDisplayMode"), QStringLiteral("False"));
-    store(QStringLiteral("OneEighthScreenDisplayMode"), QStringLiteral("True"));
+    store(Key::OneHalfScreenDisplayMode, QStringLiteral("False"));
+    store(Key::OneEighthScreenDisplayMode, QStringLiteral("True"));
     f = open();
     EXPECT_TRUE(ctl<runtime::OptionButton>(f, "optOneEighth")->isChecked());
-    store(QStringLiteral("GradOn"), QStringLiteral("0"));
+    store(Key::GradOn, QStringLiteral("0"));
     ctl<QScrollBar>(f, "HScroll1")->setValue(9000);
     ctl<QPushButton>(f, "cmdRestoreDefaults")->click();
     EXPECT_EQ(stored(QStringLiteral("GradOn")), QStringLiteral("1"));
@@ -354,11 +356,11 @@ TEST_F(Configure, TheWindowKeepsItsWidthAndPlaceWhateverItShows) {
     // Hand-edited intervals are neither shown nor measured as written.
     for (const QString& interval : {QStringLiteral("6000 ; six seconds between changes"), QString(3000, u'9'),
                                     QStringLiteral("6523")}) {
-        store(QStringLiteral("FireGradInterval"), interval);
+        store(Key::FireGradInterval, interval);
         for (const char* gradOn : {"0", "1"}) {
-            store(QStringLiteral("GradOn"), QString::fromLatin1(gradOn));
-            store(QStringLiteral("OneHalfScreenDisplayMode"), QStringLiteral("True"));
-            store(QStringLiteral("OneEighthScreenDisplayMode"), QStringLiteral("False"));
+            store(Key::GradOn, QString::fromLatin1(gradOn));
+            store(Key::OneHalfScreenDisplayMode, QStringLiteral("True"));
+            store(Key::OneEighthScreenDisplayMode, QStringLiteral("False"));
             frmConfigure* f = open();
             EXPECT_EQ(f->width(), width) << interval.left(40).toStdString() << " gradient " << gradOn;
             EXPECT_LE(ctl<QLineEdit>(f, "txtFireGradient")->text().size(), 5);
@@ -393,9 +395,9 @@ TEST_F(Configure, TheWindowKeepsItsWidthAndPlaceWhateverItShows) {
 }
 
 TEST_F(Configure, ColourBoxesTakeOnlyLevelsAndSayTheRuleOncePerLeave) {
-    store(QStringLiteral("GradOn"), QStringLiteral("1"));
-    store(QStringLiteral("OneFourthScreenDisplayMode"), QStringLiteral("True"));
-    store(QStringLiteral("OneEighthScreenDisplayMode"), QStringLiteral("False"));
+    store(Key::GradOn, QStringLiteral("1"));
+    store(Key::OneFourthScreenDisplayMode, QStringLiteral("True"));
+    store(Key::OneEighthScreenDisplayMode, QStringLiteral("False"));
     frmConfigure* f = open();
     for (QLineEdit* box : {ctl<QLineEdit>(f, "txtRed"), ctl<QLineEdit>(f, "txtGreen"), ctl<QLineEdit>(f, "txtBlue")})
         box->setEnabled(true);
@@ -414,14 +416,14 @@ TEST_F(Configure, ColourBoxesTakeOnlyLevelsAndSayTheRuleOncePerLeave) {
 
     // 12.5 is a level: leaving says nothing.
     ctl<QLineEdit>(f, "txtGreen")->setFocus(Qt::TabFocusReason);
-    QTest::qWait(20);
+    testsupport::waitFor([&] { return QApplication::focusWidget() == ctl<QLineEdit>(f, "txtGreen"); }, 1000);
     EXPECT_EQ(messages(), 0);
     EXPECT_EQ(ctl<QLineEdit>(f, "txtRed")->text(), QStringLiteral("12.5"));
 
     // Empty becomes 0.
     ctl<QLineEdit>(f, "txtGreen")->clear();
     ctl<QLineEdit>(f, "txtBlue")->setFocus(Qt::TabFocusReason);
-    QTest::qWait(20);
+    testsupport::waitFor([&] { return ctl<QLineEdit>(f, "txtGreen")->text() == QLatin1String("0"); }, 1000);
     EXPECT_EQ(ctl<QLineEdit>(f, "txtGreen")->text(), QStringLiteral("0"));
     EXPECT_EQ(messages(), 0);
 
@@ -429,7 +431,9 @@ TEST_F(Configure, ColourBoxesTakeOnlyLevelsAndSayTheRuleOncePerLeave) {
     ctl<QLineEdit>(f, "txtBlue")->setText(QStringLiteral("256"));
     ctl<QLineEdit>(f, "txtRed")->setText(QStringLiteral("1.2.3"));
     ctl<QLineEdit>(f, "txtRed")->setFocus(Qt::TabFocusReason);
-    QTest::qWait(50);
+    testsupport::waitFor([&] { return messages() >= 1; }, 1000);
+    // The leave is handled a turn of the event loop after its message.
+    testsupport::runPostedEvents();
     ASSERT_EQ(messages(), 1);
     EXPECT_EQ(platform.messageBoxes[0].text,
               QStringLiteral("Value can be numeric only and must be between 0 and 255"));
@@ -439,7 +443,9 @@ TEST_F(Configure, ColourBoxesTakeOnlyLevelsAndSayTheRuleOncePerLeave) {
     EXPECT_EQ(ctl<QLineEdit>(f, "txtBlue")->text(), QStringLiteral("256")) << "the text is left as typed";
     // Leaving again says it again, once.
     ctl<QLineEdit>(f, "txtGreen")->setFocus(Qt::TabFocusReason);
-    QTest::qWait(50);
+    testsupport::waitFor([&] { return messages() >= 2; }, 1000);
+    // The leave is handled a turn of the event loop after its message.
+    testsupport::runPostedEvents();
     EXPECT_EQ(messages(), 2);
     EXPECT_EQ(QApplication::focusWidget(), ctl<QLineEdit>(f, "txtBlue"));
 
@@ -447,14 +453,18 @@ TEST_F(Configure, ColourBoxesTakeOnlyLevelsAndSayTheRuleOncePerLeave) {
     ctl<QLineEdit>(f, "txtGreen")->setText(QStringLiteral("9"));
     ctl<QLineEdit>(f, "txtRed")->setText(QStringLiteral("3"));
     ctl<QLineEdit>(f, "txtBlue")->setFocus(Qt::TabFocusReason);
-    QTest::qWait(50);
+    testsupport::waitFor([&] { return QApplication::focusWidget() == ctl<QLineEdit>(f, "txtBlue"); }, 1000);
     const int before = messages();
     QTest::keyClick(ctl<QLineEdit>(f, "txtBlue"), Qt::Key_Return);
-    QTest::qWait(50);
+    testsupport::waitFor([&] { return messages() >= before + 1; }, 1000);
+    // The leave is handled a turn of the event loop after its message.
+    testsupport::runPostedEvents();
     EXPECT_EQ(messages(), before + 1);
     EXPECT_EQ(QApplication::focusWidget(), ctl<QLineEdit>(f, "txtBlue"));
     ctl<QAction>(f, "mnuExitAndSaveChanges")->trigger();
-    QTest::qWait(50);
+    testsupport::waitFor([&] { return messages() >= before + 2; }, 1000);
+    // The leave is handled a turn of the event loop after its message.
+    testsupport::runPostedEvents();
     EXPECT_EQ(messages(), before + 2);
     EXPECT_TRUE(f->isLoaded());
     EXPECT_EQ(QApplication::focusWidget(), ctl<QLineEdit>(f, "txtBlue"));
@@ -465,7 +475,7 @@ TEST_F(Configure, ColourBoxesTakeOnlyLevelsAndSayTheRuleOncePerLeave) {
     ctl<QLineEdit>(f, "txtBlue")->setText(QStringLiteral("7"));
     ctl<QLineEdit>(f, "txtRed")->setText(QStringLiteral("12.5"));
     ctl<QLineEdit>(f, "txtRed")->setFocus(Qt::TabFocusReason);
-    QTest::qWait(20);
+    testsupport::waitFor([&] { return QApplication::focusWidget() == ctl<QLineEdit>(f, "txtRed"); }, 1000);
     QTest::keyClick(ctl<QLineEdit>(f, "txtRed"), Qt::Key_Return);
     EXPECT_EQ(ctl<QLineEdit>(f, "txtRed")->text(), QStringLiteral("12.5"));
     EXPECT_EQ(stored(QStringLiteral("Red_Level")), QStringLiteral("12.5"));
@@ -473,8 +483,8 @@ TEST_F(Configure, ColourBoxesTakeOnlyLevelsAndSayTheRuleOncePerLeave) {
 }
 
 TEST_F(Configure, IntervalShowsWholeSecondsAndOtherPositionsInMilliseconds) {
-    store(QStringLiteral("GradOn"), QStringLiteral("1"));
-    store(QStringLiteral("FireGradInterval"), QStringLiteral("6500"));
+    store(Key::GradOn, QStringLiteral("1"));
+    store(Key::FireGradInterval, QStringLiteral("6500"));
     frmConfigure* f = open();
     EXPECT_EQ(ctl<QScrollBar>(f, "HScroll1")->value(), 6500);
     EXPECT_EQ(ctl<QLineEdit>(f, "txtFireGradient")->text(), QStringLiteral("6500"));
@@ -508,7 +518,7 @@ TEST_F(Configure, IntervalShowsWholeSecondsAndOtherPositionsInMilliseconds) {
 }
 
 TEST_F(Configure, ColourDialogWritesTheBackColourEvenWhenCancelled) {
-    store(QStringLiteral("BackDropColor"), QStringLiteral("255"));
+    store(Key::BackDropColor, QStringLiteral("255"));
     frmConfigure* f = open();
     ctl<QAction>(f, "mnuBackColorControl")->trigger(); // cancelled
     ASSERT_EQ(platform.colorDialogInitials.size(), 1);
@@ -518,16 +528,16 @@ TEST_F(Configure, ColourDialogWritesTheBackColourEvenWhenCancelled) {
     ctl<QAction>(f, "mnuBackColorControl")->trigger();
     EXPECT_EQ(stored(QStringLiteral("BackDropColor")), QStringLiteral("16777215"));
     // Opened again on the last colour chosen, and cancelled: that colour is written again.
-    store(QStringLiteral("BackDropColor"), QStringLiteral("1"));
+    store(Key::BackDropColor, QStringLiteral("1"));
     ctl<QAction>(f, "mnuBackColorControl")->trigger();
     EXPECT_EQ(platform.colorDialogInitials.last(), 0xFFFFFFu);
     EXPECT_EQ(stored(QStringLiteral("BackDropColor")), QStringLiteral("16777215"));
 }
 
 TEST_F(Configure, RightButtonHelpShowsEachTextAndOnlyFullScreenHelpsOnTheLeft) {
-    store(QStringLiteral("GradOn"), QStringLiteral("1"));
-    store(QStringLiteral("OneFourthScreenDisplayMode"), QStringLiteral("True"));
-    store(QStringLiteral("OneEighthScreenDisplayMode"), QStringLiteral("False"));
+    store(Key::GradOn, QStringLiteral("1"));
+    store(Key::OneFourthScreenDisplayMode, QStringLiteral("True"));
+    store(Key::OneEighthScreenDisplayMode, QStringLiteral("False"));
     frmConfigure* f = open();
     int checked = 0;
     for (const HelpEntry& e : configureHelpTexts()) {
@@ -604,12 +614,12 @@ TEST_F(Configure, ChooseButtonHelpsOnTheRightThenOpensTheChooserForEveryButton) 
     });
     watcher.start();
     rightClick(ctl<QPushButton>(f, "cmdChooseVideo"));
-    QTest::qWait(30);
+    testsupport::waitFor([&] { return messages() >= 1; }, 1000);
     leftClick(ctl<QPushButton>(f, "cmdChooseVideo"));
-    QTest::qWait(30);
+    testsupport::waitFor([&] { return seen.size() >= 1; }, 1000);
     ctl<QPushButton>(f, "cmdChooseVideo")->setFocus();
     QTest::keyClick(ctl<QPushButton>(f, "cmdChooseVideo"), Qt::Key_Space);
-    QTest::qWait(30);
+    testsupport::waitFor([&] { return seen.size() >= 2; }, 1000);
     EXPECT_EQ(seen, (QStringList{QStringLiteral("1:1"), QStringLiteral("1:1")}))
         << "help first; no click handler";
     EXPECT_EQ(platform.messageBoxes[0].text,
@@ -619,28 +629,28 @@ TEST_F(Configure, ChooseButtonHelpsOnTheRightThenOpensTheChooserForEveryButton) 
 }
 
 TEST_F(Configure, HostileStoredValuesLoadAndOkWritesValuesTheControlsHold) {
-    const QStringList keys = {"GradOn",
-                              "FireGradInterval",
-                              "Red_Level",
-                              "Green_Level",
-                              "Blue_Level",
-                              "MovingMovieSpeed",
-                              "MovieWillFloat",
-                              "PictureTrails",
-                              "AbsoluteFullScreenDisplayMode",
-                              "ThreeQuartersScreenMode",
-                              "OneHalfScreenDisplayMode",
-                              "OneFourthScreenDisplayMode",
-                              "OneEighthScreenDisplayMode",
-                              "OneSixteenthScreenDisplayMode",
-                              "PlaySingleFile",
-                              "PlayMultipleFiles",
-                              "BackDropColor"};
+    const settings::KeyRef keys[] = {Key::GradOn,
+                                     Key::FireGradInterval,
+                                     Key::Red_Level,
+                                     Key::Green_Level,
+                                     Key::Blue_Level,
+                                     Key::MovingMovieSpeed,
+                                     Key::MovieWillFloat,
+                                     Key::PictureTrails,
+                                     Key::AbsoluteFullScreenDisplayMode,
+                                     Key::ThreeQuartersScreenMode,
+                                     Key::OneHalfScreenDisplayMode,
+                                     Key::OneFourthScreenDisplayMode,
+                                     Key::OneEighthScreenDisplayMode,
+                                     Key::OneSixteenthScreenDisplayMode,
+                                     Key::PlaySingleFile,
+                                     Key::PlayMultipleFiles,
+                                     Key::BackDropColor};
     for (const QString& hostile : {QString(), QStringLiteral("-5"), QStringLiteral("99999"),
                                    QStringLiteral("abc"), QStringLiteral("1e9")}) {
         SCOPED_TRACE(hostile.toStdString());
         platform.memorySettings()->values.clear();
-        for (const QString& k : keys)
+        for (settings::KeyRef k : keys)
             store(k, hostile);
         QPointer<frmConfigure> f;
         ASSERT_NO_THROW(f = open());
@@ -674,9 +684,9 @@ TEST_F(Configure, HostileStoredValuesLoadAndOkWritesValuesTheControlsHold) {
     }
     // The nearest end of the range for numbers, the default for the rest.
     platform.memorySettings()->values.clear();
-    store(QStringLiteral("MovingMovieSpeed"), QStringLiteral("99999"));
-    store(QStringLiteral("FireGradInterval"), QStringLiteral("abc"));
-    store(QStringLiteral("Red_Level"), QStringLiteral("-5"));
+    store(Key::MovingMovieSpeed, QStringLiteral("99999"));
+    store(Key::FireGradInterval, QStringLiteral("abc"));
+    store(Key::Red_Level, QStringLiteral("-5"));
     frmConfigure* f = open();
     EXPECT_EQ(ctl<QScrollBar>(f, "hscMovingFrameSpeed")->value(), 1000);
     EXPECT_EQ(ctl<QScrollBar>(f, "HScroll1")->value(), 6000);
@@ -771,6 +781,7 @@ TEST_F(Configure, AStoreThatCannotBeWrittenIsReportedAndOkKeepsTheDialogOpen) {
     ctl<QScrollBar>(f, "hscMovingFrameSpeed")->setValue(400);
     ctl<QPushButton>(f, "Command1")->click();
     EXPECT_EQ(messages(), 2);
+    // A stretch of time in which a close would have begun.
     QTest::qWait(50);
     ASSERT_TRUE(f && f->isLoaded()) << "the choices stay on screen";
     EXPECT_EQ(ctl<QScrollBar>(f, "hscMovingFrameSpeed")->value(), 400);

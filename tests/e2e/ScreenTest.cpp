@@ -91,6 +91,7 @@ bool ScreenTest::settle(int ms) {
     still.start();
     QImage last = x().grabScreen();
     while (total.elapsed() < ms) {
+        // The step of the sampling.
         QThread::msleep(25);
         QImage now = x().grabScreen();
         if (now != last) {
@@ -169,6 +170,7 @@ QStringList ScreenTest::coloursSeen(ProgramRun& run, const QStringList& colours,
     while (t.elapsed() < ms && seen.size() < count && run.process().state() == QProcess::Running) {
         const QString c = colourName(x().pixel(640, 512));
         if (colours.contains(c) && (seen.isEmpty() || seen.last() != c)) seen << c;
+        // The step of the sampling.
         QThread::msleep(40);
     }
     return seen;

@@ -3,6 +3,8 @@
 // for them, clicks and types into them, reads back its settings and saves screenshots; and lays the
 // same forms out in this process to learn where their controls sit.
 #include "X11Session.h"
+#include "support/SettingKeys.h"
+#include "support/TestFiles.h"
 #include "support/inprocess/InProcessPlatform.h"
 #include <QMap>
 #include <QPoint>
@@ -17,8 +19,10 @@ class Form;
 
 namespace e2e {
 
-// The configuration dialog's caption.
+// The configuration dialog's caption, and those of the play-list editor and the media-source chooser.
 inline const QString kConfigureDialog = QStringLiteral("Lumora Video & Multimedia Screensaver");
+inline const QString kEditor = QStringLiteral("Playlist Configuration");
+inline const QString kChooser = QStringLiteral("Choose or Search for a Media File");
 
 // Where controls sit in their windows: the same forms laid out here, with the same settings and
 // fonts, on the test's own offscreen screen.
@@ -88,4 +92,21 @@ protected:
     void shot(const QString& name);
 };
 
+// The same, with the pointer resting in the screen's top-left corner, on the background: a floating
+// player starts at 8, 8, just beside it.
+class PointerInCornerTest : public ScreenTest {
+protected:
+    void SetUp() override {
+        ScreenTest::SetUp();
+        if (HasFatalFailure()) return;
+        pointAt(3, 3);
+    }
+};
+
 } // namespace e2e
+
+// Every end-to-end test names settings and the players' form as the other tests do.
+using settings::Key;
+using testsupport::keyLine;
+using testsupport::keyName;
+using testsupport::kMainForm;

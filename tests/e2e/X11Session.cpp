@@ -2,9 +2,8 @@
 
 #include <algorithm>
 
+#include "support/TestFiles.h"
 #include <QCoreApplication>
-#include <QTemporaryDir>
-#include <gtest/gtest.h>
 #include <QDir>
 #include <QDirIterator>
 #include <QElapsedTimer>
@@ -12,14 +11,15 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QThread>
 #include <arpa/inet.h>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <unistd.h>
 #include <cstring>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -78,6 +78,7 @@ void X11Session::connectToDisplay() {
         if (m_conn && !xcb_connection_has_error(m_conn)) break;
         if (m_conn) xcb_disconnect(m_conn);
         m_conn = nullptr;
+        // The step of the retries, for at most five seconds.
         QThread::msleep(100);
     }
 }
@@ -544,6 +545,7 @@ int waitUntil(const std::function<bool()>& pred, int timeoutMs) {
     t.start();
     while (t.elapsed() < timeoutMs) {
         if (pred()) return int(t.elapsed());
+        // The step of the polling.
         QThread::msleep(20);
     }
     return -1;
@@ -579,7 +581,7 @@ void expectTheScreenHeld(X11Session& x, ProgramRun& run, const QRect& covered, c
     EXPECT_EQ(keyboard, XCB_GRAB_STATUS_ALREADY_GRABBED);
     EXPECT_EQ(pointer, XCB_GRAB_STATUS_ALREADY_GRABBED);
     // Its windows are the window manager's to neither stack nor list in a task bar.
-    const auto forms = x.mappedWindowsNamed(QStringLiteral("Screen Saver Main Form"));
+    const auto forms = x.mappedWindowsNamed(testsupport::kMainForm);
     ASSERT_FALSE(forms.isEmpty());
     for (const auto& w : forms) EXPECT_TRUE(x.overrideRedirect(w.id)) << "a form is managed by the window manager";
 
@@ -627,6 +629,7 @@ void expectTheScreenHeld(X11Session& x, ProgramRun& run, const QRect& covered, c
     const QRect popUp(popUpAt, QSize(40, 20));
     EXPECT_GE(e2e::waitUntil([&] { return allOf(x.grabScreen(), popUp, ours); }, 500), 0)
         << "the pop-up was not covered within half a second";
+    // A stretch of time in which the new window would have come to the top.
     QThread::msleep(700);
     EXPECT_TRUE(allOf(x.grabScreen(), covered, ours)) << "the new window shows over the screen saver";
     if (!shot.isEmpty()) x.savePng(shot);
@@ -635,6 +638,7 @@ void expectTheScreenHeld(X11Session& x, ProgramRun& run, const QRect& covered, c
     // One key ends the screen saver, and the focused window got nothing.
     x.xdotool({QStringLiteral("key"), QStringLiteral("x")});
     EXPECT_GE(run.waitForEnd(3000), 0) << "the key did not end the screen saver";
+    // A stretch of time in which the key would have reached the other window.
     QThread::msleep(300);
     EXPECT_EQ(QFileInfo(typed).size(), 0) << "the key reached the other program's window";
 }

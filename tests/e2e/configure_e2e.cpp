@@ -1,22 +1,22 @@
-#include <gtest/gtest.h>
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
-#include <QProcess>
-#include <QRegularExpression>
-#include <QSet>
-#include <QThread>
 #include "ScreenTest.h"
 #include "config/frmConfigure.h"
-#include "support/inprocess/InProcessPlatform.h"
-#include "support/TestFiles.h"
 #include "runtime/FormRegistry.h"
 #include "shell/frmMixer.h"
 #include "shell/frmMouseSensitivity.h"
+#include "support/TestFiles.h"
+#include "support/inprocess/InProcessPlatform.h"
 #include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QPainter>
+#include <QProcess>
 #include <QPushButton>
+#include <QRegularExpression>
+#include <QSet>
+#include <QThread>
+#include <gtest/gtest.h>
 
 void registerProgramForms();
 
@@ -28,7 +28,6 @@ namespace {
 
 const QString kDialog = e2e::kConfigureDialog;
 const QString kHelpTitle = QStringLiteral("Larkspur Software Lumora Video & Multimedia Screensaver");
-const QString kMainForm = QStringLiteral("Screen Saver Main Form");
 
 class ConfigureEndToEnd : public e2e::ScreenTest {
 protected:
@@ -223,13 +222,16 @@ TEST_F(ConfigureEndToEnd, MenusOpenFromTheKeyboardAndTheirDialogsShow) {
     // The full-screen player on what that OK stored: a move over the picture ends it.
     const QString red = e2e::makeColourClip(run.mediaFolder() + QStringLiteral("/red.mpg"), {"red"}, 20);
     ASSERT_FALSE(red.isEmpty());
-    run.writeSettings({QStringLiteral("AbsoluteFullScreenDisplayMode=True"), QStringLiteral("OneEighthScreenDisplayMode=False"),
-                       QStringLiteral("VideoFile=") + red, QStringLiteral("DoNotIgnoreMouseMovent=") + moveEnds});
+    run.writeSettings({keyLine(Key::AbsoluteFullScreenDisplayMode, QStringLiteral("True")),
+                       keyLine(Key::OneEighthScreenDisplayMode, QStringLiteral("False")),
+                       keyLine(Key::VideoFile, red), keyLine(Key::DoNotIgnoreMouseMovent, moveEnds)});
     pointAt(600, 500);
     run.start(QStringLiteral("/s"));
     ASSERT_GE(waitUntil([&] { return e2e::colourName(x().pixel(640, 512)) == QLatin1String("red"); }, 8000), 0);
+    // The program takes the first place as where the pointer rests; each move is seen on its own.
     QThread::msleep(300);
     pointAt(610, 500);
+    // Within the sensitivity: a moment for it to be seen as no move.
     QThread::msleep(300);
     pointAt(640, 500);
     EXPECT_TRUE(endsCleanly(run)) << "a move did not end the full-screen player";
@@ -239,7 +241,7 @@ TEST_F(ConfigureEndToEnd, AboutShowsTheCreditsAndAModeSavedInTheDialogIsTheModeT
     ProgramRun run;
     const QString red = e2e::makeColourClip(run.mediaFolder() + QStringLiteral("/red.mpg"), {"red"}, 20);
     ASSERT_FALSE(red.isEmpty());
-    run.writeSettings({QStringLiteral("VideoFile=") + red});
+    run.writeSettings({keyLine(Key::VideoFile, red)});
     ASSERT_TRUE(openDialog(run).isValid());
     keys({"alt+h", "Down", "Down", "Return"});
     ASSERT_TRUE(waitDrawn(QStringLiteral("About Lumora")).isValid());
@@ -282,9 +284,12 @@ TEST_F(ConfigureEndToEnd, OkOnAFullDiskLeavesTheSettingsWholeAndTheScreenSaverSt
     ASSERT_FALSE(red.isEmpty());
     testsupport::SmallDisk disk(QFileInfo(run.settingsFile()).path());
     if (!disk.mounted()) GTEST_SKIP() << qPrintable(disk.whyNot());
-    const QMap<QString, QString> stored = {{"GradOn", "0"}, {"OneHalfScreenDisplayMode", "True"},
-                                           {"OneEighthScreenDisplayMode", "False"}, {"VideoFile", red},
-                                           {"WidthOfScreenResolution", "1280"}, {"HeightOfScreenResolution", "1024"}};
+    const QMap<QString, QString> stored = {{keyName(Key::GradOn), "0"},
+                                           {keyName(Key::OneHalfScreenDisplayMode), "True"},
+                                           {keyName(Key::OneEighthScreenDisplayMode), "False"},
+                                           {keyName(Key::VideoFile), red},
+                                           {keyName(Key::WidthOfScreenResolution), "1280"},
+                                           {keyName(Key::HeightOfScreenResolution), "1024"}};
     QMap<QString, QPoint> at;
     {
         e2e::FormLayout layout(stored);
@@ -372,10 +377,13 @@ TEST_F(ConfigureEndToEnd, DialogsFitTheirTextAndKeepTheirPlaceAtSingleAndDoubleS
 }
 
 TEST_F(ConfigureEndToEnd, TipsChecksAndTheWindowsTheButtonsOpenShowOnScreen) {
-    const QMap<QString, QString> stored = {
-        {"GradOn", "1"}, {"AbsoluteFullScreenDisplayMode", "False"}, {"ThreeQuartersScreenMode", "False"},
-        {"OneHalfScreenDisplayMode", "False"}, {"OneFourthScreenDisplayMode", "False"},
-        {"OneEighthScreenDisplayMode", "False"}, {"OneSixteenthScreenDisplayMode", "False"}};
+    const QMap<QString, QString> stored = {{keyName(Key::GradOn), "1"},
+                                           {keyName(Key::AbsoluteFullScreenDisplayMode), "False"},
+                                           {keyName(Key::ThreeQuartersScreenMode), "False"},
+                                           {keyName(Key::OneHalfScreenDisplayMode), "False"},
+                                           {keyName(Key::OneFourthScreenDisplayMode), "False"},
+                                           {keyName(Key::OneEighthScreenDisplayMode), "False"},
+                                           {keyName(Key::OneSixteenthScreenDisplayMode), "False"}};
     QMap<QString, QPoint> at;
     {
         e2e::FormLayout layout(stored);
@@ -413,10 +421,12 @@ TEST_F(ConfigureEndToEnd, TipsChecksAndTheWindowsTheButtonsOpenShowOnScreen) {
     click(dialog, at["txtRed"]);
     keys({"End", "BackSpace", "BackSpace", "BackSpace", "2", "5", "6", "Tab"});
     ASSERT_TRUE(answer(kHelpTitle, QStringLiteral("colour-level-message")));
+    // A stretch of time in which the message would have come back.
     QThread::msleep(400);
     EXPECT_FALSE(shown(kHelpTitle)) << "the message came back";
     pointAt(dialog.center().x(), dialog.top() + 60);
     keys({"2", "5", "Tab"});
+    // A stretch of time in which a message would have come.
     QThread::msleep(500);
     EXPECT_FALSE(shown(kHelpTitle)) << "25 is a level";
 

@@ -1,4 +1,5 @@
 #include "ScreenTest.h"
+#include "support/TestFiles.h"
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QTemporaryDir>
@@ -9,8 +10,6 @@ using e2e::ProgramRun;
 using e2e::X11Session;
 
 namespace {
-
-const QString kMainForm = QStringLiteral("Screen Saver Main Form");
 
 struct DesktopCase {
     const char* name;
@@ -72,10 +71,10 @@ TEST_P(OnADesktop, TheScreenSaverHoldsTheKeyboardAndPointerAndCoversPanelsAndPop
     const QString red =
         e2e::makeColourClip(run.mediaFolder() + QStringLiteral("/red.mp4"), {QStringLiteral("red")}, 4);
     QStringList settings{
-        QStringLiteral("VideoFile=") + red, QStringLiteral("OneEighthScreenDisplayMode=False"),
-        QStringLiteral("BackDropColor=") + QString::number(0xFF0000), QStringLiteral("GradOn=0")};
-    settings << (desktop.fullScreen ? QStringLiteral("AbsoluteFullScreenDisplayMode=True")
-                                    : QStringLiteral("OneFourthScreenDisplayMode=True"));
+        keyLine(Key::VideoFile, red), keyLine(Key::OneEighthScreenDisplayMode, QStringLiteral("False")),
+        keyLine(Key::BackDropColor) + QString::number(0xFF0000), keyLine(Key::GradOn, QStringLiteral("0"))};
+    settings << (desktop.fullScreen ? keyLine(Key::AbsoluteFullScreenDisplayMode, QStringLiteral("True"))
+                                    : keyLine(Key::OneFourthScreenDisplayMode, QStringLiteral("True")));
     run.writeSettings(settings);
     run.setEnvironment(QStringLiteral("DISPLAY"), x->display());
     run.start(QStringLiteral("/s"));

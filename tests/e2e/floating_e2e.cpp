@@ -1,9 +1,10 @@
-#include <gtest/gtest.h>
+#include "ScreenTest.h"
+#include "support/TestFiles.h"
 #include <QElapsedTimer>
 #include <QFile>
 #include <QSet>
 #include <QThread>
-#include "ScreenTest.h"
+#include <gtest/gtest.h>
 
 using e2e::colourBox;
 using e2e::colourName;
@@ -13,17 +14,10 @@ using e2e::X11Session;
 
 namespace {
 
-const QString kMainForm = QStringLiteral("Screen Saver Main Form");
 const QString kMessageTitle = QStringLiteral("Larkspur Software Video Screensaver");
 
-class Floating : public e2e::ScreenTest {
+class Floating : public e2e::PointerInCornerTest {
 protected:
-    void SetUp() override {
-        ScreenTest::SetUp();
-        if (HasFatalFailure()) return;
-        // The pointer rests in the top-left corner, on the background: the player starts at 8, 8.
-        pointAt(3, 3);
-    }
     bool running(ProgramRun& run) { return run.process().state() == QProcess::Running; }
     bool mainFormShown() {
         for (const auto& w : x().mappedWindowsNamed(kMainForm))
@@ -38,13 +32,12 @@ protected:
         return e2e::makeColourClip(run.mediaFolder() + QStringLiteral("/%1.mpg").arg(colour), {colour}, seconds);
     }
     // The partial mode of that setting name alone, with the given media and more settings.
-    void partialSettings(ProgramRun& run, const QString& mode, const QString& media, const QStringList& more = {}) {
+    void partialSettings(ProgramRun& run, settings::FlagKey mode, const QString& media,
+                         const QStringList& more = {}) {
         QStringList lines;
-        for (const char* m : {"AbsoluteFullScreenDisplayMode", "ThreeQuartersScreenMode", "OneHalfScreenDisplayMode",
-                              "OneFourthScreenDisplayMode", "OneEighthScreenDisplayMode",
-                              "OneSixteenthScreenDisplayMode"})
-            lines << QStringLiteral("%1=%2").arg(QString::fromLatin1(m), mode == QLatin1String(m) ? "True" : "False");
-        lines << QStringLiteral("VideoFile=") + media;
+        for (settings::FlagKey m : testsupport::kDisplayModes)
+            lines << keyLine(m, m.id == mode.id ? QStringLiteral("True") : QStringLiteral("False"));
+        lines << keyLine(Key::VideoFile) + media;
         run.writeSettings(lines + more);
     }
     QRect boxOf(const QString& colour) { return colourBox(x().grabScreen(), colour); }
@@ -79,8 +72,8 @@ TEST_F(Floating, AFreshInstallFloatsTheDefaultClipOverBlackAndAKeyEndsIt) {
 
 TEST_F(Floating, AQuarterPlayerMovesRightAndDownOverTheBackColourAndAMoveOntoItEndsIt) {
     ProgramRun run;
-    partialSettings(run, QStringLiteral("OneFourthScreenDisplayMode"), clip(run, QStringLiteral("red")),
-                    {QStringLiteral("BackDropColor=16711680")}); // blue
+    partialSettings(run, Key::OneFourthScreenDisplayMode, clip(run, QStringLiteral("red")),
+                    {keyLine(Key::BackDropColor, QStringLiteral("16711680"))}); // blue
     run.start(QStringLiteral("/s"));
     ASSERT_GE(waitUntil([&] { return boxOf(QStringLiteral("red")).width() > 600; }, 5000), 0);
     QElapsedTimer t;
@@ -93,6 +86,7 @@ TEST_F(Floating, AQuarterPlayerMovesRightAndDownOverTheBackColourAndAMoveOntoItE
         EXPECT_NEAR(box.height(), 563, 3);
     };
     aboutAQuarter(first);
+    // Two seconds of floating: the distance moved over them is measured.
     QThread::msleep(2000);
     const qint64 secondAt = t.elapsed();
     const QImage shot = x().grabScreen();
@@ -121,22 +115,17 @@ TEST_F(Floating, AQuarterPlayerMovesRightAndDownOverTheBackColourAndAMoveOntoItE
 }
 
 TEST_F(Floating, EachModeStandsStillAtItsSize) {
-    const struct {
-        const char* mode;
-        QSize size;
-    } modes[] = {{"ThreeQuartersScreenMode", {1152, 922}}, {"OneHalfScreenDisplayMode", {960, 768}},
-                 {"OneFourthScreenDisplayMode", {704, 563}}, {"OneEighthScreenDisplayMode", {448, 358}},
-                 {"OneSixteenthScreenDisplayMode", {320, 256}}};
-    for (const auto& m : modes) {
-        SCOPED_TRACE(m.mode);
+    for (const testsupport::FloatingMode& m : testsupport::kFloatingModes) {
+        SCOPED_TRACE(keyName(m.key).toStdString());
         ProgramRun run;
-        partialSettings(run, QString::fromLatin1(m.mode), clip(run, QStringLiteral("green")),
-                        {QStringLiteral("MovieWillFloat=0")});
+        partialSettings(run, m.key, clip(run, QStringLiteral("green")),
+                        {keyLine(Key::MovieWillFloat, QStringLiteral("0"))});
         run.start(QStringLiteral("/s"));
         const QRect expected(QPoint(8, 8), m.size);
         EXPECT_GE(waitUntil([&] { return boxOf(QStringLiteral("green")) == expected; }, 5000), 0)
             << "last seen " << boxOf(QStringLiteral("green")).x() << "," << boxOf(QStringLiteral("green")).y() << " "
             << boxOf(QStringLiteral("green")).width() << "x" << boxOf(QStringLiteral("green")).height();
+        // A stretch of time in which a player that moves would have moved.
         QThread::msleep(600);
         EXPECT_EQ(boxOf(QStringLiteral("green")), expected); // standing still
         endWithKey(run);
@@ -149,8 +138,9 @@ TEST_F(Floating, AStandingPlayListPlaysEachNewItemAtANewPlace) {
     const QStringList colours{QStringLiteral("red"), QStringLiteral("green"), QStringLiteral("blue")};
     for (const QString& c : colours) entries << clip(run, c, 1.5);
     run.writePlayList(entries);
-    partialSettings(run, QStringLiteral("OneEighthScreenDisplayMode"), QStringLiteral("/somewhere/stored.mpg"),
-                    {QStringLiteral("MovieWillFloat=0"), QStringLiteral("PlaySingleFile=False")});
+    partialSettings(run, Key::OneEighthScreenDisplayMode, QStringLiteral("/somewhere/stored.mpg"),
+                    {keyLine(Key::MovieWillFloat, QStringLiteral("0")),
+                     keyLine(Key::PlaySingleFile, QStringLiteral("False"))});
     run.start(QStringLiteral("/s"));
     QSet<QPoint> places;
     QStringList seen;
@@ -164,6 +154,7 @@ TEST_F(Floating, AStandingPlayListPlaysEachNewItemAtANewPlace) {
             places.insert(box.topLeft());
             if (seen.isEmpty() || seen.last() != c) seen << c;
         }
+        // The step of the sampling.
         QThread::msleep(100);
     }
     EXPECT_GE(places.size(), 3) << seen.join(QLatin1Char(' ')).toStdString();
@@ -174,10 +165,11 @@ TEST_F(Floating, AStandingPlayListPlaysEachNewItemAtANewPlace) {
 TEST_F(Floating, GradientBandsChangeEveryTickAndTrailsShowTheBackColour) {
     ProgramRun run;
     // Red gradients only, so the green back colour of the trails cannot be mistaken for a band.
-    partialSettings(run, QStringLiteral("OneEighthScreenDisplayMode"), clip(run, QStringLiteral("blue")),
-                    {QStringLiteral("GradOn=1"), QStringLiteral("FireGradInterval=1000"),
-                     QStringLiteral("BackDropColor=65280"), QStringLiteral("Red_Level=255"),
-                     QStringLiteral("Green_Level=0"), QStringLiteral("Blue_Level=0")});
+    partialSettings(
+        run, Key::OneEighthScreenDisplayMode, clip(run, QStringLiteral("blue")),
+        {keyLine(Key::GradOn, QStringLiteral("1")), keyLine(Key::FireGradInterval, QStringLiteral("1000")),
+         keyLine(Key::BackDropColor, QStringLiteral("65280")), keyLine(Key::Red_Level, QStringLiteral("255")),
+         keyLine(Key::Green_Level, QStringLiteral("0")), keyLine(Key::Blue_Level, QStringLiteral("0"))});
     run.start(QStringLiteral("/s"));
     // The back colour until the first tick paints the bands.
     ASSERT_GE(waitUntil([&] { return mainFormShown() && colourName(x().pixel(1270, 1000)) == QLatin1String("green"); }, 4000), 0);
@@ -202,6 +194,7 @@ TEST_F(Floating, GradientBandsChangeEveryTickAndTrailsShowTheBackColour) {
             trailSeen |= colourName(s.pixel(player.left() - 3, player.center().y())) == QLatin1String("green");
         EXPECT_NE(colourName(s.pixel(1270, 1000)), QStringLiteral("green"));
         if (trailSeen && tops.size() >= 3) break;
+        // The step of the sampling.
         QThread::msleep(150);
     }
     x().savePng(QStringLiteral(LUMORA_BINARY_DIR "/e2e-floating-trails.png"));
@@ -212,16 +205,18 @@ TEST_F(Floating, GradientBandsChangeEveryTickAndTrailsShowTheBackColour) {
 
 TEST_F(Floating, WithoutTrailsTheGradientStaysBehindThePlayer) {
     ProgramRun run;
-    partialSettings(run, QStringLiteral("OneEighthScreenDisplayMode"), clip(run, QStringLiteral("blue")),
-                    {QStringLiteral("GradOn=1"), QStringLiteral("FireGradInterval=1500"),
-                     QStringLiteral("PictureTrails=0"), QStringLiteral("BackDropColor=65280"),
-                     QStringLiteral("Red_Level=255"), QStringLiteral("Green_Level=0"),
-                     QStringLiteral("Blue_Level=0")});
+    partialSettings(
+        run, Key::OneEighthScreenDisplayMode, clip(run, QStringLiteral("blue")),
+        {keyLine(Key::GradOn, QStringLiteral("1")), keyLine(Key::FireGradInterval, QStringLiteral("1500")),
+         keyLine(Key::PictureTrails, QStringLiteral("0")),
+         keyLine(Key::BackDropColor, QStringLiteral("65280")), keyLine(Key::Red_Level, QStringLiteral("255")),
+         keyLine(Key::Green_Level, QStringLiteral("0")), keyLine(Key::Blue_Level, QStringLiteral("0"))});
     run.start(QStringLiteral("/s"));
     // Black until the first tick, whatever the back-drop colour.
     ASSERT_GE(waitUntil([&] { return boxOf(QStringLiteral("blue")).width() == 448; }, 4000), 0);
     EXPECT_EQ(colourName(x().pixel(1270, 1000)), QStringLiteral("black"));
     ASSERT_GE(waitUntil([&] { return qRed(x().pixel(1270, 8)) > 40; }, 6000), 0);
+    // Half a second for the player to move on from where it started, over the bands.
     QThread::msleep(500);
     const QImage s = x().grabScreen();
     const QRect player = colourBox(s, QStringLiteral("blue"));
@@ -237,10 +232,12 @@ TEST_F(Floating, NoMediaShowsTheMessageForBothPlayersAndEndsAfterEnter) {
     for (bool fullScreen : {false, true}) {
         SCOPED_TRACE(fullScreen ? "full screen" : "floating");
         ProgramRun run;
-        partialSettings(run, fullScreen ? QStringLiteral("AbsoluteFullScreenDisplayMode") : QStringLiteral("OneFourthScreenDisplayMode"),
+        partialSettings(run,
+                        fullScreen ? Key::AbsoluteFullScreenDisplayMode : Key::OneFourthScreenDisplayMode,
                         QString());
         run.start(QStringLiteral("/s"));
         ASSERT_GE(waitUntil([&] { return !x().mappedWindowsNamed(kMessageTitle).isEmpty(); }, 5000), 0);
+        // A stretch of time in which a program not waiting for the answer would have ended.
         QThread::msleep(500);
         EXPECT_TRUE(running(run)) << "the message must wait for its answer";
         EXPECT_FALSE(mainFormShown());
@@ -260,10 +257,9 @@ TEST_F(Floating, ThePointerIsBlankWhileEitherPlayerRunsAndEveryButtonAndTheWheel
         for (const QString& button : buttons) {
             SCOPED_TRACE((fullScreen ? "full screen, button " : "floating, button ") + button.toStdString());
             ProgramRun run;
-            partialSettings(run,
-                            fullScreen ? QStringLiteral("AbsoluteFullScreenDisplayMode")
-                                       : QStringLiteral("OneHalfScreenDisplayMode"),
-                            clip(run, QStringLiteral("red")), {QStringLiteral("MovieWillFloat=0")});
+            partialSettings(
+                run, fullScreen ? Key::AbsoluteFullScreenDisplayMode : Key::OneHalfScreenDisplayMode,
+                clip(run, QStringLiteral("red")), {keyLine(Key::MovieWillFloat, QStringLiteral("0"))});
             // Over the picture: the middle of the screen is inside both players.
             pointAt(400, 400);
             ASSERT_TRUE(x().pointerVisible());

@@ -1,4 +1,5 @@
 #include "ScreenTest.h"
+#include "support/TestFiles.h"
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -14,13 +15,13 @@
 #include <csignal>
 #include <cstring>
 #include <functional>
+#include <gtest/gtest.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <thread>
-#include <vector>
-#include <gtest/gtest.h>
 #include <unistd.h>
+#include <vector>
 #include <xcb/xcb.h>
 
 using e2e::ProgramRun;
@@ -138,7 +139,7 @@ protected:
     }
     bool programWindowOnTop() {
         for (const auto& w : x().topWindows())
-            if (w.mapped && w.name == QStringLiteral("Screen Saver Main Form")) return true;
+            if (w.mapped && w.name == testsupport::kMainForm) return true;
         return false;
     }
     // Sends the signal and returns the milliseconds until the program was gone, -1 after 3 s.
@@ -174,13 +175,16 @@ TEST_F(HackMode, WindowIdFillsTheHostIgnoresInputFollowsItsSizeAndEndsOnSigterm)
 
     // The daemon owns input: the pointer stays as it is, and nothing the user does ends the program.
     pointAt(200, 200);
+    // Moves a moment apart, each seen on its own; the daemon is to hold the pointer through them.
     QThread::msleep(150);
     pointAt(420, 330);
+    // And a moment for the second to be seen.
     QThread::msleep(150);
     EXPECT_TRUE(x().pointerVisible());
     for (const char* button : {"1", "2", "3", "4", "5"})
         x().xdotool({QStringLiteral("click"), QString::fromLatin1(button)});
     x().xdotool({QStringLiteral("key"), QStringLiteral("Escape"), QStringLiteral("a"), QStringLiteral("space")});
+    // A stretch of time in which any of those would have ended the program.
     QThread::msleep(800);
     EXPECT_EQ(p.state(), QProcess::Running);
 
@@ -253,9 +257,10 @@ TEST_F(HackMode, RootTakesTheDaemonsWindowOptionsChangeWhatPlaysAndNothingIsWrit
     const QString green =
         e2e::makeColourClip(run.mediaFolder() + QStringLiteral("/green.mp4"), {QStringLiteral("green")}, 4);
     // The user's settings say: the green clip, full screen, a gradient.
-    run.writeSettings({QStringLiteral("AbsoluteFullScreenDisplayMode=True"),
-                       QStringLiteral("OneEighthScreenDisplayMode=False"), QStringLiteral("VideoFile=") + green,
-                       QStringLiteral("GradOn=1"), QStringLiteral("BackDropColor=16711680")});
+    run.writeSettings({keyLine(Key::AbsoluteFullScreenDisplayMode, QStringLiteral("True")),
+                       keyLine(Key::OneEighthScreenDisplayMode, QStringLiteral("False")),
+                       keyLine(Key::VideoFile, green), keyLine(Key::GradOn, QStringLiteral("1")),
+                       keyLine(Key::BackDropColor, QStringLiteral("16711680"))});
     const QString before = run.readSettings();
 
     const QRect at(200, 100, 600, 400);
@@ -314,10 +319,12 @@ TEST_F(HackMode, CopiesOnTwoMonitorsPlayItemsOfTheirOwnOrTheSameOne) {
     const QString blue =
         e2e::makeColourClip(run.mediaFolder() + QStringLiteral("/blue.mp4"), {QStringLiteral("blue")}, 6);
     run.writePlayList({red, blue});
-    const QStringList playList{QStringLiteral("AbsoluteFullScreenDisplayMode=True"),
-                               QStringLiteral("OneEighthScreenDisplayMode=False"),
-                               QStringLiteral("PlaySingleFile=False"), QStringLiteral("PlayMultipleFiles=True"),
-                               QStringLiteral("PlayInRandomOrder=False"), QStringLiteral("VideoFile=") + blue};
+    const QStringList playList{keyLine(Key::AbsoluteFullScreenDisplayMode, QStringLiteral("True")),
+                               keyLine(Key::OneEighthScreenDisplayMode, QStringLiteral("False")),
+                               keyLine(Key::PlaySingleFile, QStringLiteral("False")),
+                               keyLine(Key::PlayMultipleFiles, QStringLiteral("True")),
+                               keyLine(Key::PlayInRandomOrder, QStringLiteral("False")),
+                               keyLine(Key::VideoFile, blue)};
     const QRect leftAt(0, 0, 400, 300), rightAt(440, 0, 400, 300);
     HostWindow left(x(), leftAt), right(x(), rightAt);
     auto colourIn = [](const QImage& screen, const QRect& r) {
@@ -337,6 +344,7 @@ TEST_F(HackMode, CopiesOnTwoMonitorsPlayItemsOfTheirOwnOrTheSameOne) {
                 ++samples;
                 same += l == r;
             }
+            // The step of the sampling.
             QThread::msleep(100);
         }
         return samples ? double(same) / samples : -1.0;
@@ -348,7 +356,7 @@ TEST_F(HackMode, CopiesOnTwoMonitorsPlayItemsOfTheirOwnOrTheSameOne) {
 
     {
         SCOPED_TRACE("Each");
-        run.writeSettings(playList + QStringList{QStringLiteral("EveryMonitor=Each")});
+        run.writeSettings(playList + QStringList{keyLine(Key::EveryMonitor, QStringLiteral("Each"))});
         QProcess& first = run.startWith({QStringLiteral("--window-id"), left.hex()});
         ASSERT_GE(e2e::waitUntil([&] { return !colourIn(x().grabScreen(), leftAt).isEmpty(); }, 8000), 0);
         std::unique_ptr<QProcess> second = run.startAnother({QStringLiteral("--window-id"), right.hex()});
@@ -363,7 +371,7 @@ TEST_F(HackMode, CopiesOnTwoMonitorsPlayItemsOfTheirOwnOrTheSameOne) {
     }
     {
         SCOPED_TRACE("Same");
-        run.writeSettings(playList + QStringList{QStringLiteral("EveryMonitor=Same")});
+        run.writeSettings(playList + QStringList{keyLine(Key::EveryMonitor, QStringLiteral("Same"))});
         QProcess& first = run.startWith({QStringLiteral("--window-id"), right.hex()});
         // The first copy plays blue (the stored file's place), then red.
         ASSERT_GE(e2e::waitUntil([&] { return colourIn(x().grabScreen(), rightAt) == QLatin1String("red"); }, 14000),
@@ -622,12 +630,13 @@ TEST_F(HackMode, WithoutASessionBusNoBusDaemonIsStarted) {
     while (t.elapsed() < 5000) {
         for (const QString& name : e2e::processesWithEnvironment(mark))
             if (name != QLatin1String("lumora") && !started.contains(name)) started << name;
+        // The step of the sampling, for the five seconds watched.
         QThread::msleep(50);
     }
     ASSERT_EQ(run.process().state(), QProcess::Running);
     run.process().terminate();
     ASSERT_GE(run.waitForEnd(3000), 0);
-    QThread::msleep(500);
+    e2e::waitUntil([&] { return e2e::processesWithEnvironment(mark).isEmpty(); }, 500);
     EXPECT_TRUE(started.isEmpty()) << started.join(' ').toStdString();
     EXPECT_TRUE(e2e::processesWithEnvironment(mark).isEmpty())
         << e2e::processesWithEnvironment(mark).join(' ').toStdString();
@@ -663,6 +672,7 @@ TEST_F(HackMode, LeavesTheMonitorFreeToSleep) {
     waited.start();
     EXPECT_GE(e2e::waitUntil([&] { return near(box(QStringLiteral("blue")), at); }, 4000), 0)
         << "the hack rested, though its host decides";
+    // Twelve seconds in all: the idle time is measured over them.
     QThread::msleep(qMax<qint64>(0, 12000 - waited.elapsed()));
     const qint64 end = idleMs(x().display());
     EXPECT_EQ(p.state(), QProcess::Running);

@@ -1,9 +1,8 @@
-#include <gtest/gtest.h>
+#include "ScreenTest.h"
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
@@ -13,9 +12,9 @@
 #include <QThread>
 #include <csignal>
 #include <cstdio>
+#include <gtest/gtest.h>
 #include <memory>
 #include <unistd.h>
-#include "ScreenTest.h"
 
 using e2e::ProgramRun;
 using e2e::X11Session;
@@ -162,9 +161,10 @@ protected:
     QProcess& startSaver(ProgramRun& run, const QStringList& settings) {
         const QString red =
             e2e::makeColourClip(run.mediaFolder() + QStringLiteral("/red.mp4"), {QStringLiteral("red")}, 3);
-        QStringList all{QStringLiteral("VideoFile=") + red, QStringLiteral("MouseSensitivity=4")};
+        QStringList all{keyLine(Key::VideoFile, red), keyLine(Key::MouseSensitivity, QStringLiteral("4"))};
         // Defaults that the given settings may replace.
-        for (const QString& line : {QStringLiteral("PlaySingleFile=True"), QStringLiteral("BackDropColor=") + kBlueBack})
+        for (const QString& line :
+             {keyLine(Key::PlaySingleFile, QStringLiteral("True")), keyLine(Key::BackDropColor, kBlueBack)})
             if (!settings.filter(QRegularExpression(QLatin1Char('^') + line.section(u'=', 0, 0) + u'=')).size()) all << line;
         run.writeSettings(all + settings);
         run.setEnvironment(QStringLiteral("DISPLAY"), server->display());
@@ -188,8 +188,8 @@ TEST_F(TwoMonitors, FullScreenCoversTheSecondMonitorHidesThePointerAndEndsOnAMov
     ASSERT_EQ(e2e::colourName(x().pixel(1700, 450)), QStringLiteral("white"));
 
     ProgramRun run;
-    QProcess& p = startSaver(run, {QStringLiteral("AbsoluteFullScreenDisplayMode=True"),
-                                   QStringLiteral("OneEighthScreenDisplayMode=False")});
+    QProcess& p = startSaver(run, {keyLine(Key::AbsoluteFullScreenDisplayMode, QStringLiteral("True")),
+                                   keyLine(Key::OneEighthScreenDisplayMode, QStringLiteral("False"))});
     // The clip fills the first monitor; the second shows the back colour over the other window.
     const int ms = e2e::waitUntil(
         [&] {
@@ -224,9 +224,10 @@ TEST_F(TwoMonitors, FloatingPlayerWithGradientCoversTheSecondMonitorAndEndsOnAMo
     ASSERT_TRUE(x().xdotool({"mousemove", "2000", "400"}));
 
     ProgramRun run;
-    QProcess& p = startSaver(run, {QStringLiteral("OneFourthScreenDisplayMode=True"),
-                                   QStringLiteral("OneEighthScreenDisplayMode=False"), QStringLiteral("GradOn=1"),
-                                   QStringLiteral("FireGradInterval=1500")});
+    QProcess& p = startSaver(run, {keyLine(Key::OneFourthScreenDisplayMode, QStringLiteral("True")),
+                                   keyLine(Key::OneEighthScreenDisplayMode, QStringLiteral("False")),
+                                   keyLine(Key::GradOn, QStringLiteral("1")),
+                                   keyLine(Key::FireGradInterval, QStringLiteral("1500"))});
     // The player floats on the first monitor only; the second shows the gradient the form shows,
     // bright at the top and black at the bottom, over the other program's window.
     QImage shot;
@@ -270,6 +271,7 @@ TEST_F(TwoMonitors, FloatingPlayerWithGradientCoversTheSecondMonitorAndEndsOnAMo
     ASSERT_EQ(p.state(), QProcess::Running);
 
     pointAt(2040, 440);
+    // The program takes the first place as where the pointer rests; the move is the next.
     QThread::msleep(200);
     if (p.state() == QProcess::Running) pointAt(2100, 480);
     EXPECT_GE(run.waitForEnd(3000), 0) << "a move over the second monitor did not end the screen saver";
@@ -290,7 +292,8 @@ TEST_F(TwoMonitors, UnderAWindowManagerBothMonitorsAreHeldAgainstWindowsAndPopUp
     ASSERT_TRUE(x().xdotool({"mousemove", "640", "512"}));
 
     ProgramRun run;
-    startSaver(run, {QStringLiteral("OneFourthScreenDisplayMode=True"), QStringLiteral("OneEighthScreenDisplayMode=False")});
+    startSaver(run, {keyLine(Key::OneFourthScreenDisplayMode, QStringLiteral("True")),
+                     keyLine(Key::OneEighthScreenDisplayMode, QStringLiteral("False"))});
     const QStringList ours{QStringLiteral("red"), QStringLiteral("blue")};
     const QRect both(0, 0, 2 * kWidth, kHeight);
     ASSERT_GE(e2e::waitUntil([&] { return e2e::allOf(x().grabScreen(), both, ours); }, 10000), 0)
@@ -312,10 +315,13 @@ struct BothMonitors {
 };
 
 QStringList bothMonitorsSettings(const BothMonitors& how) {
-    QStringList settings{QStringLiteral("EveryMonitor=") + how.use, QStringLiteral("OneEighthScreenDisplayMode=False")};
-    settings << (how.fullScreen ? QStringLiteral("AbsoluteFullScreenDisplayMode=True")
-                                : QStringLiteral("OneFourthScreenDisplayMode=True"));
-    if (how.playList) settings << QStringLiteral("PlaySingleFile=False") << QStringLiteral("PlayMultipleFiles=True");
+    QStringList settings{keyLine(Key::EveryMonitor) + how.use,
+                         keyLine(Key::OneEighthScreenDisplayMode, QStringLiteral("False"))};
+    settings << (how.fullScreen ? keyLine(Key::AbsoluteFullScreenDisplayMode, QStringLiteral("True"))
+                                : keyLine(Key::OneFourthScreenDisplayMode, QStringLiteral("True")));
+    if (how.playList)
+        settings << keyLine(Key::PlaySingleFile, QStringLiteral("False"))
+                 << keyLine(Key::PlayMultipleFiles, QStringLiteral("True"));
     return settings;
 }
 
@@ -355,7 +361,8 @@ TEST_F(TwoMonitors, TheSamePictureFloatsOnEachMonitorAndComesBackWithAMonitorTur
     ASSERT_TRUE(x().xdotool({"mousemove", "640", "512"}));
     ProgramRun run;
     QProcess& p = startSaver(run, bothMonitorsSettings({QStringLiteral("Same"), false, false}) +
-                                      QStringList{QStringLiteral("GradOn=1"), QStringLiteral("FireGradInterval=1000")});
+                                      QStringList{keyLine(Key::GradOn, QStringLiteral("1")),
+                                                  keyLine(Key::FireGradInterval, QStringLiteral("1000"))});
     // A player on each monitor sized from that monitor (a share of its width), inside it, over a
     // gradient of the primary monitor's colours: the right monitor's top band is found on the left.
     int rightWidth = kWidth;
@@ -389,6 +396,7 @@ TEST_F(TwoMonitors, TheSamePictureFloatsOnEachMonitorAndComesBackWithAMonitorTur
     // its player there, sized from it.
     MonitorSizeBack sizeBack{server};
     server->xrandr({QStringLiteral("--output"), QStringLiteral("DUMMY1"), QStringLiteral("--off")});
+    // Off for a while, as a monitor turned off is; nothing to see of it but the picture going.
     QThread::msleep(1000);
     server->xrandr({QStringLiteral("--output"), QStringLiteral("DUMMY1"), QStringLiteral("--mode"),
                     QStringLiteral("1024x768"), QStringLiteral("--pos"), QStringLiteral("1280x0")});
@@ -399,6 +407,7 @@ TEST_F(TwoMonitors, TheSamePictureFloatsOnEachMonitorAndComesBackWithAMonitorTur
 
     // A click on the primary monitor ends both.
     pointAt(640, 512);
+    // The program takes the first place as where the pointer rests; the click is the next.
     QThread::msleep(200);
     if (p.state() == QProcess::Running) x().xdotool({"click", "1"});
     EXPECT_GE(run.waitForEnd(3000), 0) << "a click on the primary monitor did not end the run";
@@ -416,7 +425,7 @@ TEST_F(TwoMonitors, EachMonitorPlaysItsOwnItemFullScreenAndFloating) {
         const QString blue = e2e::makeColourClip(run.mediaFolder() + QStringLiteral("/blue.mp4"), {QStringLiteral("blue")}, 3);
         run.writePlayList({run.mediaFolder() + QStringLiteral("/red.mp4"), blue});
         QProcess& p = startSaver(run, bothMonitorsSettings({QStringLiteral("Each"), fullScreen, true}) +
-                                          QStringList{QStringLiteral("BackDropColor=0")});
+                                          QStringList{keyLine(Key::BackDropColor, QStringLiteral("0"))});
         // Which colour a monitor's player shows; "" while it shows neither clip.
         auto shows = [&](const QImage& part) {
             const bool red = !e2e::colourBox(part, QStringLiteral("red")).isNull();
@@ -435,6 +444,7 @@ TEST_F(TwoMonitors, EachMonitorPlaysItsOwnItemFullScreenAndFloating) {
         x().savePng(QDir::tempPath() + QStringLiteral("/lumora-two-monitors-each.png"));
         ASSERT_GE(ms, 0) << "left shows '" << left.toStdString() << "', right '" << right.toStdString() << "'";
         // The clips end and the next come: still one of each.
+        // Long enough for the clips to end and the next to come.
         QThread::msleep(3500);
         const QImage later = x().grabScreen();
         EXPECT_NE(shows(monitorPart(later, 0)), shows(monitorPart(later, 1))) << "both monitors show the same clip";
@@ -463,8 +473,9 @@ TEST_F(TwoMonitors, EachInOrderWalksTheWholeListOnEveryMonitorFromSpreadStarts) 
     }
     run.writePlayList(entries);
     QProcess& p = startSaver(run, bothMonitorsSettings({QStringLiteral("Each"), true, true}) +
-                                      QStringList{QStringLiteral("BackDropColor=0"), QStringLiteral("GradOn=0"),
-                                                  QStringLiteral("PlayInRandomOrder=False")});
+                                      QStringList{keyLine(Key::BackDropColor, QStringLiteral("0")),
+                                                  keyLine(Key::GradOn, QStringLiteral("0")),
+                                                  keyLine(Key::PlayInRandomOrder, QStringLiteral("False"))});
     // Each monitor's colours in the order they came, and how often both showed one colour.
     QStringList seen[2];
     int samples = 0, same = 0;
@@ -480,6 +491,7 @@ TEST_F(TwoMonitors, EachInOrderWalksTheWholeListOnEveryMonitorFromSpreadStarts) 
             ++samples;
             if (now[0] == now[1]) ++same;
         }
+        // The step of the sampling.
         QThread::msleep(50);
     }
     for (int m = 0; m < 2; ++m) {
@@ -508,7 +520,7 @@ TEST_F(TwoMonitors, WithEveryMonitorOffThePlayerOfEachMonitorRestsAndGoesOn) {
     run.writePlayList({run.mediaFolder() + QStringLiteral("/red.mp4"), blue});
     MonitorPowerFile power(run);
     QProcess& p = startSaver(run, bothMonitorsSettings({QStringLiteral("Each"), false, true}) +
-                                      QStringList{QStringLiteral("BackDropColor=0")});
+                                      QStringList{keyLine(Key::BackDropColor, QStringLiteral("0"))});
     auto playerOn = [&](const QImage& shot, int m) {
         const QImage part = monitorPart(shot, m);
         return !e2e::colourBox(part, QStringLiteral("red")).isNull() || !e2e::colourBox(part, QStringLiteral("blue")).isNull();
@@ -524,6 +536,7 @@ TEST_F(TwoMonitors, WithEveryMonitorOffThePlayerOfEachMonitorRestsAndGoesOn) {
     QImage shot;
     auto changed = [&](int m) {
         const QImage before = monitorPart(x().grabScreen(), m);
+        // A quarter of a second apart: the change over it is what is measured.
         QThread::msleep(250);
         shot = x().grabScreen();
         return monitorPart(shot, m) != before;
@@ -564,8 +577,9 @@ TEST_F(TwoMonitors, AsXsecurelocksSaverEachMonitorPlaysItsOwnItemUnderThePromptA
     const QString red = e2e::makeColourClip(run.mediaFolder() + QStringLiteral("/red.mp4"), {QStringLiteral("red")}, 3);
     const QString blue = e2e::makeColourClip(run.mediaFolder() + QStringLiteral("/blue.mp4"), {QStringLiteral("blue")}, 3);
     run.writePlayList({red, blue});
-    run.writeSettings(bothMonitorsSettings({QStringLiteral("Each"), true, true}) +
-                      QStringList{QStringLiteral("VideoFile=") + red, QStringLiteral("PlayInRandomOrder=False")});
+    run.writeSettings(
+        bothMonitorsSettings({QStringLiteral("Each"), true, true}) +
+        QStringList{keyLine(Key::VideoFile, red), keyLine(Key::PlayInRandomOrder, QStringLiteral("False"))});
     // The saver beside the run's copy of the program, linked the way the build links it.
     const QString saverFolder = run.programFolder() + QStringLiteral("/libexec/lumora");
     ASSERT_TRUE(QDir().mkpath(saverFolder));
@@ -710,8 +724,8 @@ TEST(MonitorSleep, TheScreenSaverLeavesTheIdleTimeGrowingAndThePowerSettingsAlon
     ProgramRun run;
     const QString red = e2e::makeColourClip(run.mediaFolder() + QStringLiteral("/red.mp4"), {QStringLiteral("red")}, 3);
     // The default display mode (a small floating player) with the gradient and its timer at work.
-    run.writeSettings({QStringLiteral("VideoFile=") + red, QStringLiteral("GradOn=1"),
-                       QStringLiteral("FireGradInterval=1000")});
+    run.writeSettings({keyLine(Key::VideoFile, red), keyLine(Key::GradOn, QStringLiteral("1")),
+                       keyLine(Key::FireGradInterval, QStringLiteral("1000"))});
     QProcess set;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("DISPLAY"), x.display());
@@ -723,6 +737,7 @@ TEST(MonitorSleep, TheScreenSaverLeavesTheIdleTimeGrowingAndThePowerSettingsAlon
     QProcess& p = run.start(QStringLiteral("/s"));
     ASSERT_GE(e2e::waitUntil([&] { return !e2e::colourBox(x.grabScreen(), QStringLiteral("red")).isNull(); }, 10000), 0);
     const qint64 start = e2e::idleMilliseconds(x.display());
+    // Twelve seconds in all: the idle time is measured over them.
     QThread::msleep(12000);
     const qint64 end = e2e::idleMilliseconds(x.display());
     EXPECT_EQ(p.state(), QProcess::Running);
@@ -756,6 +771,7 @@ double cpuRate(qint64 pid, int ms) {
     const qint64 before = cpuTicks(pid);
     QElapsedTimer t;
     t.start();
+    // The stretch the rate is measured over.
     QThread::msleep(ms);
     const qint64 after = cpuTicks(pid);
     return before < 0 || after < 0 ? -1 : double(after - before) * 1000.0 / double(t.elapsed());
@@ -779,9 +795,10 @@ TEST(MonitorSleep, WhileEveryMonitorIsOffThePlayerRestsAndItGoesOnWhenOneIsOn) {
                   QStringLiteral("libx264"), QStringLiteral("-preset"), QStringLiteral("veryfast"),
                   QStringLiteral("-pix_fmt"), QStringLiteral("yuv420p"), clip});
     ASSERT_TRUE(ffmpeg.waitForFinished(120000) && ffmpeg.exitCode() == 0) << ffmpeg.readAllStandardError().toStdString();
-    run.writeSettings({QStringLiteral("VideoFile=") + clip, QStringLiteral("OneHalfScreenDisplayMode=True"),
-                       QStringLiteral("OneEighthScreenDisplayMode=False"), QStringLiteral("GradOn=1"),
-                       QStringLiteral("FireGradInterval=1000")});
+    run.writeSettings(
+        {keyLine(Key::VideoFile, clip), keyLine(Key::OneHalfScreenDisplayMode, QStringLiteral("True")),
+         keyLine(Key::OneEighthScreenDisplayMode, QStringLiteral("False")),
+         keyLine(Key::GradOn, QStringLiteral("1")), keyLine(Key::FireGradInterval, QStringLiteral("1000"))});
     MonitorPowerFile power(run);
     QProcess& p = run.start(QStringLiteral("/s"));
     const qint64 pid = p.processId();
@@ -807,6 +824,7 @@ TEST(MonitorSleep, WhileEveryMonitorIsOffThePlayerRestsAndItGoesOnWhenOneIsOn) {
     QImage rested;
     auto standsStill = [&] {
         const QImage before = x.grabScreen();
+        // A quarter of a second apart: the change over it is what is measured.
         QThread::msleep(250);
         rested = x.grabScreen();
         return before == rested;

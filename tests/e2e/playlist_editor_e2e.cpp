@@ -1,14 +1,14 @@
 // The play-list editor and the media-source chooser in the real program on a real X server: what is
 // chosen there is what /s plays.
 #include "ScreenTest.h"
-#include "support/TestFiles.h"
 #include "playlist/frmFileLister.h"
+#include "support/TestFiles.h"
 #include <QElapsedTimer>
 #include <QFile>
 #include <QScopeGuard>
 #include <QThread>
-#include <gtest/gtest.h>
 #include <cstdio>
+#include <gtest/gtest.h>
 #include <unistd.h>
 
 using e2e::ProgramRun;
@@ -17,10 +17,25 @@ using e2e::X11Session;
 
 namespace {
 
-const QString kEditor = QStringLiteral("Playlist Configuration");
-const QString kChooser = QStringLiteral("Choose or Search for a Media File");
+using e2e::kChooser;
+using e2e::kEditor;
 
-class PlayListEditorEndToEnd : public e2e::ScreenTest {};
+class PlayListEditorEndToEnd : public e2e::ScreenTest {
+protected:
+    // Writes the settings, opens the configuration dialog (its place to `dialogAt`) and from its
+    // play-list button the editor; the editor's place, or null when the dialog or the editor did not
+    // show.
+    QRect editorFrom(ProgramRun& run, const QStringList& stored, QPoint playListButton,
+                     QRect* dialogAt = nullptr) {
+        run.writeSettings(stored);
+        const QRect dialog = openDialog(run);
+        if (dialogAt) *dialogAt = dialog;
+        if (!dialog.isValid()) return {};
+        click(dialog, playListButton);
+        if (!waitDrawn(kEditor).isValid()) return {};
+        return windowNamed(kEditor);
+    }
+};
 
 TEST_F(PlayListEditorEndToEnd, FilesClickedInTheEditorAreSavedAndPlayInThatOrder) {
     ProgramRun run;
@@ -33,11 +48,11 @@ TEST_F(PlayListEditorEndToEnd, FilesClickedInTheEditorAreSavedAndPlayInThatOrder
     QFile notes(run.mediaFolder() + QStringLiteral("/notes.txt"));
     ASSERT_TRUE(notes.open(QIODevice::WriteOnly));
     notes.close();
-    const QStringList stored = {QStringLiteral("PlayMultipleFiles=True"),
-                                QStringLiteral("PlaySingleFile=False"),
-                                QStringLiteral("AbsoluteFullScreenDisplayMode=True"),
-                                QStringLiteral("OneEighthScreenDisplayMode=False"),
-                                QStringLiteral("PathToLastDirectoryFrmFileLister=") + run.mediaFolder()};
+    const QStringList stored = {keyLine(Key::PlayMultipleFiles, QStringLiteral("True")),
+                                keyLine(Key::PlaySingleFile, QStringLiteral("False")),
+                                keyLine(Key::AbsoluteFullScreenDisplayMode, QStringLiteral("True")),
+                                keyLine(Key::OneEighthScreenDisplayMode, QStringLiteral("False")),
+                                keyLine(Key::PathToLastDirectoryFrmFileLister) + run.mediaFolder()};
     QPoint playListButton, save;
     QList<QPoint> rows;
     {
@@ -49,13 +64,9 @@ TEST_F(PlayListEditorEndToEnd, FilesClickedInTheEditorAreSavedAndPlayInThatOrder
         save = layout.centreOf(QStringLiteral("frmFileLister"), QStringLiteral("Command1"));
     }
     ASSERT_FALSE(rows.contains(QPoint())) << "the editor does not list the three clips";
-    run.writeSettings(stored);
-    const QRect dialog = openDialog(run);
-    ASSERT_TRUE(dialog.isValid());
-
-    click(dialog, playListButton);
-    ASSERT_TRUE(waitDrawn(kEditor).isValid());
-    const QRect editor = windowNamed(kEditor);
+    QRect dialog;
+    const QRect editor = editorFrom(run, stored, playListButton, &dialog);
+    ASSERT_TRUE(editor.isValid()) << "the dialog or the editor did not show";
     EXPECT_TRUE(QRect(0, 0, 1280, 1024).contains(editor));
     // Green, red, blue: the pointer moving over the file list lets the list of two be saved.
     for (int row : {1, 0, 2})
@@ -93,12 +104,12 @@ TEST_F(PlayListEditorEndToEnd, AFileChosenInTheFileDialogBecomesTheSingleMediaFi
     ASSERT_FALSE(
         e2e::makeColourClip(run.mediaFolder() + QStringLiteral("/Green Clip.MPG"), {"green"}, 4.0).isEmpty());
     ASSERT_FALSE(e2e::makeColourClip(run.mediaFolder() + QStringLiteral("/red.mpg"), {"red"}, 4.0).isEmpty());
-    const QStringList stored = {QStringLiteral("PlaySingleFile=True"),
-                                QStringLiteral("PlayMultipleFiles=False"),
-                                QStringLiteral("AbsoluteFullScreenDisplayMode=True"),
-                                QStringLiteral("OneEighthScreenDisplayMode=False"),
-                                QStringLiteral("VideoFile=") + run.mediaFolder() + QStringLiteral("/red.mpg"),
-                                QStringLiteral("PathToLastDirectory=") + run.mediaFolder()};
+    const QStringList stored = {keyLine(Key::PlaySingleFile, QStringLiteral("True")),
+                                keyLine(Key::PlayMultipleFiles, QStringLiteral("False")),
+                                keyLine(Key::AbsoluteFullScreenDisplayMode, QStringLiteral("True")),
+                                keyLine(Key::OneEighthScreenDisplayMode, QStringLiteral("False")),
+                                keyLine(Key::VideoFile) + run.mediaFolder() + QStringLiteral("/red.mpg"),
+                                keyLine(Key::PathToLastDirectory) + run.mediaFolder()};
     QPoint chooseButton, cancel;
     {
         e2e::FormLayout layout(stored);
@@ -152,8 +163,8 @@ TEST_F(PlayListEditorEndToEnd, AFileChosenInTheFileDialogBecomesTheSingleMediaFi
 TEST_F(PlayListEditorEndToEnd, TheEditorAndTheChooserFitTheScreenAtDoubleScale) {
     ProgramRun run;
     run.setEnvironment(QStringLiteral("QT_SCALE_FACTOR"), QStringLiteral("2"));
-    const QStringList stored = {QStringLiteral("PlayMultipleFiles=True"),
-                                QStringLiteral("PlaySingleFile=False")};
+    const QStringList stored = {keyLine(Key::PlayMultipleFiles, QStringLiteral("True")),
+                                keyLine(Key::PlaySingleFile, QStringLiteral("False"))};
     QPoint playListButton, singleFile;
     {
         e2e::FormLayout layout(stored);
@@ -161,12 +172,9 @@ TEST_F(PlayListEditorEndToEnd, TheEditorAndTheChooserFitTheScreenAtDoubleScale) 
             layout.centreOf(QStringLiteral("frmConfigure"), QStringLiteral("cmdChooseMultiples")) * 2;
         singleFile = layout.centreOf(QStringLiteral("frmConfigure"), QStringLiteral("optSingleFile")) * 2;
     }
-    run.writeSettings(stored);
-    const QRect dialog = openDialog(run);
-    ASSERT_TRUE(dialog.isValid());
-    click(dialog, playListButton);
-    ASSERT_TRUE(waitDrawn(kEditor).isValid());
-    const QRect editor = windowNamed(kEditor);
+    QRect dialog;
+    const QRect editor = editorFrom(run, stored, playListButton, &dialog);
+    ASSERT_TRUE(editor.isValid()) << "the dialog or the editor did not show";
     EXPECT_GT(editor.width(), 1000);
     EXPECT_TRUE(QRect(0, 0, 1280, 1024).contains(editor))
         << editor.x() << "," << editor.y() << " " << editor.width() << "x" << editor.height();
@@ -209,25 +217,20 @@ protected:
             playListButton =
                 layout.centreOf(QStringLiteral("frmConfigure"), QStringLiteral("cmdChooseMultiples"));
         }
-        run.writeSettings(stored);
-        const QRect dialog = openDialog(run);
-        if (!dialog.isValid()) return {};
-        click(dialog, playListButton);
-        if (!waitDrawn(kEditor).isValid()) return {};
-        const QRect editor = windowNamed(kEditor);
-        keysAt(editor, {});
+        const QRect editor = editorFrom(run, stored, playListButton);
+        if (editor.isValid()) keysAt(editor, {});
         return editor;
     }
 };
 
 QStringList lastFolder(ProgramRun& run) {
-    return {QStringLiteral("PathToLastDirectoryFrmFileLister=") + run.mediaFolder()};
+    return {keyLine(Key::PathToLastDirectoryFrmFileLister) + run.mediaFolder()};
 }
 
-const QStringList kPlayListSettings = {QStringLiteral("PlayMultipleFiles=True"),
-                                       QStringLiteral("PlaySingleFile=False"),
-                                       QStringLiteral("AbsoluteFullScreenDisplayMode=True"),
-                                       QStringLiteral("OneEighthScreenDisplayMode=False")};
+const QStringList kPlayListSettings = {keyLine(Key::PlayMultipleFiles, QStringLiteral("True")),
+                                       keyLine(Key::PlaySingleFile, QStringLiteral("False")),
+                                       keyLine(Key::AbsoluteFullScreenDisplayMode, QStringLiteral("True")),
+                                       keyLine(Key::OneEighthScreenDisplayMode, QStringLiteral("False"))};
 
 TEST_F(PlayListEditorKeys, ClearAllThenCancelLeavesThePlayListFileAsItWas) {
     ProgramRun run;

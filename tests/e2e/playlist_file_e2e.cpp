@@ -30,9 +30,9 @@ TEST_F(PlayListFileEndToEnd, FullScreenShowsEveryEntryInTurnThenStartsTheListAga
     QFile file(list);
     ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(m3u) == m3u.size());
     file.close();
-    run.writeSettings({QStringLiteral("AbsoluteFullScreenDisplayMode=True"),
-                       QStringLiteral("OneEighthScreenDisplayMode=False"),
-                       QStringLiteral("PlaySingleFile=True"), QStringLiteral("VideoFile=") + list});
+    run.writeSettings({keyLine(Key::AbsoluteFullScreenDisplayMode, QStringLiteral("True")),
+                       keyLine(Key::OneEighthScreenDisplayMode, QStringLiteral("False")),
+                       keyLine(Key::PlaySingleFile, QStringLiteral("True")), keyLine(Key::VideoFile, list)});
     run.start(QStringLiteral("/s"));
 
     // Each entry in turn, then the list from its start once the poll sees it ended.

@@ -1,14 +1,15 @@
-#include <gtest/gtest.h>
+#include "ScreenTest.h"
+#include "support/TestFiles.h"
 #include <QElapsedTimer>
 #include <QFile>
 #include <QSet>
 #include <QThread>
 #include <cstdlib>
 #include <cstring>
+#include <gtest/gtest.h>
 #include <memory>
 #include <utility>
 #include <xcb/xcb.h>
-#include "ScreenTest.h"
 
 using e2e::ProgramRun;
 using e2e::X11Session;
@@ -103,6 +104,7 @@ template <class Pred> int waitFor(Pred pred, int timeoutMs) {
     t.start();
     while (t.elapsed() < timeoutMs) {
         if (pred()) return int(t.elapsed());
+        // The step of the polling.
         QThread::msleep(10);
     }
     return -1;
@@ -176,6 +178,15 @@ protected:
             5000);
         return picture;
     }
+    // The run ends within a second of what ends it, normally, with exit code 0 and no errors.
+    void endsPromptlyAndCleanly(PreviewRun& run) {
+        const int ended = run.waitForEnd(3000);
+        ASSERT_GE(ended, 0);
+        EXPECT_LE(ended, 1000);
+        EXPECT_EQ(run.process().exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(run.process().exitCode(), 0);
+        EXPECT_EQ(run.errors(), QString());
+    }
 
     const QString kPicture = QStringLiteral(LUMORA_BINARY_DIR "/data/preview.png");
     uint32_t m_host = 0;
@@ -210,17 +221,12 @@ TEST_F(Preview, PictureFillsTheHostAndTheProgramEndsWhenTheHostGoes) {
     EXPECT_GT(colours.size(), 100);
     EXPECT_EQ(uncovered, 0);
 
-    // Still there after several polls of the host.
+    // Still there after several polls of the host: a stretch of time over them.
     QThread::msleep(1000);
     ASSERT_EQ(run.process().state(), QProcess::Running);
 
     X11Session::instance().destroyWindow(m_host);
-    const int ended = run.waitForEnd(3000);
-    ASSERT_GE(ended, 0);
-    EXPECT_LE(ended, 1000);
-    EXPECT_EQ(run.process().exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(run.process().exitCode(), 0);
-    EXPECT_EQ(run.errors(), QString());
+    ASSERT_NO_FATAL_FAILURE(endsPromptlyAndCleanly(run));
 }
 
 TEST_F(Preview, HexHostIdAndACloseRequestToThePictureEndTheProgram) {
@@ -231,6 +237,7 @@ TEST_F(Preview, HexHostIdAndACloseRequestToThePictureEndTheProgram) {
 
     // Another protocol message is not a close request.
     sendProtocol(picture, "WM_TAKE_FOCUS");
+    // Two polls of the host, over which the run is to go on.
     QThread::msleep(900);
     ASSERT_EQ(run.process().state(), QProcess::Running);
     EXPECT_EQ(childrenOf(m_host), QList<uint32_t>{picture});
@@ -243,12 +250,7 @@ TEST_F(Preview, HexHostIdAndACloseRequestToThePictureEndTheProgram) {
     if (stillRunning) {
         EXPECT_TRUE(pictureAlive) << "the close request destroyed the picture";
     }
-    const int ended = run.waitForEnd(3000);
-    ASSERT_GE(ended, 0);
-    EXPECT_LE(ended, 1000);
-    EXPECT_EQ(run.process().exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(run.process().exitCode(), 0);
-    EXPECT_EQ(run.errors(), QString());
+    ASSERT_NO_FATAL_FAILURE(endsPromptlyAndCleanly(run));
     // The host is the desktop's: it stays, empty again.
     EXPECT_TRUE(exists(m_host));
     EXPECT_TRUE(childrenOf(m_host).isEmpty());
@@ -262,7 +264,7 @@ TEST_F(Preview, AnIdThatIsNoWindowEndsAtOnce) {
 
     // What starting and ending the program takes here, without any form: a run that finds another
     // copy running.
-    const uint32_t running = X11Session::instance().createWindow(QStringLiteral("Screen Saver Main Form"));
+    const uint32_t running = X11Session::instance().createWindow(testsupport::kMainForm);
     PreviewRun plain;
     plain.start(QStringLiteral("/s"));
     ASSERT_GE(plain.waitForEnd(5000), 0);

@@ -39,8 +39,9 @@ std::string caseName(const ::testing::TestParamInfo<Case>& info) {
 bool quadrantsFullScreen(ProgramRun& run) {
     const QString clip = testsupport::makeClip(run.mediaFolder(), QStringLiteral("quadrants.mpg"),
                                                testsupport::ClipKind::Quadrants, 10.0);
-    run.writeSettings({QStringLiteral("AbsoluteFullScreenDisplayMode=True"),
-                       QStringLiteral("OneEighthScreenDisplayMode=False"), QStringLiteral("VideoFile=") + clip});
+    run.writeSettings({keyLine(Key::AbsoluteFullScreenDisplayMode, QStringLiteral("True")),
+                       keyLine(Key::OneEighthScreenDisplayMode, QStringLiteral("False")),
+                       keyLine(Key::VideoFile, clip)});
     return !clip.isEmpty();
 }
 
@@ -75,6 +76,7 @@ TEST_P(Rendering, FullScreenShowsTheWholePictureSaysHowOnceAndEndsOnAMouseMove) 
 
     // Jitter within the sensitivity is no move; 20 pixels from where the pointer rested is.
     x().xdotool({QStringLiteral("mousemove"), QStringLiteral("602"), QStringLiteral("498")});
+    // A stretch of time in which a move would have ended the run.
     QThread::msleep(300);
     ASSERT_EQ(run.process().state(), QProcess::Running);
     x().xdotool({QStringLiteral("mousemove"), QStringLiteral("620"), QStringLiteral("500")});
@@ -128,10 +130,11 @@ TEST_F(QuietRun, WithoutSoundDeviceOrGraphicsCardTheOnlyLineOnStderrIsHowItRende
                                                  {QStringLiteral("blue")}, 1.5, true);
         ASSERT_FALSE(red.isEmpty() || blue.isEmpty());
         run.writePlayList({red, blue});
-        run.writeSettings({QStringLiteral("AbsoluteFullScreenDisplayMode=True"),
-                           QStringLiteral("OneEighthScreenDisplayMode=False"), QStringLiteral("PlaySingleFile=False"),
-                           QStringLiteral("VideoFile=") + red,
-                           QStringLiteral("ScreensaverSoundMutePreference=") + QLatin1String(r.mute)});
+        run.writeSettings({keyLine(Key::AbsoluteFullScreenDisplayMode, QStringLiteral("True")),
+                           keyLine(Key::OneEighthScreenDisplayMode, QStringLiteral("False")),
+                           keyLine(Key::PlaySingleFile, QStringLiteral("False")),
+                           keyLine(Key::VideoFile, red),
+                           keyLine(Key::ScreensaverSoundMutePreference) + QLatin1String(r.mute)});
         run.captureErrors();
         QProcess& p = run.startWith(r.arguments);
 
@@ -144,6 +147,7 @@ TEST_F(QuietRun, WithoutSoundDeviceOrGraphicsCardTheOnlyLineOnStderrIsHowItRende
             if ((colour == QStringLiteral("red") || colour == QStringLiteral("blue")) &&
                 (seen.isEmpty() || seen.last() != colour))
                 seen << colour;
+            // The step of the sampling: the colours are watched as they come.
             QThread::msleep(40);
         }
         ASSERT_EQ(p.state(), QProcess::Running) << "exit code " << p.exitCode();
@@ -199,9 +203,9 @@ TEST_P(Rendering, VideosMarkedAsTurnedPlayUprightAndThePlayListGoesOn) {
     ASSERT_FALSE(turned90.isEmpty() || turned270.isEmpty() || red.isEmpty());
     // The stored single file starts the list at its second entry.
     run.writePlayList({red, turned90, turned270, red});
-    run.writeSettings({QStringLiteral("AbsoluteFullScreenDisplayMode=True"),
-                       QStringLiteral("OneEighthScreenDisplayMode=False"),
-                       QStringLiteral("PlaySingleFile=False"), QStringLiteral("VideoFile=") + red});
+    run.writeSettings({keyLine(Key::AbsoluteFullScreenDisplayMode, QStringLiteral("True")),
+                       keyLine(Key::OneEighthScreenDisplayMode, QStringLiteral("False")),
+                       keyLine(Key::PlaySingleFile, QStringLiteral("False")), keyLine(Key::VideoFile, red)});
     run.setEnvironment(QStringLiteral("LUMORA_RENDER"), QString::fromLatin1(GetParam().value));
     run.start(QStringLiteral("/s"));
 
@@ -222,6 +226,7 @@ TEST_P(Rendering, VideosMarkedAsTurnedPlayUprightAndThePlayListGoesOn) {
         const QString c = corners();
         if ((c == upright90 || c == upright270 || c == allRed) && (seen.isEmpty() || seen.last() != c))
             seen << c;
+        // The step of the sampling: the corners are watched as they come.
         QThread::msleep(40);
     }
     ASSERT_EQ(run.process().state(), QProcess::Running) << "exit code " << run.process().exitCode();

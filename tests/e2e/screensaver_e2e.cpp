@@ -1,18 +1,17 @@
-#include <gtest/gtest.h>
+#include "ScreenTest.h"
+#include "support/TestFiles.h"
 #include <QDir>
 #include <QElapsedTimer>
 #include <QSet>
 #include <QThread>
 #include <csignal>
+#include <gtest/gtest.h>
 #include <xcb/xcb.h>
-#include "ScreenTest.h"
 
 using e2e::ProgramRun;
 using e2e::X11Session;
 
 namespace {
-
-const QString kMainForm = QStringLiteral("Screen Saver Main Form");
 
 class EndToEnd : public e2e::ScreenTest {
 protected:
@@ -49,9 +48,9 @@ protected:
 
     // Full screen, one file in a loop.
     void fullScreenSettings(ProgramRun& run, const QString& media, const QStringList& more = {}) {
-        run.writeSettings(QStringList{QStringLiteral("AbsoluteFullScreenDisplayMode=True"),
-                                      QStringLiteral("OneEighthScreenDisplayMode=False"),
-                                      QStringLiteral("VideoFile=") + media} +
+        run.writeSettings(QStringList{keyLine(Key::AbsoluteFullScreenDisplayMode, QStringLiteral("True")),
+                                      keyLine(Key::OneEighthScreenDisplayMode, QStringLiteral("False")),
+                                      keyLine(Key::VideoFile, media)} +
                           more);
     }
 };
@@ -65,7 +64,7 @@ TEST_F(EndToEnd, ConfigureShowsTheSplashThenTheConfigurationWindowAndRecordsTheS
         return false;
     };
     ASSERT_GE(waitFor(splashShown, 3000), 0);
-    QThread::msleep(300);
+    settle();
     x().savePng(QStringLiteral(LUMORA_BINARY_DIR "/e2e-splash.png"));
     // The splash is centred and shows its picture, not a blank window.
     const QImage screen = x().grabScreen();
@@ -127,6 +126,7 @@ TEST_F(EndToEnd, FullScreenCoversTheScreenLoopsTheClipAndEndsOnAVerticalMove) {
     // is stopped, the pointer goes down twice: the moves reach it merged, and up and down counts as
     // much as across.
     pointAt(8, 2);
+    // A stretch of time in which a move would have ended the run.
     QThread::msleep(300);
     ASSERT_EQ(run.process().state(), QProcess::Running);
     ::kill(pid_t(run.process().processId()), SIGSTOP);
@@ -197,6 +197,7 @@ TEST_F(EndToEnd, AKeyboardHeldElsewhereIsTakenOnceLetGo) {
     ASSERT_GE(waitFor([&] { return centreColour() == QLatin1String("green"); }, 5000), 0);
     const QString told = QStringLiteral("another program holds the keyboard");
     EXPECT_GE(waitFor([&] { return run.errors().contains(told); }, 3000), 0) << run.errors().toStdString();
+    // A stretch of time in which a second notice would have come.
     QThread::msleep(2500);
     EXPECT_EQ(run.errors().count(told), 1) << "said more than once";
     EXPECT_EQ(run.process().state(), QProcess::Running);
@@ -220,12 +221,14 @@ TEST_F(EndToEnd, ThePictureStaysUpFromLoopToLoopAndItemToItem) {
     ASSERT_FALSE(red.isEmpty());
     ASSERT_FALSE(blue.isEmpty());
     run.writePlayList({red, blue});
-    const QStringList green{QStringLiteral("BackDropColor=65280")};
-    const QStringList full{QStringLiteral("AbsoluteFullScreenDisplayMode=True")};
-    const QStringList floating{QStringLiteral("AbsoluteFullScreenDisplayMode=False"),
-                               QStringLiteral("ThreeQuartersScreenMode=True"), QStringLiteral("MovieWillFloat=1")};
-    const QStringList inOrder{QStringLiteral("PlaySingleFile=False"), QStringLiteral("PlayMultipleFiles=True"),
-                              QStringLiteral("PlayInRandomOrder=False")};
+    const QStringList green{keyLine(Key::BackDropColor, QStringLiteral("65280"))};
+    const QStringList full{keyLine(Key::AbsoluteFullScreenDisplayMode, QStringLiteral("True"))};
+    const QStringList floating{keyLine(Key::AbsoluteFullScreenDisplayMode, QStringLiteral("False")),
+                               keyLine(Key::ThreeQuartersScreenMode, QStringLiteral("True")),
+                               keyLine(Key::MovieWillFloat, QStringLiteral("1"))};
+    const QStringList inOrder{keyLine(Key::PlaySingleFile, QStringLiteral("False")),
+                              keyLine(Key::PlayMultipleFiles, QStringLiteral("True")),
+                              keyLine(Key::PlayInRandomOrder, QStringLiteral("False"))};
     const struct {
         const char* name;
         QStringList settings;
@@ -237,8 +240,8 @@ TEST_F(EndToEnd, ThePictureStaysUpFromLoopToLoopAndItemToItem) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        run.writeSettings(QStringList{QStringLiteral("OneEighthScreenDisplayMode=False"),
-                                      QStringLiteral("VideoFile=") + red} +
+        run.writeSettings(QStringList{keyLine(Key::OneEighthScreenDisplayMode, QStringLiteral("False")),
+                                      keyLine(Key::VideoFile, red)} +
                           c.settings);
         run.start(QStringLiteral("/s"));
         ASSERT_GE(waitFor([&] { return c.colours.contains(centreColour()); }, 5000), 0);
@@ -256,6 +259,7 @@ TEST_F(EndToEnd, ThePictureStaysUpFromLoopToLoopAndItemToItem) {
                 ++changes;
                 last = now;
             }
+            // The step of the sampling: every gap in the picture is to be caught.
             QThread::msleep(3);
         }
         EXPECT_EQ(gaps, 0) << "of " << samples << " looks at the centre";
@@ -279,8 +283,9 @@ TEST_F(EndToEnd, PlayListInOrderShowsTheEntriesInRotationOrder) {
     }
     run.writePlayList(entries);
     fullScreenSettings(run, QStringLiteral("/somewhere/stored.mpg"),
-                       {QStringLiteral("PlaySingleFile=False"), QStringLiteral("PlayMultipleFiles=True"),
-                        QStringLiteral("PlayInRandomOrder=False")});
+                       {keyLine(Key::PlaySingleFile, QStringLiteral("False")),
+                        keyLine(Key::PlayMultipleFiles, QStringLiteral("True")),
+                        keyLine(Key::PlayInRandomOrder, QStringLiteral("False"))});
     run.start(QStringLiteral("/s"));
     ASSERT_GE(waitFor([&] { return coversScreen(); }, 3000), 0);
     // A stored single file gives way to the play list: entry 1, 2, 0, 1.
@@ -309,10 +314,12 @@ TEST_F(EndToEnd, PlayListWithNoFileStoredStartsWithAnEntryNeverTheDefaultClip) {
     run.writePlayList(entries);
     for (const char* random : {"False", "True"}) {
         SCOPED_TRACE(random);
-        run.writeSettings({QStringLiteral("AbsoluteFullScreenDisplayMode=True"),
-                           QStringLiteral("OneEighthScreenDisplayMode=False"), QStringLiteral("GradOn=0"),
-                           QStringLiteral("PlaySingleFile=False"), QStringLiteral("PlayMultipleFiles=True"),
-                           QStringLiteral("PlayInRandomOrder=") + QString::fromLatin1(random)});
+        run.writeSettings({keyLine(Key::AbsoluteFullScreenDisplayMode, QStringLiteral("True")),
+                           keyLine(Key::OneEighthScreenDisplayMode, QStringLiteral("False")),
+                           keyLine(Key::GradOn, QStringLiteral("0")),
+                           keyLine(Key::PlaySingleFile, QStringLiteral("False")),
+                           keyLine(Key::PlayMultipleFiles, QStringLiteral("True")),
+                           keyLine(Key::PlayInRandomOrder) + QString::fromLatin1(random)});
         run.start(QStringLiteral("/s"));
         const QStringList seen = coloursSeen(run, colours + QStringList{QStringLiteral("green")}, 1, 8000);
         ASSERT_EQ(seen.size(), 1) << "nothing shown";

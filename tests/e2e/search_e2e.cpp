@@ -18,8 +18,6 @@ using e2e::X11Session;
 
 namespace {
 
-const QString kEditor = QStringLiteral("Playlist Configuration");
-const QString kChooser = QStringLiteral("Choose or Search for a Media File");
 const QString kSearch = QStringLiteral("Search For Multimedia Files");
 const QString kSingle = QStringLiteral("Search For Single Multimedia File");
 
@@ -92,6 +90,7 @@ protected:
     void openFolder(const QString& name) {
         // What is typed within the keyboard input interval of the last name adds to that name.
         if (m_typed.isValid())
+            // The type-ahead interval is to have passed: the time is the point.
             QThread::msleep(std::max<qint64>(0, kTypeAheadMs - m_typed.elapsed()));
         x().xdotool({"type", "--delay", "40", name});
         m_typed.start();
@@ -110,8 +109,8 @@ protected:
         const QRect dialog = openDialog(run);
         if (!dialog.isValid()) return {};
         click(dialog, at.playListButton);
-        if (!waitDrawn(kEditor).isValid()) return {};
-        click(windowNamed(kEditor), at.searchButton);
+        if (!waitDrawn(e2e::kEditor).isValid()) return {};
+        click(windowNamed(e2e::kEditor), at.searchButton);
         if (!waitDrawn(kSearch).isValid()) return {};
         return windowNamed(kSearch);
     }
@@ -125,10 +124,10 @@ protected:
     }
 };
 
-const QStringList kPlayList = {QStringLiteral("PlayMultipleFiles=True"),
-                               QStringLiteral("PlaySingleFile=False")};
-const QStringList kSingleFile = {QStringLiteral("PlayMultipleFiles=False"),
-                                 QStringLiteral("PlaySingleFile=True")};
+const QStringList kPlayList = {keyLine(Key::PlayMultipleFiles, QStringLiteral("True")),
+                               keyLine(Key::PlaySingleFile, QStringLiteral("False"))};
+const QStringList kSingleFile = {keyLine(Key::PlayMultipleFiles, QStringLiteral("False")),
+                                 keyLine(Key::PlaySingleFile, QStringLiteral("True"))};
 
 TEST_F(SearchEndToEnd, APreparedTreeIsListedInWalkOrderAndAddedToThePlayList) {
     MediaTree tree;
@@ -150,12 +149,12 @@ TEST_F(SearchEndToEnd, APreparedTreeIsListedInWalkOrderAndAddedToThePlayList) {
     click(search, at.finished);
     ASSERT_TRUE(waitGone(kSearch));
     // The editor offers its save once the pointer has moved over one of its buttons.
-    const QRect editor = windowNamed(kEditor);
+    const QRect editor = windowNamed(e2e::kEditor);
     x().xdotool({"mousemove", QString::number(editor.x() + at.searchButton.x() + 3),
                  QString::number(editor.y() + at.searchButton.y())});
     settle();
     click(editor, at.saveList);
-    ASSERT_TRUE(waitGone(kEditor));
+    ASSERT_TRUE(waitGone(e2e::kEditor));
     QFile list(run.programFolder() + QStringLiteral("/lumoraplus.ini"));
     ASSERT_TRUE(list.open(QIODevice::ReadOnly)) << "the play list was not saved";
     const QStringList lines = QString::fromUtf8(list.readAll()).split(QStringLiteral("\r\n"));
@@ -172,22 +171,25 @@ TEST_F(SearchEndToEnd, StopEndsASearchOfTheWholeDriveAtOnce) {
     const QRect search = openSearch(run, at);
     ASSERT_TRUE(search.isValid());
     // The search starts at the root of the program's drive: everything on it.
+    const QImage before = grab(search);
     press(QStringLiteral("alt+s"));
-    QThread::msleep(500);
+    e2e::waitUntil([&] { return grab(search) != before; }, 2000);
     shot(QStringLiteral("search-walking"));
     const QImage walking1 = grab(search);
+    // The walk goes on: the window changes over a stretch of time.
     QThread::msleep(300);
     const QImage walking2 = grab(search);
     ASSERT_NE(walking1, walking2) << "the window does not follow the walk (or the walk was over already)";
 
     press(QStringLiteral("alt+p"));
-    QThread::msleep(300);
+    settle();
     // A summary of folders that could not be read may come up when the walk ends.
     if (shown(QStringLiteral("Lumora"))) {
         keys({QStringLiteral("Return")});
-        QThread::msleep(300);
+        settle();
     }
     const QImage stopped1 = grab(search);
+    // A stretch of time in which a walk going on would change the window.
     QThread::msleep(1000);
     const QImage stopped2 = grab(search);
     shot(QStringLiteral("search-stopped"));
@@ -206,8 +208,8 @@ TEST_F(SearchEndToEnd, TheSingleFileSearchStoresTheFileClicked) {
     const QRect dialog = openDialog(run);
     ASSERT_TRUE(dialog.isValid());
     click(dialog, at.chooseButton);
-    ASSERT_TRUE(waitDrawn(kChooser).isValid());
-    click(windowNamed(kChooser), at.chooserSearch);
+    ASSERT_TRUE(waitDrawn(e2e::kChooser).isValid());
+    click(windowNamed(e2e::kChooser), at.chooserSearch);
     ASSERT_TRUE(waitDrawn(kSingle).isValid());
     const QRect single = windowNamed(kSingle);
     EXPECT_TRUE(QRect(0, 0, 1280, 1024).contains(single));
@@ -219,7 +221,7 @@ TEST_F(SearchEndToEnd, TheSingleFileSearchStoresTheFileClicked) {
     shot(QStringLiteral("single-search"));
     click(single, at.singleSave);
     ASSERT_TRUE(waitGone(kSingle));
-    EXPECT_TRUE(waitGone(kChooser)) << "the chooser closes with the search";
+    EXPECT_TRUE(waitGone(e2e::kChooser)) << "the chooser closes with the search";
     EXPECT_EQ(settings(run).value(QStringLiteral("VideoFile")), tree.matches().first());
     end(run);
 }

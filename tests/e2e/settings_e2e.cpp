@@ -1,7 +1,8 @@
 #include "ScreenTest.h"
 #include "base/FileNames.h"
-#include "platform/linux/IniSettingsBackend.h"
 #include "base/SettingsFormat.h"
+#include "platform/linux/IniSettingsBackend.h"
+#include "support/TestFiles.h"
 #include <QFile>
 #include <QRegularExpression>
 #include <QThread>
@@ -11,8 +12,6 @@ using e2e::ProgramRun;
 using e2e::X11Session;
 
 namespace {
-
-const QString kMainForm = QStringLiteral("Screen Saver Main Form");
 
 // A settings file as people write and pass it around: comments, another section with the same
 // key names, values that INI readers misread, a Latin-1 name, a CR LF line, a key given twice, a
@@ -154,12 +153,13 @@ TEST_F(SettingsEndToEnd, SettingsNamingNoDisplayModeOrSeveralPlayAsAFreshInstall
             e2e::makeColourClip(run.mediaFolder() + QStringLiteral("/red.mpg"), {QStringLiteral("red")}, 20.0);
         ASSERT_FALSE(clip.isEmpty());
         const QString on = several ? QStringLiteral("True") : QStringLiteral("False");
-        run.writeSettings({QStringLiteral("GradOn=0"), QStringLiteral("ThreeQuartersScreenMode=False"),
-                           QStringLiteral("AbsoluteFullScreenDisplayMode=") + on,
-                           QStringLiteral("OneHalfScreenDisplayMode=") + on,
-                           QStringLiteral("OneEighthScreenDisplayMode=False"),
-                           QStringLiteral("OneSixteenthScreenDisplayMode=False"), QStringLiteral("MovieWillFloat=0"),
-                           QStringLiteral("VideoFile=") + clip});
+        run.writeSettings({keyLine(Key::GradOn, QStringLiteral("0")),
+                           keyLine(Key::ThreeQuartersScreenMode, QStringLiteral("False")),
+                           keyLine(Key::AbsoluteFullScreenDisplayMode, on),
+                           keyLine(Key::OneHalfScreenDisplayMode, on),
+                           keyLine(Key::OneEighthScreenDisplayMode, QStringLiteral("False")),
+                           keyLine(Key::OneSixteenthScreenDisplayMode, QStringLiteral("False")),
+                           keyLine(Key::MovieWillFloat, QStringLiteral("0")), keyLine(Key::VideoFile, clip)});
         run.captureErrors();
         run.start(QStringLiteral("/s"));
         ASSERT_GE(e2e::waitUntil([&] { return shown(); }, 5000), 0) << "nothing was shown";
@@ -171,7 +171,13 @@ TEST_F(SettingsEndToEnd, SettingsNamingNoDisplayModeOrSeveralPlayAsAFreshInstall
                       },
                       5000),
                   0);
-        QThread::msleep(300);
+        // The player grows to its size: wait until it stands at it.
+        e2e::waitUntil(
+            [&] {
+                const QRect now = e2e::colourBox(x().grabScreen(), QStringLiteral("red"));
+                return qAbs(now.width() - 704) <= 4 && qAbs(now.height() - 563) <= 4;
+            },
+            1000);
         box = e2e::colourBox(x().grabScreen(), QStringLiteral("red"));
         EXPECT_NEAR(box.width(), 704, 4) << "not the fresh installation's one-fourth";
         EXPECT_NEAR(box.height(), 563, 4);
@@ -214,12 +220,18 @@ TEST_F(SettingsEndToEnd, OversizedSettingsFileIsLeftAloneAndTheRunUsesTheDefault
     // Started on its own channels, to hear what it says.
     std::unique_ptr<QProcess> p = run.startAnother(QStringLiteral("/s"));
     ASSERT_GE(e2e::waitUntil([&] { return shown(); }, 5000), 0);
-    QThread::msleep(1500);
-    const QImage screen = x().grabScreen();
     int green = 0, all = 0;
-    for (int y = 16; y < screen.height(); y += 32)
-        for (int xx = 16; xx < screen.width(); xx += 32, ++all)
-            green += e2e::colourName(screen.pixel(xx, y)) == QLatin1String("green");
+    const auto countGreen = [&] {
+        const QImage screen = x().grabScreen();
+        green = 0;
+        all = 0;
+        for (int y = 16; y < screen.height(); y += 32)
+            for (int xx = 16; xx < screen.width(); xx += 32, ++all)
+                green += e2e::colourName(screen.pixel(xx, y)) == QLatin1String("green");
+        return green < all / 4;
+    };
+    // Until the clip's picture is up, within the same second and a half.
+    e2e::waitUntil(countGreen, 1500);
     EXPECT_LT(green, all / 4) << "the full-screen clip of the refused file plays";
     x().xdotool({QStringLiteral("key"), QStringLiteral("x")});
     ASSERT_TRUE(p->waitForFinished(3000));

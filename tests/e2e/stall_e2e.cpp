@@ -1,5 +1,6 @@
 #include "ScreenTest.h"
 #include "support/Clips.h"
+#include "support/TestFiles.h"
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -14,15 +15,8 @@ using e2e::X11Session;
 
 namespace {
 
-const QString kMainForm = QStringLiteral("Screen Saver Main Form");
-
-class NoStall : public e2e::ScreenTest {
+class NoStall : public e2e::PointerInCornerTest {
 protected:
-    void SetUp() override {
-        ScreenTest::SetUp();
-        if (HasFatalFailure()) return;
-        pointAt(3, 3);
-    }
     QString fifo(ProgramRun& run) {
         const QString path = run.mediaFolder() + QStringLiteral("/pipe.mpg");
         EXPECT_EQ(::mkfifo(path.toUtf8().constData(), 0600), 0);
@@ -43,9 +37,11 @@ TEST_F(NoStall, APlayListWithAPipeAndOtherDudsKeepsRotatingItsPlayableEntries) {
     QDir().mkpath(folder);
     run.writePlayList({red, fifo(run), run.mediaFolder() + QStringLiteral("/missing.mpg"), empty, folder, blue});
     // The stored single file gives way to the play list; green shows wherever no picture is.
-    run.writeSettings({QStringLiteral("AbsoluteFullScreenDisplayMode=True"), QStringLiteral("OneEighthScreenDisplayMode=False"),
-                       QStringLiteral("PlaySingleFile=False"), QStringLiteral("VideoFile=/somewhere/stored.mpg"),
-                       QStringLiteral("BackDropColor=65280")});
+    run.writeSettings({keyLine(Key::AbsoluteFullScreenDisplayMode, QStringLiteral("True")),
+                       keyLine(Key::OneEighthScreenDisplayMode, QStringLiteral("False")),
+                       keyLine(Key::PlaySingleFile, QStringLiteral("False")),
+                       keyLine(Key::VideoFile, QStringLiteral("/somewhere/stored.mpg")),
+                       keyLine(Key::BackDropColor, QStringLiteral("65280"))});
     run.start(QStringLiteral("/s"));
     QStringList seen;
     QElapsedTimer t, sinceMedia;
@@ -59,6 +55,7 @@ TEST_F(NoStall, APlayListWithAPipeAndOtherDudsKeepsRotatingItsPlayableEntries) {
             sinceMedia.restart();
             if (seen.isEmpty() || seen.last() != c) seen << c;
         }
+        // The step of the sampling.
         QThread::msleep(50);
     }
     ASSERT_EQ(run.process().state(), QProcess::Running);
@@ -90,9 +87,10 @@ TEST_F(NoStall, AHugeSparsePlayListDoesNotDelayTheStart) {
         }
         ASSERT_EQ(file.write("\r\n" + list), list.size() + 2);
         file.close();
-        run.writeSettings({QStringLiteral("AbsoluteFullScreenDisplayMode=True"),
-                           QStringLiteral("OneEighthScreenDisplayMode=False"), QStringLiteral("PlaySingleFile=False"),
-                           QStringLiteral("BackDropColor=65280")});
+        run.writeSettings({keyLine(Key::AbsoluteFullScreenDisplayMode, QStringLiteral("True")),
+                           keyLine(Key::OneEighthScreenDisplayMode, QStringLiteral("False")),
+                           keyLine(Key::PlaySingleFile, QStringLiteral("False")),
+                           keyLine(Key::BackDropColor, QStringLiteral("65280"))});
         QElapsedTimer t;
         t.start();
         run.start(QStringLiteral("/s"));
@@ -109,16 +107,19 @@ TEST_F(NoStall, APipeAsTheSingleFileShowsTheBackColourAndStillEndsOnAKey) {
     for (bool fullScreen : {true, false}) {
         SCOPED_TRACE(fullScreen ? "full screen" : "floating");
         ProgramRun run;
-        run.writeSettings({fullScreen ? QStringLiteral("AbsoluteFullScreenDisplayMode=True")
-                                      : QStringLiteral("OneHalfScreenDisplayMode=True"),
-                           QStringLiteral("OneEighthScreenDisplayMode=False"), QStringLiteral("MovieWillFloat=0"),
-                           QStringLiteral("VideoFile=") + fifo(run), QStringLiteral("BackDropColor=16711680")});
+        run.writeSettings({fullScreen ? keyLine(Key::AbsoluteFullScreenDisplayMode, QStringLiteral("True"))
+                                      : keyLine(Key::OneHalfScreenDisplayMode, QStringLiteral("True")),
+                           keyLine(Key::OneEighthScreenDisplayMode, QStringLiteral("False")),
+                           keyLine(Key::MovieWillFloat, QStringLiteral("0")),
+                           keyLine(Key::VideoFile) + fifo(run),
+                           keyLine(Key::BackDropColor, QStringLiteral("16711680"))});
         run.start(QStringLiteral("/s"));
         ASSERT_GE(waitUntil([&] { return !x().mappedWindowsNamed(kMainForm).isEmpty() && centre() == QLatin1String("blue"); },
                             5000),
                   0);
         // Polled again and again, the pipe never holds the program: it stays on the back colour.
         for (int i = 0; i < 6; ++i) {
+            // Half a second between looks: the back colour is to stay all along.
             QThread::msleep(500);
             EXPECT_EQ(centre(), QStringLiteral("blue"));
         }
@@ -151,6 +152,7 @@ int redSegments(X11Session& x, ProgramRun& run, int wanted, int timeoutMs, qint6
         }
         if (now) sinceRed.restart();
         red = now;
+        // The step of the sampling.
         QThread::msleep(30);
     }
     return segments;
@@ -186,10 +188,10 @@ TEST_F(NoStall, EntriesThatAreNotLocalFilesArePassedOverWithoutBeingOpened) {
     for (const QString& entry : hostile)
         entries << entry << red;
     run.writePlayList(entries);
-    run.writeSettings({QStringLiteral("AbsoluteFullScreenDisplayMode=True"),
-                       QStringLiteral("OneEighthScreenDisplayMode=False"),
-                       QStringLiteral("PlaySingleFile=False"), QStringLiteral("VideoFile=") + red,
-                       QStringLiteral("BackDropColor=65280")});
+    run.writeSettings({keyLine(Key::AbsoluteFullScreenDisplayMode, QStringLiteral("True")),
+                       keyLine(Key::OneEighthScreenDisplayMode, QStringLiteral("False")),
+                       keyLine(Key::PlaySingleFile, QStringLiteral("False")), keyLine(Key::VideoFile, red),
+                       keyLine(Key::BackDropColor, QStringLiteral("65280"))});
     run.start(QStringLiteral("/s"));
     qint64 longestGap = 0;
     const int segments = redSegments(x(), run, int(hostile.size()) + 1, 60000, &longestGap);
@@ -225,9 +227,10 @@ TEST_F(NoStall, AHungSoundServerNeitherHoldsThePictureAndTheEndNorIsContactedWit
         run.setEnvironment(QStringLiteral("PULSE_SERVER"),
                            QStringLiteral("unix:") + run.mediaFolder() + QStringLiteral("/sound.socket"));
         auto settings = [&](bool on) {
-            return QStringList{QStringLiteral("AbsoluteFullScreenDisplayMode=True"),
-                               QStringLiteral("OneEighthScreenDisplayMode=False"), QStringLiteral("VideoFile=") + clip,
-                               QStringLiteral("ScreensaverSoundMutePreference=") + (on ? "0" : "1")};
+            return QStringList{keyLine(Key::AbsoluteFullScreenDisplayMode, QStringLiteral("True")),
+                               keyLine(Key::OneEighthScreenDisplayMode, QStringLiteral("False")),
+                               keyLine(Key::VideoFile, clip),
+                               keyLine(Key::ScreensaverSoundMutePreference) + (on ? "0" : "1")};
         };
         run.writeSettings(settings(soundOn));
         run.start(QStringLiteral("/s"));
@@ -250,6 +253,7 @@ TEST_F(NoStall, AHungSoundServerNeitherHoldsThePictureAndTheEndNorIsContactedWit
             EXPECT_GE(waitUntil([&] { return run.errors().contains(givenUp); }, 4000), 0) << run.errors().toStdString();
         }
         // The picture plays on, and the sound is given up once for the whole run.
+        // A stretch of time over which the sound is not to be given up again.
         QThread::msleep(1000);
         EXPECT_EQ(centre(), QStringLiteral("red"));
         EXPECT_EQ(run.errors().count(givenUp), 1) << run.errors().toStdString();

@@ -1,5 +1,7 @@
 #include "SwaySession.h"
 #include "X11Session.h"
+#include "support/SettingKeys.h"
+#include "support/TestFiles.h"
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
@@ -9,28 +11,31 @@
 #include <csignal>
 #include <gtest/gtest.h>
 
+using settings::Key;
+using testsupport::keyLine;
+
 using e2e::ProgramRun;
 using e2e::SwaySession;
 
 namespace {
 
-const QString kMainForm = QStringLiteral("Screen Saver Main Form");
+using testsupport::kMainForm;
 
 // Settings for one clip in a loop: red in full screen, or a small floating player over a blue back
 // colour.
 QStringList fullScreen(const QString& clip) {
-    return {QStringLiteral("AbsoluteFullScreenDisplayMode=True"),
-            QStringLiteral("OneEighthScreenDisplayMode=False"), QStringLiteral("VideoFile=") + clip,
-            QStringLiteral("BackDropColor=16711680")};
+    return {keyLine(Key::AbsoluteFullScreenDisplayMode, QStringLiteral("True")),
+            keyLine(Key::OneEighthScreenDisplayMode, QStringLiteral("False")), keyLine(Key::VideoFile, clip),
+            keyLine(Key::BackDropColor, QStringLiteral("16711680"))};
 }
 // The player stands still, so the background has rows it never crosses.
 QStringList floating(const QString& clip) {
-    return {QStringLiteral("OneEighthScreenDisplayMode=False"),
-            QStringLiteral("OneFourthScreenDisplayMode=False"),
-            QStringLiteral("OneSixteenthScreenDisplayMode=True"),
-            QStringLiteral("MovieWillFloat=0"),
-            QStringLiteral("VideoFile=") + clip,
-            QStringLiteral("BackDropColor=16711680")};
+    return {keyLine(Key::OneEighthScreenDisplayMode, QStringLiteral("False")),
+            keyLine(Key::OneFourthScreenDisplayMode, QStringLiteral("False")),
+            keyLine(Key::OneSixteenthScreenDisplayMode, QStringLiteral("True")),
+            keyLine(Key::MovieWillFloat, QStringLiteral("0")),
+            keyLine(Key::VideoFile, clip),
+            keyLine(Key::BackDropColor, QStringLiteral("16711680"))};
 }
 
 // The share of an image's pixels of the named colour, sampled on a grid.
@@ -105,7 +110,7 @@ TEST_F(Wayland, RunOpensNothingWhileAnotherRuns) {
     // One key ends the screen saver: no second one is left behind it.
     ASSERT_TRUE(sway().type(QStringLiteral("x")));
     EXPECT_GE(m_run.waitForEnd(5000), 0);
-    QThread::msleep(500);
+    e2e::waitUntil([&] { return !shows(output, QStringLiteral("red"), 0.01); }, 500);
     EXPECT_FALSE(shows(output, QStringLiteral("red"), 0.01));
     // With the first one gone, the next run starts.
     m_run.start(QStringLiteral("/s"));
@@ -137,6 +142,7 @@ TEST_F(Wayland, PointerIsHiddenAndAMoveEndsTheRun) {
     // The pointer stays on the screen while the device that moves it is there: over the screen saver
     // it shows nothing (sway draws its arrow in black and white).
     auto holding = sway().holdPointer(2500);
+    // Well into the hold: the pointer is to stay hidden all through it.
     QThread::msleep(1500);
     shot = sway().grab(output);
     EXPECT_EQ(pixelsOf(shot, QStringLiteral("black")) + pixelsOf(shot, QStringLiteral("white")), 0)
@@ -154,7 +160,7 @@ TEST_F(Wayland, PointerIsHiddenAndAMoveEndsTheRun) {
     EXPECT_GE(m_run.waitForEnd(5000), 0) << "a move did not end the run";
     // Once the program is gone the pointer shows over the desktop: the check above could fail.
     holding = sway().holdPointer(2500);
-    QThread::msleep(1500);
+    e2e::waitUntil([&] { return pixelsOf(sway().grab(output), QStringLiteral("black")) > 0; }, 1500);
     EXPECT_GT(pixelsOf(sway().grab(output), QStringLiteral("black")), 0)
         << "the desktop's pointer does not show";
     holding->waitForFinished(5000);
@@ -170,6 +176,7 @@ TEST_F(Wayland, PanelsAndNotificationsStayBelowTheRunAndTheKeyboardIsItsOwn) {
     auto panel = sway().bar(QStringLiteral("top"), QStringLiteral("00ff00"), 40);
     auto notice = sway().bar(QStringLiteral("overlay"), QStringLiteral("ffffff"), 80);
     ASSERT_TRUE(panel && notice) << "the test's bars did not show";
+    // A stretch of time in which the bars would have come up over the run.
     QThread::msleep(500);
     const QImage shot = sway().grab(output);
     const QImage top = shot.copy(0, 0, shot.width(), 80);
@@ -271,7 +278,7 @@ TEST_F(WaylandTwoOutputs, SecondOutputShowsTheBackColour) {
 }
 
 TEST_F(WaylandTwoOutputs, TheSamePictureShowsOnBothOutputs) {
-    m_run.writeSettings(fullScreen(m_clip) << QStringLiteral("EveryMonitor=Same"));
+    m_run.writeSettings(fullScreen(m_clip) << keyLine(Key::EveryMonitor, QStringLiteral("Same")));
     m_run.start(QStringLiteral("/s"));
     const QString first = firstOutput(sway());
     ASSERT_GE(e2e::waitUntil([&] { return shows(first, QStringLiteral("red")) && shows(m_second, QStringLiteral("red")); },
@@ -310,6 +317,7 @@ TEST_F(Wayland, SwayidleStartsTheRunWhenTheSessionIsIdle) {
                               QStringLiteral("2"), command},
                              env);
     ASSERT_EQ(idle->state(), QProcess::Running);
+    // Half the idle time: nothing is to start yet.
     QThread::msleep(1000);
     EXPECT_TRUE(runsOf(m_run).isEmpty()) << "started before the session was idle for 2 s";
     const int started = e2e::waitUntil([&] { return shows(output, QStringLiteral("red")); }, 15000);

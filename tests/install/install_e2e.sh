@@ -72,6 +72,7 @@ wait_centred_window() {
       fi
     done < <(windows_of "$pid")
     kill -0 "$pid" 2>/dev/null || return 1
+    # The step of the polling.
     sleep 0.2
   done
   return 1
@@ -226,6 +227,7 @@ env -u XDG_CONFIG_HOME -u XDG_DATA_HOME -u XDG_RUNTIME_DIR HOME="$home" "$usr/bi
   >"$work/run.log" 2>&1 &
 run=$!
 pids+=("$run")
+# Three seconds of running: it is not to end by itself within them.
 sleep 3
 if ! kill -0 "$run" 2>/dev/null; then
   fail "the installed lumora /s ended by itself"
@@ -236,6 +238,7 @@ else
     sh -c "ls -l /proc/$run/fd | grep -q -- '-> $usr/share/lumora/lumora.mpg\$'"
   check "it covers the screen" sh -c "xdotool search --onlyvisible --name '^Screen Saver Main Form\$' >/dev/null"
   shot "$work/shot1.png"
+  # A second apart: the picture is to move between the two.
   sleep 1
   shot "$work/shot2.png"
   # With no settings the player takes more than half of each side, so the middle 100x100 is always
@@ -263,6 +266,7 @@ else
   else
     read -r cx cy <<<"$corner"
     xdotool mousemove "$cx" "$cy"
+    # The first place is where the pointer rests; the move is the next.
     sleep 0.3
     xdotool mousemove "$((cx + 20))" "$cy"
     wait_end "$run" 5

@@ -104,6 +104,7 @@ QStringList coloursUntilStopped(MpvPlayer& player, int timeout = kTimeout) {
             player.renderedFrames() > oldFrames && player.hasPicture() ? centreColour(player) : "black";
         if (colour != "black" && (seen.isEmpty() || seen.last() != colour)) seen << colour;
         if (stopped) break;
+        // The step of the sampling.
         QTest::qWait(10);
     }
     return seen;
@@ -227,6 +228,7 @@ TEST(MpvPlayer, EmptyURLAndCloseReleaseTheItem) {
     EXPECT_EQ(player.playState(), MediaPlayer::Stopped);
     const QString closed = player.URL();
     EXPECT_TRUE(closed.endsWith("long.mpg"));
+    // A stretch of time in which the closed item's late events would have come.
     QTest::qWait(200);
     EXPECT_EQ(player.playState(), MediaPlayer::Stopped);
     EXPECT_EQ(distinctColours(player.grab().toImage()), 1) << "the closed item's picture stayed";
@@ -241,6 +243,7 @@ TEST(MpvPlayer, EmptyURLAndCloseReleaseTheItem) {
     player.setURL("");
     EXPECT_EQ(player.playState(), MediaPlayer::Stopped);
     EXPECT_EQ(player.URL(), "");
+    // A stretch of time in which the emptied item's late events would have come.
     QTest::qWait(200);
     EXPECT_EQ(player.playState(), MediaPlayer::Stopped);
 }
@@ -330,7 +333,8 @@ TEST(MpvPlayer, FramesAreDrawnWhileTheUserInterfaceThreadIsBusy) {
     QThread::msleep(320);
     const int during = player.renderedFrames() - before;
     EXPECT_GE(during, 4);
-    QTest::qWait(60);
+    (void)QTest::qWaitFor(
+        [&] { return player.hasPicture() && distinctColours(player.grab().toImage()) > 10; }, 1000);
     EXPECT_TRUE(player.hasPicture());
     EXPECT_GT(distinctColours(player.grab().toImage()), 10);
 }
@@ -362,6 +366,7 @@ TEST(MpvPlayer, PlayersComeAndGoWithoutLeavingThreads) {
         if (i % 4 == 0)
             ASSERT_TRUE(waitForState(*player, MediaPlayer::Playing));
         else
+            // Deleted a moment after the start, while the player is still opening the file.
             QTest::qWait(5);
         delete player;
     }
@@ -418,6 +423,7 @@ TEST(MpvPlayer, APlayListFilePlaysAllItsEntriesInTurnAndEndsAfterTheLast) {
         ASSERT_TRUE(waitForState(player, MediaPlayer::Stopped));
         QStringList seen; // until long after the first entry's end
         for (int i = 0; i < 40; ++i) {
+            // The step of the sampling, until long after the end.
             QTest::qWait(30);
             seen << centreColour(player);
             EXPECT_EQ(player.playState(), MediaPlayer::Stopped);
@@ -461,6 +467,7 @@ TEST(MpvPlayer, PlayListsThatListThemselvesEndStoppedWithoutSpinning) {
             EXPECT_EQ(player->playState(), MediaPlayer::Stopped) << player->URL().toStdString();
             player->play();
         }
+        // The stretch the processor time is measured over.
         QTest::qWait(1000 * kSlowdown);
     }
     const double used = cpuSeconds() - before;
@@ -671,6 +678,7 @@ TEST(MpvPlayer, MutedNoSoundServerIsContactedAndASilentOneIsGivenUpWithoutHoldin
     ASSERT_TRUE(waitForState(*player, MediaPlayer::Playing));
     EXPECT_FALSE(player->decodesSound());
     EXPECT_EQ(player->soundOutput(), "");
+    // A stretch of time in which a sound output would have been tried.
     QTest::qWait(500);
     EXPECT_EQ(server.connections(), 0);
 

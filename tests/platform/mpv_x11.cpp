@@ -152,7 +152,14 @@ TEST_P(EverySurface, FramesReachTheScreenStretchedToFitThePlayer) {
     host.player->setURL(file);
     ASSERT_TRUE(QTest::qWaitFor([&] { return host.player->hasPicture() && host.player->renderedFrames() > 5; },
                                 kTimeout));
-    QTest::qWait(300);
+    // Until the picture is on the screen, each quadrant in its corner.
+    (void)QTest::qWaitFor(
+        [&] {
+            const QImage now = screenshot();
+            return host.colourAt(now, 2, 2) == "red" &&
+                   host.colourAt(now, kPlayer.width() - 3, kPlayer.height() - 3) == "white";
+        },
+        2000);
     const QImage screen = screenshot();
     ASSERT_FALSE(screen.isNull());
     screen.save(QStringLiteral(LUMORA_BINARY_DIR "/x11-player-%1.png").arg(QString::fromStdString(
@@ -172,7 +179,12 @@ TEST_P(EverySurface, FramesReachTheScreenStretchedToFitThePlayer) {
 
     // A bigger player draws at its new size.
     host.player->setGeometry(QRect(10, 10, 640, 240));
-    QTest::qWait(500);
+    // Until the far corner of the new size shows the picture.
+    (void)QTest::qWaitFor(
+        [&] {
+            return colourName(screenshot().pixel(kHost.topLeft() + QPoint(10 + 637, 10 + 237))) == "white";
+        },
+        2000);
     const QImage grown = screenshot();
     EXPECT_EQ(colourName(grown.pixel(kHost.topLeft() + QPoint(12, 12))), "red");
     EXPECT_EQ(colourName(grown.pixel(kHost.topLeft() + QPoint(10 + 637, 10 + 237))), "white");
@@ -267,8 +279,9 @@ TEST_P(EverySurface, StatesPictureAndInputFollowThePlayerContract) {
         (void)QTest::qWaitFor([&] { return moves.size() > 0; }, 150);
     }
     EXPECT_FALSE(moves.isEmpty());
+    const qsizetype movesBefore = moves.size();
     ASSERT_TRUE(xdotool({"mousemove", QString::number(inside.x() + 10), QString::number(inside.y())}));
-    QTest::qWait(100);
+    (void)QTest::qWaitFor([&] { return moves.size() > movesBefore; }, 1000);
     ASSERT_TRUE(xdotool({"click", "1"}));
     EXPECT_TRUE(QTest::qWaitFor([&] { return clicks.size() == 1; }, 3000));
     ASSERT_EQ(downs.size(), 1);
@@ -280,7 +293,8 @@ TEST_P(EverySurface, StatesPictureAndInputFollowThePlayerContract) {
     EXPECT_TRUE(QTest::qWaitFor([&] { return clicks.size() == 2; }, 3000));
     host.window.activateWindow();
     player.setFocus();
-    QTest::qWait(200);
+    (void)QTest::qWaitFor(
+        [&] { return host.window.isActiveWindow() && QApplication::focusWidget() == &player; }, 2000);
     ASSERT_TRUE(xdotool({"key", "q"}));
     EXPECT_TRUE(QTest::qWaitFor([&] { return keys.size() == 1; }, 3000));
     if (!keys.isEmpty()) {
@@ -300,7 +314,7 @@ TEST_P(EverySurface, StatesPictureAndInputFollowThePlayerContract) {
     player.setURL(sound);
     ASSERT_TRUE(QTest::qWaitFor([&] { return player.playState() == MediaPlayer::Playing && !player.hasPicture(); },
                                 kTimeout));
-    QTest::qWait(300);
+    (void)QTest::qWaitFor([&] { return host.colourAt(screenshot(), 2, 2) == "grey"; }, 2000);
     QImage screen = screenshot();
     EXPECT_EQ(host.colourAt(screen, 2, 2), "grey");
     EXPECT_EQ(host.colourAt(screen, 300, 100), "grey");
@@ -308,12 +322,12 @@ TEST_P(EverySurface, StatesPictureAndInputFollowThePlayerContract) {
     // The video again, then closed: its picture goes too.
     player.setURL(video);
     ASSERT_TRUE(QTest::qWaitFor([&] { return player.hasPicture(); }, kTimeout));
-    QTest::qWait(300);
+    (void)QTest::qWaitFor([&] { return host.colourAt(screenshot(), 2, 2) == "red"; }, 2000);
     EXPECT_EQ(host.colourAt(screenshot(), 2, 2), "red");
     player.closeMedia();
     EXPECT_EQ(player.playState(), MediaPlayer::Stopped);
     EXPECT_FALSE(player.hasPicture());
-    QTest::qWait(300);
+    (void)QTest::qWaitFor([&] { return host.colourAt(screenshot(), 2, 2) == "grey"; }, 2000);
     EXPECT_EQ(host.colourAt(screenshot(), 2, 2), "grey");
 
     // What cannot be played stops.
@@ -359,6 +373,7 @@ TEST_P(EverySurface, RestingHoldsTheItemWithItsStateAndPictureAndGoesOnWhereItRe
     ASSERT_TRUE(QTest::qWaitFor(
         [&] {
             const double before = player.position();
+            // Two looks apart: a position unchanged over them is a rest.
             QTest::qWait(200);
             rested = player.position();
             return rested == before;
@@ -367,6 +382,7 @@ TEST_P(EverySurface, RestingHoldsTheItemWithItsStateAndPictureAndGoesOnWhereItRe
     const int drawn = player.renderedFrames();
     // The poll's play() is no reason to go on, and nothing the rotation acts on changes.
     player.play();
+    // A stretch of time in which playing on would have moved the position.
     QTest::qWait(400);
     EXPECT_EQ(player.position(), rested);
     EXPECT_EQ(player.renderedFrames(), drawn);
@@ -385,6 +401,7 @@ TEST_P(EverySurface, RestingHoldsTheItemWithItsStateAndPictureAndGoesOnWhereItRe
     player.setURL(video);
     ASSERT_TRUE(QTest::qWaitFor([&] { return player.playState() == MediaPlayer::Playing && player.hasPicture(); },
                                 kTimeout));
+    // However long the rest lasts: a stretch of time in which playing would have moved on.
     QTest::qWait(600);
     EXPECT_EQ(player.playState(), MediaPlayer::Playing);
     EXPECT_LT(player.position(), 0.1);
@@ -444,6 +461,7 @@ TEST_P(EverySurface, PlayersCreatedAndDestroyedAHundredTimesLeaveNoThread) {
     };
     // Qt's, Mesa's and libmpv's threads for the whole process are there after the first.
     cycle(0);
+    // Half a second for the first cycle's threads to settle before they are counted.
     QTest::qWait(500);
     const int before = threadCount();
     const int segmentsBefore = sharedSegments();

@@ -1,15 +1,21 @@
-#include <gtest/gtest.h>
+#include "platform/Settings.h"
+#include "playback/MonitorRest.h"
+#include "playback/frmAbsoluteFullScreenVideo.h"
+#include "playback/frmFloatingOneFourthMovie.h"
+#include "playlist/frmFileLister.h"
+#include "runtime/FormRegistry.h"
+#include "support/PlayerFixture.h"
+#include "support/SettingKeys.h"
+#include "support/TestFiles.h"
+#include "support/Waits.h"
 #include <QGuiApplication>
 #include <QRegularExpression>
 #include <QScreen>
 #include <QTest>
-#include "playback/frmAbsoluteFullScreenVideo.h"
-#include "playback/frmFloatingOneFourthMovie.h"
-#include "playback/MonitorRest.h"
-#include "playlist/frmFileLister.h"
-#include "runtime/FormRegistry.h"
-#include "platform/Settings.h"
-#include "support/PlayerFixture.h"
+#include <gtest/gtest.h>
+
+using settings::Key;
+using testsupport::keyName;
 
 using testsupport::FakeMediaPlayer;
 
@@ -28,23 +34,23 @@ protected:
     }
     bool editorLoaded() { return runtime::forms().find(QStringLiteral("frmFileLister")) != nullptr; }
     void recordScreen(int w, int h) {
-        setting(QStringLiteral("WidthOfScreenResolution"), QString::number(w));
-        setting(QStringLiteral("HeightOfScreenResolution"), QString::number(h));
+        setting(Key::WidthOfScreenResolution, QString::number(w));
+        setting(Key::HeightOfScreenResolution, QString::number(h));
     }
     QSize screen() const { return QGuiApplication::primaryScreen()->geometry().size(); }
 };
 
 TEST_F(FloatingPlayer, DefaultsFloatAQuarterPlayerOverTheBackDropWithoutPickingInSingleFileMode) {
     writePlayList(kEntries);
-    setting(QStringLiteral("VideoFile"), QStringLiteral("/media/loop.mpg"));
-    setting(QStringLiteral("BackDropColor"), QStringLiteral("16711680")); // &H00FF0000: blue
+    setting(Key::VideoFile, QStringLiteral("/media/loop.mpg"));
+    setting(Key::BackDropColor, QStringLiteral("16711680")); // &H00FF0000: blue
     platform.cursor.reset(2);
     auto* f = start();
     ASSERT_TRUE(f);
     // No recorded screen size: 0.55 of 640 x 480, at 8, 8.
     EXPECT_EQ(player()->geometry(), QRect(8, 8, 352, 264));
     EXPECT_EQ(f->geometry(), QRect(QPoint(0, 0), screen()));
-    EXPECT_EQ(f->windowTitle(), QStringLiteral("Screen Saver Main Form"));
+    EXPECT_EQ(f->windowTitle(), testsupport::kMainForm);
     EXPECT_TRUE(f->windowFlags() & Qt::WindowStaysOnTopHint);
     EXPECT_EQ(platform.cursor.count(), -51);
     // Single file: the play list is not even read.
@@ -64,7 +70,7 @@ TEST_F(FloatingPlayer, DefaultsFloatAQuarterPlayerOverTheBackDropWithoutPickingI
     // The motion moves at every tick; the window follows within a display frame.
     EXPECT_EQ(f->place.left, 12);
     EXPECT_EQ(f->place.top, 10);
-    QTest::qWait(40);
+    testsupport::waitFor([&] { return player()->geometry() == QRect(12, 10, 352, 264); }, 1000);
     EXPECT_EQ(player()->geometry(), QRect(12, 10, 352, 264));
     // Only the end of the item plays it again; it is never resized.
     player()->finish();
@@ -75,18 +81,13 @@ TEST_F(FloatingPlayer, DefaultsFloatAQuarterPlayerOverTheBackDropWithoutPickingI
 }
 
 TEST_F(FloatingPlayer, ModesSizeThePlayerFromTheRecordedScreen) {
-    setting(QStringLiteral("VideoFile"), QStringLiteral("/media/loop.mpg"));
+    setting(Key::VideoFile, QStringLiteral("/media/loop.mpg"));
     recordScreen(1280, 1024);
-    const struct {
-        const char* key;
-        QSize size;
-    } modes[] = {{"ThreeQuartersScreenMode", {1152, 922}}, {"OneHalfScreenDisplayMode", {960, 768}},
-                 {"OneFourthScreenDisplayMode", {704, 563}}, {"OneEighthScreenDisplayMode", {448, 358}},
-                 {"OneSixteenthScreenDisplayMode", {320, 256}}};
-    for (const auto& m : modes) {
-        SCOPED_TRACE(m.key);
-        for (const auto& other : modes) setting(QString::fromLatin1(other.key), QStringLiteral("False"));
-        setting(QString::fromLatin1(m.key), QStringLiteral("True"));
+    for (const testsupport::FloatingMode& m : testsupport::kFloatingModes) {
+        SCOPED_TRACE(keyName(m.key).toStdString());
+        for (const testsupport::FloatingMode& other : testsupport::kFloatingModes)
+            setting(other.key, QStringLiteral("False"));
+        setting(m.key, QStringLiteral("True"));
         auto* f = start();
         ASSERT_TRUE(f);
         EXPECT_EQ(player()->geometry(), QRect(QPoint(8, 8), m.size));
@@ -94,7 +95,7 @@ TEST_F(FloatingPlayer, ModesSizeThePlayerFromTheRecordedScreen) {
     }
     // Fractions are kept: a quarter of 1024 x 768.
     recordScreen(1024, 768);
-    setting(QStringLiteral("OneFourthScreenDisplayMode"), QStringLiteral("True"));
+    setting(Key::OneFourthScreenDisplayMode, QStringLiteral("True"));
     auto* f = start();
     ASSERT_TRUE(f);
     EXPECT_FLOAT_EQ(f->place.width, 563.2f);
@@ -103,9 +104,9 @@ TEST_F(FloatingPlayer, ModesSizeThePlayerFromTheRecordedScreen) {
 
 TEST_F(FloatingPlayer, StandingStillEachNewItemPlaysAtANewPlaceHalfASecondLater) {
     writePlayList(kEntries);
-    setting(QStringLiteral("PlaySingleFile"), QStringLiteral("False"));
-    setting(QStringLiteral("MovieWillFloat"), QStringLiteral("0"));
-    setting(QStringLiteral("VideoFile"), QStringLiteral("/media/single.mpg"));
+    setting(Key::PlaySingleFile, QStringLiteral("False"));
+    setting(Key::MovieWillFloat, QStringLiteral("0"));
+    setting(Key::VideoFile, QStringLiteral("/media/single.mpg"));
     recordScreen(1280, 1024);
     auto* f = start();
     ASSERT_TRUE(f);
@@ -170,7 +171,7 @@ TEST_F(FloatingPlayer, EveryEndingActionStopsUnloadsAndStoresTheLastPlaceButLeav
          }},
     };
     writePlayList(kEntries);
-    setting(QStringLiteral("PlaySingleFile"), QStringLiteral("False"));
+    setting(Key::PlaySingleFile, QStringLiteral("False"));
     recordScreen(1024, 768);
     for (const Action& a : actions) {
         SCOPED_TRACE(a.name);
@@ -214,7 +215,7 @@ TEST_F(FloatingPlayer, RefusedPasswordKeepsItRunningWithoutRestartingThePlayer) 
     platform.platformIdValue = 1;
     platform.setRegistryText(QStringLiteral("Control Panel\\Desktop"), QStringLiteral("ScreenSaveUsePassword"), QStringLiteral("1"));
     platform.verifyAnswers << 0 << 1;
-    setting(QStringLiteral("VideoFile"), QStringLiteral("/media/loop.mpg"));
+    setting(Key::VideoFile, QStringLiteral("/media/loop.mpg"));
     auto* f = start();
     ASSERT_TRUE(f);
     player()->calls.clear();
@@ -230,7 +231,7 @@ TEST_F(FloatingPlayer, RefusedPasswordKeepsItRunningWithoutRestartingThePlayer) 
 }
 
 TEST_F(FloatingPlayer, MissingMediaShowsTheMessageThenEnds) {
-    setting(QStringLiteral("VideoFile"), QString());
+    setting(Key::VideoFile, QString());
     bool loadedAtMessage = true;
     platform.onMessageBox = [&] { loadedAtMessage = runtime::forms().loadedCount() > 0; };
     runtime::forms().show(QStringLiteral("frmFloatingOneFourthMovie"));
@@ -244,12 +245,12 @@ TEST_F(FloatingPlayer, MissingMediaShowsTheMessageThenEnds) {
 }
 
 TEST_F(FloatingPlayer, GradientTicksPaintBandsAndTrailsShowTheBackColourWhereThePlayerWas) {
-    setting(QStringLiteral("VideoFile"), QStringLiteral("/media/loop.mpg"));
-    setting(QStringLiteral("GradOn"), QStringLiteral("1"));
-    setting(QStringLiteral("BackDropColor"), QStringLiteral("65280")); // green
-    setting(QStringLiteral("Red_Level"), QStringLiteral("255"));
-    setting(QStringLiteral("Green_Level"), QStringLiteral("0"));
-    setting(QStringLiteral("Blue_Level"), QStringLiteral("0"));
+    setting(Key::VideoFile, QStringLiteral("/media/loop.mpg"));
+    setting(Key::GradOn, QStringLiteral("1"));
+    setting(Key::BackDropColor, QStringLiteral("65280")); // green
+    setting(Key::Red_Level, QStringLiteral("255"));
+    setting(Key::Green_Level, QStringLiteral("0"));
+    setting(Key::Blue_Level, QStringLiteral("0"));
     recordScreen(640, 480);
     auto* f = start();
     ASSERT_TRUE(f);
@@ -271,7 +272,8 @@ TEST_F(FloatingPlayer, GradientTicksPaintBandsAndTrailsShowTheBackColourWhereThe
     // Trails on: where the player was, the back colour shows; the gradient everywhere else.
     const QRect before = player()->geometry();
     for (int i = 0; i < 40; ++i) f->Timer1_Timer();
-    QTest::qWait(40);
+    testsupport::waitFor([&] { return QColor(f->drawing().pixel(before.left() + 5, before.top() + 5)) == QColor(0, 255, 0); },
+                    1000);
     EXPECT_EQ(QColor(f->drawing().pixel(before.left() + 5, before.top() + 5)), QColor(0, 255, 0));
     EXPECT_EQ(QColor(f->drawing().pixel(before.right() + 60, before.top() + 5)).green(), 0);
     // The next tick paints the bands over the trail again.
@@ -280,7 +282,7 @@ TEST_F(FloatingPlayer, GradientTicksPaintBandsAndTrailsShowTheBackColourWhereThe
     runtime::forms().reset();
 
     // Trails off: the back colour is black and the gradient is restored behind the player.
-    setting(QStringLiteral("PictureTrails"), QStringLiteral("0"));
+    setting(Key::PictureTrails, QStringLiteral("0"));
     f = start();
     ASSERT_TRUE(f);
     EXPECT_EQ(f->backColour(), QColor(Qt::black));
@@ -288,24 +290,24 @@ TEST_F(FloatingPlayer, GradientTicksPaintBandsAndTrailsShowTheBackColourWhereThe
     f->Timer2_Timer();
     const QRgb under = f->drawing().pixel(10, 10);
     for (int i = 0; i < 40; ++i) f->Timer1_Timer();
-    QTest::qWait(40);
+    testsupport::waitFor([&] { return player()->x() == 88; }, 1000);
     ASSERT_EQ(player()->x(), 88);
     EXPECT_EQ(f->drawing().pixel(10, 10), under);
 }
 
 TEST_F(FloatingPlayer, RefusedIntervalsLeaveTheTimersStopped) {
-    setting(QStringLiteral("VideoFile"), QStringLiteral("/media/loop.mpg"));
-    setting(QStringLiteral("GradOn"), QStringLiteral("1"));
-    setting(QStringLiteral("FireGradInterval"), QStringLiteral("-5"));
-    setting(QStringLiteral("MovingMovieSpeed"), QStringLiteral("-1"));
+    setting(Key::VideoFile, QStringLiteral("/media/loop.mpg"));
+    setting(Key::GradOn, QStringLiteral("1"));
+    setting(Key::FireGradInterval, QStringLiteral("-5"));
+    setting(Key::MovingMovieSpeed, QStringLiteral("-1"));
     auto* f = start();
     ASSERT_TRUE(f);
     EXPECT_FALSE(f->Timer2->isActive());
     EXPECT_FALSE(f->Timer1->isActive());
     runtime::forms().reset();
 
-    setting(QStringLiteral("FireGradInterval"), QStringLiteral("0"));
-    setting(QStringLiteral("MovingMovieSpeed"), QStringLiteral("1"));
+    setting(Key::FireGradInterval, QStringLiteral("0"));
+    setting(Key::MovingMovieSpeed, QStringLiteral("1"));
     f = start();
     ASSERT_TRUE(f);
     EXPECT_FALSE(f->Timer2->isActive());
@@ -314,7 +316,7 @@ TEST_F(FloatingPlayer, RefusedIntervalsLeaveTheTimersStopped) {
     runtime::forms().reset();
 
     // The full-screen player too: a negative interval must not leave its gradient timer spinning at 0 ms.
-    setting(QStringLiteral("FireGradInterval"), QStringLiteral("-1"));
+    setting(Key::FireGradInterval, QStringLiteral("-1"));
     runtime::forms().show(QStringLiteral("frmAbsoluteFullScreenVideo"));
     auto* full = qobject_cast<frmAbsoluteFullScreenVideo*>(runtime::forms().find(QStringLiteral("frmAbsoluteFullScreenVideo")));
     ASSERT_TRUE(full);
@@ -324,7 +326,7 @@ TEST_F(FloatingPlayer, RefusedIntervalsLeaveTheTimersStopped) {
 // While every monitor is off the player rests and its motion and gradient idle; the poll stays. A
 // power state that cannot be read (no DPMS, no output power protocol) never rests it.
 TEST_F(FloatingPlayer, RestsOnlyWhileEveryMonitorIsSaidToBeOff) {
-    setting(QStringLiteral("GradOn"), QStringLiteral("1"));
+    setting(Key::GradOn, QStringLiteral("1"));
     auto* f = start();
     ASSERT_TRUE(f);
     FakeMediaPlayer* p = player();

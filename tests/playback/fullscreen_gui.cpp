@@ -1,13 +1,17 @@
+#include "platform/Settings.h"
+#include "playback/Rotation.h"
+#include "playback/frmAbsoluteFullScreenVideo.h"
+#include "playlist/frmFileLister.h"
+#include "runtime/FormRegistry.h"
+#include "support/PlayerFixture.h"
+#include "support/SettingKeys.h"
+#include "support/TestFiles.h"
 #include <QFile>
-#include <gtest/gtest.h>
 #include <QLabel>
 #include <QTest>
-#include "playback/Rotation.h"
-#include "playlist/frmFileLister.h"
-#include "playback/frmAbsoluteFullScreenVideo.h"
-#include "runtime/FormRegistry.h"
-#include "platform/Settings.h"
-#include "support/PlayerFixture.h"
+#include <gtest/gtest.h>
+
+using settings::Key;
 
 using testsupport::FakeMediaPlayer;
 
@@ -32,15 +36,15 @@ protected:
     }
     bool editorLoaded() { return runtime::forms().find(QStringLiteral("frmFileLister")) != nullptr; }
     void playListMode(bool random) {
-        setting(QStringLiteral("PlaySingleFile"), QStringLiteral("False"));
-        setting(QStringLiteral("PlayInRandomOrder"), random ? QStringLiteral("True") : QStringLiteral("False"));
+        setting(Key::PlaySingleFile, QStringLiteral("False"));
+        setting(Key::PlayInRandomOrder, random ? QStringLiteral("True") : QStringLiteral("False"));
     }
 };
 
 TEST_F(FullScreenPlayer, InOrderWithStoredFileStartsAtSecondEntryAndWraps) {
     writePlayList(kEntries);
     playListMode(false);
-    setting(QStringLiteral("VideoFile"), QStringLiteral("/media/single.mpg"));
+    setting(Key::VideoFile, QStringLiteral("/media/single.mpg"));
     auto* f = start();
     ASSERT_TRUE(f);
     EXPECT_EQ(player()->URL(), kEntries[1]);
@@ -53,7 +57,7 @@ TEST_F(FullScreenPlayer, InOrderWithStoredFileStartsAtSecondEntryAndWraps) {
 TEST_F(FullScreenPlayer, AnItemPlayedThroughIsFollowedAtOnceButNeverInABusyLoop) {
     writePlayList(kEntries);
     playListMode(false);
-    setting(QStringLiteral("VideoFile"), QStringLiteral("/media/single.mpg"));
+    setting(Key::VideoFile, QStringLiteral("/media/single.mpg"));
     auto* f = start();
     ASSERT_TRUE(f);
     EXPECT_FALSE(player()->looping);
@@ -99,7 +103,7 @@ TEST_F(FullScreenPlayer, EmptyPlayListWithoutStoredFileStillPlaysTheDefaultClip)
 
 TEST_F(FullScreenPlayer, SingleFileRestartsTheSameFile) {
     writePlayList(kEntries);
-    setting(QStringLiteral("VideoFile"), QStringLiteral("/media/loop.mpg"));
+    setting(Key::VideoFile, QStringLiteral("/media/loop.mpg"));
     auto* f = start();
     ASSERT_TRUE(f);
     EXPECT_EQ(player()->URL(), QStringLiteral("/media/loop.mpg"));
@@ -118,7 +122,7 @@ TEST_F(FullScreenPlayer, RandomOrderAlternatesBetweenTwoEntriesAndRemembersTheLa
     const QStringList two{kEntries[0], kEntries[1]};
     writePlayList(two);
     playListMode(true);
-    setting(QStringLiteral("VideoFile"), QStringLiteral("/media/single.mpg"));
+    setting(Key::VideoFile, QStringLiteral("/media/single.mpg"));
     auto* f = start();
     ASSERT_TRUE(f);
     // The stored file gives way to the in-order pick: entry 0.
@@ -137,10 +141,10 @@ TEST_F(FullScreenPlayer, RandomOrderAlternatesBetweenTwoEntriesAndRemembersTheLa
 
 TEST_F(FullScreenPlayer, RandomPickEndsWhenNothingElseCanBeChosen) {
     playListMode(true);
-    setting(QStringLiteral("VideoFile"), QStringLiteral("/media/single.mpg"));
+    setting(Key::VideoFile, QStringLiteral("/media/single.mpg"));
     // One entry that was the last one played, then an empty list: neither may draw for ever.
     writePlayList({kEntries[0]});
-    setting(QStringLiteral("FileNotToRepeat"), kEntries[0]);
+    setting(Key::FileNotToRepeat, kEntries[0]);
     auto* f = start();
     ASSERT_TRUE(f);
     endItem(f);
@@ -150,7 +154,7 @@ TEST_F(FullScreenPlayer, RandomPickEndsWhenNothingElseCanBeChosen) {
 
 TEST_F(FullScreenPlayer, EmptyPlayListPlaysNothingAndKeepsPolling) {
     playListMode(false);
-    setting(QStringLiteral("VideoFile"), QStringLiteral("/media/single.mpg"));
+    setting(Key::VideoFile, QStringLiteral("/media/single.mpg"));
     auto* f = start();
     ASSERT_TRUE(f);
     EXPECT_EQ(player()->URL(), QString());
@@ -161,12 +165,12 @@ TEST_F(FullScreenPlayer, EmptyPlayListPlaysNothingAndKeepsPolling) {
 
 TEST_F(FullScreenPlayer, LoadCoversScreenHidesPointerAndPollsKeepThePlayerInShape) {
     platform.cursor.reset(3);
-    setting(QStringLiteral("VideoFile"), QStringLiteral("/media/loop.mpg"));
-    setting(QStringLiteral("ScreensaverSoundMutePreference"), QStringLiteral("1"));
+    setting(Key::VideoFile, QStringLiteral("/media/loop.mpg"));
+    setting(Key::ScreensaverSoundMutePreference, QStringLiteral("1"));
     auto* f = start();
     ASSERT_TRUE(f);
     EXPECT_EQ(platform.cursor.count(), -51);
-    EXPECT_EQ(f->windowTitle(), QStringLiteral("Screen Saver Main Form"));
+    EXPECT_EQ(f->windowTitle(), testsupport::kMainForm);
     EXPECT_TRUE(f->windowFlags() & Qt::WindowStaysOnTopHint);
     const QSize screen = QGuiApplication::primaryScreen()->geometry().size();
     EXPECT_EQ(f->lblTripOff->geometry(), QRect(QPoint(0, 0), screen));
@@ -177,7 +181,7 @@ TEST_F(FullScreenPlayer, LoadCoversScreenHidesPointerAndPollsKeepThePlayerInShap
     EXPECT_EQ(f->Timer4->interval(), 1000);
     EXPECT_TRUE(f->Timer4->isActive());
 
-    setting(QStringLiteral("ScreensaverSoundMutePreference"), QStringLiteral("0"));
+    setting(Key::ScreensaverSoundMutePreference, QStringLiteral("0"));
     const int topmost = platform.topmostCalls;
     f->Timer4_Timer();
     EXPECT_EQ(player()->geometry(), QRect(QPoint(0, 0), screen));
@@ -185,27 +189,27 @@ TEST_F(FullScreenPlayer, LoadCoversScreenHidesPointerAndPollsKeepThePlayerInShap
     EXPECT_GT(platform.topmostCalls, topmost);
 
     // Another value leaves the mute state alone; a garbage one too, and the poll goes on.
-    setting(QStringLiteral("ScreensaverSoundMutePreference"), QStringLiteral("2"));
+    setting(Key::ScreensaverSoundMutePreference, QStringLiteral("2"));
     player()->setMute(true);
     f->Timer4_Timer();
     EXPECT_TRUE(player()->mute());
-    setting(QStringLiteral("ScreensaverSoundMutePreference"), QStringLiteral("loud"));
+    setting(Key::ScreensaverSoundMutePreference, QStringLiteral("loud"));
     player()->finish();
     f->Timer4_Timer();
     EXPECT_TRUE(player()->calls.contains(QStringLiteral("play")));
 }
 
 TEST_F(FullScreenPlayer, BackgroundFollowsGradientAndBackDropSettings) {
-    setting(QStringLiteral("VideoFile"), QStringLiteral("/media/loop.mpg"));
-    setting(QStringLiteral("BackDropColor"), QStringLiteral("255")); // red, low byte
+    setting(Key::VideoFile, QStringLiteral("/media/loop.mpg"));
+    setting(Key::BackDropColor, QStringLiteral("255")); // red, low byte
     auto* f = start();
     ASSERT_TRUE(f);
     EXPECT_FALSE(f->Timer2->isActive());
     EXPECT_EQ(f->palette().color(QPalette::Window), QColor(255, 0, 0));
     runtime::forms().reset();
 
-    setting(QStringLiteral("GradOn"), QStringLiteral("1"));
-    setting(QStringLiteral("FireGradInterval"), QStringLiteral("2500"));
+    setting(Key::GradOn, QStringLiteral("1"));
+    setting(Key::FireGradInterval, QStringLiteral("2500"));
     f = start();
     ASSERT_TRUE(f);
     EXPECT_TRUE(f->Timer2->isActive());
@@ -216,8 +220,8 @@ TEST_F(FullScreenPlayer, BackgroundFollowsGradientAndBackDropSettings) {
 // One baseline for every window of the run: the first position only sets it, and a move further than
 // the sensitivity from it, across or up and down, ends the run wherever the pointer is.
 TEST_F(FullScreenPlayer, AMoveBeyondTheSensitivityFromTheFirstPositionEndsItEitherWay) {
-    setting(QStringLiteral("VideoFile"), QStringLiteral("/media/loop.mpg"));
-    setting(QStringLiteral("MouseSensitivity"), QStringLiteral("10"));
+    setting(Key::VideoFile, QStringLiteral("/media/loop.mpg"));
+    setting(Key::MouseSensitivity, QStringLiteral("10"));
     struct Case {
         const char* name;
         std::function<void(frmAbsoluteFullScreenVideo*)> within, beyond;
@@ -285,7 +289,7 @@ TEST_F(FullScreenPlayer, EveryEndingActionUnloadsEverything) {
          }},
     };
     writePlayList(kEntries);
-    setting(QStringLiteral("VideoFile"), QStringLiteral("/media/loop.mpg"));
+    setting(Key::VideoFile, QStringLiteral("/media/loop.mpg"));
     for (const Action& a : actions) {
         SCOPED_TRACE(a.name);
         platform.endedWith.reset();
@@ -307,8 +311,8 @@ TEST_F(FullScreenPlayer, EveryEndingActionUnloadsEverything) {
 }
 
 TEST_F(FullScreenPlayer, LeftButtonDownAloneAndIgnoredPlayerMovementDoNotEnd) {
-    setting(QStringLiteral("VideoFile"), QStringLiteral("/media/loop.mpg"));
-    setting(QStringLiteral("DoNotIgnoreMouseMovent"), QStringLiteral("False"));
+    setting(Key::VideoFile, QStringLiteral("/media/loop.mpg"));
+    setting(Key::DoNotIgnoreMouseMovent, QStringLiteral("False"));
     auto* f = start();
     ASSERT_TRUE(f);
     f->WindowsMediaPlayer1_MouseDown(1, 0, 3, 3);
@@ -321,7 +325,7 @@ TEST_F(FullScreenPlayer, LeftButtonDownAloneAndIgnoredPlayerMovementDoNotEnd) {
 TEST_F(FullScreenPlayer, RefusedPasswordKeepsRunningHiddenAndPlaysAgain) {
     platform.platformIdValue = 1;
     platform.setRegistryText(QStringLiteral("Control Panel\\Desktop"), QStringLiteral("ScreenSaveUsePassword"), QStringLiteral("1"));
-    setting(QStringLiteral("VideoFile"), QStringLiteral("/media/loop.mpg"));
+    setting(Key::VideoFile, QStringLiteral("/media/loop.mpg"));
     platform.verifyAnswers << 0 << 1;
     auto* f = start();
     ASSERT_TRUE(f);
@@ -346,7 +350,7 @@ TEST_F(FullScreenPlayer, RefusedPasswordKeepsRunningHiddenAndPlaysAgain) {
 TEST_F(FullScreenPlayer, NoPasswordAskedWhereTheDesktopGuardsTheSession) {
     platform.platformIdValue = 2;
     platform.setRegistryText(QStringLiteral("Control Panel\\Desktop"), QStringLiteral("ScreenSaveUsePassword"), QStringLiteral("1"));
-    setting(QStringLiteral("VideoFile"), QStringLiteral("/media/loop.mpg"));
+    setting(Key::VideoFile, QStringLiteral("/media/loop.mpg"));
     auto* f = start();
     ASSERT_TRUE(f);
     QTest::keyClick(f, Qt::Key_Space);
@@ -360,7 +364,7 @@ TEST_F(FullScreenPlayer, MissingMediaShowsTheMessageThenEnds) {
     platform.platformIdValue = 1;
     platform.setRegistryText(QStringLiteral("Control Panel\\Desktop"), QStringLiteral("ScreenSaveUsePassword"), QStringLiteral("1"));
     platform.verifyAnswers << 0;
-    setting(QStringLiteral("VideoFile"), QString());
+    setting(Key::VideoFile, QString());
     int verifiesBeforeMessage = -1;
     platform.onMessageBox = [&] {
         verifiesBeforeMessage = platform.verifyCalls;
@@ -379,8 +383,8 @@ TEST_F(FullScreenPlayer, MissingMediaShowsTheMessageThenEnds) {
 }
 
 TEST_F(FullScreenPlayer, AnEmptyMediaPathPlaysTheDefaultClipNeverTheLastFolder) {
-    setting(QStringLiteral("VideoFile"), QString());
-    setting(QStringLiteral("PathToLastDirectory"), QStringLiteral("/media/folder"));
+    setting(Key::VideoFile, QString());
+    setting(Key::PathToLastDirectory, QStringLiteral("/media/folder"));
     QFile clip(defaultMediaPath());
     ASSERT_TRUE(clip.open(QIODevice::WriteOnly));
     clip.close();
@@ -391,10 +395,13 @@ TEST_F(FullScreenPlayer, AnEmptyMediaPathPlaysTheDefaultClipNeverTheLastFolder) 
 }
 
 TEST_F(FullScreenPlayer, GarbageSettingsFallBackToDefaults) {
-    for (const char* key : {"PlaySingleFile", "PlayInRandomOrder", "DoNotIgnoreMouseMovent", "GradOn",
-                            "FireGradInterval", "MouseSensitivity", "BackDropColor", "ScreensaverSoundMutePreference"})
-        setting(QString::fromLatin1(key), QStringLiteral("\x01garbage 99999999999"));
-    setting(QStringLiteral("VideoFile"), QStringLiteral("/media/loop.mpg"));
+    const settings::KeyRef garbled[] = {Key::PlaySingleFile,         Key::PlayInRandomOrder,
+                                        Key::DoNotIgnoreMouseMovent, Key::GradOn,
+                                        Key::FireGradInterval,       Key::MouseSensitivity,
+                                        Key::BackDropColor,          Key::ScreensaverSoundMutePreference};
+    for (settings::KeyRef key : garbled)
+        setting(key, QStringLiteral("\x01garbage 99999999999"));
+    setting(Key::VideoFile, QStringLiteral("/media/loop.mpg"));
     auto* f = start();
     ASSERT_TRUE(f);
     EXPECT_EQ(player()->URL(), QStringLiteral("/media/loop.mpg"));

@@ -1,12 +1,3 @@
-#include <gtest/gtest.h>
-#include <QGuiApplication>
-#include <QLabel>
-#include <QTest>
-#include <QDir>
-#include <QFile>
-#include <QProcess>
-#include <QTemporaryDir>
-#include <QWindow>
 #include "base/SharedPicks.h"
 #include "playback/MonitorPicks.h"
 #include "playback/Rotation.h"
@@ -15,6 +6,19 @@
 #include "runtime/FormRegistry.h"
 #include "runtime/Twips.h"
 #include "support/PlayerFixture.h"
+#include "support/SettingKeys.h"
+#include <QDir>
+#include <QFile>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QWindow>
+#include <gtest/gtest.h>
+#include "support/Waits.h"
+
+using settings::Key;
 
 // The players inside another program's window (a screen-saver daemon's): that window is their
 // screen, and when it changes size they follow.
@@ -37,10 +41,10 @@ protected:
 };
 
 TEST_F(HostedPlayer, FloatingPlayerKeepsItsShareOfTheHostAndStaysInside) {
-    setting(QStringLiteral("VideoFile"), QStringLiteral("/media/loop.mpg"));
-    setting(QStringLiteral("OneFourthScreenDisplayMode"), QStringLiteral("True"));
-    setting(QStringLiteral("OneEighthScreenDisplayMode"), QStringLiteral("False"));
-    setting(QStringLiteral("GradOn"), QStringLiteral("1"));
+    setting(Key::VideoFile, QStringLiteral("/media/loop.mpg"));
+    setting(Key::OneFourthScreenDisplayMode, QStringLiteral("True"));
+    setting(Key::OneEighthScreenDisplayMode, QStringLiteral("False"));
+    setting(Key::GradOn, QStringLiteral("1"));
     runtime::hostScreenPixels() = QSize(800, 600);
     runtime::forms().show(QStringLiteral("frmFloatingOneFourthMovie"));
     auto* f = qobject_cast<frmFloatingOneFourthMovie*>(runtime::forms().find(QStringLiteral("frmFloatingOneFourthMovie")));
@@ -57,7 +61,7 @@ TEST_F(HostedPlayer, FloatingPlayerKeepsItsShareOfTheHostAndStaysInside) {
     EXPECT_EQ(player()->geometry().size(), QSize(220, 165));
     EXPECT_TRUE(f->rect().contains(player()->geometry())) << player()->geometry().x() << "," << player()->geometry().y();
     for (int i = 0; i < 400; ++i) f->Timer1_Timer();
-    QTest::qWait(40);
+    testsupport::waitFor([&] { return f->rect().contains(player()->geometry()); }, 1000);
     EXPECT_TRUE(f->rect().contains(player()->geometry()));
     // The gradient is drawn again for the new size, not left at the old one.
     EXPECT_EQ(f->drawing().size(), QSize(400, 300));
@@ -66,8 +70,8 @@ TEST_F(HostedPlayer, FloatingPlayerKeepsItsShareOfTheHostAndStaysInside) {
 }
 
 TEST_F(HostedPlayer, FullScreenPlayerFillsTheHostAtEverySize) {
-    setting(QStringLiteral("VideoFile"), QStringLiteral("/media/loop.mpg"));
-    setting(QStringLiteral("AbsoluteFullScreenDisplayMode"), QStringLiteral("True"));
+    setting(Key::VideoFile, QStringLiteral("/media/loop.mpg"));
+    setting(Key::AbsoluteFullScreenDisplayMode, QStringLiteral("True"));
     runtime::hostScreenPixels() = QSize(320, 240);
     auto* f = qobject_cast<frmAbsoluteFullScreenVideo*>(runtime::forms().get(QStringLiteral("frmAbsoluteFullScreenVideo")));
     ASSERT_TRUE(f);
@@ -96,10 +100,10 @@ TEST_F(HostedPlayer, RandomPicksPassOverOrFollowTheOtherMonitorsPicks) {
     const QString a = QStringLiteral("/media/a.mpg"), b = QStringLiteral("/media/b.mpg"),
                   c = QStringLiteral("/media/c.mpg");
     writePlayList({a, b, c});
-    setting(QStringLiteral("AbsoluteFullScreenDisplayMode"), QStringLiteral("True"));
-    setting(QStringLiteral("PlaySingleFile"), QStringLiteral("False"));
-    setting(QStringLiteral("PlayInRandomOrder"), QStringLiteral("True"));
-    setting(QStringLiteral("VideoFile"), a);
+    setting(Key::AbsoluteFullScreenDisplayMode, QStringLiteral("True"));
+    setting(Key::PlaySingleFile, QStringLiteral("False"));
+    setting(Key::PlayInRandomOrder, QStringLiteral("True"));
+    setting(Key::VideoFile, a);
     const QString file = QDir(runtimeDir.path()).filePath(playback::SharedPicks::fileName(QStringLiteral(":7")));
     playback::SharedPicks other(file, otherMonitor.processId());
 
@@ -109,14 +113,14 @@ TEST_F(HostedPlayer, RandomPicksPassOverOrFollowTheOtherMonitorsPicks) {
     auto* f = qobject_cast<playback::PlayerForm*>(runtime::forms().find(QStringLiteral("frmAbsoluteFullScreenVideo")));
     ASSERT_TRUE(f);
     for (int i = 0; i < 30; ++i) {
-        setting(QStringLiteral("FileNotToRepeat"), a);
+        setting(Key::FileNotToRepeat, a);
         playback::PlayRandomPick(*f);
         ASSERT_EQ(player()->URL(), c) << "draw " << i;
     }
     EXPECT_EQ(other.filesShownElsewhere(), QStringList{c}) << "the pick is told to the other monitor";
     // Only the file played last is free: it plays again rather than one the other monitor shows.
     ASSERT_TRUE(other.publish(c));
-    setting(QStringLiteral("FileNotToRepeat"), a);
+    setting(Key::FileNotToRepeat, a);
     playback::PlayRandomPick(*f);
     EXPECT_EQ(player()->URL(), b);
 
@@ -151,10 +155,10 @@ TEST_F(HostedPlayer, InOrderCopiesStartSpreadOverTheListByTheirMonitorsPlace) {
     const QStringList list{QStringLiteral("/media/a.mpg"), QStringLiteral("/media/b.mpg"),
                            QStringLiteral("/media/c.mpg"), QStringLiteral("/media/d.mpg")};
     writePlayList(list);
-    setting(QStringLiteral("AbsoluteFullScreenDisplayMode"), QStringLiteral("True"));
-    setting(QStringLiteral("PlaySingleFile"), QStringLiteral("False"));
-    setting(QStringLiteral("PlayInRandomOrder"), QStringLiteral("False"));
-    setting(QStringLiteral("VideoFile"), QStringLiteral("/media/single.mpg"));
+    setting(Key::AbsoluteFullScreenDisplayMode, QStringLiteral("True"));
+    setting(Key::PlaySingleFile, QStringLiteral("False"));
+    setting(Key::PlayInRandomOrder, QStringLiteral("False"));
+    setting(Key::VideoFile, QStringLiteral("/media/single.mpg"));
     const struct {
         playback::MonitorUse use;
         int place;

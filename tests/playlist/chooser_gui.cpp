@@ -1,12 +1,14 @@
 #include <gtest/gtest.h>
 
-#include "support/inprocess/InProcessPlatform.h"
+#include "platform/Settings.h"
 #include "platform/linux/LinuxPlatform.h"
 #include "playlist/frmChooseOrSearch.h"
 #include "runtime/Controls.h"
 #include "runtime/FormRegistry.h"
-#include "platform/Settings.h"
+#include "support/RecordingForm.h"
+#include "support/SettingKeys.h"
 #include "support/TestFiles.h"
+#include "support/inprocess/InProcessPlatform.h"
 #include <QApplication>
 #include <QComboBox>
 #include <QCoreApplication>
@@ -19,6 +21,9 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+
+using settings::Key;
+using testsupport::keyName;
 
 // Readable texts in failure messages.
 inline void PrintTo(const QString& s, std::ostream* os) {
@@ -83,7 +88,7 @@ TEST_F(ChooserTest, TheDialogOffersFourteenTypesWithTodaysFormatsAmongTheCompati
 }
 
 TEST_F(ChooserTest, CancellingTheDialogChangesNothingAndKeepsTheChooser) {
-    SaveSetting(QStringLiteral("VideoFile"), QStringLiteral("/films/kept.mpg"));
+    settings::save(Key::VideoFile, QStringLiteral("/films/kept.mpg"));
     const QByteArray before = settingsBytes();
     frmChooseOrSearch* f = open();
     ASSERT_NE(f, nullptr);
@@ -147,20 +152,14 @@ TEST_F(ChooserTest, AStoreThatCannotBeWrittenIsReportedAndTheChooserStays) {
 }
 
 // Stands in for the single-file search: notes its owner and how it was shown, then closes.
-class FakeSingleSearch : public runtime::Form {
+class FakeSingleSearch : public testsupport::RecordingForm<FakeSingleSearch> {
 public:
-    FakeSingleSearch() : Form(QStringLiteral("frmSingleFileSearch")) {}
-    static inline QList<QPointer<QWidget>> owners;
-    static inline QList<bool> modal;
+    FakeSingleSearch() : RecordingForm(QStringLiteral("frmSingleFileSearch")) {}
 
 protected:
-    void Form_Load() override {
-        QTimer::singleShot(0, this, [this] {
-            owners << parentWidget();
-            modal << (windowModality() == Qt::ApplicationModal && isVisible());
-            SaveSetting(QStringLiteral("VideoFile"), QStringLiteral("/found/one.avi"));
-            CloseWithShrink();
-        });
+    void shown() override {
+        settings::save(Key::VideoFile, QStringLiteral("/found/one.avi"));
+        CloseWithShrink();
     }
 };
 

@@ -1,22 +1,23 @@
 #include <gtest/gtest.h>
 
-#include "support/inprocess/InProcessPlatform.h"
-#include "playlist/BrowseLists.h"
-#include "base/PlayListFile.h"
-#include "playlist/frmFileLister.h"
-#include "runtime/Controls.h"
 #include "base/Convert.h"
-#include "runtime/FormRegistry.h"
+#include "base/PlayListFile.h"
 #include "base/RuntimeError.h"
 #include "platform/Settings.h"
+#include "playlist/BrowseLists.h"
+#include "playlist/frmFileLister.h"
+#include "runtime/Controls.h"
+#include "runtime/FormRegistry.h"
+#include "support/RecordingForm.h"
+#include "support/SettingKeys.h"
 #include "support/TestFiles.h"
+#include "support/inprocess/InProcessPlatform.h"
 #include <QAction>
 #include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
 #include <QEvent>
 #include <QFile>
-#include <QScopeGuard>
 #include <QGroupBox>
 #include <QLabel>
 #include <QListView>
@@ -25,10 +26,14 @@
 #include <QMouseEvent>
 #include <QPointer>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QTest>
 #include <QTimer>
 #include <cstdio>
 #include <unistd.h>
+
+using settings::Key;
+using testsupport::keyName;
 
 // Readable texts in failure messages.
 inline void PrintTo(const QString& s, std::ostream* os) {
@@ -226,7 +231,7 @@ protected:
     }
     // Loads and shows the editor in `folder` (saved as the last folder).
     frmFileLister* open(const QString& folder = QString()) {
-        if (!folder.isEmpty()) SaveSetting(QStringLiteral("PathToLastDirectoryFrmFileLister"), folder);
+        if (!folder.isEmpty()) settings::save(Key::PathToLastDirectoryFrmFileLister, folder);
         frmFileLister* f = fileLister();
         if (f) f->Show();
         QCoreApplication::processEvents();
@@ -259,9 +264,7 @@ protected:
     }
     // Waits for a closing animation to unload the form.
     bool unloaded() {
-        for (int i = 0; i < 200 && runtime::forms().find(QStringLiteral("frmFileLister")); ++i)
-            QTest::qWait(10);
-        return runtime::forms().find(QStringLiteral("frmFileLister")) == nullptr;
+        return QTest::qWaitFor([] { return runtime::forms().find(QStringLiteral("frmFileLister")) == nullptr; }, 2000);
     }
 
     QString m_root, m_media;
@@ -278,7 +281,7 @@ TEST_F(EditorTest, LoadSetsTheSaveButtonAndTheOrderOptionsByTheCount) {
     for (int count = 0; count <= 4; ++count) {
         for (bool isRandom : {false, true}) {
             writeList(count);
-            SaveSetting(QStringLiteral("PlayInRandomOrder"), runtime::boolToText(isRandom));
+            settings::save(Key::PlayInRandomOrder, isRandom);
             frmFileLister* f = fileLister();
             ASSERT_NE(f, nullptr);
             EXPECT_EQ(f->listCount(), count);
@@ -304,7 +307,7 @@ TEST_F(EditorTest, AddAllAppendsEveryFileAndSetsTheOptionsByTheNewCount) {
             names << QStringLiteral("Clip %1.MPG").arg(i);
         makeFiles(folder, names);
         writeList(row.before);
-        SaveSetting(QStringLiteral("PlayInRandomOrder"), QStringLiteral("False"));
+        settings::save(Key::PlayInRandomOrder, false);
         frmFileLister* f = open(folder);
         ASSERT_NE(f, nullptr);
         ASSERT_EQ(f->File1->count(), row.files);
@@ -347,7 +350,7 @@ TEST_F(EditorTest, AddAllWithAnEmptyFileListSaysSoAddsNothingAndStillSetsTheOpti
 
 TEST_F(EditorTest, RemovalTakesTheClickedEntryAndSetsTheOptionsBelowFour) {
     writeList(6);
-    SaveSetting(QStringLiteral("PlayInRandomOrder"), QStringLiteral("True"));
+    settings::save(Key::PlayInRandomOrder, true);
     frmFileLister* f = open();
     ASSERT_NE(f, nullptr);
     ASSERT_EQ(state(f), QStringLiteral("save+ order:on/- random:on/sel"));
@@ -418,7 +421,7 @@ TEST_F(EditorTest, AHiddenLoadListsNoFoldersAndTheFirstShowingGoesToTheSavedFold
     makeFiles(m_media + QStringLiteral("/Films"), {"b.MPG", "a.avi", ".hidden.mpg", "notes.txt", "Zulu.Mp4"});
     for (const char* d : {"Sub2", "sub1", ".git", "Alpha"})
         ASSERT_TRUE(QDir().mkpath(m_media + QStringLiteral("/Films/") + QString::fromLatin1(d)));
-    SaveSetting(QStringLiteral("PathToLastDirectoryFrmFileLister"), m_media + QStringLiteral("/Films/"));
+    settings::save(Key::PathToLastDirectoryFrmFileLister, m_media + QStringLiteral("/Films/"));
     frmFileLister* f = fileLister();
     ASSERT_NE(f, nullptr);
     EXPECT_EQ(f->Drive1->count(), 0);
@@ -571,7 +574,7 @@ TEST_F(EditorTest, SaveWritesTheListAndTheSettingsInOrderAndCloses) {
     EXPECT_EQ(entries(f), (QStringList{m_media + "/one.mpg", m_media + "/three.mpg", m_media + "/two.mpg"}));
     EXPECT_EQ(state(f), QStringLiteral("save+ order:on/- random:on/sel"));
     EXPECT_EQ(f->Dir1->path(), m_media);
-    SaveSetting(QStringLiteral("VideoFile"), QStringLiteral("/films/mine.mkv"));
+    settings::save(Key::VideoFile, QStringLiteral("/films/mine.mkv"));
     f->optInOrderOfSelection->setChecked(true);
     clickRow(f->List1, 0);
     moveOver(f->List1->viewport());
@@ -640,8 +643,8 @@ TEST_F(EditorTest, ASaveThatCannotWriteSaysSoAndKeepsTheWindowWithItsList) {
     makeFiles(m_media, {"a.mpg", "b.mpg"});
     makeFiles(m_media + QStringLiteral("/other"), {});
     writeList(1);
-    SaveSetting(QStringLiteral("PathToLastDirectoryFrmFileLister"), m_media);
-    SaveSetting(QStringLiteral("PlayInRandomOrder"), QStringLiteral("False"));
+    settings::save(Key::PathToLastDirectoryFrmFileLister, m_media);
+    settings::save(Key::PlayInRandomOrder, false);
     frmFileLister* f = open();
     f->Command4->click();
     f->Dir1->setPath(m_media + QStringLiteral("/other"));
@@ -667,7 +670,7 @@ TEST_F(EditorTest, ASaveThatCannotWriteSaysSoAndKeepsTheWindowWithItsList) {
 
 TEST_F(EditorTest, CancelKeepsEverythingAndClearAllChangesTheFileOnlyWhenSaved) {
     writeList(3);
-    SaveSetting(QStringLiteral("PlayInRandomOrder"), QStringLiteral("True"));
+    settings::save(Key::PlayInRandomOrder, true);
     const QByteArray saved = bytesOf(m_path);
     const QString settingsFile = m_root + QStringLiteral("/config/larkspur/lumora.ini");
     const QByteArray settingsBefore = bytesOf(settingsFile);
@@ -766,23 +769,17 @@ TEST_F(EditorTest, HelpAndTheLabelMenus) {
 }
 
 // Stands in for the media search: reports how it was opened and adds two entries with its Add All.
-class FakeSearch : public runtime::Form {
+class FakeSearch : public testsupport::RecordingForm<FakeSearch> {
 public:
-    FakeSearch() : Form(QStringLiteral("frmFileSearch")) {}
-    static inline QList<QPointer<QWidget>> owners;
-    static inline QList<bool> modal;
+    FakeSearch() : RecordingForm(QStringLiteral("frmFileSearch")) {}
 
 protected:
-    void Form_Load() override {
-        QTimer::singleShot(0, this, [this] {
-            owners << parentWidget();
-            modal << (windowModality() == Qt::ApplicationModal && isVisible());
-            frmFileLister* f = fileLister();
-            f->addItem(QStringLiteral("/found/one.mpg"));
-            f->addItem(QStringLiteral("/found/two.mpg"));
-            f->applyOrderOptions(frmFileLister::ListChange::AddAll);
-            Unload();
-        });
+    void shown() override {
+        frmFileLister* f = fileLister();
+        f->addItem(QStringLiteral("/found/one.mpg"));
+        f->addItem(QStringLiteral("/found/two.mpg"));
+        f->applyOrderOptions(frmFileLister::ListChange::AddAll);
+        Unload();
     }
 };
 

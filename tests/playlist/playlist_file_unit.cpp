@@ -7,12 +7,13 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "support/inprocess/InProcessPlatform.h"
 #include "base/PlayListFile.h"
+#include "base/RuntimeError.h"
 #include "playlist/PlayList.h"
 #include "runtime/FormRegistry.h"
-#include "base/RuntimeError.h"
+#include "support/KilledSave.h"
 #include "support/TestFiles.h"
+#include "support/inprocess/InProcessPlatform.h"
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -288,39 +289,22 @@ TEST_F(PlayListFileTest, KilledSaveLeavesTheOldOrTheNewFileWhole) {
 
     for (int round = 0; round < 10; ++round) {
         SCOPED_TRACE(round);
-        int ready[2];
-        ASSERT_EQ(pipe(ready), 0);
-        const pid_t child = fork();
-        ASSERT_GE(child, 0);
-        if (child == 0) {
-            close(ready[0]);
-            for (int i = 0;; ++i) {
+        // Until the kill, read alongside the saves as a player starting meanwhile would.
+        int torn = 0;
+        const testsupport::KilledSave killed = testsupport::saveUntilKilled(
+            [&](int i) {
                 try {
                     writePlayList(m_path, i % 2 ? a : b);
                 } catch (...) {
                 }
-                if (i == 0) {
-                    char c = 'x';
-                    (void)!write(ready[1], &c, 1);
-                }
-            }
-            _exit(0);
-        }
-        close(ready[1]);
-        pollfd pfd{ready[0], POLLIN, 0};
-        const bool started = poll(&pfd, 1, 20000) == 1;
-        close(ready[0]);
-        // Until the kill, read alongside the saves as a player starting meanwhile would.
-        const auto killAt = std::chrono::steady_clock::now() + std::chrono::microseconds(pause(rng));
-        int torn = 0;
-        do {
-            const PlayListData now = readPlayList(m_path);
-            torn += !same(now, a) && !same(now, b);
-        } while (started && std::chrono::steady_clock::now() < killAt);
-        kill(child, SIGKILL);
-        int status = 0;
-        waitpid(child, &status, 0);
-        ASSERT_TRUE(started) << "the saving process did not get going";
+                return true;
+            },
+            std::chrono::microseconds(pause(rng)),
+            [&] {
+                const PlayListData now = readPlayList(m_path);
+                torn += !same(now, a) && !same(now, b);
+            });
+        ASSERT_TRUE(killed.started) << "the saving process did not get going";
         EXPECT_EQ(torn, 0) << "a reader saw a partly written file";
 
         const PlayListData now = readPlayList(m_path);

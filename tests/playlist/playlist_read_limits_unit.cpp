@@ -115,6 +115,7 @@ QStringList names(std::initializer_list<const char*> list) {
 qint64 feedPipe(const QByteArray& fifo, const QByteArray& head, qint64 junkLimit) {
     const auto deadline = Clock::now() + 10s;
     int fd = -1;
+    // Polled until a reader opens the other end, for at most the deadline.
     while ((fd = ::open(fifo.constData(), O_WRONLY | O_NONBLOCK)) < 0 && Clock::now() < deadline)
         std::this_thread::sleep_for(1ms);
     if (fd < 0) return -1;

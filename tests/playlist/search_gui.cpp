@@ -1,15 +1,16 @@
 #include "base/FileNames.h"
-#include "support/inprocess/InProcessPlatform.h"
 #include "base/MediaPatterns.h"
-#include "playlist/SearchForms.h"
 #include "playlist/BrowseLists.h"
 #include "playlist/PlayList.h"
+#include "playlist/SearchForms.h"
 #include "playlist/frmFileLister.h"
 #include "playlist/frmFileSearch.h"
 #include "playlist/frmSingleFileSearch.h"
 #include "runtime/Controls.h"
 #include "runtime/FormRegistry.h"
+#include "support/SettingKeys.h"
 #include "support/TestFiles.h"
+#include "support/inprocess/InProcessPlatform.h"
 #include <QAbstractButton>
 #include <QAction>
 #include <QCoreApplication>
@@ -26,11 +27,15 @@
 #include <QStyleOptionViewItem>
 #include <QTemporaryDir>
 #include <QTest>
-#include <gtest/gtest.h>
 #include <cstdio>
+#include <gtest/gtest.h>
 #include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
+#include "support/Waits.h"
+
+using settings::Key;
+using testsupport::keyName;
 
 using runtime::forms;
 
@@ -136,6 +141,16 @@ protected:
         f->cmdSearch->click();
         ASSERT_TRUE(QTest::qWaitFor([f] { return f->lstFoundFiles->count() > 0; }, 20000));
     }
+    // Starts the big walk and picks the first file found meanwhile: the pick stops the walk, which ends
+    // at its next folder, short of the whole tree.
+    void pickDuringTheBigWalk(SearchForm* f) {
+        startBigSearch(f);
+        clickItem(f->lstFoundFiles, 0);
+        EXPECT_TRUE(f->cmdSearch->isVisible());
+        EXPECT_FALSE(f->searching());
+        ASSERT_TRUE(waitIdle(f, 1000));
+        EXPECT_LT(f->lstFoundFiles->count(), kLeaves);
+    }
     void clickItem(QListWidget* list, int row) {
         QListWidgetItem* item = list->item(row);
         ASSERT_NE(item, nullptr);
@@ -149,6 +164,20 @@ protected:
         const QVariant title = c->property("title");
         return title.isValid() ? title.toString() : c->property("text").toString();
     }
+    // The window's title, the captions both searches share and the caption of each named control.
+    void expectCaptions(QWidget* form, const QString& title,
+                        const QList<QPair<const char*, QString>>& captions) {
+        EXPECT_EQ(form->windowTitle(), title);
+        const QList<QPair<const char*, QString>> shared = {{"fraDrive", "Drive to search:"},
+                                                           {"lblCount", "0"},
+                                                           {"cmdSearch", "&Start Search"},
+                                                           {"cmdExit", "Sto&p Search"},
+                                                           {"cmdReset", "&Reset / Clear"},
+                                                           {"mnuExit", "E&xit"},
+                                                           {"mnuHelp", "&Help"}};
+        for (const auto& [name, text] : shared + captions)
+            EXPECT_EQ(caption(form, name), text) << name;
+    }
     QList<platform::InProcessPlatform::MessageBoxCall>& messages() { return platform.messageBoxes; }
 
     QTemporaryDir tree;
@@ -161,28 +190,19 @@ protected:
 TEST_F(SearchTest, OpensWithEveryCaptionOnTheProgramDriveAndTheMediaPatterns) {
     auto* f = open<frmFileSearch>(kSearch);
     ASSERT_NE(f, nullptr);
-    EXPECT_EQ(f->windowTitle(), QStringLiteral("Search For Multimedia Files"));
-    const QList<QPair<const char*, QString>> captions = {
-        {"Label1", "Search For Multimedia Files"},
-        {"Label2", "Help"},
-        {"Label3", "X "},
-        {"fraDrive", "Drive to search:"},
-        {"fraFolder", "Searching In Folder:"},
-        {"fraSearchSpec", "Multimedia File Extensions to search for:"},
-        {"fraFoundFiles", "Multimedia Files Found:                        (Click filenames once to add to "
-                          "window behind this one.)"},
-        {"lblCount", "0"},
-        {"cmdSearch", "&Start Search"},
-        {"cmdExit", "Sto&p Search"},
-        {"cmdReset", "&Reset / Clear"},
-        {"Command3", "&Add All Files"},
-        {"Command1", "F&inished"},
-        {"Command2", "&Cancel"},
-        {"mnuFile", "&File"},
-        {"mnuExit", "E&xit"},
-        {"mnuHelp", "&Help"}};
-    for (const auto& [name, text] : captions)
-        EXPECT_EQ(caption(f, name), text) << name;
+    expectCaptions(
+        f, QStringLiteral("Search For Multimedia Files"),
+        {{"Label1", "Search For Multimedia Files"},
+         {"Label2", "Help"},
+         {"Label3", "X "},
+         {"fraFolder", "Searching In Folder:"},
+         {"fraSearchSpec", "Multimedia File Extensions to search for:"},
+         {"fraFoundFiles", "Multimedia Files Found:                        (Click filenames once to "
+                           "add to window behind this one.)"},
+         {"Command3", "&Add All Files"},
+         {"Command1", "F&inished"},
+         {"Command2", "&Cancel"},
+         {"mnuFile", "&File"}});
     EXPECT_EQ(f->Label3->toolTip(), QStringLiteral("Cancel/Close"));
     EXPECT_EQ(f->txtSearchSpec->text(), mediaPatternList());
     EXPECT_TRUE(f->txtSearchSpec->text().startsWith(QStringLiteral("*.mpg;*.avi;*.mpe;")));
@@ -247,7 +267,7 @@ TEST_F(SearchTest, StopEndsTheWalkAtOnceAndKeepsWhatWasFound) {
         ASSERT_EQ(got[i], BigTree::instance().match(i)) << i;
     EXPECT_EQ(f->lblCount->text(), u' ' + QString::number(got.size()));
     EXPECT_EQ(f->dirList->path(), BigTree::instance().root());
-    // Nothing more arrives.
+    // Nothing more arrives: a stretch of time, as nothing is left to wait for.
     QTest::qWait(100);
     EXPECT_EQ(f->lstFoundFiles->count(), got.size());
 }
@@ -277,12 +297,7 @@ TEST_F(SearchTest, AClickOnAFoundFileStopsTheWalkAndAddsItToThePlayListAlone) {
     ASSERT_EQ(lister->listCount(), 0);
     const bool inOrderEnabled = lister->optInOrderOfSelection->isEnabled();
     auto* f = open<frmFileSearch>(kSearch);
-    startBigSearch(f);
-    clickItem(f->lstFoundFiles, 0);
-    EXPECT_TRUE(f->cmdSearch->isVisible());
-    EXPECT_FALSE(f->searching());
-    ASSERT_TRUE(waitIdle(f, 1000));
-    EXPECT_LT(f->lstFoundFiles->count(), kLeaves);
+    ASSERT_NO_FATAL_FAILURE(pickDuringTheBigWalk(f));
     ASSERT_EQ(lister->listCount(), 1);
     EXPECT_EQ(lister->listItem(0), BigTree::instance().match(0));
     // A click leaves the order options alone.
@@ -319,6 +334,7 @@ TEST_F(SearchTest, ResetDuringAWalkLeavesAnEmptyListAndTheDefaults) {
     EXPECT_TRUE(f->cmdSearch->isVisible());
     EXPECT_FALSE(f->cmdExit->isVisible());
     EXPECT_FALSE(f->walkRunning());
+    // A stretch of time in which a result of the reset walk would have come.
     QTest::qWait(200);
     EXPECT_EQ(f->lstFoundFiles->count(), 0) << "nothing of the reset walk arrives";
     EXPECT_EQ(f->dirList->path(), tree.path());
@@ -338,6 +354,7 @@ TEST_F(SearchTest, ClosingDuringAWalkEndsItWithoutTouchingTheWindow) {
             f->findChild<QPushButton*>(QString::fromLatin1(how))->click();
         EXPECT_TRUE(closed(kSearch)) << how;
         EXPECT_TRUE(alive.isNull()) << how;
+        // A stretch of time in which a message of the ended walk would have come.
         QTest::qWait(50);
         EXPECT_TRUE(messages().isEmpty()) << how;
     }
@@ -520,7 +537,7 @@ TEST_F(SearchTest, ThePatternBoxTakesBackACharacterNoFileNameCanHold) {
     // Clicking back into the box selects all of it, ready to be typed over.
     f->cmdReset->setFocus();
     QTest::mouseClick(f->txtSearchSpec, Qt::LeftButton, {}, QPoint(4, f->txtSearchSpec->height() / 2));
-    QTest::qWait(20);
+    testsupport::waitFor([&] { return f->txtSearchSpec->hasSelectedText(); }, 1000);
     EXPECT_EQ(f->txtSearchSpec->selectedText(), QStringLiteral("*.avi;*.mp3"));
 }
 
@@ -610,25 +627,15 @@ TEST_F(SearchTest, EachAltLetterHasOneTargetInEitherWindow) {
 TEST_F(SearchTest, SingleFileSearchCaptionsAndHelp) {
     auto* f = open<frmSingleFileSearch>(kSingle);
     ASSERT_NE(f, nullptr);
-    EXPECT_EQ(f->windowTitle(), QStringLiteral("Search For Single Multimedia File"));
-    const QList<QPair<const char*, QString>> captions = {
-        {"Label3", "Search For Single Multimedia File"},
-        {"Label1", "Help"},
-        {"Label2", "X "},
-        {"fraDrive", "Drive to search:"},
-        {"fraFolder", "Drill To Folder From Which To Begin Search"},
-        {"fraSearchSpec", "Multimedia File Extensions to search:"},
-        {"fraFoundFiles", "Multimedia files found:"},
-        {"Command1", "&Close and Save Filename"},
-        {"cmdCancel", "C&ancel"},
-        {"cmdSearch", "&Start Search"},
-        {"cmdExit", "Sto&p Search"},
-        {"cmdReset", "&Reset / Clear"},
-        {"lblCount", "0"},
-        {"mnuExit", "E&xit"},
-        {"mnuHelp", "&Help"}};
-    for (const auto& [name, text] : captions)
-        EXPECT_EQ(caption(f, name), text) << name;
+    expectCaptions(f, QStringLiteral("Search For Single Multimedia File"),
+                   {{"Label3", "Search For Single Multimedia File"},
+                    {"Label1", "Help"},
+                    {"Label2", "X "},
+                    {"fraFolder", "Drill To Folder From Which To Begin Search"},
+                    {"fraSearchSpec", "Multimedia File Extensions to search:"},
+                    {"fraFoundFiles", "Multimedia files found:"},
+                    {"Command1", "&Close and Save Filename"},
+                    {"cmdCancel", "C&ancel"}});
     EXPECT_EQ(f->findChild<QPushButton*>(QStringLiteral("Command3")), nullptr) << "no Add All here";
     EXPECT_EQ(f->Label2->toolTip(), QStringLiteral("Cancel/Close"));
 
@@ -652,7 +659,7 @@ TEST_F(SearchTest, SingleFileSearchCaptionsAndHelp) {
 }
 
 TEST_F(SearchTest, SingleFileCloseAndSaveWithNothingSelectedSaysSoAndKeepsTheSetting) {
-    platform.memorySettings()->values[QStringLiteral("VideoFile")] = QStringLiteral("/kept.mpg");
+    platform.memorySettings()->values[keyName(Key::VideoFile)] = QStringLiteral("/kept.mpg");
     auto* f = open<frmSingleFileSearch>(kSingle);
     search(f, tree.path());
     ASSERT_EQ(f->lstFoundFiles->count(), 5);
@@ -669,12 +676,7 @@ TEST_F(SearchTest, SingleFileCloseAndSaveWithNothingSelectedSaysSoAndKeepsTheSet
 TEST_F(SearchTest, SingleFileSelectingDuringAWalkStopsItAndCloseAndSaveStoresIt) {
     frmFileLister* lister = fileLister();
     auto* f = open<frmSingleFileSearch>(kSingle);
-    startBigSearch(f);
-    clickItem(f->lstFoundFiles, 0);
-    EXPECT_TRUE(f->cmdSearch->isVisible());
-    EXPECT_FALSE(f->searching());
-    ASSERT_TRUE(waitIdle(f, 1000));
-    EXPECT_LT(f->lstFoundFiles->count(), kLeaves);
+    ASSERT_NO_FATAL_FAILURE(pickDuringTheBigWalk(f));
     ASSERT_EQ(f->lstFoundFiles->selectedItems().size(), 1);
     EXPECT_EQ(f->lstFoundFiles->selectedItems()[0]->text(), BigTree::instance().match(0));
     EXPECT_EQ(lister->listCount(), 0) << "nothing goes to the play list";
@@ -700,7 +702,7 @@ TEST_F(SearchTest, SingleFileResetKeepsTheFolderAndMovesTheDriveListToIt) {
 }
 
 TEST_F(SearchTest, SingleFileCancelAndTheCloseBoxLeaveTheSettingAlone) {
-    platform.memorySettings()->values[QStringLiteral("VideoFile")] = QStringLiteral("/kept.mpg");
+    platform.memorySettings()->values[keyName(Key::VideoFile)] = QStringLiteral("/kept.mpg");
     for (const char* how : {"cmdCancel", "Label2", "mnuExit"}) {
         auto* f = open<frmSingleFileSearch>(kSingle);
         search(f, tree.path());

@@ -1,9 +1,13 @@
-#include "shell/CommandLine.h"
-#include <QTemporaryDir>
-#include <gtest/gtest.h>
 #include "platform/Overrides.h"
 #include "platform/linux/IniSettingsBackend.h"
+#include "shell/CommandLine.h"
 #include "shell/XscreensaverList.h"
+#include "support/SettingKeys.h"
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+using settings::Key;
+using testsupport::keyName;
 
 namespace {
 CommandLine parse(const QStringList& args, const QString& env = QString()) { return parseCommandLine(args, env); }
@@ -134,8 +138,8 @@ TEST(OverridingSettings, OptionsWinOnReadAndNeverReachTheFile) {
     QTemporaryDir dir;
     const QString path = dir.path() + QStringLiteral("/lumora.ini");
     platform::IniSettingsBackend file(path);
-    file.write(QStringLiteral("GradOn"), QStringLiteral("0"));
-    file.write(QStringLiteral("VideoFile"), QStringLiteral("/home/u/mine.mpg"));
+    file.write(keyName(Key::GradOn), QStringLiteral("0"));
+    file.write(keyName(Key::VideoFile), QStringLiteral("/home/u/mine.mpg"));
 
     const QMap<QString, QString> given{{QStringLiteral("GradOn"), QStringLiteral("1")}};
     {
@@ -144,16 +148,16 @@ TEST(OverridingSettings, OptionsWinOnReadAndNeverReachTheFile) {
         EXPECT_EQ(run.read(QStringLiteral("gradon")), QStringLiteral("1"));
         EXPECT_EQ(run.read(QStringLiteral("VideoFile")), QStringLiteral("/home/u/mine.mpg"));
         run.write(QStringLiteral("GRADON"), QStringLiteral("1"));
-        run.write(QStringLiteral("PathToLastDirectory"), QStringLiteral("/tmp"));
+        run.write(keyName(Key::PathToLastDirectory), QStringLiteral("/tmp"));
         EXPECT_EQ(file.read(QStringLiteral("GradOn")), QStringLiteral("0"));
         EXPECT_EQ(file.read(QStringLiteral("PathToLastDirectory")), QStringLiteral("/tmp"));
     }
     {
         platform::OverridingSettings hosted(file, given, true);
-        hosted.write(QStringLiteral("WidthOfScreenResolution"), QStringLiteral("320"));
+        hosted.write(keyName(Key::WidthOfScreenResolution), QStringLiteral("320"));
         EXPECT_FALSE(file.read(QStringLiteral("WidthOfScreenResolution")).has_value());
         // The run still sees what it set: the next random pick avoids the file played last.
-        hosted.write(QStringLiteral("FileNotToRepeat"), QStringLiteral("/v/a.mpg"));
+        hosted.write(keyName(Key::FileNotToRepeat), QStringLiteral("/v/a.mpg"));
         EXPECT_EQ(hosted.read(QStringLiteral("filenottorepeat")), QStringLiteral("/v/a.mpg"));
         EXPECT_FALSE(file.read(QStringLiteral("FileNotToRepeat")).has_value());
     }

@@ -1,21 +1,23 @@
-#include "support/inprocess/InProcessPlatform.h"
+#include "platform/Settings.h"
 #include "runtime/Form.h"
 #include "runtime/FormRegistry.h"
-#include "platform/Settings.h"
 #include "shell/VIDEOSCR.h"
 #include "shell/frmAbout640x480.h"
+#include "support/SettingKeys.h"
+#include "support/inprocess/InProcessPlatform.h"
 #include <QApplication>
 #include <QDir>
 #include <QFile>
-#include <QTemporaryDir>
 #include <QGuiApplication>
 #include <QPointer>
 #include <QScreen>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
 
 using runtime::forms;
+using settings::Key;
 
 namespace {
 
@@ -66,12 +68,12 @@ protected:
         platform::install(platform::Platform{});
     }
 
-    void store(const QString& key, const QString& value) { platform.memorySettings()->values[key] = value; }
+    void store(settings::KeyRef key, const QString& value) {
+        platform.memorySettings()->values[settings::nameOf(key)] = value;
+    }
     void storeAllModes(const QString& value) {
-        for (const char* key :
-             {"AbsoluteFullScreenDisplayMode", "ThreeQuartersScreenMode", "OneHalfScreenDisplayMode",
-              "OneFourthScreenDisplayMode", "OneEighthScreenDisplayMode", "OneSixteenthScreenDisplayMode"})
-            store(QString::fromLatin1(key), value);
+        for (settings::FlagKey key : testsupport::kDisplayModes)
+            store(key, value);
     }
     bool shown(const QString& name) const {
         runtime::Form* f = forms().find(name);
@@ -121,7 +123,7 @@ TEST_F(Dispatch, RunSwitchShowsThePlayersOfTheStoredModes) {
     forms().reset();
 
     // Full screen named, one-eighth left to its default: both.
-    store(QStringLiteral("AbsoluteFullScreenDisplayMode"), QStringLiteral("True"));
+    store(Key::AbsoluteFullScreenDisplayMode, QStringLiteral("True"));
     VIDEOSCR::Main(QStringLiteral("/S"));
     EXPECT_TRUE(shown(kFloating));
     EXPECT_TRUE(shown(kFullScreen));
@@ -129,7 +131,7 @@ TEST_F(Dispatch, RunSwitchShowsThePlayersOfTheStoredModes) {
 
     // Two modes named at once (a save cut short, a hand edit) play as a fresh installation does,
     // and say so.
-    store(QStringLiteral("OneEighthScreenDisplayMode"), QStringLiteral("True"));
+    store(Key::OneEighthScreenDisplayMode, QStringLiteral("True"));
     testing::internal::CaptureStderr();
     VIDEOSCR::Main(QStringLiteral("/S"));
     const QString said = QString::fromStdString(testing::internal::GetCapturedStderr());
@@ -143,7 +145,7 @@ TEST_F(Dispatch, RunSwitchShowsThePlayersOfTheStoredModes) {
 
     // Several partial modes still give one floating player, shown once.
     storeAllModes(QStringLiteral("true"));
-    store(QStringLiteral("AbsoluteFullScreenDisplayMode"), QStringLiteral("False"));
+    store(Key::AbsoluteFullScreenDisplayMode, QStringLiteral("False"));
     const int createdBefore = created[kFloating];
     VIDEOSCR::Main(QStringLiteral("/s"));
     EXPECT_EQ(created[kFloating], createdBefore + 1);
@@ -154,7 +156,7 @@ TEST_F(Dispatch, RunSwitchShowsThePlayersOfTheStoredModes) {
 
     // Full screen alone.
     storeAllModes(QStringLiteral("False"));
-    store(QStringLiteral("AbsoluteFullScreenDisplayMode"), QStringLiteral("TRUE"));
+    store(Key::AbsoluteFullScreenDisplayMode, QStringLiteral("TRUE"));
     VIDEOSCR::Main(QStringLiteral("/s"));
     EXPECT_FALSE(shown(kFloating));
     EXPECT_TRUE(shown(kFullScreen));
@@ -162,7 +164,7 @@ TEST_F(Dispatch, RunSwitchShowsThePlayersOfTheStoredModes) {
 
     // A hand-edited value means that mode's default.
     storeAllModes(QStringLiteral("False"));
-    store(QStringLiteral("OneEighthScreenDisplayMode"), QStringLiteral("maybe"));
+    store(Key::OneEighthScreenDisplayMode, QStringLiteral("maybe"));
     VIDEOSCR::Main(QStringLiteral("/s"));
     EXPECT_TRUE(shown(kFloating));
 }
@@ -189,7 +191,7 @@ TEST_F(Dispatch, RunSwitchWithNoModeOnPlaysAsAFreshInstallationAndSaysWhy) {
     forms().reset();
 
     // The next run reads the store itself again: full screen named alone is full screen.
-    store(QStringLiteral("AbsoluteFullScreenDisplayMode"), QStringLiteral("True"));
+    store(Key::AbsoluteFullScreenDisplayMode, QStringLiteral("True"));
     testing::internal::CaptureStderr();
     VIDEOSCR::Main(QStringLiteral("/s"));
     EXPECT_EQ(testing::internal::GetCapturedStderr(), std::string());
@@ -310,6 +312,7 @@ TEST_F(Dispatch, ConfigureOnAnOversizedSettingsFileSaysOnceWhyAndLeavesTheFileAl
     ASSERT_TRUE(QTest::qWaitForWindowExposed(s));
     QTest::mouseClick(s->picture, Qt::LeftButton, {}, QPoint(250, 50));
     ASSERT_TRUE(shown(kConfigure));
+    // A stretch of time in which a second message would have come.
     QTest::qWait(50);
     EXPECT_EQ(platform.messageBoxes.size(), 1) << qPrintable(platform.messageBoxes.last().text);
     forms().reset();

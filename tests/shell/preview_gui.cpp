@@ -186,6 +186,7 @@ TEST_F(Preview, HostGoneClosesTheFormWithinATick) {
     platform.hostAlive = true;
     VIDEOSCR::Main(hostSwitch());
     ASSERT_NE(form(), nullptr);
+    // While the host lives the form stays: a stretch of time over more than one tick.
     QTest::qWait(150);
     ASSERT_NE(form(), nullptr);
     platform.hostAlive = false;

@@ -1,12 +1,14 @@
-#include "base/FileNames.h"
-#include "support/inprocess/InProcessPlatform.h"
-#include "platform/linux/IniSettingsBackend.h"
-#include "base/SettingsFormat.h"
 #include "base/Convert.h"
+#include "base/FileNames.h"
 #include "base/RuntimeError.h"
-#include "platform/Settings.h"
+#include "base/SettingsFormat.h"
 #include "base/SettingsKeys.h"
+#include "platform/Settings.h"
+#include "platform/linux/IniSettingsBackend.h"
+#include "support/KilledSave.h"
+#include "support/SettingKeys.h"
 #include "support/TestFiles.h"
+#include "support/inprocess/InProcessPlatform.h"
 #include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
@@ -27,6 +29,9 @@
 #include <sys/file.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+using settings::Key;
+using testsupport::keyName;
 
 using platform::IniSettingsBackend;
 
@@ -89,9 +94,9 @@ template <qsizetype N> QByteArray bytes(const char (&text)[N]) {
     return QByteArray(text, N - 1);
 }
 
-std::optional<runtime::ErrorKind> saveError(const QString& key, const QString& value) {
+std::optional<runtime::ErrorKind> saveError(settings::KeyRef key, const QString& value) {
     try {
-        SaveSetting(key, value);
+        SaveSetting(settings::nameOf(key), value);
     } catch (const runtime::RuntimeError& e) {
         return e.kind();
     }
@@ -105,7 +110,7 @@ TEST_F(SettingsFile, LivesInTheConfigurationHomeUnderTheApplicationAndSection) {
     EXPECT_FALSE(QFileInfo::exists(path)) << "nothing is written before the first save";
     EXPECT_EQ(GetSetting(QStringLiteral("GradOn"), QStringLiteral("0")), QStringLiteral("0"));
 
-    SaveSetting(QStringLiteral("GradOn"), QStringLiteral("1"));
+    SaveSetting(keyName(Key::GradOn), QStringLiteral("1"));
     ASSERT_TRUE(QFileInfo::exists(path)) << "the first write creates the folders and the file";
     const QByteArray text = fileText();
     EXPECT_TRUE(text.contains("[lumora]")) << text.constData();
@@ -123,7 +128,7 @@ TEST_F(SettingsFile, LivesInTheConfigurationHomeUnderTheApplicationAndSection) {
 }
 
 TEST_F(SettingsFile, KeysCompareWithoutCaseAndKeepOneEntry) {
-    SaveSetting(QStringLiteral("MouseSensitivity"), QStringLiteral("12"));
+    SaveSetting(keyName(Key::MouseSensitivity), QStringLiteral("12"));
     EXPECT_EQ(GetSetting(QStringLiteral("mousesensitivity"), QStringLiteral("4")), QStringLiteral("12"));
     EXPECT_EQ(GetSetting(QStringLiteral("MOUSESENSITIVITY"), QStringLiteral("4")), QStringLiteral("12"));
 
@@ -140,7 +145,7 @@ TEST_F(SettingsFile, KeysCompareWithoutCaseAndKeepOneEntry) {
     writeFile("[lumora]\nonefourthscreendisplaymode=True\n");
     EXPECT_EQ(GetSetting(QStringLiteral("OneFourthScreenDisplayMode"), QStringLiteral("False")),
               QStringLiteral("True"));
-    SaveSetting(QStringLiteral("OneFourthScreenDisplayMode"), QStringLiteral("False"));
+    SaveSetting(keyName(Key::OneFourthScreenDisplayMode), QStringLiteral("False"));
     EXPECT_EQ(GetSetting(QStringLiteral("onefourthscreendisplaymode"), QStringLiteral("True")),
               QStringLiteral("False"));
     EXPECT_EQ(QString::fromUtf8(fileText()).count(QStringLiteral("screendisplaymode="), Qt::CaseInsensitive),
@@ -148,7 +153,7 @@ TEST_F(SettingsFile, KeysCompareWithoutCaseAndKeepOneEntry) {
 
     // The in-memory store the other tests use behaves the same.
     platform::MemorySettingsBackend memory;
-    memory.write(QStringLiteral("MouseSensitivity"), QStringLiteral("12"));
+    memory.write(keyName(Key::MouseSensitivity), QStringLiteral("12"));
     memory.write(QStringLiteral("mousesensitivity"), QStringLiteral("30"));
     EXPECT_EQ(memory.read(QStringLiteral("MOUSESENSITIVITY")), QStringLiteral("30"));
     EXPECT_EQ(memory.values.size(), 1);
@@ -159,33 +164,33 @@ TEST_F(SettingsFile, StoredBooleansAndIntegersConvertAsTheReadersExpect) {
         {QStringLiteral("True"), true}, {QStringLiteral("true"), true},   {QStringLiteral("TRUE"), true},
         {QStringLiteral("1"), true},    {QStringLiteral("False"), false}, {QStringLiteral("0"), false}};
     for (const auto& [text, expected] : booleans) {
-        SaveSetting(QStringLiteral("PlaySingleFile"), text);
+        SaveSetting(keyName(Key::PlaySingleFile), text);
         EXPECT_EQ(runtime::textToBool(GetSetting(QStringLiteral("PlaySingleFile"), QStringLiteral("True"))),
                   expected)
             << qPrintable(text);
     }
-    SaveSetting(QStringLiteral("PlayMultipleFiles"), runtime::boolToText(true));
+    SaveSetting(keyName(Key::PlayMultipleFiles), runtime::boolToText(true));
     EXPECT_TRUE(
         runtime::textToBool(GetSetting(QStringLiteral("PlayMultipleFiles"), QStringLiteral("False"))));
 
-    SaveSetting(QStringLiteral("FireGradInterval"), QStringLiteral("6000"));
+    SaveSetting(keyName(Key::FireGradInterval), QStringLiteral("6000"));
     EXPECT_EQ(runtime::textToInt16(GetSetting(QStringLiteral("FireGradInterval"), QStringLiteral("30000"))),
               6000);
-    SaveSetting(QStringLiteral("FireGradInterval"), QStringLiteral("40000"));
+    SaveSetting(keyName(Key::FireGradInterval), QStringLiteral("40000"));
     try {
         runtime::textToInt16(GetSetting(QStringLiteral("FireGradInterval"), QStringLiteral("6000")));
         ADD_FAILURE() << "40000 does not fit a 16-bit integer";
     } catch (const runtime::RuntimeError& e) {
         EXPECT_EQ(e.kind(), runtime::ErrorKind::Overflow);
     }
-    SaveSetting(QStringLiteral("BackDropColor"), QString::number(0xFFFFFF));
+    SaveSetting(keyName(Key::BackDropColor), QString::number(0xFFFFFF));
     EXPECT_EQ(GetSetting(QStringLiteral("BackDropColor"), QStringLiteral("0")), QStringLiteral("16777215"));
     EXPECT_EQ(runtime::textToInt32(GetSetting(QStringLiteral("BackDropColor"), QStringLiteral("0"))),
               16777215);
 }
 
 TEST_F(SettingsFile, EmptyTextIsAValueAndOnlyAMissingKeyGivesTheDefault) {
-    SaveSetting(QStringLiteral("VideoFile"), QString());
+    SaveSetting(keyName(Key::VideoFile), QString());
     const QString read =
         GetSetting(QStringLiteral("VideoFile"), QStringLiteral("/usr/share/lumora/lumora.mpg"));
     EXPECT_TRUE(read.isEmpty()) << qPrintable(read);
@@ -194,10 +199,10 @@ TEST_F(SettingsFile, EmptyTextIsAValueAndOnlyAMissingKeyGivesTheDefault) {
     EXPECT_EQ(GetSetting(QStringLiteral("FireGradInterval"), QStringLiteral("6000")), QStringLiteral("6000"));
     EXPECT_EQ(GetSetting(QStringLiteral("FireGradInterval"), QStringLiteral("30000")),
               QStringLiteral("30000"));
-    SaveSetting(QStringLiteral("Green_Level"), QStringLiteral("100"));
+    SaveSetting(keyName(Key::Green_Level), QStringLiteral("100"));
     EXPECT_EQ(GetSetting(QStringLiteral("Green_Level"), QStringLiteral("255")), QStringLiteral("100"));
     // A value looking like a number stays text exactly as stored.
-    SaveSetting(QStringLiteral("MouseSensitivity"), QStringLiteral("007"));
+    SaveSetting(keyName(Key::MouseSensitivity), QStringLiteral("007"));
     EXPECT_EQ(GetSetting(QStringLiteral("MouseSensitivity"), QStringLiteral("4")), QStringLiteral("007"));
 }
 
@@ -221,7 +226,7 @@ TEST_F(SettingsFile, FreeTextRoundTripsUnchanged) {
         QString(300, QLatin1Char('x')),
     };
     for (const QString& value : values) {
-        SaveSetting(QStringLiteral("VideoFile"), value);
+        SaveSetting(keyName(Key::VideoFile), value);
         EXPECT_EQ(GetSetting(QStringLiteral("VideoFile"), QStringLiteral("default")), value)
             << qPrintable(value);
         // Read back by a second program from the file itself.
@@ -232,9 +237,9 @@ TEST_F(SettingsFile, FreeTextRoundTripsUnchanged) {
 
 TEST_F(SettingsFile, TwoProgramsSeeEachOthersWrites) {
     IniSettingsBackend first(path), second(path);
-    first.write(QStringLiteral("PlayInRandomOrder"), QStringLiteral("True"));
+    first.write(keyName(Key::PlayInRandomOrder), QStringLiteral("True"));
     EXPECT_EQ(second.read(QStringLiteral("PlayInRandomOrder")), QStringLiteral("True"));
-    second.write(QStringLiteral("PlayInRandomOrder"), QStringLiteral("False"));
+    second.write(keyName(Key::PlayInRandomOrder), QStringLiteral("False"));
     EXPECT_EQ(first.read(QStringLiteral("PlayInRandomOrder")), QStringLiteral("False"));
 
     // Another process rewrites the file behind this one's back; the next read sees it, and the
@@ -243,7 +248,7 @@ TEST_F(SettingsFile, TwoProgramsSeeEachOthersWrites) {
     EXPECT_EQ(first.read(QStringLiteral("MouseSensitivity")), QStringLiteral("77"));
     EXPECT_EQ(first.read(QStringLiteral("PlayInRandomOrder")), QStringLiteral("True"));
     writeFile("[lumora]\nPlayInRandomOrder=True\nMouseSensitivity=88\nGradOn=1\n");
-    first.write(QStringLiteral("Red_Level"), QStringLiteral("12"));
+    first.write(keyName(Key::Red_Level), QStringLiteral("12"));
     IniSettingsBackend third(path);
     EXPECT_EQ(third.read(QStringLiteral("MouseSensitivity")), QStringLiteral("88"));
     EXPECT_EQ(third.read(QStringLiteral("GradOn")), QStringLiteral("1"));
@@ -265,7 +270,7 @@ TEST_F(SettingsFile, DamagedFileNeverFailsAReader) {
         EXPECT_EQ(GetSetting(QStringLiteral("MouseSensitivity"), QStringLiteral("4")), QStringLiteral("4"))
             << "a key of another section is not ours";
         // A write goes through and reads back.
-        SaveSetting(QStringLiteral("GradOn"), QStringLiteral("1"));
+        SaveSetting(keyName(Key::GradOn), QStringLiteral("1"));
         EXPECT_EQ(GetSetting(QStringLiteral("GradOn"), QStringLiteral("0")), QStringLiteral("1"));
     }
     // A hand-edited value with a comma is still one text.
@@ -279,7 +284,7 @@ TEST_F(SettingsFile, UnreadableFileReadsDefaultsAndIsNotReplaced) {
     if (::access(path.toLocal8Bit().constData(), R_OK) == 0)
         GTEST_SKIP() << "running with rights that read any file";
     EXPECT_EQ(GetSetting(QStringLiteral("MouseSensitivity"), QStringLiteral("4")), QStringLiteral("4"));
-    EXPECT_EQ(saveError(QStringLiteral("GradOn"), QStringLiteral("1")), runtime::ErrorKind::Failed);
+    EXPECT_EQ(saveError(Key::GradOn, QStringLiteral("1")), runtime::ErrorKind::Failed);
     EXPECT_TRUE(settingsLeftAlone());
     EXPECT_TRUE(settingsLeftAloneNotice().contains(QStringLiteral(" cannot be read.")));
     ASSERT_TRUE(QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner));
@@ -294,14 +299,14 @@ TEST_F(SettingsFile, StoreThatCannotBeCreatedOrOpenedFailsWritesButNotReads) {
         blocker.write("not a folder");
     }
     EXPECT_EQ(GetSetting(QStringLiteral("GradOn"), QStringLiteral("0")), QStringLiteral("0"));
-    EXPECT_EQ(saveError(QStringLiteral("GradOn"), QStringLiteral("1")), runtime::ErrorKind::Failed);
+    EXPECT_EQ(saveError(Key::GradOn, QStringLiteral("1")), runtime::ErrorKind::Failed);
     EXPECT_EQ(GetSetting(QStringLiteral("GradOn"), QStringLiteral("0")), QStringLiteral("0"));
 
     // The file's place is taken by a folder; this bites whatever the user's rights.
     QFile::remove(home.path() + QStringLiteral("/larkspur"));
     ASSERT_TRUE(QDir().mkpath(path));
     EXPECT_EQ(GetSetting(QStringLiteral("GradOn"), QStringLiteral("0")), QStringLiteral("0"));
-    EXPECT_EQ(saveError(QStringLiteral("GradOn"), QStringLiteral("1")), runtime::ErrorKind::Failed);
+    EXPECT_EQ(saveError(Key::GradOn, QStringLiteral("1")), runtime::ErrorKind::Failed);
     EXPECT_TRUE(QFileInfo(path).isDir());
     // What stands there is left alone, and the user is told so, not that a save failed.
     testing::internal::CaptureStderr();
@@ -331,11 +336,11 @@ TEST_F(SettingsFile, SavesKeepAHandWrittenFileButForTheKeysTheyWrite) {
                                       "WidthOfScreenResolution=1\r\n"
                                       "last=line without an end");
     writeFile(original);
-    SaveSetting(QStringLiteral("WidthOfScreenResolution"), QStringLiteral("1280"));
-    SaveSetting(QStringLiteral("HeightOfScreenResolution"), QStringLiteral("1024"));
-    SaveSetting(QStringLiteral("AMoviePositionTopWhenClosedFourth"), QStringLiteral("17.5"));
-    SaveSetting(QStringLiteral("AMoviePositionLeftWhenClosedFourth"), QStringLiteral("  padded  "));
-    SaveSetting(QStringLiteral("HeightOfScreenResolution"), QStringLiteral("1024"));
+    SaveSetting(keyName(Key::WidthOfScreenResolution), QStringLiteral("1280"));
+    SaveSetting(keyName(Key::HeightOfScreenResolution), QStringLiteral("1024"));
+    SaveSetting(keyName(Key::AMoviePositionTopWhenClosedFourth), QStringLiteral("17.5"));
+    SaveSetting(keyName(Key::AMoviePositionLeftWhenClosedFourth), QStringLiteral("  padded  "));
+    SaveSetting(keyName(Key::HeightOfScreenResolution), QStringLiteral("1024"));
     QByteArray expected = original;
     expected.replace("widthofscreenresolution = 640\r\n",
                      "widthofscreenresolution = 1280\r\n"
@@ -376,10 +381,11 @@ platform::SettingsValues okSaves() {
 TEST_F(SettingsFile, KeysSavedTogetherLeaveTheTextOfSavesOneByOne) {
     const QByteArray original = bytes("; mine\r\n[Lumora]\r\nOneHalfScreenDisplayMode = True\r\nGradOn=0\r\n"
                                       "\r\n[other]\r\nx=1");
-    const platform::SettingsValues values{{QStringLiteral("onehalfscreendisplaymode"), QStringLiteral("False")},
-                                          {QStringLiteral("OneFourthScreenDisplayMode"), QStringLiteral("True")},
-                                          {QStringLiteral("VideoFile"), QStringLiteral("  padded  ")},
-                                          {QStringLiteral("GRADON"), QStringLiteral("1")}};
+    const platform::SettingsValues values{
+        {QStringLiteral("onehalfscreendisplaymode"), QStringLiteral("False")},
+        {keyName(Key::OneFourthScreenDisplayMode), QStringLiteral("True")},
+        {keyName(Key::VideoFile), QStringLiteral("  padded  ")},
+        {QStringLiteral("GRADON"), QStringLiteral("1")}};
     writeFile(original);
     for (const auto& [key, value] : values)
         SaveSetting(key, value);
@@ -476,8 +482,7 @@ TEST_F(SettingsFile, FileOverOneMebibyteIsRefusedAndLeftAlone) {
     testing::internal::CaptureStderr();
     EXPECT_EQ(GetSetting(QStringLiteral("MouseSensitivity"), QStringLiteral("4")), QStringLiteral("4"));
     EXPECT_EQ(GetSetting(QStringLiteral("MouseSensitivity"), QStringLiteral("4")), QStringLiteral("4"));
-    EXPECT_EQ(saveError(QStringLiteral("WidthOfScreenResolution"), QStringLiteral("1280")),
-              runtime::ErrorKind::Failed);
+    EXPECT_EQ(saveError(Key::WidthOfScreenResolution, QStringLiteral("1280")), runtime::ErrorKind::Failed);
     // The user is told why, with the file's place, and what that means for changes.
     EXPECT_TRUE(settingsLeftAlone());
     const QString notice = settingsLeftAloneNotice();
@@ -485,7 +490,7 @@ TEST_F(SettingsFile, FileOverOneMebibyteIsRefusedAndLeftAlone) {
     EXPECT_TRUE(notice.contains(QStringLiteral("leaves the file as it is and uses its default settings")))
         << qPrintable(notice);
     try {
-        SaveSetting(QStringLiteral("GradOn"), QStringLiteral("1"));
+        SaveSetting(keyName(Key::GradOn), QStringLiteral("1"));
         ADD_FAILURE() << "saved into the refused file";
     } catch (const runtime::RuntimeError& e) {
         EXPECT_EQ(QString::fromUtf8(e.what()),
@@ -496,9 +501,9 @@ TEST_F(SettingsFile, FileOverOneMebibyteIsRefusedAndLeftAlone) {
     // A save of several keys names them.
     try {
         settings::SaveTogether together;
-        SaveSetting(QStringLiteral("MouseSensitivity"), QStringLiteral("8"));
-        SaveSetting(QStringLiteral("IgnoreMouseMovement"), QStringLiteral("True"));
-        SaveSetting(QStringLiteral("DoNotIgnoreMouseMovent"), QStringLiteral("False"));
+        SaveSetting(keyName(Key::MouseSensitivity), QStringLiteral("8"));
+        SaveSetting(keyName(Key::IgnoreMouseMovement), QStringLiteral("True"));
+        SaveSetting(keyName(Key::DoNotIgnoreMouseMovent), QStringLiteral("False"));
         together.commit();
         ADD_FAILURE() << "saved into the refused file";
     } catch (const runtime::RuntimeError& e) {
@@ -520,7 +525,7 @@ TEST_F(SettingsFile, FileOverOneMebibyteIsRefusedAndLeftAlone) {
     EXPECT_EQ(GetSetting(QStringLiteral("MouseSensitivity"), QStringLiteral("4")), QStringLiteral("33"));
     EXPECT_FALSE(settingsLeftAlone());
     EXPECT_EQ(settingsLeftAloneNotice(), QString());
-    SaveSetting(QStringLiteral("GradOn"), QStringLiteral("1"));
+    SaveSetting(keyName(Key::GradOn), QStringLiteral("1"));
     EXPECT_EQ(fileText(), QByteArray("[lumora]\nMouseSensitivity=33\nGradOn=1\n"));
     writeFile(big);
     testing::internal::CaptureStderr();
@@ -563,6 +568,7 @@ TEST_F(SettingsFile, AKilledSaveIsClearedAndNothingOfTheUsersGoes) {
     ASSERT_EQ(waitpid(child, &status, 0), child);
     ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
     // Made after the killed save, as a user's backup would be; and a lock file of an earlier version.
+    // The pause puts their times after the killed save's, whatever the file system's clock step.
     QThread::msleep(20);
     const QStringList mine = {QStringLiteral("lumora.ini.AbCdEf"), QStringLiteral("lumora.ini.backup"),
                               QStringLiteral("lumora.ini.before"), QStringLiteral("lumora.ini.lock"),
@@ -575,7 +581,7 @@ TEST_F(SettingsFile, AKilledSaveIsClearedAndNothingOfTheUsersGoes) {
     QElapsedTimer t;
     t.start();
     for (int i = 0; i < 5; ++i)
-        SaveSetting(QStringLiteral("GradOn"), QString::number(1 - i % 2));
+        SaveSetting(keyName(Key::GradOn), QString::number(1 - i % 2));
     EXPECT_LT(t.elapsed(), 3000);
     EXPECT_EQ(fileText(), QByteArray("[lumora]\nGradOn=1\n"));
     EXPECT_EQ(folderNames(), QStringList{QStringLiteral("lumora.ini")} + mine);
@@ -584,7 +590,7 @@ TEST_F(SettingsFile, AKilledSaveIsClearedAndNothingOfTheUsersGoes) {
     const QString real = home.path() + QStringLiteral("/dotfiles-lumora.ini");
     ASSERT_TRUE(QFile::rename(path, real));
     ASSERT_TRUE(QFile::link(real, path));
-    SaveSetting(QStringLiteral("GradOn"), QStringLiteral("0"));
+    SaveSetting(keyName(Key::GradOn), QStringLiteral("0"));
     EXPECT_TRUE(QFileInfo(path).isSymLink());
     QFile target(real);
     ASSERT_TRUE(target.open(QIODevice::ReadOnly));
@@ -610,6 +616,7 @@ TEST_F(SettingsFile, TwoProgramsSavingAtOnceLoseNoChange) {
         }
         _exit(0);
     }
+    // A stretch of time in which the other save would have ended, had it not waited.
     QThread::msleep(300);
     int status = 0;
     EXPECT_EQ(waitpid(other, &status, WNOHANG), 0) << "the other save did not wait for this one";
@@ -645,6 +652,7 @@ TEST_F(SettingsFile, TwoProgramsSavingAtOnceLoseNoChange) {
     std::mt19937 rng(std::random_device{}());
     int running = 2, stops = 0;
     bool failed = false;
+    // The pauses are the point here: random gaps between stops, and stops of 50 ms.
     while (running > 0) {
         QThread::usleep(std::uniform_int_distribution<int>(0, 3000)(rng));
         // Never pid 0, which would stop this whole process group.
@@ -707,41 +715,24 @@ TEST_F(SettingsFile, KilledSaveLeavesTheOldOrTheNewFileWholeAndNothingPilesUp) {
     timer.restart();
     for (int round = 0; round < 200; ++round) {
         SCOPED_TRACE(round);
-        int ready[2];
-        ASSERT_EQ(pipe(ready), 0);
-        const pid_t child = fork();
-        ASSERT_GE(child, 0);
-        if (child == 0) {
-            close(ready[0]);
-            IniSettingsBackend backend(path);
-            for (int i = 0;; ++i) {
-                bool saved = true;
+        std::optional<IniSettingsBackend> backend;
+        const testsupport::KilledSave killed = testsupport::saveUntilKilled(
+            [&](int i) {
+                if (!backend) backend.emplace(path);
                 try {
-                    backend.write(key, i % 2 ? a : b);
+                    backend->write(key, i % 2 ? a : b);
                 } catch (...) {
-                    saved = false;
+                    return false;
                 }
-                if (i == 0) {
-                    const char c = saved ? '1' : '0';
-                    (void)!write(ready[1], &c, 1);
-                }
-            }
-        }
-        close(ready[1]);
-        pollfd pfd{ready[0], POLLIN, 0};
-        char first = 0;
-        const bool started = poll(&pfd, 1, 20000) == 1 && read(ready[0], &first, 1) == 1;
-        close(ready[0]);
-        const auto killAt = std::chrono::steady_clock::now() + std::chrono::microseconds(pause(rng));
-        do {
-            const QByteArray now = fileText();
-            torn += now != withA && now != withB;
-        } while (started && std::chrono::steady_clock::now() < killAt);
-        kill(child, SIGKILL);
-        int status = 0;
-        waitpid(child, &status, 0);
-        ASSERT_TRUE(started) << "the saving process did not get going";
-        ASSERT_EQ(first, '1') << "its first save failed";
+                return true;
+            },
+            std::chrono::microseconds(pause(rng)),
+            [&] {
+                const QByteArray now = fileText();
+                torn += now != withA && now != withB;
+            });
+        ASSERT_TRUE(killed.started) << "the saving process did not get going";
+        ASSERT_TRUE(killed.firstSaved) << "its first save failed";
 
         const QByteArray now = fileText();
         ASSERT_TRUE(now == withA || now == withB) << "after the kill: " << now.size() << " bytes";
@@ -827,12 +818,12 @@ TEST_F(SettingsFile, TypedKeysStoreWhatTheFormsStoredAndReadItBack) {
     const QByteArray typed = fileText();
 
     QFile::remove(path);
-    SaveSetting(QStringLiteral("PlaySingleFile"), QStringLiteral("False"));
-    SaveSetting(QStringLiteral("OneEighthScreenDisplayMode"), QStringLiteral("True"));
-    SaveSetting(QStringLiteral("FireGradInterval"), QStringLiteral("12000"));
-    SaveSetting(QStringLiteral("HeightOfScreenResolution"), QStringLiteral("-1"));
-    SaveSetting(QStringLiteral("VideoFile"), QStringLiteral(" /media/clip one.mkv "));
-    SaveSetting(QStringLiteral("Green_Level"), QString());
+    SaveSetting(keyName(Key::PlaySingleFile), QStringLiteral("False"));
+    SaveSetting(keyName(Key::OneEighthScreenDisplayMode), QStringLiteral("True"));
+    SaveSetting(keyName(Key::FireGradInterval), QStringLiteral("12000"));
+    SaveSetting(keyName(Key::HeightOfScreenResolution), QStringLiteral("-1"));
+    SaveSetting(keyName(Key::VideoFile), QStringLiteral(" /media/clip one.mkv "));
+    SaveSetting(keyName(Key::Green_Level), QString());
     EXPECT_EQ(typed, fileText());
 
     EXPECT_FALSE(settings::read(Key::PlaySingleFile));

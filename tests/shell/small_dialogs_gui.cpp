@@ -1,4 +1,3 @@
-#include "support/inprocess/InProcessPlatform.h"
 #include "base/SettingsFormat.h"
 #include "runtime/Controls.h"
 #include "runtime/FormRegistry.h"
@@ -6,7 +5,9 @@
 #include "shell/frmMixer.h"
 #include "shell/frmMonitors.h"
 #include "shell/frmMouseSensitivity.h"
+#include "support/SettingKeys.h"
 #include "support/TestFiles.h"
+#include "support/inprocess/InProcessPlatform.h"
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
@@ -27,6 +28,9 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
+using settings::Key;
+using testsupport::keyName;
+
 using runtime::forms;
 
 inline void PrintTo(const QString& s, std::ostream* os) {
@@ -38,10 +42,10 @@ namespace {
 const QString kMouse = QStringLiteral("frmMouseSensitivity");
 const QString kMixer = QStringLiteral("frmMixer");
 const QString kMonitors = QStringLiteral("frmMonitors");
-const QString kSensitivity = QStringLiteral("MouseSensitivity");
-const QString kIgnore = QStringLiteral("IgnoreMouseMovement");
-const QString kDoNotIgnore = QStringLiteral("DoNotIgnoreMouseMovent");
-const QString kMute = QStringLiteral("ScreensaverSoundMutePreference");
+const QString kSensitivity = keyName(Key::MouseSensitivity);
+const QString kIgnore = keyName(Key::IgnoreMouseMovement);
+const QString kDoNotIgnore = keyName(Key::DoNotIgnoreMouseMovent);
+const QString kMute = keyName(Key::ScreensaverSoundMutePreference);
 
 class SmallDialogTest : public ::testing::Test {
 protected:

@@ -34,7 +34,9 @@ void PlayerFixture::TearDown() {
     platform::install(platform::Platform{});
 }
 
-void PlayerFixture::setting(const QString& key, const QString& value) { platform.settingsBackend().write(key, value); }
+void PlayerFixture::setting(settings::KeyRef key, const QString& value) {
+    platform.settingsBackend().write(settings::nameOf(key), value);
+}
 
 QString PlayerFixture::stored(const QString& key) const {
     auto v = const_cast<platform::InProcessPlatform&>(platform).settingsBackend().read(key);

@@ -1,10 +1,11 @@
 #pragma once
-#include <gtest/gtest.h>
+#include "base/SettingsKeys.h"
+#include "support/FakeMediaPlayer.h"
+#include "support/inprocess/InProcessPlatform.h"
 #include <QPoint>
 #include <QPointer>
 #include <QStringList>
-#include "support/inprocess/InProcessPlatform.h"
-#include "support/FakeMediaPlayer.h"
+#include <gtest/gtest.h>
 
 namespace testsupport {
 
@@ -19,7 +20,8 @@ protected:
     void SetUp() override;
     void TearDown() override;
 
-    void setting(const QString& key, const QString& value);
+    // Writes the text as stored, whatever the key's type: tests give odd values on purpose.
+    void setting(settings::KeyRef key, const QString& value);
     QString stored(const QString& key) const;
     void writePlayList(const QStringList& entries);
     // Every fake player created so far; the last one belongs to the newest player form.

@@ -5,6 +5,9 @@
 // Files and forms as the tests of every subsystem check them.
 namespace testsupport {
 
+// The caption of the players' form, by which the tests find it.
+inline const QString kMainForm = QStringLiteral("Screen Saver Main Form");
+
 // Writes the bytes as the whole file; a file that cannot be written fails the current test.
 void putBytes(const QString& path, const QByteArray& bytes);
 // The whole file, or "<missing>" when it cannot be read.

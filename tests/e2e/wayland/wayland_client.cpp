@@ -77,6 +77,7 @@ int pointer(wl_display* display, int argc, char** argv) {
             zwlr_virtual_pointer_v1_button(p, nowMs(), left, WL_POINTER_BUTTON_STATE_RELEASED);
             zwlr_virtual_pointer_v1_frame(p);
         } else if (step == "wait" && i + 1 < argc) {
+            // A pause the caller asks for between moves: the time is the point.
             usleep(useconds_t(std::atoi(argv[++i])) * 1000);
         } else {
             std::fprintf(stderr, "wayland_client: unknown step %s\n", argv[i]);

@@ -30,6 +30,13 @@ struct Registry {
     std::list<Work> work;
     int abandoned = 0;
 
+    // Under `lock`: nothing playersFinished waits for still runs.
+    bool coresEnded() const {
+        for (const Work& each : work)
+            if (each.waited && !each.done) return false;
+        return true;
+    }
+
     // Under `lock`: the threads that are done are joined (they only have to return).
     void reap() {
         for (auto it = work.begin(); it != work.end();) {
@@ -47,6 +54,18 @@ Registry& registry() {
     static auto* const state = new Registry;
     return *state;
 }
+
+// At a normal end of the process (the program has waited for its cores by then, and ends without
+// exit handlers when some are stuck), the threads that are done are joined, the cores' given a
+// moment to be; what still runs is left to the end of the process.
+struct JoinAtExit {
+    ~JoinAtExit() {
+        Registry& state = registry();
+        std::unique_lock<std::mutex> hold(state.lock);
+        state.ended.wait_for(hold, std::chrono::seconds(1), [&] { return state.coresEnded(); });
+        state.reap();
+    }
+} g_joinAtExit;
 
 bool start(std::function<void()> job, bool waited) {
     Registry& state = registry();
@@ -127,11 +146,7 @@ bool playersFinished(int limitMs) {
     Registry& state = registry();
     std::unique_lock<std::mutex> hold(state.lock);
     if (state.abandoned > 0) return false;
-    const bool finished = state.ended.wait_for(hold, std::chrono::milliseconds(limitMs), [&] {
-        for (const Work& work : state.work)
-            if (work.waited && !work.done) return false;
-        return true;
-    });
+    const bool finished = state.ended.wait_for(hold, std::chrono::milliseconds(limitMs), [&] { return state.coresEnded(); });
     state.reap();
     return finished;
 }

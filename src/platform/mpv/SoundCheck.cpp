@@ -1,6 +1,7 @@
 #include "platform/mpv/SoundCheck.h"
 
 #include "platform/mpv/CoreRetirement.h"
+#include "base/ThreadNotice.h"
 #include <QElapsedTimer>
 #include <atomic>
 #include <cstdio>
@@ -17,7 +18,7 @@ struct Check {
     std::mutex lock;
     bool started = false;
     // Made on the user-interface thread with the check: the answer is passed to the waiters there.
-    QObject* notifier = nullptr;
+    ThreadNotice* notifier = nullptr;
     std::map<QObject*, std::function<void()>> waiters;
 };
 
@@ -43,13 +44,13 @@ void tellWaiters() {
 // On the check's thread: only the answer and one posted call cross over.
 void answer(SoundAnswer result) {
     Check& state = check();
-    QObject* notifier = nullptr;
+    ThreadNotice* notifier = nullptr;
     {
         std::lock_guard<std::mutex> hold(state.lock);
         g_answer = result;
         notifier = state.notifier;
     }
-    if (notifier) QMetaObject::invokeMethod(notifier, &tellWaiters, Qt::QueuedConnection);
+    if (notifier) notifier->poke();
 }
 
 // A moment of silence, opened on the outputs without libmpv's fallback to none.
@@ -93,7 +94,7 @@ void checkSoundOutputs(const QByteArray& outputs) {
         std::lock_guard<std::mutex> hold(state.lock);
         if (state.started) return;
         state.started = true;
-        state.notifier = new QObject;
+        state.notifier = new ThreadNotice(new QObject, &tellWaiters);
     }
     if (outputs == "null") return answer(SoundAnswer::Answered);
     // The check's core may be held by the very server it asks, for as long as that takes to give up.

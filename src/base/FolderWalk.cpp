@@ -398,8 +398,9 @@ void FolderWalk::start(const WalkOptions& options) {
     m_sinceProgress.invalidate();
     m_collect->start();
     try {
-        // The thread holds the shared state, not this object: a window may go while the disk is slow.
-        std::thread([shared, options] {
+        // The thread keeps its own share of the state: it still lets go of the lock after the owner
+        // has taken the end and let go of its share.
+        m_thread = std::thread([shared, options] {
             WalkEnd end;
             try {
                 end = walkFolders(options, shared->cancel, *shared);
@@ -413,7 +414,7 @@ void FolderWalk::start(const WalkOptions& options) {
             shared->end = end;
             shared->wake();
             shared->ended.notify_all();
-        }).detach();
+        });
     } catch (const std::system_error&) {
         std::lock_guard lock(shared->mutex);
         shared->done = true;
@@ -429,13 +430,18 @@ void FolderWalk::stop() {
 
 void FolderWalk::abandon() {
     m_collect->stop();
-    if (!m_shared) return;
-    {
+    if (m_shared) {
         std::lock_guard lock(m_shared->mutex);
         m_shared->owner = nullptr;
         m_shared->cancel = true;
     }
+    // Told to end, the walk does so at the next folder or the next 256 names of this one.
+    joinWalk();
     m_shared.reset();
+}
+
+void FolderWalk::joinWalk() {
+    if (m_thread.joinable()) m_thread.join();
 }
 
 bool FolderWalk::finish(int ms) {
@@ -483,6 +489,8 @@ void FolderWalk::drain() {
     }
     if (done) {
         m_collect->stop();
+        // It has handed over its end: all that is left of it is letting go of the lock.
+        joinWalk();
         m_shared.reset();
         emit finished(end);
     }

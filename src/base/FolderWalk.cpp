@@ -350,8 +350,6 @@ struct FolderWalk::Shared : WalkSink {
     std::condition_variable ended;
     std::atomic<bool> cancel{false};
     // Everything below is guarded by the mutex.
-    FolderWalk* owner = nullptr; // null once the walk is abandoned
-    bool wakePosted = false;
     QStringList pending;
     bool hasProgress = false;
     QString folder;
@@ -359,8 +357,8 @@ struct FolderWalk::Shared : WalkSink {
     bool done = false;
     WalkEnd end;
 
-    // The owner collects these on its timer: a wake for every folder would cost the walk more than
-    // the disk does.
+    // The owner collects these, and the end, on its timer: nothing is posted to it from the walk's
+    // thread, and a wake for every folder would cost the walk more than the disk does.
     void entered(const QString& f, const QStringList& subs) override {
         std::lock_guard lock(mutex);
         folder = f;
@@ -370,13 +368,6 @@ struct FolderWalk::Shared : WalkSink {
     void found(const QStringList& paths) override {
         std::lock_guard lock(mutex);
         pending += paths;
-    }
-    // The end is told at once. Posted under the mutex, so never to an owner that has gone.
-    void wake() {
-        if (wakePosted || !owner) return;
-        wakePosted = true;
-        QMetaObject::invokeMethod(
-            owner, [o = owner] { o->drain(); }, Qt::QueuedConnection);
     }
 };
 
@@ -393,7 +384,6 @@ FolderWalk::~FolderWalk() {
 void FolderWalk::start(const WalkOptions& options) {
     abandon();
     auto shared = std::make_shared<Shared>();
-    shared->owner = this;
     m_shared = shared;
     m_sinceProgress.invalidate();
     m_collect->start();
@@ -412,7 +402,6 @@ void FolderWalk::start(const WalkOptions& options) {
             std::lock_guard lock(shared->mutex);
             shared->done = true;
             shared->end = end;
-            shared->wake();
             shared->ended.notify_all();
         });
     } catch (const std::system_error&) {
@@ -420,7 +409,6 @@ void FolderWalk::start(const WalkOptions& options) {
         shared->done = true;
         shared->end.unreadableCount = 1;
         shared->end.unreadable << options.start + QStringLiteral(": no thread could be started");
-        shared->wake();
     }
 }
 
@@ -430,11 +418,7 @@ void FolderWalk::stop() {
 
 void FolderWalk::abandon() {
     m_collect->stop();
-    if (m_shared) {
-        std::lock_guard lock(m_shared->mutex);
-        m_shared->owner = nullptr;
-        m_shared->cancel = true;
-    }
+    if (m_shared) m_shared->cancel = true;
     // Told to end, the walk does so at the next folder or the next 256 names of this one.
     joinWalk();
     m_shared.reset();
@@ -465,7 +449,6 @@ void FolderWalk::drain() {
     WalkEnd end;
     {
         std::lock_guard lock(s->mutex);
-        s->wakePosted = false;
         batch.swap(s->pending);
         done = s->done;
         end = s->end;

@@ -66,9 +66,9 @@ WalkEnd walkFolders(const WalkOptions& options, const std::atomic<bool>& cancel,
 
 // The walk on a thread of its own, which this object owns: abandoning the walk, starting another or
 // destroying the object ends that thread and waits for it, which takes no longer than the folder it
-// is reading, as the walk looks for the end at every folder and every 256 names. What it finds
-// reaches this object's thread in batches, collected every 15 ms, through the signals, in the walk's
-// order.
+// is reading, as the walk looks for the end at every folder and every 256 names. What it finds,
+// and its end, reach this object's thread in batches, collected every 15 ms, through the signals, in
+// the walk's order.
 class FolderWalk : public QObject {
     Q_OBJECT
 public:

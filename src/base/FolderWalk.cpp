@@ -350,8 +350,6 @@ struct FolderWalk::Shared : WalkSink {
     std::condition_variable ended;
     std::atomic<bool> cancel{false};
     // Everything below is guarded by the mutex.
-    FolderWalk* owner = nullptr; // null once the walk is abandoned
-    bool wakePosted = false;
     QStringList pending;
     bool hasProgress = false;
     QString folder;
@@ -359,8 +357,8 @@ struct FolderWalk::Shared : WalkSink {
     bool done = false;
     WalkEnd end;
 
-    // The owner collects these on its timer: a wake for every folder would cost the walk more than
-    // the disk does.
+    // The owner collects these, and the end, on its timer: nothing is posted to it from the walk's
+    // thread, and a wake for every folder would cost the walk more than the disk does.
     void entered(const QString& f, const QStringList& subs) override {
         std::lock_guard lock(mutex);
         folder = f;
@@ -370,13 +368,6 @@ struct FolderWalk::Shared : WalkSink {
     void found(const QStringList& paths) override {
         std::lock_guard lock(mutex);
         pending += paths;
-    }
-    // The end is told at once. Posted under the mutex, so never to an owner that has gone.
-    void wake() {
-        if (wakePosted || !owner) return;
-        wakePosted = true;
-        QMetaObject::invokeMethod(
-            owner, [o = owner] { o->drain(); }, Qt::QueuedConnection);
     }
 };
 
@@ -393,13 +384,13 @@ FolderWalk::~FolderWalk() {
 void FolderWalk::start(const WalkOptions& options) {
     abandon();
     auto shared = std::make_shared<Shared>();
-    shared->owner = this;
     m_shared = shared;
     m_sinceProgress.invalidate();
     m_collect->start();
     try {
-        // The thread holds the shared state, not this object: a window may go while the disk is slow.
-        std::thread([shared, options] {
+        // The thread keeps its own share of the state: it still lets go of the lock after the owner
+        // has taken the end and let go of its share.
+        m_thread = std::thread([shared, options] {
             WalkEnd end;
             try {
                 end = walkFolders(options, shared->cancel, *shared);
@@ -411,15 +402,13 @@ void FolderWalk::start(const WalkOptions& options) {
             std::lock_guard lock(shared->mutex);
             shared->done = true;
             shared->end = end;
-            shared->wake();
             shared->ended.notify_all();
-        }).detach();
+        });
     } catch (const std::system_error&) {
         std::lock_guard lock(shared->mutex);
         shared->done = true;
         shared->end.unreadableCount = 1;
         shared->end.unreadable << options.start + QStringLiteral(": no thread could be started");
-        shared->wake();
     }
 }
 
@@ -429,13 +418,14 @@ void FolderWalk::stop() {
 
 void FolderWalk::abandon() {
     m_collect->stop();
-    if (!m_shared) return;
-    {
-        std::lock_guard lock(m_shared->mutex);
-        m_shared->owner = nullptr;
-        m_shared->cancel = true;
-    }
+    if (m_shared) m_shared->cancel = true;
+    // Told to end, the walk does so at the next folder or the next 256 names of this one.
+    joinWalk();
     m_shared.reset();
+}
+
+void FolderWalk::joinWalk() {
+    if (m_thread.joinable()) m_thread.join();
 }
 
 bool FolderWalk::finish(int ms) {
@@ -459,7 +449,6 @@ void FolderWalk::drain() {
     WalkEnd end;
     {
         std::lock_guard lock(s->mutex);
-        s->wakePosted = false;
         batch.swap(s->pending);
         done = s->done;
         end = s->end;
@@ -483,6 +472,8 @@ void FolderWalk::drain() {
     }
     if (done) {
         m_collect->stop();
+        // It has handed over its end: all that is left of it is letting go of the lock.
+        joinWalk();
         m_shared.reset();
         emit finished(end);
     }

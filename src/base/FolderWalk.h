@@ -5,6 +5,7 @@
 #include <QStringList>
 #include <atomic>
 #include <memory>
+#include <thread>
 
 class QTimer;
 
@@ -63,9 +64,11 @@ public:
 // in, and the walk unwinds, the folders above adding their own matches as they close.
 WalkEnd walkFolders(const WalkOptions& options, const std::atomic<bool>& cancel, WalkSink& sink);
 
-// The walk on a thread of its own. What it finds reaches this object's thread in batches, collected
-// every 15 ms, through the signals, in the walk's order; Stop and closing a window never wait for
-// the disk.
+// The walk on a thread of its own, which this object owns: abandoning the walk, starting another or
+// destroying the object ends that thread and waits for it, which takes no longer than the folder it
+// is reading, as the walk looks for the end at every folder and every 256 names. What it finds,
+// and its end, reach this object's thread in batches, collected every 15 ms, through the signals, in
+// the walk's order.
 class FolderWalk : public QObject {
     Q_OBJECT
 public:
@@ -77,7 +80,7 @@ public:
     // Asks the walk to end at the next folder it enters. What it found until then, and the matches of
     // the folders it closes on its way out, still arrive, then finished().
     void stop();
-    // Ends the walk at once: no signal of it is emitted any more.
+    // Ends the walk at once: no signal of it is emitted any more, and its thread has ended.
     void abandon();
     // Started, and finished() not emitted yet.
     bool isRunning() const { return m_shared != nullptr; }
@@ -94,9 +97,11 @@ signals:
 private:
     struct Shared;
     void drain();
+    void joinWalk();
 
     static constexpr int kCollectEveryMs = 15;
     std::shared_ptr<Shared> m_shared;
+    std::thread m_thread; // the walk's; joined once it has ended or been told to
     QTimer* m_collect = nullptr;
     QElapsedTimer m_sinceProgress;
 };

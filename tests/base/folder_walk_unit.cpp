@@ -9,6 +9,7 @@
 #include <QTest>
 #include <cerrno>
 #include <cstring>
+#include <memory>
 #include <fcntl.h>
 #include <grp.h>
 #include <gtest/gtest.h>
@@ -518,4 +519,32 @@ TEST(FolderWalkThread, FinishWaitsForAStoppedWalkAndHandsOverTheRest) {
     EXPECT_EQ(got.finished, 1);
     EXPECT_TRUE(got.end.stopped);
     EXPECT_FALSE(w.isRunning());
+}
+
+namespace {
+int openFiles() {
+    return int(QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::Files | QDir::System).size());
+}
+} // namespace
+
+TEST(FolderWalkThread, DestroyedMidWayItEndsAtOnceWithEveryFolderItOpenedClosed) {
+    const WideTree& t = WideTree::instance();
+    const int filesBefore = openFiles();
+    Received got;
+    auto w = std::make_unique<FolderWalk>();
+    got.connectTo(*w);
+    w->start({t.root(), mediaPatternList(), 32767});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !got.matches.isEmpty(); }, 10000));
+    ASSERT_TRUE(w->isRunning()) << "the walk must still be going when it is destroyed";
+    QElapsedTimer clock;
+    clock.start();
+    w.reset();
+    const qint64 ms = clock.elapsed();
+    std::printf("destroyed in: %lld ms\n", static_cast<long long>(ms));
+    EXPECT_LT(ms, 500) << "a walk told to end does so at its next folder";
+    EXPECT_EQ(openFiles(), filesBefore) << "its thread has ended, and closed every folder it opened";
+    const int matchesAfter = int(got.matches.size());
+    QTest::qWait(100);
+    EXPECT_EQ(got.matches.size(), matchesAfter);
+    EXPECT_EQ(got.finished, 0);
 }

@@ -456,6 +456,18 @@ TEST_F(HackMode, WithoutADisplayItSaysWhichAndEndsWithStatusOne) {
 
 namespace {
 
+int listenAt(const QByteArray& path) {
+    sockaddr_un address{};
+    if (size_t(path.size()) >= sizeof address.sun_path) return -1;
+    address.sun_family = AF_UNIX;
+    std::memcpy(address.sun_path, path.constData(), size_t(path.size()));
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd >= 0 && ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 && ::listen(fd, 8) == 0)
+        return fd;
+    if (fd >= 0) ::close(fd);
+    return -1;
+}
+
 // An X display that lets one client at a time through to a real server and closes on any other at
 // once, as a server does that refuses a second client.
 class FirstClientOnly {
@@ -477,17 +489,6 @@ public:
     int refused() const { return m_refused.load(); }
 
 private:
-    static int listenAt(const QByteArray& path) {
-        sockaddr_un address{};
-        if (size_t(path.size()) >= sizeof address.sun_path) return -1;
-        address.sun_family = AF_UNIX;
-        std::memcpy(address.sun_path, path.constData(), size_t(path.size()));
-        const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        if (fd >= 0 && ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 && ::listen(fd, 8) == 0)
-            return fd;
-        if (fd >= 0) ::close(fd);
-        return -1;
-    }
     static int connectTo(const QByteArray& path) {
         sockaddr_un address{};
         address.sun_family = AF_UNIX;
@@ -610,6 +611,51 @@ TEST_F(HackMode, AServerThatEndsWithItsLastClientOrRefusesQtNeverAbortsTheStart)
                   QStringLiteral("lumora: cannot open the X display \"%1\"\n").arg(display));
         EXPECT_TRUE(QDir(run.programFolder()).entryList({QStringLiteral("core*")}, QDir::Files).isEmpty());
     }
+}
+
+namespace {
+
+// An X display whose server takes the connection and never answers, as a hung one does: connections
+// wait in its queue, never accepted.
+class NeverAnswers {
+public:
+    explicit NeverAnswers(const QString& display)
+        : m_path(QStringLiteral("/tmp/.X11-unix/X%1").arg(display.mid(1))), m_listen(listenAt(QFile::encodeName(m_path))) {}
+    ~NeverAnswers() {
+        if (m_listen >= 0) ::close(m_listen);
+        QFile::remove(m_path);
+    }
+    bool ok() const { return m_listen >= 0; }
+
+private:
+    QString m_path;
+    int m_listen;
+};
+
+} // namespace
+
+// The check gives such a display a few seconds, then says which it could not open and ends with
+// status 1: what it left waiting on the display does not hold the end up, nor abort it.
+TEST_F(HackMode, AServerThatNeverAnswersEndsTheStartWithTheOneLine) {
+    const QString display = unusedDisplay(197);
+    ASSERT_FALSE(display.isEmpty());
+    NeverAnswers server(display);
+    ASSERT_TRUE(server.ok());
+    ProgramRun run;
+    QProcess p;
+    QProcessEnvironment env = run.environment();
+    env.insert(QStringLiteral("DISPLAY"), display);
+    env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    p.setProcessEnvironment(env);
+    p.setWorkingDirectory(run.programFolder());
+    p.start(run.programFolder() + QStringLiteral("/lumora"), {QStringLiteral("/s")});
+    ASSERT_TRUE(p.waitForFinished(15000)) << "the start waits on the display for good";
+    EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(p.exitCode(), 1);
+    EXPECT_EQ(QString::fromLocal8Bit(p.readAllStandardError()),
+              QStringLiteral("lumora: cannot open the X display \"%1\"\n").arg(display));
+    EXPECT_TRUE(QDir(run.programFolder()).entryList({QStringLiteral("core*")}, QDir::Files).isEmpty());
 }
 
 // Without a session bus, libdbus would start one (dbus-launch and its dbus-daemon) that outlives the

@@ -7,11 +7,13 @@
 #include <cstring>
 #include <memory>
 #include <mutex>
+#include <pthread.h>
 #include <string>
 #include <signal.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <thread>
+#include <utility>
 #include <unistd.h>
 #include <vector>
 #include <xcb/xcb.h>
@@ -44,40 +46,64 @@ int connectToWayland() {
     return -1;
 }
 
-// Shared by the waiting thread and the one connecting: whichever comes last closes what is left.
-struct Attempt {
-    std::mutex lock;
-    std::condition_variable done;
-    bool finished = false;
-    bool abandoned = false;
-    xcb_connection_t* connection = nullptr;
-};
+// The connection is made on a thread of its own, so that waiting for it has a limit. The thread is
+// this object's, and ends before it does: given up on, it is cancelled where it waits (the resolver,
+// connect, poll and read all let a cancel in), which leaves the half-made connection to the
+// process's end, and joined.
+class XConnectAttempt {
+public:
+    explicit XConnectAttempt(const QByteArray& display) {
+        m_thread = std::thread([this, display] { connect(display); });
+    }
+    ~XConnectAttempt() {
+        {
+            std::lock_guard<std::mutex> hold(m_lock);
+            m_abandoned = true;
+            if (!m_finished) ::pthread_cancel(m_thread.native_handle());
+        }
+        m_thread.join();
+    }
+    XConnectAttempt(const XConnectAttempt&) = delete;
+    XConnectAttempt& operator=(const XConnectAttempt&) = delete;
 
-xcb_connection_t* connectToX(const QByteArray& display) {
-    auto attempt = std::make_shared<Attempt>();
-    // Not joined: a resolver that never answers may hold it for good. Given up on, it closes its
-    // own connection.
-    std::thread([attempt, display] {
+    // The connection, handed over, if it was made within `limit`.
+    xcb_connection_t* take(std::chrono::milliseconds limit) {
+        std::unique_lock<std::mutex> hold(m_lock);
+        if (!m_done.wait_for(hold, limit, [this] { return m_finished; })) return nullptr;
+        return std::exchange(m_connection, nullptr);
+    }
+
+private:
+    void connect(const QByteArray& display) {
         xcb_connection_t* conn = xcb_connect(display.constData(), nullptr);
+        // Past the connection nothing is cancelled: it is handed over or closed, whole.
+        int was = 0;
+        ::pthread_setcancelstate(PTHREAD_CANCEL_DISABLE, &was);
         if (conn && xcb_connection_has_error(conn)) {
             xcb_disconnect(conn);
             conn = nullptr;
         }
-        std::lock_guard<std::mutex> hold(attempt->lock);
-        if (attempt->abandoned) {
+        std::lock_guard<std::mutex> hold(m_lock);
+        if (m_abandoned) {
             if (conn) xcb_disconnect(conn);
             return;
         }
-        attempt->connection = conn;
-        attempt->finished = true;
-        attempt->done.notify_all();
-    }).detach();
-    std::unique_lock<std::mutex> hold(attempt->lock);
-    if (!attempt->done.wait_for(hold, kConnectLimit, [&] { return attempt->finished; })) {
-        attempt->abandoned = true;
-        return nullptr;
+        m_connection = conn;
+        m_finished = true;
+        m_done.notify_all();
     }
-    return attempt->connection;
+
+    std::mutex m_lock;
+    std::condition_variable m_done;
+    bool m_finished = false;  // the thread has stopped waiting on the display
+    bool m_abandoned = false; // nobody takes the connection any more
+    xcb_connection_t* m_connection = nullptr;
+    std::thread m_thread;
+};
+
+xcb_connection_t* connectToX(const QByteArray& display) {
+    XConnectAttempt attempt(display);
+    return attempt.take(kConnectLimit);
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 #include "base/FolderWalk.h"
 
 #include "base/FileNames.h"
+#include "base/KeptThreads.h"
 #include "base/MediaPatterns.h"
 #include <QFile>
 #include <QTimer>
@@ -418,9 +419,23 @@ void FolderWalk::stop() {
 
 void FolderWalk::abandon() {
     m_collect->stop();
-    if (m_shared) m_shared->cancel = true;
-    // Told to end, the walk does so at the next folder or the next 256 names of this one.
-    joinWalk();
+    if (m_shared) {
+        m_shared->cancel = true;
+        // Told to end, the walk does so at the next folder or the next 256 names of this one: it is
+        // waited for a moment, then kept until it does (a folder on a mount that hangs may never
+        // answer, and the window must not hang with it).
+        const std::shared_ptr<Shared> shared = m_shared;
+        bool done = false;
+        {
+            std::unique_lock lock(shared->mutex);
+            done = shared->ended.wait_for(lock, std::chrono::milliseconds(kAbandonWaitMs), [&] { return shared->done; });
+        }
+        if (done) joinWalk();
+        else keep(std::move(m_thread), [shared] {
+            std::lock_guard lock(shared->mutex);
+            return shared->done;
+        });
+    }
     m_shared.reset();
 }
 

@@ -65,8 +65,9 @@ public:
 WalkEnd walkFolders(const WalkOptions& options, const std::atomic<bool>& cancel, WalkSink& sink);
 
 // The walk on a thread of its own, which this object owns: abandoning the walk, starting another or
-// destroying the object ends that thread and waits for it, which takes no longer than the folder it
-// is reading, as the walk looks for the end at every folder and every 256 names. What it finds,
+// destroying the object ends that thread and joins it, as the walk looks for the end at every folder
+// and every 256 names; a walk held longer by a folder that does not answer is kept (KeptThreads.h)
+// and joined once it ends. What it finds,
 // and its end, reach this object's thread in batches, collected every 15 ms, through the signals, in
 // the walk's order.
 class FolderWalk : public QObject {
@@ -80,7 +81,8 @@ public:
     // Asks the walk to end at the next folder it enters. What it found until then, and the matches of
     // the folders it closes on its way out, still arrive, then finished().
     void stop();
-    // Ends the walk at once: no signal of it is emitted any more, and its thread has ended.
+    // Ends the walk at once: no signal of it is emitted any more, and its thread has ended (or, held
+    // by a folder that does not answer, is kept until it does).
     void abandon();
     // Started, and finished() not emitted yet.
     bool isRunning() const { return m_shared != nullptr; }
@@ -100,6 +102,7 @@ private:
     void joinWalk();
 
     static constexpr int kCollectEveryMs = 15;
+    static constexpr int kAbandonWaitMs = 250;
     std::shared_ptr<Shared> m_shared;
     std::thread m_thread; // the walk's; joined once it has ended or been told to
     QTimer* m_collect = nullptr;

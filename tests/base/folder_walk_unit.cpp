@@ -4,7 +4,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QProcess>
+#include "support/Processes.h"
 #include <QTemporaryDir>
 #include <QTest>
 #include <cerrno>
@@ -341,14 +341,13 @@ TEST(FolderWalk, NamesOnlyTheFirstFewUnreadableFolders) {
 TEST(FolderWalk, StaysOnTheStartFolderFileSystem) {
     Tree t;
     t.add({"here.mpg", "mnt/", "sub/there.mpg"});
-    QProcess mount;
-    mount.start(QStringLiteral("mount"), {"-t", "tmpfs", "-o", "size=1m", "lumora-test", t.path("mnt")});
-    if (!mount.waitForFinished(5000) || mount.exitStatus() != QProcess::NormalExit || mount.exitCode() != 0)
-        GTEST_SKIP() << "no file system could be mounted here (needs root): "
-                     << mount.readAllStandardError().trimmed().toStdString();
+    const testsupport::ProcessResult mount = testsupport::runProcess(
+        QStringLiteral("mount"), {"-t", "tmpfs", "-o", "size=1m", "lumora-test", t.path("mnt")}, 5000);
+    if (mount.exitCode != 0)
+        GTEST_SKIP() << "no file system could be mounted here (needs root): " << mount.err.trimmed().toStdString();
     struct Unmount {
         QString at;
-        ~Unmount() { QProcess::execute(QStringLiteral("umount"), {QStringLiteral("-l"), at}); }
+        ~Unmount() { testsupport::runProcess(QStringLiteral("umount"), {QStringLiteral("-l"), at}); }
     } unmount{t.path("mnt")};
     t.add({"mnt/inside.mpg", "mnt/deeper/more.mpg"});
 

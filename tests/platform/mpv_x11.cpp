@@ -12,7 +12,7 @@
 #include <QOffscreenSurface>
 #include <QWindow>
 #include <QtGui/qguiapplication_platform.h>
-#include <QProcess>
+#include "support/Processes.h"
 #include <QSignalSpy>
 #include <QTest>
 #include <QWidget>
@@ -73,19 +73,17 @@ QString colourName(QRgb rgb) {
 
 // What the X server shows on its root window.
 QImage screenshot() {
-    QProcess shell;
-    shell.start(QStringLiteral("sh"), {QStringLiteral("-c"), QStringLiteral("xwd -root -silent | convert xwd:- png:-")});
-    if (!shell.waitForFinished(20000) || shell.exitCode() != 0) {
-        ADD_FAILURE() << "xwd | convert failed: " << shell.readAllStandardError().toStdString();
+    const testsupport::ProcessResult shell = testsupport::runProcess(
+        QStringLiteral("sh"), {QStringLiteral("-c"), QStringLiteral("xwd -root -silent | convert xwd:- png:-")}, 20000);
+    if (shell.exitCode != 0) {
+        ADD_FAILURE() << "xwd | convert failed: " << shell.err.toStdString();
         return {};
     }
-    return QImage::fromData(shell.readAllStandardOutput(), "PNG");
+    return QImage::fromData(shell.out, "PNG");
 }
 
 bool xdotool(const QStringList& arguments) {
-    QProcess p;
-    p.start(QStringLiteral("xdotool"), arguments);
-    return p.waitForFinished(5000) && p.exitCode() == 0;
+    return testsupport::runProcess(QStringLiteral("xdotool"), arguments, 5000).exitCode == 0;
 }
 
 // Shared memory segments on the machine (this process's among them).
@@ -417,10 +415,9 @@ TEST(MonitorPower, TheX11ReadingIsTheDpmsLevelAndUnknownWithoutDpms) {
     xcb_connection_t* c = x11->connection();
     platform::DpmsPowerReader reader(c);
     const xcb_query_extension_reply_t* dpms = xcb_get_extension_data(c, &xcb_dpms_id);
-    QProcess xset;
-    xset.start(QStringLiteral("xset"), {QStringLiteral("q")});
-    ASSERT_TRUE(xset.waitForFinished(5000));
-    const QString said = QString::fromLocal8Bit(xset.readAllStandardOutput());
+    const testsupport::ProcessResult xset = testsupport::runProcess(QStringLiteral("xset"), {QStringLiteral("q")}, 5000);
+    ASSERT_EQ(xset.exitCode, 0);
+    const QString said = QString::fromLocal8Bit(xset.out);
     if (!dpms || !dpms->present) {
         EXPECT_TRUE(said.contains(QStringLiteral("Server does not have the DPMS Extension"))) << said.toStdString();
         EXPECT_EQ(reader.read(), platform::MonitorPower::Unknown);

@@ -5,7 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QProcess>
+#include "support/Processes.h"
 #include <QRandomGenerator>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -84,14 +84,12 @@ QString cachedClip(const QStringList& arguments, const QString& suffix) {
     // Made under a name of its own and renamed, so programs running side by side never see half a clip.
     const QString partial =
         QStringLiteral("%1.%2.part.%3").arg(cached).arg(QCoreApplication::applicationPid()).arg(suffix);
-    QProcess ffmpeg;
-    ffmpeg.start(QStringLiteral("ffmpeg"),
-                 QStringList{"-nostdin", "-hide_banner", "-loglevel", "error", "-y"} << arguments << partial);
-    if (!ffmpeg.waitForFinished(60000) || ffmpeg.exitStatus() != QProcess::NormalExit ||
-        ffmpeg.exitCode() != 0 || !QFileInfo::exists(partial)) {
-        ADD_FAILURE() << "ffmpeg could not make " << cached.toStdString() << ": "
-                      << ffmpeg.errorString().toStdString() << " "
-                      << ffmpeg.readAllStandardError().toStdString();
+    const ProcessResult ffmpeg = runProcess(
+        QStringLiteral("ffmpeg"), QStringList{"-nostdin", "-hide_banner", "-loglevel", "error", "-y"} << arguments << partial,
+        60000);
+    if (ffmpeg.exitCode != 0 || !QFileInfo::exists(partial)) {
+        ADD_FAILURE() << "ffmpeg could not make " << cached.toStdString() << " (exit " << ffmpeg.exitCode
+                      << "): " << ffmpeg.err.toStdString();
         QFile::remove(partial);
         return {};
     }

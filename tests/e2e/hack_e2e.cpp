@@ -549,6 +549,17 @@ QString unusedDisplay(int from) {
     return {};
 }
 
+// Starts the program with `sw` on `display` alone, in its program folder.
+void startOnDisplay(QProcess& p, const ProgramRun& run, const QString& display, const QString& sw) {
+    QProcessEnvironment env = run.environment();
+    env.insert(QStringLiteral("DISPLAY"), display);
+    env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    p.setProcessEnvironment(env);
+    p.setWorkingDirectory(run.programFolder());
+    p.start(run.programFolder() + QStringLiteral("/lumora"), {sw});
+}
+
 } // namespace
 
 // The display check's connection is open until Qt has its own: a server that ends with its last
@@ -595,14 +606,8 @@ TEST_F(HackMode, AServerThatEndsWithItsLastClientOrRefusesQtNeverAbortsTheStart)
         SCOPED_TRACE(sw.toStdString());
         ProgramRun run;
         QProcess p;
-        QProcessEnvironment env = run.environment();
-        env.insert(QStringLiteral("DISPLAY"), display);
-        env.remove(QStringLiteral("WAYLAND_DISPLAY"));
-        env.remove(QStringLiteral("QT_QPA_PLATFORM"));
-        p.setProcessEnvironment(env);
-        p.setWorkingDirectory(run.programFolder());
         const int refusedBefore = server.refused();
-        p.start(run.programFolder() + QStringLiteral("/lumora"), {sw});
+        startOnDisplay(p, run, display, sw);
         ASSERT_TRUE(p.waitForFinished(10000));
         EXPECT_GT(server.refused(), refusedBefore) << "Qt's connection was not the refused one";
         EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
@@ -643,13 +648,7 @@ TEST_F(HackMode, AServerThatNeverAnswersEndsTheStartWithTheOneLine) {
     ASSERT_TRUE(server.ok());
     ProgramRun run;
     QProcess p;
-    QProcessEnvironment env = run.environment();
-    env.insert(QStringLiteral("DISPLAY"), display);
-    env.remove(QStringLiteral("WAYLAND_DISPLAY"));
-    env.remove(QStringLiteral("QT_QPA_PLATFORM"));
-    p.setProcessEnvironment(env);
-    p.setWorkingDirectory(run.programFolder());
-    p.start(run.programFolder() + QStringLiteral("/lumora"), {QStringLiteral("/s")});
+    startOnDisplay(p, run, display, QStringLiteral("/s"));
     ASSERT_TRUE(p.waitForFinished(15000)) << "the start waits on the display for good";
     EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(p.exitCode(), 1);

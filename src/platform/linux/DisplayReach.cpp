@@ -1,5 +1,7 @@
 #include "platform/linux/DisplayReach.h"
 
+#include "base/KeptThreads.h"
+
 #include <QFile>
 #include <chrono>
 #include <condition_variable>
@@ -7,11 +9,11 @@
 #include <cstring>
 #include <memory>
 #include <mutex>
-#include <pthread.h>
 #include <string>
 #include <signal.h>
 #include <sys/socket.h>
 #include <sys/un.h>
+#include <system_error>
 #include <thread>
 #include <utility>
 #include <unistd.h>
@@ -46,64 +48,59 @@ int connectToWayland() {
     return -1;
 }
 
-// The connection is made on a thread of its own, so that waiting for it has a limit. The thread is
-// this object's, and ends before it does: given up on, it is cancelled where it waits (the resolver,
-// connect, poll and read all let a cancel in), which leaves the half-made connection to the
-// process's end, and joined.
-class XConnectAttempt {
-public:
-    explicit XConnectAttempt(const QByteArray& display) {
-        m_thread = std::thread([this, display] { connect(display); });
-    }
-    ~XConnectAttempt() {
-        {
-            std::lock_guard<std::mutex> hold(m_lock);
-            m_abandoned = true;
-            if (!m_finished) ::pthread_cancel(m_thread.native_handle());
-        }
-        m_thread.join();
-    }
-    XConnectAttempt(const XConnectAttempt&) = delete;
-    XConnectAttempt& operator=(const XConnectAttempt&) = delete;
+// The connection is made on a thread of its own, so that waiting for it has a limit. Given up on,
+// the thread is kept (KeptThreads.h) until the display answers or the process ends, and closes
+// whatever it then gets itself.
+struct XConnectAttempt {
+    std::mutex lock;
+    std::condition_variable done;
+    bool finished = false;  // the thread has stopped waiting on the display
+    bool abandoned = false; // nobody takes the connection any more
+    xcb_connection_t* connection = nullptr;
+};
 
-    // The connection, handed over, if it was made within `limit`.
-    xcb_connection_t* take(std::chrono::milliseconds limit) {
-        std::unique_lock<std::mutex> hold(m_lock);
-        if (!m_done.wait_for(hold, limit, [this] { return m_finished; })) return nullptr;
-        return std::exchange(m_connection, nullptr);
-    }
-
-private:
-    void connect(const QByteArray& display) {
+xcb_connection_t* connectToX(const QByteArray& display) {
+    auto attempt = std::make_shared<XConnectAttempt>();
+    std::thread thread;
+    try {
+        thread = std::thread([attempt, display] {
+            xcb_connection_t* conn = xcb_connect(display.constData(), nullptr);
+            if (conn && xcb_connection_has_error(conn)) {
+                xcb_disconnect(conn);
+                conn = nullptr;
+            }
+            std::lock_guard<std::mutex> hold(attempt->lock);
+            if (attempt->abandoned && conn) xcb_disconnect(conn);
+            else attempt->connection = conn;
+            attempt->finished = true;
+            attempt->done.notify_all();
+        });
+    } catch (const std::system_error&) {
+        // No thread to be had: the connection is waited for here, without a limit.
         xcb_connection_t* conn = xcb_connect(display.constData(), nullptr);
-        // Past the connection nothing is cancelled: it is handed over or closed, whole.
-        int was = 0;
-        ::pthread_setcancelstate(PTHREAD_CANCEL_DISABLE, &was);
         if (conn && xcb_connection_has_error(conn)) {
             xcb_disconnect(conn);
             conn = nullptr;
         }
-        std::lock_guard<std::mutex> hold(m_lock);
-        if (m_abandoned) {
-            if (conn) xcb_disconnect(conn);
-            return;
-        }
-        m_connection = conn;
-        m_finished = true;
-        m_done.notify_all();
+        return conn;
     }
-
-    std::mutex m_lock;
-    std::condition_variable m_done;
-    bool m_finished = false;  // the thread has stopped waiting on the display
-    bool m_abandoned = false; // nobody takes the connection any more
-    xcb_connection_t* m_connection = nullptr;
-    std::thread m_thread;
-};
-
-xcb_connection_t* connectToX(const QByteArray& display) {
-    XConnectAttempt attempt(display);
-    return attempt.take(kConnectLimit);
+    xcb_connection_t* conn = nullptr;
+    bool finished = false;
+    {
+        std::unique_lock<std::mutex> hold(attempt->lock);
+        finished = attempt->done.wait_for(hold, kConnectLimit, [&] { return attempt->finished; });
+        if (finished) conn = std::exchange(attempt->connection, nullptr);
+        else attempt->abandoned = true;
+    }
+    if (finished) {
+        thread.join();
+    } else {
+        keep(std::move(thread), [attempt] {
+            std::lock_guard<std::mutex> hold(attempt->lock);
+            return attempt->finished;
+        });
+    }
+    return conn;
 }
 
 } // namespace

@@ -192,12 +192,23 @@ void PlayerForm::restWhileMonitorsSleep(bool resting) {
     if (resting == m_resting || !isLoaded() || isUnloading()) return;
     m_resting = resting;
     withPlayer([&](platform::MediaPlayer& p) { p.setResting(resting); });
+    // The gradient, and the once-a-second watch (the item played on, the mute preference read from the
+    // settings file, the window raised): nothing of it shows or sounds while every monitor is off.
     if (resting) {
         m_gradientBeforeRest = Timer2->isEnabled();
+        m_watchBeforeRest = Timer4->isEnabled();
         Timer2->setEnabled(false);
-    } else if (m_gradientBeforeRest) {
-        Timer2->setEnabled(true);
+        Timer4->setEnabled(false);
+    } else {
+        if (m_gradientBeforeRest) Timer2->setEnabled(true);
+        if (m_watchBeforeRest) Timer4->setEnabled(true);
     }
+    // The look at the pointer stands in for events that fail to come. At rest it waits: a move turns
+    // a monitor on, the rest ends within half a second, and the look then sees the move.
+    if (m_pointerCheck && resting)
+        m_pointerCheck->stop();
+    else if (m_pointerCheck)
+        m_pointerCheck->start();
     skipOnError([&] { restTimers(resting); });
 }
 

@@ -195,6 +195,7 @@ private:
     bool m_gradientOn = false;
     bool m_resting = false;
     bool m_gradientBeforeRest = false;
+    bool m_watchBeforeRest = false;
     PointerBaseline m_pointer; // the lead's, for every window of the run
     QSize m_desktopSize;       // as the baseline knew it
     QTimer* m_pointerCheck = nullptr;

@@ -840,7 +840,9 @@ TEST(MonitorSleep, WhileEveryMonitorIsOffThePlayerRestsAndItGoesOnWhenOneIsOn) {
     if (later != rested) later.save(QStringLiteral(LUMORA_BINARY_DIR "/e2e-monitors-off-later.png"));
     EXPECT_EQ(later, rested) << "something was drawn while every monitor was off";
     std::fprintf(stderr, "CPU ticks a second: playing %.1f, every monitor off %.2f\n", playing, off);
-    EXPECT_LE(off, 0.02 * playing) << "CPU ticks a second: " << off << " with every monitor off, " << playing
+    // Nothing decoded or drawn: decoding is most of what playing costs, and what is left at rest is
+    // the look at the power state twice a second, a few wake-ups whose cost varies from run to run.
+    EXPECT_LE(off, 0.05 * playing) << "CPU ticks a second: " << off << " with every monitor off, " << playing
                                    << " playing";
 
     // A monitor on again: the picture moves within the second.
@@ -850,11 +852,11 @@ TEST(MonitorSleep, WhileEveryMonitorIsOffThePlayerRestsAndItGoesOnWhenOneIsOn) {
     EXPECT_GE(movedAfter, 0) << "the picture did not move again";
     EXPECT_LE(movedAfter, 1000) << "the picture moved again only after " << movedAfter << " ms";
 
-    // Input ends the run at rest as well.
+    // A move of the mouse ends the run at rest as well, with the look at the pointer resting too.
     power.say("off");
     ASSERT_GE(e2e::waitUntil(standsStill, 3000), 0);
-    x.xdotool({"key", "space"});
-    EXPECT_GE(run.waitForEnd(1500), 0) << "a key did not end the run while it rested";
+    x.xdotool({"mousemove_relative", "--", "0", "80"});
+    EXPECT_GE(run.waitForEnd(1500), 0) << "a move of the mouse did not end the run while it rested";
 }
 
 } // namespace

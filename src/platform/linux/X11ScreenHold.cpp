@@ -143,8 +143,22 @@ uint32_t X11ScreenHold::viewableInputWindow() const {
     return viewable ? id : 0;
 }
 
+bool X11ScreenHold::grabsHeldOnInputWindow() const {
+    QWidget* w = inputWindow();
+    if (!w || !w->isVisible() || !w->testAttribute(Qt::WA_WState_Created)) return false;
+    const auto id = uint32_t(w->winId());
+    return m_keyboardOn == id && m_pointerOn == id;
+}
+
 void X11ScreenHold::tryGrabs() {
     if (!m_holding) return;
+    // No other program can take a grab we hold; it goes only with the window (an unmap, seen below),
+    // so once both are on the player's window the server is not asked again: at rest, every request
+    // waited on is a wake-up.
+    if (m_since.elapsed() >= kEagerPeriodMs && grabsHeldOnInputWindow()) {
+        if (m_retry.interval() != kSteadyRetryMs) m_retry.start(kSteadyRetryMs);
+        return;
+    }
     // Until the player's window can be seen, everything is reported to the root window and passed on
     // from there; afterwards the grabs move to the player's window, and the program's own windows
     // get their pointer events as usual.
@@ -227,6 +241,13 @@ bool X11ScreenHold::nativeEventFilter(const QByteArray& eventType, void* message
         if (input && input->testAttribute(Qt::WA_WState_Created) && ev->window == uint32_t(input->winId()))
             QMetaObject::invokeMethod(this, &X11ScreenHold::tryGrabs, Qt::QueuedConnection);
         if (ev->event == m_root && !isOurs(ev->window)) scheduleRaise();
+        return false;
+    }
+    case XCB_UNMAP_NOTIFY: {
+        // The server ends a grab whose window is no longer viewable.
+        auto* ev = reinterpret_cast<xcb_unmap_notify_event_t*>(generic);
+        if (ev->window == m_keyboardOn) m_keyboardOn = 0;
+        if (ev->window == m_pointerOn) m_pointerOn = 0;
         return false;
     }
     case XCB_CONFIGURE_NOTIFY: {

@@ -49,6 +49,8 @@ private:
     bool isOurs(uint32_t window) const;
     QWidget* inputWindow() const;
     uint32_t viewableInputWindow() const;
+    // Both grabs are on the player's window and it is shown.
+    bool grabsHeldOnInputWindow() const;
     // Input that came to the root window before the player's window showed goes to that window,
     // in the order it came, once the window is there to act on it.
     void keepEarlyInput(uint8_t type, const void* event);
